@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds Sonaro and runs every test twice: in the normal build and in the
+# AddressSanitizer + UndefinedBehaviorSanitizer build. Installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+export QT_QPA_PLATFORM=offscreen
+# Tests never reach outside the loopback range; keep Qt from looking for proxies.
+export no_proxy='*'
+
+run_build() {
+    local dir=$1; shift
+    echo "== configure $dir"
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    echo "== build $dir"
+    cmake --build "$dir" -j "$jobs"
+    echo "== test $dir"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+run_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+export ASAN_OPTIONS=detect_leaks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
+run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DSONARO_SANITIZE=ON -DSONARO_BUILD_BENCHMARKS=OFF

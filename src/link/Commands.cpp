@@ -51,13 +51,15 @@ std::string BuildT(int unit, int output)
 std::string BuildV(const UnitRecord& r, int unit)
 {
     std::string inputs;
-    for (int ch = 0; ch < kInputCount; ++ch) inputs += Byte(r.inputGain[ch]);
+    for (int ch = 0; ch < kInputCount; ++ch)
+        inputs += Byte(r.inputGain[ch]);
     std::string outputs;
     // A muted output travels as gain 0; its stored gain is kept for the un-mute.
     for (int out = 0; out < kOutputCount; ++out)
         outputs += Byte(r.outputMute[out] ? 0 : r.outputGain[out]);
     unsigned muteMask = 0;
-    for (int ch = 0; ch < kInputCount; ++ch) muteMask |= Bit(r.inputMute[ch], ch);
+    for (int ch = 0; ch < kInputCount; ++ch)
+        muteMask |= Bit(r.inputMute[ch], ch);
     return BuildFrame('V', {Byte(unit), inputs, outputs, Byte(r.threshold), Hex2(muteMask)});
 }
 
@@ -83,18 +85,21 @@ std::uint8_t UnitSwitchByte(const UnitRecord& r)
 std::string BuildM(const UnitRecord& r, int unit)
 {
     std::string inputs;
-    for (int ch = 0; ch < kInputCount; ++ch) inputs += Hex2(InputSwitchByte(r, ch));
-    return BuildFrame('M', {Byte(unit), inputs, Hex2(OutputSwitchByte(r)),
-                            Hex2(UnitSwitchByte(r))});
+    for (int ch = 0; ch < kInputCount; ++ch)
+        inputs += Hex2(InputSwitchByte(r, ch));
+    return BuildFrame('M',
+                      {Byte(unit), inputs, Hex2(OutputSwitchByte(r)), Hex2(UnitSwitchByte(r))});
 }
 
 std::string BuildG(const UnitRecord& r, int unit)
 {
     unsigned fbk = 0;
-    for (int ch = 0; ch < kInputCount; ++ch) fbk |= Bit(r.feedback[ch], ch);
+    for (int ch = 0; ch < kInputCount; ++ch)
+        fbk |= Bit(r.feedback[ch], ch);
     const unsigned drc = Bit(r.limiterEnable[0], 4) | Bit(r.limiterEnable[1], 0);
     std::string editorValues;
-    for (int ch = 0; ch < kInputCount; ++ch) editorValues += Byte(r.eqEditorValue[ch]);
+    for (int ch = 0; ch < kInputCount; ++ch)
+        editorValues += Byte(r.eqEditorValue[ch]);
     const std::string routing = Byte(r.routing[0]) + Byte(r.routing[1]);
     // Filter indexes run from input 8 down to input 1, one digit each.
     std::string highPass, lowPass;
@@ -132,8 +137,8 @@ std::string BuildX(int unit, std::string_view account, std::string_view oldPassw
                    std::string_view newPassword)
 {
     const std::string name = PadAccount(account);
-    return BuildFrame('X', {Byte(unit), name, PadAccount(oldPassword), name,
-                            PadAccount(newPassword)});
+    return BuildFrame('X',
+                      {Byte(unit), name, PadAccount(oldPassword), name, PadAccount(newPassword)});
 }
 
 const AnswerWaitPolicy& AnswerWaitFor(char command)
@@ -144,9 +149,12 @@ const AnswerWaitPolicy& AnswerWaitFor(char command)
     static const AnswerWaitPolicy e{'E', 'Q', {9, 19, 29, 39}, 4, 39, true};
     static const AnswerWaitPolicy b{'B', 'H', {30, 0, 0, 0}, 1, 30, false};
     switch (command) {
-    case 'E': return e;
-    case 'B': return b;
-    default: return m;
+    case 'E':
+        return e;
+    case 'B':
+        return b;
+    default:
+        return m;
     }
 }
 

@@ -38,7 +38,8 @@ struct LinkTable
     std::array<std::uint8_t, kChannels> flags{};
 };
 // Bit positions of the link flags in J's flag byte (and in the unit's N report).
-enum LinkFlagBit : std::uint8_t {
+enum LinkFlagBit : std::uint8_t
+{
     kVolFlagBit = 0x80,
     kLineFlagBit = 0x40,
     kOpenFlagBit = 0x20,
@@ -65,8 +66,8 @@ std::uint8_t UnitSwitchByte(const UnitRecord& record);
 // after a resend at that cycle). An answer that arrives ends the wait at once.
 struct AnswerWaitPolicy
 {
-    char command;              // 'M', 'E' or 'B'
-    char answer;               // 'D', 'Q' or 'H'
+    char command; // 'M', 'E' or 'B'
+    char answer;  // 'D', 'Q' or 'H'
     std::array<int, 4> resendAt;
     int resendCount;
     int giveUpAt;

@@ -16,7 +16,8 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable()
     std::array<std::uint32_t, 256> table{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t crc = i;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1u) ? (crc >> 1) ^ 0xA001u : crc >> 1;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1u) ? (crc >> 1) ^ 0xA001u : crc >> 1;
         table[i] = crc;
     }
     return table;
@@ -59,7 +60,8 @@ std::uint16_t FrameCrc16(const void* bytes, std::size_t length)
 {
     const auto* p = static_cast<const unsigned char*>(bytes);
     std::uint32_t crc = 0xFFFF;
-    for (std::size_t i = 0; i < length; ++i) crc = kCrcTable[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    for (std::size_t i = 0; i < length; ++i)
+        crc = kCrcTable[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
     return static_cast<std::uint16_t>(crc);
 }
 
@@ -86,10 +88,13 @@ std::string BuildFrame(char kind, std::span<const std::string> groups)
 std::size_t IncomingWorkingArea(char kind)
 {
     switch (kind) {
-    case 'S': return 256;
+    case 'S':
+        return 256;
     case 'A':
-    case 'U': return 512;
-    default: return 64;
+    case 'U':
+        return 512;
+    default:
+        return 64;
     }
 }
 
@@ -123,14 +128,16 @@ std::uint32_t HexField(std::string_view inner, std::size_t pos, std::size_t coun
     };
     // An odd count gets a leading "0"; the value is then the digits read most significant first.
     std::uint32_t value = 0;
-    for (std::size_t i = 0; i < count; ++i) value = (value << 4) | digit(i);
+    for (std::size_t i = 0; i < count; ++i)
+        value = (value << 4) | digit(i);
     return value;
 }
 
 int DecimalField(std::string_view text)
 {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     long long value = 0;
@@ -173,7 +180,8 @@ int FindPattern(std::string_view text, std::string_view pattern, int start)
 
     std::vector<std::ptrdiff_t> failure(static_cast<std::size_t>(m), 0);
     for (std::ptrdiff_t i = 1, k = 0; i < m; ++i) {
-        while (k > 0 && pattern[static_cast<std::size_t>(i)] != pattern[static_cast<std::size_t>(k)])
+        while (k > 0 &&
+               pattern[static_cast<std::size_t>(i)] != pattern[static_cast<std::size_t>(k)])
             k = failure[static_cast<std::size_t>(k - 1)];
         if (pattern[static_cast<std::size_t>(i)] == pattern[static_cast<std::size_t>(k)]) ++k;
         failure[static_cast<std::size_t>(i)] = k;
@@ -187,9 +195,21 @@ int FindPattern(std::string_view text, std::string_view pattern, int start)
     return -1;
 }
 
-std::string Hex2(unsigned value) { return HexOf(value, 2); }
-std::string Hex4(unsigned value) { return HexOf(value, 4); }
-std::string Hex7(unsigned value) { return HexOf(value, 7); }
-std::string Hex1(unsigned value) { return HexOf(value, 1); }
+std::string Hex2(unsigned value)
+{
+    return HexOf(value, 2);
+}
+std::string Hex4(unsigned value)
+{
+    return HexOf(value, 4);
+}
+std::string Hex7(unsigned value)
+{
+    return HexOf(value, 7);
+}
+std::string Hex1(unsigned value)
+{
+    return HexOf(value, 1);
+}
 
 } // namespace sonaro

@@ -41,7 +41,8 @@ public:
     QStringList texts() const
     {
         QStringList list;
-        for (const Entry& e : messages) list << e.text;
+        for (const Entry& e : messages)
+            list << e.text;
         return list;
     }
 

@@ -78,7 +78,8 @@ std::string AccountText(const char (&field)[kAccountLength])
     std::string text(field, kAccountLength);
     // The search dialog stores names without filler; a zero byte ends those early.
     if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
-    while (!text.empty() && text.back() == kAccountFiller) text.pop_back();
+    while (!text.empty() && text.back() == kAccountFiller)
+        text.pop_back();
     return text;
 }
 

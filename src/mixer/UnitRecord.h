@@ -31,63 +31,68 @@ struct TimeStamp
 static_assert(sizeof(TimeStamp) == 16);
 
 // Index of the three parameters of an EQ band inside the record's EQ arrays.
-enum EqParam : int { kEqFrequency = 0, kEqGain = 1, kEqQ = 2 };
+enum EqParam : int
+{
+    kEqFrequency = 0,
+    kEqGain = 1,
+    kEqQ = 2
+};
 
 // Everything the program knows about one unit. The byte layout is a file format (state file and
 // presets) and must not change: every offset is checked below.
 struct UnitRecord
 {
-    std::int32_t unitNumber;                 // own number for units 1..count, 0 otherwise
-    char adminName[kAccountLength];          // the unit's administrator account name
-    char userName[kAccountLength];           // the unit's user account name
-    char loginName[kAccountLength];          // account used to log in
-    char loginPassword[kAccountLength];      // never written to disk
-    std::int32_t accountLevel;               // 1 administrator, 2 user
+    std::int32_t unitNumber;            // own number for units 1..count, 0 otherwise
+    char adminName[kAccountLength];     // the unit's administrator account name
+    char userName[kAccountLength];      // the unit's user account name
+    char loginName[kAccountLength];     // account used to log in
+    char loginPassword[kAccountLength]; // never written to disk
+    std::int32_t accountLevel;          // 1 administrator, 2 user
     std::uint8_t loginAccepted;
-    std::uint8_t accountChangePending;       // X sent, Y not yet received
+    std::uint8_t accountChangePending; // X sent, Y not yet received
     std::uint8_t padding38[2];
-    std::int32_t inputGain[kInputCount];     // 0..60, shown as value - 50 dB
-    std::int32_t inputLevel[kInputCount];    // as last reported by the unit
-    std::int32_t outputGain[kOutputCount];   // 0..60
+    std::int32_t inputGain[kInputCount];   // 0..60, shown as value - 50 dB
+    std::int32_t inputLevel[kInputCount];  // as last reported by the unit
+    std::int32_t outputGain[kOutputCount]; // 0..60
     std::int32_t outputLevel[kOutputCount];
     std::int32_t outputMute[kOutputCount];
-    std::int32_t threshold;                  // automix threshold 0..60
-    std::int32_t inputLine[kInputCount];     // source type: 0 MIC, 1 LINE
+    std::int32_t threshold;              // automix threshold 0..60
+    std::int32_t inputLine[kInputCount]; // source type: 0 MIC, 1 LINE
     std::int32_t inputLowCut[kInputCount];
     std::int32_t inputPriority[kInputCount];
-    std::int32_t inputPhantom[kInputCount];  // 48 V
+    std::int32_t inputPhantom[kInputCount]; // 48 V
     std::int32_t inputMute[kInputCount];
     std::int32_t inputOpen[kInputCount];     // 1 ACTIVE, 0 WAITING (reported by the unit)
     std::int32_t highPassIndex[kInputCount]; // 0 off, 1..10
     std::int32_t lowPassIndex[kInputCount];  // 0 off, 1..10
     std::int32_t outputFlagA;
     std::int32_t outputFlagB;
-    std::int32_t deviceMode;                 // 1 master, 0 slave
-    std::int32_t cascadeStatus;              // shown only; nothing writes it
-    std::int32_t thresholdMode;              // 0 Auto, 1 Manual
+    std::int32_t deviceMode;    // 1 master, 0 slave
+    std::int32_t cascadeStatus; // shown only; nothing writes it
+    std::int32_t thresholdMode; // 0 Auto, 1 Manual
     std::int32_t outputFlagC;
     std::int32_t panelLock;
-    std::int32_t feedback[kInputCount];      // FBK
-    std::int32_t limiterEnable[8];           // DRC; entries 0 and 1 are the outputs
-    std::int32_t eqEditorValue[kInputCount]; // sent in G; no visible control writes it
-    double inputEq[kInputEqBands][3][kInputCount];      // [band][EqParam][input]
+    std::int32_t feedback[kInputCount];            // FBK
+    std::int32_t limiterEnable[8];                 // DRC; entries 0 and 1 are the outputs
+    std::int32_t eqEditorValue[kInputCount];       // sent in G; no visible control writes it
+    double inputEq[kInputEqBands][3][kInputCount]; // [band][EqParam][input]
     std::int32_t inputEqType[kInputEqBands][kInputCount];
-    double outputEq[kOutputCount][3][kOutputEqBands];   // [output][EqParam][band]
+    double outputEq[kOutputCount][3][kOutputEqBands]; // [output][EqParam][band]
     std::int32_t outputEqType[kOutputCount][kOutputEqBands];
-    std::int32_t routing[kOutputCount];      // bit n: input n + 1 feeds the output
-    std::uint8_t reserved2480[8];            // unused; kept zero, preserved in files
+    std::int32_t routing[kOutputCount];         // bit n: input n + 1 feeds the output
+    std::uint8_t reserved2480[8];               // unused; kept zero, preserved in files
     std::int32_t outputLevelType[kOutputCount]; // 0 LINE, 1 MIC
-    std::int32_t holdTime;                   // 0..40
-    std::int32_t maxOpenChannels;            // 1..8
+    std::int32_t holdTime;                      // 0..40
+    std::int32_t maxOpenChannels;               // 1..8
     double limiterRatio[kOutputCount];
-    double limiterThreshold[kOutputCount];   // dB
+    double limiterThreshold[kOutputCount];     // dB
     std::int32_t limiterAttack[kOutputCount];  // ms
     std::int32_t limiterRelease[kOutputCount]; // ms
-    std::uint8_t switchesPending;            // M sent, D not yet received
+    std::uint8_t switchesPending;              // M sent, D not yet received
     std::uint8_t padding2553;
     TimeStamp switchesSentTime;
     std::uint8_t padding2570[2];
-    std::int32_t unitCount;                  // from the login reply; meaningful in record 1
+    std::int32_t unitCount; // from the login reply; meaningful in record 1
     std::uint8_t connected;
     std::uint8_t switchReportReceived;
     std::uint8_t levelsReportReceived;
@@ -102,7 +107,10 @@ struct UnitRecord
     {
         return inputEq[band][param][input];
     }
-    double& outputEqAt(int output, EqParam param, int band) { return outputEq[output][param][band]; }
+    double& outputEqAt(int output, EqParam param, int band)
+    {
+        return outputEq[output][param][band];
+    }
     double outputEqAt(int output, EqParam param, int band) const
     {
         return outputEq[output][param][band];

@@ -14,7 +14,8 @@ void UnitTable::setCurrentUnit(int unit)
 
 void UnitTable::clear()
 {
-    for (UnitRecord& r : m_records) r = ZeroRecord();
+    for (UnitRecord& r : m_records)
+        r = ZeroRecord();
 }
 
 void UnitTable::initialiseAccounts()

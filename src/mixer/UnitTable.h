@@ -6,7 +6,11 @@
 
 namespace sonaro {
 
-enum class Language : int { English = 1, Chinese = 2 };
+enum class Language : int
+{
+    English = 1,
+    Chinese = 2
+};
 
 // The records of all units, addressed by unit number 1..64, plus the current unit number that
 // selects the record the pages show, and the label language. Owned by the main thread.

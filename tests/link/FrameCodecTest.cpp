@@ -117,8 +117,10 @@ TEST(FindPattern, AgreesWithABruteForceSearch)
     for (int round = 0; round < 5000; ++round) {
         std::string t, p;
         const int tn = static_cast<int>(rng() % 12), pn = 1 + static_cast<int>(rng() % 4);
-        for (int i = 0; i < tn; ++i) t += alphabet[rng() % 2];
-        for (int i = 0; i < pn; ++i) p += alphabet[rng() % 3];
+        for (int i = 0; i < tn; ++i)
+            t += alphabet[rng() % 2];
+        for (int i = 0; i < pn; ++i)
+            p += alphabet[rng() % 3];
         const int start = static_cast<int>(rng() % 4);
         ASSERT_EQ(FindPattern(t, p, start), brute(t, p, start)) << t << " / " << p;
     }

@@ -1,0 +1,82 @@
+#include "dsp/DeviceCoefficients.h"
+
+#include "dsp/ParameterWords.h"
+#include "link/FrameCodec.h"
+
+#include <cmath>
+
+namespace sonaro {
+
+void DeviceCoefficients(double frequency, double gain, double frequencyOverQ, int type,
+                        std::array<double, 3>& b, std::array<double, 3>& a)
+{
+    const double pi = 4.0 * std::atan(1.0);
+    const double q = frequency / frequencyOverQ;
+    switch (static_cast<EqBandType>(type)) {
+    case EqBandType::Peak: {
+        const double k = std::tan(pi * frequency * 1.0416666666666666e-05); // pi f / 96000
+        const double v = std::pow(10.0, gain * 0.05);
+        const double kk = k * k;
+        const double d = 1.0 + k / q + kk;
+        b[0] = (1.0 + v * k / q + kk) / d;
+        b[1] = 2.0 * (kk - 1.0) / d;
+        b[2] = (1.0 - v * k / q + kk) / d;
+        a[0] = 1.0;
+        a[1] = -b[1];
+        a[2] = -(1.0 - k / q + kk) / d;
+        return;
+    }
+    case EqBandType::LowShelf:
+    case EqBandType::HighShelf: {
+        const double amp = std::pow(10.0, gain * 0.025);
+        const double w0 = pi * frequency * 2.0833333333333333e-05; // 2 pi f / 96000
+        const double cosw = std::cos(w0);
+        const double beta = 2.0 * std::sqrt(amp) * std::sin(w0) / std::sqrt(2.0); // slope 1
+        double a0, a1, a2, b0, b1, b2;
+        if (static_cast<EqBandType>(type) == EqBandType::LowShelf) {
+            a0 = (amp + 1) + (amp - 1) * cosw + beta;
+            a1 = -2.0 * ((amp + 1) * cosw + (amp - 1));
+            a2 = (amp + 1) + (amp - 1) * cosw - beta;
+            b0 = amp * ((amp + 1) - (amp - 1) * cosw + beta);
+            b1 = 2.0 * amp * ((amp - 1) - (amp + 1) * cosw);
+            b2 = amp * ((amp + 1) - (amp - 1) * cosw - beta);
+        } else {
+            a0 = (amp + 1) - (amp - 1) * cosw + beta;
+            a1 = 2.0 * ((amp - 1) - (amp + 1) * cosw);
+            a2 = (amp + 1) - (amp - 1) * cosw - beta;
+            b0 = amp * ((amp + 1) + (amp - 1) * cosw + beta);
+            b1 = -2.0 * amp * ((amp - 1) + (amp + 1) * cosw);
+            b2 = amp * ((amp + 1) + (amp - 1) * cosw - beta);
+        }
+        b[0] = b0 / a0;
+        b[1] = b1 / a0;
+        b[2] = b2 / a0;
+        a[0] = 1.0;
+        a[1] = -a1 / a0;
+        a[2] = -a2 / a0;
+        return;
+    }
+    }
+}
+
+std::array<std::string, 20> EncodeEqBlock(const std::array<EqBand, kBandsPerBlock>& bands)
+{
+    std::array<std::string, 20> groups;
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        const EqBand& band = bands[i];
+        std::array<double, 3> b{1.0, 0.0, 0.0};
+        std::array<double, 3> a{1.0, 0.0, 0.0};
+        DeviceCoefficients(band.frequency, band.gain, band.frequency / band.q,
+                           static_cast<int>(band.type), b, a);
+        std::string& coefficients = groups[i];
+        for (double value : {b[0], b[1], b[2], a[1], a[2]})
+            coefficients += Hex7(Q23(value));
+
+        groups[5 + 3 * i] = Hex4(FrequencyWord(band.frequency));
+        groups[6 + 3 * i] = Hex4(QWord(band.q, static_cast<int>(band.type)));
+        groups[7 + 3 * i] = Hex4(GainWord(band.gain));
+    }
+    return groups;
+}
+
+} // namespace sonaro

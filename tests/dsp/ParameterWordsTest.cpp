@@ -1,0 +1,90 @@
+#include "dsp/ParameterWords.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace sonaro;
+
+TEST(ParameterWords, ExamplesOfTheProtocol)
+{
+    EXPECT_EQ(FrequencyWord(1000.0), 0x03E8u);
+    EXPECT_EQ(QWord(0.5, 1), 0x4005u);
+    EXPECT_EQ(GainWord(-3.0), 0x0078u);
+    EXPECT_EQ(GainWord(-15.0), 0u);
+    EXPECT_EQ(GainWord(15.0), 300u);
+    EXPECT_EQ(RatioWord(100.0), 0x64u);
+    EXPECT_EQ(ThresholdWord(0.0), 0x320u);
+    EXPECT_EQ(ThresholdWord(20.0), 1000u);
+    EXPECT_EQ(AttackWord(1), 1u);
+    EXPECT_EQ(ReleaseWord(50), 0x32u);
+}
+
+// Every word the unit can report must go back out unchanged when the operator does not touch
+// the value (A and U answers are decoded with these inverses, then re-sent with E and B).
+TEST(ParameterWords, DecodedWordsEncodeToTheSameWord)
+{
+    for (unsigned g = 0; g <= 300; ++g)
+        EXPECT_EQ(GainWord(GainFromWord(g)), g) << g;
+    for (unsigned t = 0; t <= 1000; ++t)
+        EXPECT_EQ(ThresholdWord(ThresholdFromWord(t)), t) << t;
+    for (unsigned q = 0; q <= kQWordValueMask; ++q)
+        for (int type = 0; type < 3; ++type) {
+            const unsigned word = q | (static_cast<unsigned>(type) << kQWordTypeShift);
+            ASSERT_EQ(QWord(QFromWord(word), TypeFromQWord(word)), word) << word;
+        }
+    for (unsigned f : {20u, 1000u, 19999u, 20000u})
+        EXPECT_EQ(FrequencyWord(FrequencyFromWord(f)), f);
+    for (unsigned r = 1; r <= 100; ++r)
+        EXPECT_EQ(RatioWord(RatioFromWord(r)), r);
+}
+
+TEST(ParameterWords, TenthsAreRoundedWholeNumbersTruncated)
+{
+    // (-79.9 + 80) x 10 is 0.99999... in doubles: a truncated word would say -80.0 dB.
+    EXPECT_EQ(ThresholdWord(-79.9), 1u);
+    EXPECT_EQ(GainWord(-14.9), 1u);
+    EXPECT_EQ(QWord(0.7, 0), 7u);
+    EXPECT_EQ(QWord(2.3, 0), 23u);
+    EXPECT_EQ(FrequencyWord(999.9), 999u);
+    EXPECT_EQ(RatioWord(2.9), 2u);
+}
+
+TEST(ParameterWords, StrayValuesStayInsideTheirField)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(GainWord(-40.0), 0u) << "a negative word would print as 8 hex digits";
+    EXPECT_EQ(GainWord(1e9), kWordMax);
+    EXPECT_EQ(GainWord(nan), 0u);
+    EXPECT_EQ(FrequencyWord(-5.0), 0u);
+    EXPECT_EQ(FrequencyWord(1e12), kWordMax);
+    EXPECT_EQ(ThresholdWord(-200.0), 0u);
+    EXPECT_EQ(AttackWord(-1), 0u);
+    EXPECT_EQ(ReleaseWord(1 << 20), kWordMax);
+    // Q x 10 never spills into the type bits; the type keeps two bits.
+    EXPECT_EQ(QWord(5000.0, 2), kQWordValueMask | (2u << kQWordTypeShift));
+    EXPECT_EQ(QWord(nan, 1), 1u << kQWordTypeShift);
+    EXPECT_EQ(TypeFromQWord(QWord(1.0, 7)), 3);
+}
+
+TEST(Q23, EncodingAndInverse)
+{
+    EXPECT_EQ(Q23(1.0), 0x0800000u);
+    EXPECT_EQ(Q23(-1.0), 0xF800000u);
+    EXPECT_EQ(Q23(2.0), 0x1000000u);
+    EXPECT_EQ(Q23(-0.5), 0xFC00000u);
+    EXPECT_EQ(Q23(0.0), 0u);
+    // Truncation toward zero, not floor: the smallest step below zero is -1, not -2.
+    EXPECT_EQ(Q23(-1.5 / 8388608.0), 0xFFFFFFFu);
+    EXPECT_EQ(Q23(1.9 / 8388608.0), 1u);
+    // Beyond +-16 the value wraps in 28 bits; beyond the 32-bit range it saturates.
+    EXPECT_EQ(Q23(25.2337640766701), static_cast<std::uint32_t>(25.2337640766701 * 8388608.0));
+    EXPECT_EQ(Q23(1e30), 0xFFFFFFFu);
+    EXPECT_EQ(Q23(-1e30), 0u);
+    EXPECT_EQ(Q23(std::numeric_limits<double>::quiet_NaN()), 0u);
+    EXPECT_EQ(Q23(std::numeric_limits<double>::infinity()), 0xFFFFFFFu);
+
+    for (double v : {0.0, 1.0, -1.0, 0.25, -7.5, 15.999, -16.0})
+        EXPECT_DOUBLE_EQ(FromQ23(Q23(v)), std::trunc(v * 8388608.0) / 8388608.0) << v;
+}

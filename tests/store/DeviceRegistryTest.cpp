@@ -1,0 +1,106 @@
+#include "store/DeviceRegistry.h"
+#include "store/StoreTestSupport.h"
+
+namespace sonaro::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+class DeviceRegistryTest : public StoreTest
+{
+protected:
+    QString select(int id, int unit, int type)
+    {
+        return QString("select * from Device where ID=%1 and IP=%2 and Type=%3")
+            .arg(id)
+            .arg(unit)
+            .arg(type);
+    }
+};
+
+TEST_F(DeviceRegistryTest, FirstReplyInsertsTenRowsInOrderAndASecondOnlySelects)
+{
+    DeviceRegistry registry(*db);
+    registry.EnsureChannelRows(1);
+    QStringList expected;
+    for (int i = 1; i <= 8; ++i)
+        expected << select(i, 1, 1)
+                 << QString("insert into Device(ID,Name,IP,Type) values(%1,'Input%2',1,1)")
+                        .arg(i)
+                        .arg(i - 1);
+    for (int i = 1; i <= 2; ++i)
+        expected << select(i, 1, 2)
+                 << QString("insert into Device(ID,Name,IP,Type) values(%1,'Output%2',1,2)")
+                        .arg(i)
+                        .arg(i - 1);
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(column("select * from Device order by SerialID", "SerialID"),
+              QStringList({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
+    EXPECT_EQ(column("select * from Device order by SerialID", "Name"),
+              QStringList({"Input0", "Input1", "Input2", "Input3", "Input4", "Input5", "Input6",
+                           "Input7", "Output0", "Output1"}));
+
+    log.clear();
+    registry.EnsureChannelRows(1);
+    EXPECT_EQ(log.size(), 10);
+    for (const QString& statement : log)
+        EXPECT_TRUE(statement.startsWith("select")) << statement.toStdString();
+
+    // A second unit's rows follow the first's; nothing happens for 0 or a negative count.
+    registry.EnsureChannelRows(2);
+    EXPECT_EQ(column("select * from Device where IP=2 order by SerialID", "SerialID").first(),
+              "11");
+    EXPECT_EQ(db->OpenQuery("select * from Device").size(), 20u);
+    log.clear();
+    registry.EnsureChannelRows(0);
+    registry.EnsureChannelRows(-3);
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_TRUE(op.messages.empty());
+}
+
+TEST_F(DeviceRegistryTest, NamesWithQuotesAndChineseAreStoredExactly)
+{
+    DeviceRegistry registry(*db);
+    registry.EnsureChannelRows(1);
+    const QStringList names = {"Bob's mic", "say \"hi\"", QString::fromUtf8("主席台话筒"),
+                               "x'); delete from Device; --", ""};
+    for (const QString& name : names) {
+        EXPECT_EQ(registry.RenameChannel(1, ChannelKind::Input, 2, "Input2", name), name);
+        EXPECT_EQ(registry.ChannelName(1, ChannelKind::Input, 2), name);
+    }
+    EXPECT_TRUE(op.messages.empty());
+    EXPECT_EQ(db->OpenQuery("select * from Device").size(), 10u);
+}
+
+TEST_F(DeviceRegistryTest, RenameTouchesOnlyItsChannelAndUnknownChannelsKeepTheirName)
+{
+    DeviceRegistry registry(*db);
+    registry.EnsureChannelRows(1);
+    log.clear();
+    EXPECT_EQ(registry.RenameChannel(1, ChannelKind::Output, 0, "Output0", "Main"), "Main");
+    EXPECT_THAT(log, ElementsAre(select(1, 1, 2),
+                                 "update Device set Name='Main' where ID=1 and IP=1 and Type=2"));
+    EXPECT_EQ(registry.ChannelName(1, ChannelKind::Output, 0), "Main");
+    EXPECT_EQ(registry.ChannelName(1, ChannelKind::Input, 0), "Input0");
+
+    // Unit 2 has no rows: the update still runs, the strip keeps its name, the lookup finds none.
+    EXPECT_EQ(registry.RenameChannel(2, ChannelKind::Input, 0, "Old", "New"), "Old");
+    EXPECT_EQ(registry.ChannelName(2, ChannelKind::Input, 0), std::nullopt);
+}
+
+TEST_F(DeviceRegistryTest, FactoryResetNamesEveryRowAndClearsGroups)
+{
+    DeviceRegistry registry(*db);
+    registry.EnsureChannelRows(1);
+    db->ExecuteSql("update Device set Data=1 where SerialID=3");
+    db->ExecuteSql("insert into DvLink values(3,2)");
+    registry.ResetChannelsForFactory();
+    EXPECT_EQ(column("select * from Device order by SerialID", "Name"),
+              QStringList({"CHANNEL 1", "CHANNEL 2", "CHANNEL 3", "CHANNEL 4", "CHANNEL 5",
+                           "CHANNEL 6", "CHANNEL 7", "CHANNEL 8", "MASTER 1", "MASTER 2"}));
+    EXPECT_TRUE(db->OpenQuery("select * from Device where Data=1").empty());
+    EXPECT_TRUE(db->OpenQuery("select * from DvLink").empty());
+}
+
+} // namespace
+} // namespace sonaro::test

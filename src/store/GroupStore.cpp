@@ -1,0 +1,240 @@
+#include "store/GroupStore.h"
+
+#include "store/CDbConnection.h"
+
+#include <optional>
+
+namespace sonaro {
+
+namespace {
+
+constexpr int kMaxLinkedChannels = 8;
+
+const QString kSelectLinkableGroups =
+    QStringLiteral("select * from Group1 where Type=1 order by GroupID");
+const QString kSelectMembers = QStringLiteral("select * from DvLink where GroupID=?");
+const QString kSelectMembersOrdered =
+    QStringLiteral("select * from DvLink where GroupID=? order by SerialID");
+const QString kSelectLinkOfChannel = QStringLiteral("select * from DvLink where SerialID=?");
+const QString kSelectChannelBySerial = QStringLiteral("select * from Device where SerialID=?");
+const QString kSelectFlags = QStringLiteral("select * from ControlType where GroupID=?");
+const QString kClearData = QStringLiteral("update Device set Data=0 where SerialID=?");
+const QString kSetData = QStringLiteral("update Device set Data=1 where SerialID=?");
+const QString kInsertMember = QStringLiteral("insert into DvLink values(?,?)");
+const QString kInsertFlags = QStringLiteral("insert into ControlType values(?,?,?,?,?,?,?)");
+
+// The bit of each link flag in the flag byte, indexed by LinkFlag.
+constexpr std::uint8_t kFlagBits[kLinkFlagCount] = {kVolFlagBit, kLineFlagBit,  kOpenFlagBit,
+                                                    kEqFlagBit,  kLimitFlagBit, kPhontonFlagBit};
+
+bool IsGroupChannel(int serialId)
+{
+    return serialId >= 1 && serialId <= kGroupChannels;
+}
+
+LinkFlags FlagsOfRow(const DbRow& row)
+{
+    LinkFlags flags{};
+    for (int f = 0; f < kLinkFlagCount; ++f)
+        flags[f] = row.integer(kLinkFlagColumns[f]) != 0;
+    return flags;
+}
+
+// The strip a Device row addresses, when the row belongs to the shown unit and its ID is a
+// channel the unit has.
+std::optional<StripRef> StripOfRow(const DbRow& row, int unit)
+{
+    if (row.integer("IP") != unit) return std::nullopt;
+    const int type = row.integer("Type");
+    const int index = row.integer("ID") - 1;
+    if (type == static_cast<int>(ChannelKind::Input) && index >= 0 && index < 8)
+        return StripRef{ChannelKind::Input, index};
+    if (type == static_cast<int>(ChannelKind::Output) && index >= 0 && index < 2)
+        return StripRef{ChannelKind::Output, index};
+    return std::nullopt;
+}
+
+const GroupSlot* SlotOfGroup(const GroupTable& table, int groupId)
+{
+    for (const GroupSlot& slot : table.entries)
+        if (slot.groupId == groupId && groupId != 0) return &slot;
+    return nullptr;
+}
+
+} // namespace
+
+std::uint8_t EncodeLinkFlags(const LinkFlags& flags)
+{
+    std::uint8_t byte = 0;
+    for (int f = 0; f < kLinkFlagCount; ++f)
+        if (flags[f]) byte |= kFlagBits[f];
+    return byte;
+}
+
+LinkFlags DecodeLinkFlags(std::uint8_t byte)
+{
+    LinkFlags flags{};
+    for (int f = 0; f < kLinkFlagCount; ++f)
+        flags[f] = (byte & kFlagBits[f]) != 0;
+    return flags;
+}
+
+GroupTable GroupStore::LoadGroupTable()
+{
+    GroupTable table;
+    std::size_t k = 0;
+    for (const DbRow& group : m_db.OpenQuery(kSelectLinkableGroups)) {
+        if (k >= table.entries.size()) break; // the table (and the file format) holds five groups
+        GroupSlot& slot = table.entries[k++];
+        slot = GroupSlot{};
+        slot.groupId = group.integer("GroupID");
+        for (const DbRow& member : m_db.OpenQuery(kSelectMembers, {slot.groupId})) {
+            const int serial = member.integer("SerialID");
+            if (!IsGroupChannel(serial)) continue;
+            slot.members[static_cast<std::size_t>(serial - 1)] = true;
+            for (const DbRow& channel : m_db.OpenQuery(kSelectChannelBySerial, {serial}))
+                slot.memberKind = channel.integer("Type");
+            ++slot.memberCount;
+        }
+        for (const DbRow& row : m_db.OpenQuery(kSelectFlags, {slot.groupId}))
+            slot.flags = FlagsOfRow(row);
+    }
+    return table;
+}
+
+void GroupStore::SaveGroupTable(const GroupTable& table)
+{
+    for (const DbRow& row :
+         m_db.OpenQuery(QStringLiteral("select * from Device order by SerialID")))
+        m_db.ExecuteSql(kClearData, {row.integer("SerialID")});
+    m_db.ExecuteSql(QStringLiteral("delete from DvLink"));
+    m_db.ExecuteSql(QStringLiteral("delete from ControlType"));
+    for (const GroupSlot& slot : table.entries) {
+        if (slot.groupId == 0) continue; // a slot without a Group1 row has nowhere to go
+        for (int c = 0; c < kGroupChannels; ++c) {
+            if (!slot.members[static_cast<std::size_t>(c)]) continue;
+            m_db.ExecuteSql(kSetData, {c + 1});
+            m_db.ExecuteSql(kInsertMember, {c + 1, slot.groupId});
+        }
+        const LinkFlags& f = slot.flags;
+        m_db.ExecuteSql(kInsertFlags,
+                        {slot.groupId, int(f[kGainLink]), int(f[kMuteLink]), int(f[kPriorityLink]),
+                         int(f[kEqLink]), int(f[kLimiterLink]), int(f[kPhantomLink])});
+    }
+}
+
+LinkTable GroupStore::SendLinkTable()
+{
+    LinkTable table;
+    std::array<int, LinkTable::kChannels> groupIds{};
+    for (int s = 1; s <= LinkTable::kChannels; ++s) {
+        const DbRows rows = m_db.OpenQuery(kSelectLinkOfChannel, {s});
+        if (rows.empty()) continue;
+        const int groupId = rows.front().integer("GroupID");
+        // The unit knows groups 1..5 (GroupID 2..6), one digit each; anything else is no group.
+        if (groupId < 2 || groupId > 6) continue;
+        table.group[static_cast<std::size_t>(s - 1)] = groupId - 1;
+        groupIds[static_cast<std::size_t>(s - 1)] = groupId;
+    }
+    for (int s = 1; s <= LinkTable::kChannels; ++s) {
+        const DbRows rows = m_db.OpenQuery(kSelectLinkOfChannel, {s});
+        if (rows.empty() || groupIds[static_cast<std::size_t>(s - 1)] == 0) continue;
+        const DbRows flags = m_db.OpenQuery(kSelectFlags, {rows.front().integer("GroupID")});
+        if (!flags.empty())
+            table.flags[static_cast<std::size_t>(s - 1)] =
+                EncodeLinkFlags(FlagsOfRow(flags.front()));
+    }
+    return table;
+}
+
+void GroupStore::StoreLinkTable(const LinkTable& table)
+{
+    for (const DbRow& row :
+         m_db.OpenQuery(QStringLiteral("select * from Device order by SerialID")))
+        m_db.ExecuteSql(kClearData, {row.integer("SerialID")});
+    m_db.ExecuteSql(QStringLiteral("delete from DvLink"));
+    for (int s = 1; s <= LinkTable::kChannels; ++s) {
+        const int digit = table.group[static_cast<std::size_t>(s - 1)];
+        if (digit <= 0 || digit >= 6) continue;
+        m_db.ExecuteSql(kSetData, {s});
+        m_db.ExecuteSql(kInsertMember, {s, digit + 1});
+    }
+    m_db.ExecuteSql(QStringLiteral("delete from ControlType"));
+    for (const DbRow& group : m_db.OpenQuery(kSelectLinkableGroups)) {
+        const int groupId = group.integer("GroupID");
+        const DbRows members = m_db.OpenQuery(kSelectMembers, {groupId});
+        LinkFlags f{};
+        if (!members.empty()) {
+            const int first = members.front().integer("SerialID");
+            if (IsGroupChannel(first))
+                f = DecodeLinkFlags(table.flags[static_cast<std::size_t>(first - 1)]);
+        }
+        m_db.ExecuteSql(kInsertFlags,
+                        {groupId, int(f[kGainLink]), int(f[kMuteLink]), int(f[kPriorityLink]),
+                         int(f[kEqLink]), int(f[kLimiterLink]), int(f[kPhantomLink])});
+    }
+}
+
+StripGroups GroupStore::ComputeStripGroups(int unit)
+{
+    StripGroups strips;
+    const GroupTable table = LoadGroupTable();
+    for (const DbRow& row :
+         m_db.OpenQuery(QStringLiteral("select * from Device where Data=0 order by SerialID"))) {
+        if (const auto ref = StripOfRow(row, unit)) strips.strip(ref->kind, ref->index) = {};
+    }
+    for (const DbRow& row :
+         m_db.OpenQuery(QStringLiteral("select * from Device where Data=1 order by SerialID"))) {
+        const auto ref = StripOfRow(row, unit);
+        if (!ref) continue;
+        StripGroupData& data = strips.strip(ref->kind, ref->index);
+        data = {};
+        const DbRows link = m_db.OpenQuery(kSelectLinkOfChannel, {row.integer("SerialID")});
+        if (link.empty()) continue; // marked grouped but in no group: treated as ungrouped
+        data.grouped = true;
+        const int groupId = link.front().integer("GroupID");
+        if (const GroupSlot* slot = SlotOfGroup(table, groupId)) data.flags = slot->flags;
+        for (const DbRow& member : m_db.OpenQuery(kSelectMembersOrdered, {groupId})) {
+            for (const DbRow& channel :
+                 m_db.OpenQuery(kSelectChannelBySerial, {member.integer("SerialID")})) {
+                const auto memberRef = StripOfRow(channel, unit);
+                // All members of a group are of one kind; a stray one is not linked.
+                if (!memberRef || memberRef->kind != ref->kind) continue;
+                if (static_cast<int>(data.linkedChannels.size()) >= kMaxLinkedChannels) continue;
+                data.linkedChannels.push_back(memberRef->index);
+            }
+        }
+    }
+    return strips;
+}
+
+PageLayout GroupStore::ComputePageLayout(int page, int unit)
+{
+    PageLayout layout;
+    for (const DbRow& group :
+         m_db.OpenQuery(QStringLiteral("select * from Group1 order by GroupID"))) {
+        const int groupId = group.integer("GroupID");
+        const bool hasMembers = !m_db.OpenQuery(kSelectMembers, {groupId}).empty();
+        if (groupId >= 1 && groupId <= static_cast<int>(layout.tabHasMembers.size()))
+            layout.tabHasMembers[static_cast<std::size_t>(groupId - 1)] = hasMembers;
+    }
+    const DbRows pageRows =
+        m_db.OpenQuery(QStringLiteral("select * from Group1 where GroupID=?"), {page + 1});
+    if (pageRows.empty()) return layout;
+    if (pageRows.front().integer("Type") == 0) {
+        for (const DbRow& row : m_db.OpenQuery(
+                 QStringLiteral("select * from Device where Data=0 order by SerialID"))) {
+            if (const auto ref = StripOfRow(row, unit)) layout.strips.push_back(*ref);
+        }
+        return layout;
+    }
+    for (const DbRow& member : m_db.OpenQuery(kSelectMembersOrdered, {page + 1})) {
+        for (const DbRow& channel :
+             m_db.OpenQuery(kSelectChannelBySerial, {member.integer("SerialID")})) {
+            if (const auto ref = StripOfRow(channel, unit)) layout.strips.push_back(*ref);
+        }
+    }
+    return layout;
+}
+
+} // namespace sonaro

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+// The address file ip.ini: section "device", keys ip (the unit's address), host (the link port)
+// and the optional bind (the local address the link binds).
+namespace sonaro {
+
+// Splits at "." and rebuilds "%d.%d.%d.%d" from the decimal value of each part, so
+// "192.168.001.010" becomes "192.168.1.10". Missing parts count as 0.
+std::string NormaliseAddress(std::string_view text);
+QString NormaliseAddress(const QString& text);
+
+struct AddressFileEntry
+{
+    QString ip;          // normalised; empty when the file has none
+    quint16 port = 5000; // a missing, empty or unusable host gives 5000
+    QString bind;        // empty when not set
+};
+
+AddressFileEntry ReadAddressFile(const QString& path);
+// Writes the unit address (and the port, when given).
+bool WriteAddressFile(const QString& path, const QString& ip);
+bool WriteAddressFile(const QString& path, const QString& ip, quint16 port);
+
+} // namespace sonaro

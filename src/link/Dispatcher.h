@@ -1,0 +1,75 @@
+#pragma once
+
+#include "link/Commands.h"
+#include "link/Link.h"
+#include "link/LinkState.h"
+#include "mixer/OperatorInterface.h"
+
+#include <QObject>
+#include <QString>
+
+#include <string_view>
+
+namespace sonaro {
+
+// Handles every frame the unit sends: validates it, writes the records, queues the follow-up
+// requests and tells the view what to redraw. Frames naming a unit outside 1..64 or an output
+// other than 0 and 1 are ignored.
+class Dispatcher : public QObject
+{
+    Q_OBJECT
+public:
+    Dispatcher(LinkState& state, Link& link, OperatorInterface& ui, QObject* parent = nullptr);
+
+    // One received datagram (at least 6 characters).
+    void Dispatch(std::string_view frame);
+
+    // Drops the link: status stream off twice, every unit not connected, indicator off.
+    void dropLink();
+    // Turns the connection indicator on or off (signalled only when it changes).
+    void setIndicator(bool on);
+
+signals:
+    // The login answer was accepted: units 1..unitCount are connected. Emitted before the
+    // follow-up requests are queued; the store makes sure their channel rows exist.
+    void unitsReported(int unitCount);
+    // The unit reported its link table (S or N); the store keeps it.
+    void linkTableReported(sonaro::LinkTable table);
+    // The strips must be refreshed from the records (O, D, S).
+    void stateChanged();
+    // Levels or open states changed (L, Z).
+    void levelsChanged();
+    void eqReceived(int unit, int slot);
+    void dynamicsReceived(int unit, int output);
+    // The groups must be reloaded from the store (S, N).
+    void groupsChanged();
+    void indicatorChanged(bool on);
+    // Every unit is now not connected and the device tree must be emptied.
+    void linkDropped();
+    // A confirmed address change: the new address and port of the link.
+    void addressReported(const QString& address, quint16 port);
+    void loginRefused();
+    void loginAccepted(int unitCount);
+
+private:
+    bool handleR(std::string_view inner);
+    void afterLogin();
+    void handleL(std::string_view inner);
+    void handleZ(std::string_view inner);
+    void handleA(std::string_view inner);
+    bool handleP(std::string_view inner);
+    void handleK(std::string_view inner);
+    void handleU(std::string_view inner);
+    void handleY(std::string_view inner);
+    bool handleO(std::string_view inner);
+    bool handleS(std::string_view inner);
+    bool handleN(std::string_view inner);
+    bool handleD(std::string_view inner);
+    UnitRecord& current() { return m_state.table.current(); }
+
+    LinkState& m_state;
+    Link& m_link;
+    OperatorInterface& m_ui;
+};
+
+} // namespace sonaro

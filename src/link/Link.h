@@ -1,0 +1,110 @@
+#pragma once
+
+#include "link/Commands.h"
+#include "link/LinkState.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <string>
+
+class QUdpSocket;
+
+namespace sonaro {
+
+// One queued send. A request without a frame is built from the unit's record when it leaves,
+// so it always carries the newest state.
+struct LinkRequest
+{
+    char kind = 0;
+    int unit = 0;
+    int index = 0;                // EQ slot or output for E and B
+    std::string frame;            // fixed text; empty: built when it leaves
+    int times = 1;                // sent this many times in a row; never merged when above 1
+    int delayBefore = 0;          // ms after the previous request finished
+    int pauseAfter = -1;          // ms after each datagram; -1: the link's send pause
+    std::function<void()> onSent; // runs when the first datagram has left
+    qint64 enqueuedAt = 0;
+    int sentCount = 0;
+};
+
+// The device link: one UDP socket bound to (bind address, link port) on the main thread, a paced
+// send queue and the answer waits of the acknowledged commands. Nothing here blocks: pauses are
+// kept by timers.
+class Link : public QObject
+{
+    Q_OBJECT
+public:
+    using FrameBuilder = std::function<std::string(const UnitRecord&, int unit, int index)>;
+
+    explicit Link(LinkState& state, QObject* parent = nullptr);
+    ~Link() override;
+
+    // Binds the link port; false (and "Winsock error!" through the error signal) on failure.
+    bool start();
+    // Closes the socket at once, so that another socket can bind the port; drops the queue.
+    void stop();
+    bool isRunning() const;
+    quint16 localPort() const;
+
+    // Sends one whole datagram to the device address and link port now. True only when the
+    // whole frame left; false while stopped. The queue keeps its pause after it.
+    bool SendFrame(std::string_view frame);
+
+    // Queues a request for V, M, G, E or B of a unit; a request for the same (kind, unit, index)
+    // already waiting is not added again.
+    void send(char kind, int unit, int index = 0, int times = 1);
+    // Queues a fixed frame (R, L, C, F, T, I, X, J).
+    void sendText(char kind, std::string frame, int times = 1);
+    void enqueue(LinkRequest request);
+    int queuedCount() const { return static_cast<int>(m_queue.size()); }
+    bool isIdle() const { return m_queue.empty() && !m_waitActive; }
+
+    // Builders for the coefficient frames E and B (provided by the DSP code).
+    void setFrameBuilder(char kind, FrameBuilder builder);
+
+    // Called by the dispatcher when D, Q or H arrives: clears the answer-pending flag and ends a
+    // wait for it at once.
+    void answerArrived(char answerKind);
+    bool answerPending(char command) const;
+
+signals:
+    // Every datagram of at least 6 characters, cut at the first zero byte.
+    void frameReceived(const QByteArray& frame, const QHostAddress& sender);
+    // Every datagram that left whole.
+    void frameSent(const QByteArray& frame);
+    // An acknowledged command gave up waiting for its answer.
+    void answerGivenUp(char command);
+    void socketError(const QString& message);
+
+private:
+    void readPending();
+    void schedule();
+    void pump();
+    void waitCycle();
+    void finishWait();
+    std::string buildFrame(const LinkRequest& request) const;
+    int pendingIndex(char command) const;
+
+    LinkState& m_state;
+    QUdpSocket* m_socket = nullptr;
+    std::deque<LinkRequest> m_queue;
+    QTimer m_pumpTimer;
+    QTimer m_waitTimer;
+    qint64 m_lastSentAt = -1000000;
+    qint64 m_readyAt = 0; // the previous request finished (its pause or its wait is over)
+    FrameBuilder m_buildE;
+    FrameBuilder m_buildB;
+
+    bool m_pending[3] = {false, false, false}; // M, E, B answer pending
+    bool m_waitActive = false;
+    const AnswerWaitPolicy* m_waitPolicy = nullptr;
+    std::string m_waitFrame;
+    int m_waitCycle = 0;
+};
+
+} // namespace sonaro

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "link/Dispatcher.h"
+#include "link/Link.h"
+#include "link/LinkState.h"
+#include "mixer/OperatorInterface.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+
+class QUdpSocket;
+
+namespace sonaro {
+
+// How the search dialog was closed.
+enum class OpenMode
+{
+    Cancel = 0,
+    Open = 1,
+    Offline = 2
+};
+
+// The connection to a unit: connect and login, login retries, the link watchdog, disconnect,
+// and the address and account changes with their time-outs. Runs on the main thread, driven by
+// two timers (the watchdog tick and the administration tick).
+class Session : public QObject
+{
+    Q_OBJECT
+public:
+    Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorInterface& ui,
+            QObject* parent = nullptr);
+
+    // Starts the link and both ticks.
+    bool start();
+    // Status stream off and link stopped (program exit).
+    void shutdown();
+
+    // Connect, first half: "Already connect" when the current unit is connected (false);
+    // otherwise stops the link so that the search dialog and the login check can bind the port.
+    bool beginConnect();
+    // Connect, second half, with the search dialog's result: restarts the link and, for Open,
+    // sends the login after the restart delay.
+    void finishConnect(OpenMode mode);
+    // Stores the login dialog's name and password in the current unit's record and sets the
+    // account level (1 for "admin&&", 2 for "user&&&", unchanged otherwise).
+    void storeLogin(const QString& name, const QString& password);
+    // Sends R with the current unit's login, resets the retries, marks the login pending.
+    void sendLogin();
+
+    // Status stream off twice, every unit not connected, indicator off.
+    void Disconnect();
+
+    // The 100 ms tick: M answer wait expiry, login retries, watchdog.
+    void LinkTimerTick();
+
+    // The address change of the system page: I with the new address and the link port.
+    bool ChangeAddress(const QHostAddress& address);
+    // The account change of the system page; false with the message when a check fails.
+    bool ChangeAccount(const QString& account, const QString& oldPassword,
+                       const QString& newPassword, const QString& confirmation);
+    // The 1000 ms tick: time-outs of the two changes.
+    void AdminTimerTick();
+
+signals:
+    // Three login requests stayed unanswered.
+    void connectFailed();
+
+private:
+    UnitRecord& current() { return m_state.table.current(); }
+    void error(const QString& text) { m_ui.showMessage(text, QStringLiteral("ERROR")); }
+
+    LinkState& m_state;
+    Link& m_link;
+    Dispatcher& m_dispatcher;
+    OperatorInterface& m_ui;
+    QTimer m_linkTimer;
+    QTimer m_adminTimer;
+};
+
+// The login dialog's own exchange: binds the link port (the link must be stopped), sends R and
+// reads up to the configured number of times for the answer. Asynchronous: finished() reports
+// whether the unit accepted the account.
+class LoginCheck : public QObject
+{
+    Q_OBJECT
+public:
+    explicit LoginCheck(LinkState& state, QObject* parent = nullptr);
+    ~LoginCheck() override;
+
+    // name and password as typed (padded to 7 characters here).
+    void CheckLogin(const QString& name, const QString& password);
+    bool isRunning() const { return m_socket != nullptr; }
+
+signals:
+    void finished(bool accepted);
+
+private:
+    void poll();
+    void finish(bool accepted);
+
+    LinkState& m_state;
+    QUdpSocket* m_socket = nullptr;
+    QTimer m_timer;
+    int m_reads = 0;
+};
+
+} // namespace sonaro

@@ -1,0 +1,373 @@
+#include "unit/VirtualUnit.h"
+
+#include "link/AddressFile.h"
+#include "link/FrameCodec.h"
+#include "unit/UnitFrames.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+#include <cmath>
+
+namespace sonaro {
+
+namespace {
+
+qint64 Now()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+// The groups of a checked frame's inner text, without the kind letter and the checksum.
+std::vector<std::string_view> Groups(std::string_view inner)
+{
+    std::vector<std::string_view> groups;
+    std::size_t start = 2;
+    while (start < inner.size()) {
+        const std::size_t comma = inner.find(',', start);
+        if (comma == std::string_view::npos) break; // the checksum
+        groups.push_back(inner.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return groups;
+}
+
+int Hex(std::string_view text)
+{
+    return static_cast<int>(HexField(text, 0, text.size()));
+}
+
+int Bit(int byte, int position)
+{
+    return (byte >> position) & 1;
+}
+
+} // namespace
+
+VirtualUnit::VirtualUnit(VirtualUnitOptions options, QObject* parent)
+    : QObject(parent), m_options(std::move(options)), m_record(ZeroRecord()),
+      m_automix(m_options.seed), m_random(m_options.seed)
+{
+    ApplyFactoryValues(m_record);
+    m_record.unitNumber = m_options.unitNumber;
+    connect(&m_streamTimer, &QTimer::timeout, this, &VirtualUnit::sendStatus);
+}
+
+VirtualUnit::~VirtualUnit()
+{
+    stop();
+}
+
+bool VirtualUnit::start()
+{
+    if (m_socket) return true;
+    auto* socket = new QUdpSocket(this);
+    if (!socket->bind(m_options.address, m_options.port)) {
+        delete socket;
+        return false;
+    }
+    m_socket = socket;
+    if (m_options.port == 0) m_options.port = m_socket->localPort();
+    connect(m_socket, &QUdpSocket::readyRead, this, &VirtualUnit::readPending);
+    if (!m_options.logPath.isEmpty() && !m_log.isOpen()) {
+        m_log.setFileName(m_options.logPath);
+        m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+    }
+    m_startedAt = Now();
+    return true;
+}
+
+void VirtualUnit::stop()
+{
+    m_streamTimer.stop();
+    if (!m_socket) return;
+    m_socket->close();
+    delete m_socket;
+    m_socket = nullptr;
+}
+
+void VirtualUnit::silence(int ms)
+{
+    m_silentUntil = Now() + ms;
+}
+
+bool VirtualUnit::silent() const
+{
+    return Now() < m_silentUntil;
+}
+
+bool VirtualUnit::chance(double p)
+{
+    if (p <= 0.0) return false;
+    return std::uniform_real_distribution<double>(0.0, 1.0)(m_random) < p;
+}
+
+QString VirtualUnit::password(const QString& account) const
+{
+    if (account == m_options.adminName) return m_options.adminPassword;
+    if (account == m_options.userName) return m_options.userPassword;
+    return {};
+}
+
+int VirtualUnit::receivedCount(char kind) const
+{
+    int count = 0;
+    for (const QByteArray& frame : m_received)
+        if (frame.size() > 1 && frame[1] == kind) ++count;
+    return count;
+}
+
+void VirtualUnit::readPending()
+{
+    while (m_socket && m_socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = m_socket->receiveDatagram(4096);
+        const QByteArray frame = datagram.data();
+        const bool dropped = silent() || chance(m_options.dropIncoming);
+        m_received.push_back(frame);
+        log(frame, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()), dropped);
+        emit frameReceived(frame);
+        if (!dropped)
+            handle(frame, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
+    }
+}
+
+void VirtualUnit::log(const QByteArray& frame, const QHostAddress& from, quint16 fromPort,
+                      bool dropped)
+{
+    if (!m_log.isOpen()) return;
+    QJsonObject line;
+    line.insert(QStringLiteral("ms"), Now() - m_startedAt);
+    line.insert(QStringLiteral("unit"), m_options.address.toString());
+    line.insert(QStringLiteral("from"), QStringLiteral("%1:%2").arg(from.toString()).arg(fromPort));
+    line.insert(QStringLiteral("frame"), QString::fromLatin1(frame));
+    if (dropped) line.insert(QStringLiteral("dropped"), true);
+    m_log.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+    m_log.flush();
+}
+
+void VirtualUnit::reply(std::string frame)
+{
+    if (!m_socket || m_clientPort == 0) return;
+    if (chance(m_options.dropOutgoing)) return;
+    if (chance(m_options.corruptChecksum) && frame.size() >= 5) {
+        char& digit = frame[frame.size() - 2];
+        digit = digit == '0' ? '1' : '0';
+    }
+    const QHostAddress to = m_client;
+    const quint16 toPort = m_clientPort;
+    auto send = [this, frame, to, toPort] {
+        if (m_socket)
+            m_socket->writeDatagram(frame.data(), static_cast<qint64>(frame.size()), to, toPort);
+    };
+    if (m_options.answerDelay > 0)
+        QTimer::singleShot(m_options.answerDelay, this, send);
+    else
+        send();
+}
+
+void VirtualUnit::sendStatus()
+{
+    m_automix.step(m_record, m_options.statusInterval);
+    if (silent()) return;
+    for (int ch = 0; ch < kInputCount; ++ch)
+        m_record.inputOpen[ch] = Bit(m_automix.openBits(), ch);
+    reply(BuildReplyL(m_automix.levels(), m_automix.openBits()));
+}
+
+void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint16 fromPort)
+{
+    const std::string_view text(data.constData(), static_cast<std::size_t>(data.size()));
+    std::string_view inner;
+    if (!CheckFrame(text, &inner) || inner.size() < 2) return;
+    // A unit answers to whoever asked.
+    m_client = from;
+    m_clientPort = fromPort;
+    const std::vector<std::string_view> g = Groups(inner);
+    const int unit = m_options.unitNumber;
+    UnitRecord& r = m_record;
+    auto account = [&](std::string_view name) -> std::pair<QString*, QString*> {
+        const std::string padded = PadAccount(name);
+        if (padded == PadAccount(m_options.adminName.toStdString()))
+            return {&m_options.adminName, &m_options.adminPassword};
+        if (padded == PadAccount(m_options.userName.toStdString()))
+            return {&m_options.userName, &m_options.userPassword};
+        return {nullptr, nullptr};
+    };
+    switch (inner[0]) {
+    case 'R': {
+        if (g.size() < 2) return;
+        const auto [name, password] = account(g[0]);
+        const bool accepted = password && PadAccount(password->toStdString()) == PadAccount(g[1]);
+        reply(BuildReplyR(accepted, m_options.unitCount));
+        return;
+    }
+    case 'L':
+        if (g.empty()) return;
+        if (Hex(g[0]))
+            m_streamTimer.start(m_options.statusInterval);
+        else
+            m_streamTimer.stop();
+        return;
+    case 'C':
+        reply(BuildReplyS(r, unit, m_links));
+        return;
+    case 'F':
+        if (g.size() < 2 || Hex(g[1]) > 13) return;
+        reply(BuildReplyA(r, unit, Hex(g[1])));
+        return;
+    case 'T':
+        if (g.size() < 2 || Hex(g[1]) > 1) return;
+        reply(BuildReplyU(r, unit, Hex(g[1])));
+        return;
+    case 'V':
+        if (g.size() < 5 || g[1].size() < 16 || g[2].size() < 4) return;
+        for (int ch = 0; ch < kInputCount; ++ch) {
+            r.inputGain[ch] = Hex(g[1].substr(2 * static_cast<std::size_t>(ch), 2));
+            r.inputMute[ch] = Bit(Hex(g[4]), ch);
+        }
+        r.outputGain[0] = Hex(g[2].substr(0, 2));
+        r.outputGain[1] = Hex(g[2].substr(2, 2));
+        r.threshold = Hex(g[3]);
+        return;
+    case 'M': {
+        if (g.size() < 4 || g[1].size() < 16) return;
+        for (int ch = 0; ch < kInputCount; ++ch) {
+            const int b = Hex(g[1].substr(2 * static_cast<std::size_t>(ch), 2));
+            r.inputPhantom[ch] = Bit(b, 0);
+            r.inputLine[ch] = Bit(b, 1);
+            r.inputLowCut[ch] = Bit(b, 3);
+            r.inputPriority[ch] = Bit(b, 4);
+        }
+        const int out = Hex(g[2]);
+        r.outputFlagA = Bit(out, 1);
+        r.outputFlagB = Bit(out, 3);
+        r.outputFlagC = Bit(out, 5);
+        r.outputLevelType[0] = Bit(out, 6);
+        r.outputLevelType[1] = Bit(out, 7);
+        const int u = Hex(g[3]);
+        r.thresholdMode = Bit(u, 1);
+        r.deviceMode = Bit(u, 3);
+        r.panelLock = Bit(u, 5);
+        reply(BuildReplyD(r, unit));
+        return;
+    }
+    case 'G': {
+        if (g.size() < 9 || g[3].size() < 16 || g[4].size() < 4 || g[7].size() < 8 ||
+            g[8].size() < 8)
+            return;
+        const int fbk = Hex(g[1]);
+        const int drc = Hex(g[2]);
+        r.limiterEnable[0] = (drc >> 4) & 0xF ? 1 : 0;
+        r.limiterEnable[1] = drc & 0xF ? 1 : 0;
+        for (int ch = 0; ch < kInputCount; ++ch) {
+            const auto c = static_cast<std::size_t>(ch);
+            r.feedback[ch] = Bit(fbk, ch);
+            r.eqEditorValue[ch] = Hex(g[3].substr(2 * c, 2));
+            r.highPassIndex[kInputCount - 1 - ch] = Hex(g[7].substr(c, 1));
+            r.lowPassIndex[kInputCount - 1 - ch] = Hex(g[8].substr(c, 1));
+        }
+        r.routing[0] = Hex(g[4].substr(0, 2));
+        r.routing[1] = Hex(g[4].substr(2, 2));
+        r.maxOpenChannels = Hex(g[5]);
+        r.holdTime = Hex(g[6]);
+        return;
+    }
+    case 'J':
+        if (g.size() < 3 || g[1].size() < 10 || g[2].size() < 20) return;
+        for (std::size_t ch = 0; ch < LinkTable::kChannels; ++ch) {
+            const char c = g[1][ch];
+            m_links.group[ch] = c >= '0' && c <= '9' ? c - '0' : 0;
+            m_links.flags[ch] = static_cast<std::uint8_t>(Hex(g[2].substr(2 * ch, 2)));
+        }
+        reply(BuildReplyN(unit, m_links));
+        return;
+    case 'E': {
+        if (g.size() < 2) return;
+        const int slot = Hex(g[1]);
+        // The last fifteen groups: frequency, Q word and gain word of each band.
+        if (slot <= 13 && g.size() >= 2 + 5 + 15) {
+            for (int b = 0; b < kInputEqBands; ++b) {
+                const std::size_t at = g.size() - 15 + 3 * static_cast<std::size_t>(b);
+                const double frequency = Hex(g[at]);
+                const int qWord = Hex(g[at + 1]);
+                const double gain = (Hex(g[at + 2]) - 150) * 0.1;
+                const double q = (qWord & 0x3FFF) * 0.1;
+                const int type = qWord >> 14;
+                if (slot < 8) {
+                    r.inputEqAt(b, kEqFrequency, slot) = frequency;
+                    r.inputEqAt(b, kEqGain, slot) = gain;
+                    r.inputEqAt(b, kEqQ, slot) = q;
+                    r.inputEqType[b][slot] = type;
+                } else {
+                    const int output = (slot - 8) / 3;
+                    const int band = ((slot - 8) % 3) * 5 + b;
+                    r.outputEqAt(output, kEqFrequency, band) = frequency;
+                    r.outputEqAt(output, kEqGain, band) = gain;
+                    r.outputEqAt(output, kEqQ, band) = q;
+                    r.outputEqType[output][band] = type;
+                }
+            }
+        }
+        reply(BuildReplyQ(unit, slot));
+        return;
+    }
+    case 'B': {
+        if (g.size() < 2) return;
+        const int output = Hex(g[1]);
+        if (output > 1) return;
+        if (g.size() >= 4 && g[3].size() >= 16) {
+            r.limiterRatio[output] = Hex(g[3].substr(0, 4));
+            r.limiterThreshold[output] = Hex(g[3].substr(4, 4)) * 0.1 - 80.0;
+            r.limiterAttack[output] = Hex(g[3].substr(8, 4));
+            r.limiterRelease[output] = Hex(g[3].substr(12, 4));
+        }
+        reply(BuildReplyH(unit, output));
+        return;
+    }
+    case 'I': {
+        if (g.size() >= 2) {
+            // "aaa.bbb.ccc.ddd:ppppp": the unit moves there after answering.
+            const std::string_view target = g[1];
+            const std::size_t colon = target.find(':');
+            const std::string address = NormaliseAddress(target.substr(0, colon));
+            const int newPort = colon == std::string_view::npos
+                                    ? m_options.port
+                                    : DecimalField(target.substr(colon + 1));
+            reply(BuildReplyP(unit, address, newPort, m_options.adminName.toStdString(),
+                              m_options.userName.toStdString()));
+            const QHostAddress moved(QString::fromStdString(address));
+            if (moved.isLoopback() && newPort > 0 && newPort <= 65535) {
+                QTimer::singleShot(0, this, [this, moved, newPort] {
+                    stop();
+                    m_options.address = moved;
+                    m_options.port = static_cast<quint16>(newPort);
+                    start();
+                });
+            }
+            return;
+        }
+        reply(BuildReplyP(unit, m_options.address.toString().toStdString(), m_options.port,
+                          m_options.adminName.toStdString(), m_options.userName.toStdString()));
+        return;
+    }
+    case 'X': {
+        if (g.size() < 5) return;
+        const auto [name, password] = account(g[1]);
+        // Only the holder of the old password may change it.
+        if (!password || PadAccount(password->toStdString()) != PadAccount(g[2])) return;
+        std::string newPassword(g[4]);
+        while (!newPassword.empty() && newPassword.back() == kAccountFiller)
+            newPassword.pop_back();
+        *password = QString::fromStdString(newPassword);
+        reply(BuildReplyY(unit, PadAccount(g[3]), PadAccount(g[4])));
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+} // namespace sonaro

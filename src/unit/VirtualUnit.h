@@ -1,0 +1,104 @@
+#pragma once
+
+#include "link/Commands.h"
+#include "mixer/UnitRecord.h"
+#include "unit/AutomixModel.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <random>
+#include <string>
+#include <vector>
+
+class QUdpSocket;
+
+namespace sonaro {
+
+// Factory accounts of a virtual unit: administrator "admin" with password "888888" and user
+// "user" with password "666666".
+struct VirtualUnitOptions
+{
+    QHostAddress address = QHostAddress(QStringLiteral("127.0.0.2"));
+    quint16 port = 5000;
+    int unitNumber = 1;
+    int unitCount = 1; // reported by the login answer
+    QString adminName = QStringLiteral("admin");
+    QString adminPassword = QStringLiteral("888888");
+    QString userName = QStringLiteral("user");
+    QString userPassword = QStringLiteral("666666");
+    int statusInterval = 50; // ms between status frames while the stream is on
+    // Fault injection.
+    double dropIncoming = 0.0;    // probability that a received frame is ignored
+    double dropOutgoing = 0.0;    // probability that a frame to send is lost
+    double corruptChecksum = 0.0; // probability that a sent frame has a wrong checksum
+    int answerDelay = 0;          // ms before each answer leaves
+    QString logPath;              // JSON lines of every datagram received; empty: no log
+    unsigned seed = 1;
+};
+
+// A mixer unit in software: the unit side of every exchange, answering each request to the
+// sender's address and port.
+class VirtualUnit : public QObject
+{
+    Q_OBJECT
+public:
+    explicit VirtualUnit(VirtualUnitOptions options = {}, QObject* parent = nullptr);
+    ~VirtualUnit() override;
+
+    bool start();
+    void stop();
+    bool isRunning() const { return m_socket != nullptr; }
+    quint16 port() const { return m_options.port; }
+    QHostAddress address() const { return m_options.address; }
+
+    // Neither answers nor streams for the next ms milliseconds (received frames are still logged).
+    void silence(int ms);
+    void setDropIncoming(double p) { m_options.dropIncoming = p; }
+    void setDropOutgoing(double p) { m_options.dropOutgoing = p; }
+    void setAnswerDelay(int ms) { m_options.answerDelay = ms; }
+    void setCorruptChecksum(double p) { m_options.corruptChecksum = p; }
+
+    UnitRecord& record() { return m_record; }
+    const UnitRecord& record() const { return m_record; }
+    const LinkTable& linkTable() const { return m_links; }
+    bool streaming() const { return m_streamTimer.isActive(); }
+    QString password(const QString& account) const;
+
+    // Every datagram received, in order (also the ones dropped by fault injection).
+    const std::vector<QByteArray>& received() const { return m_received; }
+    int receivedCount(char kind) const;
+    void clearReceived() { m_received.clear(); }
+
+signals:
+    void frameReceived(const QByteArray& frame);
+
+private:
+    void readPending();
+    void handle(const QByteArray& frame, const QHostAddress& from, quint16 fromPort);
+    void reply(std::string frame);
+    void sendStatus();
+    void log(const QByteArray& frame, const QHostAddress& from, quint16 fromPort, bool dropped);
+    bool chance(double p);
+    bool silent() const;
+
+    VirtualUnitOptions m_options;
+    QUdpSocket* m_socket = nullptr;
+    UnitRecord m_record;
+    LinkTable m_links;
+    AutomixModel m_automix;
+    QTimer m_streamTimer;
+    QHostAddress m_client;
+    quint16 m_clientPort = 0;
+    qint64 m_silentUntil = 0;
+    std::mt19937 m_random;
+    std::vector<QByteArray> m_received;
+    QFile m_log;
+    qint64 m_startedAt = 0;
+};
+
+} // namespace sonaro

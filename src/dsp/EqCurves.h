@@ -8,7 +8,7 @@
 
 // Channel curves as the editors and strips draw them. The editors recompute a curve on every
 // control change and every mouse move while dragging, so these use per-grid-point tables of
-// sin/cos and multiply the bands' power ratios before taking one logarithm per point; the
+// sin/cos and multiply the bands' squared magnitudes before taking one logarithm per point; the
 // *Direct functions evaluate the formulas band by band and give the same values within 1e-9 dB.
 namespace sonaro {
 

@@ -1,0 +1,250 @@
+#include "mixer/StateFile.h"
+#include "store/DeviceRegistry.h"
+#include "store/GroupStore.h"
+#include "store/StoreTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace sonaro::test {
+namespace {
+
+class StateFileTest : public StoreTest
+{
+protected:
+    void SetUp() override
+    {
+        StoreTest::SetUp();
+        DeviceRegistry(*db).EnsureChannelRows(1);
+        record = ZeroRecord();
+        ApplyFactoryValues(record);
+        record.inputGain[3] = 17;
+        record.inputEq[2][kEqGain][5] = -7.5;
+        record.outputEq[1][kEqQ][14] = 4.25;
+        record.limiterThreshold[1] = -33.0;
+        record.routing[0] = 0x5A;
+        record.eqEditorValue[2] = 200;
+        record.inputLevel[0] = 1234; // levels travel too
+        record.unitNumber = 1;
+        record.unitCount = 1;
+        record.accountLevel = 1;
+        record.connected = 1;
+        record.loginAccepted = 1;
+        StoreAccount(record.loginName, "admin");
+        StoreAccount(record.loginPassword, "secret");
+        record.lastHeardTime = CurrentTimeStamp();
+    }
+
+    QString path(const char* name = "preset.ini") { return dir.filePath(name); }
+
+    void groupInputs(int groupId, std::initializer_list<int> serials)
+    {
+        GroupTable table = GroupStore(*db).LoadGroupTable();
+        for (GroupSlot& slot : table.entries)
+            if (slot.groupId == groupId)
+                for (int s : serials)
+                    slot.members[s - 1] = true;
+        GroupStore(*db).SaveGroupTable(table);
+    }
+
+    void writeRaw(const QString& file, const QByteArray& data)
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    }
+
+    QByteArray readRaw(const QString& file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    static bool sameBytes(const UnitRecord& a, const UnitRecord& b)
+    {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    }
+
+    UnitRecord record;
+};
+
+TEST_F(StateFileTest, WrittenFileHasTheLayoutGroupsAndNoPassword)
+{
+    groupInputs(3, {2, 4, 6});
+    ASSERT_TRUE(StateFile::Write(path(), record, *db, op));
+    const QByteArray data = readRaw(path());
+    ASSERT_EQ(data.size(), 2796);
+    EXPECT_EQ(data.mid(25, 7), QByteArray(7, '\0'));
+    EXPECT_EQ(data.mid(18, 7), QByteArray("admin&&"));
+    GroupFileRecords groups{};
+    std::memcpy(groups.data(), data.constData() + 2616, 180);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(groups[k].groupId, k + 2);
+    EXPECT_EQ(groups[1].members, (std::array<std::int32_t, 8>{2, 4, 6, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(groups[0].members, (std::array<std::int32_t, 8>{}));
+    EXPECT_TRUE(op.messages.empty());
+}
+
+TEST_F(StateFileTest, SaveThenOpenGivesBackTheRecordAndKeepsTheSession)
+{
+    groupInputs(4, {1, 8});
+    ASSERT_TRUE(StateFile::Write(path(), record, *db, op));
+    const UnitRecord saved = record;
+
+    // Another session: a user logged in, other settings, other groups.
+    UnitRecord session = ZeroRecord();
+    ApplyFactoryValues(session);
+    session.unitNumber = 1;
+    session.unitCount = 3;
+    session.accountLevel = 2;
+    session.connected = 1;
+    session.loginAccepted = 1;
+    StoreAccount(session.loginName, "user");
+    StoreAccount(session.loginPassword, "typed");
+    session.lastHeardTime = CurrentTimeStamp();
+    session.lastHeardTime.second = 59;
+    groupInputs(2, {3});
+    const UnitRecord before = session;
+
+    ASSERT_TRUE(StateFile::OpenPreset(path(), session, *db, op));
+    UnitRecord expected = saved;
+    StateFile::KeepSessionFields(expected, before);
+    EXPECT_TRUE(sameBytes(session, expected));
+    EXPECT_EQ(session.accountLevel, 2);
+    EXPECT_EQ(AccountText(session.loginPassword), "typed");
+    EXPECT_EQ(session.inputGain[3], 17);
+    EXPECT_DOUBLE_EQ(session.outputEq[1][kEqQ][14], 4.25);
+    EXPECT_EQ(column("select * from DvLink order by SerialID", "GroupID"), QStringList({"4", "4"}));
+    EXPECT_EQ(column("select * from Device where Data=1 order by SerialID", "SerialID"),
+              QStringList({"1", "8"}));
+    EXPECT_TRUE(op.messages.empty());
+}
+
+TEST_F(StateFileTest, FileWithoutMembersEmptiesTheMemberships)
+{
+    ASSERT_TRUE(StateFile::Write(path(), record, *db, op));
+    groupInputs(2, {1, 2});
+    log.clear();
+    ASSERT_TRUE(StateFile::OpenPreset(path(), record, *db, op));
+    EXPECT_EQ(log.first(), "delete from DvLink");
+    EXPECT_TRUE(db->OpenQuery("select * from DvLink").empty());
+    EXPECT_TRUE(db->OpenQuery("select * from Device where Data=1").empty());
+    // Group flags are not the file's business.
+    EXPECT_EQ(db->OpenQuery("select * from ControlType").size(), 5u);
+}
+
+TEST_F(StateFileTest, BadFilesAreRefusedAndChangeNothing)
+{
+    groupInputs(2, {5});
+    ASSERT_TRUE(StateFile::Write(path(), record, *db, op));
+    const QByteArray good = readRaw(path());
+    writeRaw(path("short.ini"), good.left(2795));
+    writeRaw(path("long.ini"), good + QByteArray(1, '\0'));
+    writeRaw(path("empty.ini"), {});
+    QDir(dir.path()).mkdir("folder.ini");
+
+    UnitRecord session = ZeroRecord();
+    session.connected = 1;
+    session.inputGain[0] = 9;
+    const UnitRecord before = session;
+    log.clear();
+    for (const char* name : {"short.ini", "long.ini", "empty.ini", "folder.ini", "missing.ini"}) {
+        op.messages.clear();
+        EXPECT_FALSE(StateFile::OpenPreset(path(name), session, *db, op)) << name;
+        ASSERT_EQ(op.messages.size(), 1u) << name;
+        EXPECT_TRUE(op.messages[0].text.startsWith("Open Fail: ")) << name;
+        EXPECT_EQ(op.messages[0].title, "ERROR");
+        EXPECT_TRUE(sameBytes(session, before)) << name;
+        EXPECT_EQ(StateFile::ReadStartup(path(name), session, *db, op),
+                  QString(name) == "missing.ini" ? StateFile::ReadResult::Missing
+                                                 : StateFile::ReadResult::Refused);
+        EXPECT_TRUE(sameBytes(session, before)) << name;
+    }
+    EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
+
+    // Not connected: refused before the file is even read.
+    op.messages.clear();
+    session.connected = 0;
+    EXPECT_FALSE(StateFile::OpenPreset(path(), session, *db, op));
+    EXPECT_EQ(op.texts(), QStringList({"Open Fail"}));
+}
+
+TEST_F(StateFileTest, ReadingClampsEveryValueAndIgnoresTheStoredPassword)
+{
+    UnitRecord wild = record;
+    wild.inputGain[0] = 99;
+    wild.outputGain[1] = -4;
+    wild.threshold = 61;
+    wild.holdTime = 41;
+    wild.maxOpenChannels = 0;
+    wild.inputMute[2] = 7;
+    wild.panelLock = -1;
+    wild.routing[1] = 0x1FF;
+    wild.eqEditorValue[7] = -1;
+    wild.highPassIndex[4] = 11;
+    wild.inputEq[0][kEqFrequency][0] = 5.0;
+    wild.inputEq[1][kEqFrequency][1] = std::numeric_limits<double>::quiet_NaN();
+    wild.inputEq[2][kEqGain][2] = 16.0;
+    wild.outputEq[0][kEqQ][3] = 0.1;
+    wild.outputEq[1][kEqGain][4] = -std::numeric_limits<double>::infinity();
+    wild.outputEq[0][kEqFrequency][6] = std::numeric_limits<double>::infinity();
+    wild.inputEqType[0][0] = 3;
+    wild.limiterRatio[0] = 0.5;
+    wild.limiterThreshold[1] = 25.0;
+    wild.limiterAttack[0] = 2001;
+    wild.limiterRelease[1] = 9;
+    wild.connected = 1;
+    QByteArray data = StateFile::Encode(wild, {});
+    std::memcpy(data.data() + 25, "leaked!", 7); // an old file that still carries a password
+    writeRaw(path("data.ini"), data);
+
+    UnitRecord loaded = ZeroRecord();
+    ASSERT_EQ(StateFile::ReadStartup(path("data.ini"), loaded, *db, op),
+              StateFile::ReadResult::Loaded);
+    EXPECT_EQ(loaded.inputGain[0], 60);
+    EXPECT_EQ(loaded.outputGain[1], 0);
+    EXPECT_EQ(loaded.threshold, 60);
+    EXPECT_EQ(loaded.holdTime, 40);
+    EXPECT_EQ(loaded.maxOpenChannels, 1);
+    EXPECT_EQ(loaded.inputMute[2], 1);
+    EXPECT_EQ(loaded.panelLock, 0);
+    EXPECT_EQ(loaded.routing[1], 255);
+    EXPECT_EQ(loaded.eqEditorValue[7], 0);
+    EXPECT_EQ(loaded.highPassIndex[4], 10);
+    EXPECT_DOUBLE_EQ(loaded.inputEq[0][kEqFrequency][0], 20.0);
+    EXPECT_DOUBLE_EQ(loaded.inputEq[1][kEqFrequency][1], 300.0);
+    EXPECT_DOUBLE_EQ(loaded.inputEq[2][kEqGain][2], 15.0);
+    EXPECT_DOUBLE_EQ(loaded.outputEq[0][kEqQ][3], 0.3);
+    EXPECT_DOUBLE_EQ(loaded.outputEq[1][kEqGain][4], 0.0);
+    EXPECT_DOUBLE_EQ(loaded.outputEq[0][kEqFrequency][6], 400.0);
+    EXPECT_EQ(loaded.inputEqType[0][0], 2);
+    EXPECT_DOUBLE_EQ(loaded.limiterRatio[0], 1.0);
+    EXPECT_DOUBLE_EQ(loaded.limiterThreshold[1], 20.0);
+    EXPECT_EQ(loaded.limiterAttack[0], 2000);
+    EXPECT_EQ(loaded.limiterRelease[1], 10);
+    EXPECT_EQ(loaded.connected, 0);
+    EXPECT_EQ(std::string(loaded.loginPassword, 7), std::string(7, '\0'));
+    // Values already in range (the factory record) come through unchanged.
+    UnitRecord factory = record;
+    ClampRecordValues(factory);
+    EXPECT_TRUE(sameBytes(factory, record));
+}
+
+TEST_F(StateFileTest, FailedWriteIsReportedAndLeavesTheOldFile)
+{
+    ASSERT_TRUE(StateFile::Write(path(), record, *db, op));
+    const QByteArray old = readRaw(path());
+    EXPECT_FALSE(StateFile::Write(dir.filePath("no/such/dir/preset.ini"), record, *db, op));
+    ASSERT_EQ(op.messages.size(), 1u);
+    EXPECT_TRUE(op.messages[0].text.startsWith("Save Fail"));
+    // A directory where the file should be cannot be replaced either; the old file is intact.
+    EXPECT_FALSE(StateFile::Write(dir.path(), record, *db, op));
+    EXPECT_EQ(readRaw(path()), old);
+}
+
+} // namespace
+} // namespace sonaro::test

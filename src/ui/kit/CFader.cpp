@@ -14,7 +14,7 @@ namespace {
 constexpr int kReadoutHeight = 20;
 constexpr int kReadoutGap = 8;
 constexpr int kCapHeight = 34;
-constexpr int kCapMaxWidth = 38;
+constexpr int kCapMaxWidth = 34;
 constexpr int kTopMargin = 2;
 constexpr int kSlotWidth = 6;
 constexpr int kScaleLabelWidth = 20; // labels to the left of the slot
@@ -68,10 +68,11 @@ double CFader::travelBottom() const
 
 double CFader::slotX() const
 {
-    // The slot sits right of centre when there is room for the scale labels.
+    // The slot sits right of centre when there is room for the scale labels on its left.
     const double centre = width() / 2.0;
-    return width() >= kCapMaxWidth + 2 * kScaleLabelWidth ? centre + kScaleLabelWidth / 2.0
-                                                          : centre;
+    return width() >= kCapMaxWidth + kScaleLabelWidth + kTickLength
+               ? centre + (kScaleLabelWidth + kTickLength) / 2.0
+               : centre;
 }
 
 double CFader::yForValue(int value) const
@@ -120,7 +121,7 @@ void CFader::paintEvent(QPaintEvent*)
         const double len = unity ? kTickLength + 3 : kTickLength;
         p.drawLine(QPointF(x - capHalf + 2 - len, y), QPointF(x - capHalf + 2, y));
         p.drawLine(QPointF(x + capHalf - 2, y), QPointF(x + capHalf - 2 + len, y));
-        if (m_markLabel && x - capHalf - kTickLength > kScaleLabelWidth / 2.0) {
+        if (m_markLabel && x - capHalf - kTickLength >= kScaleLabelWidth - 2) {
             p.setPen(enabled ? (unity ? theme.text : theme.textDim) : theme.textDisabled);
             const QRectF label(0, y - 7, x - capHalf - kTickLength + 1, 14);
             p.drawText(label, Qt::AlignRight | Qt::AlignVCenter, m_markLabel(mark));

@@ -1,0 +1,173 @@
+#include "ui/Theme.h"
+#include "ui/kit/CFader.h"
+#include "ui/kit/CImageButton.h"
+#include "ui/kit/CKnob.h"
+#include "ui/kit/CLevelMeter.h"
+#include "ui/kit/CMatrixGrid.h"
+#include "ui/kit/CValueReadout.h"
+
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+using namespace sonaro::ui;
+
+// Renders the kit into PNG files for a visual check, at device pixel ratios 1 and 2. Runs only
+// when SONARO_KIT_SHOTS names the output directory.
+namespace {
+
+QString ShotDir()
+{
+    return qEnvironmentVariable("SONARO_KIT_SHOTS");
+}
+
+void Save(QWidget& w, const QString& name)
+{
+    w.setAttribute(Qt::WA_DontShowOnScreen);
+    w.show();
+    w.grab().save(ShotDir() + "/" + name + ".png");
+    QPixmap hi(w.size() * 2);
+    hi.setDevicePixelRatio(2.0);
+    hi.fill(Theme::instance().window);
+    w.render(&hi);
+    hi.save(ShotDir() + "/" + name + "@2x.png");
+}
+
+QWidget* Panel()
+{
+    auto* w = new QWidget;
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, Theme::instance().panel);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+    return w;
+}
+
+} // namespace
+
+TEST(KitShots, RenderEveryWidget)
+{
+    if (ShotDir().isEmpty())
+        GTEST_SKIP() << "set SONARO_KIT_SHOTS to a directory to render the kit";
+    QDir().mkpath(ShotDir());
+    const Theme& theme = Theme::instance();
+
+    // A row of input-strip-like panels: fader + meter, buttons, lamp.
+    QWidget strips;
+    QPalette pal = strips.palette();
+    pal.setColor(QPalette::Window, theme.window);
+    strips.setPalette(pal);
+    strips.setAutoFillBackground(true);
+    auto* row = new QHBoxLayout(&strips);
+    row->setSpacing(6);
+    const int levels[] = {45, 20, 33, 0};
+    const int gains[] = {10, 24, 0, 60};
+    for (int i = 0; i < 4; ++i) {
+        QWidget* strip = Panel();
+        auto* col = new QVBoxLayout(strip);
+        col->setContentsMargins(6, 6, 6, 6);
+        col->setSpacing(5);
+        auto* name = new QLabel(QStringLiteral("CHANNEL %1").arg(i + 1));
+        name->setAlignment(Qt::AlignCenter);
+        name->setFont(theme.font(11, true));
+        col->addWidget(name);
+        for (const char* caption : {"MIC", "48V", "MUTE", "PRIORITY"}) {
+            auto* b = new CImageButton(QString::fromLatin1(caption));
+            b->setCheckable(true);
+            if (QString(caption) == "MUTE") {
+                b->setCheckedColor(theme.muteRed);
+                b->setChecked(i == 3);
+            } else if (QString(caption) == "PRIORITY") {
+                b->setCheckedColor(theme.priorityAmber);
+                b->setChecked(i == 1);
+            } else if (QString(caption) == "48V") {
+                b->setCheckedColor(theme.phantomRed);
+                b->setLampVisible(true);
+                b->setChecked(i % 2 == 0);
+            }
+            if (i == 2 && QString(caption) == "MIC") b->setEnabled(false);
+            col->addWidget(b);
+        }
+        auto* lamp = new CImageButton(i < 2 ? "ACTIVE" : "WAITING");
+        lamp->setCheckable(true);
+        lamp->setIndicator(true);
+        lamp->setLampVisible(true);
+        lamp->setCheckedColor(theme.activeGreen);
+        lamp->setChecked(i < 2);
+        col->addWidget(lamp);
+        auto* faderRow = new QHBoxLayout;
+        auto* fader = new CFader;
+        fader->useGainScale();
+        fader->setValue(gains[i]);
+        fader->setMinimumHeight(280);
+        auto* meter = new CLevelMeter;
+        meter->setRange(0, 50);
+        meter->setLevel(50);
+        meter->setLevel(levels[i]);
+        meter->setFixedWidth(12);
+        faderRow->addWidget(fader, 1);
+        faderRow->addWidget(meter);
+        col->addLayout(faderRow, 1);
+        row->addWidget(strip);
+    }
+    strips.resize(4 * 104, 560);
+    Save(strips, "strips");
+
+    // Knobs and read-outs as the limiter and system pages use them.
+    QWidget* knobs = Panel();
+    auto* grid = new QGridLayout(knobs);
+    struct KnobSpec
+    {
+        const char* caption;
+        int min, max, value;
+        ValueFormat format;
+        int origin;
+    };
+    const KnobSpec specs[] = {
+        {"THRESHOLD", 0, 1000, 620, ValueFormat::Threshold, INT_MIN},
+        {"ATTACK", 1, 2000, 10, ValueFormat::Milliseconds, INT_MIN},
+        {"RELEASE", 50, 5000, 1400, ValueFormat::Milliseconds, INT_MIN},
+        {"RATIO", 1, 10, 4, ValueFormat::Ratio, INT_MIN},
+        {"GAIN", -150, 150, -45, ValueFormat::DecibelTenths, 0},
+        {"FREQ", 20, 20000, 1000, ValueFormat::Hertz, INT_MIN},
+        {"Q", 3, 200, 10, ValueFormat::QTenths, INT_MIN},
+        {"OFF", 0, 1000, 1000, ValueFormat::Threshold, INT_MIN},
+    };
+    int c = 0;
+    for (const KnobSpec& s : specs) {
+        auto* k = new CKnob;
+        k->setCaption(QString::fromLatin1(s.caption));
+        k->setRange(s.min, s.max);
+        k->setFormat(s.format);
+        k->setValue(s.value);
+        if (s.origin != INT_MIN) k->setArcOrigin(s.origin);
+        k->setFixedSize(76, 100);
+        grid->addWidget(k, 0, c);
+        auto* r = new CValueReadout;
+        r->setRange(s.min, s.max);
+        r->setFormat(s.format);
+        r->setValue(s.value);
+        r->setFixedSize(76, 24);
+        grid->addWidget(r, 1, c++);
+    }
+    knobs->resize(8 * 84, 150);
+    Save(*knobs, "knobs");
+    delete knobs;
+
+    CMatrixGrid matrix;
+    matrix.setRowBits(0, 0b10110101);
+    matrix.setRowBits(1, 0b01001110);
+    matrix.setColumnLabels(
+        {"Podium", "Chair", "Guest L", "Guest R", "Panel 1", "Panel 2", "Audience", "Wireless"});
+    pal = matrix.palette();
+    pal.setColor(QPalette::Window, theme.window);
+    matrix.setPalette(pal);
+    matrix.setAutoFillBackground(true);
+    matrix.resize(matrix.sizeHint() + QSize(40, 40));
+    Save(matrix, "matrix");
+}

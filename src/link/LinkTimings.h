@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 namespace sonaro {
 
 // Every duration the device link uses, in milliseconds. The defaults are the protocol's values;
@@ -34,9 +36,9 @@ struct LinkTimings
     int adminTimeout = 10000;
     // Discovery: probes sent per pacing tick, tick length, how long a probe waits for its
     // answer before the second attempt (and after the last one).
-    int probesPerTick = 2;
+    int probesPerTick = 4;
     int probeTick = 1;
-    int probeAnswerWindow = 200;
+    int probeAnswerWindow = 150;
 
     // All of the above divided by factor (at least 1 ms each); for tests.
     LinkTimings scaled(int divisor) const

@@ -1,0 +1,92 @@
+#include "LoopbackHarness.h"
+
+#include "link/Discovery.h"
+#include "unit/UnitFrames.h"
+
+#include <gtest/gtest.h>
+
+using namespace sonaro;
+using namespace sonaro::testing;
+
+namespace {
+
+std::unique_ptr<VirtualUnit> UnitAt(const char* address, quint16 port, int answerDelay = 0)
+{
+    VirtualUnitOptions options;
+    options.address = QHostAddress(QString::fromLatin1(address));
+    options.port = port;
+    options.answerDelay = answerDelay;
+    options.adminName = QStringLiteral("boss");
+    auto unit = std::make_unique<VirtualUnit>(options);
+    return unit->start() ? std::move(unit) : nullptr;
+}
+
+} // namespace
+
+TEST(Discovery, FindsEveryLoopbackUnitOnceWithinASecond)
+{
+    const quint16 port = FreeLoopbackPort({"127.0.0.2", "127.0.0.5", "127.0.0.9"});
+    ASSERT_NE(port, 0);
+    UnitTable table;
+    LinkState state(table);
+    state.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+    state.port = port;
+    RecordingOperator ui;
+    // The third unit answers only after its host's window: its answer to the first probe and
+    // its answer to the second one both arrive and give one row.
+    auto a = UnitAt("127.0.0.2", port);
+    auto b = UnitAt("127.0.0.5", port);
+    auto late = UnitAt("127.0.0.9", port, state.timings.probeAnswerWindow + 60);
+    ASSERT_TRUE(a && b && late);
+
+    Discovery discovery(state, ui);
+    std::vector<int> progress;
+    QObject::connect(&discovery, &Discovery::progress, [&](int h) { progress.push_back(h); });
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(discovery.start());
+    ASSERT_TRUE(WaitFor([&] { return !discovery.isRunning(); }, 5000));
+    const qint64 elapsed = clock.elapsed();
+
+    QStringList addresses;
+    for (const DiscoveredUnit& u : discovery.results())
+        addresses << u.address;
+    addresses.sort();
+    EXPECT_EQ(addresses, (QStringList{"127.0.0.2", "127.0.0.5", "127.0.0.9"}));
+    ASSERT_EQ(discovery.results().size(), 3u);
+    EXPECT_EQ(discovery.results()[0].port, QString::asprintf("%05d", port));
+    EXPECT_EQ(discovery.results()[0].firstName, "boss");
+    EXPECT_EQ(discovery.results()[0].secondName, "user");
+    EXPECT_EQ(late->receivedCount('I'), 2) << "no answer within the window: a second attempt";
+    EXPECT_EQ(a->receivedCount('I'), 1) << "an answered host is not probed again";
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Search finished.");
+    EXPECT_EQ(ui.messages[0].title, "INFO");
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), 0);
+    EXPECT_EQ(progress.back(), 254);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    // The whole /24 in under a second on an idle machine; allow for a loaded test run.
+    EXPECT_LT(elapsed, 2000);
+    // The late answer still arrives after the sweep: nothing is left bound to the port.
+    QUdpSocket rebind;
+    EXPECT_TRUE(rebind.bind(state.bindAddress, port));
+}
+
+TEST(Discovery, RowsAreKeyedByTheAddressInsideTheFrame)
+{
+    UnitTable table;
+    LinkState state(table);
+    RecordingOperator ui;
+    Discovery discovery(state, ui);
+    const std::string p = BuildReplyP(1, "192.168.001.010", 5000, "admin", "user");
+    EXPECT_EQ(discovery.addResult(p), "192.168.1.10");
+    EXPECT_EQ(discovery.addResult(BuildReplyP(1, "192.168.1.10", 6000, "x", "y")), "");
+    std::string corrupt = p;
+    corrupt[corrupt.size() - 2] = corrupt[corrupt.size() - 2] == '0' ? '1' : '0';
+    EXPECT_EQ(discovery.addResult(BuildReplyP(1, "10.0.0.3", 5000, "a", "b")), "10.0.0.3");
+    EXPECT_EQ(discovery.addResult(corrupt), "");
+    ASSERT_EQ(discovery.results().size(), 2u);
+    EXPECT_EQ(discovery.results()[0].port, "05000");
+    EXPECT_EQ(discovery.results()[0].firstName, "admin");
+}

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <sstream>
 #include <vector>
 
@@ -104,6 +105,28 @@ TEST(BuildE, FlatPeakAndUnknownTypeCoefficients)
     groups = Groups(BuildE(r, 1, 0));
     EXPECT_EQ(groups[4], "0800000" + std::string(28, '0'));
     EXPECT_EQ(groups[14], "401E"); // type 9 keeps its low two bits, like the stored type
+}
+
+TEST(BuildE, StrayValuesKeepTheFrameWhole)
+{
+    UnitRecord r = FactoryRecord();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    SetInputEqBand(r, 5, 0, EqBand{1000.0, 3.0, 0.0, EqBandType::Peak});
+    SetInputEqBand(r, 5, 1, EqBand{nan, nan, nan, EqBandType::LowShelf});
+    SetInputEqBand(r, 5, 2, EqBand{-1e300, 1e300, -4.0, EqBandType::HighShelf});
+    SetInputEqBand(r, 5, 3, EqBand{96000.0, -400.0, 1e-300, EqBandType::Peak});
+    const std::string frame = BuildE(r, 1, 5);
+    ASSERT_EQ(frame.size(), 269u);
+    const auto groups = Groups(frame);
+    ASSERT_EQ(groups.size(), 22u);
+    EXPECT_EQ(groups[7], "03E8");
+    EXPECT_EQ(groups[8], "0000"); // Q 0
+    EXPECT_EQ(groups[10], "0000");
+    EXPECT_EQ(groups[11], "4000");
+    EXPECT_EQ(groups[12], "0000");
+    EXPECT_EQ(groups[13], "0000"); // negative frequency
+    EXPECT_EQ(groups[15], "FFFF"); // huge gain saturates
+    EXPECT_EQ(groups[18], "0000"); // gain far below -15 dB
 }
 
 TEST(BuildB, DefaultsAndExamples)

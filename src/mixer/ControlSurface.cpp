@@ -1,7 +1,12 @@
 #include "mixer/ControlSurface.h"
 
 #include "link/FrameCodec.h"
+#include "mixer/StateFile.h"
 #include "mixer/ValueConventions.h"
+#include "store/CDbConnection.h"
+#include "store/DeviceRegistry.h"
+
+#include <QSaveFile>
 
 #include <algorithm>
 
@@ -30,6 +35,11 @@ QString DbText(int db)
 }
 
 } // namespace
+
+bool Links(const StripGroupData& group, LinkFlag flag)
+{
+    return group.grouped && group.flags[static_cast<std::size_t>(flag)];
+}
 
 // --- free helpers
 // ---------------------------------------------------------------------------------
@@ -81,6 +91,17 @@ ControlSurface::ControlSurface(UnitTable& table, CommandPort& port, OperatorInte
 {
 }
 
+void ControlSurface::setDatabase(CDbConnection* db)
+{
+    m_db = db;
+}
+
+void ControlSurface::reloadGroups()
+{
+    m_groups = m_db ? GroupStore(*m_db).ComputeStripGroups(unit()) : StripGroups{};
+    emit groupsChanged();
+}
+
 void ControlSurface::setLinkTableProvider(std::function<LinkTable()> provider)
 {
     m_linkTable = std::move(provider);
@@ -91,11 +112,11 @@ void ControlSurface::setFactoryDatabaseReset(std::function<void()> reset)
     m_resetDatabase = std::move(reset);
 }
 
-std::vector<int> ControlSurface::linkedChannels(const StripGroup& group, int own,
+std::vector<int> ControlSurface::linkedChannels(const StripGroupData& group, int own,
                                                 LinkFlag flag) const
 {
-    if (!group.links(flag) || group.linked.empty()) return {own};
-    return group.linked;
+    if (!Links(group, flag) || group.linkedChannels.empty()) return {own};
+    return group.linkedChannels;
 }
 
 void ControlSurface::request(char kind, int index, int times, int pauseAfterMs,
@@ -118,7 +139,10 @@ void ControlSurface::requestJ(int pauseAfterMs)
     r.unit = unit();
     r.pauseAfterMs = pauseAfterMs;
     r.renewsLastHeard = true;
-    r.linkTable = m_linkTable ? m_linkTable() : LinkTable{};
+    if (m_linkTable)
+        r.linkTable = m_linkTable();
+    else
+        r.linkTable = m_db ? GroupStore(*m_db).SendLinkTable() : LinkTable{};
     m_port.submit(r);
 }
 
@@ -129,7 +153,7 @@ void ControlSurface::inputFader(int ch, int position, bool dragging)
 {
     const int p = std::clamp(position, 0, kGainMax);
     UnitRecord& r = record();
-    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kLinkGain)) {
+    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kGainLink)) {
         r.inputGain[linked] = GainForFaderPosition(p);
         emit inputStripChanged(linked);
     }
@@ -149,7 +173,7 @@ QString ControlSurface::inputTypedValue(int ch, const QString& text)
     UnitRecord& r = record();
     if (r.inputMute[ch]) return DbText(kMinDb);
     // Typed values follow the gain link like the fader and the arrow keys do.
-    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kLinkGain)) {
+    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kGainLink)) {
         r.inputGain[linked] = DbToGain(db);
         emit inputStripChanged(linked);
     }
@@ -174,7 +198,7 @@ void ControlSurface::toggleInputPhantom(int ch)
 {
     UnitRecord& r = record();
     const int value = r.inputPhantom[ch] ? 0 : 1;
-    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kLinkPhantom)) {
+    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kPhantomLink)) {
         r.inputPhantom[linked] = value;
         emit inputStripChanged(linked);
     }
@@ -185,7 +209,7 @@ void ControlSurface::toggleInputMute(int ch)
 {
     UnitRecord& r = record();
     const int value = r.inputMute[ch] ? 0 : 1;
-    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kLinkMute)) {
+    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kMuteLink)) {
         r.inputMute[linked] = value;
         emit inputStripChanged(linked);
     }
@@ -196,7 +220,7 @@ void ControlSurface::toggleInputPriority(int ch)
 {
     UnitRecord& r = record();
     const int value = r.inputPriority[ch] ? 0 : 1;
-    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kLinkPriority)) {
+    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kPriorityLink)) {
         r.inputPriority[linked] = value;
         emit inputStripChanged(linked);
     }
@@ -218,10 +242,10 @@ void ControlSurface::applyOutputGain(int out, int position, bool dragging)
 {
     const int p = std::clamp(position, 0, kGainMax);
     UnitRecord& r = record();
-    const StripGroup& group = m_groups.outputs[out];
-    const bool linked = group.links(kLinkGain);
+    const StripGroupData& group = m_groups.outputs[out];
+    const bool linked = Links(group, kGainLink);
     // Moving a fader un-mutes its output before the gain is applied.
-    for (int o : linkedChannels(group, out, kLinkGain)) {
+    for (int o : linkedChannels(group, out, kGainLink)) {
         r.outputMute[o] = 0;
         r.outputGain[o] = GainForFaderPosition(p);
         emit outputStripChanged(o);
@@ -251,7 +275,7 @@ QString ControlSurface::outputTypedValue(int out, const QString& text)
     const int db = std::clamp(DecimalField(text.toStdString()), kMinDb, kMaxDb);
     UnitRecord& r = record();
     if (r.outputMute[out]) return DbText(kMinDb);
-    for (int o : linkedChannels(m_groups.outputs[out], out, kLinkGain)) {
+    for (int o : linkedChannels(m_groups.outputs[out], out, kGainLink)) {
         r.outputGain[o] = DbToGain(db);
         emit outputStripChanged(o);
     }
@@ -272,13 +296,13 @@ void ControlSurface::toggleOutputMute(int out)
 {
     UnitRecord& r = record();
     const int value = r.outputMute[out] ? 0 : 1;
-    const StripGroup& group = m_groups.outputs[out];
+    const StripGroupData& group = m_groups.outputs[out];
     // The stored gain stays: a muted output shows its fader at the bottom and goes out as 0.
-    for (int o : linkedChannels(group, out, kLinkMute)) {
+    for (int o : linkedChannels(group, out, kMuteLink)) {
         r.outputMute[o] = value;
         emit outputStripChanged(o);
     }
-    if (!group.links(kLinkMute)) markSelectedOutput(out);
+    if (!Links(group, kMuteLink)) markSelectedOutput(out);
     if (connected()) {
         request('M');
         request('V', 0, 2);
@@ -372,7 +396,10 @@ void ControlSurface::applyMaxOpenChannels(int listIndex)
 bool ControlSurface::factoryRestore()
 {
     if (!m_op.confirm("Restore Factory Settings?", "Info")) return false;
-    if (m_resetDatabase) m_resetDatabase();
+    if (m_resetDatabase)
+        m_resetDatabase();
+    else if (m_db)
+        DeviceRegistry(*m_db).ResetChannelsForFactory();
     ApplyFactoryValues(record());
     if (connected()) {
         request('L', 0, 1, 0, true);
@@ -406,6 +433,65 @@ void ControlSurface::sendPresetSequence()
     request('B', 0, 1, kPresetPauseMs, true);
     request('B', 1, 1, kPresetPauseMs, true);
     request('L', 1, 1, 0, true);
+}
+
+// --- state and preset files ----------------------------------------------------------------------
+
+bool ControlSurface::openPreset(const std::function<QString()>& choosePath)
+{
+    if (!connected()) {
+        m_op.showMessage("Cannot connect.", "ERROR");
+        return false;
+    }
+    const QString path = choosePath();
+    if (path.isEmpty()) return false;
+    if (!m_db) {
+        m_op.showMessage("Open Fail", "ERROR");
+        return false;
+    }
+    // The file dialog ran its own event loop: the link may have dropped meanwhile.
+    if (!connected()) {
+        m_op.showMessage("Open Fail", "ERROR");
+        return false;
+    }
+    if (!StateFile::OpenPreset(path, record(), *m_db, m_op)) return false;
+    reloadGroups();
+    sendPresetSequence();
+    emit refreshNeeded();
+    m_op.showMessage("Open successfully", "INFO");
+    return true;
+}
+
+bool ControlSurface::savePreset(const std::function<QString()>& choosePath)
+{
+    const QString path = choosePath();
+    if (path.isEmpty()) return false;
+    if (!writeStateFile(path)) return false;
+    m_op.showMessage("Save successfully", "INFO");
+    return true;
+}
+
+bool ControlSurface::writeStateFile(const QString& path)
+{
+    if (m_db) return StateFile::Write(path, m_table.record(1), *m_db, m_op);
+    // Without a database the file still keeps every setting, with no groups.
+    const QByteArray bytes = StateFile::Encode(m_table.record(1), GroupFileRecords{});
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        m_op.showMessage("Save Fail", "ERROR");
+        return false;
+    }
+    return true;
+}
+
+bool ControlSurface::readStartupState(const QString& path)
+{
+    if (!m_db) return false;
+    const bool loaded = StateFile::ReadStartup(path, m_table.record(1), *m_db, m_op) ==
+                        StateFile::ReadResult::Loaded;
+    reloadGroups();
+    emit refreshNeeded();
+    return loaded;
 }
 
 } // namespace sonaro

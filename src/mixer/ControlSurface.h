@@ -2,8 +2,8 @@
 
 #include "mixer/CommandPort.h"
 #include "mixer/OperatorInterface.h"
-#include "mixer/StripGroups.h"
 #include "mixer/UnitTable.h"
+#include "store/GroupStore.h"
 
 #include <QObject>
 #include <QString>
@@ -41,6 +41,9 @@ constexpr unsigned kMatrixOnColour = 0x00A5DD;  // RGB 0, 165, 221
 constexpr unsigned kMatrixOffColour = 0x999999; // RGB 153, 153, 153
 constexpr unsigned kLegendClosedColour = 0x808080;
 
+// True when the strip is grouped and its group links this kind of control.
+bool Links(const StripGroupData& group, LinkFlag flag);
+
 // Meter push value of the strips' 30 ms timer: the level is clamped to 80..191 (and written
 // back), then scaled to 0..50.
 int MeterPushValue(std::int32_t& level);
@@ -66,12 +69,29 @@ public:
     int unit() const { return m_table.currentUnit(); }
     bool connected() const { return m_table.current().connected != 0; }
 
+    // The database of channel names and groups. Without one, strips are never grouped, J
+    // carries an empty table and presets carry no groups.
+    void setDatabase(CDbConnection* db);
+    CDbConnection* database() const { return m_db; }
     // Group data of every strip, computed by the store after each group reload.
     void setStripGroups(const StripGroups& groups) { m_groups = groups; }
     const StripGroups& stripGroups() const { return m_groups; }
-    // The link table of J and the database reset of the factory restore come from the store.
+    // Reads the groups from the database again and hands every strip its group data.
+    void reloadGroups();
+    // Overrides where J's table and the factory restore's database reset come from (tests).
     void setLinkTableProvider(std::function<LinkTable()> provider);
     void setFactoryDatabaseReset(std::function<void()> reset);
+
+    // --- state and preset files ----------------------------------------------------------------
+    // "OPEN FILE": needs a connected unit ("Cannot connect." before any file is chosen), reads
+    // the chosen file (an empty path means the operator cancelled), rebuilds the groups and
+    // sends the whole record. True when the preset was opened.
+    bool openPreset(const std::function<QString()>& choosePath);
+    // "SAVE FILE": writes record 1 and the groups; no connection needed.
+    bool savePreset(const std::function<QString()>& choosePath);
+    // The start-up state file, written at Disconnect and close, read once at start-up.
+    bool writeStateFile(const QString& path);
+    bool readStartupState(const QString& path);
 
     // --- input strip --------------------------------------------------------------------------
     void inputFader(int ch, int position, bool dragging);
@@ -112,6 +132,8 @@ public:
     void sendPresetSequence();
 
 signals:
+    // The groups were reloaded: strips and channel tabs lay themselves out again.
+    void groupsChanged();
     void inputStripChanged(int ch);
     void outputStripChanged(int out);
     void matrixChanged();
@@ -120,7 +142,7 @@ signals:
     void refreshNeeded();
 
 private:
-    std::vector<int> linkedChannels(const StripGroup& group, int own, LinkFlag flag) const;
+    std::vector<int> linkedChannels(const StripGroupData& group, int own, LinkFlag flag) const;
     void request(char kind, int index = 0, int times = 1, int pauseAfterMs = 0,
                  bool renewsLastHeard = false);
     void requestJ(int pauseAfterMs);
@@ -131,6 +153,7 @@ private:
     CommandPort& m_port;
     OperatorInterface& m_op;
     StripGroups m_groups;
+    CDbConnection* m_db = nullptr;
     std::function<LinkTable()> m_linkTable;
     std::function<void()> m_resetDatabase;
 };

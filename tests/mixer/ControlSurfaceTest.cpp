@@ -57,9 +57,9 @@ protected:
     {
         StripGroups groups = surface.stripGroups();
         for (int ch : channels) {
-            StripGroup& g = groups.inputs[ch];
+            StripGroupData& g = groups.inputs[static_cast<std::size_t>(ch)];
             g.grouped = true;
-            g.linked = channels;
+            g.linkedChannels = channels;
             g.flags = {};
             for (LinkFlag f : flags)
                 g.flags[f] = true;
@@ -70,9 +70,9 @@ protected:
     {
         StripGroups groups = surface.stripGroups();
         for (int out = 0; out < 2; ++out) {
-            StripGroup& g = groups.outputs[out];
+            StripGroupData& g = groups.outputs[static_cast<std::size_t>(out)];
             g.grouped = true;
-            g.linked = {0, 1};
+            g.linkedChannels = {0, 1};
             g.flags = {};
             for (LinkFlag f : flags)
                 g.flags[f] = true;
@@ -90,7 +90,7 @@ protected:
 
 TEST_F(SurfaceTest, LinkedFaderDragSendsOneVPerMoveCarryingEveryLinkedGain)
 {
-    groupInputs({0, 1, 2}, {kLinkGain});
+    groupInputs({0, 1, 2}, {kGainLink});
     surface.inputFader(1, 20, true);
     surface.inputFader(1, 21, true);
     ASSERT_EQ(port.kinds(), "VV");
@@ -106,7 +106,7 @@ TEST_F(SurfaceTest, LinkedFaderDragSendsOneVPerMoveCarryingEveryLinkedGain)
 
 TEST_F(SurfaceTest, LinkedMuteAndPhantomAndPriorityFollowTheirFlags)
 {
-    groupInputs({0, 2, 4}, {kLinkMute, kLinkPhantom});
+    groupInputs({0, 2, 4}, {kMuteLink, kPhantomLink});
     surface.toggleInputMute(4);
     EXPECT_EQ(table.current().inputMute[0], 1);
     EXPECT_EQ(table.current().inputMute[2], 1);
@@ -145,11 +145,11 @@ TEST_F(SurfaceTest, ArrowKeysAndTypedValuesClampAndSend)
 
 TEST_F(SurfaceTest, TypedValueReachesLinkedChannelsOnlyWithTheGainLink)
 {
-    groupInputs({0, 1}, {kLinkMute});
+    groupInputs({0, 1}, {kMuteLink});
     surface.inputTypedValue(0, "-10");
     EXPECT_EQ(table.current().inputGain[0], 40);
     EXPECT_EQ(table.current().inputGain[1], 44);
-    groupInputs({0, 1}, {kLinkGain});
+    groupInputs({0, 1}, {kGainLink});
     surface.inputTypedValue(0, "-10");
     EXPECT_EQ(table.current().inputGain[1], 40);
 }
@@ -198,7 +198,7 @@ TEST_F(SurfaceTest, OutputFaderUnmutesAndMarksTheOutput)
 
 TEST_F(SurfaceTest, GroupedOutputMuteKeepsGainsAndSendsZeros)
 {
-    groupOutputs({kLinkMute});
+    groupOutputs({kMuteLink});
     table.current().outputGain[0] = 30;
     table.current().outputGain[1] = 35;
     surface.toggleOutputMute(0);

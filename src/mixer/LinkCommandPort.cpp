@@ -1,0 +1,45 @@
+#include "mixer/LinkCommandPort.h"
+
+#include "link/Link.h"
+#include "link/LinkState.h"
+
+namespace sonaro {
+
+namespace {
+constexpr int kProtocolBulkPauseMs = 100; // the bulk pause the timings' bulkPause stands for
+}
+
+void LinkCommandPort::submit(const CommandRequest& r)
+{
+    LinkRequest request;
+    request.kind = r.kind;
+    request.unit = r.unit;
+    request.index = r.index;
+    request.times = r.times;
+    switch (r.kind) {
+    case 'L':
+        request.frame = BuildL(r.index != 0);
+        break;
+    case 'C':
+        request.frame = BuildC(r.unit);
+        break;
+    case 'J':
+        request.frame = BuildJ(r.unit, r.linkTable.value_or(LinkTable{}));
+        break;
+    default:
+        break; // V, M, G, E, B are built from the record when they leave
+    }
+    if (r.pauseAfterMs > 0) {
+        // The pause comes on top of the link's own pause after every datagram.
+        const LinkTimings& t = m_state.timings;
+        request.pauseAfter = t.sendPause + r.pauseAfterMs * t.bulkPause / kProtocolBulkPauseMs;
+    }
+    if (r.renewsLastHeard) {
+        LinkState* state = &m_state;
+        const int unit = r.unit;
+        request.onSent = [state, unit] { state->stampLastHeard(unit); };
+    }
+    m_link.enqueue(std::move(request));
+}
+
+} // namespace sonaro

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "link/Dispatcher.h"
+#include "link/Link.h"
+#include "link/LinkState.h"
+#include "link/Session.h"
+#include "mixer/ControlSurface.h"
+#include "mixer/LinkCommandPort.h"
+#include "mixer/UnitTable.h"
+#include "store/CDbConnection.h"
+#include "store/DataDirectory.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+namespace sonaro {
+
+struct CoreOptions
+{
+    QString dataDirectory;     // empty: resolved as DataDirectory::resolve() does
+    QString bindAddress;       // empty: ip.ini's bind key, else any address
+    QString deviceAddress;     // empty: ip.ini's ip
+    int port = -1;             // -1: ip.ini's host (5000 when absent)
+    bool readStateFile = true; // the desktop program reads data.ini at start-up
+    LinkTimings timings;
+};
+
+// Everything the desktop program and sonaroctl share, wired together: the unit records, the
+// database, the link with its dispatcher and session, and the control surface. Owned by the
+// main thread.
+class SonaroCore : public QObject
+{
+    Q_OBJECT
+
+public:
+    SonaroCore(OperatorInterface& op, const CoreOptions& options, QObject* parent = nullptr);
+    ~SonaroCore() override;
+
+    // Start-up: opens the database, reads ip.ini and the start-up state file, sets the start-up
+    // accounts, starts the link and its ticks. Nothing is sent until the operator connects.
+    bool start();
+    // Disconnect: writes the state file, status stream off twice, every unit not connected.
+    void disconnectUnit();
+    // Close: writes the state file, sends L 0 and stops the link.
+    void closeSequence();
+
+    DataDirectory& dataDirectory() { return m_dataDir; }
+    UnitTable& table() { return m_table; }
+    LinkState& linkState() { return m_state; }
+    CDbConnection& database() { return m_db; }
+    Link& link() { return m_link; }
+    Dispatcher& dispatcher() { return m_dispatcher; }
+    Session& session() { return m_session; }
+    ControlSurface& surface() { return m_surface; }
+    OperatorInterface& operatorInterface() { return m_op; }
+
+private:
+    OperatorInterface& m_op;
+    CoreOptions m_options;
+    DataDirectory m_dataDir;
+    UnitTable m_table;
+    LinkState m_state;
+    CDbConnection m_db;
+    Link m_link;
+    Dispatcher m_dispatcher;
+    Session m_session;
+    LinkCommandPort m_port;
+    ControlSurface m_surface;
+};
+
+} // namespace sonaro

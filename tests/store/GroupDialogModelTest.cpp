@@ -24,19 +24,6 @@ protected:
     std::unique_ptr<GroupDialogModel> model;
 };
 
-TEST_F(GroupDialogModelTest, CaptionsComeFromTheDatabaseAndNothingStartsOn)
-{
-    EXPECT_EQ(model->channelCaption(1), "Input0");
-    EXPECT_EQ(model->channelCaption(10), "Output1");
-    EXPECT_EQ(model->selectedGroup(), 0);
-    EXPECT_TRUE(model->visibleLinks().empty());
-    // Without a selected group channel and link buttons do nothing.
-    model->clickChannel(1);
-    model->clickLink(kGainLink);
-    EXPECT_EQ(table.slot(1).memberCount, 0);
-    EXPECT_FALSE(table.slot(1).flags[kGainLink]);
-}
-
 TEST_F(GroupDialogModelTest, KindsDoNotMixAndAChannelIsInOneGroupOnly)
 {
     model->clickGroup(2);

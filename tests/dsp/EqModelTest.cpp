@@ -57,17 +57,6 @@ TEST(EqModel, SlotWritesTouchOnlyTheirBlock)
             ASSERT_TRUE(slot < kInputCount ? inInputs : inOutputs) << slot << " byte " << i;
         }
         EXPECT_GT(changed, 0);
-        // Reading back through the band accessors gives the same bands.
-        const auto target = *EqSlotOf(slot);
-        for (int b = 0; b < kBandsPerBlock; ++b) {
-            const EqBand got = target.output
-                                   ? OutputEqBand(after, target.channel, target.firstBand + b)
-                                   : InputEqBand(after, target.channel, b);
-            EXPECT_EQ(got.frequency, bands[static_cast<std::size_t>(b)].frequency);
-            EXPECT_EQ(got.gain, bands[static_cast<std::size_t>(b)].gain);
-            EXPECT_EQ(got.q, bands[static_cast<std::size_t>(b)].q);
-            EXPECT_EQ(got.type, bands[static_cast<std::size_t>(b)].type);
-        }
     }
     UnitRecord after = before;
     EXPECT_FALSE(SetEqSlotBands(after, 14, bands));

@@ -7,20 +7,6 @@
 
 using namespace sonaro;
 
-TEST(ParameterWords, ExamplesOfTheProtocol)
-{
-    EXPECT_EQ(FrequencyWord(1000.0), 0x03E8u);
-    EXPECT_EQ(QWord(0.5, 1), 0x4005u);
-    EXPECT_EQ(GainWord(-3.0), 0x0078u);
-    EXPECT_EQ(GainWord(-15.0), 0u);
-    EXPECT_EQ(GainWord(15.0), 300u);
-    EXPECT_EQ(RatioWord(100.0), 0x64u);
-    EXPECT_EQ(ThresholdWord(0.0), 0x320u);
-    EXPECT_EQ(ThresholdWord(20.0), 1000u);
-    EXPECT_EQ(AttackWord(1), 1u);
-    EXPECT_EQ(ReleaseWord(50), 0x32u);
-}
-
 // Every word the unit can report must go back out unchanged when the operator does not touch
 // the value (A and U answers are decoded with these inverses, then re-sent with E and B).
 TEST(ParameterWords, DecodedWordsEncodeToTheSameWord)

@@ -1,0 +1,179 @@
+#include "link/Link.h"
+#include "link/AddressFile.h"
+#include "link/LinkState.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace sonaro;
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    }
+    return true;
+}
+
+// A link on 127.0.0.1 whose unit is a plain socket on 127.0.0.2, same port.
+struct LinkFixture
+{
+    LinkFixture() : state(table, LinkTimings{}.scaled(10)), link(state)
+    {
+        state.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+        state.deviceAddress = QStringLiteral("127.0.0.2");
+        state.port = 0; // a free one is chosen below, never the default
+        for (int attempt = 0; attempt < 50 && !state.port; ++attempt) {
+            QUdpSocket probe;
+            if (!probe.bind(state.bindAddress, 0)) continue;
+            if (unit.bind(QHostAddress(QStringLiteral("127.0.0.2")), probe.localPort()))
+                state.port = probe.localPort();
+        }
+        QObject::connect(
+            &link, &Link::frameReceived,
+            [this](const QByteArray& frame, const QHostAddress&) { got.push_back(frame); });
+    }
+    std::vector<QByteArray> unitReads()
+    {
+        std::vector<QByteArray> frames;
+        while (unit.hasPendingDatagrams())
+            frames.push_back(unit.receiveDatagram().data());
+        return frames;
+    }
+
+    UnitTable table;
+    LinkState state;
+    Link link;
+    QUdpSocket unit;
+    std::vector<QByteArray> got;
+};
+
+} // namespace
+
+TEST(Link, DatagramsShorterThanSixCharactersAreDropped)
+{
+    LinkFixture f;
+    ASSERT_NE(f.state.port, 0);
+    ASSERT_TRUE(f.link.start());
+    const QHostAddress to(QStringLiteral("127.0.0.1"));
+    f.unit.writeDatagram(QByteArray("%L,0#"), to, f.state.port);
+    f.unit.writeDatagram(QByteArray("%L,01#"), to, f.state.port);
+    f.unit.writeDatagram(QByteArray("%Q,0\0\0\0\0\0#", 11), to, f.state.port); // cut at the zero
+    ASSERT_TRUE(WaitFor([&] { return !f.got.empty(); }, 1000));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_EQ(f.got.size(), 1u);
+    EXPECT_EQ(f.got[0], "%L,01#");
+}
+
+TEST(Link, StoppedLinkFailsSendsAndFreesThePort)
+{
+    LinkFixture f;
+    ASSERT_NE(f.state.port, 0);
+    EXPECT_FALSE(f.link.SendFrame("%L,01,320A#"));
+    ASSERT_TRUE(f.link.start());
+    EXPECT_TRUE(f.link.SendFrame("%L,01,320A#"));
+    f.link.stop();
+    EXPECT_FALSE(f.link.SendFrame("%L,01,320A#"));
+    QUdpSocket search;
+    EXPECT_TRUE(search.bind(f.state.bindAddress, f.state.port)) << "the port is free at once";
+    search.close();
+    EXPECT_TRUE(f.link.start());
+    QUdpSocket second;
+    EXPECT_FALSE(second.bind(f.state.bindAddress, f.state.port));
+}
+
+TEST(Link, QueuedRequestsCarryTheNewestStateAndAreNotDuplicated)
+{
+    LinkFixture f;
+    ASSERT_TRUE(f.link.start());
+    UnitRecord& r = f.table.record(1);
+    ApplyFactoryValues(r);
+    // A fader drag: many V requests while one waits build no backlog.
+    f.link.sendText('L', BuildL(false)); // occupies the line first
+    for (int gain = 0; gain <= 40; ++gain) {
+        r.inputGain[0] = gain;
+        f.link.send('V', 1);
+    }
+    f.link.send('G', 1);
+    f.link.send('V', 2);
+    // One request sent twice on purpose is never merged.
+    f.link.send('V', 1, 0, 2);
+    EXPECT_EQ(f.link.queuedCount(), 5);
+    r.inputGain[0] = 55;
+    ASSERT_TRUE(WaitFor([&] { return f.link.isIdle(); }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return f.unit.hasPendingDatagrams(); }, 500));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const std::vector<QByteArray> frames = f.unitReads();
+    ASSERT_EQ(frames.size(), 6u);
+    EXPECT_EQ(frames[1].toStdString(), BuildV(r, 1)) << "built when it left";
+    EXPECT_EQ(frames[2].toStdString(), BuildG(r, 1));
+    EXPECT_EQ(frames[3].toStdString(), BuildV(f.table.record(2), 2));
+    EXPECT_EQ(frames[4], frames[5]);
+}
+
+TEST(Link, DatagramsKeepTheSendPauseAndTheRequestedDelays)
+{
+    LinkFixture f;
+    f.state.timings.sendPause = 10;
+    ASSERT_TRUE(f.link.start());
+    std::vector<qint64> times;
+    QObject::connect(&f.link, &Link::frameSent,
+                     [&](const QByteArray&) { times.push_back(f.state.now()); });
+    for (int i = 0; i < 4; ++i)
+        f.link.sendText('C', BuildC(1));
+    LinkRequest late;
+    late.kind = 'L';
+    late.frame = BuildL(true);
+    late.delayBefore = 50;
+    f.link.enqueue(late);
+    ASSERT_TRUE(WaitFor([&] { return times.size() == 5; }, 2000));
+    for (int i = 1; i < 4; ++i)
+        EXPECT_GE(times[static_cast<std::size_t>(i)] - times[static_cast<std::size_t>(i) - 1], 10);
+    EXPECT_GE(times[4] - times[3], 60) << "the send pause, then the delay";
+}
+
+TEST(AddressFile, ReadsNormalisesAndDefaults)
+{
+    EXPECT_EQ(NormaliseAddress(std::string_view("192.168.001.010")), "192.168.1.10");
+    EXPECT_EQ(NormaliseAddress(std::string_view("10.0.7")), "10.0.7.0");
+    EXPECT_EQ(NormaliseAddress(std::string_view("")), "0.0.0.0");
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ip.ini"));
+    AddressFileEntry missing = ReadAddressFile(path);
+    EXPECT_TRUE(missing.ip.isEmpty());
+    EXPECT_EQ(missing.port, 5000);
+    {
+        QSettings file(path, QSettings::IniFormat);
+        file.setValue("device/ip", "192.168.001.010");
+        file.setValue("device/bind", "127.0.0.1");
+    }
+    AddressFileEntry entry = ReadAddressFile(path);
+    EXPECT_EQ(entry.ip, "192.168.1.10");
+    EXPECT_EQ(entry.port, 5000) << "a missing host gives 5000";
+    EXPECT_EQ(entry.bind, "127.0.0.1");
+    ASSERT_TRUE(WriteAddressFile(path, "10.1.2.3", 6001));
+    entry = ReadAddressFile(path);
+    EXPECT_EQ(entry.ip, "10.1.2.3");
+    EXPECT_EQ(entry.port, 6001);
+    ASSERT_TRUE(WriteAddressFile(path, "10.1.2.4"));
+    EXPECT_EQ(ReadAddressFile(path).port, 6001) << "writing the address keeps the port";
+    {
+        QSettings file(path, QSettings::IniFormat);
+        file.setValue("device/host", "99999");
+    }
+    EXPECT_EQ(ReadAddressFile(path).port, 5000) << "an unusable port";
+}

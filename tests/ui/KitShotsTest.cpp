@@ -4,7 +4,11 @@
 #include "ui/kit/CKnob.h"
 #include "ui/kit/CLevelMeter.h"
 #include "ui/kit/CMatrixGrid.h"
+#include "ui/kit/CResponseGraph.h"
 #include "ui/kit/CValueReadout.h"
+
+#include "dsp/EqCurves.h"
+#include "dsp/ResponseGrid.h"
 
 #include <QDir>
 #include <QGridLayout>
@@ -170,4 +174,56 @@ TEST(KitShots, RenderEveryWidget)
     matrix.setAutoFillBackground(true);
     matrix.resize(matrix.sizeHint() + QSize(40, 40));
     Save(matrix, "matrix");
+
+    // An input EQ graph: five bands, the high-pass on, the third band selected.
+    std::array<sonaro::EqBand, 5> bands{};
+    const double freqs[] = {80, 250, 1200, 3300, 10000};
+    const double gainsDb[] = {4.0, -6.0, 5.0, 2.5, -3.0};
+    QList<QPointF> handles;
+    for (int i = 0; i < 5; ++i) {
+        bands[i].frequency = freqs[i];
+        bands[i].gain = gainsDb[i];
+        bands[i].q = 1.2;
+        handles << QPointF(freqs[i], gainsDb[i]);
+    }
+    sonaro::ResponseCurve sum{}, band{};
+    sonaro::InputChannelCurve(bands, sum);
+    sonaro::InputBandCurve(bands[2], band);
+    CResponseGraph eq;
+    eq.setLogarithmicX(true);
+    eq.setYRange(-15, 15);
+    eq.setXValues(sonaro::ResponseGrid);
+    eq.setSeries(1, sum);
+    eq.setSeries(3, sonaro::HighPassCurve(4));
+    eq.setBandCurve(band);
+    eq.setHandles(handles);
+    eq.setHandleLabels({"1", "2", "3", "4", "5"});
+    eq.selectBand(2);
+    eq.resize(760, 320);
+    Save(eq, "graph-eq");
+
+    // The limiter's transfer curve: linear x, knee at -20 dB, ratio 4.
+    CResponseGraph limiter;
+    limiter.setFillCurves(false);
+    limiter.setYRange(-140, 20);
+    limiter.setXRange(-140, 20);
+    std::array<double, CResponseGraph::kPoints> xs{}, ys{};
+    for (int i = 0; i < CResponseGraph::kPoints; ++i) {
+        xs[i] = -140.0 + 160.0 * i / (CResponseGraph::kPoints - 1);
+        ys[i] = xs[i] < -20 ? xs[i] : -20 + (xs[i] + 20) / 4;
+    }
+    limiter.setXValues(xs);
+    limiter.setSeries(1, ys);
+    limiter.setHandles({{-20, -20}, {20, 10}});
+    limiter.resize(420, 400);
+    Save(limiter, "graph-limiter");
+
+    // The small form on a strip.
+    CResponseGraph small;
+    small.setCompact(true);
+    small.setLogarithmicX(true);
+    small.setXValues(sonaro::ResponseGrid);
+    small.setSeries(1, sum);
+    small.resize(90, 44);
+    Save(small, "graph-small");
 }

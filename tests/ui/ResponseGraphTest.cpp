@@ -1,0 +1,162 @@
+#include "ui/kit/CResponseGraph.h"
+
+#include "dsp/ResponseGrid.h"
+
+#include "KitTestSupport.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace sonaro::ui;
+using sonaro::ResponseGrid;
+
+namespace {
+
+class ResponseGraphTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        graph.resize(700, 300);
+        graph.setLogarithmicX(true);
+        graph.setYRange(-15.0, 15.0);
+        graph.setXValues(ResponseGrid);
+    }
+    QStringList XTexts() const
+    {
+        QStringList texts;
+        for (const auto& l : graph.xAxisLabels())
+            texts << l.text;
+        return texts;
+    }
+    CResponseGraph graph;
+};
+
+} // namespace
+
+TEST_F(ResponseGraphTest, ValuesOutsideTheRangeAreDrawnOnTheEdge)
+{
+    const QRectF plot = graph.plotRect();
+    graph.setPointValue(40.0, 120, 1);
+    graph.setPointValue(-99.0, 121, 1);
+    graph.setPointValue(7.5, 122, 1);
+    EXPECT_DOUBLE_EQ(graph.seriesPixel(1, 120).y(), plot.top());
+    EXPECT_DOUBLE_EQ(graph.seriesPixel(1, 121).y(), plot.bottom());
+    EXPECT_DOUBLE_EQ(graph.seriesPixel(1, 122).y(), plot.top() + plot.height() / 4);
+    EXPECT_DOUBLE_EQ(graph.pointValue(120, 1), 40.0); // the value itself is kept
+    // The range ends map onto the plot's ends.
+    EXPECT_DOUBLE_EQ(graph.seriesPixel(1, 0).x(), plot.left());
+    EXPECT_DOUBLE_EQ(graph.seriesPixel(1, 240).x(), plot.right());
+    // Out-of-range indexes and series are ignored rather than written past the arrays.
+    graph.setPointValue(1.0, 241, 1);
+    graph.setPointValue(1.0, -1, 2);
+    graph.setPointValue(1.0, 3, 4);
+    EXPECT_EQ(graph.pointValue(3, 4), 0.0);
+    EXPECT_FALSE(graph.grab().isNull()); // and paints with all of it
+}
+
+TEST_F(ResponseGraphTest, LogAxisHasTheDecadeLabelsAndIntermediateLines)
+{
+    EXPECT_EQ(XTexts(), (QStringList{"19.7", "100", "1k", "10k", "20000.0"}));
+    const QRectF plot = graph.plotRect();
+    // One decade takes a third of the width: a line at every whole multiple within a decade.
+    QList<double> minor;
+    for (const auto& l : graph.xMinorLines())
+        minor << l.value;
+    ASSERT_EQ(minor.size(), 3 * 8); // 20..90, 200..900, 2k..9k; 20k is the range end
+    EXPECT_NEAR(minor.front(), 20.0, 1e-9);
+    EXPECT_NEAR(minor.back(), 9000.0, 1e-9);
+    for (const auto& l : graph.xMinorLines()) // no label within 6 % of the left end
+        EXPECT_EQ(l.text.isEmpty(), (l.pixel - plot.left()) / plot.width() < 0.06) << l.value;
+    const auto labels = graph.xAxisLabels();
+    EXPECT_NEAR(labels[2].pixel,
+                plot.left() + std::log10(1000 / 19.71) / std::log10(20000 / 19.71) * plot.width(),
+                1e-9);
+
+    // Linear x (the transfer curve): ten divisions, no intermediate lines.
+    graph.setLogarithmicX(false);
+    graph.setXRange(-140.0, 20.0);
+    QStringList linear = XTexts();
+    EXPECT_EQ(linear.front(), "-140.0");
+    EXPECT_EQ(linear.at(5), "-60");
+    EXPECT_TRUE(graph.xMinorLines().isEmpty());
+}
+
+TEST_F(ResponseGraphTest, YLabelsAndCornerTextsFollowTheRange)
+{
+    QStringList y;
+    for (const auto& l : graph.yAxisLabels())
+        y << l.text;
+    EXPECT_EQ(y, (QStringList{"-12", "-9", "-6", "-3", "0", "3", "6", "9", "12"}));
+    EXPECT_EQ(graph.yTopText(), "15 (dB)");
+    EXPECT_EQ(graph.yBottomText(), "-15");
+    graph.setYRange(-140.0, 20.0);
+    EXPECT_EQ(graph.yTopText(), "20 (dB)");
+    EXPECT_EQ(graph.yBottomText(), "-140"); // the transfer curve's own minimum
+}
+
+TEST_F(ResponseGraphTest, DragSendsOneNotificationPerMoveAfterTheStartDistance)
+{
+    graph.setHandles({{100.0, 0.0}, {1000.0, 3.0}, {1000.0, 3.0}, {10000.0, -6.0}});
+    QSignalSpy pressed(&graph, &CResponseGraph::pointPressed);
+    QSignalSpy dragged(&graph, &CResponseGraph::pointDragged);
+    QSignalSpy released(&graph, &CResponseGraph::pointReleased);
+    const QPointF at(graph.xToPixel(1000.0), graph.yToPixel(3.0));
+
+    // Two handles on the same spot: the one drawn last (index 2) is picked.
+    ASSERT_EQ(graph.handleAt(at), 2);
+    ASSERT_EQ(graph.handleAt(at + QPointF(CResponseGraph::kHitRadius + 1, 0)), -1);
+    Press(&graph, at);
+    ASSERT_EQ(pressed.count(), 1);
+    EXPECT_EQ(pressed.at(0).at(0).toInt(), 2);
+    Move(&graph, at + QPointF(1, 1)); // within the start distance: nothing moves
+    EXPECT_EQ(dragged.count(), 0);
+    EXPECT_EQ(graph.handle(2), QPointF(1000.0, 3.0));
+    Move(&graph, at + QPointF(0, -30));
+    Move(&graph, at + QPointF(0, -40));
+    Move(&graph, at + QPointF(0, -40)); // a move event to the same place still reports once
+    ASSERT_EQ(dragged.count(), 3);
+    for (const auto& args : dragged)
+        EXPECT_EQ(args.at(0).toInt(), 2);
+    EXPECT_NEAR(graph.handle(2).y(), graph.pixelToY(at.y() - 40), 1e-9);
+    EXPECT_NEAR(graph.handle(2).x(), 1000.0, 1e-6);
+    EXPECT_EQ(graph.handle(1), QPointF(1000.0, 3.0));
+
+    // Far outside the plot the handle stops on the edge of the range.
+    Move(&graph, QPointF(-500, -500));
+    EXPECT_NEAR(graph.handle(2).x(), 19.71, 1e-9);
+    EXPECT_NEAR(graph.handle(2).y(), 15.0, 1e-9);
+    Release(&graph, QPointF(-500, -500));
+    EXPECT_EQ(released.count(), 1);
+    Move(&graph, at); // hovering after the release drags nothing
+    EXPECT_EQ(dragged.count(), 4);
+}
+
+TEST_F(ResponseGraphTest, ConstrainedHandlesAndTheCompactForm)
+{
+    graph.setHandles({{1000.0, 0.0}});
+    graph.setHandleAxes(0, CResponseGraph::Axes::Vertical);
+    const QPointF at(graph.xToPixel(1000.0), graph.yToPixel(0.0));
+    Press(&graph, at);
+    Move(&graph, at + QPointF(80, -20));
+    Release(&graph, at + QPointF(80, -20));
+    EXPECT_DOUBLE_EQ(graph.handle(0).x(), 1000.0);
+    EXPECT_GT(graph.handle(0).y(), 0.0);
+
+    CResponseGraph small;
+    small.setCompact(true);
+    small.resize(90, 44);
+    small.setLogarithmicX(true);
+    small.setXValues(ResponseGrid);
+    small.setHandles({{1000.0, 0.0}});
+    QSignalSpy clicked(&small, &CResponseGraph::clicked);
+    QSignalSpy dragged(&small, &CResponseGraph::pointDragged);
+    const QPointF c = small.rect().center();
+    Press(&small, c);
+    Move(&small, c + QPointF(10, 0));
+    Release(&small, c + QPointF(10, 0));
+    EXPECT_EQ(clicked.count(), 1);
+    EXPECT_EQ(dragged.count(), 0);
+    EXPECT_EQ(small.plotRect(), QRectF(2, 2, 86, 40));
+}

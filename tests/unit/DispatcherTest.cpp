@@ -1,0 +1,310 @@
+// The unit's frames (as the virtual unit builds them) read back by the dispatcher: both sides
+// of every layout agree, and the dispatcher's validity rules and preconditions hold.
+#include "link/Dispatcher.h"
+#include "link/FrameCodec.h"
+#include "unit/UnitFrames.h"
+
+#include <gtest/gtest.h>
+
+using namespace sonaro;
+
+namespace {
+
+struct DispatchFixture
+{
+    DispatchFixture() : state(table), link(state), dispatcher(state, link, ui)
+    {
+        QObject::connect(&dispatcher, &Dispatcher::linkTableReported,
+                         [this](const LinkTable& t) { tables.push_back(t); });
+    }
+    void dispatch(const std::string& frame) { dispatcher.Dispatch(frame); }
+    UnitRecord& record(int unit) { return table.record(unit); }
+
+    UnitTable table;
+    LinkState state;
+    Link link; // not started: follow-ups are not sent anywhere
+    RecordingOperator ui;
+    Dispatcher dispatcher;
+    std::vector<LinkTable> tables;
+};
+
+std::string Inner(const std::string& frame)
+{
+    std::string_view inner;
+    return CheckFrame(frame, &inner) ? std::string(inner) : std::string();
+}
+
+} // namespace
+
+TEST(UnitFrames, LayoutsHaveTheirInnerLengths)
+{
+    UnitRecord r = ZeroRecord();
+    ApplyFactoryValues(r);
+    const LinkTable links;
+    EXPECT_EQ(Inner(BuildReplyR(true, 1)).size(), 12u);
+    EXPECT_EQ(Inner(BuildReplyL({}, 0)).size(), 30u);
+    EXPECT_EQ(Inner(BuildReplyZ(1, 3)).size(), 12u);
+    EXPECT_EQ(Inner(BuildReplyA(r, 1, 9)).size(), 87u);
+    EXPECT_EQ(Inner(BuildReplyP(1, "192.168.1.10", 5000, "admin", "user")).size(), 47u);
+    EXPECT_EQ(Inner(BuildReplyP(1, "192.168.1.10", 5000, "admin", "user"))[20], ':');
+    EXPECT_EQ(Inner(BuildReplyK(1, 2)).size(), 12u);
+    EXPECT_EQ(Inner(BuildReplyU(r, 1, 0)).size(), 32u);
+    EXPECT_EQ(Inner(BuildReplyQ(1, 3)).size(), 12u);
+    EXPECT_EQ(Inner(BuildReplyH(1, 1)).size(), 12u);
+    EXPECT_EQ(Inner(BuildReplyY(1, "admin", "pw")).size(), 25u);
+    EXPECT_EQ(Inner(BuildReplyO(r, 1)).size(), 34u);
+    EXPECT_EQ(Inner(BuildReplyS(r, 1, links)).size(), 147u);
+    EXPECT_EQ(Inner(BuildReplyS(r, 1, links)).substr(31, 4), "0000");
+    EXPECT_EQ(Inner(BuildReplyN(1, links)).size(), 41u);
+    EXPECT_EQ(Inner(BuildReplyD(r, 1)).size(), 32u);
+}
+
+TEST(Dispatcher, LoginAnswerMarksTheReportedUnitsOrRefuses)
+{
+    DispatchFixture f;
+    int reported = -1;
+    QObject::connect(&f.dispatcher, &Dispatcher::unitsReported, [&](int n) { reported = n; });
+    f.record(5).connected = 1;
+    f.dispatch(BuildReplyR(true, 3));
+    EXPECT_EQ(reported, 3);
+    for (int unit = 1; unit <= 3; ++unit) {
+        EXPECT_TRUE(f.record(unit).connected);
+        EXPECT_EQ(f.record(unit).unitNumber, unit);
+        EXPECT_EQ(f.record(unit).unitCount, 3);
+    }
+    EXPECT_FALSE(f.record(5).connected);
+    EXPECT_TRUE(f.ui.messages.empty());
+
+    // "FF" in only one status field is an accepted login.
+    f.dispatch(BuildFrame('R', {"FF", "01"}));
+    EXPECT_TRUE(f.record(1).loginAccepted);
+    EXPECT_TRUE(f.ui.messages.empty());
+
+    f.record(1).loginPending = 1;
+    f.dispatch(BuildReplyR(false, 0));
+    EXPECT_FALSE(f.record(1).loginAccepted);
+    EXPECT_FALSE(f.record(1).connected);
+    EXPECT_FALSE(f.record(1).loginPending);
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].text, "User Password Error!");
+
+    // A count beyond the table is held to 64 units.
+    f.dispatch(BuildFrame('R', {"00", "99"}));
+    EXPECT_EQ(reported, 64);
+    EXPECT_TRUE(f.record(64).connected);
+}
+
+TEST(Dispatcher, StatusFramesNeedAConnectedUnitAndFillRecordOne)
+{
+    DispatchFixture f;
+    const std::array<int, 10> levels{1, 2, 3, 4, 5, 6, 7, 8, 40, 50};
+    f.dispatch(BuildReplyL(levels, 0x81));
+    EXPECT_EQ(f.record(1).inputLevel[0], 0) << "not connected: ignored";
+    EXPECT_FALSE(f.state.indicatorOn);
+    f.record(1).connected = 1;
+    f.dispatch(BuildReplyL(levels, 0x81));
+    EXPECT_TRUE(f.state.indicatorOn);
+    EXPECT_EQ(f.record(1).inputLevel[7], 8);
+    EXPECT_EQ(f.record(1).outputLevel[1], 50);
+    EXPECT_EQ(f.record(1).inputOpen[0], 1);
+    EXPECT_EQ(f.record(1).inputOpen[7], 1);
+    EXPECT_EQ(f.record(1).inputOpen[3], 0);
+}
+
+TEST(Dispatcher, EqBlocksDecodeWithTheirDefaults)
+{
+    DispatchFixture f;
+    // Slot 9 is the second block of the first output: bands 5..9.
+    UnitRecord source = ZeroRecord();
+    ApplyFactoryValues(source);
+    source.outputEqAt(0, kEqGain, 6) = 3.5;
+    f.dispatch(BuildReplyA(source, 2, 9));
+    EXPECT_DOUBLE_EQ(f.record(2).outputEqAt(0, kEqFrequency, 5), 250);
+    EXPECT_DOUBLE_EQ(f.record(2).outputEqAt(0, kEqGain, 6), 3.5);
+    EXPECT_DOUBLE_EQ(f.record(2).outputEqAt(0, kEqFrequency, 4), 0) << "other bands untouched";
+
+    // Band 0 of input 3: frequency 0, Q word 0x4001, gain word 301; band 1: Q word 0x4005.
+    std::vector<std::string> groups{"01", "03", "0000", "4001", "012D", "03E8", "4005", "0096"};
+    for (int b = 2; b < 5; ++b)
+        groups.insert(groups.end(), {"0064", "000A", "0096"});
+    f.dispatch(BuildFrame('A', groups));
+    EXPECT_DOUBLE_EQ(f.record(1).inputEqAt(0, kEqFrequency, 3), 20);
+    EXPECT_EQ(f.record(1).inputEqType[0][3], 1);
+    EXPECT_DOUBLE_EQ(f.record(1).inputEqAt(0, kEqQ, 3), 0.3);
+    EXPECT_DOUBLE_EQ(f.record(1).inputEqAt(0, kEqGain, 3), 0.0);
+    EXPECT_DOUBLE_EQ(f.record(1).inputEqAt(1, kEqQ, 3), 0.5);
+    EXPECT_DOUBLE_EQ(f.record(1).inputEqAt(1, kEqFrequency, 3), 1000);
+
+    // Slot 14 and unit 65 change nothing.
+    const UnitRecord before = f.record(1);
+    groups[1] = "0E";
+    f.dispatch(BuildFrame('A', groups));
+    groups[0] = "41";
+    groups[1] = "03";
+    f.dispatch(BuildFrame('A', groups));
+    EXPECT_EQ(std::memcmp(&before, &f.record(1), sizeof before), 0);
+}
+
+TEST(Dispatcher, OutOfRangeUnitsAndOutputsAreIgnored)
+{
+    DispatchFixture f;
+    f.record(1).connected = 1;
+    UnitRecord source = ZeroRecord();
+    ApplyFactoryValues(source);
+    source.limiterRatio[0] = 8;
+    const UnitTable before = f.table;
+    f.dispatch(BuildReplyU(source, 1, 2));
+    f.dispatch(BuildReplyU(source, 0, 0));
+    f.dispatch(BuildReplyU(source, 65, 0));
+    f.dispatch(BuildReplyZ(0, 0xFF));
+    f.dispatch(BuildReplyO(source, 65));
+    f.dispatch(BuildReplyD(source, 200));
+    f.dispatch(BuildReplyS(source, 0, LinkTable{}));
+    for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
+        EXPECT_EQ(std::memcmp(&before.record(unit), &f.table.record(unit), sizeof(UnitRecord)), 0)
+            << unit;
+    EXPECT_TRUE(f.tables.empty());
+}
+
+TEST(Dispatcher, DynamicsOutOfRangeTakeTheirDefaults)
+{
+    DispatchFixture f;
+    f.dispatch(BuildFrame('U', {"01", "01", "0065", "03E9", "07D1", "0031"}));
+    EXPECT_DOUBLE_EQ(f.record(1).limiterRatio[1], 1.0);
+    EXPECT_DOUBLE_EQ(f.record(1).limiterThreshold[1], 20.0);
+    EXPECT_EQ(f.record(1).limiterAttack[1], 1);
+    EXPECT_EQ(f.record(1).limiterRelease[1], 50);
+    f.dispatch(BuildFrame('U', {"01", "00", "0004", "0258", "000A", "0064"}));
+    EXPECT_DOUBLE_EQ(f.record(1).limiterRatio[0], 4);
+    EXPECT_DOUBLE_EQ(f.record(1).limiterThreshold[0], -20.0);
+    EXPECT_EQ(f.record(1).limiterAttack[0], 10);
+    EXPECT_EQ(f.record(1).limiterRelease[0], 100);
+}
+
+TEST(Dispatcher, LevelsReportKeepsTheGainOfAMutedOutput)
+{
+    DispatchFixture f;
+    f.record(1).connected = 1;
+    f.record(2).outputMute[0] = 1;
+    f.record(2).outputGain[0] = 33;
+    f.record(2).outputMute[1] = 1;
+    UnitRecord source = ZeroRecord();
+    source.inputGain[4] = 21;
+    source.outputGain[1] = 12;
+    source.threshold = 9;
+    f.dispatch(BuildReplyO(source, 2));
+    EXPECT_EQ(f.record(2).outputGain[0], 33);
+    EXPECT_EQ(f.record(2).outputMute[0], 1);
+    EXPECT_EQ(f.record(2).outputGain[1], 12);
+    EXPECT_EQ(f.record(2).outputMute[1], 0);
+    EXPECT_EQ(f.record(2).inputGain[4], 21);
+    EXPECT_EQ(f.record(2).threshold, 9);
+    EXPECT_TRUE(f.record(2).levelsReportReceived);
+}
+
+TEST(Dispatcher, StateReportFillsEveryFieldAndTheLinkTable)
+{
+    DispatchFixture f;
+    UnitRecord s = ZeroRecord();
+    ApplyFactoryValues(s);
+    s.limiterEnable[1] = 1;
+    s.feedback[6] = 1;
+    s.eqEditorValue[2] = 0x1C; // travels as its low nibble
+    s.routing[0] = 0x5A;
+    s.inputLine[3] = 1;
+    s.inputPriority[0] = 1;
+    s.outputLevelType[1] = 0;
+    s.panelLock = 1;
+    s.inputGain[7] = 59;
+    s.outputGain[0] = 17;
+    s.threshold = 22;
+    s.maxOpenChannels = 4;
+    s.holdTime = 31;
+    s.highPassIndex[0] = 10;
+    s.lowPassIndex[7] = 3;
+    s.inputMute[5] = 1;
+    LinkTable links;
+    links.group[9] = 5;
+    links.flags[9] = kVolFlagBit | kEqFlagBit;
+    f.dispatch(BuildReplyS(s, 3, links));
+    const UnitRecord& r = f.record(3);
+    EXPECT_EQ(r.limiterEnable[1], 1);
+    EXPECT_EQ(r.feedback[6], 1);
+    EXPECT_EQ(r.eqEditorValue[2], 0xC);
+    EXPECT_EQ(r.routing[0], 0x5A);
+    EXPECT_EQ(r.routing[1], 0xFF);
+    EXPECT_EQ(r.inputLine[3], 1);
+    EXPECT_EQ(r.inputPriority[0], 1);
+    EXPECT_EQ(r.inputPhantom[2], 1);
+    EXPECT_EQ(r.outputLevelType[0], 1);
+    EXPECT_EQ(r.outputLevelType[1], 0);
+    EXPECT_EQ(r.panelLock, 1);
+    EXPECT_EQ(r.deviceMode, 1);
+    EXPECT_EQ(r.inputGain[7], 59);
+    EXPECT_EQ(r.outputGain[0], 17);
+    EXPECT_EQ(r.threshold, 22);
+    EXPECT_EQ(r.maxOpenChannels, 4);
+    EXPECT_EQ(r.holdTime, 31);
+    EXPECT_EQ(r.highPassIndex[0], 10);
+    EXPECT_EQ(r.lowPassIndex[7], 3);
+    EXPECT_EQ(r.inputMute[5], 1);
+    EXPECT_TRUE(r.switchReportReceived);
+    ASSERT_EQ(f.tables.size(), 1u);
+    EXPECT_EQ(f.tables[0].group[9], 5);
+    EXPECT_EQ(f.tables[0].flags[9], kVolFlagBit | kEqFlagBit);
+
+    f.dispatch(BuildReplyN(1, links));
+    EXPECT_EQ(f.tables.size(), 2u);
+}
+
+TEST(Dispatcher, CorruptAccountAnswerStillDropsTheLinkButChangesNoLogin)
+{
+    DispatchFixture f;
+    f.record(1).connected = 1;
+    StoreAccount(f.record(1).loginPassword, "old");
+    f.state.accountChangePending = true;
+    std::string y = BuildReplyY(1, "admin", "new");
+    y[y.size() - 2] = y[y.size() - 2] == '0' ? '1' : '0';
+    f.dispatch(y);
+    EXPECT_FALSE(f.state.accountChangePending);
+    EXPECT_FALSE(f.record(1).connected);
+    EXPECT_EQ(AccountField(f.record(1).loginPassword), "old&&&&");
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].text, "Password changed successfully, please reconnect the device");
+
+    f.dispatch(BuildReplyY(1, "user", "pw"));
+    EXPECT_EQ(AccountField(f.record(1).loginName), "user&&&");
+    EXPECT_EQ(AccountField(f.record(1).loginPassword), "pw&&&&&");
+}
+
+TEST(Dispatcher, AddressReportActsOnlyOnARequestedChange)
+{
+    DispatchFixture f;
+    f.record(1).connected = 1;
+    const std::string p = BuildReplyP(1, "192.168.001.010", 6000, "boss", "guest");
+    f.dispatch(p); // a stray answer to somebody's probe
+    EXPECT_TRUE(f.record(1).connected);
+    EXPECT_EQ(f.state.deviceAddress, "192.168.0.188");
+    EXPECT_TRUE(f.ui.messages.empty());
+
+    f.state.addressChangeInProgress = true;
+    f.dispatch(p);
+    EXPECT_EQ(f.state.deviceAddress, "192.168.1.10");
+    EXPECT_EQ(f.state.port, 6000);
+    EXPECT_EQ(AccountField(f.record(1).adminName), "boss&&&");
+    EXPECT_EQ(AccountField(f.record(1).userName), "guest&&");
+    EXPECT_TRUE(f.state.addressChangeConfirmed);
+    EXPECT_FALSE(f.record(1).connected);
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].text, "Changing IP address successful, restart software.");
+}
+
+TEST(Dispatcher, UnitCountChoosesUnitsAsHexAndStoresDecimal)
+{
+    DispatchFixture f;
+    f.dispatch(BuildFrame('K', {"01", "12"})); // 0x12 = 18 units, stored count 12
+    EXPECT_TRUE(f.record(18).connected);
+    EXPECT_FALSE(f.record(19).connected);
+    EXPECT_EQ(f.record(1).unitCount, 12);
+    EXPECT_EQ(f.record(19).unitCount, 0);
+}

@@ -1,5 +1,6 @@
 #include "link/Link.h"
 
+#include "dsp/DspCommands.h"
 #include "link/FrameCodec.h"
 
 #include <QNetworkDatagram>
@@ -17,7 +18,8 @@ constexpr qint64 kReceiveBuffer = 1024;
 
 } // namespace
 
-Link::Link(LinkState& state, QObject* parent) : QObject(parent), m_state(state)
+Link::Link(LinkState& state, QObject* parent)
+    : QObject(parent), m_state(state), m_buildE(BuildE), m_buildB(BuildB)
 {
     m_pumpTimer.setSingleShot(true);
     m_pumpTimer.setTimerType(Qt::PreciseTimer);

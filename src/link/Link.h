@@ -64,7 +64,8 @@ public:
     int queuedCount() const { return static_cast<int>(m_queue.size()); }
     bool isIdle() const { return m_queue.empty() && !m_waitActive; }
 
-    // Builders for the coefficient frames E and B (provided by the DSP code).
+    // Builders for the coefficient frames E and B (the DSP code's BuildE and BuildB unless
+    // replaced, e.g. by a test).
     void setFrameBuilder(char kind, FrameBuilder builder);
 
     // Called by the dispatcher when D, Q or H arrives: clears the answer-pending flag and ends a

@@ -1,5 +1,6 @@
 #include "ui/kit/ValueFormat.h"
 
+#include "dsp/ValueReadout.h"
 #include "mixer/ValueConventions.h"
 
 #include <algorithm>
@@ -17,31 +18,29 @@ QString OneDecimal(double value)
     return QString::asprintf("%0.1f", value);
 }
 
-constexpr int kThresholdOff = 1000;
-constexpr double kMsPerSampleAt48k = 0.020833333333333332;
-
 } // namespace
 
 QString FormatValue(ValueFormat format, int raw)
 {
+    // The unit's own read-out formats come from one place; the control clamps beforehand.
+    const auto device = [raw](ReadoutFormat f) {
+        return QString::fromStdString(FormatReadout(f, raw, {INT_MIN, INT_MAX}));
+    };
     switch (format) {
     case ValueFormat::Plain:
         return QString::number(raw);
     case ValueFormat::Threshold:
-        if (raw >= kThresholdOff) return QStringLiteral("OFF");
-        return OneDecimal(raw * 0.1 - 80.0) + QStringLiteral("dB");
+        return device(ReadoutFormat::Threshold);
     case ValueFormat::Milliseconds:
-        return QString::asprintf("%dms", raw);
+        return device(ReadoutFormat::Milliseconds);
     case ValueFormat::Ratio:
-        return QString::asprintf("%d:1", raw);
+        return device(ReadoutFormat::Ratio);
     case ValueFormat::Percent:
-        if (raw <= 0) return QStringLiteral("OFF");
-        return OneDecimal(raw) + QStringLiteral("%");
+        return device(ReadoutFormat::Percent);
     case ValueFormat::Dbu:
-        if (raw == 0) return QStringLiteral("OFF");
-        return QString::asprintf("%ddBu", raw - 120);
+        return device(ReadoutFormat::Dbu);
     case ValueFormat::SamplesMs:
-        return QString::asprintf("%0.3fms", raw * kMsPerSampleAt48k);
+        return device(ReadoutFormat::Samples);
     case ValueFormat::DecibelTenths:
         return OneDecimal(raw * 0.1) + QStringLiteral("dB");
     case ValueFormat::Hertz:

@@ -421,6 +421,11 @@ bool ControlSurface::factoryRestore()
     return true;
 }
 
+void ControlSurface::sendLinkTable()
+{
+    requestJ(0);
+}
+
 void ControlSurface::sendPresetSequence()
 {
     request('L', 0, 1, 0, true);

@@ -128,6 +128,8 @@ public:
     // Asks first; returns false when the operator said No.
     bool factoryRestore();
 
+    // J with the groups of the database (after the group dialog's OK, while connected).
+    void sendLinkTable();
     // Sends the whole record as the preset opening does (L 0 ... L 1 with 50 ms pauses).
     void sendPresetSequence();
 

@@ -1,0 +1,125 @@
+#include "ui/ChannelStrip.h"
+
+#include "ui/Theme.h"
+#include "ui/kit/CFader.h"
+#include "ui/kit/CLevelMeter.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace sonaro::ui {
+
+namespace {
+constexpr int kMargin = 6;
+constexpr int kSpacing = 5;
+constexpr int kCorner = 6;
+constexpr int kMeterMax = 50; // the push value of the meter timer runs 0..50
+} // namespace
+
+ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent)
+    : QFrame(parent), m_surface(surface), m_channel(channel)
+{
+    const Theme& theme = Theme::instance();
+    setFixedWidth(kStripWidth);
+    setAttribute(Qt::WA_StyledBackground, false);
+
+    m_number = new QLabel(this);
+    m_number->setAlignment(Qt::AlignCenter);
+    m_number->setFont(theme.font(18, true));
+    m_name = new QLabel(this);
+    m_name->setAlignment(Qt::AlignCenter);
+    m_name->setFont(theme.font(12));
+    m_name->setToolTip(tr("Double-click to rename"));
+    QPalette dim = m_name->palette();
+    dim.setColor(QPalette::WindowText, theme.textDim);
+    m_name->setPalette(dim);
+
+    m_controls = new QVBoxLayout;
+    m_controls->setSpacing(kSpacing);
+
+    m_fader = new CFader(this);
+    m_fader->useGainScale();
+    m_meter = new CLevelMeter(this);
+    m_meter->setRange(0, kMeterMax);
+    m_meter->setCaption(QStringLiteral("signal level"));
+
+    auto* faderRow = new QHBoxLayout;
+    faderRow->setSpacing(4);
+    faderRow->addWidget(m_fader, 1);
+    faderRow->addWidget(m_meter);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    layout->setSpacing(kSpacing);
+    layout->addWidget(m_number);
+    layout->addWidget(m_name);
+    layout->addLayout(m_controls);
+    layout->addLayout(faderRow, 1);
+
+    m_timer.setInterval(kMeterTickMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { meterTick(); });
+}
+
+QString ChannelStrip::name() const
+{
+    return m_name->text();
+}
+
+void ChannelStrip::setName(const QString& name)
+{
+    m_name->setText(name);
+}
+
+void ChannelStrip::setHeaderText(const QString& text)
+{
+    m_number->setText(text);
+}
+
+void ChannelStrip::setFaderPosition(int position)
+{
+    if (!m_fader->isEditing()) m_fader->setValue(position);
+}
+
+void ChannelStrip::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) emit renameRequested(m_channel);
+    QFrame::mouseDoubleClickEvent(event);
+}
+
+void ChannelStrip::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QFrame::changeEvent(event);
+}
+
+void ChannelStrip::showEvent(QShowEvent* event)
+{
+    m_timer.start();
+    QFrame::showEvent(event);
+}
+
+void ChannelStrip::hideEvent(QHideEvent* event)
+{
+    m_timer.stop();
+    QFrame::hideEvent(event);
+}
+
+void ChannelStrip::paintEvent(QPaintEvent*)
+{
+    const Theme& theme = Theme::instance();
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QLinearGradient face(r.topLeft(), r.bottomLeft());
+    face.setColorAt(0, theme.panelRaised);
+    face.setColorAt(1, theme.panel);
+    p.setPen(QPen(theme.panelEdge, 1));
+    p.setBrush(face);
+    p.drawRoundedRect(r, kCorner, kCorner);
+}
+
+} // namespace sonaro::ui

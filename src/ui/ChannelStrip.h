@@ -1,0 +1,70 @@
+#pragma once
+
+#include "mixer/ControlSurface.h"
+
+#include <QFrame>
+#include <QTimer>
+
+class QLabel;
+class QVBoxLayout;
+
+namespace sonaro::ui {
+
+class CFader;
+class CLevelMeter;
+
+// What input and output strips share: the name (double-click renames), the channel number, the
+// gain fader with its dB read-out, the level meter and the 30 ms meter timer that runs while the
+// strip is visible.
+class ChannelStrip : public QFrame
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kStripWidth = 118;
+    static constexpr int kMeterTickMs = 30;
+
+    ChannelStrip(ControlSurface& surface, int channel, QWidget* parent = nullptr);
+
+    int channel() const { return m_channel; }
+    QString name() const;
+    void setName(const QString& name);
+    CFader* fader() const { return m_fader; }
+    CLevelMeter* meter() const { return m_meter; }
+
+    // Sets every control from the current unit's record.
+    virtual void refresh() = 0;
+
+signals:
+    void renameRequested(int channel);
+
+protected:
+    // One tick of the meter timer.
+    virtual void meterTick() = 0;
+    virtual void retranslate() = 0;
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+    // Adds the controls between the header and the fader.
+    QVBoxLayout* controlsLayout() const { return m_controls; }
+    void setHeaderText(const QString& text);
+    void setFaderPosition(int position);
+
+    ControlSurface& m_surface;
+    int m_channel;
+    int m_meterShown = -1;
+
+private:
+    QLabel* m_number = nullptr;
+    QLabel* m_name = nullptr;
+    QVBoxLayout* m_controls = nullptr;
+    CFader* m_fader = nullptr;
+    CLevelMeter* m_meter = nullptr;
+    QTimer m_timer;
+};
+
+} // namespace sonaro::ui

@@ -1,0 +1,108 @@
+#include "ui/InputStrip.h"
+
+#include "mixer/ValueConventions.h"
+#include "ui/Theme.h"
+#include "ui/kit/CFader.h"
+#include "ui/kit/CImageButton.h"
+#include "ui/kit/CLevelMeter.h"
+
+#include <QVBoxLayout>
+
+namespace sonaro::ui {
+
+InputStrip::InputStrip(ControlSurface& surface, int channel, QWidget* parent)
+    : ChannelStrip(surface, channel, parent)
+{
+    const Theme& theme = Theme::instance();
+    setObjectName(QStringLiteral("input%1").arg(channel + 1));
+    setHeaderText(QString::number(channel + 1));
+
+    m_open = new CImageButton(this);
+    m_open->setIndicator(true);
+    m_open->setCheckable(true);
+    m_open->setLampVisible(true);
+    m_open->setCheckedColor(theme.activeGreen);
+
+    m_line = new CImageButton(this);
+    m_phantom = new CImageButton(this);
+    m_phantom->setCheckable(true);
+    m_phantom->setCheckedColor(theme.phantomRed);
+    m_priority = new CImageButton(this);
+    m_priority->setCheckable(true);
+    m_priority->setCheckedColor(theme.priorityAmber);
+    m_mute = new CImageButton(this);
+    m_mute->setCheckable(true);
+    m_mute->setCheckedColor(theme.muteRed);
+
+    for (CImageButton* b : {m_open, m_line, m_phantom, m_priority, m_mute})
+        controlsLayout()->addWidget(b);
+
+    connect(m_line, &QAbstractButton::clicked, this, [this] {
+        m_surface.toggleInputLine(m_channel);
+        refresh();
+    });
+    connect(m_phantom, &QAbstractButton::clicked, this,
+            [this] { m_surface.toggleInputPhantom(m_channel); });
+    connect(m_priority, &QAbstractButton::clicked, this,
+            [this] { m_surface.toggleInputPriority(m_channel); });
+    connect(m_mute, &QAbstractButton::clicked, this,
+            [this] { m_surface.toggleInputMute(m_channel); });
+    connect(fader(), &CValueControl::moved, this,
+            [this](int position) { m_surface.inputFader(m_channel, position, true); });
+    connect(fader(), &CValueControl::released, this,
+            [this](int position) { m_surface.inputFader(m_channel, position, false); });
+    connect(fader(), &CValueControl::valueEntered, this, [this](int position) {
+        m_surface.inputTypedValue(m_channel, QString::number(10 - position));
+        refresh();
+    });
+    // Each action reports the strips it changed (linked ones included).
+    connect(&m_surface, &ControlSurface::inputStripChanged, this, [this](int ch) {
+        if (ch == m_channel) refresh();
+    });
+    retranslate();
+    refresh();
+}
+
+void InputStrip::retranslate()
+{
+    m_phantom->setText(tr("PHANTOM"));
+    m_priority->setText(tr("PRIORITY"));
+    m_mute->setText(tr("MUTE"));
+    m_phantom->setToolTip(tr("48 V phantom power"));
+    m_line->setToolTip(tr("Microphone or line source"));
+    refresh();
+}
+
+void InputStrip::refresh()
+{
+    const UnitRecord& r = m_surface.table().current();
+    const Language language = m_surface.table().language();
+    m_line->setText(InputSourceText(r.inputLine[m_channel], language));
+    m_phantom->setChecked(r.inputPhantom[m_channel] != 0);
+    m_priority->setChecked(r.inputPriority[m_channel] != 0);
+    m_mute->setChecked(r.inputMute[m_channel] != 0);
+    m_open->setChecked(r.inputOpen[m_channel] != 0);
+    m_open->setText(OpenStateText(r.inputOpen[m_channel], language));
+    m_openShown = r.inputOpen[m_channel];
+    setFaderPosition(FaderPositionForGain(r.inputGain[m_channel]));
+}
+
+void InputStrip::meterTick()
+{
+    // Levels and open states stream only from a connected unit 1.
+    UnitTable& table = m_surface.table();
+    if (table.currentUnit() != 1 || !table.record(1).connected) return;
+    UnitRecord& r = table.record(1);
+    if (r.inputOpen[m_channel] != m_openShown) {
+        m_openShown = r.inputOpen[m_channel];
+        m_open->setChecked(m_openShown != 0);
+        m_open->setText(OpenStateText(m_openShown, table.language()));
+    }
+    const int push = MeterPushValue(r.inputLevel[m_channel]);
+    if (push != m_meterShown) {
+        m_meterShown = push;
+        meter()->setLevel(push);
+    }
+}
+
+} // namespace sonaro::ui

@@ -1,0 +1,88 @@
+#include "ui/OutputStrip.h"
+
+#include "mixer/ValueConventions.h"
+#include "ui/Theme.h"
+#include "ui/kit/CFader.h"
+#include "ui/kit/CImageButton.h"
+#include "ui/kit/CLevelMeter.h"
+
+#include <QVBoxLayout>
+
+namespace sonaro::ui {
+
+OutputStrip::OutputStrip(ControlSurface& surface, int channel, QWidget* parent)
+    : ChannelStrip(surface, channel, parent)
+{
+    const Theme& theme = Theme::instance();
+    setObjectName(QStringLiteral("output%1").arg(channel + 1));
+    setHeaderText(QStringLiteral("M %1").arg(channel + 1));
+
+    m_level = new CImageButton(this);
+    m_mute = new CImageButton(this);
+    m_mute->setCheckable(true);
+    m_mute->setCheckedColor(theme.muteRed);
+    m_limiter = new CImageButton(this);
+    m_limiter->setCheckable(true);
+    m_limiter->setCheckedColor(theme.accent);
+    m_eq = new CImageButton(this);
+    for (CImageButton* b : {m_level, m_mute, m_limiter, m_eq})
+        controlsLayout()->addWidget(b);
+
+    connect(m_level, &QAbstractButton::clicked, this,
+            [this] { m_surface.toggleOutputLevelType(m_channel); });
+    connect(m_mute, &QAbstractButton::clicked, this,
+            [this] { m_surface.toggleOutputMute(m_channel); });
+    connect(m_limiter, &QAbstractButton::clicked, this, [this] {
+        refresh(); // the lamp follows the record, not the click
+        emit limiterRequested(m_channel);
+    });
+    connect(m_eq, &QAbstractButton::clicked, this, [this] { emit eqRequested(m_channel); });
+    connect(fader(), &CValueControl::moved, this,
+            [this](int position) { m_surface.outputFaderDragged(m_channel, position); });
+    connect(fader(), &CValueControl::released, this,
+            [this](int position) { m_surface.outputFaderReleased(m_channel, position); });
+    connect(fader(), &CValueControl::valueEntered, this, [this](int position) {
+        m_surface.outputTypedValue(m_channel, QString::number(10 - position));
+        refresh();
+    });
+    connect(&m_surface, &ControlSurface::outputStripChanged, this, [this](int out) {
+        if (out == m_channel) refresh();
+    });
+    retranslate();
+    refresh();
+}
+
+void OutputStrip::retranslate()
+{
+    m_mute->setText(tr("MUTE"));
+    m_limiter->setText(tr("LIMITER"));
+    m_eq->setText(tr("MASTER EQ"));
+    refresh();
+}
+
+void OutputStrip::refresh()
+{
+    const UnitRecord& r = m_surface.table().current();
+    // The caption follows this output's own level type.
+    m_level->setText(OutputLevelText(r.outputLevelType[m_channel], m_surface.table().language()));
+    m_mute->setChecked(r.outputMute[m_channel] != 0);
+    m_limiter->setChecked(r.limiterEnable[m_channel] != 0);
+    // A muted output shows its fader at the bottom (-50 dB); the stored gain is kept.
+    setFaderPosition(r.outputMute[m_channel] ? kGainMax
+                                             : FaderPositionForGain(r.outputGain[m_channel]));
+}
+
+void OutputStrip::meterTick()
+{
+    UnitTable& table = m_surface.table();
+    const int unit = table.currentUnit();
+    UnitRecord& r = table.record(unit);
+    if (!r.connected) return;
+    const int push = MeterPushValue(r.outputLevel[m_channel]);
+    if (push != m_meterShown) {
+        m_meterShown = push;
+        meter()->setLevel(push);
+    }
+}
+
+} // namespace sonaro::ui

@@ -1,0 +1,109 @@
+#include "mixer/ControlSurface.h"
+#include "mixer/ValueConventions.h"
+#include "ui/InputStrip.h"
+#include "ui/OutputStrip.h"
+#include "ui/kit/CFader.h"
+#include "ui/kit/CImageButton.h"
+#include "ui/kit/CLevelMeter.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using namespace sonaro;
+using namespace sonaro::ui;
+
+namespace {
+
+struct StripBench
+{
+    StripBench() : surface(table, port, op)
+    {
+        ApplyFactoryValues(table.current());
+        table.current().connected = 1;
+        for (int ch = 0; ch < kInputCount; ++ch)
+            inputs.push_back(std::make_unique<InputStrip>(surface, ch));
+        for (int out = 0; out < kOutputCount; ++out)
+            outputs.push_back(std::make_unique<OutputStrip>(surface, out));
+    }
+    void groupInputs(const std::vector<int>& channels, LinkFlag flag)
+    {
+        StripGroups groups;
+        for (int ch : channels) {
+            auto& g = groups.inputs[static_cast<std::size_t>(ch)];
+            g.grouped = true;
+            g.linkedChannels = channels;
+            g.flags[static_cast<std::size_t>(flag)] = true;
+        }
+        surface.setStripGroups(groups);
+    }
+
+    UnitTable table;
+    RecordingCommandPort port;
+    RecordingOperator op;
+    ControlSurface surface;
+    std::vector<std::unique_ptr<InputStrip>> inputs;
+    std::vector<std::unique_ptr<OutputStrip>> outputs;
+};
+
+} // namespace
+
+TEST(Strips, FaderDragInALinkedGroupMovesTheLinkedFaders)
+{
+    StripBench bench;
+    bench.groupInputs({0, 1, 2}, kGainLink);
+    CFader* fader = bench.inputs[1]->fader();
+    fader->resize(60, 300);
+    // Keyboard on the focused fader: one step up, as the operator's arrow key does.
+    fader->setFocus();
+    QTest::keyClick(fader, Qt::Key_Up);
+    const int expected = FaderPositionForGain(45);
+    EXPECT_EQ(bench.table.current().inputGain[1], 45);
+    EXPECT_EQ(bench.table.current().inputGain[0], 45);
+    EXPECT_EQ(bench.table.current().inputGain[2], 45);
+    EXPECT_EQ(bench.inputs[0]->fader()->value(), expected);
+    EXPECT_EQ(bench.inputs[2]->fader()->value(), expected);
+    EXPECT_EQ(bench.inputs[3]->fader()->value(), FaderPositionForGain(44));
+    EXPECT_FALSE(bench.port.requests.empty());
+    EXPECT_EQ(bench.port.requests.back().kind, 'V');
+}
+
+TEST(Strips, ButtonsShowTheRecordInBothLanguages)
+{
+    StripBench bench;
+    InputStrip& strip = *bench.inputs[4];
+    strip.lineButton()->click();
+    EXPECT_EQ(strip.lineButton()->text(), QString::fromUtf8("线输入"));
+    EXPECT_FALSE(strip.phantomButton()->isChecked())
+        << "LINE switched phantom off; the button shows it";
+    bench.table.setLanguage(Language::English);
+    strip.refresh();
+    EXPECT_EQ(strip.lineButton()->text(), "LINE");
+    strip.muteButton()->click();
+    EXPECT_TRUE(strip.muteButton()->isChecked());
+    EXPECT_EQ(bench.table.current().inputMute[4], 1);
+
+    OutputStrip& out = *bench.outputs[1];
+    bench.table.current().outputLevelType[1] = 0;
+    bench.table.current().outputFlagA = 1; // the caption follows the output's own type
+    out.refresh();
+    EXPECT_EQ(out.levelButton()->text(), "LINE");
+    out.muteButton()->click();
+    EXPECT_EQ(out.fader()->value(), 60) << "a muted output shows its fader at the bottom";
+}
+
+TEST(Strips, IndicatorAndMeterFollowTheRecordOnTheTimer)
+{
+    StripBench bench;
+    InputStrip& strip = *bench.inputs[0];
+    strip.show();
+    bench.table.setLanguage(Language::English);
+    bench.table.current().inputOpen[0] = 1;
+    bench.table.current().inputLevel[0] = 191;
+    QTest::qWait(2 * ChannelStrip::kMeterTickMs + 20);
+    EXPECT_EQ(strip.openIndicator()->text(), "ACTIVE");
+    EXPECT_TRUE(strip.openIndicator()->isChecked());
+    EXPECT_EQ(strip.meter()->level(), 50);
+}

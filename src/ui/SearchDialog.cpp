@@ -1,0 +1,368 @@
+#include "ui/SearchDialog.h"
+
+#include "link/AddressFile.h"
+#include "link/Discovery.h"
+#include "mixer/SonaroCore.h"
+#include "mixer/UnitRecord.h"
+#include "ui/LoginDialog.h"
+#include "ui/Theme.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace sonaro::ui {
+
+namespace {
+
+constexpr int kOctetWidth = 38;
+constexpr int kLastHost = 254;
+constexpr int kListHeight = 240;
+constexpr int kButtonWidth = 88;
+constexpr std::array<int, 4> kColumnWidths = {150, 100, 100, 100};
+
+// The account names of a listed unit go into the record as listed: without the filler, cut at
+// 7 characters, the rest of the field zero.
+void StoreListedName(char (&field)[kAccountLength], const QString& name)
+{
+    const QByteArray bytes = name.toLatin1().left(kAccountLength);
+    std::memset(field, 0, kAccountLength);
+    std::memcpy(field, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+// --- IpAddressEdit ---------------------------------------------------------------------------
+
+IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent)
+{
+    const Theme& theme = Theme::instance();
+    setFrameShape(QFrame::StyledPanel);
+    setFrameShadow(QFrame::Sunken);
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, theme.well);
+    setPalette(palette);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(0);
+    for (std::size_t i = 0; i < m_octets.size(); ++i) {
+        auto* edit = new QLineEdit(this);
+        edit->setFrame(false);
+        edit->setAlignment(Qt::AlignCenter);
+        edit->setMaxLength(3);
+        edit->setFixedWidth(kOctetWidth);
+        edit->setValidator(new QIntValidator(0, 255, edit));
+        edit->setFont(theme.readoutFont(13));
+        edit->installEventFilter(this);
+        m_octets[i] = edit;
+        if (i > 0) {
+            auto* dot = new QLabel(QStringLiteral("."), this);
+            dot->setFont(theme.readoutFont(13));
+            layout->addWidget(dot);
+        }
+        layout->addWidget(edit);
+        connect(edit, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            if (text.size() == 3 && i + 1 < m_octets.size()) {
+                m_octets[i + 1]->setFocus();
+                m_octets[i + 1]->selectAll();
+            }
+        });
+    }
+    setFocusProxy(m_octets[0]);
+}
+
+int IpAddressEdit::indexOf(QObject* edit) const
+{
+    const auto it = std::find(m_octets.begin(), m_octets.end(), edit);
+    return it == m_octets.end() ? -1 : static_cast<int>(it - m_octets.begin());
+}
+
+bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event)
+{
+    const int i = indexOf(watched);
+    if (i < 0 || event->type() != QEvent::KeyPress) return QFrame::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    QLineEdit* edit = m_octets[static_cast<std::size_t>(i)];
+    const bool last = i + 1 == static_cast<int>(m_octets.size());
+    const auto focus = [this](int index, bool atEnd) {
+        QLineEdit* target = m_octets[static_cast<std::size_t>(index)];
+        target->setFocus();
+        target->setCursorPosition(atEnd ? static_cast<int>(target->text().size()) : 0);
+    };
+    if ((key->key() == Qt::Key_Period || key->key() == Qt::Key_Comma) && !last) {
+        if (!edit->text().isEmpty()) {
+            focus(i + 1, false);
+            m_octets[static_cast<std::size_t>(i + 1)]->selectAll();
+        }
+        return true;
+    }
+    if (key->key() == Qt::Key_Backspace && edit->text().isEmpty() && i > 0) {
+        focus(i - 1, true);
+        return true;
+    }
+    if (key->key() == Qt::Key_Left && edit->cursorPosition() == 0 && i > 0) {
+        focus(i - 1, true);
+        return true;
+    }
+    if (key->key() == Qt::Key_Right && edit->cursorPosition() == edit->text().size() && !last) {
+        focus(i + 1, false);
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void IpAddressEdit::setAddress(const QString& address)
+{
+    const QStringList parts = address.trimmed().split(QLatin1Char('.'));
+    for (std::size_t i = 0; i < m_octets.size(); ++i) {
+        bool ok = false;
+        const int value = i < static_cast<std::size_t>(parts.size())
+                              ? parts[static_cast<qsizetype>(i)].trimmed().toInt(&ok)
+                              : 0;
+        m_octets[i]->setText(QString::number(ok && value >= 0 && value <= 255 ? value : 0));
+    }
+}
+
+QString IpAddressEdit::text() const
+{
+    QStringList parts;
+    for (QLineEdit* edit : m_octets)
+        parts << QString::number(std::clamp(edit->text().toInt(), 0, 255));
+    return parts.join(QLatin1Char('.'));
+}
+
+// --- SearchDialog ----------------------------------------------------------------------------
+
+SearchDialog::SearchDialog(SonaroCore& core, QWidget* parent) : QDialog(parent), m_core(core)
+{
+    const Theme& theme = Theme::instance();
+    setModal(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    m_discovery = new Discovery(core.linkState(), core.operatorInterface(), this);
+    connect(m_discovery, &Discovery::progress, this,
+            [this](int host) { m_progress->setValue(host); });
+    connect(m_discovery, &Discovery::unitFound, this, &SearchDialog::addRow);
+    connect(m_discovery, &Discovery::finished, this, &SearchDialog::searchFinished);
+
+    m_list = new QTreeWidget(this);
+    m_list->setColumnCount(4);
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAlternatingRowColors(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setMinimumHeight(kListHeight);
+    for (int c = 0; c < static_cast<int>(kColumnWidths.size()); ++c)
+        m_list->setColumnWidth(c, kColumnWidths[static_cast<std::size_t>(c)]);
+    m_list->header()->setStretchLastSection(true);
+    m_list->header()->setSectionsClickable(false);
+    m_list->header()->setFont(theme.font(11, true));
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, &SearchDialog::openSelected);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &SearchDialog::updateButtons);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setRange(0, kLastHost);
+    m_progress->setTextVisible(false);
+    m_progress->setFixedHeight(6);
+    // Keeps its place in the layout while hidden, so the dialog does not jump.
+    QSizePolicy keep = m_progress->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_progress->setSizePolicy(keep);
+    m_progress->hide();
+
+    m_addressLabel = new QLabel(this);
+    m_addressLabel->setFont(theme.font(12, true));
+    m_address = new IpAddressEdit(this);
+    m_address->setAddress(core.linkState().deviceAddress);
+    m_addressLabel->setBuddy(m_address);
+
+    m_search = new QPushButton(this);
+    m_open = new QPushButton(this);
+    m_offline = new QPushButton(this);
+    m_ok = new QPushButton(this);
+    m_cancel = new QPushButton(this);
+    for (QPushButton* b : {m_search, m_open, m_offline, m_ok, m_cancel}) {
+        b->setMinimumWidth(kButtonWidth);
+        b->setAutoDefault(false);
+    }
+    m_ok->setDefault(true);
+    connect(m_search, &QPushButton::clicked, this, &SearchDialog::startSearch);
+    connect(m_open, &QPushButton::clicked, this, &SearchDialog::openSelected);
+    connect(m_offline, &QPushButton::clicked, this, &SearchDialog::goOffline);
+    connect(m_ok, &QPushButton::clicked, this, &SearchDialog::openTyped);
+    connect(m_cancel, &QPushButton::clicked, this, &SearchDialog::reject);
+
+    auto* addressRow = new QHBoxLayout;
+    addressRow->setSpacing(12);
+    addressRow->addWidget(m_addressLabel);
+    addressRow->addWidget(m_address);
+    addressRow->addStretch();
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_search);
+    buttons->addWidget(m_open);
+    buttons->addWidget(m_offline);
+    buttons->addStretch();
+    buttons->addSpacing(24);
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 14);
+    layout->setSpacing(10);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_progress);
+    layout->addLayout(addressRow);
+    layout->addSpacing(6);
+    layout->addLayout(buttons);
+
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, theme.panel);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    resize(sizeHint().expandedTo(
+        QSize(std::accumulate(kColumnWidths.begin(), kColumnWidths.end(), 0) + 60, 0)));
+    retranslate();
+    updateButtons();
+}
+
+SearchDialog::~SearchDialog() = default;
+
+bool SearchDialog::isSearching() const
+{
+    return m_discovery->isRunning();
+}
+
+void SearchDialog::startSearch()
+{
+    if (isSearching()) return;
+    m_list->clear();
+    m_progress->setValue(0);
+    if (!m_discovery->start()) return; // the port could not be bound: nothing to search with
+    m_progress->show();
+    updateButtons();
+}
+
+void SearchDialog::addRow(const DiscoveredUnit& unit)
+{
+    auto* item = new QTreeWidgetItem(m_list);
+    item->setText(kAddressColumn, unit.address);
+    item->setText(kPortColumn, unit.port);
+    item->setText(kFirstNameColumn, unit.firstName);
+    item->setText(kSecondNameColumn, unit.secondName);
+    if (!m_list->currentItem()) m_list->setCurrentItem(item);
+}
+
+void SearchDialog::searchFinished()
+{
+    m_progress->hide();
+    updateButtons();
+}
+
+void SearchDialog::updateButtons()
+{
+    const bool searching = isSearching();
+    m_search->setEnabled(!searching);
+    m_open->setEnabled(!searching && !m_list->selectedItems().isEmpty());
+    m_offline->setEnabled(!searching);
+    m_ok->setEnabled(!searching);
+    m_cancel->setEnabled(!searching);
+}
+
+void SearchDialog::useAddress(const QString& address)
+{
+    LinkState& state = m_core.linkState();
+    state.deviceAddress = address;
+    if (!state.addressFilePath.isEmpty()) WriteAddressFile(state.addressFilePath, address);
+}
+
+void SearchDialog::login(const QString& proposedName)
+{
+    LoginDialog dialog(m_core.linkState(), proposedName, m_core.operatorInterface(), this);
+    emit loginDialogOpened(&dialog);
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_core.session().storeLogin(dialog.name(), dialog.password());
+    m_mode = OpenMode::Open;
+    accept();
+}
+
+void SearchDialog::openSelected()
+{
+    if (isSearching()) return;
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    // Nothing listed or nothing chosen: there is no unit to open.
+    if (selected.isEmpty()) return;
+    const QTreeWidgetItem* row = selected.front();
+    const QString address = row->text(kAddressColumn);
+    m_address->setAddress(address);
+    useAddress(address);
+    UnitRecord& record = m_core.table().current();
+    StoreListedName(record.adminName, row->text(kFirstNameColumn));
+    StoreListedName(record.userName, row->text(kSecondNameColumn));
+    login(row->text(kFirstNameColumn));
+}
+
+void SearchDialog::openTyped()
+{
+    if (isSearching()) return;
+    useAddress(m_address->text());
+    login(QString::fromStdString(AccountText(m_core.table().current().adminName)));
+}
+
+void SearchDialog::goOffline()
+{
+    // The sweep holds the link port: the dialog ends only once it is free again.
+    if (isSearching()) return;
+    m_mode = OpenMode::Offline;
+    accept();
+}
+
+void SearchDialog::reject()
+{
+    if (isSearching()) return;
+    m_mode = OpenMode::Cancel;
+    QDialog::reject();
+}
+
+void SearchDialog::closeEvent(QCloseEvent* event)
+{
+    if (isSearching()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void SearchDialog::retranslate()
+{
+    setWindowTitle(tr("SEARCH"));
+    m_list->setHeaderLabels({tr("DEVICE IP"), tr("PORT"), tr("USERNAME1"), tr("USERNAME2")});
+    m_addressLabel->setText(tr("IPAddr"));
+    m_search->setText(tr("SEARCH"));
+    m_open->setText(tr("OPEN"));
+    m_offline->setText(tr("OFFLINE"));
+    m_ok->setText(tr("OK"));
+    m_cancel->setText(tr("Cancel"));
+}
+
+void SearchDialog::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+} // namespace sonaro::ui

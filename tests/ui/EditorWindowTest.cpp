@@ -1,0 +1,238 @@
+#include "ui/CInputEqDlg.h"
+#include "ui/CLimiterDlg.h"
+#include "ui/COutputEqDlg.h"
+#include "ui/GroupTabBar.h"
+#include "ui/Theme.h"
+#include "ui/kit/CFader.h"
+#include "ui/kit/CImageButton.h"
+#include "ui/kit/CKnob.h"
+#include "ui/kit/CResponseGraph.h"
+#include "ui/kit/CValueReadout.h"
+
+#include "store/DeviceRegistry.h"
+#include "ui/KitTestSupport.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace sonaro;
+using namespace sonaro::ui;
+
+namespace {
+
+// Stands in for the compiled Chinese translation: the labels the editors must switch.
+class ChineseLabels : public QTranslator
+{
+public:
+    QString translate(const char*, const char* source, const char*, int) const override
+    {
+        static const QHash<QString, QString> zh = {
+            {"BYPASS", QString::fromUtf8("直通")},         {"RESET", QString::fromUtf8("重置")},
+            {"COPY FROM", QString::fromUtf8("拷贝从")},    {"HPF", QString::fromUtf8("高通")},
+            {"THRESHOLD", QString::fromUtf8("启动门限:")}, {"DRC", QString::fromUtf8("输出限制")}};
+        return zh.value(QString::fromLatin1(source));
+    }
+    bool isEmpty() const override { return false; }
+};
+
+class EditorWindowTest : public ::testing::Test
+{
+protected:
+    EditorWindowTest()
+    {
+        CoreOptions options;
+        options.dataDirectory = dir.path();
+        options.readStateFile = false;
+        options.bindAddress = QStringLiteral("127.0.0.1");
+        core = std::make_unique<SonaroCore>(op, options);
+        DeviceRegistry(core->database()).EnsureChannelRows(1);
+        ApplyFactoryValues(rec());
+    }
+    UnitRecord& rec() { return core->table().current(); }
+
+    QTemporaryDir dir;
+    RecordingOperator op;
+    std::unique_ptr<SonaroCore> core;
+};
+
+void Show(QWidget& w)
+{
+    w.setAttribute(Qt::WA_DontShowOnScreen);
+    w.show();
+    QCoreApplication::processEvents();
+}
+
+// Drags handle `index` of a graph to a pixel position, in a few moves.
+void DragHandle(CResponseGraph* graph, int index, QPointF to)
+{
+    const QPointF from(graph->xToPixel(graph->handle(index).x()),
+                       graph->yToPixel(graph->handle(index).y()));
+    Press(graph, from);
+    for (int step = 1; step <= 4; ++step)
+        Move(graph, from + (to - from) * (step / 4.0));
+    Release(graph, to);
+}
+
+TEST_F(EditorWindowTest, InputEditorShowsTheChannelAndEditsIt)
+{
+    rec().highPassIndex[2] = 0;
+    rec().lowPassIndex[2] = 4;
+    CInputEqDlg dlg(*core, 2, nullptr);
+    Show(dlg);
+    EXPECT_FALSE(dlg.isModal());
+    EXPECT_TRUE(dlg.channelButton(2)->isChecked());
+    EXPECT_FALSE(dlg.channelButton(0)->isChecked());
+    EXPECT_EQ(dlg.highPassSlider()->value(), 11);
+    EXPECT_EQ(dlg.highPassReadout()->text(), "50Hz");
+    EXPECT_EQ(dlg.lowPassReadout()->text(), "12000");
+    EXPECT_TRUE(dlg.lowPassButton()->isChecked());
+    EXPECT_EQ(dlg.channelList()->count(), 8);
+    EXPECT_EQ(dlg.typeSelector(0)->itemText(2), "HighShelf");
+
+    // A knob turned by the keyboard reaches the record and the gain slider.
+    dlg.gainKnob(1)->setFocus();
+    QKeyEvent up(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
+    QApplication::sendEvent(dlg.gainKnob(1), &up);
+    EXPECT_NEAR(rec().inputEqAt(1, kEqGain, 2), dlg.gainKnob(1)->value() / 10.0, 1e-9);
+    EXPECT_NE(rec().inputEqAt(1, kEqGain, 2), 0.0);
+    EXPECT_EQ(dlg.gainSlider(1)->value(),
+              InputEqEditor::gainSliderPosition(rec().inputEqAt(1, kEqGain, 2)));
+    EXPECT_TRUE(dlg.editor().dirty());
+
+    // Dragging band 4's point to the far left stores 20 Hz.
+    CResponseGraph* graph = dlg.graph();
+    const QRectF plot = graph->plotRect();
+    DragHandle(graph, 3, QPointF(plot.left() - 30, graph->yToPixel(6.0)));
+    EXPECT_EQ(rec().inputEqAt(3, kEqFrequency, 2), 20.0);
+    EXPECT_NEAR(rec().inputEqAt(3, kEqGain, 2), 6.0, 0.2);
+    EXPECT_EQ(dlg.frequencyKnob(3)->value(), 20);
+    EXPECT_EQ(graph->selectedBand(), 3);
+
+    // Bypass zeroes the gains and locks the band controls; channel buttons switch channels.
+    dlg.bypassButton()->click();
+    EXPECT_FALSE(dlg.gainKnob(0)->isEnabled());
+    EXPECT_EQ(rec().inputEqAt(3, kEqGain, 2), 0.0);
+    dlg.bypassButton()->click();
+    EXPECT_TRUE(dlg.gainKnob(0)->isEnabled());
+    EXPECT_NEAR(rec().inputEqAt(3, kEqGain, 2), 6.0, 0.2);
+    dlg.channelButton(5)->click();
+    EXPECT_EQ(dlg.editor().channel(), 5);
+    EXPECT_EQ(dlg.channelList()->currentRow(), 5);
+}
+
+TEST_F(EditorWindowTest, LowPassButtonOfflineReportsAndKeepsTheRecord)
+{
+    rec().connected = 0;
+    CInputEqDlg dlg(*core, 0, nullptr);
+    Show(dlg);
+    dlg.lowPassButton()->click();
+    ASSERT_EQ(op.messages.size(), 1u);
+    EXPECT_EQ(op.messages[0].text, "Cannot connect.");
+    EXPECT_FALSE(dlg.lowPassButton()->isChecked());
+    EXPECT_EQ(rec().lowPassIndex[0], 0);
+}
+
+TEST_F(EditorWindowTest, OutputEditorHeadingAndKnobs)
+{
+    COutputEqDlg dlg(*core, 1, nullptr);
+    Show(dlg);
+    EXPECT_EQ(dlg.heading()->text(), "Edit Output1");
+    EXPECT_EQ(dlg.graph()->handleCount(), 15);
+    EXPECT_EQ(dlg.frequencyKnob(8)->value(), 1000);
+    EXPECT_TRUE(dlg.frequencyKnob(8)->enterText("1200"));
+    EXPECT_EQ(rec().outputEqAt(1, kEqFrequency, 8), 1200.0);
+    EXPECT_EQ(rec().outputEqAt(0, kEqFrequency, 8), 1000.0);
+    dlg.bypassButton()->click();
+    EXPECT_FALSE(dlg.gainKnob(0)->isEnabled());
+}
+
+TEST_F(EditorWindowTest, LimiterShowsStoredValuesAndDragsTheHandles)
+{
+    rec().limiterRelease[0] = 5000;
+    rec().limiterRatio[0] = 100.0;
+    rec().limiterThreshold[0] = -20.0;
+    CLimiterDlg dlg(*core, 0, nullptr);
+    Show(dlg);
+    EXPECT_TRUE(dlg.isModal());
+    EXPECT_EQ(dlg.releaseList()->currentIndex(), 0);
+    EXPECT_EQ(dlg.releaseReadout()->text(), "5000ms");
+    EXPECT_EQ(dlg.ratioList()->currentText(), "INF:1");
+    EXPECT_EQ(dlg.thresholdReadout()->text(), "-20.0dB");
+
+    CResponseGraph* graph = dlg.graph();
+    DragHandle(graph, 0, QPointF(graph->plotRect().right() + 20, graph->yToPixel(-20.0)));
+    EXPECT_EQ(rec().limiterThreshold[0], 20.0);
+    EXPECT_EQ(dlg.thresholdReadout()->text(), "OFF");
+    EXPECT_EQ(graph->handle(0), QPointF(20.0, 20.0));
+
+    dlg.ratioList()->setCurrentIndex(2);
+    emit dlg.ratioList()->activated(2);
+    EXPECT_EQ(rec().limiterRatio[0], 3.0);
+    EXPECT_EQ(dlg.ratioReadout()->text(), "3:1");
+
+    const bool drc = rec().limiterEnable[0] != 0;
+    dlg.drcButton()->click();
+    EXPECT_EQ(rec().limiterEnable[0] != 0, !drc);
+    EXPECT_EQ(dlg.drcButton()->isChecked(), !drc);
+}
+
+TEST_F(EditorWindowTest, EditorsFollowTheLanguage)
+{
+    CInputEqDlg input(*core, 0, nullptr);
+    COutputEqDlg output(*core, 0, nullptr);
+    CLimiterDlg limiter(*core, 0, nullptr);
+    EXPECT_EQ(input.bypassButton()->text(), "BYPASS");
+    EXPECT_EQ(input.groupTabs()->tabText(2), "GROUP  2");
+    ChineseLabels zh;
+    QCoreApplication::installTranslator(&zh);
+    QCoreApplication::processEvents(); // LanguageChange is posted to the windows
+    EXPECT_EQ(input.bypassButton()->text(), QString::fromUtf8("直通"));
+    EXPECT_EQ(output.resetButton()->text(), QString::fromUtf8("重置"));
+    EXPECT_EQ(limiter.drcButton()->text(), QString::fromUtf8("输出限制"));
+    QCoreApplication::removeTranslator(&zh);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(limiter.drcButton()->text(), "DRC");
+}
+
+// Screenshots for a visual check; only when SONARO_EDITOR_SHOTS names a directory.
+TEST_F(EditorWindowTest, Screenshots)
+{
+    const QString shots = qEnvironmentVariable("SONARO_EDITOR_SHOTS");
+    if (shots.isEmpty()) GTEST_SKIP() << "SONARO_EDITOR_SHOTS not set";
+    QDir().mkpath(shots);
+    Theme::applyTo(*qApp);
+    SetInputEqBand(rec(), 0, 1, EqBand{250.0, 6.0, 1.4, EqBandType::Peak});
+    SetInputEqBand(rec(), 0, 3, EqBand{4000.0, -5.0, 2.0, EqBandType::HighShelf});
+    rec().highPassIndex[0] = 5;
+    rec().lowPassIndex[0] = 6;
+    rec().outputEqAt(0, kEqGain, 4) = 4.5;
+    rec().outputEqAt(0, kEqGain, 11) = -6.0;
+    rec().limiterThreshold[1] = -30.0;
+    rec().limiterRatio[1] = 4.0;
+    CInputEqDlg input(*core, 0, nullptr);
+    input.editor().selectBand(1);
+    COutputEqDlg output(*core, 0, nullptr);
+    CLimiterDlg limiter(*core, 1, nullptr);
+    for (QWidget* w : {static_cast<QWidget*>(&input), static_cast<QWidget*>(&output),
+                       static_cast<QWidget*>(&limiter)}) {
+        Show(*w);
+        w->grab().save(shots + "/" + w->objectName() + ".png");
+    }
+    ChineseLabels zh;
+    QCoreApplication::installTranslator(&zh);
+    QCoreApplication::processEvents();
+    input.grab().save(shots + "/inputEqEditor-zh.png");
+    limiter.grab().save(shots + "/limiterEditor-zh.png");
+    QCoreApplication::removeTranslator(&zh);
+}
+
+} // namespace

@@ -26,7 +26,7 @@ constexpr int kLinkStep = 100;
 constexpr int kButtonRowY = 250;
 constexpr int kOkX = 200;
 constexpr int kCancelX = 350;
-constexpr int kClientWidth = 650;
+constexpr int kClientWidth = 670;
 constexpr int kClientHeight = 296;
 
 } // namespace

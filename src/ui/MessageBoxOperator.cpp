@@ -82,7 +82,7 @@ ThemedMessageBox::ThemedMessageBox(const QString& text, const QString& title, Bu
     m_text->setTextFormat(Qt::PlainText);
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_text->setFont(theme.font(13));
-    m_text->setMinimumWidth(kTextWidth / 2);
+    m_text->setMinimumWidth(kTextWidth * 3 / 4);
     m_text->setMaximumWidth(kTextWidth);
 
     m_accept = new QPushButton(this);

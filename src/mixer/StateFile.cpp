@@ -157,6 +157,7 @@ GroupFileRecords StateFile::CollectGroups(CDbConnection& db)
 
 void StateFile::RebuildGroupMemberships(CDbConnection& db, const GroupFileRecords& groups)
 {
+    CDbConnection::Batch batch(db);
     db.ExecuteSql(QStringLiteral("delete from DvLink"));
     for (const DbRow& row : db.OpenQuery(QStringLiteral("select * from Device")))
         db.ExecuteSql(QStringLiteral("update Device set Data=0 where SerialID=?"),

@@ -115,8 +115,26 @@ bool CDbConnection::OpenDatabase()
         m_db.close();
         return false;
     }
+    // Write-ahead logging: a commit no longer waits for the disk, and a crash still leaves a
+    // consistent file. The dispatcher writes link tables while the unit streams, and the event
+    // loop must not stall on it.
+    {
+        QSqlQuery pragma(m_db);
+        pragma.exec(QStringLiteral("pragma journal_mode=WAL"));
+        pragma.exec(QStringLiteral("pragma synchronous=NORMAL"));
+    }
     m_connected = true;
     return true;
+}
+
+CDbConnection::Batch::Batch(CDbConnection& db) : m_db(db)
+{
+    if (m_db.ensureOpenAttempted() && m_db.m_connected) m_active = m_db.m_db.transaction();
+}
+
+CDbConnection::Batch::~Batch()
+{
+    if (m_active && !m_db.m_db.commit()) m_db.report(ErrorText(m_db.m_db.lastError()));
 }
 
 bool CDbConnection::createSchema()

@@ -56,6 +56,22 @@ public:
     QString databasePath() const { return m_path; }
     void setStatementLog(StatementLog log) { m_log = std::move(log); }
 
+    // Runs the statements of one operation as one transaction: one write to disk instead of one
+    // per statement, and other readers never see half an operation. Statement errors are still
+    // reported one by one and the statements after them still run.
+    class Batch
+    {
+    public:
+        explicit Batch(CDbConnection& db);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        CDbConnection& m_db;
+        bool m_active = false;
+    };
+
     // The statement with its values written in place, as the log receives it.
     static QString ExpandStatement(const QString& statement, const QVariantList& values);
 

@@ -22,6 +22,7 @@ int ChannelCount(ChannelKind kind)
 
 void DeviceRegistry::EnsureChannelRows(int unitCount)
 {
+    CDbConnection::Batch batch(m_db);
     // The unit table holds 64 units; a larger count off the wire cannot be a real chain.
     const int units = std::min(unitCount, UnitTable::kMaxUnits);
     for (int unit = 1; unit <= units; ++unit) {
@@ -62,6 +63,7 @@ std::optional<QString> DeviceRegistry::ChannelName(int unit, ChannelKind kind, i
 
 void DeviceRegistry::ResetChannelsForFactory()
 {
+    CDbConnection::Batch batch(m_db);
     m_db.ExecuteSql(QStringLiteral("delete from DvLink"));
     for (const DbRow& row : m_db.OpenQuery(QStringLiteral("select * from Device"))) {
         const int id = row.integer("ID");

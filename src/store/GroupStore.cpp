@@ -104,6 +104,7 @@ GroupTable GroupStore::LoadGroupTable()
 
 void GroupStore::SaveGroupTable(const GroupTable& table)
 {
+    CDbConnection::Batch batch(m_db);
     for (const DbRow& row :
          m_db.OpenQuery(QStringLiteral("select * from Device order by SerialID")))
         m_db.ExecuteSql(kClearData, {row.integer("SerialID")});
@@ -149,6 +150,7 @@ LinkTable GroupStore::SendLinkTable()
 
 void GroupStore::StoreLinkTable(const LinkTable& table)
 {
+    CDbConnection::Batch batch(m_db);
     for (const DbRow& row :
          m_db.OpenQuery(QStringLiteral("select * from Device order by SerialID")))
         m_db.ExecuteSql(kClearData, {row.integer("SerialID")});

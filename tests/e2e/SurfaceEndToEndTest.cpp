@@ -1,0 +1,202 @@
+#include "LoopbackHarness.h"
+
+#include "mixer/SonaroCore.h"
+#include "store/GroupStore.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace sonaro;
+using namespace sonaro::testing;
+
+namespace {
+
+// The desktop program's core (database, link, session, surface) in a temporary data directory,
+// bound to 127.0.0.1, against a virtual unit on 127.0.0.2, with timings shrunk ten times.
+struct CoreBench
+{
+    CoreBench() : port(FreeLoopbackPort())
+    {
+        CoreOptions options;
+        options.dataDirectory = dir.path();
+        options.bindAddress = QStringLiteral("127.0.0.1");
+        options.deviceAddress = QStringLiteral("127.0.0.2");
+        options.port = port;
+        options.timings = LinkTimings{}.scaled(10);
+        // These tests are about what reaches the unit, not the watchdog: a loaded machine may
+        // stall the loop for a few hundred milliseconds (disk writes), so keep its full delay.
+        options.timings.silenceTimeout = LinkTimings{}.silenceTimeout;
+        core = std::make_unique<SonaroCore>(op, options);
+        VirtualUnitOptions unitOptions;
+        unitOptions.address = QHostAddress(QStringLiteral("127.0.0.2"));
+        unitOptions.port = port;
+        unitOptions.statusInterval = 10;
+        unit = std::make_unique<VirtualUnit>(unitOptions);
+    }
+
+    bool startAndLogin()
+    {
+        if (!unit->start() || !core->start()) return false;
+        core->session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
+        core->session().sendLogin();
+        return WaitFor([this] { return unit->streaming() && core->linkState().indicatorOn; },
+                       3000) &&
+               WaitFor([this] { return core->link().isIdle(); }, 3000);
+    }
+
+    // Kind letters of the frames the unit received since the last clear, with L's argument.
+    std::string received() const
+    {
+        QStringList kinds;
+        for (const QByteArray& f : unit->received()) {
+            if (f.size() < 2) continue;
+            QString k = QString::fromLatin1(f.mid(1, 1));
+            if (f[1] == 'L') k += QString::fromLatin1(f.mid(3, 2));
+            kinds << k;
+        }
+        return kinds.join(QLatin1Char(' ')).toStdString();
+    }
+
+    // The link's queue is empty and the unit has read everything that left.
+    bool waitIdle()
+    {
+        if (!WaitFor([this] { return core->link().isIdle(); }, 5000)) return false;
+        Spin(50);
+        return true;
+    }
+    bool waitReceived(char kind, int count)
+    {
+        return WaitFor([&] { return unit->receivedCount(kind) >= count; }, 5000);
+    }
+
+    QTemporaryDir dir;
+    quint16 port;
+    RecordingOperator op;
+    std::unique_ptr<SonaroCore> core;
+    std::unique_ptr<VirtualUnit> unit;
+};
+
+std::string Expand(std::initializer_list<std::pair<const char*, int>> parts)
+{
+    QStringList list;
+    for (const auto& [kind, count] : parts)
+        for (int i = 0; i < count; ++i)
+            list << QString::fromLatin1(kind);
+    return list.join(QLatin1Char(' ')).toStdString();
+}
+
+} // namespace
+
+TEST(SurfaceEndToEnd, FactoryRestoreSendsItsSequenceAndKeepsTheLink)
+{
+    CoreBench b;
+    ASSERT_NE(b.port, 0);
+    ASSERT_TRUE(b.startAndLogin());
+    UnitRecord& r = b.core->table().current();
+    r.inputGain[0] = 12;
+    b.unit->clearReceived();
+    const int loginsBefore = b.unit->receivedCount('R');
+
+    ASSERT_TRUE(b.core->surface().factoryRestore());
+    ASSERT_TRUE(b.waitReceived('L', 2));
+    ASSERT_TRUE(b.waitIdle());
+    EXPECT_EQ(b.received(), Expand({{"L00", 1},
+                                    {"M", 1},
+                                    {"G", 1},
+                                    {"V", 1},
+                                    {"J", 1},
+                                    {"E", 14},
+                                    {"B", 2},
+                                    {"C", 1},
+                                    {"L01", 1}}));
+    EXPECT_EQ(b.unit->receivedCount('R'), loginsBefore) << "the watchdog stayed quiet";
+    EXPECT_TRUE(r.connected);
+    EXPECT_EQ(b.unit->record().inputGain[0], 44);
+    EXPECT_EQ(b.unit->record().routing[1], 0xFF);
+    EXPECT_EQ(b.op.messages.back().text, QString::fromUtf8("恢复出厂设置成功."));
+}
+
+TEST(SurfaceEndToEnd, PresetSaveAndOpenSendTheWholeRecordInOrder)
+{
+    CoreBench b;
+    ASSERT_NE(b.port, 0);
+    ASSERT_TRUE(b.startAndLogin());
+    ControlSurface& surface = b.core->surface();
+    UnitRecord& r = b.core->table().current();
+    r.inputGain[3] = 20;
+    r.routing[0] = 0x0F;
+    r.limiterThreshold[1] = -10.0;
+    const QString path = b.dir.filePath(QStringLiteral("room.ini"));
+    ASSERT_TRUE(surface.savePreset([&] { return path; }));
+    EXPECT_EQ(b.op.messages.back().text, "Save successfully");
+
+    r.inputGain[3] = 55;
+    r.routing[0] = 0xFF;
+    b.unit->clearReceived();
+    ASSERT_TRUE(surface.openPreset([&] { return path; }));
+    ASSERT_TRUE(b.waitReceived('L', 2));
+    ASSERT_TRUE(b.waitIdle());
+    EXPECT_EQ(b.op.messages.back().text, "Open successfully");
+    EXPECT_EQ(
+        b.received(),
+        Expand(
+            {{"L00", 1}, {"V", 1}, {"M", 1}, {"J", 1}, {"G", 1}, {"E", 14}, {"B", 2}, {"L01", 1}}));
+    EXPECT_EQ(r.inputGain[3], 20);
+    EXPECT_TRUE(r.connected) << "the session's own fields survive the preset";
+    EXPECT_EQ(r.accountLevel, 1);
+    EXPECT_EQ(b.unit->record().inputGain[3], 20);
+    EXPECT_EQ(b.unit->record().routing[0], 0x0F);
+    EXPECT_DOUBLE_EQ(b.unit->record().limiterThreshold[1], -10.0);
+}
+
+TEST(SurfaceEndToEnd, PresetNeedsAConnectionBeforeAnyFileIsChosen)
+{
+    CoreBench b;
+    ASSERT_TRUE(b.core->start());
+    bool asked = false;
+    EXPECT_FALSE(b.core->surface().openPreset([&] {
+        asked = true;
+        return QString();
+    }));
+    EXPECT_FALSE(asked);
+    ASSERT_FALSE(b.op.messages.empty());
+    EXPECT_EQ(b.op.messages.back().text, "Cannot connect.");
+    // Saving needs no connection.
+    const QString path = b.dir.filePath(QStringLiteral("offline.ini"));
+    EXPECT_TRUE(b.core->surface().savePreset([&] { return path; }));
+    EXPECT_EQ(QFileInfo(path).size(), 2796);
+}
+
+TEST(SurfaceEndToEnd, LinkedFaderReachesTheUnitInOneV)
+{
+    CoreBench b;
+    ASSERT_TRUE(b.startAndLogin());
+    // Inputs 1..3 in GROUP 1 with the gain linked, through the store as the group dialog saves.
+    GroupStore store(b.core->database());
+    GroupTable groups = store.LoadGroupTable();
+    GroupSlot& slot = groups.slot(1);
+    for (int c = 0; c < 3; ++c)
+        slot.members[static_cast<std::size_t>(c)] = true;
+    slot.memberKind = 1;
+    slot.memberCount = 3;
+    slot.flags[kGainLink] = true;
+    store.SaveGroupTable(groups);
+    b.core->surface().reloadGroups();
+
+    b.unit->clearReceived();
+    b.core->surface().inputFader(1, 20, true); // gain 40 on inputs 1..3
+    ASSERT_TRUE(b.waitReceived('V', 1));
+    ASSERT_TRUE(b.waitIdle());
+    ASSERT_EQ(b.unit->receivedCount('V'), 1);
+    EXPECT_EQ(b.unit->record().inputGain[0], 40);
+    EXPECT_EQ(b.unit->record().inputGain[1], 40);
+    EXPECT_EQ(b.unit->record().inputGain[2], 40);
+    EXPECT_EQ(b.unit->record().inputGain[3], 44);
+
+    // The group reaches the unit as J after the group dialog's OK.
+    b.core->surface().sendLinkTable();
+    ASSERT_TRUE(b.waitReceived('J', 1));
+    EXPECT_EQ(b.unit->linkTable().group[1], 1);
+    EXPECT_EQ(b.unit->linkTable().flags[1], kVolFlagBit);
+}

@@ -1,0 +1,425 @@
+// sonaroctl end to end: the real program in a child process, a virtual unit on 127.0.0.2 in
+// this process, the link bound to 127.0.0.1 on a free port per test, timings shrunk tenfold.
+#include "LoopbackHarness.h"
+
+#include "link/Commands.h"
+#include "mixer/StateFile.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace sonaro;
+using namespace sonaro::testing;
+
+namespace {
+
+struct CtlResult
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs sonaroctl to its end while this process's event loop keeps the virtual units answering.
+CtlResult RunCtl(const QStringList& arguments, int timeoutMs = 20000)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SONARO_TIMING_SCALE"), QStringLiteral("10"));
+    env.remove(QStringLiteral("SONARO_PASSWORD"));
+    env.remove(QStringLiteral("SONARO_DATA_DIR"));
+    process.setProcessEnvironment(env);
+#ifdef SONAROCTL_PATH
+    process.start(QStringLiteral(SONAROCTL_PATH), arguments);
+#endif
+    process.closeWriteChannel(); // standard input is no terminal: never a prompt
+    CtlResult result;
+    if (!process.waitForStarted(5000)) return result;
+    const bool ended = WaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    if (!ended) {
+        process.kill();
+        process.waitForFinished(2000);
+        return result;
+    }
+    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QJsonObject ParseObject(const QString& text)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text.toStdString();
+    return doc.object();
+}
+
+QStringList Kinds(const std::vector<QByteArray>& frames, std::size_t from = 0)
+{
+    QStringList kinds;
+    for (std::size_t i = from; i < frames.size(); ++i)
+        kinds << QString::fromLatin1(frames[i].mid(1, 1));
+    return kinds;
+}
+
+std::vector<QByteArray> OfKind(const std::vector<QByteArray>& frames, char kind)
+{
+    std::vector<QByteArray> list;
+    for (const QByteArray& f : frames)
+        if (f.size() > 1 && f[1] == kind) list.push_back(f);
+    return list;
+}
+
+QByteArray Bytes(const std::string& frame)
+{
+    return QByteArray::fromStdString(frame);
+}
+
+class Sonaroctl : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+#ifndef SONAROCTL_PATH
+        GTEST_SKIP() << "built without the sonaroctl program";
+#endif
+        ASSERT_TRUE(dir.isValid());
+        port = FreeLoopbackPort({QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3")});
+        ASSERT_NE(port, 0);
+        unit = StartUnit(QStringLiteral("127.0.0.2"));
+        ASSERT_TRUE(unit);
+        factory = unit->record();
+    }
+
+    std::unique_ptr<VirtualUnit> StartUnit(const QString& address, int unitCount = 1)
+    {
+        VirtualUnitOptions options;
+        options.address = QHostAddress(address);
+        options.port = port;
+        options.unitCount = unitCount;
+        options.statusInterval = 20;
+        auto u = std::make_unique<VirtualUnit>(options);
+        return u->start() ? std::move(u) : nullptr;
+    }
+
+    QStringList Link(const QString& password = QStringLiteral("888888")) const
+    {
+        return {QStringLiteral("--data-dir"), dir.path(),
+                QStringLiteral("--bind"),     QStringLiteral("127.0.0.1"),
+                QStringLiteral("--address"),  QStringLiteral("127.0.0.2"),
+                QStringLiteral("--port"),     QString::number(port),
+                QStringLiteral("--password"), password};
+    }
+
+    CtlResult Set(const QStringList& words)
+    {
+        return RunCtl(Link() << QStringLiteral("--json") << QStringLiteral("set") << words);
+    }
+
+    QTemporaryDir dir;
+    quint16 port = 0;
+    std::unique_ptr<VirtualUnit> unit;
+    UnitRecord factory{};
+};
+
+TEST_F(Sonaroctl, LoginSendsTheAccountAndReportsTheUnitCount)
+{
+    unit.reset();
+    unit = StartUnit(QStringLiteral("127.0.0.2"), 3);
+    ASSERT_TRUE(unit);
+    const CtlResult r = RunCtl(Link() << QStringLiteral("--json") << QStringLiteral("login"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QJsonObject answer = ParseObject(r.out);
+    EXPECT_EQ(answer.value("units").toInt(), 3);
+    EXPECT_EQ(answer.value("user").toString(), "admin");
+    ASSERT_FALSE(unit->received().empty());
+    EXPECT_EQ(unit->received().front(), Bytes(BuildR("admin&&", "888888&")));
+    // The stream is switched off on the way out.
+    EXPECT_EQ(unit->received().back(), Bytes(BuildL(false)));
+    EXPECT_FALSE(unit->streaming());
+
+    const CtlResult text = RunCtl(Link() << QStringLiteral("login"));
+    EXPECT_EQ(text.status, 0);
+    EXPECT_TRUE(text.out.contains("3 unit(s)")) << text.out.toStdString();
+}
+
+TEST_F(Sonaroctl, RefusedAndUnansweredLoginsHaveTheirOwnStatus)
+{
+    const CtlResult refused = RunCtl(Link(QStringLiteral("123456")) << QStringLiteral("login"));
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_TRUE(refused.err.contains("User Password Error!")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.out.isEmpty());
+    EXPECT_EQ(unit->receivedCount('R'), 1) << "a refusal is not retried";
+
+    unit->clearReceived();
+    unit->silence(60000);
+    const CtlResult silent = RunCtl(Link() << QStringLiteral("show"));
+    EXPECT_EQ(silent.status, 4);
+    EXPECT_TRUE(silent.err.contains("127.0.0.2Connect fail.")) << silent.err.toStdString();
+    EXPECT_EQ(unit->receivedCount('R'), 3) << "three login requests in all";
+
+    // Nothing listens at all: the same.
+    unit.reset();
+    EXPECT_EQ(RunCtl(Link() << QStringLiteral("login")).status, 4);
+}
+
+TEST_F(Sonaroctl, ShowPrintsTheReportedStateAndEqData)
+{
+    UnitRecord& u = unit->record();
+    u.inputGain[2] = 30; // -20 dB
+    u.inputMute[4] = 1;
+    u.inputLine[6] = 1;
+    u.routing[1] = 0x05; // inputs 1 and 3
+    u.holdTime = 17;
+    u.inputEqAt(1, kEqFrequency, 3) = 450;
+    u.outputEqAt(1, kEqFrequency, 14) = 12000;
+    u.limiterAttack[1] = 25;
+
+    const CtlResult r = RunCtl(Link() << QStringLiteral("--json") << QStringLiteral("show"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QJsonObject state = ParseObject(r.out);
+    const QJsonArray inputs = state.value("inputs").toArray();
+    const QJsonArray outputs = state.value("outputs").toArray();
+    ASSERT_EQ(inputs.size(), 8);
+    ASSERT_EQ(outputs.size(), 2);
+    EXPECT_EQ(inputs[0].toObject().value("gainDb").toInt(), -6);
+    EXPECT_EQ(inputs[2].toObject().value("gainDb").toInt(), -20);
+    EXPECT_TRUE(inputs[4].toObject().value("mute").toBool());
+    EXPECT_EQ(inputs[6].toObject().value("source").toString(), "LINE");
+    EXPECT_EQ(
+        inputs[3].toObject().value("eq").toArray()[1].toObject().value("frequency").toDouble(),
+        450);
+    const QJsonObject out2 = outputs[1].toObject();
+    EXPECT_EQ(out2.value("inputs").toArray(), (QJsonArray{1, 3}));
+    EXPECT_EQ(out2.value("eq").toArray()[14].toObject().value("frequency").toDouble(), 12000);
+    EXPECT_EQ(out2.value("limiter").toObject().value("attackMs").toInt(), 25);
+    EXPECT_EQ(state.value("system").toObject().value("holdTime").toInt(), 17);
+    EXPECT_EQ(unit->received().back(), Bytes(BuildL(false)));
+    EXPECT_FALSE(unit->streaming());
+
+    const CtlResult text = RunCtl(Link() << QStringLiteral("show"));
+    ASSERT_EQ(text.status, 0);
+    EXPECT_TRUE(text.out.contains("-20dB"));
+    EXPECT_TRUE(text.out.contains("hold time 17"));
+}
+
+TEST_F(Sonaroctl, SwitchesAndGainsReachTheUnitAsTheDesktopSendsThem)
+{
+    // A gain goes out as V, built from the reported state with the one change.
+    CtlResult r = Set({"input-gain", "3", "-20"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(ParseObject(r.out).value("changed").toBool());
+    UnitRecord expected = factory;
+    expected.inputGain[2] = 30;
+    ASSERT_EQ(OfKind(unit->received(), 'V').size(), 1u);
+    EXPECT_EQ(OfKind(unit->received(), 'V')[0], Bytes(BuildV(expected, 1)));
+    EXPECT_EQ(unit->received().back(), Bytes(BuildL(false)));
+
+    // Phantom power off: one M with the input's switch byte changed.
+    unit->clearReceived();
+    r = Set({"phantom", "1", "off"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    expected = unit->record();
+    EXPECT_EQ(unit->record().inputPhantom[0], 0);
+    ASSERT_EQ(OfKind(unit->received(), 'M').size(), 1u);
+    EXPECT_EQ(OfKind(unit->received(), 'M')[0], Bytes(BuildM(expected, 1)));
+
+    // Already off: the toggle is not run and nothing is sent.
+    unit->clearReceived();
+    r = Set({"phantom", "1", "off"});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_FALSE(ParseObject(r.out).value("changed").toBool());
+    EXPECT_TRUE(OfKind(unit->received(), 'M').empty());
+
+    // The rest of the switches, the matrix and the system values.
+    EXPECT_EQ(Set({"input-mute", "2", "on"}).status, 0);
+    EXPECT_EQ(unit->record().inputMute[1], 1);
+    EXPECT_EQ(Set({"input-mic", "4", "line"}).status, 0);
+    EXPECT_EQ(unit->record().inputLine[3], 1);
+    EXPECT_EQ(Set({"priority", "5", "on"}).status, 0);
+    EXPECT_EQ(unit->record().inputPriority[4], 1);
+    unit->clearReceived();
+    EXPECT_EQ(Set({"route", "2", "3", "off"}).status, 0);
+    EXPECT_EQ(unit->record().routing[1], 0xFB);
+    EXPECT_EQ(unit->record().routing[0], 0xFF);
+    ASSERT_EQ(OfKind(unit->received(), 'G').size(), 1u);
+    EXPECT_EQ(OfKind(unit->received(), 'G')[0], Bytes(BuildG(unit->record(), 1)));
+    r = Set({"hold-time", "12"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.contains("Set ok.")) << "the desktop's confirmation goes to stderr";
+    EXPECT_EQ(unit->record().holdTime, 12);
+    EXPECT_EQ(Set({"max-open", "3"}).status, 0);
+    EXPECT_EQ(unit->record().maxOpenChannels, 3);
+}
+
+TEST_F(Sonaroctl, OutputMuteKeepsTheGainAcrossRuns)
+{
+    ASSERT_EQ(Set({"output-gain", "1", "-10"}).status, 0);
+    EXPECT_EQ(unit->record().outputGain[0], 40);
+    ASSERT_EQ(Set({"output-mute", "1", "on"}).status, 0);
+    EXPECT_EQ(unit->record().outputGain[0], 0) << "a muted output goes out as 0";
+
+    // The unit reports 0; the state file of the previous run knows the output is muted.
+    const CtlResult refused = Set({"output-gain", "1", "-5"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains("output 1 is muted")) << refused.err.toStdString();
+    EXPECT_EQ(unit->record().outputGain[0], 0);
+
+    ASSERT_EQ(Set({"output-mute", "1", "off"}).status, 0);
+    EXPECT_EQ(unit->record().outputGain[0], 40) << "unmuting restores the gain";
+}
+
+TEST_F(Sonaroctl, BadArgumentsAreUsageErrors)
+{
+    const struct
+    {
+        QStringList words;
+        const char* message;
+    } cases[] = {
+        {{"set", "input-gain", "0", "-6"}, "channel must be 1 to 8, not '0'"},
+        {{"set", "input-mute", "9", "on"}, "channel must be 1 to 8, not '9'"},
+        {{"set", "input-gain", "1", "+11"}, "gain must be a whole number of dB from -50 to 10"},
+        {{"set", "output-gain", "3", "0"}, "output must be 1 to 2"},
+        {{"set", "phantom", "1", "maybe"}, "takes on or off"},
+        {{"set", "volume", "1"}, "unknown setting 'volume'"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{"--port", "70000", "login"}, "--port must be 1 to 65535"},
+        {{"--colour", "login"}, "unknown option '--colour'"},
+        {{"--password", "1234567", "login"}, "the password must be 1 to 6 characters"},
+        {{"login"}, "no password"}, // no --password, no SONARO_PASSWORD, no terminal
+        {{}, "no command given"},
+    };
+    for (const auto& c : cases) {
+        const CtlResult r = RunCtl(c.words);
+        EXPECT_EQ(r.status, 2) << c.words.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.message)))
+            << c.words.join(' ').toStdString() << ": " << r.err.toStdString();
+    }
+    EXPECT_TRUE(unit->received().empty()) << "a usage error sends nothing";
+
+    const CtlResult help = RunCtl({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains("Exit status"));
+    const CtlResult setHelp = RunCtl({"set", "--help"});
+    EXPECT_EQ(setHelp.status, 0);
+    EXPECT_TRUE(setHelp.out.contains("set route OUT IN on|off"));
+}
+
+TEST_F(Sonaroctl, PresetsRoundTripThroughAFile)
+{
+    unit->record().inputGain[5] = 20;
+    unit->record().outputEqAt(0, kEqGain, 3) = -4.5;
+    unit->record().limiterRatio[0] = 4;
+    const QString file = dir.filePath("room.ini");
+    CtlResult r = RunCtl(Link() << QStringLiteral("preset") << QStringLiteral("save") << file);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(QFile(file).size(), static_cast<qint64>(StateFile::kFileSize));
+
+    // Offline: no unit is contacted.
+    unit->clearReceived();
+    r = RunCtl({"--json", "preset", "show", file});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(unit->received().empty());
+    const QJsonObject preset = ParseObject(r.out);
+    EXPECT_EQ(preset.value("inputs").toArray()[5].toObject().value("gainDb").toInt(), -30);
+    const QJsonObject out1 = preset.value("outputs").toArray()[0].toObject();
+    EXPECT_DOUBLE_EQ(out1.value("eq").toArray()[3].toObject().value("gainDb").toDouble(), -4.5);
+    EXPECT_DOUBLE_EQ(out1.value("limiter").toObject().value("ratio").toDouble(), 4);
+    for (const QJsonValue& group : preset.value("groups").toArray())
+        EXPECT_TRUE(group.toObject().value("members").toArray().isEmpty()) << "nobody grouped";
+
+    // The unit drifts; loading the preset sends the whole record back in the bulk order.
+    unit->record().inputGain[5] = 50;
+    unit->record().outputEqAt(0, kEqGain, 3) = 0;
+    unit->record().limiterRatio[0] = 1;
+    unit->clearReceived();
+    r = RunCtl(Link() << QStringLiteral("preset") << QStringLiteral("load") << file);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(unit->record().inputGain[5], 20);
+    EXPECT_DOUBLE_EQ(unit->record().outputEqAt(0, kEqGain, 3), -4.5);
+    EXPECT_DOUBLE_EQ(unit->record().limiterRatio[0], 4);
+    const std::vector<QByteArray>& got = unit->received();
+    std::size_t first = 0;
+    const QByteArray off = Bytes(BuildL(false));
+    // The bulk sequence starts with the first L 0 after the login's own stream switch (L 1).
+    while (first < got.size() && got[first] != Bytes(BuildL(true)))
+        ++first;
+    while (first < got.size() && got[first] != off)
+        ++first;
+    ASSERT_LT(first, got.size());
+    QStringList expectedKinds = {"L", "V", "M", "J", "G"};
+    for (int slot = 0; slot < 14; ++slot)
+        expectedKinds << "E";
+    expectedKinds << "B"
+                  << "B"
+                  << "L"
+                  << "L";
+    EXPECT_EQ(Kinds(got, first), expectedKinds);
+    EXPECT_EQ(got[got.size() - 2], Bytes(BuildL(true)));
+    EXPECT_EQ(got.back(), off);
+
+    // Files that are missing or not a preset fail before anything is sent.
+    unit->clearReceived();
+    r = RunCtl(Link() << QStringLiteral("preset") << QStringLiteral("load")
+                      << dir.filePath("missing.ini"));
+    EXPECT_EQ(r.status, 1);
+    QFile shortFile(dir.filePath("short.ini"));
+    ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
+    shortFile.write(QByteArray(100, '\0'));
+    shortFile.close();
+    r = RunCtl(Link() << QStringLiteral("preset") << QStringLiteral("load")
+                      << shortFile.fileName());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("2796")) << r.err.toStdString();
+    EXPECT_TRUE(unit->received().empty());
+    EXPECT_EQ(RunCtl({"preset", "show", shortFile.fileName()}).status, 1);
+}
+
+TEST_F(Sonaroctl, MonitorPrintsOneLinePerStatusFrame)
+{
+    const CtlResult r = RunCtl(Link() << QStringLiteral("--json") << QStringLiteral("monitor")
+                                      << QStringLiteral("--seconds") << QStringLiteral("0.4"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_GE(lines.size(), 5) << "status every 20 ms for 0.4 s";
+    for (const QString& line : lines) {
+        const QJsonObject o = ParseObject(line);
+        EXPECT_EQ(o.value("inputs").toArray().size(), 8);
+        EXPECT_EQ(o.value("outputs").toArray().size(), 2);
+        EXPECT_EQ(o.value("open").toArray().size(), 8);
+    }
+    EXPECT_FALSE(unit->streaming());
+    EXPECT_EQ(unit->received().back(), Bytes(BuildL(false)));
+}
+
+TEST_F(Sonaroctl, DiscoverListsTheUnitsOfTheBoundNetwork)
+{
+    auto second = StartUnit(QStringLiteral("127.0.0.3"));
+    ASSERT_TRUE(second);
+    const QStringList where = {"--data-dir", dir.path(), "--bind",
+                               "127.0.0.1",  "--port",   QString::number(port)};
+    CtlResult r = RunCtl(QStringList(where) << "--json"
+                                            << "discover");
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QJsonArray units = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(units.size(), 2) << r.out.toStdString();
+    EXPECT_EQ(units[0].toObject().value("address").toString(), "127.0.0.2");
+    EXPECT_EQ(units[1].toObject().value("address").toString(), "127.0.0.3");
+    EXPECT_EQ(units[0].toObject().value("port").toInt(), port);
+    EXPECT_EQ(units[0].toObject().value("adminName").toString(), "admin");
+    EXPECT_EQ(units[0].toObject().value("userName").toString(), "user");
+
+    r = RunCtl(QStringList(where) << "discover");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              QStringLiteral("127.0.0.2 %1 admin user\n127.0.0.3 %1 admin user\n").arg(port));
+}
+
+} // namespace

@@ -1,0 +1,422 @@
+#include "CtlArguments.h"
+
+#include "mixer/UnitRecord.h"
+#include "mixer/ValueConventions.h"
+
+#include <QHostAddress>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <optional>
+
+namespace sonaroctl {
+
+namespace {
+
+constexpr int kMinDb = -sonaro::kGainOffsetDb;                   // -50
+constexpr int kMaxDb = sonaro::kGainMax - sonaro::kGainOffsetDb; // 10
+
+const char kToolHelp[] = R"(Usage: sonaroctl [OPTIONS] COMMAND [ARGUMENTS]
+
+Command-line control of a Sonaro mixer unit, for scripts and installers.
+
+Commands:
+  discover                 list the units that answer on the /24 of the bound address
+  login                    log in and print the unit count
+  show                     print the unit's complete state
+  set SETTING ...          change one setting (see 'sonaroctl set --help')
+  preset save FILE         fetch the unit's state and write it to a preset file
+  preset load FILE         send a preset file to the unit
+  preset show FILE         print a preset file's contents (offline)
+  monitor [--seconds N]    print levels and open states as they stream
+
+Options:
+  --data-dir DIR      keep the database, ip.ini and data.ini in DIR
+  --bind ADDR         bind the link to this local address (default: ip.ini's bind, else any)
+  --address ADDR      the unit's address (default: ip.ini's ip)
+  --port N            the link port (default: ip.ini's host, else 5000)
+  --user NAME         account name (default admin)
+  --password PSW      password (default: $SONARO_PASSWORD, else a prompt on a terminal)
+  --json              machine-readable output
+  --yes               answer Yes to the program's questions
+  -h, --help          this help; 'sonaroctl COMMAND --help' for a command
+
+Exit status: 0 success, 1 failure (reason on standard error), 2 usage error,
+3 login refused ("User Password Error!"), 4 no answer ("Connect fail.").
+)";
+
+const char kDiscoverHelp[] =
+    R"(Usage: sonaroctl [--bind ADDR] [--port N] [--any-network] [--json] discover
+
+Probes hosts 2..254 of the /24 of the bound address with the I command on the link port
+and prints one line per unit that answers: address, port, administrator and user account
+names. Without a bound address the host's own network would be probed; sonaroctl refuses
+that unless the host's address is a loopback address or --any-network is given.
+)";
+
+const char kLoginHelp[] = R"(Usage: sonaroctl [OPTIONS] login
+
+Logs in as the desktop program's Connect does (R, sent again twice 3 s apart when
+unanswered) and prints the number of units the unit reports.
+Exit 3 with "User Password Error!" when the unit refuses the account, exit 4 with
+"Connect fail." when three requests stay unanswered.
+)";
+
+const char kShowHelp[] = R"(Usage: sonaroctl [OPTIONS] [--json] show
+
+Logs in, waits for the unit's complete state report and every EQ and dynamics block,
+prints the state and switches the status stream off.
+)";
+
+const char kSetHelp[] = R"(Usage: sonaroctl [OPTIONS] set SETTING ARGUMENTS
+
+  set input-gain CH DB        input CH (1..8) to DB (-50..10, whole dB)
+  set input-mute CH on|off
+  set input-mic CH mic|line   source type of input CH
+  set phantom CH on|off       48 V phantom power of input CH
+  set priority CH on|off
+  set output-gain OUT DB      output OUT (1..2) to DB (-50..10); a muted output is refused
+  set output-mute OUT on|off
+  set route OUT IN on|off     crosspoint of input IN (1..8) on output OUT (1..2)
+  set hold-time N             automix hold time, stored value 0..40
+  set max-open N              most open channels, 1..8
+
+Logs in, waits for the state report, runs the desktop control's action (linked channels
+follow as on the desktop), waits until every command has left and switches the status
+stream off. A switch already in the requested state sends nothing.
+)";
+
+const char kPresetHelp[] = R"(Usage: sonaroctl [OPTIONS] preset save|load|show FILE
+
+  preset save FILE   log in, fetch the state (S, all EQ blocks, both dynamics blocks) and
+                     write FILE (2,796 bytes: the unit record and the five groups)
+  preset load FILE   log in, wait for the state report and open FILE as "OPEN FILE" does:
+                     rebuild the groups and send the whole record (L 0 ... L 1)
+  preset show FILE   print FILE's contents without contacting a unit
+)";
+
+const char kMonitorHelp[] = R"(Usage: sonaroctl [OPTIONS] [--json] monitor [--seconds N]
+
+Logs in and prints one line per status frame: the eight input levels, the two output
+levels and the open state of each input (JSON lines with --json). Runs N seconds, or until
+interrupted (Ctrl-C), then switches the status stream off.
+)";
+
+std::optional<int> WholeNumber(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[+-]?[0-9]{1,6}$"));
+    if (!pattern.match(text).hasMatch()) return std::nullopt;
+    return text.toInt();
+}
+
+// "on"/"off" and the like; nullopt when the word is neither.
+std::optional<int> Choice(const QString& text, const char* one, const char* zero)
+{
+    const QString lower = text.toLower();
+    if (lower == QLatin1String(one)) return 1;
+    if (lower == QLatin1String(zero)) return 0;
+    return std::nullopt;
+}
+
+struct SettingInfo
+{
+    const char* name;
+    Setting setting;
+    int arguments; // after the setting's name
+};
+
+constexpr SettingInfo kSettings[] = {
+    {"input-gain", Setting::InputGain, 2},   {"input-mute", Setting::InputMute, 2},
+    {"input-mic", Setting::InputMic, 2},     {"phantom", Setting::Phantom, 2},
+    {"priority", Setting::Priority, 2},      {"output-gain", Setting::OutputGain, 2},
+    {"output-mute", Setting::OutputMute, 2}, {"route", Setting::Route, 3},
+    {"hold-time", Setting::HoldTime, 1},     {"max-open", Setting::MaxOpen, 1},
+};
+
+// Fills request from the words after "set"; returns the usage error or an empty text.
+QString ParseSet(const QStringList& words, SetRequest& request)
+{
+    if (words.isEmpty()) return QStringLiteral("set needs a setting (see 'sonaroctl set --help')");
+    const SettingInfo* info = nullptr;
+    for (const SettingInfo& s : kSettings)
+        if (words[0] == QLatin1String(s.name)) info = &s;
+    if (!info)
+        return QStringLiteral("unknown setting '%1' (see 'sonaroctl set --help')").arg(words[0]);
+    request.setting = info->setting;
+    request.name = words[0];
+    if (words.size() - 1 != info->arguments)
+        return QStringLiteral("set %1 takes %2 argument(s) (see 'sonaroctl set --help')")
+            .arg(words[0])
+            .arg(info->arguments);
+
+    auto number = [&](const QString& text, const char* what, int low, int high,
+                      int& out) -> QString {
+        const auto n = WholeNumber(text);
+        if (!n || *n < low || *n > high)
+            return QStringLiteral("%1 must be %2 to %3, not '%4'")
+                .arg(QLatin1String(what))
+                .arg(low)
+                .arg(high)
+                .arg(text);
+        out = *n;
+        return {};
+    };
+    auto onOff = [&](const QString& text, const char* one, const char* zero) -> QString {
+        const auto v = Choice(text, one, zero);
+        if (!v)
+            return QStringLiteral("%1 takes %2 or %3, not '%4'")
+                .arg(words[0], QLatin1String(one), QLatin1String(zero), text);
+        request.value = *v;
+        request.valueText = text.toLower();
+        return {};
+    };
+    auto gain = [&](const QString& text) -> QString {
+        QString t = text;
+        if (t.endsWith(QLatin1String("dB"), Qt::CaseInsensitive)) t.chop(2);
+        const auto db = WholeNumber(t);
+        if (!db || *db < kMinDb || *db > kMaxDb)
+            return QStringLiteral("gain must be a whole number of dB from %1 to %2, not '%3'")
+                .arg(kMinDb)
+                .arg(kMaxDb)
+                .arg(text);
+        request.value = *db;
+        request.valueText = QStringLiteral("%1dB").arg(*db);
+        return {};
+    };
+
+    QString error;
+    switch (info->setting) {
+    case Setting::InputGain:
+        error = number(words[1], "channel", 1, sonaro::kInputCount, request.target);
+        return error.isEmpty() ? gain(words[2]) : error;
+    case Setting::InputMute:
+    case Setting::Phantom:
+    case Setting::Priority:
+        error = number(words[1], "channel", 1, sonaro::kInputCount, request.target);
+        return error.isEmpty() ? onOff(words[2], "on", "off") : error;
+    case Setting::InputMic:
+        error = number(words[1], "channel", 1, sonaro::kInputCount, request.target);
+        return error.isEmpty() ? onOff(words[2], "line", "mic") : error;
+    case Setting::OutputGain:
+        error = number(words[1], "output", 1, sonaro::kOutputCount, request.target);
+        return error.isEmpty() ? gain(words[2]) : error;
+    case Setting::OutputMute:
+        error = number(words[1], "output", 1, sonaro::kOutputCount, request.target);
+        return error.isEmpty() ? onOff(words[2], "on", "off") : error;
+    case Setting::Route:
+        error = number(words[1], "output", 1, sonaro::kOutputCount, request.target);
+        if (error.isEmpty())
+            error = number(words[2], "input", 1, sonaro::kInputCount, request.input);
+        return error.isEmpty() ? onOff(words[3], "on", "off") : error;
+    case Setting::HoldTime:
+        error = number(words[1], "hold time", 0, sonaro::kHoldTimeMax, request.value);
+        request.valueText = QString::number(request.value);
+        return error;
+    case Setting::MaxOpen:
+        error = number(words[1], "open channels", 1, sonaro::kMaxOpenChannelsMax, request.value);
+        request.valueText = QString::number(request.value);
+        return error;
+    case Setting::None:
+        break;
+    }
+    return QStringLiteral("unknown setting");
+}
+
+ParseResult Usage(const QString& error)
+{
+    ParseResult r;
+    r.outcome = ParseResult::Outcome::Usage;
+    r.error = error;
+    return r;
+}
+
+} // namespace
+
+QString ToolHelp()
+{
+    return QString::fromLatin1(kToolHelp);
+}
+
+QString CommandHelp(const QString& command)
+{
+    if (command == QLatin1String("discover")) return QString::fromLatin1(kDiscoverHelp);
+    if (command == QLatin1String("login")) return QString::fromLatin1(kLoginHelp);
+    if (command == QLatin1String("show")) return QString::fromLatin1(kShowHelp);
+    if (command == QLatin1String("set")) return QString::fromLatin1(kSetHelp);
+    if (command == QLatin1String("preset")) return QString::fromLatin1(kPresetHelp);
+    if (command == QLatin1String("monitor")) return QString::fromLatin1(kMonitorHelp);
+    return {};
+}
+
+QString CheckAccountText(const QString& what, const QString& text)
+{
+    if (text.isEmpty() || text.size() > sonaro::kAccountLength - 1)
+        return QStringLiteral("%1 must be 1 to 6 characters").arg(what);
+    for (const QChar c : text) {
+        if (c == QLatin1Char(sonaro::kAccountFiller))
+            return QStringLiteral("%1 must not contain '&'").arg(what);
+        if (c.unicode() < 0x21 || c.unicode() > 0x7E)
+            return QStringLiteral("%1 must be printable ASCII without blanks").arg(what);
+    }
+    return {};
+}
+
+ParseResult ParseArguments(const QStringList& arguments)
+{
+    CtlSettings s;
+    QStringList words;
+    bool help = false;
+    bool secondsGiven = false;
+    bool optionsEnded = false;
+
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString arg = arguments[i];
+        if (optionsEnded || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+            words << arg;
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        QString name = arg;
+        QString value;
+        bool inlineValue = false;
+        const qsizetype eq = arg.indexOf(QLatin1Char('='));
+        if (arg.startsWith(QLatin1String("--")) && eq > 0) {
+            name = arg.left(eq);
+            value = arg.mid(eq + 1);
+            inlineValue = true;
+        }
+        // A negative number is a value, not an option ("set input-gain 1 -6").
+        static const QRegularExpression negative(QStringLiteral("^-[0-9]"));
+        if (negative.match(arg).hasMatch()) {
+            words << arg;
+            continue;
+        }
+        auto takeValue = [&](QString& out) -> bool {
+            if (inlineValue) {
+                out = value;
+                return true;
+            }
+            if (i + 1 >= arguments.size()) return false;
+            out = arguments[++i];
+            return true;
+        };
+        const bool flag = name == QLatin1String("--json") || name == QLatin1String("--yes") ||
+                          name == QLatin1String("--any-network") ||
+                          name == QLatin1String("--help") || name == QLatin1String("-h");
+        if (flag) {
+            if (inlineValue) return Usage(QStringLiteral("%1 takes no value").arg(name));
+            if (name == QLatin1String("--json")) s.json = true;
+            if (name == QLatin1String("--yes")) s.yes = true;
+            if (name == QLatin1String("--any-network")) s.anyNetwork = true;
+            if (name == QLatin1String("--help") || name == QLatin1String("-h")) help = true;
+            continue;
+        }
+        QString v;
+        const bool known = name == QLatin1String("--data-dir") || name == QLatin1String("--bind") ||
+                           name == QLatin1String("--address") || name == QLatin1String("--port") ||
+                           name == QLatin1String("--user") || name == QLatin1String("--password") ||
+                           name == QLatin1String("--seconds");
+        if (!known) return Usage(QStringLiteral("unknown option '%1'").arg(name));
+        if (!takeValue(v)) return Usage(QStringLiteral("%1 needs a value").arg(name));
+        if (name == QLatin1String("--data-dir")) {
+            s.dataDir = v;
+        } else if (name == QLatin1String("--bind") || name == QLatin1String("--address")) {
+            QHostAddress address;
+            if (!address.setAddress(v) || address.protocol() != QAbstractSocket::IPv4Protocol)
+                return Usage(QStringLiteral("%1 needs an IPv4 address, not '%2'").arg(name, v));
+            (name == QLatin1String("--bind") ? s.bindAddress : s.deviceAddress) =
+                address.toString();
+        } else if (name == QLatin1String("--port")) {
+            const auto port = WholeNumber(v);
+            if (!port || *port < 1 || *port > 65535)
+                return Usage(QStringLiteral("--port must be 1 to 65535, not '%1'").arg(v));
+            s.port = *port;
+        } else if (name == QLatin1String("--user")) {
+            s.user = v;
+        } else if (name == QLatin1String("--password")) {
+            s.password = v;
+            s.passwordGiven = true;
+        } else if (name == QLatin1String("--seconds")) {
+            bool ok = false;
+            const double seconds = v.toDouble(&ok);
+            if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > 1e6)
+                return Usage(QStringLiteral("--seconds needs a positive number, not '%1'").arg(v));
+            s.seconds = seconds;
+            secondsGiven = true;
+        }
+    }
+
+    ParseResult result;
+    if (words.isEmpty() || words[0] == QLatin1String("help")) {
+        const QString topic = words.size() > 1 ? words[1] : QString();
+        if (!help && words.isEmpty()) return Usage(QStringLiteral("no command given"));
+        result.outcome = ParseResult::Outcome::Help;
+        result.helpText = topic.isEmpty() ? ToolHelp() : CommandHelp(topic);
+        if (result.helpText.isEmpty())
+            return Usage(QStringLiteral("unknown command '%1'").arg(topic));
+        return result;
+    }
+    const QString command = words[0];
+    if (CommandHelp(command).isEmpty())
+        return Usage(QStringLiteral("unknown command '%1'").arg(command));
+    if (help) {
+        result.outcome = ParseResult::Outcome::Help;
+        result.helpText = CommandHelp(command);
+        return result;
+    }
+
+    const QStringList rest = words.mid(1);
+    auto noArguments = [&]() -> QString {
+        return rest.isEmpty()
+                   ? QString()
+                   : QStringLiteral("%1 takes no arguments, not '%2'").arg(command, rest.join(' '));
+    };
+    QString error;
+    if (command == QLatin1String("discover")) {
+        s.command = Command::Discover;
+        error = noArguments();
+    } else if (command == QLatin1String("login")) {
+        s.command = Command::Login;
+        error = noArguments();
+    } else if (command == QLatin1String("show")) {
+        s.command = Command::Show;
+        error = noArguments();
+    } else if (command == QLatin1String("monitor")) {
+        s.command = Command::Monitor;
+        error = noArguments();
+    } else if (command == QLatin1String("set")) {
+        s.command = Command::Set;
+        error = ParseSet(rest, s.set);
+    } else if (command == QLatin1String("preset")) {
+        const QString action = rest.value(0);
+        if (action == QLatin1String("save"))
+            s.command = Command::PresetSave;
+        else if (action == QLatin1String("load"))
+            s.command = Command::PresetLoad;
+        else if (action == QLatin1String("show"))
+            s.command = Command::PresetShow;
+        else
+            error = QStringLiteral("preset takes save, load or show and a file");
+        if (error.isEmpty() && rest.size() != 2)
+            error = QStringLiteral("preset %1 takes one file").arg(action);
+        s.file = rest.value(1);
+    }
+    if (error.isEmpty() && secondsGiven && s.command != Command::Monitor)
+        error = QStringLiteral("--seconds is an option of monitor");
+    if (error.isEmpty() && s.anyNetwork && s.command != Command::Discover)
+        error = QStringLiteral("--any-network is an option of discover");
+    if (error.isEmpty() && s.command != Command::Discover && s.command != Command::PresetShow) {
+        error = CheckAccountText(QStringLiteral("the user name"), s.user);
+        if (error.isEmpty() && s.passwordGiven)
+            error = CheckAccountText(QStringLiteral("the password"), s.password);
+    }
+    if (!error.isEmpty()) return Usage(error);
+    result.outcome = ParseResult::Outcome::Run;
+    result.settings = s;
+    return result;
+}
+
+} // namespace sonaroctl

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace sonaroctl {
+
+enum class Command
+{
+    None,
+    Discover,
+    Login,
+    Show,
+    Set,
+    PresetSave,
+    PresetLoad,
+    PresetShow,
+    Monitor
+};
+
+// What `set` changes. Channel, output and input numbers are the operator's, counted from 1.
+enum class Setting
+{
+    None,
+    InputGain,
+    InputMute,
+    InputMic,
+    Phantom,
+    Priority,
+    OutputGain,
+    OutputMute,
+    Route,
+    HoldTime,
+    MaxOpen
+};
+
+struct SetRequest
+{
+    Setting setting = Setting::None;
+    QString name;      // as typed, e.g. "input-gain"
+    int target = 0;    // channel 1..8 or output 1..2 (none for hold-time and max-open)
+    int input = 0;     // route: input 1..8
+    int value = 0;     // dB, on (1) / off (0), line (1) / mic (0), hold time, open channels
+    QString valueText; // the value as the report shows it
+};
+
+struct CtlSettings
+{
+    QString dataDir;
+    QString bindAddress;
+    QString deviceAddress;
+    int port = -1; // -1: ip.ini's
+    QString user = QStringLiteral("admin");
+    QString password;
+    bool passwordGiven = false;
+    bool json = false;
+    bool yes = false;
+    bool anyNetwork = false;
+    double seconds = -1.0; // monitor: < 0 runs until interrupted
+    Command command = Command::None;
+    SetRequest set;
+    QString file;
+};
+
+struct ParseResult
+{
+    enum class Outcome
+    {
+        Run,
+        Help, // print helpText on standard output, exit 0
+        Usage // print error on standard error, exit 2
+    };
+    Outcome outcome = Outcome::Usage;
+    CtlSettings settings;
+    QString helpText;
+    QString error;
+};
+
+// Parses the arguments after the program name. Options may stand before or after the command
+// words; "--" ends the options.
+ParseResult ParseArguments(const QStringList& arguments);
+
+// The tool's help, or the help of one command ("set", "preset", ...); empty for an unknown one.
+QString ToolHelp();
+QString CommandHelp(const QString& command);
+
+// Account names and passwords are 1 to 6 printable ASCII characters without "&" (the filler
+// that pads them to 7 on the wire). Returns an empty text when valid, else the reason.
+QString CheckAccountText(const QString& what, const QString& text);
+
+} // namespace sonaroctl

@@ -1,0 +1,543 @@
+#include "CtlRunner.h"
+
+#include "StateReport.h"
+
+#include "link/AddressFile.h"
+#include "mixer/StateFile.h"
+#include "mixer/ValueConventions.h"
+#include "store/DataDirectory.h"
+
+#include <QFile>
+#include <QHostInfo>
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace sonaroctl {
+
+using namespace sonaro;
+
+namespace {
+
+// Unscaled time-outs of the phases that have none of their own in the core.
+constexpr int kStateTimeoutMs = 10000;    // login answer to complete state report
+constexpr int kDrainTimeoutMs = 30000;    // every queued command has left
+constexpr int kDiscoverTimeoutMs = 60000; // the sweep ends by itself well before this
+constexpr int kDrainPollMs = 5;
+constexpr int kEqSlots = 14;
+
+QString Json(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+QString Json(const QJsonArray& array)
+{
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+CtlRunner::CtlRunner(CtlSettings settings, int timingScale, QObject* parent)
+    : QObject(parent), m_settings(std::move(settings)), m_timingScale(std::max(1, timingScale)),
+      m_op(m_settings.yes)
+{
+    m_deadline.setSingleShot(true);
+    connect(&m_drainPoll, &QTimer::timeout, this, [this] {
+        if (m_core && m_core->link().isIdle()) finish(m_drainStatus);
+    });
+}
+
+CtlRunner::~CtlRunner() = default;
+
+int CtlRunner::scaled(int ms) const
+{
+    return std::max(1, ms / m_timingScale);
+}
+
+void CtlRunner::print(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    if (!text.endsWith(QLatin1Char('\n'))) std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void CtlRunner::finish(int status, const QString& reason)
+{
+    if (m_phase == Phase::Done) return;
+    m_phase = Phase::Done;
+    m_deadline.stop();
+    m_drainPoll.stop();
+    if (!reason.isEmpty()) {
+        std::fprintf(stderr, "sonaroctl: %s\n", qPrintable(reason));
+        std::fflush(stderr);
+    }
+    // finish() is often reached from inside a handler of a received datagram; the sockets are
+    // closed on the next turn of the event loop, never inside their own signal.
+    QTimer::singleShot(0, this, [this, status] {
+        m_discovery.reset(); // frees the port
+        if (m_core) {
+            // A session that learned the unit's state keeps it in data.ini as the desktop's
+            // close does; either way the status stream is switched off and the link stopped.
+            if (m_loggedIn)
+                m_core->closeSequence();
+            else
+                m_core->session().shutdown();
+        }
+        emit finished(status);
+    });
+}
+
+void CtlRunner::interrupt()
+{
+    if (m_phase == Phase::Monitoring)
+        finish(kExitSuccess);
+    else
+        finish(kExitFailure, QStringLiteral("interrupted"));
+}
+
+void CtlRunner::start()
+{
+    switch (m_settings.command) {
+    case Command::Discover:
+        startDiscover();
+        return;
+    case Command::PresetShow: {
+        QFile file(m_settings.file);
+        if (!file.open(QIODevice::ReadOnly)) {
+            finish(kExitFailure, QStringLiteral("%1: %2").arg(m_settings.file, file.errorString()));
+            return;
+        }
+        const QByteArray data = file.read(static_cast<qint64>(StateFile::kFileSize) + 1);
+        UnitRecord record = ZeroRecord();
+        GroupFileRecords groups{};
+        QString reason;
+        if (!StateFile::Decode(data, record, groups, &reason)) {
+            finish(kExitFailure, QStringLiteral("%1: %2").arg(m_settings.file, reason));
+            return;
+        }
+        if (m_settings.json) {
+            QJsonObject object = RecordJson(record);
+            object.insert(QStringLiteral("file"), m_settings.file);
+            object.insert(QStringLiteral("loginName"),
+                          QString::fromStdString(AccountText(record.loginName)));
+            object.insert(QStringLiteral("groups"), GroupsJson(groups));
+            print(Json(object));
+        } else {
+            print(QStringLiteral("Preset %1 (saved by %2)\n\n")
+                      .arg(m_settings.file, QString::fromStdString(AccountText(record.loginName))) +
+                  RecordText(record) + QLatin1Char('\n') + GroupsText(groups));
+        }
+        finish(kExitSuccess);
+        return;
+    }
+    case Command::PresetLoad: {
+        // A file that cannot be opened is reported before anything reaches the unit.
+        QFile file(m_settings.file);
+        if (!file.open(QIODevice::ReadOnly)) {
+            finish(kExitFailure, QStringLiteral("%1: %2").arg(m_settings.file, file.errorString()));
+            return;
+        }
+        UnitRecord record = ZeroRecord();
+        GroupFileRecords groups{};
+        QString reason;
+        if (!StateFile::Decode(file.read(static_cast<qint64>(StateFile::kFileSize) + 1), record,
+                               groups, &reason)) {
+            finish(kExitFailure, QStringLiteral("%1: %2").arg(m_settings.file, reason));
+            return;
+        }
+        startSession();
+        return;
+    }
+    case Command::None:
+        finish(kExitUsage, QStringLiteral("no command given"));
+        return;
+    default:
+        startSession();
+        return;
+    }
+}
+
+// --- discover ------------------------------------------------------------------------------------
+
+void CtlRunner::startDiscover()
+{
+    const DataDirectory dir = DataDirectory::resolve(m_settings.dataDir);
+    const AddressFileEntry entry = ReadAddressFile(dir.addressFilePath());
+    const QString bind = !m_settings.bindAddress.isEmpty() ? m_settings.bindAddress : entry.bind;
+    const quint16 port = m_settings.port > 0 ? static_cast<quint16>(m_settings.port) : entry.port;
+    if (!bind.isEmpty()) {
+        runDiscovery(QHostAddress(bind), port);
+        return;
+    }
+    if (m_settings.anyNetwork) {
+        runDiscovery(QHostAddress(QHostAddress::AnyIPv4), port);
+        return;
+    }
+    // Nothing bound: the sweep would probe the network of the host's own name. That is only
+    // done when it is a loopback network or the operator asked for it.
+    QHostInfo::lookupHost(QHostInfo::localHostName(), this, [this, port](const QHostInfo& info) {
+        if (m_phase == Phase::Done) return;
+        QString own;
+        for (const QHostAddress& address : info.addresses()) {
+            if (address.protocol() != QAbstractSocket::IPv4Protocol) continue;
+            if (address.isLoopback()) {
+                runDiscovery(QHostAddress(QHostAddress::AnyIPv4), port);
+                return;
+            }
+            own = address.toString();
+            break;
+        }
+        finish(kExitUsage,
+               QStringLiteral("refusing to probe the network of this host (%1) with nothing "
+                              "bound: give --bind ADDR to choose the network, or --any-network")
+                   .arg(own.isEmpty() ? QStringLiteral("address unknown") : own));
+    });
+}
+
+void CtlRunner::runDiscovery(const QHostAddress& bind, quint16 port)
+{
+    if (bind.isNull()) {
+        finish(kExitUsage, QStringLiteral("the bound address is not an IPv4 address"));
+        return;
+    }
+    LinkTimings timings = m_timingScale > 1 ? LinkTimings{}.scaled(m_timingScale) : LinkTimings{};
+    m_discoveryTable = std::make_unique<UnitTable>();
+    m_discoveryState = std::make_unique<LinkState>(*m_discoveryTable, timings);
+    m_discoveryState->bindAddress = bind;
+    m_discoveryState->port = port;
+    m_discovery = std::make_unique<Discovery>(*m_discoveryState, m_op);
+    connect(m_discovery.get(), &Discovery::finished, this, [this] {
+        std::vector<DiscoveredUnit> units = m_discovery->results();
+        std::sort(units.begin(), units.end(), [](const auto& a, const auto& b) {
+            return QHostAddress(a.address).toIPv4Address() <
+                   QHostAddress(b.address).toIPv4Address();
+        });
+        QJsonArray list;
+        QStringList lines;
+        for (const DiscoveredUnit& u : units) {
+            const int unitPort = u.port.toInt();
+            QJsonObject row;
+            row.insert(QStringLiteral("address"), u.address);
+            row.insert(QStringLiteral("port"), unitPort);
+            row.insert(QStringLiteral("adminName"), u.firstName);
+            row.insert(QStringLiteral("userName"), u.secondName);
+            list.append(row);
+            lines << QStringLiteral("%1 %2 %3 %4")
+                         .arg(u.address)
+                         .arg(unitPort)
+                         .arg(u.firstName, u.secondName);
+        }
+        if (m_settings.json)
+            print(Json(list));
+        else if (!lines.isEmpty())
+            print(lines.join(QLatin1Char('\n')));
+        finish(kExitSuccess);
+    });
+    if (!m_discovery->start()) {
+        finish(kExitFailure,
+               QStringLiteral("cannot bind %1:%2 for the search").arg(bind.toString()).arg(port));
+        return;
+    }
+    connect(&m_deadline, &QTimer::timeout, this,
+            [this] { finish(kExitFailure, QStringLiteral("the search did not end")); });
+    m_deadline.start(scaled(kDiscoverTimeoutMs));
+}
+
+// --- commands that log in ------------------------------------------------------------------------
+
+void CtlRunner::startSession()
+{
+    CoreOptions options;
+    options.dataDirectory = m_settings.dataDir;
+    options.bindAddress = m_settings.bindAddress;
+    options.deviceAddress = m_settings.deviceAddress;
+    options.port = m_settings.port;
+    options.readStateFile = true; // what the desktop last knew (a muted output's gain, groups)
+    options.timings = m_timingScale > 1 ? LinkTimings{}.scaled(m_timingScale) : LinkTimings{};
+    m_core = std::make_unique<SonaroCore>(m_op, options);
+    connect(&m_core->link(), &Link::socketError, this,
+            [this](const QString& message) { m_socketError = message; });
+
+    if (!m_core->start()) {
+        const LinkState& state = m_core->linkState();
+        finish(kExitFailure,
+               QStringLiteral("cannot bind the link to %1:%2%3")
+                   .arg(state.bindAddress.toString())
+                   .arg(state.port)
+                   .arg(m_socketError.isEmpty()
+                            ? QString()
+                            : QStringLiteral(" (") + m_socketError + QStringLiteral(")")));
+        return;
+    }
+    LinkState& state = m_core->linkState();
+    if (state.deviceAddress.isEmpty() || QHostAddress(state.deviceAddress).isNull()) {
+        finish(kExitUsage, QStringLiteral("no unit address: give --address ADDR (or run "
+                                          "'sonaroctl discover' and choose one)"));
+        return;
+    }
+    m_core->table().setLanguage(Language::English);
+    // The start-up state file may carry an old report flag; only this session's S counts.
+    m_core->table().current().switchReportReceived = 0;
+
+    Dispatcher& dispatcher = m_core->dispatcher();
+    connect(&dispatcher, &Dispatcher::loginAccepted, this, &CtlRunner::loggedIn);
+    connect(&dispatcher, &Dispatcher::loginRefused, this,
+            [this] { finish(kExitRefused); }); // "User Password Error!" is already printed
+    connect(&m_core->session(), &Session::connectFailed, this,
+            [this] { finish(kExitNoAnswer); }); // "<address>Connect fail." is already printed
+    connect(&dispatcher, &Dispatcher::stateChanged, this, &CtlRunner::checkState);
+    connect(&dispatcher, &Dispatcher::eqReceived, this, [this](int unit, int slot) {
+        if (unit == m_core->table().currentUnit() && slot >= 0 && slot < kEqSlots)
+            m_eqSlots.set(static_cast<std::size_t>(slot));
+        checkState();
+    });
+    connect(&dispatcher, &Dispatcher::dynamicsReceived, this, [this](int unit, int output) {
+        if (unit == m_core->table().currentUnit() && output >= 0 && output < kOutputCount)
+            m_dynamics.set(static_cast<std::size_t>(output));
+        checkState();
+    });
+    connect(&dispatcher, &Dispatcher::levelsChanged, this, [this] {
+        if (m_phase != Phase::Monitoring) return;
+        if (!m_streaming) {
+            // --seconds count from the first status frame, not from the login's requests.
+            m_streaming = true;
+            m_deadline.stop();
+            if (m_settings.seconds > 0)
+                m_deadline.start(static_cast<int>(std::min(m_settings.seconds * 1000.0, 2.0e9)));
+        }
+        const UnitRecord& r = m_core->table().record(1);
+        print(m_settings.json ? Json(LevelsJson(r)) : LevelsText(r));
+    });
+
+    m_phase = Phase::LoggingIn;
+    m_core->session().storeLogin(m_settings.user, m_settings.password);
+    m_core->session().sendLogin();
+    // The session ends an unanswered login itself after its retries; this only guards that.
+    const int loginLimit = 4 * state.timings.loginRetryInterval + scaled(kStateTimeoutMs);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        switch (m_phase) {
+        case Phase::LoggingIn:
+            finish(kExitNoAnswer, QStringLiteral("no answer to the login"));
+            return;
+        case Phase::WaitingForState:
+            finish(kExitFailure, QStringLiteral("the unit did not report its complete state"));
+            return;
+        case Phase::Draining:
+            finish(kExitFailure, QStringLiteral("the commands did not all leave in time"));
+            return;
+        case Phase::Monitoring:
+            if (m_streaming)
+                finish(kExitSuccess); // --seconds are over
+            else
+                finish(kExitFailure, QStringLiteral("the unit sends no status frames"));
+            return;
+        default:
+            return;
+        }
+    });
+    m_deadline.start(loginLimit);
+}
+
+void CtlRunner::loggedIn(int units)
+{
+    if (m_phase != Phase::LoggingIn) return; // a later re-login after silence
+    m_loggedIn = true;
+    m_deadline.stop();
+    const LinkState& state = m_core->linkState();
+    switch (m_settings.command) {
+    case Command::Login:
+        if (m_settings.json) {
+            QJsonObject object;
+            object.insert(QStringLiteral("address"), state.deviceAddress);
+            object.insert(QStringLiteral("port"), state.port);
+            object.insert(QStringLiteral("user"), m_settings.user);
+            object.insert(QStringLiteral("units"), units);
+            print(Json(object));
+        } else {
+            print(QStringLiteral("Logged in to %1:%2 as %3: %4 unit(s)")
+                      .arg(state.deviceAddress)
+                      .arg(state.port)
+                      .arg(m_settings.user)
+                      .arg(units));
+        }
+        finish(kExitSuccess);
+        return;
+    case Command::Monitor:
+        m_phase = Phase::Monitoring;
+        m_deadline.start(scaled(kStateTimeoutMs));
+        return;
+    default:
+        m_phase = Phase::WaitingForState;
+        m_deadline.start(scaled(kStateTimeoutMs));
+        checkState();
+        return;
+    }
+}
+
+void CtlRunner::checkState()
+{
+    if (m_phase != Phase::WaitingForState) return;
+    if (!m_core->table().current().switchReportReceived) return;
+    // show and preset save need every EQ block and both dynamics blocks as well.
+    const bool needsAll =
+        m_settings.command == Command::Show || m_settings.command == Command::PresetSave;
+    if (needsAll && (!m_eqSlots.all() || !m_dynamics.all())) return;
+    act();
+}
+
+void CtlRunner::act()
+{
+    m_deadline.stop();
+    ControlSurface& surface = m_core->surface();
+    const LinkState& state = m_core->linkState();
+    if (!surface.connected()) {
+        finish(kExitFailure, QStringLiteral("the unit stopped answering"));
+        return;
+    }
+    switch (m_settings.command) {
+    case Command::Show: {
+        const UnitRecord& r = surface.record();
+        if (m_settings.json) {
+            QJsonObject object = RecordJson(r);
+            object.insert(QStringLiteral("address"), state.deviceAddress);
+            object.insert(QStringLiteral("port"), state.port);
+            print(Json(object));
+        } else {
+            print(QStringLiteral("Unit %1 at %2:%3\n\n")
+                      .arg(r.unitNumber)
+                      .arg(state.deviceAddress)
+                      .arg(state.port) +
+                  RecordText(r));
+        }
+        finish(kExitSuccess);
+        return;
+    }
+    case Command::PresetSave:
+        if (!surface.savePreset([this] { return m_settings.file; })) {
+            finish(kExitFailure, QStringLiteral("cannot write %1").arg(m_settings.file));
+            return;
+        }
+        print(m_settings.json ? Json(QJsonObject{{QStringLiteral("saved"), m_settings.file}})
+                              : QStringLiteral("Saved %1").arg(m_settings.file));
+        finish(kExitSuccess);
+        return;
+    case Command::PresetLoad:
+        // "Open Fail" with its reason is printed by the surface.
+        if (!surface.openPreset([this] { return m_settings.file; })) {
+            finish(kExitFailure, QStringLiteral("cannot open %1").arg(m_settings.file));
+            return;
+        }
+        if (m_settings.json)
+            print(Json(QJsonObject{{QStringLiteral("loaded"), m_settings.file}}));
+        else
+            print(QStringLiteral("Loaded %1").arg(m_settings.file));
+        drainThen(kExitSuccess);
+        return;
+    case Command::Set: {
+        bool changed = false;
+        if (!applySetting(changed)) return; // finished with the reason
+        printSetReport(changed);
+        drainThen(kExitSuccess);
+        return;
+    }
+    default:
+        finish(kExitFailure, QStringLiteral("nothing to do"));
+        return;
+    }
+}
+
+bool CtlRunner::applySetting(bool& changed)
+{
+    ControlSurface& s = m_core->surface();
+    const UnitRecord& r = s.record();
+    const SetRequest& q = m_settings.set;
+    const int i = q.target - 1;
+    // The desktop's switches toggle: they run only when the state differs from the request.
+    auto toggleTo = [&](int current, auto toggle) {
+        changed = (current != 0) != (q.value != 0);
+        if (changed) toggle();
+    };
+    switch (q.setting) {
+    case Setting::InputGain:
+        changed = r.inputGain[i] != DbToGain(q.value);
+        // The fader: sets the gain (and its linked channels) whether or not the input is muted.
+        s.inputFader(i, FaderPositionForGain(DbToGain(q.value)), false);
+        return true;
+    case Setting::InputMute:
+        toggleTo(r.inputMute[i], [&] { s.toggleInputMute(i); });
+        return true;
+    case Setting::InputMic:
+        toggleTo(r.inputLine[i], [&] { s.toggleInputLine(i); });
+        return true;
+    case Setting::Phantom:
+        toggleTo(r.inputPhantom[i], [&] { s.toggleInputPhantom(i); });
+        return true;
+    case Setting::Priority:
+        toggleTo(r.inputPriority[i], [&] { s.toggleInputPriority(i); });
+        return true;
+    case Setting::OutputGain:
+        // A typed value on a muted output changes nothing on the desktop either; say so rather
+        // than report a change that did not happen.
+        if (r.outputMute[i]) {
+            finish(kExitFailure, QStringLiteral("output %1 is muted: unmute it first "
+                                                "(sonaroctl set output-mute %1 off)")
+                                     .arg(q.target));
+            return false;
+        }
+        changed = r.outputGain[i] != DbToGain(q.value);
+        s.outputTypedValue(i, QString::number(q.value));
+        return true;
+    case Setting::OutputMute:
+        toggleTo(r.outputMute[i], [&] { s.toggleOutputMute(i); });
+        return true;
+    case Setting::Route:
+        toggleTo(s.crosspoint(q.input - 1, i) ? 1 : 0, [&] { s.toggleCrosspoint(q.input - 1, i); });
+        return true;
+    case Setting::HoldTime:
+        changed = r.holdTime != q.value;
+        s.holdTimeKnobReleased(KnobForHoldTime(q.value));
+        return true;
+    case Setting::MaxOpen:
+        changed = r.maxOpenChannels != q.value;
+        s.applyMaxOpenChannels(ListIndexForMaxOpen(q.value));
+        return true;
+    case Setting::None:
+        break;
+    }
+    finish(kExitUsage, QStringLiteral("unknown setting"));
+    return false;
+}
+
+void CtlRunner::printSetReport(bool changed)
+{
+    const SetRequest& q = m_settings.set;
+    if (m_settings.json) {
+        QJsonObject object;
+        object.insert(QStringLiteral("setting"), q.name);
+        if (q.target > 0) object.insert(QStringLiteral("target"), q.target);
+        if (q.input > 0) object.insert(QStringLiteral("input"), q.input);
+        object.insert(QStringLiteral("value"), q.valueText);
+        object.insert(QStringLiteral("changed"), changed);
+        print(Json(object));
+        return;
+    }
+    QString line = q.name;
+    if (q.target > 0) line += QLatin1Char(' ') + QString::number(q.target);
+    if (q.input > 0) line += QLatin1Char(' ') + QString::number(q.input);
+    line += QLatin1Char(' ') + q.valueText;
+    line += changed ? QStringLiteral(" (changed)") : QStringLiteral(" (unchanged)");
+    print(line);
+}
+
+void CtlRunner::drainThen(int status)
+{
+    m_phase = Phase::Draining;
+    m_drainStatus = status;
+    m_deadline.start(scaled(kDrainTimeoutMs));
+    m_drainPoll.start(kDrainPollMs);
+}
+
+} // namespace sonaroctl

@@ -1,0 +1,260 @@
+#include "StateReport.h"
+
+#include "mixer/ValueConventions.h"
+
+#include <QStringList>
+
+#include <cmath>
+
+namespace sonaroctl {
+
+using namespace sonaro;
+
+namespace {
+
+// A file may carry anything in its doubles; JSON has no NaN or infinity.
+QJsonValue Number(double value)
+{
+    return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
+}
+
+QString Decimal(double value, int decimals = 1)
+{
+    return std::isfinite(value) ? QString::number(value, 'f', decimals) : QStringLiteral("?");
+}
+
+QString OnOff(int value)
+{
+    return value ? QStringLiteral("on") : QStringLiteral("off");
+}
+
+QJsonObject Band(double frequency, double gain, double q, int type)
+{
+    QJsonObject band;
+    band.insert(QStringLiteral("frequency"), Number(frequency));
+    band.insert(QStringLiteral("gainDb"), Number(gain));
+    band.insert(QStringLiteral("q"), Number(q));
+    band.insert(QStringLiteral("type"), type);
+    return band;
+}
+
+QString BandText(double frequency, double gain, double q, int type)
+{
+    return QStringLiteral("%1Hz/%2dB/Q%3/t%4")
+        .arg(Decimal(frequency, 0), Decimal(gain), Decimal(q))
+        .arg(type);
+}
+
+QJsonArray RoutedInputs(const UnitRecord& r, int output)
+{
+    QJsonArray inputs;
+    for (int ch = 0; ch < kInputCount; ++ch)
+        if ((r.routing[output] >> ch) & 1) inputs.append(ch + 1);
+    return inputs;
+}
+
+} // namespace
+
+QJsonObject RecordJson(const UnitRecord& r)
+{
+    QJsonArray inputs;
+    for (int ch = 0; ch < kInputCount; ++ch) {
+        QJsonObject in;
+        in.insert(QStringLiteral("channel"), ch + 1);
+        in.insert(QStringLiteral("gainDb"), GainToDb(r.inputGain[ch]));
+        in.insert(QStringLiteral("mute"), r.inputMute[ch] != 0);
+        in.insert(QStringLiteral("source"), QString::fromLatin1(InputSourceLabel(r.inputLine[ch])));
+        in.insert(QStringLiteral("phantom"), r.inputPhantom[ch] != 0);
+        in.insert(QStringLiteral("priority"), r.inputPriority[ch] != 0);
+        in.insert(QStringLiteral("lowCut"), r.inputLowCut[ch] != 0);
+        in.insert(QStringLiteral("feedback"), r.feedback[ch] != 0);
+        in.insert(QStringLiteral("highPass"), r.highPassIndex[ch]);
+        in.insert(QStringLiteral("lowPass"), r.lowPassIndex[ch]);
+        in.insert(QStringLiteral("open"), r.inputOpen[ch] != 0);
+        in.insert(QStringLiteral("level"), r.inputLevel[ch]);
+        QJsonArray eq;
+        for (int b = 0; b < kInputEqBands; ++b)
+            eq.append(Band(r.inputEqAt(b, kEqFrequency, ch), r.inputEqAt(b, kEqGain, ch),
+                           r.inputEqAt(b, kEqQ, ch), r.inputEqType[b][ch]));
+        in.insert(QStringLiteral("eq"), eq);
+        inputs.append(in);
+    }
+    QJsonArray outputs;
+    for (int out = 0; out < kOutputCount; ++out) {
+        QJsonObject o;
+        o.insert(QStringLiteral("output"), out + 1);
+        o.insert(QStringLiteral("gainDb"), GainToDb(r.outputGain[out]));
+        o.insert(QStringLiteral("mute"), r.outputMute[out] != 0);
+        o.insert(QStringLiteral("levelType"),
+                 QString::fromLatin1(OutputLevelLabel(r.outputLevelType[out])));
+        o.insert(QStringLiteral("level"), r.outputLevel[out]);
+        o.insert(QStringLiteral("inputs"), RoutedInputs(r, out));
+        QJsonObject limiter;
+        limiter.insert(QStringLiteral("enabled"), r.limiterEnable[out] != 0);
+        limiter.insert(QStringLiteral("ratio"), Number(r.limiterRatio[out]));
+        limiter.insert(QStringLiteral("thresholdDb"), Number(r.limiterThreshold[out]));
+        limiter.insert(QStringLiteral("attackMs"), r.limiterAttack[out]);
+        limiter.insert(QStringLiteral("releaseMs"), r.limiterRelease[out]);
+        o.insert(QStringLiteral("limiter"), limiter);
+        QJsonArray eq;
+        for (int b = 0; b < kOutputEqBands; ++b)
+            eq.append(Band(r.outputEqAt(out, kEqFrequency, b), r.outputEqAt(out, kEqGain, b),
+                           r.outputEqAt(out, kEqQ, b), r.outputEqType[out][b]));
+        o.insert(QStringLiteral("eq"), eq);
+        outputs.append(o);
+    }
+    QJsonObject system;
+    system.insert(QStringLiteral("thresholdMode"),
+                  r.thresholdMode ? QStringLiteral("Manual") : QStringLiteral("Auto"));
+    system.insert(QStringLiteral("threshold"), r.threshold);
+    system.insert(QStringLiteral("holdTime"), r.holdTime);
+    system.insert(QStringLiteral("maxOpenChannels"), r.maxOpenChannels);
+    system.insert(QStringLiteral("deviceMode"),
+                  r.deviceMode ? QStringLiteral("master") : QStringLiteral("slave"));
+    system.insert(QStringLiteral("panelLock"), r.panelLock != 0);
+
+    QJsonObject state;
+    state.insert(QStringLiteral("unit"), r.unitNumber);
+    state.insert(QStringLiteral("adminName"), QString::fromStdString(AccountText(r.adminName)));
+    state.insert(QStringLiteral("userName"), QString::fromStdString(AccountText(r.userName)));
+    state.insert(QStringLiteral("inputs"), inputs);
+    state.insert(QStringLiteral("outputs"), outputs);
+    state.insert(QStringLiteral("system"), system);
+    return state;
+}
+
+QString RecordText(const UnitRecord& r)
+{
+    QStringList lines;
+    lines << QStringLiteral("Input  gain    mute  source  phantom  priority  open  level");
+    for (int ch = 0; ch < kInputCount; ++ch)
+        lines << QStringLiteral("%1      %2  %3   %4    %5      %6       %7   %8")
+                     .arg(ch + 1)
+                     .arg(QString::fromStdString(GainText(r.inputGain[ch])), 6)
+                     .arg(OnOff(r.inputMute[ch]), -3)
+                     .arg(QString::fromLatin1(InputSourceLabel(r.inputLine[ch])), -4)
+                     .arg(OnOff(r.inputPhantom[ch]), -3)
+                     .arg(OnOff(r.inputPriority[ch]), -3)
+                     .arg(r.inputOpen[ch] ? QStringLiteral("yes") : QStringLiteral("no "))
+                     .arg(r.inputLevel[ch]);
+    lines << QString();
+    lines << QStringLiteral("Output gain    mute  level  routed inputs");
+    for (int out = 0; out < kOutputCount; ++out) {
+        QStringList routed;
+        for (const QJsonValue& v : RoutedInputs(r, out))
+            routed << QString::number(v.toInt());
+        lines << QStringLiteral("%1      %2  %3   %4   %5")
+                     .arg(out + 1)
+                     .arg(QString::fromStdString(GainText(r.outputGain[out])), 6)
+                     .arg(OnOff(r.outputMute[out]), -3)
+                     .arg(QString::fromLatin1(OutputLevelLabel(r.outputLevelType[out])), -4)
+                     .arg(routed.isEmpty() ? QStringLiteral("-") : routed.join(' '));
+    }
+    lines << QString();
+    lines << QStringLiteral("System: threshold mode %1, threshold %2, hold time %3, max open "
+                            "channels %4, device mode %5, panel lock %6")
+                 .arg(r.thresholdMode ? QStringLiteral("Manual") : QStringLiteral("Auto"))
+                 .arg(r.threshold)
+                 .arg(r.holdTime)
+                 .arg(r.maxOpenChannels)
+                 .arg(r.deviceMode ? QStringLiteral("master") : QStringLiteral("slave"))
+                 .arg(OnOff(r.panelLock));
+    lines << QString();
+    lines << QStringLiteral("Limiters:");
+    for (int out = 0; out < kOutputCount; ++out)
+        lines << QStringLiteral("  output %1: %2, ratio %3:1, threshold %4dB, attack %5ms, "
+                                "release %6ms")
+                     .arg(out + 1)
+                     .arg(OnOff(r.limiterEnable[out]))
+                     .arg(Decimal(r.limiterRatio[out]), Decimal(r.limiterThreshold[out]))
+                     .arg(r.limiterAttack[out])
+                     .arg(r.limiterRelease[out]);
+    lines << QStringLiteral("Input EQ (frequency/gain/Q/type per band), low cut, high/low pass:");
+    for (int ch = 0; ch < kInputCount; ++ch) {
+        QStringList bands;
+        for (int b = 0; b < kInputEqBands; ++b)
+            bands << BandText(r.inputEqAt(b, kEqFrequency, ch), r.inputEqAt(b, kEqGain, ch),
+                              r.inputEqAt(b, kEqQ, ch), r.inputEqType[b][ch]);
+        lines << QStringLiteral("  input %1: %2  low cut %3, HP %4, LP %5")
+                     .arg(ch + 1)
+                     .arg(bands.join(' '), OnOff(r.inputLowCut[ch]))
+                     .arg(r.highPassIndex[ch])
+                     .arg(r.lowPassIndex[ch]);
+    }
+    lines << QStringLiteral("Output EQ:");
+    for (int out = 0; out < kOutputCount; ++out) {
+        QStringList bands;
+        for (int b = 0; b < kOutputEqBands; ++b)
+            bands << BandText(r.outputEqAt(out, kEqFrequency, b), r.outputEqAt(out, kEqGain, b),
+                              r.outputEqAt(out, kEqQ, b), r.outputEqType[out][b]);
+        lines << QStringLiteral("  output %1: %2").arg(out + 1).arg(bands.join(' '));
+    }
+    return lines.join('\n') + QLatin1Char('\n');
+}
+
+QJsonArray GroupsJson(const GroupFileRecords& groups)
+{
+    QJsonArray list;
+    for (const GroupFileRecord& g : groups) {
+        if (g.groupId == 0) continue; // an unused record
+        QJsonArray members;
+        for (std::int32_t m : g.members)
+            if (m > 0) members.append(m);
+        QJsonObject group;
+        group.insert(QStringLiteral("groupId"), g.groupId);
+        group.insert(QStringLiteral("members"), members);
+        list.append(group);
+    }
+    return list;
+}
+
+QString GroupsText(const GroupFileRecords& groups)
+{
+    QStringList lines;
+    for (const QJsonValue& v : GroupsJson(groups)) {
+        const QJsonObject g = v.toObject();
+        QStringList members;
+        for (const QJsonValue& m : g.value(QStringLiteral("members")).toArray())
+            members << QString::number(m.toInt());
+        lines << QStringLiteral("  group %1: %2")
+                     .arg(g.value(QStringLiteral("groupId")).toInt())
+                     .arg(members.isEmpty() ? QStringLiteral("-") : members.join(' '));
+    }
+    if (lines.isEmpty()) lines << QStringLiteral("  none");
+    return QStringLiteral("Groups (channel serial ids):\n") + lines.join('\n') + QLatin1Char('\n');
+}
+
+QJsonObject LevelsJson(const UnitRecord& r)
+{
+    QJsonArray inputs;
+    QJsonArray open;
+    for (int ch = 0; ch < kInputCount; ++ch) {
+        inputs.append(r.inputLevel[ch]);
+        open.append(r.inputOpen[ch] != 0);
+    }
+    QJsonArray outputs;
+    for (int out = 0; out < kOutputCount; ++out)
+        outputs.append(r.outputLevel[out]);
+    QJsonObject line;
+    line.insert(QStringLiteral("inputs"), inputs);
+    line.insert(QStringLiteral("outputs"), outputs);
+    line.insert(QStringLiteral("open"), open);
+    return line;
+}
+
+QString LevelsText(const UnitRecord& r)
+{
+    QStringList in;
+    QString open;
+    for (int ch = 0; ch < kInputCount; ++ch) {
+        in << QStringLiteral("%1").arg(r.inputLevel[ch], 3);
+        open += r.inputOpen[ch] ? QLatin1Char('1' + ch) : QLatin1Char('.');
+    }
+    return QStringLiteral("in %1  out %2 %3  open %4")
+        .arg(in.join(' '))
+        .arg(r.outputLevel[0], 3)
+        .arg(r.outputLevel[1], 3)
+        .arg(open);
+}
+
+} // namespace sonaroctl

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "mixer/StateFile.h"
+#include "mixer/UnitRecord.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+
+// How sonaroctl prints a unit's state: one JSON object (for --json) and a text form for people.
+// Channel, output and band numbers are counted from 1 as the desktop labels them; gains are in
+// dB as the read-outs show them.
+namespace sonaroctl {
+
+QJsonObject RecordJson(const sonaro::UnitRecord& record);
+QString RecordText(const sonaro::UnitRecord& record);
+
+QJsonArray GroupsJson(const sonaro::GroupFileRecords& groups);
+QString GroupsText(const sonaro::GroupFileRecords& groups);
+
+// One status line: input and output levels and the open state of each input.
+QJsonObject LevelsJson(const sonaro::UnitRecord& record);
+QString LevelsText(const sonaro::UnitRecord& record);
+
+} // namespace sonaroctl

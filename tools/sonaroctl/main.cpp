@@ -1,0 +1,127 @@
+// sonaroctl: command-line control of a Sonaro mixer unit for scripts and installers.
+//
+//   sonaroctl [--data-dir DIR] [--bind ADDR] [--address ADDR] [--port N] [--user NAME]
+//             [--password PSW] [--json] COMMAND ...
+//
+// A thin main over the core the desktop program uses; see 'sonaroctl --help'. The environment
+// variable SONARO_TIMING_SCALE=N (not shown in the help) divides every link timing and time-out
+// by N, so that tests do not wait for the protocol's seconds.
+
+#include "CtlArguments.h"
+#include "CtlRunner.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace sonaroctl;
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char byte = 1;
+    // Only async-signal-safe work here: the event loop picks the byte up.
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// Reads a password from the terminal without echo. Runs before the event loop starts.
+QString PromptPassword(const QString& user, const QString& address)
+{
+    std::fprintf(stderr, "Password for %s at %s: ", qPrintable(user),
+                 address.isEmpty() ? "the unit" : qPrintable(address));
+    std::fflush(stderr);
+    termios saved{};
+    const bool terminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    std::getline(std::cin, line);
+    if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::fputc('\n', stderr);
+    return QString::fromStdString(line);
+}
+
+int UsageError(const QString& message)
+{
+    std::fprintf(stderr, "sonaroctl: %s\nTry 'sonaroctl --help'.\n", qPrintable(message));
+    return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    // The same names as the desktop program, so that both find the same per-user data directory.
+    QCoreApplication::setApplicationName(QStringLiteral("Sonaro"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Sonaro"));
+
+    ParseResult parsed = ParseArguments(QCoreApplication::arguments().mid(1));
+    if (parsed.outcome == ParseResult::Outcome::Help) {
+        std::fputs(qPrintable(parsed.helpText), stdout);
+        return kExitSuccess;
+    }
+    if (parsed.outcome == ParseResult::Outcome::Usage) return UsageError(parsed.error);
+    CtlSettings& settings = parsed.settings;
+
+    const bool logsIn =
+        settings.command != Command::Discover && settings.command != Command::PresetShow;
+    if (logsIn && !settings.passwordGiven) {
+        const QByteArray fromEnvironment = qgetenv("SONARO_PASSWORD");
+        if (!fromEnvironment.isEmpty())
+            settings.password = QString::fromLocal8Bit(fromEnvironment);
+        else if (::isatty(STDIN_FILENO))
+            settings.password = PromptPassword(settings.user, settings.deviceAddress);
+        else
+            return UsageError(QStringLiteral("no password: give --password, set SONARO_PASSWORD "
+                                             "or run on a terminal"));
+        const QString error = CheckAccountText(QStringLiteral("the password"), settings.password);
+        if (!error.isEmpty()) return UsageError(error);
+    }
+
+    bool scaleOk = false;
+    const int scale = qEnvironmentVariableIntValue("SONARO_TIMING_SCALE", &scaleOk);
+
+    CtlRunner runner(settings, scaleOk && scale > 1 ? scale : 1);
+    QObject::connect(
+        &runner, &CtlRunner::finished, &app, [](int status) { QCoreApplication::exit(status); },
+        Qt::QueuedConnection);
+
+    // Ctrl-C and SIGTERM end the run through the event loop, so the stream is switched off.
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &runner, [&runner] {
+            char byte = 0;
+            [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+            runner.interrupt();
+        });
+        struct sigaction action
+        {
+        };
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+    }
+
+    QTimer::singleShot(0, &runner, &CtlRunner::start);
+    return QCoreApplication::exec();
+}

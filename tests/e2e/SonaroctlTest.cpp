@@ -27,13 +27,16 @@ struct CtlResult
 };
 
 // Runs sonaroctl to its end while this process's event loop keeps the virtual units answering.
-CtlResult RunCtl(const QStringList& arguments, int timeoutMs = 20000)
+CtlResult RunCtl(const QStringList& arguments, const QString& passwordVariable = {})
 {
+    constexpr int kTimeoutMs = 20000;
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("SONARO_TIMING_SCALE"), QStringLiteral("10"));
     env.remove(QStringLiteral("SONARO_PASSWORD"));
     env.remove(QStringLiteral("SONARO_DATA_DIR"));
+    if (!passwordVariable.isEmpty())
+        env.insert(QStringLiteral("SONARO_PASSWORD"), passwordVariable);
     process.setProcessEnvironment(env);
 #ifdef SONAROCTL_PATH
     process.start(QStringLiteral(SONAROCTL_PATH), arguments);
@@ -41,7 +44,7 @@ CtlResult RunCtl(const QStringList& arguments, int timeoutMs = 20000)
     process.closeWriteChannel(); // standard input is no terminal: never a prompt
     CtlResult result;
     if (!process.waitForStarted(5000)) return result;
-    const bool ended = WaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    const bool ended = WaitFor([&] { return process.state() == QProcess::NotRunning; }, kTimeoutMs);
     if (!ended) {
         process.kill();
         process.waitForFinished(2000);
@@ -145,8 +148,12 @@ TEST_F(Sonaroctl, LoginSendsTheAccountAndReportsTheUnitCount)
     EXPECT_EQ(unit->received().back(), Bytes(BuildL(false)));
     EXPECT_FALSE(unit->streaming());
 
-    const CtlResult text = RunCtl(Link() << QStringLiteral("login"));
-    EXPECT_EQ(text.status, 0);
+    // The password may come from the environment instead.
+    QStringList noPassword = Link();
+    noPassword.removeLast();
+    noPassword.removeLast();
+    const CtlResult text = RunCtl(noPassword << QStringLiteral("login"), QStringLiteral("888888"));
+    EXPECT_EQ(text.status, 0) << text.err.toStdString();
     EXPECT_TRUE(text.out.contains("3 unit(s)")) << text.out.toStdString();
 }
 
@@ -256,6 +263,22 @@ TEST_F(Sonaroctl, SwitchesAndGainsReachTheUnitAsTheDesktopSendsThem)
     EXPECT_TRUE(r.err.contains("Set ok.")) << "the desktop's confirmation goes to stderr";
     EXPECT_EQ(unit->record().holdTime, 12);
     EXPECT_EQ(Set({"max-open", "3"}).status, 0);
+    EXPECT_EQ(unit->record().maxOpenChannels, 3);
+
+    // The user account reaches the strips but not the matrix or the system page.
+    const QStringList asUser = Link(QStringLiteral("666666"))
+                               << QStringLiteral("--user") << QStringLiteral("user")
+                               << QStringLiteral("set");
+    EXPECT_EQ(RunCtl(QStringList(asUser) << "input-mute"
+                                         << "2"
+                                         << "off")
+                  .status,
+              0);
+    EXPECT_EQ(unit->record().inputMute[1], 0);
+    r = RunCtl(QStringList(asUser) << "max-open"
+                                   << "5");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("You do not have permission.")) << r.err.toStdString();
     EXPECT_EQ(unit->record().maxOpenChannels, 3);
 }
 

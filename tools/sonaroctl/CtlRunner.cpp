@@ -460,6 +460,14 @@ bool CtlRunner::applySetting(bool& changed)
         changed = (current != 0) != (q.value != 0);
         if (changed) toggle();
     };
+    // The matrix and the system page open only for the administrator account.
+    const bool adminOnly = q.setting == Setting::Route || q.setting == Setting::HoldTime ||
+                           q.setting == Setting::MaxOpen;
+    if (adminOnly && r.accountLevel != 1) {
+        m_op.showMessage(QStringLiteral("You do not have permission."), QStringLiteral("ERROR"));
+        finish(kExitFailure);
+        return false;
+    }
     switch (q.setting) {
     case Setting::InputGain:
         changed = r.inputGain[i] != DbToGain(q.value);

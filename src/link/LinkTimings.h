@@ -40,7 +40,7 @@ struct LinkTimings
     int probeTick = 1;
     int probeAnswerWindow = 150;
 
-    // All of the above divided by factor (at least 1 ms each); for tests.
+    // All of the above divided by divisor (at least 1 ms each); for tests.
     LinkTimings scaled(int divisor) const
     {
         LinkTimings t = *this;

@@ -159,8 +159,9 @@ std::string BuildReplyS(const UnitRecord& r, int unit, const LinkTable& links)
         fbk += Digit(r.feedback[ch]);
         // The per-input value travels as one hexadecimal digit: its low nibble.
         editor += Hex1(static_cast<unsigned>(r.eqEditorValue[ch]) & 0xF);
-        mutes |= (r.inputMute[ch] ? 1 : 0) << ch;
     }
+    for (std::size_t ch = 0; ch < std::size(r.inputMute); ++ch)
+        if (r.inputMute[ch] != 0) mutes |= 1 << ch;
     for (int ch = kInputCount - 1; ch >= 0; --ch) {
         highPass += Hex1(static_cast<unsigned>(std::clamp(r.highPassIndex[ch], 0, 15)));
         lowPass += Hex1(static_cast<unsigned>(std::clamp(r.lowPassIndex[ch], 0, 15)));

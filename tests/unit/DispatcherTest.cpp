@@ -153,7 +153,8 @@ TEST(Dispatcher, OutOfRangeUnitsAndOutputsAreIgnored)
     ApplyFactoryValues(source);
     source.limiterRatio[0] = 8;
     const UnitTable before = f.table;
-    f.dispatch(BuildReplyU(source, 1, 2));
+    const std::string outputTwo = BuildFrame('U', {"01", "02", "0008", "0320", "000A", "000A"});
+    f.dispatch(outputTwo);
     f.dispatch(BuildReplyU(source, 0, 0));
     f.dispatch(BuildReplyU(source, 65, 0));
     f.dispatch(BuildReplyZ(0, 0xFF));

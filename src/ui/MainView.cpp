@@ -1,0 +1,453 @@
+#include "ui/MainView.h"
+
+#include "store/DeviceRegistry.h"
+#include "store/GroupDialogModel.h"
+#include "store/GroupStore.h"
+#include "ui/GroupDialog.h"
+#include "ui/GroupTabBar.h"
+#include "ui/InputStrip.h"
+#include "ui/NameDialog.h"
+#include "ui/OutputStrip.h"
+#include "ui/SearchDialog.h"
+#include "ui/SystemPage.h"
+#include "ui/Theme.h"
+#include "ui/kit/CImageButton.h"
+#include "ui/kit/CMatrixGrid.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace sonaro::ui {
+
+namespace {
+constexpr int kHeaderHeight = 40;
+constexpr int kPageButtonWidth = 112;
+constexpr int kIndicatorWidth = 150;
+constexpr int kMargin = 10;
+constexpr int kStripSpacing = 5;
+constexpr int kIndicatorPollMs = 100;
+enum PageButton
+{
+    kChannelsButton = 0,
+    kEqButton,
+    kMatrixButton,
+    kSystemButton,
+    kMenuButton
+};
+} // namespace
+
+MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(core)
+{
+    setObjectName(QStringLiteral("mainView"));
+    auto* header = new QHBoxLayout;
+    header->setSpacing(6);
+    buildHeader(header);
+
+    // Channel page: the group tabs above the strips.
+    m_channelPage = new QWidget(this);
+    m_tabs = new GroupTabBar(m_channelPage);
+    m_stripArea = new QWidget;
+    m_stripLayout = new QHBoxLayout(m_stripArea);
+    m_stripLayout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    m_stripLayout->setSpacing(kStripSpacing);
+    m_stripLayout->addStretch();
+    m_stripScroll = new QScrollArea(m_channelPage);
+    m_stripScroll->setWidget(m_stripArea);
+    m_stripScroll->setWidgetResizable(true);
+    m_stripScroll->setFrameShape(QFrame::NoFrame);
+    auto* channelLayout = new QVBoxLayout(m_channelPage);
+    channelLayout->setContentsMargins(0, 0, 0, 0);
+    channelLayout->setSpacing(0);
+    channelLayout->addWidget(m_tabs);
+    channelLayout->addWidget(m_stripScroll, 1);
+
+    ControlSurface& surface = core.surface();
+    for (int ch = 0; ch < kInputCount; ++ch) {
+        auto* strip = new InputStrip(surface, ch, m_stripArea);
+        strip->hide();
+        connect(strip, &ChannelStrip::renameRequested, this,
+                [this](int c) { renameStrip(ChannelKind::Input, c); });
+        connect(strip, &InputStrip::eqRequested, this, &MainView::inputEqRequested);
+        m_inputs[static_cast<std::size_t>(ch)] = strip;
+    }
+    for (int out = 0; out < kOutputCount; ++out) {
+        auto* strip = new OutputStrip(surface, out, m_stripArea);
+        strip->hide();
+        connect(strip, &ChannelStrip::renameRequested, this,
+                [this](int c) { renameStrip(ChannelKind::Output, c); });
+        connect(strip, &OutputStrip::eqRequested, this, &MainView::outputEqRequested);
+        connect(strip, &OutputStrip::limiterRequested, this, &MainView::limiterRequested);
+        m_outputs[static_cast<std::size_t>(out)] = strip;
+    }
+
+    // Matrix page.
+    m_matrix = new CMatrixGrid(this);
+    m_matrix->setGridSize(kInputCount, kOutputCount);
+    m_matrix->setRowLabels({QStringLiteral("M1"), QStringLiteral("M2")});
+    connect(m_matrix, &CMatrixGrid::cellToggled, this, [this](MatrixCell cell, bool) {
+        m_core.surface().toggleCrosspoint(cell.column, cell.row);
+    });
+
+    m_system = new SystemPage(core, this);
+
+    m_stack = new QStackedWidget(this);
+    m_stack->addWidget(m_channelPage);
+    m_stack->addWidget(m_matrix);
+    m_stack->addWidget(m_system);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    layout->setSpacing(kMargin);
+    layout->addLayout(header);
+    layout->addWidget(m_stack, 1);
+
+    m_popup = new QMenu(this);
+
+    buildTabs();
+    connect(m_tabs, &QTabBar::currentChanged, this, [this] { layoutChannelPage(); });
+    connect(&surface, &ControlSurface::groupsChanged, this, [this] {
+        if (m_page == ChannelsPage) layoutChannelPage();
+    });
+    connect(&surface, &ControlSurface::refreshNeeded, this, &MainView::refreshFromState);
+    connect(&surface, &ControlSurface::matrixChanged, this, [this] {
+        const UnitRecord& r = m_core.table().current();
+        m_matrix->setRowBits(0, static_cast<quint32>(r.routing[0]));
+        m_matrix->setRowBits(1, static_cast<quint32>(r.routing[1]));
+    });
+    connect(&core.dispatcher(), &Dispatcher::indicatorChanged, this, &MainView::updateIndicator);
+    connect(&core.dispatcher(), &Dispatcher::unitsReported, this, &MainView::refreshFromState);
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this,
+            [this] { updateIndicator(m_core.linkState().indicatorOn); });
+    poll->start(kIndicatorPollMs);
+
+    retranslate();
+    refreshFromState();
+    showPage(ChannelsPage);
+    highlight(kChannelsButton);
+}
+
+void MainView::buildHeader(QHBoxLayout* header)
+{
+    const Theme& theme = Theme::instance();
+    for (int i = 0; i < 5; ++i) {
+        auto* button = new CImageButton(this);
+        button->setCheckable(true);
+        button->setFixedSize(kPageButtonWidth, kHeaderHeight - 8);
+        button->setFocusPolicy(Qt::StrongFocus);
+        header->addWidget(button);
+        m_pageButtons[static_cast<std::size_t>(i)] = button;
+    }
+    connect(m_pageButtons[kChannelsButton], &QAbstractButton::clicked, this,
+            &MainView::showChannelsPage);
+    connect(m_pageButtons[kEqButton], &QAbstractButton::clicked, this, [this] {
+        highlight(kEqButton);
+        const int index = m_tabs->currentIndex();
+        const int page = index >= 0 ? m_tabs->pageAt(index) : 0;
+        // The editor opens on the first channel of the active tab's page.
+        const PageLayout layout =
+            GroupStore(m_core.database()).ComputePageLayout(page, m_core.table().currentUnit());
+        int channel = 0;
+        for (const StripRef& s : layout.strips)
+            if (s.kind == ChannelKind::Input) {
+                channel = s.index;
+                break;
+            }
+        emit inputEqRequested(channel);
+    });
+    connect(m_pageButtons[kMatrixButton], &QAbstractButton::clicked, this,
+            &MainView::showMatrixPage);
+    connect(m_pageButtons[kSystemButton], &QAbstractButton::clicked, this,
+            &MainView::showSystemPage);
+    connect(m_pageButtons[kMenuButton], &QAbstractButton::clicked, this, [this] {
+        highlight(kMenuButton);
+        m_popup->popup(QCursor::pos());
+    });
+    header->addSpacing(16);
+    m_indicator = new CImageButton(this);
+    m_indicator->setIndicator(true);
+    m_indicator->setCheckable(true);
+    m_indicator->setLampVisible(true);
+    m_indicator->setCheckedColor(theme.activeGreen);
+    m_indicator->setFixedSize(kIndicatorWidth, kHeaderHeight - 8);
+    header->addWidget(m_indicator);
+    header->addStretch();
+    m_unitLabel = new QLabel(this);
+    m_unitLabel->setFont(theme.font(13, true));
+    header->addWidget(m_unitLabel);
+}
+
+void MainView::buildTabs()
+{
+    // One tab per Group1 row, labelled by its position: "SINGLE", then "GROUP  1" ...
+    const DbRows rows =
+        m_core.database().OpenQuery(QStringLiteral("select * from Group1 order by GroupID"));
+    QSignalBlocker block(m_tabs);
+    while (m_tabs->count() > 0)
+        m_tabs->removeTab(0);
+    for (int k = 0; k < static_cast<int>(rows.size()) && k < 6; ++k) {
+        const QString label =
+            k == 0 ? QStringLiteral("SINGLE") : QStringLiteral("GROUP  %1").arg(k);
+        const int index = m_tabs->addTab(label);
+        m_tabs->setTabData(index, k);
+    }
+    if (m_tabs->count() == 0) { // without a database the strips still have their page
+        m_tabs->addTab(QStringLiteral("SINGLE"));
+        m_tabs->setTabData(0, 0);
+    }
+    m_tabs->setCurrentIndex(0);
+}
+
+int MainView::highlightedButton() const
+{
+    return m_highlighted;
+}
+
+void MainView::highlight(int button)
+{
+    m_highlighted = button;
+    for (int i = 0; i < 5; ++i)
+        m_pageButtons[static_cast<std::size_t>(i)]->setChecked(i == button);
+}
+
+bool MainView::administrator()
+{
+    if (m_core.table().current().accountLevel == 1) return true;
+    m_core.operatorInterface().showMessage(QStringLiteral("You do not have permission."),
+                                           QStringLiteral("ERROR"));
+    highlight(m_highlighted); // the refused button does not stay lit
+    return false;
+}
+
+void MainView::showChannelsPage()
+{
+    highlight(kChannelsButton);
+    showPage(ChannelsPage);
+}
+
+void MainView::showMatrixPage()
+{
+    if (!administrator()) return;
+    highlight(kMatrixButton);
+    showPage(MatrixPage);
+}
+
+void MainView::showSystemPage()
+{
+    if (!administrator()) return;
+    highlight(kSystemButton);
+    showPage(SystemSettingsPage);
+}
+
+void MainView::showPage(Page page)
+{
+    m_page = page;
+    m_core.surface().reloadGroups();
+    switch (page) {
+    case ChannelsPage:
+        m_stack->setCurrentWidget(m_channelPage);
+        layoutChannelPage();
+        break;
+    case MatrixPage:
+        m_stack->setCurrentWidget(m_matrix);
+        break;
+    case SystemSettingsPage:
+        m_system->refresh();
+        m_stack->setCurrentWidget(m_system);
+        break;
+    }
+}
+
+void MainView::layoutChannelPage()
+{
+    const int index = m_tabs->currentIndex();
+    const int page = index >= 0 ? m_tabs->pageAt(index) : 0;
+    const PageLayout layout =
+        GroupStore(m_core.database()).ComputePageLayout(page, m_core.table().currentUnit());
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        const int p = m_tabs->pageAt(i);
+        const Theme& theme = Theme::instance();
+        m_tabs->setTabColour(i, p >= 0 && p < 6 && layout.tabHasMembers[static_cast<std::size_t>(p)]
+                                    ? theme.tabGreen
+                                    : theme.matrixLegendClosed);
+    }
+    // The first page lists every strip in no group; without a database that is every strip.
+    std::vector<StripRef> strips = layout.strips;
+    if (!m_core.database().isConnected() && page == 0) {
+        for (int ch = 0; ch < kInputCount; ++ch)
+            strips.push_back({ChannelKind::Input, ch});
+        for (int out = 0; out < kOutputCount; ++out)
+            strips.push_back({ChannelKind::Output, out});
+    }
+    for (InputStrip* s : m_inputs) {
+        m_stripLayout->removeWidget(s);
+        s->hide();
+    }
+    for (OutputStrip* s : m_outputs) {
+        m_stripLayout->removeWidget(s);
+        s->hide();
+    }
+    int position = 0;
+    for (const StripRef& ref : strips) {
+        ChannelStrip* strip = nullptr;
+        if (ref.kind == ChannelKind::Input && ref.index >= 0 && ref.index < kInputCount)
+            strip = m_inputs[static_cast<std::size_t>(ref.index)];
+        else if (ref.kind == ChannelKind::Output && ref.index >= 0 && ref.index < kOutputCount)
+            strip = m_outputs[static_cast<std::size_t>(ref.index)];
+        if (!strip || strip->isVisibleTo(m_stripArea)) continue;
+        m_stripLayout->insertWidget(position++, strip);
+        strip->show();
+    }
+}
+
+void MainView::refreshFromState()
+{
+    // Names come from the registry: the rows appear with the first login and change with a
+    // factory restore.
+    DeviceRegistry registry(m_core.database());
+    const int unit = m_core.table().currentUnit();
+    for (InputStrip* s : m_inputs)
+        if (auto name = registry.ChannelName(unit, ChannelKind::Input, s->channel()))
+            s->setName(*name);
+    for (OutputStrip* s : m_outputs)
+        if (auto name = registry.ChannelName(unit, ChannelKind::Output, s->channel()))
+            s->setName(*name);
+    const UnitRecord& r = m_core.table().current();
+    m_matrix->setRowBits(0, static_cast<quint32>(r.routing[0]));
+    m_matrix->setRowBits(1, static_cast<quint32>(r.routing[1]));
+    QStringList names;
+    for (InputStrip* s : m_inputs) {
+        s->refresh();
+        names << s->name();
+    }
+    m_matrix->setColumnLabels(names);
+    for (OutputStrip* s : m_outputs)
+        s->refresh();
+    m_system->refresh();
+    updateIndicator(m_core.linkState().indicatorOn);
+}
+
+void MainView::updateIndicator(bool on)
+{
+    m_indicator->setChecked(on);
+    const UnitRecord& r = m_core.table().current();
+    m_unitLabel->setText(r.connected ? m_core.linkState().deviceAddress : tr("Offline"));
+}
+
+void MainView::connectUnit()
+{
+    Session& session = m_core.session();
+    if (!session.beginConnect()) return;
+    SearchDialog dialog(m_core, this);
+    dialog.exec();
+    session.finishConnect(dialog.openMode());
+    refreshFromState();
+}
+
+void MainView::disconnectUnit()
+{
+    m_core.disconnectUnit();
+    refreshFromState();
+}
+
+void MainView::setPresetPathChooser(std::function<QString(bool save)> chooser)
+{
+    m_choosePath = std::move(chooser);
+}
+
+void MainView::openPreset()
+{
+    m_core.surface().openPreset([this] {
+        if (m_choosePath) return m_choosePath(false);
+        return QFileDialog::getOpenFileName(this, tr("OPEN FILE"), QString(),
+                                            tr("ini Files (*.ini);;All files (*)"));
+    });
+    if (m_page == ChannelsPage) layoutChannelPage();
+}
+
+void MainView::savePreset()
+{
+    m_core.surface().savePreset([this] {
+        if (m_choosePath) return m_choosePath(true);
+        QString path = QFileDialog::getSaveFileName(this, tr("SAVE FILE"), QStringLiteral("*.ini"),
+                                                    tr("ini Files (*.ini);;All files (*)"));
+        if (!path.isEmpty() && !path.contains(QLatin1Char('.'))) path += QStringLiteral(".ini");
+        return path;
+    });
+}
+
+void MainView::openGroupDialog()
+{
+    CDbConnection& db = m_core.database();
+    GroupTable table = GroupStore(db).LoadGroupTable();
+    GroupDialogModel model(db, m_core.operatorInterface(), table);
+    model.open();
+    GroupDialog dialog(model, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_core.surface().reloadGroups();
+    if (m_core.table().current().connected) m_core.surface().sendLinkTable();
+    if (m_page == ChannelsPage) layoutChannelPage();
+}
+
+void MainView::renameStrip(ChannelKind kind, int channel)
+{
+    ChannelStrip* strip =
+        kind == ChannelKind::Input
+            ? static_cast<ChannelStrip*>(m_inputs[static_cast<std::size_t>(channel)])
+            : m_outputs[static_cast<std::size_t>(channel)];
+    NameDialog dialog(strip->name(), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QString name = DeviceRegistry(m_core.database())
+                             .RenameChannel(m_core.table().currentUnit(), kind, channel,
+                                            strip->name(), dialog.text());
+    strip->setName(name);
+    refreshFromState();
+}
+
+void MainView::closeSequence()
+{
+    m_core.closeSequence();
+}
+
+void MainView::retranslate()
+{
+    const char* const captions[5] = {QT_TR_NOOP("CHANNELS"), QT_TR_NOOP("EQ"), QT_TR_NOOP("MATRIX"),
+                                     QT_TR_NOOP("SYSTEM"), QT_TR_NOOP("MENU")};
+    for (int i = 0; i < 5; ++i)
+        m_pageButtons[static_cast<std::size_t>(i)]->setText(tr(captions[i]));
+    m_indicator->setText(tr("CONNECTION"));
+    m_popup->clear();
+    m_popup->addAction(tr("OPEN FILE"), this, &MainView::openPreset);
+    m_popup->addAction(tr("SAVE FILE"), this, &MainView::savePreset);
+    m_popup->addAction(tr("CONNECT"), this, &MainView::connectUnit);
+    m_popup->addAction(tr("DISCONNECT"), this, &MainView::disconnectUnit);
+    m_popup->addAction(tr("GROUP"), this, &MainView::openGroupDialog);
+    m_popup->addSeparator();
+    m_popup->addAction(tr("EXIT(&X)"), this, &MainView::exitRequested);
+    m_matrix->setTitles(tr("INPUTS"), tr("OUTPUTS"));
+    m_matrix->setLegend(tr("CHANNEL OPEN"), tr("CHANNEL CLOSED"));
+    updateIndicator(m_core.linkState().indicatorOn);
+}
+
+void MainView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
+}
+
+void MainView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Theme::instance().window);
+}
+
+} // namespace sonaro::ui

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "mixer/SonaroCore.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QLabel;
+class QHBoxLayout;
+class QMenu;
+class QScrollArea;
+class QStackedWidget;
+
+namespace sonaro::ui {
+
+class CImageButton;
+class CMatrixGrid;
+class GroupTabBar;
+class InputStrip;
+class OutputStrip;
+class SystemPage;
+
+// The one view of the program: page buttons and the connection indicator on top, below them the
+// channel page (group tabs and strips), the matrix page or the system page. It runs connect and
+// disconnect, presets and the group dialog, and repaints from the record when it changes.
+class MainView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum Page
+    {
+        ChannelsPage = 0,
+        MatrixPage = 1,
+        SystemSettingsPage = 3
+    };
+
+    explicit MainView(SonaroCore& core, QWidget* parent = nullptr);
+
+    SonaroCore& core() { return m_core; }
+    Page currentPage() const { return m_page; }
+    // The page button that is highlighted (0 CHANNELS .. 4 MENU).
+    int highlightedButton() const;
+    CImageButton* pageButton(int i) const { return m_pageButtons[static_cast<std::size_t>(i)]; }
+    CImageButton* connectionIndicator() const { return m_indicator; }
+    GroupTabBar* tabBar() const { return m_tabs; }
+    InputStrip* inputStrip(int ch) const { return m_inputs[static_cast<std::size_t>(ch)]; }
+    OutputStrip* outputStrip(int out) const { return m_outputs[static_cast<std::size_t>(out)]; }
+    CMatrixGrid* matrix() const { return m_matrix; }
+    SystemPage* systemPage() const { return m_system; }
+    QMenu* popupMenu() const { return m_popup; }
+
+    // File dialogs can be replaced (tests, scripted runs).
+    void setPresetPathChooser(std::function<QString(bool save)> chooser);
+
+public slots:
+    void connectUnit();
+    void disconnectUnit();
+    void showChannelsPage();
+    void showMatrixPage();
+    void showSystemPage();
+    void openGroupDialog();
+    void openPreset();
+    void savePreset();
+    void refreshFromState();
+    void closeSequence();
+
+signals:
+    void exitRequested();
+    // The EQ page button, an input strip's curve or an output's MASTER EQ / LIMITER.
+    void inputEqRequested(int channel);
+    void outputEqRequested(int output);
+    void limiterRequested(int output);
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void buildHeader(QHBoxLayout* header);
+    void buildTabs();
+    void highlight(int button);
+    bool administrator();
+    void showPage(Page page);
+    void layoutChannelPage();
+    void renameStrip(ChannelKind kind, int channel);
+    void retranslate();
+    void updateIndicator(bool on);
+
+    SonaroCore& m_core;
+    Page m_page = ChannelsPage;
+    int m_highlighted = 0;
+    std::array<CImageButton*, 5> m_pageButtons{};
+    CImageButton* m_indicator = nullptr;
+    QLabel* m_unitLabel = nullptr;
+    QStackedWidget* m_stack = nullptr;
+    QWidget* m_channelPage = nullptr;
+    GroupTabBar* m_tabs = nullptr;
+    QScrollArea* m_stripScroll = nullptr;
+    QWidget* m_stripArea = nullptr;
+    QHBoxLayout* m_stripLayout = nullptr;
+    std::array<InputStrip*, kInputCount> m_inputs{};
+    std::array<OutputStrip*, kOutputCount> m_outputs{};
+    CMatrixGrid* m_matrix = nullptr;
+    SystemPage* m_system = nullptr;
+    QMenu* m_popup = nullptr;
+    std::function<QString(bool save)> m_choosePath;
+};
+
+} // namespace sonaro::ui

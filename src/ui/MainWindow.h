@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QMenu;
+
+namespace sonaro::ui {
+
+class LanguageSwitcher;
+class MainView;
+
+// The frame: menus in both languages, the size limits, the about box and the close sequence.
+// Every command except the language switch and the about box belongs to the main view.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMinWidth = 1000;
+    static constexpr int kMinHeight = 500;
+    static constexpr int kMaxWidth = 1920;
+    static constexpr int kMaxHeight = 1600;
+
+    MainWindow(MainView* view, LanguageSwitcher& language, QWidget* parent = nullptr);
+
+    QMenu* mainMenu() const { return m_mainMenu; }
+    QMenu* toolsMenu() const { return m_toolsMenu; }
+    QMenu* helpMenu() const { return m_helpMenu; }
+    QAction* languageAction() const { return m_language; }
+
+public slots:
+    void showAbout();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void retranslate();
+
+    MainView* m_view;
+    LanguageSwitcher& m_switcher;
+    QMenu* m_mainMenu = nullptr;
+    QMenu* m_toolsMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QAction* m_connect = nullptr;
+    QAction* m_disconnect = nullptr;
+    QAction* m_openFile = nullptr;
+    QAction* m_saveFile = nullptr;
+    QAction* m_exit = nullptr;
+    QAction* m_channels = nullptr;
+    QAction* m_matrix = nullptr;
+    QAction* m_system = nullptr;
+    QAction* m_group = nullptr;
+    QAction* m_language = nullptr;
+    QAction* m_about = nullptr;
+};
+
+} // namespace sonaro::ui

@@ -1,0 +1,197 @@
+#include "e2e/LoopbackHarness.h"
+
+#include "mixer/SonaroCore.h"
+#include "ui/GroupTabBar.h"
+#include "ui/InputStrip.h"
+#include "ui/LanguageSwitcher.h"
+#include "ui/MainView.h"
+#include "ui/MainWindow.h"
+#include "ui/OutputStrip.h"
+#include "ui/kit/CFader.h"
+#include "ui/kit/CImageButton.h"
+#include "ui/kit/CMatrixGrid.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace sonaro;
+using namespace sonaro::testing;
+using namespace sonaro::ui;
+
+namespace {
+
+// The desktop program's window on a core with its own data directory, bound to 127.0.0.1.
+struct ViewBench
+{
+    explicit ViewBench(bool withUnit = false) : port(FreeLoopbackPort())
+    {
+        CoreOptions options;
+        options.dataDirectory = dir.path();
+        options.bindAddress = QStringLiteral("127.0.0.1");
+        options.deviceAddress = QStringLiteral("127.0.0.2");
+        options.port = port;
+        options.timings = LinkTimings{}.scaled(10);
+        options.timings.silenceTimeout = LinkTimings{}.silenceTimeout;
+        core = std::make_unique<SonaroCore>(op, options);
+        language = std::make_unique<LanguageSwitcher>(core->table());
+        language->load();
+        language->setLanguage(Language::Chinese);
+        if (withUnit) {
+            VirtualUnitOptions unitOptions;
+            unitOptions.address = QHostAddress(QStringLiteral("127.0.0.2"));
+            unitOptions.port = port;
+            unitOptions.statusInterval = 10;
+            unit = std::make_unique<VirtualUnit>(unitOptions);
+            unit->start();
+        }
+        core->start();
+        view = new MainView(*core);
+        window = std::make_unique<MainWindow>(view, *language);
+        window->resize(1400, 900);
+        window->show();
+    }
+    ~ViewBench()
+    {
+        language->setLanguage(Language::English); // leave the application as other tests expect
+    }
+
+    bool login()
+    {
+        core->session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
+        core->session().sendLogin();
+        return WaitFor([this] { return core->table().current().connected && unit->streaming(); },
+                       3000);
+    }
+
+    QTemporaryDir dir;
+    quint16 port;
+    RecordingOperator op;
+    std::unique_ptr<SonaroCore> core;
+    std::unique_ptr<LanguageSwitcher> language;
+    std::unique_ptr<VirtualUnit> unit;
+    MainView* view = nullptr;
+    std::unique_ptr<MainWindow> window;
+};
+
+QStringList PageButtonTexts(const MainView& view)
+{
+    QStringList texts;
+    for (int i = 0; i < 5; ++i)
+        texts << view.pageButton(i)->text();
+    return texts;
+}
+
+} // namespace
+
+TEST(MainView, StartsInChineseAndTwoSwitchesComeBackWithEveryLabel)
+{
+    ViewBench b;
+    const QStringList chinese = PageButtonTexts(*b.view);
+    EXPECT_EQ(chinese, (QStringList{QString::fromUtf8("通道"), QString::fromUtf8("均衡"),
+                                    QString::fromUtf8("矩阵"), QString::fromUtf8("系统"),
+                                    QString::fromUtf8("菜单")}));
+    EXPECT_EQ(b.window->mainMenu()->title(), QString::fromUtf8("系统"));
+    EXPECT_EQ(b.view->inputStrip(0)->muteButton()->text(), QString::fromUtf8("哑音"));
+    EXPECT_EQ(b.view->inputStrip(0)->lineButton()->text(), QString::fromUtf8("咪输入"));
+
+    b.window->languageAction()->trigger();
+    QCoreApplication::processEvents(); // the switch reaches the windows as posted events
+    EXPECT_EQ(PageButtonTexts(*b.view),
+              (QStringList{"CHANNELS", "EQ", "MATRIX", "SYSTEM", "MENU"}));
+    EXPECT_EQ(b.window->mainMenu()->title(), "MAIN");
+    EXPECT_EQ(b.window->toolsMenu()->title(), "TOOLS");
+    EXPECT_EQ(b.view->inputStrip(0)->muteButton()->text(), "MUTE");
+    EXPECT_EQ(b.view->inputStrip(0)->lineButton()->text(), "MIC");
+    EXPECT_EQ(b.view->outputStrip(0)->limiterButton()->text(), "LIMITER");
+    EXPECT_EQ(b.view->outputStrip(1)->levelButton()->text(), "LINE");
+
+    b.window->languageAction()->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(PageButtonTexts(*b.view), chinese);
+    EXPECT_EQ(b.view->outputStrip(0)->limiterButton()->text(), QString::fromUtf8("输出限制"));
+    EXPECT_EQ(b.window->languageAction()->text().isEmpty(), false);
+}
+
+TEST(MainView, UserAccountsCannotOpenTheMatrixOrTheSystemPage)
+{
+    ViewBench b;
+    ASSERT_EQ(b.core->table().current().accountLevel, 2);
+    b.view->pageButton(2)->click(); // MATRIX
+    EXPECT_EQ(b.view->currentPage(), MainView::ChannelsPage);
+    ASSERT_EQ(b.op.messages.size(), 1u);
+    EXPECT_EQ(b.op.messages[0].text, "You do not have permission.");
+    EXPECT_EQ(b.op.messages[0].title, "ERROR");
+    EXPECT_EQ(b.view->highlightedButton(), 0);
+    EXPECT_TRUE(b.view->pageButton(0)->isChecked());
+    EXPECT_FALSE(b.view->pageButton(2)->isChecked());
+    b.window->toolsMenu()->actions().at(2)->trigger(); // SYSTEM from the menu
+    EXPECT_EQ(b.op.messages.size(), 2u);
+    EXPECT_EQ(b.view->currentPage(), MainView::ChannelsPage);
+
+    b.core->table().current().accountLevel = 1;
+    b.view->pageButton(3)->click();
+    EXPECT_EQ(b.view->currentPage(), MainView::SystemSettingsPage);
+    int lit = 0;
+    for (int i = 0; i < 5; ++i)
+        lit += b.view->pageButton(i)->isChecked() ? 1 : 0;
+    EXPECT_EQ(lit, 1);
+    EXPECT_EQ(b.view->highlightedButton(), 3);
+}
+
+TEST(MainView, FrameSizeIsClamped)
+{
+    ViewBench b;
+    b.window->resize(400, 200);
+    EXPECT_EQ(b.window->size(), QSize(1000, 500));
+    b.window->resize(4000, 3000);
+    EXPECT_EQ(b.window->size(), QSize(1920, 1600));
+}
+
+TEST(MainView, TabsFollowTheGroupRowsAndThePageShowsUngroupedStrips)
+{
+    ViewBench b;
+    GroupTabBar* tabs = b.view->tabBar();
+    ASSERT_EQ(tabs->count(), 6);
+    EXPECT_EQ(tabs->tabText(0), "SINGLE");
+    EXPECT_EQ(tabs->tabText(5), "GROUP  5");
+    EXPECT_EQ(tabs->pageAt(3), 3);
+    // Tabs can be reordered; each keeps its page.
+    tabs->moveTab(1, 4);
+    EXPECT_EQ(tabs->pageAt(4), 1);
+    EXPECT_EQ(tabs->indexOfPage(1), 4);
+}
+
+TEST(MainView, MatrixClickTogglesTheCellAndSendsG)
+{
+    ViewBench b(true);
+    ASSERT_TRUE(b.login());
+    b.view->showMatrixPage();
+    ASSERT_EQ(b.view->currentPage(), MainView::MatrixPage);
+    CMatrixGrid* grid = b.view->matrix();
+    QCoreApplication::processEvents();
+    const QRect cell = grid->cellRect({2, 1}); // input 3 to output 2
+    b.unit->clearReceived();
+    QTest::mouseClick(grid, Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(b.core->table().current().routing[1], 0xFB);
+    EXPECT_EQ(b.core->table().current().routing[0], 0xFF);
+    ASSERT_TRUE(WaitFor([&] { return b.unit->receivedCount('G') == 1; }, 2000));
+    EXPECT_EQ(b.unit->record().routing[1], 0xFB);
+    EXPECT_FALSE(grid->isOn({2, 1}));
+}
+
+TEST(MainView, StripNamesAppearWithTheFirstLogin)
+{
+    ViewBench b(true);
+    ASSERT_TRUE(b.login());
+    ASSERT_TRUE(WaitFor([&] { return b.view->inputStrip(0)->name() == "Input0"; }, 2000));
+    EXPECT_EQ(b.view->outputStrip(1)->name(), "Output1");
+    EXPECT_TRUE(WaitFor([&] { return b.view->connectionIndicator()->isChecked(); }, 2000));
+    // Every strip is on the first page, in SerialID order.
+    EXPECT_TRUE(b.view->inputStrip(7)->isVisible());
+    EXPECT_TRUE(b.view->outputStrip(0)->isVisible());
+    EXPECT_LT(b.view->inputStrip(7)->x(), b.view->outputStrip(0)->x());
+}

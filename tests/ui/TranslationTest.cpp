@@ -1,0 +1,27 @@
+#include "mixer/UnitTable.h"
+#include "ui/LanguageSwitcher.h"
+
+#include <QCoreApplication>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+
+using namespace sonaro;
+
+TEST(Translations, TheChineseTranslationLoadsAndSwitchesBothWays)
+{
+    UnitTable table;
+    ui::LanguageSwitcher switcher(table);
+    ASSERT_TRUE(switcher.load()) << "the compiled translation is embedded in the program";
+    switcher.setLanguage(Language::Chinese);
+    EXPECT_EQ(QCoreApplication::translate("sonaro::ui::MainWindow", "TOOLS"),
+              QString::fromUtf8("工具"));
+    EXPECT_EQ(QCoreApplication::translate("sonaro::ui::SystemPage", "THRESHOLD"),
+              QString::fromUtf8("门限"));
+    EXPECT_EQ(QCoreApplication::translate("sonaro::ui::CLimiterDlg", "THRESHOLD"),
+              QString::fromUtf8("启动门限:"));
+    EXPECT_EQ(table.language(), Language::Chinese);
+    switcher.toggle();
+    EXPECT_EQ(table.language(), Language::English);
+    EXPECT_EQ(QCoreApplication::translate("sonaro::ui::MainWindow", "TOOLS"), "TOOLS");
+}

@@ -54,8 +54,11 @@ void Link::stop()
     m_waitTimer.stop();
     m_waitActive = false;
     if (!m_socket) return;
+    // Closing frees the port at once; the object goes later, because stop() may run inside a
+    // handler of a datagram this socket is still delivering.
     m_socket->close();
-    delete m_socket;
+    m_socket->disconnect(this);
+    m_socket->deleteLater();
     m_socket = nullptr;
 }
 

@@ -86,4 +86,14 @@ void AutomixModel::step(const UnitRecord& r, int tickMs)
     }
 }
 
+std::array<int, 10> AutomixModel::wireLevels() const
+{
+    constexpr int kWireSilence = 80;
+    constexpr int kWireSpan = 111; // up to 191
+    std::array<int, 10> wire{};
+    for (std::size_t i = 0; i < wire.size(); ++i)
+        wire[i] = kWireSilence + std::clamp(m_levels[i], 0, kGainMax) * kWireSpan / kGainMax;
+    return wire;
+}
+
 } // namespace sonaro

@@ -19,6 +19,9 @@ public:
     void step(const UnitRecord& settings, int tickMs);
 
     const std::array<int, 10>& levels() const { return m_levels; } // inputs 1..8, outputs 1..2
+    // The levels as the status frame carries them: 80 (silence) .. 191 (full scale), the range
+    // the program's meters show.
+    std::array<int, 10> wireLevels() const;
     int openBits() const { return m_openBits; }
 
 private:

@@ -174,7 +174,7 @@ void VirtualUnit::sendStatus()
     if (silent()) return;
     for (int ch = 0; ch < kInputCount; ++ch)
         m_record.inputOpen[ch] = Bit(m_automix.openBits(), ch);
-    reply(BuildReplyL(m_automix.levels(), m_automix.openBits()));
+    reply(BuildReplyL(m_automix.wireLevels(), m_automix.openBits()));
 }
 
 void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint16 fromPort)

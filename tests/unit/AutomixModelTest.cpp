@@ -24,6 +24,12 @@ TEST(AutomixModel, OpensAtMostTheAllowedChannelsAndNeverAMutedOne)
             EXPECT_GE(level, 0);
             EXPECT_LE(level, 60);
         }
+        // On the wire the levels span the meters' range: a muted input is silence (80).
+        for (int level : model.wireLevels()) {
+            EXPECT_GE(level, 80);
+            EXPECT_LE(level, 191);
+        }
+        EXPECT_EQ(model.wireLevels()[3], 80);
     }
     EXPECT_EQ(everOpen, 0xF7) << "over 100 s every unmuted channel talks at some point";
 }

@@ -1,8 +1,11 @@
 #include "ui/ChannelStrip.h"
 
+#include "dsp/EqModel.h"
+#include "dsp/ResponseGrid.h"
 #include "ui/Theme.h"
 #include "ui/kit/CFader.h"
 #include "ui/kit/CLevelMeter.h"
+#include "ui/kit/CResponseGraph.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -18,6 +21,7 @@ constexpr int kMargin = 6;
 constexpr int kSpacing = 5;
 constexpr int kCorner = 6;
 constexpr int kMeterMax = 50; // the push value of the meter timer runs 0..50
+constexpr int kCurveHeight = 46;
 } // namespace
 
 ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent)
@@ -38,6 +42,16 @@ ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent
     dim.setColor(QPalette::WindowText, theme.textDim);
     m_name->setPalette(dim);
 
+    m_curve = new CResponseGraph(this);
+    m_curve->setCompact(true);
+    m_curve->setLogarithmicX(true);
+    m_curve->setYRange(kEqMinGain, kEqMaxGain);
+    m_curve->setXRange(kEqMinFrequency, kEqMaxFrequency);
+    m_curve->setXValues(ResponseGrid);
+    m_curve->setFixedHeight(kCurveHeight);
+    m_curve->setCursor(Qt::PointingHandCursor);
+    connect(m_curve, &CResponseGraph::clicked, this, [this] { emit curveClicked(m_channel); });
+
     m_controls = new QVBoxLayout;
     m_controls->setSpacing(kSpacing);
 
@@ -57,6 +71,7 @@ ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent
     layout->setSpacing(kSpacing);
     layout->addWidget(m_number);
     layout->addWidget(m_name);
+    layout->addWidget(m_curve);
     layout->addLayout(m_controls);
     layout->addLayout(faderRow, 1);
 
@@ -82,6 +97,14 @@ void ChannelStrip::setHeaderText(const QString& text)
 void ChannelStrip::setFaderPosition(int position)
 {
     if (!m_fader->isEditing()) m_fader->setValue(position);
+}
+
+void ChannelStrip::setCurve(std::span<const double> values, std::span<const double> lowPass,
+                            std::span<const double> highPass)
+{
+    m_curve->setSeries(1, values);
+    if (!lowPass.empty()) m_curve->setSeries(2, lowPass);
+    if (!highPass.empty()) m_curve->setSeries(3, highPass);
 }
 
 void ChannelStrip::mouseDoubleClickEvent(QMouseEvent* event)

@@ -5,6 +5,8 @@
 #include <QFrame>
 #include <QTimer>
 
+#include <span>
+
 class QLabel;
 class QVBoxLayout;
 
@@ -12,6 +14,7 @@ namespace sonaro::ui {
 
 class CFader;
 class CLevelMeter;
+class CResponseGraph;
 
 // What input and output strips share: the name (double-click renames), the channel number, the
 // gain fader with its dB read-out, the level meter and the 30 ms meter timer that runs while the
@@ -31,12 +34,15 @@ public:
     void setName(const QString& name);
     CFader* fader() const { return m_fader; }
     CLevelMeter* meter() const { return m_meter; }
+    CResponseGraph* curve() const { return m_curve; }
 
     // Sets every control from the current unit's record.
     virtual void refresh() = 0;
 
 signals:
     void renameRequested(int channel);
+    // A click on the small EQ curve.
+    void curveClicked(int channel);
 
 protected:
     // One tick of the meter timer.
@@ -53,6 +59,9 @@ protected:
     QVBoxLayout* controlsLayout() const { return m_controls; }
     void setHeaderText(const QString& text);
     void setFaderPosition(int position);
+    // Draws the channel's EQ curve (241 points over the response grid).
+    void setCurve(std::span<const double> values, std::span<const double> lowPass = {},
+                  std::span<const double> highPass = {});
 
     ControlSurface& m_surface;
     int m_channel;
@@ -64,6 +73,7 @@ private:
     QVBoxLayout* m_controls = nullptr;
     CFader* m_fader = nullptr;
     CLevelMeter* m_meter = nullptr;
+    CResponseGraph* m_curve = nullptr;
     QTimer m_timer;
 };
 

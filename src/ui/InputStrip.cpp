@@ -1,5 +1,7 @@
 #include "ui/InputStrip.h"
 
+#include "dsp/EqCurves.h"
+#include "dsp/EqModel.h"
 #include "mixer/ValueConventions.h"
 #include "ui/Theme.h"
 #include "ui/kit/CFader.h"
@@ -55,6 +57,7 @@ InputStrip::InputStrip(ControlSurface& surface, int channel, QWidget* parent)
         m_surface.inputTypedValue(m_channel, QString::number(10 - position));
         refresh();
     });
+    connect(this, &ChannelStrip::curveClicked, this, &InputStrip::eqRequested);
     // Each action reports the strips it changed (linked ones included).
     connect(&m_surface, &ControlSurface::inputStripChanged, this, [this](int ch) {
         if (ch == m_channel) refresh();
@@ -85,6 +88,10 @@ void InputStrip::refresh()
     m_open->setText(OpenStateText(r.inputOpen[m_channel], language));
     m_openShown = r.inputOpen[m_channel];
     setFaderPosition(FaderPositionForGain(r.inputGain[m_channel]));
+    InputCurves curves;
+    ComputeInputCurves(InputEqBands(r, m_channel), r.highPassIndex[m_channel],
+                       r.lowPassIndex[m_channel], curves);
+    setCurve(curves.bands, curves.lowPass, curves.highPass);
 }
 
 void InputStrip::meterTick()

@@ -3,6 +3,9 @@
 #include "store/DeviceRegistry.h"
 #include "store/GroupDialogModel.h"
 #include "store/GroupStore.h"
+#include "ui/CInputEqDlg.h"
+#include "ui/CLimiterDlg.h"
+#include "ui/COutputEqDlg.h"
 #include "ui/GroupDialog.h"
 #include "ui/GroupTabBar.h"
 #include "ui/InputStrip.h"
@@ -129,6 +132,10 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     connect(poll, &QTimer::timeout, this,
             [this] { updateIndicator(m_core.linkState().indicatorOn); });
     poll->start(kIndicatorPollMs);
+
+    connect(this, &MainView::inputEqRequested, this, &MainView::openInputEq);
+    connect(this, &MainView::outputEqRequested, this, &MainView::openOutputEq);
+    connect(this, &MainView::limiterRequested, this, &MainView::openLimiter);
 
     retranslate();
     refreshFromState();
@@ -410,6 +417,35 @@ void MainView::renameStrip(ChannelKind kind, int channel)
                              .RenameChannel(m_core.table().currentUnit(), kind, channel,
                                             strip->name(), dialog.text());
     strip->setName(name);
+    refreshFromState();
+}
+
+void MainView::openInputEq(int channel)
+{
+    if (!m_inputEq)
+        m_inputEq = new CInputEqDlg(m_core, channel, this);
+    else
+        m_inputEq->openChannel(channel);
+    m_inputEq->show();
+    m_inputEq->raise();
+    m_inputEq->activateWindow();
+}
+
+void MainView::openOutputEq(int output)
+{
+    if (!m_outputEq)
+        m_outputEq = new COutputEqDlg(m_core, output, this);
+    else
+        m_outputEq->openOutput(output);
+    m_outputEq->show();
+    m_outputEq->raise();
+    m_outputEq->activateWindow();
+}
+
+void MainView::openLimiter(int output)
+{
+    CLimiterDlg dialog(m_core, output, this);
+    dialog.exec();
     refreshFromState();
 }
 

@@ -16,7 +16,9 @@ class QStackedWidget;
 namespace sonaro::ui {
 
 class CImageButton;
+class CInputEqDlg;
 class CMatrixGrid;
+class COutputEqDlg;
 class GroupTabBar;
 class InputStrip;
 class OutputStrip;
@@ -51,6 +53,8 @@ public:
     CMatrixGrid* matrix() const { return m_matrix; }
     SystemPage* systemPage() const { return m_system; }
     QMenu* popupMenu() const { return m_popup; }
+    CInputEqDlg* inputEqEditor() const { return m_inputEq; }
+    COutputEqDlg* outputEqEditor() const { return m_outputEq; }
 
     // File dialogs can be replaced (tests, scripted runs).
     void setPresetPathChooser(std::function<QString(bool save)> chooser);
@@ -66,6 +70,10 @@ public slots:
     void savePreset();
     void refreshFromState();
     void closeSequence();
+    // The editors: both EQ editors are modeless windows made once; the limiter is modal.
+    void openInputEq(int channel);
+    void openOutputEq(int output);
+    void openLimiter(int output);
 
 signals:
     void exitRequested();
@@ -106,6 +114,8 @@ private:
     CMatrixGrid* m_matrix = nullptr;
     SystemPage* m_system = nullptr;
     QMenu* m_popup = nullptr;
+    CInputEqDlg* m_inputEq = nullptr;
+    COutputEqDlg* m_outputEq = nullptr;
     std::function<QString(bool save)> m_choosePath;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/OutputStrip.h"
 
+#include "dsp/EqCurves.h"
+#include "dsp/EqModel.h"
 #include "mixer/ValueConventions.h"
 #include "ui/Theme.h"
 #include "ui/kit/CFader.h"
@@ -36,7 +38,14 @@ OutputStrip::OutputStrip(ControlSurface& surface, int channel, QWidget* parent)
         refresh(); // the lamp follows the record, not the click
         emit limiterRequested(m_channel);
     });
-    connect(m_eq, &QAbstractButton::clicked, this, [this] { emit eqRequested(m_channel); });
+    connect(m_eq, &QAbstractButton::clicked, this, [this] {
+        m_eqOn = true; // the equaliser is open for this output from now on
+        emit eqRequested(m_channel);
+    });
+    // The curve opens the editor only once the equaliser is on.
+    connect(this, &ChannelStrip::curveClicked, this, [this] {
+        if (m_surface.outputCurveClicked(m_channel, m_eqOn)) emit eqRequested(m_channel);
+    });
     connect(fader(), &CValueControl::moved, this,
             [this](int position) { m_surface.outputFaderDragged(m_channel, position); });
     connect(fader(), &CValueControl::released, this,
@@ -70,6 +79,9 @@ void OutputStrip::refresh()
     // A muted output shows its fader at the bottom (-50 dB); the stored gain is kept.
     setFaderPosition(r.outputMute[m_channel] ? kGainMax
                                              : FaderPositionForGain(r.outputGain[m_channel]));
+    ResponseCurve curve;
+    OutputChannelCurve(OutputEqBands(r, m_channel), curve);
+    setCurve(curve);
 }
 
 void OutputStrip::meterTick()

@@ -20,6 +20,8 @@ public:
     CImageButton* muteButton() const { return m_mute; }
     CImageButton* limiterButton() const { return m_limiter; }
     CImageButton* eqButton() const { return m_eq; }
+    // Set once the output's equaliser was opened with MASTER EQ.
+    bool eqOn() const { return m_eqOn; }
 
 signals:
     void limiterRequested(int output);
@@ -34,6 +36,7 @@ private:
     CImageButton* m_mute = nullptr;
     CImageButton* m_limiter = nullptr;
     CImageButton* m_eq = nullptr;
+    bool m_eqOn = false;
 };
 
 } // namespace sonaro::ui

@@ -8,6 +8,9 @@
 
 #include "mixer/SonaroCore.h"
 #include "store/DataDirectory.h"
+#include "ui/CInputEqDlg.h"
+#include "ui/CLimiterDlg.h"
+#include "ui/COutputEqDlg.h"
 #include "ui/LanguageSwitcher.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
@@ -113,7 +116,7 @@ int main(int argc, char** argv)
         auto shoot = [&window, dir](const QString& name) {
             window.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
         };
-        QTimer::singleShot(3000, &window, [&, shoot] {
+        QTimer::singleShot(3000, &window, [&, shoot, dir] {
             for (const char* lang : {"zh", "en"}) {
                 const QString prefix = QString::fromLatin1(lang) + QLatin1Char('-');
                 view->showChannelsPage();
@@ -125,6 +128,20 @@ int main(int argc, char** argv)
                 view->showSystemPage();
                 QCoreApplication::processEvents();
                 shoot(prefix + QStringLiteral("system"));
+                // The editors, each as its own window.
+                auto grabWindow = [&dir](QWidget* w, const QString& name) {
+                    w->resize(w->sizeHint().expandedTo(QSize(1200, 760)));
+                    w->show();
+                    QCoreApplication::processEvents();
+                    w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+                    w->hide();
+                };
+                view->openInputEq(0);
+                grabWindow(view->inputEqEditor(), prefix + QStringLiteral("input-eq"));
+                view->openOutputEq(0);
+                grabWindow(view->outputEqEditor(), prefix + QStringLiteral("output-eq"));
+                ui::CLimiterDlg limiter(core, 0, view);
+                grabWindow(&limiter, prefix + QStringLiteral("limiter"));
                 language.toggle();
                 QCoreApplication::processEvents();
             }

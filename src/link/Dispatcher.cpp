@@ -269,6 +269,21 @@ void Dispatcher::afterLogin()
     }
     m_state.reloginAfterSilence = false;
     UnitRecord& first = m_state.table.record(1);
+    if (relogin) {
+        // V and G are never acknowledged, so one lost in the silence would leave the unit
+        // different from the records: both go again, before the state report is asked for.
+        for (int u = 1; u <= first.unitCount; ++u) {
+            for (const char kind : {'V', 'G'}) {
+                LinkRequest again;
+                again.kind = kind;
+                again.unit = u;
+                again.delayBefore = delay;
+                delay = 0;
+                m_link.enqueue(std::move(again));
+            }
+        }
+        emit reloggedIn();
+    }
     for (int u = 1; u <= first.unitCount; ++u) {
         LinkRequest c;
         c.kind = 'C';

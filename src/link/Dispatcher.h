@@ -49,6 +49,9 @@ signals:
     // A confirmed address change: the new address and port of the link.
     void addressReported(const QString& address, quint16 port);
     void loginRefused();
+    // A login after a silence was accepted; V and G of every unit are queued again and the
+    // state report is not yet asked for, so what is queued now reaches the unit before it.
+    void reloggedIn();
     void loginAccepted(int unitCount);
 
 private:

@@ -5,6 +5,7 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace sonaro {
@@ -12,6 +13,9 @@ namespace sonaro {
 namespace {
 
 constexpr int kLoginTries = 3;
+// An acknowledged command whose answer wait gave up is queued again this many times in a row
+// while the unit is connected; after that it waits for the next login.
+constexpr int kRequeuesWhileConnected = 3;
 
 QByteArray Latin(const QString& text)
 {
@@ -31,6 +35,53 @@ Session::Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorI
 {
     connect(&m_linkTimer, &QTimer::timeout, this, &Session::LinkTimerTick);
     connect(&m_adminTimer, &QTimer::timeout, this, &Session::AdminTimerTick);
+    connect(&m_link, &Link::frameSent, this, &Session::noteSent);
+    connect(&m_link, &Link::frameReceived, this, &Session::noteReceived);
+    connect(&m_link, &Link::answerGivenUp, this, &Session::answerGivenUp);
+    connect(&m_dispatcher, &Dispatcher::reloggedIn, this, &Session::resendUnanswered);
+}
+
+void Session::noteSent(const QByteArray& frame)
+{
+    // "%K,uu,ii,...": kind, unit, and for E and B the slot or output.
+    if (frame.size() < 8 || !IsAcknowledged(frame[1])) return;
+    const std::string_view text = View(frame);
+    m_lastAcknowledged = {frame[1], static_cast<int>(HexField(text, 3, 2)),
+                          frame[1] == 'M' ? 0 : static_cast<int>(HexField(text, 6, 2))};
+}
+
+void Session::noteReceived(const QByteArray& frame)
+{
+    // D, Q and H answer M, E and B; a wait that ends with its answer starts the count anew.
+    if (frame.size() < 2 || (frame[1] != 'D' && frame[1] != 'Q' && frame[1] != 'H')) return;
+    std::erase_if(m_giveUps, [&](const auto& entry) { return entry.first == m_lastAcknowledged; });
+}
+
+void Session::answerGivenUp(char command)
+{
+    if (m_lastAcknowledged.kind != command) return;
+    const Acknowledged lost = m_lastAcknowledged;
+    auto entry = std::find_if(m_giveUps.begin(), m_giveUps.end(),
+                              [&](const auto& e) { return e.first == lost; });
+    if (entry == m_giveUps.end()) entry = m_giveUps.insert(m_giveUps.end(), {lost, 0});
+    // The unit has not confirmed the change; it would keep its old settings unless the command
+    // goes again.
+    if (UnitTable::isValidUnit(lost.unit) && m_state.table.record(lost.unit).connected &&
+        entry->second < kRequeuesWhileConnected) {
+        ++entry->second;
+        m_link.send(lost.kind, lost.unit, lost.index);
+        return;
+    }
+    if (std::find(m_unanswered.begin(), m_unanswered.end(), lost) == m_unanswered.end())
+        m_unanswered.push_back(lost);
+}
+
+void Session::resendUnanswered()
+{
+    const std::vector<Acknowledged> again = std::exchange(m_unanswered, {});
+    m_giveUps.clear();
+    for (const Acknowledged& command : again)
+        m_link.send(command.kind, command.unit, command.index);
 }
 
 bool Session::start()

@@ -9,6 +9,9 @@
 #include <QObject>
 #include <QTimer>
 
+#include <utility>
+#include <vector>
+
 class QUdpSocket;
 
 namespace sonaro {
@@ -67,6 +70,19 @@ signals:
     void connectFailed();
 
 private:
+    // An acknowledged command (M, E, B) as the link queues it.
+    struct Acknowledged
+    {
+        char kind = 0;
+        int unit = 0;
+        int index = 0;
+        bool operator==(const Acknowledged&) const = default;
+    };
+    void noteSent(const QByteArray& frame);
+    void noteReceived(const QByteArray& frame);
+    void answerGivenUp(char command);
+    void resendUnanswered();
+
     UnitRecord& current() { return m_state.table.current(); }
     void error(const QString& text) { m_ui.showMessage(text, QStringLiteral("ERROR")); }
 
@@ -76,6 +92,11 @@ private:
     OperatorInterface& m_ui;
     QTimer m_linkTimer;
     QTimer m_adminTimer;
+    // The last acknowledged command sent, how often each command gave up in a row, and the
+    // commands left unanswered until the next login.
+    Acknowledged m_lastAcknowledged;
+    std::vector<std::pair<Acknowledged, int>> m_giveUps;
+    std::vector<Acknowledged> m_unanswered;
 };
 
 // The login dialog's own exchange: binds the link port (the link must be stopped), sends R and

@@ -358,10 +358,11 @@ void InputEqEditor::sendG()
 
 void InputEqEditor::tick()
 {
-    if (m_dirty.empty()) return;
+    // An edit made while the unit is away waits for it: after a login that follows a silence
+    // the EQ is not read back, so a forgotten edit would leave the unit different.
+    if (m_dirty.empty() || !connected()) return;
     std::vector<int> channels;
     channels.swap(m_dirty);
-    if (!connected()) return;
     for (int ch : channels) {
         CommandRequest e;
         e.kind = 'E';

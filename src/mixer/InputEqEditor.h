@@ -89,7 +89,8 @@ public:
     bool copyFrom(int sourceChannel);
 
     // --- background send ---------------------------------------------------------------------
-    // Sends E for every dirty channel (when connected) and clears the dirty set.
+    // While connected: sends E for every dirty channel and clears the dirty set. Offline the
+    // edits stay dirty until the unit is back.
     void tick();
     void setSendInterval(int ms);
     int sendInterval() const { return m_timer.interval(); }

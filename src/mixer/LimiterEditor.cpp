@@ -192,7 +192,9 @@ void LimiterEditor::sendB(const std::vector<int>& outputs)
 
 void LimiterEditor::tick()
 {
-    if (m_dirty.empty()) return;
+    // An edit made while the unit is away waits for it (the dynamics are not read back after
+    // a login that follows a silence).
+    if (m_dirty.empty() || !m_surface.connected()) return;
     std::vector<int> outputs;
     outputs.swap(m_dirty);
     std::sort(outputs.begin(), outputs.end());

@@ -152,11 +152,12 @@ void OutputEqEditor::markDirty(const std::vector<int>& outputs)
 
 void OutputEqEditor::tick()
 {
-    if (m_dirty.empty()) return;
+    // An edit made while the unit is away waits for it (the EQ is not read back after a
+    // login that follows a silence).
+    if (m_dirty.empty() || !m_surface.connected()) return;
     std::vector<int> outputs;
     outputs.swap(m_dirty);
     std::sort(outputs.begin(), outputs.end());
-    if (!m_surface.connected()) return;
     for (int out : outputs)
         for (int block = 0; block < kOutputEqBlocks; ++block) {
             CommandRequest e;

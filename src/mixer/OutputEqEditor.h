@@ -47,7 +47,8 @@ public:
     void toggleBypass();
     void reset();
 
-    // Sends E for the blocks of every dirty output (when connected) and clears the dirty set.
+    // While connected: sends E for the blocks of every dirty output and clears the dirty set.
+    // Offline the edits stay dirty until the unit is back.
     void tick();
     void setSendInterval(int ms);
     int sendInterval() const { return m_timer.interval(); }

@@ -154,6 +154,8 @@ TEST(Session, AcknowledgedCommandsResendAndGiveUpAsTheirPolicySays)
 
     // Every answer lost: M twice, E five times, B twice, and nothing overtakes a wait.
     h.unit->clearReceived();
+    // Offline, so that a wait that gives up is kept for the next login instead of queued again.
+    h.table.record(1).connected = 0;
     h.unit->setDropOutgoing(1.0); // the status stream is lost too: the watchdog may send R
     h.link.send('M', 1);
     h.link.send('E', 1, 4);

@@ -338,7 +338,7 @@ TEST_F(EditorTest, LowPassButtonNeedsTheUnitHighPassDoesNot)
     EXPECT_EQ(port.kinds(), "G");
 }
 
-TEST_F(EditorTest, OfflineTickSendsNothingAndForgetsTheEdit)
+TEST_F(EditorTest, OfflineTickSendsNothingAndKeepsTheEditForTheUnit)
 {
     rec().connected = 0;
     InputEqEditor editor(surface, port, op);
@@ -347,6 +347,10 @@ TEST_F(EditorTest, OfflineTickSendsNothingAndForgetsTheEdit)
     editor.reset();
     editor.tick();
     EXPECT_TRUE(port.requests.empty());
+    EXPECT_TRUE(editor.dirty());
+    rec().connected = 1; // back after a silence: the edit goes now
+    editor.tick();
+    EXPECT_EQ(port.kinds(), "E");
     EXPECT_FALSE(editor.dirty());
 }
 

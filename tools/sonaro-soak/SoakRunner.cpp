@@ -1,0 +1,318 @@
+#include "SoakRunner.h"
+
+#include "RecordComparison.h"
+
+#include "mixer/InputEqEditor.h"
+#include "mixer/LimiterEditor.h"
+#include "mixer/LinkCommandPort.h"
+#include "mixer/OutputEqEditor.h"
+#include "mixer/SonaroCore.h"
+#include "mixer/ValueConventions.h"
+#include "unit/VirtualUnit.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <random>
+
+namespace sonaro {
+
+namespace {
+
+const QString kProgramAddress = QStringLiteral("127.0.0.1");
+const QString kUnitAddress = QStringLiteral("127.0.0.2");
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+// A port free on both loopback addresses.
+quint16 FreePort()
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        QUdpSocket probe;
+        if (!probe.bind(QHostAddress(kProgramAddress), 0)) continue;
+        QUdpSocket other;
+        if (other.bind(QHostAddress(kUnitAddress), probe.localPort())) return probe.localPort();
+    }
+    return 0;
+}
+
+// The operator: one random strip, matrix, system, EQ or limiter action per call, on a value
+// grid that the wire carries exactly.
+class RandomOperator
+{
+public:
+    RandomOperator(ControlSurface& surface, InputEqEditor& inputEq, OutputEqEditor& outputEq,
+                   LimiterEditor& limiter, unsigned seed)
+        : m_surface(surface), m_inputEq(inputEq), m_outputEq(outputEq), m_limiter(limiter),
+          m_random(seed)
+    {
+    }
+
+    void act()
+    {
+        switch (pick(5)) {
+        case 0:
+            strip();
+            break;
+        case 1:
+            m_surface.toggleCrosspoint(pick(kInputCount), pick(kOutputCount));
+            break;
+        case 2:
+            system();
+            break;
+        case 3:
+            eq();
+            break;
+        default:
+            limiter();
+            break;
+        }
+    }
+
+private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_random); }
+
+    void strip()
+    {
+        const int ch = pick(kInputCount);
+        const int out = pick(kOutputCount);
+        switch (pick(8)) {
+        case 0:
+            m_surface.inputFader(ch, pick(kGainMax + 1), false);
+            break;
+        case 1:
+            m_surface.toggleInputMute(ch);
+            break;
+        case 2:
+            m_surface.toggleInputLine(ch);
+            break;
+        case 3:
+            m_surface.toggleInputPhantom(ch);
+            break;
+        case 4:
+            m_surface.toggleInputPriority(ch);
+            break;
+        case 5:
+            m_surface.outputFaderReleased(out, pick(kGainMax + 1));
+            break;
+        case 6:
+            m_surface.toggleOutputMute(out);
+            break;
+        default:
+            m_surface.toggleOutputLevelType(out);
+            break;
+        }
+    }
+
+    void system()
+    {
+        switch (pick(6)) {
+        case 0:
+            m_surface.togglePanelLock();
+            break;
+        case 1:
+            m_surface.toggleDeviceMode();
+            break;
+        case 2:
+            m_surface.toggleThresholdMode();
+            break;
+        case 3:
+            m_surface.thresholdKnobReleased(pick(kGainMax + 1));
+            break;
+        case 4:
+            m_surface.holdTimeKnobReleased(pick(41));
+            break;
+        default:
+            m_surface.applyMaxOpenChannels(pick(8));
+            break;
+        }
+    }
+
+    void eq()
+    {
+        const double frequency = 20 + pick(19980);
+        const double gain = (pick(61) - 30) * 0.5;
+        const double q = (3 + pick(198)) * 0.1;
+        switch (pick(5)) {
+        case 0:
+        case 1:
+            m_inputEq.selectChannel(pick(kInputCount));
+            m_inputEq.knobChanged(pick(kInputEqBands), frequency, gain, q);
+            break;
+        case 2:
+            m_inputEq.selectChannel(pick(kInputCount));
+            if (pick(2))
+                m_inputEq.toggleHighPass();
+            else
+                m_inputEq.highPassSliderMoved(pick(InputEqEditor::kFilterPositions + 1));
+            break;
+        default:
+            m_outputEq.selectOutput(pick(kOutputCount));
+            m_outputEq.knobChanged(pick(kOutputEqBands), frequency, gain, q);
+            break;
+        }
+    }
+
+    void limiter()
+    {
+        m_limiter.selectOutput(pick(kOutputCount));
+        switch (pick(5)) {
+        case 0:
+            m_limiter.thresholdReadoutChanged(pick(1001));
+            break;
+        case 1:
+            m_limiter.attackReadoutChanged(1 + pick(200));
+            break;
+        case 2:
+            m_limiter.releaseReadoutChanged(50 + pick(4951));
+            break;
+        case 3:
+            m_limiter.ratioReadoutChanged(1 + pick(100));
+            break;
+        default:
+            m_limiter.toggleEnable();
+            break;
+        }
+    }
+
+    ControlSurface& m_surface;
+    InputEqEditor& m_inputEq;
+    OutputEqEditor& m_outputEq;
+    LimiterEditor& m_limiter;
+    std::mt19937 m_random;
+};
+
+} // namespace
+
+SoakResult RunSoak(const SoakOptions& options)
+{
+    SoakResult result;
+    QTemporaryDir dataDir;
+    const quint16 port = FreePort();
+    if (!dataDir.isValid() || port == 0) {
+        std::fprintf(stderr, "sonaro-soak: no data directory or no free loopback port\n");
+        return result;
+    }
+
+    RecordingOperator op;
+    CoreOptions coreOptions;
+    coreOptions.dataDirectory = dataDir.path();
+    coreOptions.bindAddress = kProgramAddress;
+    coreOptions.deviceAddress = kUnitAddress;
+    coreOptions.port = port;
+    coreOptions.readStateFile = false;
+    SonaroCore core(op, coreOptions);
+
+    VirtualUnitOptions unitOptions;
+    unitOptions.address = QHostAddress(kUnitAddress);
+    unitOptions.port = port;
+    unitOptions.seed = options.seed;
+    VirtualUnit unit(unitOptions);
+
+    // The editors send through the same link as the surface does.
+    LinkCommandPort editorPort(core.link(), core.linkState());
+    InputEqEditor inputEq(core.surface(), editorPort, op);
+    OutputEqEditor outputEq(core.surface(), editorPort);
+    LimiterEditor limiter(core.surface(), editorPort);
+
+    QByteArray previousSent;
+    QObject::connect(&core.link(), &Link::frameSent, &core, [&](const QByteArray& frame) {
+        ++result.framesSent;
+        const char kind = frame.size() > 1 ? frame[1] : 0;
+        if (kind == 'R' && result.framesSent > 1) ++result.loginRetries;
+        // An answer wait sends the very same datagram again.
+        if ((kind == 'M' || kind == 'E' || kind == 'B') && frame == previousSent)
+            ++result.answerRetries;
+        previousSent = frame;
+    });
+    int logins = 0;
+    QObject::connect(&core.dispatcher(), &Dispatcher::loginAccepted, &core, [&](int) { ++logins; });
+    QObject::connect(&core.session(), &Session::connectFailed, &core,
+                     [&] { core.session().sendLogin(); });
+
+    if (!unit.start() || !core.start()) {
+        std::fprintf(stderr, "sonaro-soak: cannot bind 127.0.0.1/127.0.0.2 port %u\n", port);
+        return result;
+    }
+    const UnitRecord& program = core.table().record(1);
+    core.session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
+    core.session().sendLogin();
+    // The first login runs clean, so that both sides start from the unit's state.
+    result.loggedIn = WaitFor(
+        [&] { return program.connected && core.linkState().indicatorOn && core.link().isIdle(); },
+        15000);
+    if (!result.loggedIn) {
+        std::fprintf(stderr, "sonaro-soak: the first login failed\n");
+        return result;
+    }
+    inputEq.start();
+    outputEq.start();
+    limiter.start();
+
+    unit.setDropIncoming(options.dropEachWay);
+    unit.setDropOutgoing(options.dropEachWay);
+    unit.setCorruptChecksum(options.corruptChecksum);
+
+    RandomOperator randomOperator(core.surface(), inputEq, outputEq, limiter, options.seed);
+    std::mt19937 pace(options.seed ^ 0x5A5A5A5Au);
+    const qint64 runMs = static_cast<qint64>(options.seconds) * 1000;
+    // Two silences, at a third and at two thirds of the run.
+    qint64 silences[2] = {runMs / 3, 2 * runMs / 3};
+    int nextSilence = 0;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nextAction = 0;
+    while (clock.elapsed() < runMs) {
+        const qint64 now = clock.elapsed();
+        if (nextSilence < 2 && now >= silences[nextSilence]) {
+            unit.silence(options.silenceMs);
+            std::printf("silence %d at %lld s\n", nextSilence + 1, now / 1000);
+            std::fflush(stdout);
+            ++nextSilence;
+        }
+        if (now >= nextAction) {
+            randomOperator.act();
+            ++result.actions;
+            nextAction = now + std::uniform_int_distribution<int>(50, 400)(pace);
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+
+    // The operator stops; the faults end; what is still on its way gets there.
+    unit.setDropIncoming(0.0);
+    unit.setDropOutgoing(0.0);
+    unit.setCorruptChecksum(0.0);
+    const LinkTimings& t = core.linkState().timings;
+    const int settleMs =
+        t.silenceTimeout + t.reloginSettle + 2 * InputEqEditor::kDefaultSendIntervalMs;
+    WaitFor([&] { return false; }, settleMs);
+    WaitFor(
+        [&] {
+            return program.connected && core.link().isIdle() && !inputEq.dirty() &&
+                   !outputEq.dirty() && !limiter.dirty();
+        },
+        30000);
+    WaitFor([&] { return false; }, 500);
+
+    result.relogins = logins > 0 ? logins - 1 : 0;
+    result.differing = DifferingFields(program, unit.record());
+    unit.stop();
+    core.session().shutdown();
+    return result;
+}
+
+} // namespace sonaro

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sonaro {
+
+struct SoakOptions
+{
+    int seconds = 120;
+    unsigned seed = 1;
+    double dropEachWay = 0.20;
+    double corruptChecksum = 0.02;
+    int silenceMs = 5000;
+};
+
+struct SoakResult
+{
+    bool loggedIn = false;
+    int actions = 0;
+    int framesSent = 0;
+    int answerRetries = 0; // M, E and B sent again while waiting for their answer
+    int loginRetries = 0;  // R sent again (login retries and watchdog logins)
+    int relogins = 0;      // logins accepted after the first
+    std::vector<std::string> differing;
+};
+
+// The real core (database, link, dispatcher, session, surface, editors) bound to 127.0.0.1
+// against a virtual unit on 127.0.0.2 with faults injected, driven by a seeded random operator.
+SoakResult RunSoak(const SoakOptions& options);
+
+} // namespace sonaro

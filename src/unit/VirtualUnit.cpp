@@ -1,5 +1,6 @@
 #include "unit/VirtualUnit.h"
 
+#include "dsp/EqModel.h"
 #include "link/AddressFile.h"
 #include "link/FrameCodec.h"
 #include "unit/UnitFrames.h"
@@ -289,27 +290,17 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
         const int slot = Hex(g[1]);
         // The last fifteen groups: frequency, Q word and gain word of each band.
         if (slot <= 13 && g.size() >= 2 + 5 + 15) {
-            for (int b = 0; b < kInputEqBands; ++b) {
+            std::array<EqBand, kBandsPerBlock> bands;
+            for (int b = 0; b < kBandsPerBlock; ++b) {
                 const std::size_t at = g.size() - 15 + 3 * static_cast<std::size_t>(b);
-                const double frequency = Hex(g[at]);
                 const int qWord = Hex(g[at + 1]);
-                const double gain = (Hex(g[at + 2]) - 150) * 0.1;
-                const double q = (qWord & 0x3FFF) * 0.1;
-                const int type = qWord >> 14;
-                if (slot < 8) {
-                    r.inputEqAt(b, kEqFrequency, slot) = frequency;
-                    r.inputEqAt(b, kEqGain, slot) = gain;
-                    r.inputEqAt(b, kEqQ, slot) = q;
-                    r.inputEqType[b][slot] = type;
-                } else {
-                    const int output = (slot - 8) / 3;
-                    const int band = ((slot - 8) % 3) * 5 + b;
-                    r.outputEqAt(output, kEqFrequency, band) = frequency;
-                    r.outputEqAt(output, kEqGain, band) = gain;
-                    r.outputEqAt(output, kEqQ, band) = q;
-                    r.outputEqType[output][band] = type;
-                }
+                EqBand& band = bands[static_cast<std::size_t>(b)];
+                band.frequency = Hex(g[at]);
+                band.gain = (Hex(g[at + 2]) - 150) * 0.1;
+                band.q = (qWord & 0x3FFF) * 0.1;
+                band.type = static_cast<EqBandType>(qWord >> 14);
             }
+            SetEqSlotBands(r, slot, bands);
         }
         reply(BuildReplyQ(unit, slot));
         return;

@@ -15,6 +15,7 @@ namespace {
 // A datagram is read up to its first zero byte; anything shorter than this is noise.
 constexpr int kMinimumFrame = 6;
 constexpr qint64 kReceiveBuffer = 1024;
+constexpr qint64 kClockResolutionMs = 1;
 
 } // namespace
 
@@ -74,7 +75,9 @@ quint16 Link::localPort() const
 
 bool Link::SendFrame(std::string_view frame)
 {
-    m_lastSentAt = m_state.now();
+    // The clock counts whole milliseconds and the datagram leaves a little after this stamp:
+    // one more millisecond keeps every pause at least as long as asked.
+    m_lastSentAt = m_state.now() + kClockResolutionMs;
     m_readyAt = std::max(m_readyAt, m_lastSentAt + m_state.timings.sendPause);
     if (!m_socket) return false;
     const QHostAddress target(m_state.deviceAddress);

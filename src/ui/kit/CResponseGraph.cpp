@@ -439,6 +439,7 @@ void CResponseGraph::rebuildCurves()
 
 void CResponseGraph::rebuildBackground()
 {
+    m_filterLayerValid = false;
     const Theme& theme = Theme::instance();
     const qreal dpr = devicePixelRatioF();
     m_background = QPixmap(size() * dpr);
@@ -546,9 +547,24 @@ void CResponseGraph::paintEvent(QPaintEvent*)
     m_backgroundDirty = false;
 
     const Theme& theme = Theme::instance();
-    QPainter p(this);
-    p.drawPixmap(0, 0, m_background);
     const QRectF plot = plotRect();
+    const double width = m_compact ? 1.5 : 2.0;
+    // Low-pass and high-pass under the main curve, kept on a layer of their own.
+    if (!m_filterLayerValid || m_filterLayer.size() != m_background.size() ||
+        m_layerFilters[0] != m_polygons[1] || m_layerFilters[1] != m_polygons[2]) {
+        m_filterLayer = m_background.copy();
+        m_filterLayer.setDevicePixelRatio(m_background.devicePixelRatio());
+        QPainter layer(&m_filterLayer);
+        layer.setClipRect(plot);
+        layer.setRenderHint(QPainter::Antialiasing);
+        layer.setPen(QPen(theme.curveFilter, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (int s : {1, 2})
+            layer.drawPolyline(m_polygons[s]);
+        m_layerFilters = {m_polygons[1], m_polygons[2]};
+        m_filterLayerValid = true;
+    }
+    QPainter p(this);
+    p.drawPixmap(0, 0, m_filterLayer);
     p.setClipRect(plot);
     p.setRenderHint(QPainter::Antialiasing);
     const double mid = plot.center().y();
@@ -566,12 +582,7 @@ void CResponseGraph::paintEvent(QPaintEvent*)
         p.drawPolygon(area);
         p.setRenderHint(QPainter::Antialiasing, true);
     };
-    const double width = m_compact ? 1.5 : 2.0;
     p.setBrush(Qt::NoBrush);
-    for (int s : {1, 2}) { // low-pass and high-pass under the main curve
-        p.setPen(QPen(theme.curveFilter, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.drawPolyline(m_polygons[s]);
-    }
     if (m_fill) fillToMid(m_bandPolygon, theme.curveBandFill);
     if (!m_bandPolygon.isEmpty()) {
         p.setBrush(Qt::NoBrush);

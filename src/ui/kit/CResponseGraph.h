@@ -168,6 +168,11 @@ private:
     // Caches.
     QPixmap m_background;
     bool m_backgroundDirty = true;
+    // The background with the low-pass and high-pass curves on it: those change only with the
+    // filter settings, not while a band point is dragged.
+    QPixmap m_filterLayer;
+    std::array<QPolygonF, 2> m_layerFilters;
+    bool m_filterLayerValid = false;
     std::array<QPolygonF, kSeriesCount> m_polygons;
     QPolygonF m_bandPolygon;
     bool m_curvesDirty = true;

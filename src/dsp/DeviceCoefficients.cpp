@@ -1,5 +1,6 @@
 #include "dsp/DeviceCoefficients.h"
 
+#include "dsp/EqResponse.h"
 #include "dsp/ParameterWords.h"
 #include "link/FrameCodec.h"
 
@@ -32,28 +33,10 @@ void DeviceCoefficients(double frequency, double gain, double frequencyOverQ, in
         const double w0 = pi * frequency * 2.0833333333333333e-05; // 2 pi f / 96000
         const double cosw = std::cos(w0);
         const double beta = 2.0 * std::sqrt(amp) * std::sin(w0) / std::sqrt(2.0); // slope 1
-        double a0, a1, a2, b0, b1, b2;
-        if (static_cast<EqBandType>(type) == EqBandType::LowShelf) {
-            a0 = (amp + 1) + (amp - 1) * cosw + beta;
-            a1 = -2.0 * ((amp + 1) * cosw + (amp - 1));
-            a2 = (amp + 1) + (amp - 1) * cosw - beta;
-            b0 = amp * ((amp + 1) - (amp - 1) * cosw + beta);
-            b1 = 2.0 * amp * ((amp - 1) - (amp + 1) * cosw);
-            b2 = amp * ((amp + 1) - (amp - 1) * cosw - beta);
-        } else {
-            a0 = (amp + 1) - (amp - 1) * cosw + beta;
-            a1 = 2.0 * ((amp - 1) - (amp + 1) * cosw);
-            a2 = (amp + 1) - (amp - 1) * cosw - beta;
-            b0 = amp * ((amp + 1) + (amp - 1) * cosw + beta);
-            b1 = -2.0 * amp * ((amp - 1) + (amp + 1) * cosw);
-            b2 = amp * ((amp + 1) + (amp - 1) * cosw - beta);
-        }
-        b[0] = b0 / a0;
-        b[1] = b1 / a0;
-        b[2] = b2 / a0;
-        a[0] = 1.0;
-        a[1] = -a1 / a0;
-        a[2] = -a2 / a0;
+        const Biquad c =
+            ShelfBiquad(amp, cosw, beta, static_cast<EqBandType>(type) == EqBandType::LowShelf);
+        b = {c.b0, c.b1, c.b2};
+        a = {1.0, -c.a1, -c.a2}; // the unit takes the feedback terms negated
         return;
     }
     }

@@ -24,16 +24,8 @@ Biquad PeakDisplayBiquad(double w0, double sinW0, double cosW0, double gain, dou
     return c;
 }
 
-Biquad ShelfDisplayBiquad(double frequency, int type, double gain)
+Biquad ShelfBiquad(double amp, double cosw, double beta, bool low)
 {
-    constexpr double kSlope = 1.05;
-    const bool low = type == 1;
-    if (gain == 0.0 || (type != 1 && type != 2)) return Biquad{};
-    const double amp = std::pow(10.0, gain * 0.025);
-    const double w0 = frequency * kDisplayPeakRadPerHz * (low ? 1.2727272727 : 0.76923076923);
-    const double cosw = std::cos(w0);
-    const double beta = std::sin(w0) * std::sqrt((1.0 / kSlope - 1.0) * (amp + 1.0 / amp) + 2.0) *
-                        0.5 * std::sqrt(amp) * 2.0;
     double a0, a1, a2, b0, b1, b2;
     if (low) {
         a0 = (amp + 1) + (amp - 1) * cosw + beta;
@@ -51,6 +43,19 @@ Biquad ShelfDisplayBiquad(double frequency, int type, double gain)
         b2 = amp * ((amp + 1) + (amp - 1) * cosw - beta);
     }
     return Biquad{b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
+}
+
+Biquad ShelfDisplayBiquad(double frequency, int type, double gain)
+{
+    constexpr double kSlope = 1.05;
+    const bool low = type == 1;
+    if (gain == 0.0 || (type != 1 && type != 2)) return Biquad{};
+    const double amp = std::pow(10.0, gain * 0.025);
+    const double w0 = frequency * kDisplayPeakRadPerHz * (low ? 1.2727272727 : 0.76923076923);
+    const double cosw = std::cos(w0);
+    const double beta = std::sin(w0) * std::sqrt((1.0 / kSlope - 1.0) * (amp + 1.0 / amp) + 2.0) *
+                        0.5 * std::sqrt(amp) * 2.0;
+    return ShelfBiquad(amp, cosw, beta, low);
 }
 
 namespace {

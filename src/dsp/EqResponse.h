@@ -24,6 +24,9 @@ Biquad PeakDisplayBiquad(double frequency, double gain, double inverseQ);
 // Same, from the snapped centre's w0 and its sine and cosine (precomputed by the fast curves).
 Biquad PeakDisplayBiquad(double w0, double sinW0, double cosW0, double gain, double inverseQ);
 Biquad ShelfDisplayBiquad(double frequency, int type, double gain);
+// The shelf section both the display and the unit's coefficients use: amplitude (10^(gain/40)),
+// cos w0 and the slope term beta = 2 sqrt(A) alpha; low or high shelf.
+Biquad ShelfBiquad(double amp, double cosW0, double beta, bool low);
 Biquad LowPassDisplayBiquad(double frequency);
 Biquad HighPassDisplayBiquad(double frequency);
 

@@ -3,8 +3,8 @@
 // for every silent host).
 #include "link/Discovery.h"
 #include "link/LinkState.h"
-#include "mixer/OperatorInterface.h"
-#include "mixer/UnitTable.h"
+#include "model/OperatorInterface.h"
+#include "model/UnitTable.h"
 #include "unit/VirtualUnit.h"
 
 #include <QCoreApplication>
@@ -22,7 +22,7 @@ namespace {
 
 const char* const kUnits[] = {"127.0.0.2", "127.0.0.77", "127.0.0.200"};
 
-quint16 FreePort()
+quint16 freePort()
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
         QUdpSocket probe;
@@ -38,9 +38,9 @@ quint16 FreePort()
     return 0;
 }
 
-void Sweep(benchmark::State& bench, Discovery::Pace pace)
+void sweep(benchmark::State& bench, Discovery::Pace pace)
 {
-    const quint16 port = FreePort();
+    const quint16 port = freePort();
     std::vector<std::unique_ptr<VirtualUnit>> units;
     for (const char* address : kUnits) {
         VirtualUnitOptions options;
@@ -76,13 +76,13 @@ void Sweep(benchmark::State& bench, Discovery::Pace pace)
 
 void BM_PipelinedSweep(benchmark::State& bench)
 {
-    Sweep(bench, Discovery::Pace::Pipelined);
+    sweep(bench, Discovery::Pace::Pipelined);
 }
 BENCHMARK(BM_PipelinedSweep)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_OneHostAtATimeSweep(benchmark::State& bench)
 {
-    Sweep(bench, Discovery::Pace::OneHostAtATime);
+    sweep(bench, Discovery::Pace::OneHostAtATime);
 }
 BENCHMARK(BM_OneHostAtATimeSweep)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -12,22 +12,22 @@ using namespace sonaro;
 
 namespace {
 
-std::array<EqBand, kOutputEqBands> OutputBands()
+std::array<EqBand, kOutputEqBands> outputBands()
 {
     std::array<EqBand, kOutputEqBands> bands;
     for (int b = 0; b < kOutputEqBands; ++b) {
-        bands[static_cast<std::size_t>(b)] = DefaultOutputEqBand(b);
+        bands[static_cast<std::size_t>(b)] = defaultOutputEqBand(b);
         bands[static_cast<std::size_t>(b)].gain = (b % 7) - 3.0;
         bands[static_cast<std::size_t>(b)].q = 0.5 + 0.3 * b;
     }
     return bands;
 }
 
-std::array<EqBand, kInputEqBands> InputBands()
+std::array<EqBand, kInputEqBands> inputBands()
 {
     std::array<EqBand, kInputEqBands> bands;
     for (int b = 0; b < kInputEqBands; ++b)
-        bands[static_cast<std::size_t>(b)] = DefaultInputEqBand(b);
+        bands[static_cast<std::size_t>(b)] = defaultInputEqBand(b);
     bands[0] = EqBand{100.0, 6.0, 0.7, EqBandType::LowShelf};
     bands[2].gain = -4.5;
     bands[3].gain = 3.0;
@@ -36,7 +36,7 @@ std::array<EqBand, kInputEqBands> InputBands()
 }
 
 // Each iteration moves one band a little, as a drag does.
-void Nudge(EqBand& band, int& step)
+void nudge(EqBand& band, int& step)
 {
     step = (step + 1) % 64;
     band.frequency = 800.0 + 10.0 * step;
@@ -46,12 +46,12 @@ void Nudge(EqBand& band, int& step)
 
 static void BM_OutputCurve_Fast(benchmark::State& state)
 {
-    auto bands = OutputBands();
+    auto bands = outputBands();
     ResponseCurve curve;
     int step = 0;
     for (auto _ : state) {
-        Nudge(bands[8], step);
-        OutputChannelCurve(bands, curve);
+        nudge(bands[8], step);
+        outputChannelCurve(bands, curve);
         benchmark::DoNotOptimize(curve.data());
         benchmark::ClobberMemory();
     }
@@ -60,12 +60,12 @@ BENCHMARK(BM_OutputCurve_Fast)->Unit(benchmark::kMicrosecond);
 
 static void BM_OutputCurve_Direct(benchmark::State& state)
 {
-    auto bands = OutputBands();
+    auto bands = outputBands();
     ResponseCurve curve;
     int step = 0;
     for (auto _ : state) {
-        Nudge(bands[8], step);
-        OutputChannelCurveDirect(bands, curve);
+        nudge(bands[8], step);
+        outputChannelCurveDirect(bands, curve);
         benchmark::DoNotOptimize(curve.data());
         benchmark::ClobberMemory();
     }
@@ -74,12 +74,12 @@ BENCHMARK(BM_OutputCurve_Direct)->Unit(benchmark::kMicrosecond);
 
 static void BM_InputCurvesWithFilters_Fast(benchmark::State& state)
 {
-    auto bands = InputBands();
+    auto bands = inputBands();
     InputCurves curves;
     int step = 0;
     for (auto _ : state) {
-        Nudge(bands[2], step);
-        ComputeInputCurves(bands, 1 + step % 10, 1 + (step + 3) % 10, curves);
+        nudge(bands[2], step);
+        computeInputCurves(bands, 1 + step % 10, 1 + (step + 3) % 10, curves);
         benchmark::DoNotOptimize(&curves);
         benchmark::ClobberMemory();
     }
@@ -88,12 +88,12 @@ BENCHMARK(BM_InputCurvesWithFilters_Fast)->Unit(benchmark::kMicrosecond);
 
 static void BM_InputCurvesWithFilters_Direct(benchmark::State& state)
 {
-    auto bands = InputBands();
+    auto bands = inputBands();
     InputCurves curves;
     int step = 0;
     for (auto _ : state) {
-        Nudge(bands[2], step);
-        ComputeInputCurvesDirect(bands, 1 + step % 10, 1 + (step + 3) % 10, curves);
+        nudge(bands[2], step);
+        computeInputCurvesDirect(bands, 1 + step % 10, 1 + (step + 3) % 10, curves);
         benchmark::DoNotOptimize(&curves);
         benchmark::ClobberMemory();
     }
@@ -103,22 +103,22 @@ BENCHMARK(BM_InputCurvesWithFilters_Direct)->Unit(benchmark::kMicrosecond);
 // The coefficient frames an editor's sender builds once per timer tick.
 static void BM_BuildE(benchmark::State& state)
 {
-    UnitRecord r = ZeroRecord();
-    ApplyFactoryValues(r);
+    UnitRecord r = zeroRecord();
+    applyFactoryValues(r);
     int slot = 0;
     for (auto _ : state) {
         slot = (slot + 1) % kEqSlotCount;
-        benchmark::DoNotOptimize(BuildE(r, 1, slot));
+        benchmark::DoNotOptimize(buildE(r, 1, slot));
     }
 }
 BENCHMARK(BM_BuildE)->Unit(benchmark::kMicrosecond);
 
 static void BM_BuildB(benchmark::State& state)
 {
-    UnitRecord r = ZeroRecord();
-    ApplyFactoryValues(r);
+    UnitRecord r = zeroRecord();
+    applyFactoryValues(r);
     for (auto _ : state)
-        benchmark::DoNotOptimize(BuildB(r, 1, 0));
+        benchmark::DoNotOptimize(buildB(r, 1, 0));
 }
 BENCHMARK(BM_BuildB)->Unit(benchmark::kMicrosecond);
 

@@ -11,7 +11,7 @@
 
 #include "dsp/EqCurves.h"
 #include "dsp/ResponseGrid.h"
-#include "ui/kit/CResponseGraph.h"
+#include "ui/kit/ResponseGraph.h"
 
 #include <QApplication>
 #include <QImage>
@@ -27,14 +27,14 @@
 #include <vector>
 
 using namespace sonaro;
-using sonaro::ui::CResponseGraph;
+using sonaro::ui::ResponseGraph;
 
 namespace {
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
-void SetUpGraph(CResponseGraph& graph)
+void setUpGraph(ResponseGraph& graph)
 {
     graph.setAttribute(Qt::WA_DontShowOnScreen);
     graph.setLogarithmicX(true);
@@ -44,7 +44,7 @@ void SetUpGraph(CResponseGraph& graph)
     graph.resize(kWidth, kHeight);
 }
 
-double ThreadCpuMs()
+double threadCpuMs()
 {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -63,14 +63,14 @@ std::map<std::string, Result>& Results()
     return results;
 }
 
-double Median(std::vector<double>& samples)
+double median(std::vector<double>& samples)
 {
     if (samples.empty()) return 0.0;
     std::sort(samples.begin(), samples.end());
     return samples[samples.size() / 2];
 }
 
-template <typename Move> void TimeMoves(benchmark::State& state, const char* name, Move move)
+template <typename Move> void timeMoves(benchmark::State& state, const char* name, Move move)
 {
     QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     std::vector<double> samples;
@@ -78,8 +78,8 @@ template <typename Move> void TimeMoves(benchmark::State& state, const char* nam
     int step = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        const double cpuStart = ThreadCpuMs();
-        CResponseGraph& graph = move(step++);
+        const double cpuStart = threadCpuMs();
+        ResponseGraph& graph = move(step++);
         QPainter painter(&image);
         graph.render(&painter);
         painter.end();
@@ -87,9 +87,9 @@ template <typename Move> void TimeMoves(benchmark::State& state, const char* nam
         samples.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());
-        cpuSamples.push_back(ThreadCpuMs() - cpuStart);
+        cpuSamples.push_back(threadCpuMs() - cpuStart);
     }
-    const Result result{Median(samples), Median(cpuSamples), samples.size()};
+    const Result result{median(samples), median(cpuSamples), samples.size()};
     state.counters["median_ms"] = result.wall;
     state.counters["median_cpu_ms"] = result.cpu;
     Results()[name] = result; // the last (longest) run is the one printed
@@ -98,19 +98,19 @@ template <typename Move> void TimeMoves(benchmark::State& state, const char* nam
 // Band 2 of an input channel swept across the graph, both filters on.
 void BM_InputEditorDragRepaint(benchmark::State& state)
 {
-    CResponseGraph graph;
-    SetUpGraph(graph);
+    ResponseGraph graph;
+    setUpGraph(graph);
     std::array<EqBand, kInputEqBands> bands;
     for (int b = 0; b < kInputEqBands; ++b)
-        bands[std::size_t(b)] = DefaultInputEqBand(b);
+        bands[std::size_t(b)] = defaultInputEqBand(b);
     bands[3].type = EqBandType::HighShelf;
     InputCurves curves;
     ResponseCurve band;
-    TimeMoves(state, "input EQ graph", [&](int step) -> CResponseGraph& {
+    timeMoves(state, "input EQ graph", [&](int step) -> ResponseGraph& {
         bands[2].frequency = ResponseGrid[std::size_t(step % kGridPoints)];
         bands[2].gain = (step % 31) - 15.0;
-        ComputeInputCurves(bands, 4, 6, curves);
-        InputBandCurve(bands[2], band);
+        computeInputCurves(bands, 4, 6, curves);
+        inputBandCurve(bands[2], band);
         graph.setSeries(1, curves.bands);
         graph.setSeries(2, curves.lowPass);
         graph.setSeries(3, curves.highPass);
@@ -128,20 +128,20 @@ BENCHMARK(BM_InputEditorDragRepaint)->Unit(benchmark::kMillisecond)->MinTime(2.0
 // Band 7 of an output swept across the graph: fifteen bands per curve.
 void BM_OutputEditorDragRepaint(benchmark::State& state)
 {
-    CResponseGraph graph;
-    SetUpGraph(graph);
+    ResponseGraph graph;
+    setUpGraph(graph);
     std::array<EqBand, kOutputEqBands> bands;
     for (int b = 0; b < kOutputEqBands; ++b) {
-        bands[std::size_t(b)] = DefaultOutputEqBand(b);
+        bands[std::size_t(b)] = defaultOutputEqBand(b);
         bands[std::size_t(b)].gain = (b % 5) - 2.0;
     }
     ResponseCurve curve;
     ResponseCurve band;
-    TimeMoves(state, "output EQ graph", [&](int step) -> CResponseGraph& {
+    timeMoves(state, "output EQ graph", [&](int step) -> ResponseGraph& {
         bands[7].frequency = ResponseGrid[std::size_t(step % kGridPoints)];
         bands[7].gain = (step % 31) - 15.0;
-        OutputChannelCurve(bands, curve);
-        OutputBandCurve(bands[7], band);
+        outputChannelCurve(bands, curve);
+        outputBandCurve(bands[7], band);
         graph.setSeries(1, curve);
         graph.setBandCurve(band);
         QList<QPointF> points;

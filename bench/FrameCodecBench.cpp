@@ -1,5 +1,5 @@
-#include "link/Commands.h"
-#include "link/FrameCodec.h"
+#include "protocol/Commands.h"
+#include "protocol/FrameCodec.h"
 
 #include <benchmark/benchmark.h>
 
@@ -9,11 +9,11 @@ using namespace sonaro;
 // status stream that comes back.
 static void BM_BuildV(benchmark::State& state)
 {
-    UnitRecord r = ZeroRecord();
-    ApplyFactoryValues(r);
+    UnitRecord r = zeroRecord();
+    applyFactoryValues(r);
     for (auto _ : state) {
         r.inputGain[0] = (r.inputGain[0] + 1) % 61;
-        benchmark::DoNotOptimize(BuildV(r, 1));
+        benchmark::DoNotOptimize(buildV(r, 1));
     }
 }
 BENCHMARK(BM_BuildV);
@@ -22,9 +22,9 @@ static void BM_BuildAndCheckFrame(benchmark::State& state)
 {
     const std::string payload(static_cast<std::size_t>(state.range(0)), 'A');
     for (auto _ : state) {
-        const std::string frame = BuildFrame('S', {payload});
+        const std::string frame = buildFrame('S', {payload});
         std::string_view inner;
-        benchmark::DoNotOptimize(CheckFrame(frame, &inner));
+        benchmark::DoNotOptimize(checkFrame(frame, &inner));
         benchmark::DoNotOptimize(inner);
     }
 }

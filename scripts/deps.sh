@@ -10,7 +10,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth imagemagick fonts-noto-cjk fonts-dejavu-core
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev ccache
 )
 
 missing=()

@@ -11,10 +11,13 @@ export QT_QPA_PLATFORM=offscreen
 # Tests never reach outside the loopback range; keep Qt from looking for proxies.
 export no_proxy='*'
 
+# CI sets SONARO_WERROR=ON so that a new warning fails the run.
+werror=${SONARO_WERROR:-OFF}
+
 run_build() {
     local dir=$1; shift
     echo "== configure $dir"
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DSONARO_WERROR="$werror" "$@" >/dev/null
     echo "== build $dir"
     cmake --build "$dir" -j "$jobs"
     echo "== test $dir"

@@ -1,14 +1,14 @@
 #include "dsp/DeviceCoefficients.h"
 
 #include "dsp/EqResponse.h"
-#include "dsp/ParameterWords.h"
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ParameterWords.h"
 
 #include <cmath>
 
 namespace sonaro {
 
-void DeviceCoefficients(double frequency, double gain, double frequencyOverQ, int type,
+void deviceCoefficients(double frequency, double gain, double frequencyOverQ, int type,
                         std::array<double, 3>& b, std::array<double, 3>& a)
 {
     const double pi = 4.0 * std::atan(1.0);
@@ -34,7 +34,7 @@ void DeviceCoefficients(double frequency, double gain, double frequencyOverQ, in
         const double cosw = std::cos(w0);
         const double beta = 2.0 * std::sqrt(amp) * std::sin(w0) / std::sqrt(2.0); // slope 1
         const Biquad c =
-            ShelfBiquad(amp, cosw, beta, static_cast<EqBandType>(type) == EqBandType::LowShelf);
+            shelfBiquad(amp, cosw, beta, static_cast<EqBandType>(type) == EqBandType::LowShelf);
         b = {c.b0, c.b1, c.b2};
         a = {1.0, -c.a1, -c.a2}; // the unit takes the feedback terms negated
         return;
@@ -42,22 +42,22 @@ void DeviceCoefficients(double frequency, double gain, double frequencyOverQ, in
     }
 }
 
-std::array<std::string, 20> EncodeEqBlock(const std::array<EqBand, kBandsPerBlock>& bands)
+std::array<std::string, 20> encodeEqBlock(const std::array<EqBand, kBandsPerBlock>& bands)
 {
     std::array<std::string, 20> groups;
     for (std::size_t i = 0; i < bands.size(); ++i) {
         const EqBand& band = bands[i];
         std::array<double, 3> b{1.0, 0.0, 0.0};
         std::array<double, 3> a{1.0, 0.0, 0.0};
-        DeviceCoefficients(band.frequency, band.gain, band.frequency / band.q,
+        deviceCoefficients(band.frequency, band.gain, band.frequency / band.q,
                            static_cast<int>(band.type), b, a);
         std::string& coefficients = groups[i];
         for (double value : {b[0], b[1], b[2], a[1], a[2]})
-            coefficients += Hex7(Q23(value));
+            coefficients += hex7(Q23(value));
 
-        groups[5 + 3 * i] = Hex4(FrequencyWord(band.frequency));
-        groups[6 + 3 * i] = Hex4(QWord(band.q, static_cast<int>(band.type)));
-        groups[7 + 3 * i] = Hex4(GainWord(band.gain));
+        groups[5 + 3 * i] = hex4(frequencyWord(band.frequency));
+        groups[6 + 3 * i] = hex4(QWord(band.q, static_cast<int>(band.type)));
+        groups[7 + 3 * i] = hex4(gainWord(band.gain));
     }
     return groups;
 }

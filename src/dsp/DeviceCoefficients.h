@@ -14,12 +14,12 @@ namespace sonaro {
 // boost. Shelves: slope 1. The stored a1 and a2 are the negatives of the usual denominator
 // coefficients (the unit adds the feedback terms). A type outside 0..2 writes nothing: callers
 // start from a defined value.
-void DeviceCoefficients(double frequency, double gain, double frequencyOverQ, int type,
+void deviceCoefficients(double frequency, double gain, double frequencyOverQ, int type,
                         std::array<double, 3>& b, std::array<double, 3>& a);
 
 // The E payload of one block of five bands: five groups of 35 characters (b0 b1 b2 a1 a2 of a
 // band, Q.23 "%07X" each) followed by fifteen groups of one word each (frequency, Q word, gain
 // word of band 0, then band 1, ...). A band of unknown type goes out as a flat pass-through.
-std::array<std::string, 20> EncodeEqBlock(const std::array<EqBand, kBandsPerBlock>& bands);
+std::array<std::string, 20> encodeEqBlock(const std::array<EqBand, kBandsPerBlock>& bands);
 
 } // namespace sonaro

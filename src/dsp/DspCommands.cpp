@@ -3,7 +3,7 @@
 #include "dsp/DeviceCoefficients.h"
 #include "dsp/DynamicsModel.h"
 #include "dsp/EqModel.h"
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <algorithm>
 #include <vector>
@@ -12,30 +12,30 @@ namespace sonaro {
 
 namespace {
 
-std::string Byte(int value)
+std::string byteText(int value)
 {
-    return Hex2(static_cast<unsigned>(std::clamp(value, 0, 255)));
+    return hex2(static_cast<unsigned>(std::clamp(value, 0, 255)));
 }
 
 } // namespace
 
-std::string BuildE(const UnitRecord& record, int unit, int slot)
+std::string buildE(const UnitRecord& record, int unit, int slot)
 {
-    const auto bands = EqSlotBands(record, slot);
+    const auto bands = eqSlotBands(record, slot);
     if (!bands) return {};
-    std::vector<std::string> groups{Byte(unit), Byte(slot)};
-    for (std::string& group : EncodeEqBlock(*bands))
+    std::vector<std::string> groups{byteText(unit), byteText(slot)};
+    for (std::string& group : encodeEqBlock(*bands))
         groups.push_back(std::move(group));
-    return BuildFrame('E', groups);
+    return buildFrame('E', groups);
 }
 
-std::string BuildB(const UnitRecord& record, int unit, int output)
+std::string buildB(const UnitRecord& record, int unit, int output)
 {
     if (output < 0 || output >= kOutputCount) return {};
-    std::vector<std::string> groups{Byte(unit), Byte(output)};
-    for (std::string& group : EncodeDynamics(DynamicsOf(record, output)))
+    std::vector<std::string> groups{byteText(unit), byteText(output)};
+    for (std::string& group : encodeDynamics(dynamicsOf(record, output)))
         groups.push_back(std::move(group));
-    return BuildFrame('B', groups);
+    return buildFrame('B', groups);
 }
 
 } // namespace sonaro

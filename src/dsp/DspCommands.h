@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mixer/UnitRecord.h"
+#include "model/UnitRecord.h"
 
 #include <string>
 
@@ -10,9 +10,9 @@ namespace sonaro {
 
 // E: one EQ block, slot 0..13 (0..7 the input channels, 8..10 the three five-band blocks of
 // output 0, 11..13 those of output 1). 269 characters; empty for a slot outside 0..13.
-std::string BuildE(const UnitRecord& record, int unit, int slot);
+std::string buildE(const UnitRecord& record, int unit, int slot);
 
 // B: the dynamics settings of output 0 or 1. 126 characters; empty for another output.
-std::string BuildB(const UnitRecord& record, int unit, int output);
+std::string buildB(const UnitRecord& record, int unit, int output);
 
 } // namespace sonaro

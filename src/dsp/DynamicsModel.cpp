@@ -1,7 +1,7 @@
 #include "dsp/DynamicsModel.h"
 
-#include "dsp/ParameterWords.h"
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ParameterWords.h"
 
 #include <cmath>
 #include <numbers>
@@ -29,14 +29,14 @@ constexpr DynamicsListEntry kRatioList[] = {{"1:1", 1},
                                             {"10:1", 10},
                                             {"INF:1", kRatioInfinite}};
 
-int IndexOf(std::span<const DynamicsListEntry> list, double value)
+int indexOf(std::span<const DynamicsListEntry> list, double value)
 {
     for (std::size_t i = 0; i < list.size(); ++i)
         if (list[i].value == value) return static_cast<int>(i);
     return 0;
 }
 
-double ValueAt(std::span<const DynamicsListEntry> list, int index)
+double valueAt(std::span<const DynamicsListEntry> list, int index)
 {
     if (index < 0 || static_cast<std::size_t>(index) >= list.size()) return list[0].value;
     return list[static_cast<std::size_t>(index)].value;
@@ -44,13 +44,13 @@ double ValueAt(std::span<const DynamicsListEntry> list, int index)
 
 } // namespace
 
-DynamicsSettings DynamicsOf(const UnitRecord& r, int output)
+DynamicsSettings dynamicsOf(const UnitRecord& r, int output)
 {
     return DynamicsSettings{r.limiterRatio[output], r.limiterThreshold[output],
                             r.limiterAttack[output], r.limiterRelease[output]};
 }
 
-void SetDynamics(UnitRecord& r, int output, const DynamicsSettings& s)
+void setDynamics(UnitRecord& r, int output, const DynamicsSettings& s)
 {
     r.limiterRatio[output] = s.ratio;
     r.limiterThreshold[output] = s.threshold;
@@ -58,54 +58,54 @@ void SetDynamics(UnitRecord& r, int output, const DynamicsSettings& s)
     r.limiterRelease[output] = s.release;
 }
 
-bool DynamicsActive(const DynamicsSettings& s)
+bool dynamicsActive(const DynamicsSettings& s)
 {
     return s.ratio != 1.0 && s.threshold < kThresholdOff;
 }
 
-std::span<const DynamicsListEntry> AttackList()
+std::span<const DynamicsListEntry> attackList()
 {
     return kAttackList;
 }
-std::span<const DynamicsListEntry> ReleaseList()
+std::span<const DynamicsListEntry> releaseList()
 {
     return kReleaseList;
 }
-std::span<const DynamicsListEntry> RatioList()
+std::span<const DynamicsListEntry> ratioList()
 {
     return kRatioList;
 }
 
-int AttackListIndex(int attack)
+int attackListIndex(int attack)
 {
-    return IndexOf(kAttackList, attack);
+    return indexOf(kAttackList, attack);
 }
-int ReleaseListIndex(int release)
+int releaseListIndex(int release)
 {
-    return IndexOf(kReleaseList, release);
+    return indexOf(kReleaseList, release);
 }
 
-int RatioListIndex(double ratio)
+int ratioListIndex(double ratio)
 {
     if (ratio >= 11.0) return static_cast<int>(std::size(kRatioList)) - 1;
     if (!(ratio >= 1.0)) return 0; // below 1 or NaN matches no entry
     return static_cast<int>(ratio) - 1;
 }
 
-int AttackForListIndex(int index)
+int attackForListIndex(int index)
 {
-    return static_cast<int>(ValueAt(kAttackList, index));
+    return static_cast<int>(valueAt(kAttackList, index));
 }
-int ReleaseForListIndex(int index)
+int releaseForListIndex(int index)
 {
-    return static_cast<int>(ValueAt(kReleaseList, index));
+    return static_cast<int>(valueAt(kReleaseList, index));
 }
-double RatioForListIndex(int index)
+double ratioForListIndex(int index)
 {
-    return ValueAt(kRatioList, index);
+    return valueAt(kRatioList, index);
 }
 
-int ThresholdReadoutRaw(double threshold)
+int thresholdReadoutRaw(double threshold)
 {
     // Rounded: -0.7 dB x 10 is -6.999..., which must still show as -0.7 dB.
     const double raw = std::round(threshold * 10.0 + 800.0);
@@ -114,17 +114,17 @@ int ThresholdReadoutRaw(double threshold)
     return static_cast<int>(raw);
 }
 
-double ThresholdFromReadoutRaw(int raw)
+double thresholdFromReadoutRaw(int raw)
 {
     return raw * 0.1 - 80.0;
 }
 
-void DragKnee(DynamicsSettings& settings, double x)
+void dragKnee(DynamicsSettings& settings, double x)
 {
     settings.threshold = x;
 }
 
-void DragEndPoint(DynamicsSettings& settings, double y)
+void dragEndPoint(DynamicsSettings& settings, double y)
 {
     if (std::isnan(y)) return;
     const double t = settings.threshold;
@@ -142,7 +142,7 @@ void DragEndPoint(DynamicsSettings& settings, double y)
     settings.ratio = std::trunc(ratio);
 }
 
-std::array<double, 13> DynamicsConstants(const DynamicsSettings& s)
+std::array<double, 13> dynamicsConstants(const DynamicsSettings& s)
 {
     constexpr double e = std::numbers::e;
     const double attackSeconds = s.attack / 1000.0;
@@ -158,14 +158,14 @@ std::array<double, 13> DynamicsConstants(const DynamicsSettings& s)
             c0,  1.0 - c0, cA,    1.0 - cA,         cR,           1.0 - cR};
 }
 
-std::array<std::string, 3> EncodeDynamics(const DynamicsSettings& s)
+std::array<std::string, 3> encodeDynamics(const DynamicsSettings& s)
 {
     std::array<std::string, 3> groups;
-    for (double value : DynamicsConstants(s))
-        groups[0] += Hex7(Q23(value));
-    groups[1] = Hex4(RatioWord(s.ratio)) + Hex4(ThresholdWord(s.threshold)) +
-                Hex4(AttackWord(s.attack)) + Hex4(ReleaseWord(s.release));
-    groups[2] = DynamicsActive(s) ? "01" : "00";
+    for (double value : dynamicsConstants(s))
+        groups[0] += hex7(Q23(value));
+    groups[1] = hex4(ratioWord(s.ratio)) + hex4(thresholdWord(s.threshold)) +
+                hex4(attackWord(s.attack)) + hex4(releaseWord(s.release));
+    groups[2] = dynamicsActive(s) ? "01" : "00";
     return groups;
 }
 

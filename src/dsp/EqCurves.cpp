@@ -34,57 +34,57 @@ struct GridTables
             cosW0[i] = std::cos(w0[i]);
         }
         for (int index = 0; index < kFilterIndexCount; ++index) {
-            HighPassResponse(HighPassFrequency(index), highPass[static_cast<std::size_t>(index)]);
-            LowPassResponse(LowPassFrequency(index), lowPass[static_cast<std::size_t>(index)]);
+            highPassResponse(highPassFrequency(index), highPass[static_cast<std::size_t>(index)]);
+            lowPassResponse(lowPassFrequency(index), lowPass[static_cast<std::size_t>(index)]);
         }
     }
 };
 
-const GridTables& Tables()
+const GridTables& gridTables()
 {
     static const GridTables tables;
     return tables;
 }
 
-bool Drawable(const EqBand& band)
+bool drawable(const EqBand& band)
 {
     return std::isfinite(band.frequency) && std::isfinite(band.gain) && std::isfinite(band.q) &&
            band.q > 0.0;
 }
 
-Biquad FastPeak(const EqBand& band)
+Biquad fastPeak(const EqBand& band)
 {
-    const GridTables& t = Tables();
-    const auto i = static_cast<std::size_t>(NearestGridIndex(band.frequency));
-    return PeakDisplayBiquad(t.w0[i], t.sinW0[i], t.cosW0[i], band.gain, 1.0 / band.q);
+    const GridTables& t = gridTables();
+    const auto i = static_cast<std::size_t>(nearestGridIndex(band.frequency));
+    return peakDisplayBiquad(t.w0[i], t.sinW0[i], t.cosW0[i], band.gain, 1.0 / band.q);
 }
 
-std::optional<Biquad> FastInputBiquad(const EqBand& band)
+std::optional<Biquad> fastInputBiquad(const EqBand& band)
 {
-    if (!Drawable(band)) return std::nullopt;
+    if (!drawable(band)) return std::nullopt;
     switch (band.type) {
     case EqBandType::Peak:
-        return FastPeak(band);
+        return fastPeak(band);
     case EqBandType::LowShelf:
     case EqBandType::HighShelf:
-        return ShelfDisplayBiquad(band.frequency, static_cast<int>(band.type), band.gain);
+        return shelfDisplayBiquad(band.frequency, static_cast<int>(band.type), band.gain);
     }
     return std::nullopt;
 }
 
-std::optional<Biquad> FastOutputBiquad(const EqBand& band)
+std::optional<Biquad> fastOutputBiquad(const EqBand& band)
 {
-    if (!Drawable(band)) return std::nullopt;
-    return FastPeak(band);
+    if (!drawable(band)) return std::nullopt;
+    return fastPeak(band);
 }
 
 // Multiplies the squared magnitudes of the numerators and of the denominators of all biquads,
 // point by point, then takes one division and one logarithm per point. Where a product leaves
 // the normal double range (only for values no editor produces) the point is summed band by
 // band instead.
-void SumCurve(std::span<const Biquad> biquads, ResponseCurve& curve)
+void sumCurve(std::span<const Biquad> biquads, ResponseCurve& curve)
 {
-    const GridTables& t = Tables();
+    const GridTables& t = gridTables();
     std::array<double, kPaddedPoints> numerator, denominator;
     numerator.fill(1.0);
     denominator.fill(1.0);
@@ -109,122 +109,124 @@ void SumCurve(std::span<const Biquad> biquads, ResponseCurve& curve)
             double sum = 0.0;
             const double w = ResponseGrid[i] * kDisplayRadPerHz;
             for (const Biquad& c : biquads)
-                sum += BiquadMagnitudeDb(c, w);
+                sum += biquadMagnitudeDb(c, w);
             curve[i] = sum;
         }
     }
 }
 
 template <std::size_t N, typename Design>
-void SumBands(const std::array<EqBand, N>& bands, Design design, ResponseCurve& curve)
+void sumBands(const std::array<EqBand, N>& bands, Design design, ResponseCurve& curve)
 {
     std::array<Biquad, N> biquads;
     std::size_t count = 0;
     for (const EqBand& band : bands)
         if (const auto biquad = design(band)) biquads[count++] = *biquad;
-    SumCurve(std::span<const Biquad>(biquads.data(), count), curve);
+    sumCurve(std::span<const Biquad>(biquads.data(), count), curve);
 }
 
-void AddDirect(const std::optional<Biquad>& biquad, ResponseCurve& curve)
+void addDirect(const std::optional<Biquad>& biquad, ResponseCurve& curve)
 {
     if (!biquad) return;
     ResponseCurve band;
-    BiquadResponse(*biquad, band);
+    biquadResponse(*biquad, band);
     for (std::size_t i = 0; i < kGridPoints; ++i)
         curve[i] += band[i];
 }
 
 } // namespace
 
-std::optional<Biquad> InputBandDisplayBiquad(const EqBand& band)
+std::optional<Biquad> inputBandDisplayBiquad(const EqBand& band)
 {
-    if (!Drawable(band)) return std::nullopt;
+    if (!drawable(band)) return std::nullopt;
     switch (band.type) {
     case EqBandType::Peak:
-        return PeakDisplayBiquad(band.frequency, band.gain, 1.0 / band.q);
+        return peakDisplayBiquad(band.frequency, band.gain, 1.0 / band.q);
     case EqBandType::LowShelf:
     case EqBandType::HighShelf:
-        return ShelfDisplayBiquad(band.frequency, static_cast<int>(band.type), band.gain);
+        return shelfDisplayBiquad(band.frequency, static_cast<int>(band.type), band.gain);
     }
     return std::nullopt;
 }
 
-std::optional<Biquad> OutputBandDisplayBiquad(const EqBand& band)
+std::optional<Biquad> outputBandDisplayBiquad(const EqBand& band)
 {
-    if (!Drawable(band)) return std::nullopt;
-    return PeakDisplayBiquad(band.frequency, band.gain, 1.0 / band.q);
+    if (!drawable(band)) return std::nullopt;
+    return peakDisplayBiquad(band.frequency, band.gain, 1.0 / band.q);
 }
 
-void InputBandCurve(const EqBand& band, ResponseCurve& curve)
+void inputBandCurve(const EqBand& band, ResponseCurve& curve)
 {
-    SumBands(std::array<EqBand, 1>{band}, FastInputBiquad, curve);
+    sumBands(std::array<EqBand, 1>{band}, fastInputBiquad, curve);
 }
 
-void OutputBandCurve(const EqBand& band, ResponseCurve& curve)
+void outputBandCurve(const EqBand& band, ResponseCurve& curve)
 {
-    SumBands(std::array<EqBand, 1>{band}, FastOutputBiquad, curve);
+    sumBands(std::array<EqBand, 1>{band}, fastOutputBiquad, curve);
 }
 
-void InputChannelCurve(const std::array<EqBand, kInputEqBands>& bands, ResponseCurve& curve)
+void inputChannelCurve(const std::array<EqBand, kInputEqBands>& bands, ResponseCurve& curve)
 {
-    SumBands(bands, FastInputBiquad, curve);
+    sumBands(bands, fastInputBiquad, curve);
 }
 
-void OutputChannelCurve(const std::array<EqBand, kOutputEqBands>& bands, ResponseCurve& curve)
+void outputChannelCurve(const std::array<EqBand, kOutputEqBands>& bands, ResponseCurve& curve)
 {
-    SumBands(bands, FastOutputBiquad, curve);
+    sumBands(bands, fastOutputBiquad, curve);
 }
 
-const ResponseCurve& HighPassCurve(int index)
+const ResponseCurve& highPassCurve(int index)
 {
-    return Tables().highPass[static_cast<std::size_t>(std::clamp(index, 0, kFilterIndexCount - 1))];
+    return gridTables()
+        .highPass[static_cast<std::size_t>(std::clamp(index, 0, kFilterIndexCount - 1))];
 }
 
-const ResponseCurve& LowPassCurve(int index)
+const ResponseCurve& lowPassCurve(int index)
 {
-    return Tables().lowPass[static_cast<std::size_t>(std::clamp(index, 0, kFilterIndexCount - 1))];
+    return gridTables()
+        .lowPass[static_cast<std::size_t>(std::clamp(index, 0, kFilterIndexCount - 1))];
 }
 
-void ComputeInputCurves(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
+void computeInputCurves(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
                         int lowPassIndex, InputCurves& curves)
 {
-    InputChannelCurve(bands, curves.bands);
+    inputChannelCurve(bands, curves.bands);
     if (highPassIndex == 0)
         curves.highPass.fill(0.0);
     else
-        curves.highPass = HighPassCurve(highPassIndex);
+        curves.highPass = highPassCurve(highPassIndex);
     if (lowPassIndex == 0)
         curves.lowPass.fill(0.0);
     else
-        curves.lowPass = LowPassCurve(lowPassIndex);
+        curves.lowPass = lowPassCurve(lowPassIndex);
 }
 
-void InputChannelCurveDirect(const std::array<EqBand, kInputEqBands>& bands, ResponseCurve& curve)
+void inputChannelCurveDirect(const std::array<EqBand, kInputEqBands>& bands, ResponseCurve& curve)
 {
     curve.fill(0.0);
     for (const EqBand& band : bands)
-        AddDirect(InputBandDisplayBiquad(band), curve);
+        addDirect(inputBandDisplayBiquad(band), curve);
 }
 
-void OutputChannelCurveDirect(const std::array<EqBand, kOutputEqBands>& bands, ResponseCurve& curve)
+void outputChannelCurveDirect(const std::array<EqBand, kOutputEqBands>& bands, ResponseCurve& curve)
 {
     curve.fill(0.0);
     for (const EqBand& band : bands)
-        AddDirect(OutputBandDisplayBiquad(band), curve);
+        addDirect(outputBandDisplayBiquad(band), curve);
 }
 
-void ComputeInputCurvesDirect(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
+void computeInputCurvesDirect(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
                               int lowPassIndex, InputCurves& curves)
 {
-    InputChannelCurveDirect(bands, curves.bands);
+    inputChannelCurveDirect(bands, curves.bands);
     if (highPassIndex == 0)
         curves.highPass.fill(0.0);
     else
-        HighPassResponse(HighPassFrequency(highPassIndex), curves.highPass);
+        highPassResponse(highPassFrequency(highPassIndex), curves.highPass);
     if (lowPassIndex == 0)
         curves.lowPass.fill(0.0);
     else
-        LowPassResponse(LowPassFrequency(lowPassIndex), curves.lowPass);
+        lowPassResponse(lowPassFrequency(lowPassIndex), curves.lowPass);
 }
 
 } // namespace sonaro

@@ -4,7 +4,7 @@
 
 namespace sonaro {
 
-const char* EqBandTypeLabel(EqBandType type)
+const char* eqBandTypeLabel(EqBandType type)
 {
     switch (type) {
     case EqBandType::Peak:
@@ -17,18 +17,18 @@ const char* EqBandTypeLabel(EqBandType type)
     return "";
 }
 
-double HighPassFrequency(int index)
+double highPassFrequency(int index)
 {
     return kHighPassFrequency[static_cast<std::size_t>(
         std::clamp(index, 0, kFilterIndexCount - 1))];
 }
 
-double LowPassFrequency(int index)
+double lowPassFrequency(int index)
 {
     return kLowPassFrequency[static_cast<std::size_t>(std::clamp(index, 0, kFilterIndexCount - 1))];
 }
 
-std::optional<EqSlotTarget> EqSlotOf(int slot)
+std::optional<EqSlotTarget> eqSlotOf(int slot)
 {
     if (slot < 0 || slot >= kEqSlotCount) return std::nullopt;
     if (slot < kInputCount) return EqSlotTarget{false, slot, 0};
@@ -37,13 +37,13 @@ std::optional<EqSlotTarget> EqSlotOf(int slot)
                         (outputSlot % kOutputEqBlocks) * kBandsPerBlock};
 }
 
-EqBand InputEqBand(const UnitRecord& r, int input, int band)
+EqBand inputEqBand(const UnitRecord& r, int input, int band)
 {
     return EqBand{r.inputEq[band][kEqFrequency][input], r.inputEq[band][kEqGain][input],
                   r.inputEq[band][kEqQ][input], EqBandType{r.inputEqType[band][input]}};
 }
 
-void SetInputEqBand(UnitRecord& r, int input, int band, const EqBand& value)
+void setInputEqBand(UnitRecord& r, int input, int band, const EqBand& value)
 {
     r.inputEq[band][kEqFrequency][input] = value.frequency;
     r.inputEq[band][kEqGain][input] = value.gain;
@@ -51,13 +51,13 @@ void SetInputEqBand(UnitRecord& r, int input, int band, const EqBand& value)
     r.inputEqType[band][input] = static_cast<std::int32_t>(value.type);
 }
 
-EqBand OutputEqBand(const UnitRecord& r, int output, int band)
+EqBand outputEqBand(const UnitRecord& r, int output, int band)
 {
     return EqBand{r.outputEq[output][kEqFrequency][band], r.outputEq[output][kEqGain][band],
                   r.outputEq[output][kEqQ][band], EqBandType{r.outputEqType[output][band]}};
 }
 
-void SetOutputEqBand(UnitRecord& r, int output, int band, const EqBand& value)
+void setOutputEqBand(UnitRecord& r, int output, int band, const EqBand& value)
 {
     r.outputEq[output][kEqFrequency][band] = value.frequency;
     r.outputEq[output][kEqGain][band] = value.gain;
@@ -65,73 +65,73 @@ void SetOutputEqBand(UnitRecord& r, int output, int band, const EqBand& value)
     r.outputEqType[output][band] = static_cast<std::int32_t>(value.type);
 }
 
-std::array<EqBand, kInputEqBands> InputEqBands(const UnitRecord& record, int input)
+std::array<EqBand, kInputEqBands> inputEqBands(const UnitRecord& record, int input)
 {
     std::array<EqBand, kInputEqBands> bands;
     for (int b = 0; b < kInputEqBands; ++b)
-        bands[static_cast<std::size_t>(b)] = InputEqBand(record, input, b);
+        bands[static_cast<std::size_t>(b)] = inputEqBand(record, input, b);
     return bands;
 }
 
-std::array<EqBand, kOutputEqBands> OutputEqBands(const UnitRecord& record, int output)
+std::array<EqBand, kOutputEqBands> outputEqBands(const UnitRecord& record, int output)
 {
     std::array<EqBand, kOutputEqBands> bands;
     for (int b = 0; b < kOutputEqBands; ++b)
-        bands[static_cast<std::size_t>(b)] = OutputEqBand(record, output, b);
+        bands[static_cast<std::size_t>(b)] = outputEqBand(record, output, b);
     return bands;
 }
 
-std::optional<std::array<EqBand, kBandsPerBlock>> EqSlotBands(const UnitRecord& record, int slot)
+std::optional<std::array<EqBand, kBandsPerBlock>> eqSlotBands(const UnitRecord& record, int slot)
 {
-    const auto target = EqSlotOf(slot);
+    const auto target = eqSlotOf(slot);
     if (!target) return std::nullopt;
     std::array<EqBand, kBandsPerBlock> bands;
     for (int b = 0; b < kBandsPerBlock; ++b) {
         bands[static_cast<std::size_t>(b)] =
-            target->output ? OutputEqBand(record, target->channel, target->firstBand + b)
-                           : InputEqBand(record, target->channel, b);
+            target->output ? outputEqBand(record, target->channel, target->firstBand + b)
+                           : inputEqBand(record, target->channel, b);
     }
     return bands;
 }
 
-bool SetEqSlotBands(UnitRecord& record, int slot, const std::array<EqBand, kBandsPerBlock>& bands)
+bool setEqSlotBands(UnitRecord& record, int slot, const std::array<EqBand, kBandsPerBlock>& bands)
 {
-    const auto target = EqSlotOf(slot);
+    const auto target = eqSlotOf(slot);
     if (!target) return false;
     for (int b = 0; b < kBandsPerBlock; ++b) {
         const EqBand& band = bands[static_cast<std::size_t>(b)];
         if (target->output)
-            SetOutputEqBand(record, target->channel, target->firstBand + b, band);
+            setOutputEqBand(record, target->channel, target->firstBand + b, band);
         else
-            SetInputEqBand(record, target->channel, b, band);
+            setInputEqBand(record, target->channel, b, band);
     }
     return true;
 }
 
-EqBand DefaultInputEqBand(int band)
+EqBand defaultInputEqBand(int band)
 {
     return EqBand{kInputEqFactoryFrequency[band], 0.0, kEqResetQ, EqBandType::Peak};
 }
 
-EqBand DefaultOutputEqBand(int band)
+EqBand defaultOutputEqBand(int band)
 {
     return EqBand{kOutputEqFactoryFrequency[band], 0.0, kEqResetQ, EqBandType::Peak};
 }
 
-void ResetInputEq(UnitRecord& record, int input)
+void resetInputEq(UnitRecord& record, int input)
 {
     for (int b = 0; b < kInputEqBands; ++b)
-        SetInputEqBand(record, input, b, DefaultInputEqBand(b));
+        setInputEqBand(record, input, b, defaultInputEqBand(b));
     record.highPassIndex[input] = 0;
     record.lowPassIndex[input] = 0;
 }
 
-void ResetOutputEq(UnitRecord& record, int output)
+void resetOutputEq(UnitRecord& record, int output)
 {
     for (int b = 0; b < kOutputEqBands; ++b) {
-        EqBand band = DefaultOutputEqBand(b);
-        band.type = OutputEqBand(record, output, b).type;
-        SetOutputEqBand(record, output, b, band);
+        EqBand band = defaultOutputEqBand(b);
+        band.type = outputEqBand(record, output, b).type;
+        setOutputEqBand(record, output, b, band);
     }
 }
 

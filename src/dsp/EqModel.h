@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mixer/UnitRecord.h"
+#include "model/UnitRecord.h"
 
 #include <array>
 #include <cstdint>
@@ -18,7 +18,7 @@ enum class EqBandType : std::int32_t
 };
 
 // "EQ", "LowShelf", "HighShelf"; an empty text for a type outside 0..2.
-const char* EqBandTypeLabel(EqBandType type);
+const char* eqBandTypeLabel(EqBandType type);
 
 // One band as stored: whatever value it was given (the editors clamp, the model does not).
 struct EqBand
@@ -50,8 +50,8 @@ constexpr std::array<double, kFilterIndexCount> kHighPassFrequency = {35, 35,  5
 constexpr std::array<double, kFilterIndexCount> kLowPassFrequency = {
     20000, 20000, 18000, 15000, 12000, 10000, 8000, 7500, 7000, 6800, 6500};
 // The table value for a stored index; an index outside 0..10 is clamped into the table.
-double HighPassFrequency(int index);
-double LowPassFrequency(int index);
+double highPassFrequency(int index);
+double lowPassFrequency(int index);
 
 // What an EQ slot addresses on the wire: slots 0..7 the five bands of input 0..7; slots 8..13
 // block (slot - 8) mod 3 of output (slot - 8) / 3, that is bands 5 x block .. 5 x block + 4.
@@ -61,33 +61,33 @@ struct EqSlotTarget
     int channel = 0;   // input 0..7 or output 0..1
     int firstBand = 0; // 0 for inputs; 0, 5 or 10 for outputs
 };
-std::optional<EqSlotTarget> EqSlotOf(int slot);
+std::optional<EqSlotTarget> eqSlotOf(int slot);
 // The slot of an output block (output 0..1, block 0..2).
-constexpr int OutputEqSlot(int output, int block)
+constexpr int outputEqSlot(int output, int block)
 {
     return kInputCount + output * kOutputEqBlocks + block;
 }
 
 // Band accessors; input 0..7, band 0..4, output 0..1, band 0..14 (callers check).
-EqBand InputEqBand(const UnitRecord& record, int input, int band);
-void SetInputEqBand(UnitRecord& record, int input, int band, const EqBand& value);
-EqBand OutputEqBand(const UnitRecord& record, int output, int band);
-void SetOutputEqBand(UnitRecord& record, int output, int band, const EqBand& value);
+EqBand inputEqBand(const UnitRecord& record, int input, int band);
+void setInputEqBand(UnitRecord& record, int input, int band, const EqBand& value);
+EqBand outputEqBand(const UnitRecord& record, int output, int band);
+void setOutputEqBand(UnitRecord& record, int output, int band, const EqBand& value);
 
-std::array<EqBand, kInputEqBands> InputEqBands(const UnitRecord& record, int input);
-std::array<EqBand, kOutputEqBands> OutputEqBands(const UnitRecord& record, int output);
+std::array<EqBand, kInputEqBands> inputEqBands(const UnitRecord& record, int input);
+std::array<EqBand, kOutputEqBands> outputEqBands(const UnitRecord& record, int output);
 
 // The five bands of an EQ slot; nullopt for a slot outside 0..13.
-std::optional<std::array<EqBand, kBandsPerBlock>> EqSlotBands(const UnitRecord& record, int slot);
+std::optional<std::array<EqBand, kBandsPerBlock>> eqSlotBands(const UnitRecord& record, int slot);
 // Stores five bands into an EQ slot; a slot outside 0..13 stores nothing (returns false).
-bool SetEqSlotBands(UnitRecord& record, int slot, const std::array<EqBand, kBandsPerBlock>& bands);
+bool setEqSlotBands(UnitRecord& record, int slot, const std::array<EqBand, kBandsPerBlock>& bands);
 
 // The editors' Reset values: the factory frequencies, gain 0.0, Q 0.5, type Peak.
-EqBand DefaultInputEqBand(int band);
-EqBand DefaultOutputEqBand(int band);
+EqBand defaultInputEqBand(int band);
+EqBand defaultOutputEqBand(int band);
 // Input Reset: every band to its default and both filter indexes to 0 (off).
-void ResetInputEq(UnitRecord& record, int input);
+void resetInputEq(UnitRecord& record, int input);
 // Output Reset: frequency, gain and Q of all fifteen bands; the stored types stay.
-void ResetOutputEq(UnitRecord& record, int output);
+void resetOutputEq(UnitRecord& record, int output);
 
 } // namespace sonaro

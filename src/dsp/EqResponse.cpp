@@ -4,14 +4,14 @@
 
 namespace sonaro {
 
-Biquad PeakDisplayBiquad(double frequency, double gain, double inverseQ)
+Biquad peakDisplayBiquad(double frequency, double gain, double inverseQ)
 {
     const double w0 =
-        ResponseGrid[static_cast<std::size_t>(NearestGridIndex(frequency))] * kDisplayPeakRadPerHz;
-    return PeakDisplayBiquad(w0, std::sin(w0), std::cos(w0), gain, inverseQ);
+        ResponseGrid[static_cast<std::size_t>(nearestGridIndex(frequency))] * kDisplayPeakRadPerHz;
+    return peakDisplayBiquad(w0, std::sin(w0), std::cos(w0), gain, inverseQ);
 }
 
-Biquad PeakDisplayBiquad(double w0, double sinW0, double cosW0, double gain, double inverseQ)
+Biquad peakDisplayBiquad(double w0, double sinW0, double cosW0, double gain, double inverseQ)
 {
     const double amp = std::pow(10.0, gain * 0.025);
     const double alpha = sinW0 * std::sinh(0.69314718 * inverseQ * w0 / sinW0);
@@ -24,7 +24,7 @@ Biquad PeakDisplayBiquad(double w0, double sinW0, double cosW0, double gain, dou
     return c;
 }
 
-Biquad ShelfBiquad(double amp, double cosw, double beta, bool low)
+Biquad shelfBiquad(double amp, double cosw, double beta, bool low)
 {
     double a0, a1, a2, b0, b1, b2;
     if (low) {
@@ -45,7 +45,7 @@ Biquad ShelfBiquad(double amp, double cosw, double beta, bool low)
     return Biquad{b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
 }
 
-Biquad ShelfDisplayBiquad(double frequency, int type, double gain)
+Biquad shelfDisplayBiquad(double frequency, int type, double gain)
 {
     constexpr double kSlope = 1.05;
     const bool low = type == 1;
@@ -55,13 +55,13 @@ Biquad ShelfDisplayBiquad(double frequency, int type, double gain)
     const double cosw = std::cos(w0);
     const double beta = std::sin(w0) * std::sqrt((1.0 / kSlope - 1.0) * (amp + 1.0 / amp) + 2.0) *
                         0.5 * std::sqrt(amp) * 2.0;
-    return ShelfBiquad(amp, cosw, beta, low);
+    return shelfBiquad(amp, cosw, beta, low);
 }
 
 namespace {
 
 // One second-order section with Q = 1 / (2 x 0.70422535).
-Biquad FilterSection(double frequency, bool highPass)
+Biquad filterSection(double frequency, bool highPass)
 {
     const double w0 = frequency * kDisplayRadPerHz;
     const double cosw = std::cos(w0);
@@ -75,17 +75,17 @@ Biquad FilterSection(double frequency, bool highPass)
 
 } // namespace
 
-Biquad LowPassDisplayBiquad(double frequency)
+Biquad lowPassDisplayBiquad(double frequency)
 {
-    return FilterSection(frequency, false);
+    return filterSection(frequency, false);
 }
 
-Biquad HighPassDisplayBiquad(double frequency)
+Biquad highPassDisplayBiquad(double frequency)
 {
-    return FilterSection(frequency, true);
+    return filterSection(frequency, true);
 }
 
-double BiquadMagnitudeDb(const Biquad& c, double w)
+double biquadMagnitudeDb(const Biquad& c, double w)
 {
     const double cosw = std::cos(w);
     const double sinw = std::sin(w);
@@ -96,31 +96,31 @@ double BiquadMagnitudeDb(const Biquad& c, double w)
     return 20.0 * std::log10(std::sqrt((nr * nr + ni * ni) / (dr * dr + di * di)));
 }
 
-void BiquadResponse(const Biquad& biquad, ResponseCurve& curve)
+void biquadResponse(const Biquad& biquad, ResponseCurve& curve)
 {
     for (int i = 0; i < kGridPoints; ++i)
         curve[static_cast<std::size_t>(i)] =
-            BiquadMagnitudeDb(biquad, ResponseGrid[static_cast<std::size_t>(i)] * kDisplayRadPerHz);
+            biquadMagnitudeDb(biquad, ResponseGrid[static_cast<std::size_t>(i)] * kDisplayRadPerHz);
 }
 
-void PeakResponse(double frequency, double gain, double inverseQ, ResponseCurve& curve)
+void peakResponse(double frequency, double gain, double inverseQ, ResponseCurve& curve)
 {
-    BiquadResponse(PeakDisplayBiquad(frequency, gain, inverseQ), curve);
+    biquadResponse(peakDisplayBiquad(frequency, gain, inverseQ), curve);
 }
 
-void ShelfResponse(double frequency, int type, double gain, ResponseCurve& curve)
+void shelfResponse(double frequency, int type, double gain, ResponseCurve& curve)
 {
-    BiquadResponse(ShelfDisplayBiquad(frequency, type, gain), curve);
+    biquadResponse(shelfDisplayBiquad(frequency, type, gain), curve);
 }
 
-void LowPassResponse(double frequency, ResponseCurve& curve)
+void lowPassResponse(double frequency, ResponseCurve& curve)
 {
-    BiquadResponse(LowPassDisplayBiquad(frequency), curve);
+    biquadResponse(lowPassDisplayBiquad(frequency), curve);
 }
 
-void HighPassResponse(double frequency, ResponseCurve& curve)
+void highPassResponse(double frequency, ResponseCurve& curve)
 {
-    BiquadResponse(HighPassDisplayBiquad(frequency), curve);
+    biquadResponse(highPassDisplayBiquad(frequency), curve);
 }
 
 } // namespace sonaro

@@ -20,25 +20,25 @@ constexpr double kDisplayRadPerHz = 6.544984694978735e-05;
 // Display designs. Peak: centre snapped to the grid, inverseQ = 1 / Q. Shelf: type 1 (low) or
 // 2 (high), corner moved by 1.2727 (low) or 0.76923 (high); any other type or a gain of exactly
 // 0 is flat. Filters: one second-order section.
-Biquad PeakDisplayBiquad(double frequency, double gain, double inverseQ);
+Biquad peakDisplayBiquad(double frequency, double gain, double inverseQ);
 // Same, from the snapped centre's w0 and its sine and cosine (precomputed by the fast curves).
-Biquad PeakDisplayBiquad(double w0, double sinW0, double cosW0, double gain, double inverseQ);
-Biquad ShelfDisplayBiquad(double frequency, int type, double gain);
+Biquad peakDisplayBiquad(double w0, double sinW0, double cosW0, double gain, double inverseQ);
+Biquad shelfDisplayBiquad(double frequency, int type, double gain);
 // The shelf section both the display and the unit's coefficients use: amplitude (10^(gain/40)),
 // cos w0 and the slope term beta = 2 sqrt(A) alpha; low or high shelf.
-Biquad ShelfBiquad(double amp, double cosW0, double beta, bool low);
-Biquad LowPassDisplayBiquad(double frequency);
-Biquad HighPassDisplayBiquad(double frequency);
+Biquad shelfBiquad(double amp, double cosW0, double beta, bool low);
+Biquad lowPassDisplayBiquad(double frequency);
+Biquad highPassDisplayBiquad(double frequency);
 
 // 20 log10 |H(e^jw)| of a biquad at w rad per sample.
-double BiquadMagnitudeDb(const Biquad& biquad, double w);
+double biquadMagnitudeDb(const Biquad& biquad, double w);
 // The same at every grid point.
-void BiquadResponse(const Biquad& biquad, ResponseCurve& curve);
+void biquadResponse(const Biquad& biquad, ResponseCurve& curve);
 
 // One band or filter evaluated directly from the formulas, filling all 241 points.
-void PeakResponse(double frequency, double gain, double inverseQ, ResponseCurve& curve);
-void ShelfResponse(double frequency, int type, double gain, ResponseCurve& curve);
-void LowPassResponse(double frequency, ResponseCurve& curve);
-void HighPassResponse(double frequency, ResponseCurve& curve);
+void peakResponse(double frequency, double gain, double inverseQ, ResponseCurve& curve);
+void shelfResponse(double frequency, int type, double gain, ResponseCurve& curve);
+void lowPassResponse(double frequency, ResponseCurve& curve);
+void highPassResponse(double frequency, ResponseCurve& curve);
 
 } // namespace sonaro

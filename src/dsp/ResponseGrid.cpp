@@ -5,7 +5,7 @@
 
 namespace sonaro {
 
-int NearestGridIndex(double frequency)
+int nearestGridIndex(double frequency)
 {
     if (std::isnan(frequency)) return kGridPoints - 1; // no grid value reaches it
     // The first point at or above the frequency (the grid ascends).

@@ -34,6 +34,6 @@ inline constexpr std::array<double, kGridPoints> ResponseGrid = {
 
 // The grid point a Peak band is drawn at: the nearest one, a tie going to the upper point;
 // 20000 Hz and above (and NaN) give 240, anything at or below 19.71 Hz gives 0.
-int NearestGridIndex(double frequency);
+int nearestGridIndex(double frequency);
 
 } // namespace sonaro

@@ -1,6 +1,6 @@
 #include "link/AddressFile.h"
 
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <QSettings>
 
@@ -16,14 +16,14 @@ const QString kBindKey = QStringLiteral("device/bind");
 
 } // namespace
 
-std::string NormaliseAddress(std::string_view text)
+std::string normaliseAddress(std::string_view text)
 {
     int parts[4] = {0, 0, 0, 0};
     int start = 0;
     for (int i = 0; i < 4 && start >= 0 && start <= static_cast<int>(text.size()); ++i) {
-        const int dot = FindPattern(text, ".", start);
+        const int dot = findPattern(text, ".", start);
         const int end = dot < 0 ? static_cast<int>(text.size()) : dot;
-        parts[i] = DecimalField(
+        parts[i] = decimalField(
             text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
         start = dot < 0 ? -1 : dot + 1;
     }
@@ -32,29 +32,29 @@ std::string NormaliseAddress(std::string_view text)
     return buffer;
 }
 
-QString NormaliseAddress(const QString& text)
+QString normaliseAddress(const QString& text)
 {
     const QByteArray latin = text.toLatin1();
-    return QString::fromStdString(NormaliseAddress(
+    return QString::fromStdString(normaliseAddress(
         std::string_view(latin.constData(), static_cast<std::size_t>(latin.size()))));
 }
 
-AddressFileEntry ReadAddressFile(const QString& path)
+AddressFileEntry readAddressFile(const QString& path)
 {
     AddressFileEntry entry;
     const QSettings file(path, QSettings::IniFormat);
     const QString ip = file.value(kIpKey, QString()).toString().trimmed();
-    if (!ip.isEmpty()) entry.ip = NormaliseAddress(ip);
+    if (!ip.isEmpty()) entry.ip = normaliseAddress(ip);
     const QString host = file.value(kHostKey, QString()).toString().trimmed();
     const QByteArray hostText = host.toLatin1();
-    const int port = DecimalField(
+    const int port = decimalField(
         std::string_view(hostText.constData(), static_cast<std::size_t>(hostText.size())));
     if (port > 0 && port <= 65535) entry.port = static_cast<quint16>(port);
     entry.bind = file.value(kBindKey, QString()).toString().trimmed();
     return entry;
 }
 
-bool WriteAddressFile(const QString& path, const QString& ip)
+bool writeAddressFile(const QString& path, const QString& ip)
 {
     QSettings file(path, QSettings::IniFormat);
     file.setValue(kIpKey, ip);
@@ -62,7 +62,7 @@ bool WriteAddressFile(const QString& path, const QString& ip)
     return file.status() == QSettings::NoError;
 }
 
-bool WriteAddressFile(const QString& path, const QString& ip, quint16 port)
+bool writeAddressFile(const QString& path, const QString& ip, quint16 port)
 {
     QSettings file(path, QSettings::IniFormat);
     file.setValue(kIpKey, ip);

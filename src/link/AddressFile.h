@@ -12,8 +12,8 @@ namespace sonaro {
 
 // Splits at "." and rebuilds "%d.%d.%d.%d" from the decimal value of each part, so
 // "192.168.001.010" becomes "192.168.1.10". Missing parts count as 0.
-std::string NormaliseAddress(std::string_view text);
-QString NormaliseAddress(const QString& text);
+std::string normaliseAddress(std::string_view text);
+QString normaliseAddress(const QString& text);
 
 struct AddressFileEntry
 {
@@ -22,9 +22,9 @@ struct AddressFileEntry
     QString bind;        // empty when not set
 };
 
-AddressFileEntry ReadAddressFile(const QString& path);
+AddressFileEntry readAddressFile(const QString& path);
 // Writes the unit address (and the port, when given).
-bool WriteAddressFile(const QString& path, const QString& ip);
-bool WriteAddressFile(const QString& path, const QString& ip, quint16 port);
+bool writeAddressFile(const QString& path, const QString& ip);
+bool writeAddressFile(const QString& path, const QString& ip, quint16 port);
 
 } // namespace sonaro

@@ -1,9 +1,9 @@
 #include "link/Discovery.h"
 
 #include "link/AddressFile.h"
-#include "link/Commands.h"
-#include "link/FrameCodec.h"
-#include "mixer/UnitRecord.h"
+#include "model/UnitRecord.h"
+#include "protocol/Commands.h"
+#include "protocol/FrameCodec.h"
 
 #include <QHostInfo>
 #include <QNetworkDatagram>
@@ -25,7 +25,7 @@ constexpr int kFramesPerBatch = 256;
 // The classic sweep's attempt: 10 ms pause, then up to 10 ms for an answer.
 constexpr int kClassicWindow = 20;
 
-QString Unpadded(std::string_view field)
+QString unpadded(std::string_view field)
 {
     std::string text(field);
     while (!text.empty() && text.back() == kAccountFiller)
@@ -104,7 +104,7 @@ void Discovery::probe(int host)
     Host& h = m_hosts[static_cast<std::size_t>(host)];
     ++h.attempts;
     h.probedAt = m_state.now();
-    static const std::string probeFrame = BuildI(1);
+    static const std::string probeFrame = buildI(1);
     m_socket->writeDatagram(probeFrame.data(), static_cast<qint64>(probeFrame.size()),
                             QHostAddress(m_network | static_cast<quint32>(host)), m_state.port);
 }
@@ -162,7 +162,7 @@ void Discovery::readPending()
                                     static_cast<std::size_t>(collected.size()));
         int start = 0;
         for (int frames = 0; frames < kFramesPerBatch; ++frames) {
-            const int end = FindPattern(text, "#", start);
+            const int end = findPattern(text, "#", start);
             if (end < 0) break;
             const std::string_view frame = text.substr(static_cast<std::size_t>(start),
                                                        static_cast<std::size_t>(end - start + 1));
@@ -177,13 +177,13 @@ void Discovery::readPending()
 QString Discovery::addResult(std::string_view frame)
 {
     std::string_view inner;
-    if (!CheckIncomingFrame(frame, &inner) || inner.size() < 47 || inner[0] != 'P') return {};
+    if (!checkIncomingFrame(frame, &inner) || inner.size() < 47 || inner[0] != 'P') return {};
     DiscoveredUnit unit;
-    unit.address = QString::fromStdString(NormaliseAddress(inner.substr(5, 15)));
+    unit.address = QString::fromStdString(normaliseAddress(inner.substr(5, 15)));
     const std::string_view port = inner.substr(21, 5);
     unit.port = QString::fromLatin1(port.data(), static_cast<qsizetype>(port.size()));
-    unit.firstName = Unpadded(inner.substr(27, 7));
-    unit.secondName = Unpadded(inner.substr(35, 7));
+    unit.firstName = unpadded(inner.substr(27, 7));
+    unit.secondName = unpadded(inner.substr(35, 7));
     // The unit's own address marks its host as answered, whoever carried the datagram.
     bool ok = false;
     const quint32 ip = QHostAddress(unit.address).toIPv4Address(&ok);

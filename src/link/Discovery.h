@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/LinkState.h"
-#include "mixer/OperatorInterface.h"
+#include "model/OperatorInterface.h"
 
 #include <QHostAddress>
 #include <QObject>

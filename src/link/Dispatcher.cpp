@@ -1,7 +1,7 @@
 #include "link/Dispatcher.h"
 
 #include "link/AddressFile.h"
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <cstring>
 #include <string>
@@ -12,7 +12,7 @@ namespace {
 
 // Shortest inner text (between "%" and "#") of each incoming kind; fields are read at fixed
 // positions, so a shorter frame is rejected.
-std::size_t InnerLength(char kind)
+std::size_t innerLength(char kind)
 {
     switch (kind) {
     case 'R':
@@ -48,76 +48,76 @@ std::size_t InnerLength(char kind)
     }
 }
 
-bool Valid(std::string_view frame, std::string_view& inner)
+bool validFrame(std::string_view frame, std::string_view& inner)
 {
-    return CheckIncomingFrame(frame, &inner) && inner.size() >= InnerLength(inner[0]);
+    return checkIncomingFrame(frame, &inner) && inner.size() >= innerLength(inner[0]);
 }
 
-int Byte(std::string_view inner, std::size_t pos)
+int byteText(std::string_view inner, std::size_t pos)
 {
-    return static_cast<int>(HexField(inner, pos, 2));
+    return static_cast<int>(hexField(inner, pos, 2));
 }
 
-int Word(std::string_view inner, std::size_t pos)
+int wordText(std::string_view inner, std::size_t pos)
 {
-    return static_cast<int>(HexField(inner, pos, 4));
+    return static_cast<int>(hexField(inner, pos, 4));
 }
 
-int HexDigit(std::string_view inner, std::size_t pos)
+int hexDigit(std::string_view inner, std::size_t pos)
 {
-    return static_cast<int>(HexField(inner, pos, 1));
+    return static_cast<int>(hexField(inner, pos, 1));
 }
 
 // One character read as the C library reads a decimal number: its digit, 0 otherwise.
-int Digit(std::string_view inner, std::size_t pos)
+int digitText(std::string_view inner, std::size_t pos)
 {
     const char c = pos < inner.size() ? inner[pos] : '0';
     return c >= '0' && c <= '9' ? c - '0' : 0;
 }
 
-int Bit(int byte, int position)
+int bitOf(int byte, int position)
 {
     return (byte >> position) & 1;
 }
 
-void ApplyInputSwitches(UnitRecord& r, int ch, int byte)
+void applyInputSwitches(UnitRecord& r, int ch, int byte)
 {
-    r.inputPhantom[ch] = Bit(byte, 0);
-    r.inputLine[ch] = Bit(byte, 1);
-    r.inputLowCut[ch] = Bit(byte, 3);
-    r.inputPriority[ch] = Bit(byte, 4);
+    r.inputPhantom[ch] = bitOf(byte, 0);
+    r.inputLine[ch] = bitOf(byte, 1);
+    r.inputLowCut[ch] = bitOf(byte, 3);
+    r.inputPriority[ch] = bitOf(byte, 4);
 }
 
-void ApplyOutputSwitches(UnitRecord& r, int byte)
+void applyOutputSwitches(UnitRecord& r, int byte)
 {
-    r.outputFlagA = Bit(byte, 1);
-    r.outputFlagB = Bit(byte, 3);
-    r.outputFlagC = Bit(byte, 5);
-    r.outputLevelType[0] = Bit(byte, 6);
-    r.outputLevelType[1] = Bit(byte, 7);
+    r.outputFlagA = bitOf(byte, 1);
+    r.outputFlagB = bitOf(byte, 3);
+    r.outputFlagC = bitOf(byte, 5);
+    r.outputLevelType[0] = bitOf(byte, 6);
+    r.outputLevelType[1] = bitOf(byte, 7);
 }
 
-void ApplyUnitSwitches(UnitRecord& r, int byte)
+void applyUnitSwitches(UnitRecord& r, int byte)
 {
-    r.thresholdMode = Bit(byte, 1);
-    r.deviceMode = Bit(byte, 3);
-    r.panelLock = Bit(byte, 5);
+    r.thresholdMode = bitOf(byte, 1);
+    r.deviceMode = bitOf(byte, 3);
+    r.panelLock = bitOf(byte, 5);
 }
 
 // A reported output gain: a non-zero value un-mutes the output; a muted output reported as 0
 // keeps the gain it will return to.
-void ApplyOutputGain(UnitRecord& r, int output, int gain)
+void applyOutputGain(UnitRecord& r, int output, int gain)
 {
     if (gain != 0) r.outputMute[output] = 0;
     if (!r.outputMute[output]) r.outputGain[output] = gain;
 }
 
-LinkTable ReadLinkTable(std::string_view inner, std::size_t groupsAt, std::size_t flagsAt)
+LinkTable readLinkTable(std::string_view inner, std::size_t groupsAt, std::size_t flagsAt)
 {
     LinkTable table;
     for (std::size_t ch = 0; ch < LinkTable::kChannels; ++ch) {
-        table.group[ch] = Digit(inner, groupsAt + ch);
-        table.flags[ch] = static_cast<std::uint8_t>(Byte(inner, flagsAt + 2 * ch));
+        table.group[ch] = digitText(inner, groupsAt + ch);
+        table.flags[ch] = static_cast<std::uint8_t>(byteText(inner, flagsAt + 2 * ch));
     }
     return table;
 }
@@ -129,7 +129,7 @@ Dispatcher::Dispatcher(LinkState& state, Link& link, OperatorInterface& ui, QObj
 {
 }
 
-void Dispatcher::Dispatch(std::string_view frame)
+void Dispatcher::dispatch(std::string_view frame)
 {
     if (frame.size() < 6) return;
     std::string_view inner;
@@ -139,16 +139,16 @@ void Dispatcher::Dispatch(std::string_view frame)
         if (handleR(frame)) afterLogin();
         return;
     case 'L':
-        if (current().connected && Valid(frame, inner)) handleL(inner);
+        if (current().connected && validFrame(frame, inner)) handleL(inner);
         return;
     case 'Z':
-        if (Valid(frame, inner)) handleZ(inner);
+        if (validFrame(frame, inner)) handleZ(inner);
         return;
     case 'A':
-        if (Valid(frame, inner)) handleA(inner);
+        if (validFrame(frame, inner)) handleA(inner);
         return;
     case 'P':
-        if (Valid(frame, inner) && handleP(inner)) {
+        if (validFrame(frame, inner) && handleP(inner)) {
             emit addressReported(m_state.deviceAddress, m_state.port);
             dropLink();
             m_state.addressChangeConfirmed = true;
@@ -157,10 +157,10 @@ void Dispatcher::Dispatch(std::string_view frame)
         }
         return;
     case 'K':
-        if (Valid(frame, inner)) handleK(inner);
+        if (validFrame(frame, inner)) handleK(inner);
         return;
     case 'U':
-        if (Valid(frame, inner)) handleU(inner);
+        if (validFrame(frame, inner)) handleU(inner);
         return;
     case 'Q':
         m_link.answerArrived('Q'); // the answer counts whatever its content
@@ -170,7 +170,7 @@ void Dispatcher::Dispatch(std::string_view frame)
         return;
     case 'Y':
         m_state.accountChangePending = false;
-        if (Valid(frame, inner)) handleY(inner);
+        if (validFrame(frame, inner)) handleY(inner);
         // The unit has answered the change either way: the old login no longer holds.
         dropLink();
         m_ui.showMessage(
@@ -178,20 +178,20 @@ void Dispatcher::Dispatch(std::string_view frame)
             QStringLiteral("INFO"));
         return;
     case 'O':
-        if (current().connected && Valid(frame, inner) && handleO(inner)) emit stateChanged();
+        if (current().connected && validFrame(frame, inner) && handleO(inner)) emit stateChanged();
         return;
     case 'S':
-        if (Valid(frame, inner) && handleS(inner)) {
+        if (validFrame(frame, inner) && handleS(inner)) {
             emit stateChanged();
             emit groupsChanged();
         }
         return;
     case 'N':
-        if (Valid(frame, inner) && handleN(inner)) emit groupsChanged();
+        if (validFrame(frame, inner) && handleN(inner)) emit groupsChanged();
         return;
     case 'D':
         m_link.answerArrived('D');
-        if (current().connected && Valid(frame, inner) && handleD(inner)) emit stateChanged();
+        if (current().connected && validFrame(frame, inner) && handleD(inner)) emit stateChanged();
         return;
     default:
         return;
@@ -201,7 +201,7 @@ void Dispatcher::Dispatch(std::string_view frame)
 bool Dispatcher::handleR(std::string_view frame)
 {
     std::string_view inner;
-    if (!Valid(frame, inner)) return false;
+    if (!validFrame(frame, inner)) return false;
     UnitRecord& cur = current();
     if (inner.substr(2, 2) == "FF" && inner.substr(5, 2) == "FF") {
         cur.loginAccepted = 0;
@@ -209,7 +209,7 @@ bool Dispatcher::handleR(std::string_view frame)
     }
     cur.loginAccepted = 1;
     // The count is decimal text; more than 64 units cannot be held.
-    int count = DecimalField(inner.substr(5, 2));
+    int count = decimalField(inner.substr(5, 2));
     if (count < 0) count = 0;
     if (count > UnitTable::kMaxUnits) count = UnitTable::kMaxUnits;
     for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit) {
@@ -250,7 +250,7 @@ void Dispatcher::afterLogin()
                 f.kind = 'F';
                 f.unit = unit;
                 f.index = slot;
-                f.frame = BuildF(unit, slot);
+                f.frame = buildF(unit, slot);
                 f.delayBefore = t.eqRequestPause;
                 if (copy == 1) f.onSent = stamp;
                 m_link.enqueue(std::move(f));
@@ -261,7 +261,7 @@ void Dispatcher::afterLogin()
             request.kind = 'T';
             request.unit = unit;
             request.index = output;
-            request.frame = BuildT(unit, output);
+            request.frame = buildT(unit, output);
             request.pauseAfter = t.sendPause + t.dynamicsRequestPause;
             request.onSent = stamp;
             m_link.enqueue(std::move(request));
@@ -288,7 +288,7 @@ void Dispatcher::afterLogin()
         LinkRequest c;
         c.kind = 'C';
         c.unit = u;
-        c.frame = BuildC(u);
+        c.frame = buildC(u);
         c.delayBefore = delay;
         delay = 0;
         m_link.enqueue(std::move(c));
@@ -296,7 +296,7 @@ void Dispatcher::afterLogin()
     }
     LinkRequest on;
     on.kind = 'L';
-    on.frame = BuildL(true);
+    on.frame = buildL(true);
     on.delayBefore = delay + t.streamOnDelay;
     on.onSent = stamp;
     m_link.enqueue(std::move(on));
@@ -310,39 +310,39 @@ void Dispatcher::handleL(std::string_view inner)
     // The status stream always describes record 1.
     UnitRecord& r = m_state.table.record(1);
     for (int ch = 0; ch < kInputCount; ++ch)
-        r.inputLevel[ch] = Byte(inner, 2 + 2 * static_cast<std::size_t>(ch));
+        r.inputLevel[ch] = byteText(inner, 2 + 2 * static_cast<std::size_t>(ch));
     for (int out = 0; out < kOutputCount; ++out)
-        r.outputLevel[out] = Byte(inner, 18 + 2 * static_cast<std::size_t>(out));
-    const int open = Byte(inner, 23);
+        r.outputLevel[out] = byteText(inner, 18 + 2 * static_cast<std::size_t>(out));
+    const int open = byteText(inner, 23);
     for (int ch = 0; ch < kInputCount; ++ch)
-        r.inputOpen[ch] = Bit(open, ch);
+        r.inputOpen[ch] = bitOf(open, ch);
     emit levelsChanged();
 }
 
 void Dispatcher::handleZ(std::string_view inner)
 {
-    const int unit = Byte(inner, 2);
+    const int unit = byteText(inner, 2);
     if (!UnitTable::isValidUnit(unit)) return;
     UnitRecord& r = m_state.table.record(unit);
-    const int open = Byte(inner, 5);
+    const int open = byteText(inner, 5);
     for (int ch = 0; ch < kInputCount; ++ch)
-        r.inputOpen[ch] = Bit(open, ch);
+        r.inputOpen[ch] = bitOf(open, ch);
     emit levelsChanged();
 }
 
 void Dispatcher::handleA(std::string_view inner)
 {
-    const int unit = Byte(inner, 2);
+    const int unit = byteText(inner, 2);
     if (!UnitTable::isValidUnit(unit)) return;
     m_state.stampLastHeard(unit);
-    const int slot = Byte(inner, 5);
+    const int slot = byteText(inner, 5);
     if (slot > 13) return;
     UnitRecord& r = m_state.table.record(unit);
     for (int b = 0; b < kInputEqBands; ++b) {
         const std::size_t at = 8 + 15 * static_cast<std::size_t>(b);
-        const int f = Word(inner, at);
-        const int qWord = Word(inner, at + 5);
-        const int g = Word(inner, at + 10);
+        const int f = wordText(inner, at);
+        const int qWord = wordText(inner, at + 5);
+        const int g = wordText(inner, at + 10);
         const double frequency = f > 0 && f <= 20000 ? f : 20.0;
         const int type = qWord >> 14;
         const int q10 = qWord & 0x3FFF; // Q x 10, kept when 0.2 < Q <= 20
@@ -370,24 +370,24 @@ bool Dispatcher::handleP(std::string_view inner)
     // The link never probes; a P on it is the answer to an address change. A late answer to a
     // discovery probe must not move the link elsewhere or report a change nobody asked for.
     if (!m_state.addressChangeInProgress || m_state.addressChangeConfirmed) return false;
-    const QString address = QString::fromStdString(NormaliseAddress(inner.substr(5, 15)));
-    const int port = DecimalField(inner.substr(21, 5));
+    const QString address = QString::fromStdString(normaliseAddress(inner.substr(5, 15)));
+    const int port = decimalField(inner.substr(21, 5));
     UnitRecord& cur = current();
     std::memcpy(cur.adminName, inner.data() + 27, kAccountLength);
     std::memcpy(cur.userName, inner.data() + 35, kAccountLength);
     m_state.deviceAddress = address;
     if (port > 0 && port <= 65535) m_state.port = static_cast<quint16>(port);
     if (!m_state.addressFilePath.isEmpty())
-        WriteAddressFile(m_state.addressFilePath, address, m_state.port);
+        writeAddressFile(m_state.addressFilePath, address, m_state.port);
     return true;
 }
 
 void Dispatcher::handleK(std::string_view inner)
 {
     // The count chooses the units as hexadecimal and is stored as decimal.
-    int n = Byte(inner, 5);
+    int n = byteText(inner, 5);
     if (n > UnitTable::kMaxUnits) n = UnitTable::kMaxUnits;
-    const int count = DecimalField(inner.substr(5, 2));
+    const int count = decimalField(inner.substr(5, 2));
     for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit) {
         UnitRecord& r = m_state.table.record(unit);
         r.unitCount = unit <= n ? count : 0;
@@ -397,14 +397,14 @@ void Dispatcher::handleK(std::string_view inner)
 
 void Dispatcher::handleU(std::string_view inner)
 {
-    const int unit = Byte(inner, 2);
-    const int output = Byte(inner, 5);
+    const int unit = byteText(inner, 2);
+    const int output = byteText(inner, 5);
     if (!UnitTable::isValidUnit(unit) || output < 0 || output >= kOutputCount) return;
     UnitRecord& r = m_state.table.record(unit);
-    const int ratio = Word(inner, 8);
-    const int threshold = Word(inner, 13);
-    const int attack = Word(inner, 18);
-    const int release = Word(inner, 23);
+    const int ratio = wordText(inner, 8);
+    const int threshold = wordText(inner, 13);
+    const int attack = wordText(inner, 18);
+    const int release = wordText(inner, 23);
     r.limiterRatio[output] = ratio >= 1 && ratio <= 100 ? ratio : 1.0;
     r.limiterThreshold[output] = threshold <= 1000 ? threshold * 0.1 - 80.0 : 20.0;
     r.limiterAttack[output] = attack <= 2000 ? attack : 1;
@@ -422,67 +422,67 @@ void Dispatcher::handleY(std::string_view inner)
 
 bool Dispatcher::handleO(std::string_view inner)
 {
-    const int unit = Byte(inner, 2);
+    const int unit = byteText(inner, 2);
     if (!UnitTable::isValidUnit(unit)) return false;
     UnitRecord& r = m_state.table.record(unit);
     for (int ch = 0; ch < kInputCount; ++ch)
-        r.inputGain[ch] = Byte(inner, 5 + 2 * static_cast<std::size_t>(ch));
+        r.inputGain[ch] = byteText(inner, 5 + 2 * static_cast<std::size_t>(ch));
     for (int out = 0; out < kOutputCount; ++out)
-        ApplyOutputGain(r, out, Byte(inner, 22 + 2 * static_cast<std::size_t>(out)));
-    r.threshold = Byte(inner, 27);
+        applyOutputGain(r, out, byteText(inner, 22 + 2 * static_cast<std::size_t>(out)));
+    r.threshold = byteText(inner, 27);
     r.levelsReportReceived = 1;
     return true;
 }
 
 bool Dispatcher::handleS(std::string_view inner)
 {
-    const int unit = Byte(inner, 2);
+    const int unit = byteText(inner, 2);
     if (!UnitTable::isValidUnit(unit)) return false;
     UnitRecord& r = m_state.table.record(unit);
-    r.limiterEnable[0] = Digit(inner, 5);
-    r.limiterEnable[1] = Digit(inner, 6);
+    r.limiterEnable[0] = digitText(inner, 5);
+    r.limiterEnable[1] = digitText(inner, 6);
     for (int ch = 0; ch < kInputCount; ++ch) {
         const auto c = static_cast<std::size_t>(ch);
-        r.feedback[ch] = Digit(inner, 8 + c);
-        r.eqEditorValue[ch] = HexDigit(inner, 17 + c);
-        ApplyInputSwitches(r, ch, Byte(inner, 36 + 2 * c));
-        r.inputGain[ch] = Byte(inner, 59 + 2 * c);
+        r.feedback[ch] = digitText(inner, 8 + c);
+        r.eqEditorValue[ch] = hexDigit(inner, 17 + c);
+        applyInputSwitches(r, ch, byteText(inner, 36 + 2 * c));
+        r.inputGain[ch] = byteText(inner, 59 + 2 * c);
         // Filter indexes run from input 8 down to input 1.
-        r.highPassIndex[kInputCount - 1 - ch] = HexDigit(inner, 90 + c);
-        r.lowPassIndex[kInputCount - 1 - ch] = HexDigit(inner, 99 + c);
+        r.highPassIndex[kInputCount - 1 - ch] = hexDigit(inner, 90 + c);
+        r.lowPassIndex[kInputCount - 1 - ch] = hexDigit(inner, 99 + c);
     }
-    r.routing[0] = Byte(inner, 26);
-    r.routing[1] = Byte(inner, 28);
-    ApplyOutputSwitches(r, Byte(inner, 53));
-    ApplyUnitSwitches(r, Byte(inner, 56));
-    ApplyOutputGain(r, 0, Byte(inner, 76));
-    ApplyOutputGain(r, 1, Byte(inner, 78));
-    r.threshold = Byte(inner, 81);
-    r.maxOpenChannels = Byte(inner, 84);
-    r.holdTime = Byte(inner, 87);
-    const int mutes = Byte(inner, 119);
+    r.routing[0] = byteText(inner, 26);
+    r.routing[1] = byteText(inner, 28);
+    applyOutputSwitches(r, byteText(inner, 53));
+    applyUnitSwitches(r, byteText(inner, 56));
+    applyOutputGain(r, 0, byteText(inner, 76));
+    applyOutputGain(r, 1, byteText(inner, 78));
+    r.threshold = byteText(inner, 81);
+    r.maxOpenChannels = byteText(inner, 84);
+    r.holdTime = byteText(inner, 87);
+    const int mutes = byteText(inner, 119);
     for (int ch = 0; ch < kInputCount; ++ch)
-        r.inputMute[ch] = Bit(mutes, ch);
-    emit linkTableReported(ReadLinkTable(inner, 108, 122));
+        r.inputMute[ch] = bitOf(mutes, ch);
+    emit linkTableReported(readLinkTable(inner, 108, 122));
     r.switchReportReceived = 1;
     return true;
 }
 
 bool Dispatcher::handleN(std::string_view inner)
 {
-    emit linkTableReported(ReadLinkTable(inner, 5, 16));
+    emit linkTableReported(readLinkTable(inner, 5, 16));
     return true;
 }
 
 bool Dispatcher::handleD(std::string_view inner)
 {
-    const int unit = Byte(inner, 2);
+    const int unit = byteText(inner, 2);
     if (!UnitTable::isValidUnit(unit)) return false;
     UnitRecord& r = m_state.table.record(unit);
     for (int ch = 0; ch < kInputCount; ++ch)
-        ApplyInputSwitches(r, ch, Byte(inner, 5 + 2 * static_cast<std::size_t>(ch)));
-    ApplyOutputSwitches(r, Byte(inner, 22));
-    ApplyUnitSwitches(r, Byte(inner, 25));
+        applyInputSwitches(r, ch, byteText(inner, 5 + 2 * static_cast<std::size_t>(ch)));
+    applyOutputSwitches(r, byteText(inner, 22));
+    applyUnitSwitches(r, byteText(inner, 25));
     r.switchesPending = 0;
     r.switchReportReceived = 1;
     return true;
@@ -490,7 +490,7 @@ bool Dispatcher::handleD(std::string_view inner)
 
 void Dispatcher::dropLink()
 {
-    m_link.sendText('L', BuildL(false), 2);
+    m_link.sendText('L', buildL(false), 2);
     for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
         m_state.table.record(unit).connected = 0;
     m_state.reloginAfterSilence = false;

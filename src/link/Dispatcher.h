@@ -1,9 +1,9 @@
 #pragma once
 
-#include "link/Commands.h"
 #include "link/Link.h"
 #include "link/LinkState.h"
-#include "mixer/OperatorInterface.h"
+#include "model/OperatorInterface.h"
+#include "protocol/Commands.h"
 
 #include <QObject>
 #include <QString>
@@ -22,7 +22,7 @@ public:
     Dispatcher(LinkState& state, Link& link, OperatorInterface& ui, QObject* parent = nullptr);
 
     // One received datagram (at least 6 characters).
-    void Dispatch(std::string_view frame);
+    void dispatch(std::string_view frame);
 
     // Drops the link: status stream off twice, every unit not connected, indicator off.
     void dropLink();

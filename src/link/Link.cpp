@@ -1,7 +1,7 @@
 #include "link/Link.h"
 
 #include "dsp/DspCommands.h"
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -20,7 +20,7 @@ constexpr qint64 kClockResolutionMs = 1;
 } // namespace
 
 Link::Link(LinkState& state, QObject* parent)
-    : QObject(parent), m_state(state), m_buildE(BuildE), m_buildB(BuildB)
+    : QObject(parent), m_state(state), m_buildE(buildE), m_buildB(buildB)
 {
     m_pumpTimer.setSingleShot(true);
     m_pumpTimer.setTimerType(Qt::PreciseTimer);
@@ -73,7 +73,7 @@ quint16 Link::localPort() const
     return m_socket ? m_socket->localPort() : 0;
 }
 
-bool Link::SendFrame(std::string_view frame)
+bool Link::sendFrame(std::string_view frame)
 {
     // The clock counts whole milliseconds and the datagram leaves a little after this stamp:
     // one more millisecond keeps every pause at least as long as asked.
@@ -178,11 +178,11 @@ std::string Link::buildFrame(const LinkRequest& request) const
     const UnitRecord& record = m_state.table.record(request.unit);
     switch (request.kind) {
     case 'V':
-        return BuildV(record, request.unit);
+        return buildV(record, request.unit);
     case 'M':
-        return BuildM(record, request.unit);
+        return buildM(record, request.unit);
     case 'G':
-        return BuildG(record, request.unit);
+        return buildG(record, request.unit);
     case 'E':
         return m_buildE ? m_buildE(record, request.unit, request.index) : std::string();
     case 'B':
@@ -219,10 +219,10 @@ void Link::pump()
         m_state.table.record(request.unit).switchesPending = 1;
         m_state.stampSwitchesSent(request.unit);
     }
-    const bool acknowledged = IsAcknowledged(kind);
+    const bool acknowledged = isAcknowledged(kind);
     // The flag is set as the datagram leaves, so an early answer always finds it set.
     if (acknowledged) m_pending[pendingIndex(kind)] = true;
-    SendFrame(frame);
+    sendFrame(frame);
     const int pause = request.pauseAfter >= 0 ? request.pauseAfter : m_state.timings.sendPause;
     m_readyAt = m_lastSentAt + pause;
     ++request.sentCount;
@@ -231,7 +231,7 @@ void Link::pump()
     const bool done = request.sentCount >= request.times;
     if (acknowledged) {
         m_waitActive = true;
-        m_waitPolicy = &AnswerWaitFor(kind);
+        m_waitPolicy = &answerWaitFor(kind);
         m_waitFrame = frame;
         m_waitCycle = 0;
         m_waitTimer.start(m_state.timings.answerPoll);
@@ -254,7 +254,7 @@ void Link::waitCycle()
     const auto& resendAt = m_waitPolicy->resendAt;
     if (std::find(resendAt.begin(), resendAt.begin() + m_waitPolicy->resendCount, m_waitCycle) !=
         resendAt.begin() + m_waitPolicy->resendCount)
-        SendFrame(m_waitFrame);
+        sendFrame(m_waitFrame);
     if (m_waitCycle >= m_waitPolicy->giveUpAt) {
         if (m_waitPolicy->clearPendingOnGiveUp) m_pending[i] = false;
         const char command = m_waitPolicy->command;

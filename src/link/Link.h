@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/Commands.h"
 #include "link/LinkState.h"
+#include "protocol/Commands.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -53,7 +53,7 @@ public:
 
     // Sends one whole datagram to the device address and link port now. True only when the
     // whole frame left; false while stopped. The queue keeps its pause after it.
-    bool SendFrame(std::string_view frame);
+    bool sendFrame(std::string_view frame);
 
     // Queues a request for V, M, G, E or B of a unit; a request for the same (kind, unit, index)
     // already waiting is not added again.
@@ -64,7 +64,7 @@ public:
     int queuedCount() const { return static_cast<int>(m_queue.size()); }
     bool isIdle() const { return m_queue.empty() && !m_waitActive; }
 
-    // Builders for the coefficient frames E and B (the DSP code's BuildE and BuildB unless
+    // Builders for the coefficient frames E and B (the DSP code's buildE and buildB unless
     // replaced, e.g. by a test).
     void setFrameBuilder(char kind, FrameBuilder builder);
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/LinkTimings.h"
-#include "mixer/UnitTable.h"
+#include "model/UnitTable.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -61,19 +61,19 @@ public:
     void stampLastHeard(int unit)
     {
         if (!UnitTable::isValidUnit(unit)) return;
-        table.record(unit).lastHeardTime = CurrentTimeStamp();
+        table.record(unit).lastHeardTime = currentTimeStamp();
         clock(unit).lastHeard = now();
     }
     void stampLoginSent(int unit)
     {
         if (!UnitTable::isValidUnit(unit)) return;
-        table.record(unit).loginSentTime = CurrentTimeStamp();
+        table.record(unit).loginSentTime = currentTimeStamp();
         clock(unit).loginSent = now();
     }
     void stampSwitchesSent(int unit)
     {
         if (!UnitTable::isValidUnit(unit)) return;
-        table.record(unit).switchesSentTime = CurrentTimeStamp();
+        table.record(unit).switchesSentTime = currentTimeStamp();
         clock(unit).switchesSent = now();
     }
 

@@ -1,6 +1,6 @@
 #include "link/Session.h"
 
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -17,12 +17,12 @@ constexpr int kLoginTries = 3;
 // while the unit is connected; after that it waits for the next login.
 constexpr int kRequeuesWhileConnected = 3;
 
-QByteArray Latin(const QString& text)
+QByteArray latin1Of(const QString& text)
 {
     return text.toLatin1();
 }
 
-std::string_view View(const QByteArray& bytes)
+std::string_view viewOf(const QByteArray& bytes)
 {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
@@ -33,8 +33,8 @@ Session::Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorI
                  QObject* parent)
     : QObject(parent), m_state(state), m_link(link), m_dispatcher(dispatcher), m_ui(ui)
 {
-    connect(&m_linkTimer, &QTimer::timeout, this, &Session::LinkTimerTick);
-    connect(&m_adminTimer, &QTimer::timeout, this, &Session::AdminTimerTick);
+    connect(&m_linkTimer, &QTimer::timeout, this, &Session::linkTimerTick);
+    connect(&m_adminTimer, &QTimer::timeout, this, &Session::adminTimerTick);
     connect(&m_link, &Link::frameSent, this, &Session::noteSent);
     connect(&m_link, &Link::frameReceived, this, &Session::noteReceived);
     connect(&m_link, &Link::answerGivenUp, this, &Session::answerGivenUp);
@@ -44,10 +44,10 @@ Session::Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorI
 void Session::noteSent(const QByteArray& frame)
 {
     // "%K,uu,ii,...": kind, unit, and for E and B the slot or output.
-    if (frame.size() < 8 || !IsAcknowledged(frame[1])) return;
-    const std::string_view text = View(frame);
-    m_lastAcknowledged = {frame[1], static_cast<int>(HexField(text, 3, 2)),
-                          frame[1] == 'M' ? 0 : static_cast<int>(HexField(text, 6, 2))};
+    if (frame.size() < 8 || !isAcknowledged(frame[1])) return;
+    const std::string_view text = viewOf(frame);
+    m_lastAcknowledged = {frame[1], static_cast<int>(hexField(text, 3, 2)),
+                          frame[1] == 'M' ? 0 : static_cast<int>(hexField(text, 6, 2))};
 }
 
 void Session::noteReceived(const QByteArray& frame)
@@ -94,7 +94,7 @@ bool Session::start()
 
 void Session::shutdown()
 {
-    m_link.SendFrame(BuildL(false));
+    m_link.sendFrame(buildL(false));
     m_linkTimer.stop();
     m_adminTimer.stop();
     m_link.stop();
@@ -120,9 +120,9 @@ void Session::finishConnect(OpenMode mode)
 void Session::storeLogin(const QString& name, const QString& password)
 {
     UnitRecord& r = current();
-    StoreAccount(r.loginName, View(Latin(name)));
-    StoreAccount(r.loginPassword, View(Latin(password)));
-    const std::string_view padded = AccountField(r.loginName);
+    storeAccount(r.loginName, viewOf(latin1Of(name)));
+    storeAccount(r.loginPassword, viewOf(latin1Of(password)));
+    const std::string_view padded = accountField(r.loginName);
     if (padded == "admin&&")
         r.accountLevel = 1;
     else if (padded == "user&&&")
@@ -133,18 +133,18 @@ void Session::sendLogin()
 {
     UnitRecord& r = current();
     r.loginAccepted = 0;
-    m_link.sendText('R', BuildR(AccountField(r.loginName), AccountField(r.loginPassword)));
+    m_link.sendText('R', buildR(accountField(r.loginName), accountField(r.loginPassword)));
     m_state.loginRetryCount = 0;
     r.loginPending = 1;
     m_state.stampLoginSent(m_state.table.currentUnit());
 }
 
-void Session::Disconnect()
+void Session::disconnect()
 {
     m_dispatcher.dropLink();
 }
 
-void Session::LinkTimerTick()
+void Session::linkTimerTick()
 {
     UnitRecord& first = m_state.table.record(1);
     UnitClock& clock = m_state.clock(1);
@@ -163,7 +163,7 @@ void Session::LinkTimerTick()
         } else {
             const UnitRecord& cur = current();
             m_link.sendText('R',
-                            BuildR(AccountField(cur.loginName), AccountField(cur.loginPassword)));
+                            buildR(accountField(cur.loginName), accountField(cur.loginPassword)));
             first.loginPending = 1;
             m_state.stampLoginSent(1);
         }
@@ -178,12 +178,12 @@ void Session::LinkTimerTick()
         clock.lastHeard = m_state.now();
         first.connected = 0;
         const UnitRecord& cur = current();
-        m_link.sendText('R', BuildR(AccountField(cur.loginName), AccountField(cur.loginPassword)));
+        m_link.sendText('R', buildR(accountField(cur.loginName), accountField(cur.loginPassword)));
         m_state.reloginAfterSilence = true;
     }
 }
 
-bool Session::ChangeAddress(const QHostAddress& address)
+bool Session::changeAddress(const QHostAddress& address)
 {
     if (m_state.addressChangeInProgress) {
         error(QStringLiteral("Already setting device ip."));
@@ -202,14 +202,14 @@ bool Session::ChangeAddress(const QHostAddress& address)
     char text[32];
     std::snprintf(text, sizeof text, "%03u.%03u.%03u.%03u", (ip >> 24) & 0xFF, (ip >> 16) & 0xFF,
                   (ip >> 8) & 0xFF, ip & 0xFF);
-    m_link.sendText('I', BuildI(m_state.table.currentUnit(), text, m_state.port));
+    m_link.sendText('I', buildI(m_state.table.currentUnit(), text, m_state.port));
     m_state.addressChangeInProgress = true;
     m_state.addressChangeConfirmed = false;
     m_state.adminStart = m_state.now();
     return true;
 }
 
-bool Session::ChangeAccount(const QString& account, const QString& oldPassword,
+bool Session::changeAccount(const QString& account, const QString& oldPassword,
                             const QString& newPassword, const QString& confirmation)
 {
     const QString texts[4] = {account, oldPassword, newPassword, confirmation};
@@ -238,10 +238,10 @@ bool Session::ChangeAccount(const QString& account, const QString& oldPassword,
             }
         }
     }
-    const std::string name = PadAccount(View(Latin(account)));
-    const std::string oldPadded = PadAccount(View(Latin(oldPassword)));
-    const std::string newPadded = PadAccount(View(Latin(newPassword)));
-    if (newPadded != PadAccount(View(Latin(confirmation)))) {
+    const std::string name = padAccount(viewOf(latin1Of(account)));
+    const std::string oldPadded = padAccount(viewOf(latin1Of(oldPassword)));
+    const std::string newPadded = padAccount(viewOf(latin1Of(newPassword)));
+    if (newPadded != padAccount(viewOf(latin1Of(confirmation)))) {
         error(QStringLiteral("New psw error."));
         return false;
     }
@@ -253,11 +253,11 @@ bool Session::ChangeAccount(const QString& account, const QString& oldPassword,
     m_state.accountChangePending = true;
     r.accountChangePending = 1;
     m_state.adminStart = m_state.now();
-    m_link.sendText('X', BuildX(m_state.table.currentUnit(), name, oldPadded, newPadded));
+    m_link.sendText('X', buildX(m_state.table.currentUnit(), name, oldPadded, newPadded));
     return true;
 }
 
-void Session::AdminTimerTick()
+void Session::adminTimerTick()
 {
     const qint64 elapsed = m_state.now() - m_state.adminStart;
     const int timeout = m_state.timings.adminTimeout;
@@ -285,7 +285,7 @@ LoginCheck::~LoginCheck()
     delete m_socket;
 }
 
-void LoginCheck::CheckLogin(const QString& name, const QString& password)
+void LoginCheck::checkLogin(const QString& name, const QString& password)
 {
     if (m_socket) return;
     auto* socket = new QUdpSocket(this);
@@ -297,7 +297,7 @@ void LoginCheck::CheckLogin(const QString& name, const QString& password)
     }
     m_socket = socket;
     m_reads = 0;
-    const std::string frame = BuildR(View(Latin(name)), View(Latin(password)));
+    const std::string frame = buildR(viewOf(latin1Of(name)), viewOf(latin1Of(password)));
     m_socket->writeDatagram(frame.data(), static_cast<qint64>(frame.size()),
                             QHostAddress(m_state.deviceAddress), m_state.port);
     m_timer.start(m_state.timings.checkLoginReadInterval);
@@ -310,7 +310,7 @@ void LoginCheck::poll()
         const QByteArray data = m_socket->receiveDatagram(1024).data();
         if (data.size() < 2 || data[1] != 'R') continue;
         std::string_view inner;
-        const bool valid = CheckIncomingFrame(View(data), &inner) && inner.size() >= 12;
+        const bool valid = checkIncomingFrame(viewOf(data), &inner) && inner.size() >= 12;
         const bool refused = !valid || (inner.substr(2, 2) == "FF" && inner.substr(5, 2) == "FF");
         finish(!refused);
         return;

@@ -3,7 +3,7 @@
 #include "link/Dispatcher.h"
 #include "link/Link.h"
 #include "link/LinkState.h"
-#include "mixer/OperatorInterface.h"
+#include "model/OperatorInterface.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -52,18 +52,18 @@ public:
     void sendLogin();
 
     // Status stream off twice, every unit not connected, indicator off.
-    void Disconnect();
+    void disconnect();
 
     // The 100 ms tick: M answer wait expiry, login retries, watchdog.
-    void LinkTimerTick();
+    void linkTimerTick();
 
     // The address change of the system page: I with the new address and the link port.
-    bool ChangeAddress(const QHostAddress& address);
+    bool changeAddress(const QHostAddress& address);
     // The account change of the system page; false with the message when a check fails.
-    bool ChangeAccount(const QString& account, const QString& oldPassword,
+    bool changeAccount(const QString& account, const QString& oldPassword,
                        const QString& newPassword, const QString& confirmation);
     // The 1000 ms tick: time-outs of the two changes.
-    void AdminTimerTick();
+    void adminTimerTick();
 
 signals:
     // Three login requests stayed unanswered.
@@ -110,7 +110,7 @@ public:
     ~LoginCheck() override;
 
     // name and password as typed (padded to 7 characters here).
-    void CheckLogin(const QString& name, const QString& password);
+    void checkLogin(const QString& name, const QString& password);
     bool isRunning() const { return m_socket != nullptr; }
 
 signals:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/Commands.h"
+#include "protocol/Commands.h"
 
 #include <optional>
 #include <vector>

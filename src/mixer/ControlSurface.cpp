@@ -1,9 +1,9 @@
 #include "mixer/ControlSurface.h"
 
-#include "link/FrameCodec.h"
 #include "mixer/StateFile.h"
-#include "mixer/ValueConventions.h"
-#include "store/CDbConnection.h"
+#include "model/ValueConventions.h"
+#include "protocol/FrameCodec.h"
+#include "store/Database.h"
 #include "store/DeviceRegistry.h"
 
 #include <QSaveFile>
@@ -24,19 +24,19 @@ constexpr int kMeterMin = 80;
 constexpr int kMeterMax = 191;
 
 // Floor division, so that positions left of or above the grid never land in column/row 0.
-int FloorDiv(int a, int b)
+int floorDiv(int a, int b)
 {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
-QString DbText(int db)
+QString dbText(int db)
 {
     return QStringLiteral("%1dB").arg(db);
 }
 
 } // namespace
 
-bool Links(const StripGroupData& group, LinkFlag flag)
+bool links(const StripGroupData& group, LinkFlag flag)
 {
     return group.grouped && group.flags[static_cast<std::size_t>(flag)];
 }
@@ -46,8 +46,8 @@ bool Links(const StripGroupData& group, LinkFlag flag)
 
 std::optional<MatrixGeometry::Cell> MatrixGeometry::hitTest(int x, int y, int sx, int sy) const
 {
-    const int column = FloorDiv(x - left + sx, kCellSize + kGap);
-    const int r = FloorDiv(y - top + sy, kCellSize + kGap);
+    const int column = floorDiv(x - left + sx, kCellSize + kGap);
+    const int r = floorDiv(y - top + sy, kCellSize + kGap);
     if (column < 0 || column >= kInputCount || r < 0 || r >= kOutputCount) return std::nullopt;
     return Cell{column, r};
 }
@@ -58,25 +58,25 @@ void MatrixGeometry::centreIn(int viewWidth, int viewHeight)
     top = viewHeight >= kHeight ? (viewHeight - kHeight) / 2 : 20;
 }
 
-int MeterPushValue(std::int32_t& level)
+int meterPushValue(std::int32_t& level)
 {
     level = std::clamp(level, kMeterMin, kMeterMax);
     return ((5 * level - 400) * 10) / 110;
 }
 
-QString OpenStateText(int open, Language language)
+QString openStateText(int open, Language language)
 {
     if (language == Language::English) return open ? "ACTIVE" : "WAITING";
     return open ? QString::fromUtf8("话筒打开") : QString::fromUtf8("话筒关闭");
 }
 
-QString InputSourceText(int line, Language language)
+QString inputSourceText(int line, Language language)
 {
     if (language == Language::English) return line ? "LINE" : "MIC";
     return line ? QString::fromUtf8("线输入") : QString::fromUtf8("咪输入");
 }
 
-QString OutputLevelText(int levelType, Language language)
+QString outputLevelText(int levelType, Language language)
 {
     if (language == Language::English) return levelType ? "MIC" : "LINE";
     return levelType ? QString::fromUtf8("咪输出") : QString::fromUtf8("线输出");
@@ -91,14 +91,14 @@ ControlSurface::ControlSurface(UnitTable& table, CommandPort& port, OperatorInte
 {
 }
 
-void ControlSurface::setDatabase(CDbConnection* db)
+void ControlSurface::setDatabase(Database* db)
 {
     m_db = db;
 }
 
 void ControlSurface::reloadGroups()
 {
-    m_groups = m_db ? GroupStore(*m_db).ComputeStripGroups(unit()) : StripGroups{};
+    m_groups = m_db ? GroupStore(*m_db).computeStripGroups(unit()) : StripGroups{};
     emit groupsChanged();
 }
 
@@ -115,7 +115,7 @@ void ControlSurface::setFactoryDatabaseReset(std::function<void()> reset)
 std::vector<int> ControlSurface::linkedChannels(const StripGroupData& group, int own,
                                                 LinkFlag flag) const
 {
-    if (!Links(group, flag) || group.linkedChannels.empty()) return {own};
+    if (!links(group, flag) || group.linkedChannels.empty()) return {own};
     return group.linkedChannels;
 }
 
@@ -142,7 +142,7 @@ void ControlSurface::requestJ(int pauseAfterMs)
     if (m_linkTable)
         r.linkTable = m_linkTable();
     else
-        r.linkTable = m_db ? GroupStore(*m_db).SendLinkTable() : LinkTable{};
+        r.linkTable = m_db ? GroupStore(*m_db).sendLinkTable() : LinkTable{};
     m_port.submit(r);
 }
 
@@ -154,7 +154,7 @@ void ControlSurface::inputFader(int ch, int position, bool dragging)
     const int p = std::clamp(position, 0, kGainMax);
     UnitRecord& r = record();
     for (int linked : linkedChannels(m_groups.inputs[ch], ch, kGainLink)) {
-        r.inputGain[linked] = GainForFaderPosition(p);
+        r.inputGain[linked] = gainForFaderPosition(p);
         emit inputStripChanged(linked);
     }
     if (connected()) request('V', 0, 1, 0, dragging);
@@ -164,21 +164,21 @@ void ControlSurface::inputArrowKey(int ch, bool up)
 {
     const int gain = std::clamp(record().inputGain[ch] + (up ? 1 : -1), 0, kGainMax);
     record().inputGain[ch] = gain;
-    inputFader(ch, FaderPositionForGain(gain), false);
+    inputFader(ch, faderPositionForGain(gain), false);
 }
 
 QString ControlSurface::inputTypedValue(int ch, const QString& text)
 {
-    const int db = std::clamp(DecimalField(text.toStdString()), kMinDb, kMaxDb);
+    const int db = std::clamp(decimalField(text.toStdString()), kMinDb, kMaxDb);
     UnitRecord& r = record();
-    if (r.inputMute[ch]) return DbText(kMinDb);
+    if (r.inputMute[ch]) return dbText(kMinDb);
     // Typed values follow the gain link like the fader and the arrow keys do.
     for (int linked : linkedChannels(m_groups.inputs[ch], ch, kGainLink)) {
-        r.inputGain[linked] = DbToGain(db);
+        r.inputGain[linked] = dbToGain(db);
         emit inputStripChanged(linked);
     }
     if (connected()) request('V');
-    return DbText(db);
+    return dbText(db);
 }
 
 void ControlSurface::toggleInputLine(int ch)
@@ -243,11 +243,11 @@ void ControlSurface::applyOutputGain(int out, int position, bool dragging)
     const int p = std::clamp(position, 0, kGainMax);
     UnitRecord& r = record();
     const StripGroupData& group = m_groups.outputs[out];
-    const bool linked = Links(group, kGainLink);
+    const bool linked = links(group, kGainLink);
     // Moving a fader un-mutes its output before the gain is applied.
     for (int o : linkedChannels(group, out, kGainLink)) {
         r.outputMute[o] = 0;
-        r.outputGain[o] = GainForFaderPosition(p);
+        r.outputGain[o] = gainForFaderPosition(p);
         emit outputStripChanged(o);
     }
     if (!linked) markSelectedOutput(out);
@@ -272,15 +272,15 @@ void ControlSurface::outputFaderDragged(int out, int position)
 
 QString ControlSurface::outputTypedValue(int out, const QString& text)
 {
-    const int db = std::clamp(DecimalField(text.toStdString()), kMinDb, kMaxDb);
+    const int db = std::clamp(decimalField(text.toStdString()), kMinDb, kMaxDb);
     UnitRecord& r = record();
-    if (r.outputMute[out]) return DbText(kMinDb);
+    if (r.outputMute[out]) return dbText(kMinDb);
     for (int o : linkedChannels(m_groups.outputs[out], out, kGainLink)) {
-        r.outputGain[o] = DbToGain(db);
+        r.outputGain[o] = dbToGain(db);
         emit outputStripChanged(o);
     }
     if (connected()) request('V');
-    return DbText(db);
+    return dbText(db);
 }
 
 void ControlSurface::toggleOutputLevelType(int out)
@@ -302,7 +302,7 @@ void ControlSurface::toggleOutputMute(int out)
         r.outputMute[o] = value;
         emit outputStripChanged(o);
     }
-    if (!Links(group, kMuteLink)) markSelectedOutput(out);
+    if (!links(group, kMuteLink)) markSelectedOutput(out);
     if (connected()) {
         request('M');
         request('V', 0, 2);
@@ -371,7 +371,7 @@ void ControlSurface::thresholdKnobReleased(int position)
 {
     // In Auto mode the knob is disabled: the unit sets the threshold itself.
     if (!thresholdKnobEnabled()) return;
-    record().threshold = ThresholdForKnob(std::clamp(position, 0, kGainMax));
+    record().threshold = thresholdForKnob(std::clamp(position, 0, kGainMax));
     emit systemChanged();
     if (connected()) request('V');
     m_op.showMessage("Set ok.", "INFO");
@@ -379,7 +379,7 @@ void ControlSurface::thresholdKnobReleased(int position)
 
 void ControlSurface::holdTimeKnobReleased(int position)
 {
-    record().holdTime = HoldTimeForKnob(std::clamp(position, 0, kHoldTimeMax));
+    record().holdTime = holdTimeForKnob(std::clamp(position, 0, kHoldTimeMax));
     emit systemChanged();
     if (connected()) request('G');
     m_op.showMessage("Set ok.", "INFO");
@@ -387,7 +387,7 @@ void ControlSurface::holdTimeKnobReleased(int position)
 
 void ControlSurface::applyMaxOpenChannels(int listIndex)
 {
-    record().maxOpenChannels = MaxOpenForListIndex(std::clamp(listIndex, 0, 7));
+    record().maxOpenChannels = maxOpenForListIndex(std::clamp(listIndex, 0, 7));
     emit systemChanged();
     if (connected()) request('G');
     m_op.showMessage("Set OK.", "Info");
@@ -399,8 +399,8 @@ bool ControlSurface::factoryRestore()
     if (m_resetDatabase)
         m_resetDatabase();
     else if (m_db)
-        DeviceRegistry(*m_db).ResetChannelsForFactory();
-    ApplyFactoryValues(record());
+        DeviceRegistry(*m_db).resetChannelsForFactory();
+    applyFactoryValues(record());
     if (connected()) {
         request('L', 0, 1, 0, true);
         for (char kind : {'M', 'G', 'V'})
@@ -459,7 +459,7 @@ bool ControlSurface::openPreset(const std::function<QString()>& choosePath)
         m_op.showMessage("Open Fail", "ERROR");
         return false;
     }
-    if (!StateFile::OpenPreset(path, record(), *m_db, m_op)) return false;
+    if (!StateFile::openPreset(path, record(), *m_db, m_op)) return false;
     reloadGroups();
     sendPresetSequence();
     emit refreshNeeded();
@@ -478,9 +478,9 @@ bool ControlSurface::savePreset(const std::function<QString()>& choosePath)
 
 bool ControlSurface::writeStateFile(const QString& path)
 {
-    if (m_db) return StateFile::Write(path, m_table.record(1), *m_db, m_op);
+    if (m_db) return StateFile::write(path, m_table.record(1), *m_db, m_op);
     // Without a database the file still keeps every setting, with no groups.
-    const QByteArray bytes = StateFile::Encode(m_table.record(1), GroupFileRecords{});
+    const QByteArray bytes = StateFile::encode(m_table.record(1), GroupFileRecords{});
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         m_op.showMessage("Save Fail", "ERROR");
@@ -492,7 +492,7 @@ bool ControlSurface::writeStateFile(const QString& path)
 bool ControlSurface::readStartupState(const QString& path)
 {
     if (!m_db) return false;
-    const bool loaded = StateFile::ReadStartup(path, m_table.record(1), *m_db, m_op) ==
+    const bool loaded = StateFile::readStartup(path, m_table.record(1), *m_db, m_op) ==
                         StateFile::ReadResult::Loaded;
     reloadGroups();
     emit refreshNeeded();

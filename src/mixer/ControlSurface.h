@@ -1,8 +1,8 @@
 #pragma once
 
 #include "mixer/CommandPort.h"
-#include "mixer/OperatorInterface.h"
-#include "mixer/UnitTable.h"
+#include "model/OperatorInterface.h"
+#include "model/UnitTable.h"
 #include "store/GroupStore.h"
 
 #include <QObject>
@@ -42,15 +42,15 @@ constexpr unsigned kMatrixOffColour = 0x999999; // RGB 153, 153, 153
 constexpr unsigned kLegendClosedColour = 0x808080;
 
 // True when the strip is grouped and its group links this kind of control.
-bool Links(const StripGroupData& group, LinkFlag flag);
+bool links(const StripGroupData& group, LinkFlag flag);
 
 // Meter push value of the strips' 30 ms timer: the level is clamped to 80..191 (and written
 // back), then scaled to 0..50.
-int MeterPushValue(std::int32_t& level);
+int meterPushValue(std::int32_t& level);
 // Labels that follow the language setting.
-QString OpenStateText(int open, Language language);
-QString InputSourceText(int line, Language language);
-QString OutputLevelText(int levelType, Language language);
+QString openStateText(int open, Language language);
+QString inputSourceText(int line, Language language);
+QString outputLevelText(int levelType, Language language);
 
 // Every operator control of the strips, the matrix and the system page as one action each.
 // An action changes the current unit's record, repeats the change on linked channels where the
@@ -71,8 +71,8 @@ public:
 
     // The database of channel names and groups. Without one, strips are never grouped, J
     // carries an empty table and presets carry no groups.
-    void setDatabase(CDbConnection* db);
-    CDbConnection* database() const { return m_db; }
+    void setDatabase(Database* db);
+    Database* database() const { return m_db; }
     // Group data of every strip, computed by the store after each group reload.
     void setStripGroups(const StripGroups& groups) { m_groups = groups; }
     const StripGroups& stripGroups() const { return m_groups; }
@@ -155,7 +155,7 @@ private:
     CommandPort& m_port;
     OperatorInterface& m_op;
     StripGroups m_groups;
-    CDbConnection* m_db = nullptr;
+    Database* m_db = nullptr;
     std::function<LinkTable()> m_linkTable;
     std::function<void()> m_resetDatabase;
 };

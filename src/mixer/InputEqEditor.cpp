@@ -12,12 +12,12 @@ namespace {
 // operator's list offers instead.
 const QString kHighPassOffText = QStringLiteral("50Hz");
 
-int FilterIndexForPosition(int position)
+int filterIndexForPosition(int position)
 {
     return InputEqEditor::kFilterPositions - position;
 }
 
-void Append(std::vector<int>& set, int channel)
+void appendUnique(std::vector<int>& set, int channel)
 {
     if (std::find(set.begin(), set.end(), channel) == set.end()) set.push_back(channel);
 }
@@ -45,7 +45,7 @@ double InputEqEditor::gainForSliderPosition(int position)
 
 bool InputEqEditor::linked() const
 {
-    return Links(m_group, kEqLink) && !m_group.linkedChannels.empty();
+    return links(m_group, kEqLink) && !m_group.linkedChannels.empty();
 }
 
 std::vector<int> InputEqEditor::targets() const
@@ -53,21 +53,21 @@ std::vector<int> InputEqEditor::targets() const
     if (!linked()) return {m_channel};
     std::vector<int> list;
     for (int ch : m_group.linkedChannels)
-        if (ch >= 0 && ch < kInputCount) Append(list, ch);
+        if (ch >= 0 && ch < kInputCount) appendUnique(list, ch);
     if (list.empty()) list.push_back(m_channel);
     return list;
 }
 
 void InputEqEditor::computeCurves(InputCurves& curves) const
 {
-    ComputeInputCurves(m_bands, m_highPassOn ? FilterIndexForPosition(m_highPassPosition) : 0,
-                       m_lowPassOn ? FilterIndexForPosition(m_lowPassPosition) : 0, curves);
+    computeInputCurves(m_bands, m_highPassOn ? filterIndexForPosition(m_highPassPosition) : 0,
+                       m_lowPassOn ? filterIndexForPosition(m_lowPassPosition) : 0, curves);
 }
 
 bool InputEqEditor::computeSelectedBandCurve(ResponseCurve& curve) const
 {
     if (m_selectedBand < 0) return false;
-    InputBandCurve(m_bands[static_cast<std::size_t>(m_selectedBand)], curve);
+    inputBandCurve(m_bands[static_cast<std::size_t>(m_selectedBand)], curve);
     return true;
 }
 
@@ -89,7 +89,7 @@ void InputEqEditor::loadChannel()
 {
     const UnitRecord& r = record();
     m_selectedBand = -1;
-    m_bands = InputEqBands(r, m_channel);
+    m_bands = inputEqBands(r, m_channel);
     const int hp = r.highPassIndex[m_channel];
     const int lp = r.lowPassIndex[m_channel];
     m_highPassOn = hp != 0;
@@ -104,9 +104,9 @@ void InputEqEditor::loadChannel()
 void InputEqEditor::updateFilterTexts()
 {
     m_highPassText = QStringLiteral("%1Hz").arg(
-        static_cast<int>(HighPassFrequency(FilterIndexForPosition(m_highPassPosition))));
+        static_cast<int>(highPassFrequency(filterIndexForPosition(m_highPassPosition))));
     m_lowPassText = QString::number(
-        static_cast<int>(LowPassFrequency(FilterIndexForPosition(m_lowPassPosition))));
+        static_cast<int>(lowPassFrequency(filterIndexForPosition(m_lowPassPosition))));
 }
 
 void InputEqEditor::selectBand(int band)
@@ -184,14 +184,14 @@ void InputEqEditor::setBandType(int band, EqBandType type)
 
 void InputEqEditor::storeHighPass(const std::vector<int>& channels)
 {
-    const int index = m_highPassOn ? FilterIndexForPosition(m_highPassPosition) : 0;
+    const int index = m_highPassOn ? filterIndexForPosition(m_highPassPosition) : 0;
     for (int ch : channels)
         record().highPassIndex[ch] = index;
 }
 
 void InputEqEditor::storeLowPass(const std::vector<int>& channels)
 {
-    const int index = m_lowPassOn ? FilterIndexForPosition(m_lowPassPosition) : 0;
+    const int index = m_lowPassOn ? filterIndexForPosition(m_lowPassPosition) : 0;
     for (int ch : channels)
         record().lowPassIndex[ch] = index;
 }
@@ -290,7 +290,7 @@ void InputEqEditor::reset()
     m_bypassSaves.clear();
     const std::vector<int> channels = targets();
     for (int ch : channels)
-        ResetInputEq(record(), ch);
+        resetInputEq(record(), ch);
     loadChannel();
     refreshStrips(channels);
     sendEThenG(channels);
@@ -303,13 +303,13 @@ bool InputEqEditor::copyFrom(int sourceChannel)
         return false;
     UnitRecord& r = record();
     // Read the source first: it may be one of the targets.
-    const std::array<EqBand, kInputEqBands> bands = InputEqBands(r, sourceChannel);
+    const std::array<EqBand, kInputEqBands> bands = inputEqBands(r, sourceChannel);
     const int hp = r.highPassIndex[sourceChannel];
     const int lp = r.lowPassIndex[sourceChannel];
     const std::vector<int> channels = targets();
     for (int ch : channels) {
         for (int b = 0; b < kInputEqBands; ++b)
-            SetInputEqBand(r, ch, b, bands[static_cast<std::size_t>(b)]);
+            setInputEqBand(r, ch, b, bands[static_cast<std::size_t>(b)]);
         r.highPassIndex[ch] = hp;
         r.lowPassIndex[ch] = lp;
     }
@@ -324,7 +324,7 @@ bool InputEqEditor::copyFrom(int sourceChannel)
 void InputEqEditor::markDirty(const std::vector<int>& channels)
 {
     for (int ch : channels)
-        Append(m_dirty, ch);
+        appendUnique(m_dirty, ch);
 }
 
 void InputEqEditor::refreshStrips(const std::vector<int>& channels)

@@ -1,6 +1,6 @@
 #include "mixer/LimiterEditor.h"
 
-#include "dsp/ValueReadout.h"
+#include "dsp/ReadoutFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +16,7 @@ LimiterEditor::LimiterEditor(ControlSurface& surface, CommandPort& port, QObject
 
 bool LimiterEditor::linked() const
 {
-    return Links(m_group, kLimiterLink);
+    return links(m_group, kLimiterLink);
 }
 
 std::vector<int> LimiterEditor::targets() const
@@ -27,7 +27,7 @@ std::vector<int> LimiterEditor::targets() const
 
 DynamicsSettings LimiterEditor::settings() const
 {
-    return DynamicsOf(record(), m_output);
+    return dynamicsOf(record(), m_output);
 }
 
 bool LimiterEditor::enabled() const
@@ -37,7 +37,7 @@ bool LimiterEditor::enabled() const
 
 int LimiterEditor::thresholdRaw() const
 {
-    return std::clamp(ThresholdReadoutRaw(settings().threshold), kThresholdReadoutRange.min,
+    return std::clamp(thresholdReadoutRaw(settings().threshold), kThresholdReadoutRange.min,
                       kThresholdReadoutRange.max);
 }
 
@@ -61,17 +61,17 @@ int LimiterEditor::ratioRaw() const
 
 int LimiterEditor::attackListIndex() const
 {
-    return AttackListIndex(settings().attack);
+    return sonaro::attackListIndex(settings().attack);
 }
 
 int LimiterEditor::releaseListIndex() const
 {
-    return ReleaseListIndex(settings().release);
+    return sonaro::releaseListIndex(settings().release);
 }
 
 int LimiterEditor::ratioListIndex() const
 {
-    return RatioListIndex(settings().ratio);
+    return sonaro::ratioListIndex(settings().ratio);
 }
 
 void LimiterEditor::selectOutput(int output)
@@ -89,9 +89,9 @@ void LimiterEditor::reloadLinks()
 template <typename Edit> void LimiterEditor::apply(const std::vector<int>& outputs, Edit edit)
 {
     for (int out : outputs) {
-        DynamicsSettings s = DynamicsOf(record(), out);
+        DynamicsSettings s = dynamicsOf(record(), out);
         edit(s);
-        SetDynamics(record(), out, s);
+        setDynamics(record(), out, s);
         if (std::find(m_dirty.begin(), m_dirty.end(), out) == m_dirty.end()) m_dirty.push_back(out);
     }
     emit changed();
@@ -100,7 +100,7 @@ template <typename Edit> void LimiterEditor::apply(const std::vector<int>& outpu
 void LimiterEditor::thresholdReadoutChanged(int raw)
 {
     raw = std::clamp(raw, kThresholdReadoutRange.min, kThresholdReadoutRange.max);
-    apply(targets(), [raw](DynamicsSettings& s) { s.threshold = ThresholdFromReadoutRaw(raw); });
+    apply(targets(), [raw](DynamicsSettings& s) { s.threshold = thresholdFromReadoutRaw(raw); });
 }
 
 void LimiterEditor::attackReadoutChanged(int raw)
@@ -123,19 +123,19 @@ void LimiterEditor::ratioReadoutChanged(int raw)
 
 void LimiterEditor::attackListSelected(int index)
 {
-    const int attack = AttackForListIndex(index);
+    const int attack = attackForListIndex(index);
     apply(targets(), [attack](DynamicsSettings& s) { s.attack = attack; });
 }
 
 void LimiterEditor::releaseListSelected(int index)
 {
-    const int release = ReleaseForListIndex(index);
+    const int release = releaseForListIndex(index);
     apply(targets(), [release](DynamicsSettings& s) { s.release = release; });
 }
 
 void LimiterEditor::ratioListSelected(int index)
 {
-    const double ratio = RatioForListIndex(index);
+    const double ratio = ratioForListIndex(index);
     // The ratio list follows the grouping alone, not the limiter link.
     const std::vector<int> outputs = m_group.grouped ? std::vector<int>{0, 1} : targets();
     apply(outputs, [ratio](DynamicsSettings& s) { s.ratio = ratio; });
@@ -146,14 +146,14 @@ void LimiterEditor::kneeDragged(double x)
     if (std::isnan(x)) return;
     // The graph reaches down to -140 dB, the threshold only to -80 dB.
     x = std::clamp(x, kThresholdMin, kThresholdOff);
-    apply(targets(), [x](DynamicsSettings& s) { DragKnee(s, x); });
+    apply(targets(), [x](DynamicsSettings& s) { dragKnee(s, x); });
 }
 
 void LimiterEditor::endPointDragged(double y)
 {
     if (std::isnan(y)) return;
     y = std::clamp(y, kDynamicsGraphMin, kDynamicsGraphMax);
-    apply(targets(), [y](DynamicsSettings& s) { DragEndPoint(s, y); });
+    apply(targets(), [y](DynamicsSettings& s) { dragEndPoint(s, y); });
 }
 
 void LimiterEditor::toggleEnable()
@@ -173,7 +173,7 @@ void LimiterEditor::reset()
 {
     const std::vector<int> outputs = targets();
     for (int out : outputs)
-        SetDynamics(record(), out, DynamicsSettings{});
+        setDynamics(record(), out, DynamicsSettings{});
     sendB(outputs);
     emit changed();
 }

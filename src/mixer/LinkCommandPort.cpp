@@ -18,13 +18,13 @@ void LinkCommandPort::submit(const CommandRequest& r)
     request.times = r.times;
     switch (r.kind) {
     case 'L':
-        request.frame = BuildL(r.index != 0);
+        request.frame = buildL(r.index != 0);
         break;
     case 'C':
-        request.frame = BuildC(r.unit);
+        request.frame = buildC(r.unit);
         break;
     case 'J':
-        request.frame = BuildJ(r.unit, r.linkTable.value_or(LinkTable{}));
+        request.frame = buildJ(r.unit, r.linkTable.value_or(LinkTable{}));
         break;
     default:
         break; // V, M, G, E, B are built from the record when they leave

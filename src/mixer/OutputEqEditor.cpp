@@ -6,7 +6,7 @@ namespace sonaro {
 
 namespace {
 
-void Append(std::vector<int>& set, int value)
+void appendUnique(std::vector<int>& set, int value)
 {
     if (std::find(set.begin(), set.end(), value) == set.end()) set.push_back(value);
 }
@@ -22,7 +22,7 @@ OutputEqEditor::OutputEqEditor(ControlSurface& surface, CommandPort& port, QObje
 
 bool OutputEqEditor::linked() const
 {
-    return Links(m_group, kEqLink);
+    return links(m_group, kEqLink);
 }
 
 std::vector<int> OutputEqEditor::targets() const
@@ -33,18 +33,18 @@ std::vector<int> OutputEqEditor::targets() const
 
 std::array<EqBand, kOutputEqBands> OutputEqEditor::bands() const
 {
-    return OutputEqBands(record(), m_output);
+    return outputEqBands(record(), m_output);
 }
 
 void OutputEqEditor::computeCurve(ResponseCurve& curve) const
 {
-    OutputChannelCurve(bands(), curve);
+    outputChannelCurve(bands(), curve);
 }
 
 bool OutputEqEditor::computeSelectedBandCurve(ResponseCurve& curve) const
 {
     if (m_selectedBand < 0) return false;
-    OutputBandCurve(OutputEqBand(record(), m_output, m_selectedBand), curve);
+    outputBandCurve(outputEqBand(record(), m_output, m_selectedBand), curve);
     return true;
 }
 
@@ -121,7 +121,7 @@ void OutputEqEditor::toggleBypass()
             for (int b = 0; b < kOutputEqBands; ++b)
                 record().outputEqAt(save.output, kEqGain, b) =
                     save.gains[static_cast<std::size_t>(b)];
-            Append(m_dirty, save.output);
+            appendUnique(m_dirty, save.output);
             emit stripChanged(save.output);
         }
         m_bypassSaves.clear();
@@ -136,7 +136,7 @@ void OutputEqEditor::reset()
     m_bypassSaves.clear();
     const std::vector<int> outputs = targets();
     for (int out : outputs)
-        ResetOutputEq(record(), out);
+        resetOutputEq(record(), out);
     m_selectedBand = -1;
     markDirty(outputs);
     for (int out : outputs)
@@ -147,7 +147,7 @@ void OutputEqEditor::reset()
 void OutputEqEditor::markDirty(const std::vector<int>& outputs)
 {
     for (int out : outputs)
-        Append(m_dirty, out);
+        appendUnique(m_dirty, out);
 }
 
 void OutputEqEditor::tick()
@@ -163,7 +163,7 @@ void OutputEqEditor::tick()
             CommandRequest e;
             e.kind = 'E';
             e.unit = m_surface.unit();
-            e.index = OutputEqSlot(out, block);
+            e.index = outputEqSlot(out, block);
             m_port.submit(e);
         }
 }

@@ -15,18 +15,18 @@ SonaroCore::SonaroCore(OperatorInterface& op, const CoreOptions& options, QObjec
       m_surface(m_table, m_port, op)
 {
     m_link.setFrameBuilder(
-        'E', [](const UnitRecord& r, int unit, int slot) { return BuildE(r, unit, slot); });
+        'E', [](const UnitRecord& r, int unit, int slot) { return buildE(r, unit, slot); });
     m_link.setFrameBuilder(
-        'B', [](const UnitRecord& r, int unit, int output) { return BuildB(r, unit, output); });
+        'B', [](const UnitRecord& r, int unit, int output) { return buildB(r, unit, output); });
     connect(&m_link, &Link::frameReceived, this, [this](const QByteArray& frame) {
-        m_dispatcher.Dispatch(
+        m_dispatcher.dispatch(
             std::string_view(frame.constData(), static_cast<size_t>(frame.size())));
     });
     // The store keeps what the unit reports.
     connect(&m_dispatcher, &Dispatcher::unitsReported, this,
-            [this](int count) { DeviceRegistry(m_db).EnsureChannelRows(count); });
+            [this](int count) { DeviceRegistry(m_db).ensureChannelRows(count); });
     connect(&m_dispatcher, &Dispatcher::linkTableReported, this,
-            [this](const LinkTable& table) { GroupStore(m_db).StoreLinkTable(table); });
+            [this](const LinkTable& table) { GroupStore(m_db).storeLinkTable(table); });
     connect(&m_dispatcher, &Dispatcher::groupsChanged, &m_surface, &ControlSurface::reloadGroups);
     connect(&m_dispatcher, &Dispatcher::stateChanged, &m_surface, &ControlSurface::refreshNeeded);
     m_surface.setDatabase(&m_db);
@@ -36,11 +36,11 @@ SonaroCore::~SonaroCore() = default;
 
 bool SonaroCore::start()
 {
-    m_db.OpenDatabase();
+    m_db.openDatabase();
     m_table.clear();
 
     m_state.addressFilePath = m_dataDir.addressFilePath();
-    const AddressFileEntry entry = ReadAddressFile(m_state.addressFilePath);
+    const AddressFileEntry entry = readAddressFile(m_state.addressFilePath);
     m_state.deviceAddress = !m_options.deviceAddress.isEmpty() ? m_options.deviceAddress : entry.ip;
     m_state.port = m_options.port >= 0 ? static_cast<quint16>(m_options.port) : entry.port;
     const QString bind = !m_options.bindAddress.isEmpty() ? m_options.bindAddress : entry.bind;
@@ -56,7 +56,7 @@ bool SonaroCore::start()
 void SonaroCore::disconnectUnit()
 {
     m_surface.writeStateFile(m_dataDir.stateFilePath());
-    m_session.Disconnect();
+    m_session.disconnect();
 }
 
 void SonaroCore::closeSequence()

@@ -6,9 +6,9 @@
 #include "link/Session.h"
 #include "mixer/ControlSurface.h"
 #include "mixer/LinkCommandPort.h"
-#include "mixer/UnitTable.h"
-#include "store/CDbConnection.h"
+#include "model/UnitTable.h"
 #include "store/DataDirectory.h"
+#include "store/Database.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -48,7 +48,7 @@ public:
     DataDirectory& dataDirectory() { return m_dataDir; }
     UnitTable& table() { return m_table; }
     LinkState& linkState() { return m_state; }
-    CDbConnection& database() { return m_db; }
+    Database& database() { return m_db; }
     Link& link() { return m_link; }
     Dispatcher& dispatcher() { return m_dispatcher; }
     Session& session() { return m_session; }
@@ -61,7 +61,7 @@ private:
     DataDirectory m_dataDir;
     UnitTable m_table;
     LinkState m_state;
-    CDbConnection m_db;
+    Database m_db;
     Link m_link;
     Dispatcher m_dispatcher;
     Session m_session;

@@ -1,7 +1,7 @@
 #include "mixer/StateFile.h"
 
-#include "mixer/OperatorInterface.h"
-#include "store/CDbConnection.h"
+#include "model/OperatorInterface.h"
+#include "store/Database.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,29 +17,29 @@ namespace {
 
 const QString kErrorTitle = QStringLiteral("ERROR");
 
-void ReportOpenFail(OperatorInterface& op, const QString& reason)
+void reportOpenFail(OperatorInterface& op, const QString& reason)
 {
     op.showMessage(QStringLiteral("Open Fail: %1").arg(reason), kErrorTitle);
 }
 
-template <typename T> void ClampInt(T& value, T low, T high)
+template <typename T> void clampInt(T& value, T low, T high)
 {
     value = std::clamp(value, low, high);
 }
 
-template <typename T, std::size_t N> void ClampAll(T (&values)[N], T low, T high)
+template <typename T, std::size_t N> void clampAll(T (&values)[N], T low, T high)
 {
     for (T& v : values)
-        ClampInt(v, low, high);
+        clampInt(v, low, high);
 }
 
-void ClampDouble(double& value, double low, double high, double factory)
+void clampDouble(double& value, double low, double high, double factory)
 {
     value = std::isfinite(value) ? std::clamp(value, low, high) : factory;
 }
 
 // Reads the whole file; fails with a reason unless it could be read and is exactly one file long.
-bool ReadFile(const QString& path, QByteArray& data, QString& reason)
+bool readFile(const QString& path, QByteArray& data, QString& reason)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -63,53 +63,53 @@ bool ReadFile(const QString& path, QByteArray& data, QString& reason)
 
 } // namespace
 
-void ClampRecordValues(UnitRecord& r)
+void clampRecordValues(UnitRecord& r)
 {
-    ClampAll(r.inputGain, 0, 60);
-    ClampAll(r.outputGain, 0, 60);
-    ClampInt(r.threshold, 0, 60);
-    ClampInt(r.holdTime, 0, 40);
-    ClampInt(r.maxOpenChannels, 1, 8);
+    clampAll(r.inputGain, 0, 60);
+    clampAll(r.outputGain, 0, 60);
+    clampInt(r.threshold, 0, 60);
+    clampInt(r.holdTime, 0, 40);
+    clampInt(r.maxOpenChannels, 1, 8);
 
     for (auto* switches : {&r.inputLine, &r.inputLowCut, &r.inputPriority, &r.inputPhantom,
                            &r.inputMute, &r.inputOpen, &r.feedback, &r.limiterEnable})
-        ClampAll(*switches, 0, 1);
-    ClampAll(r.outputMute, 0, 1);
-    ClampAll(r.outputLevelType, 0, 1);
+        clampAll(*switches, 0, 1);
+    clampAll(r.outputMute, 0, 1);
+    clampAll(r.outputLevelType, 0, 1);
     for (std::int32_t* flag : {&r.outputFlagA, &r.outputFlagB, &r.outputFlagC, &r.deviceMode,
                                &r.cascadeStatus, &r.thresholdMode, &r.panelLock})
-        ClampInt(*flag, 0, 1);
+        clampInt(*flag, 0, 1);
 
-    ClampAll(r.routing, 0, 255);
-    ClampAll(r.eqEditorValue, 0, 255);
-    ClampAll(r.highPassIndex, 0, 10);
-    ClampAll(r.lowPassIndex, 0, 10);
+    clampAll(r.routing, 0, 255);
+    clampAll(r.eqEditorValue, 0, 255);
+    clampAll(r.highPassIndex, 0, 10);
+    clampAll(r.lowPassIndex, 0, 10);
 
     for (int band = 0; band < kInputEqBands; ++band) {
         for (int ch = 0; ch < kInputCount; ++ch) {
-            ClampDouble(r.inputEq[band][kEqFrequency][ch], 20.0, 20000.0,
+            clampDouble(r.inputEq[band][kEqFrequency][ch], 20.0, 20000.0,
                         kInputEqFactoryFrequency[band]);
-            ClampDouble(r.inputEq[band][kEqGain][ch], -15.0, 15.0, 0.0);
-            ClampDouble(r.inputEq[band][kEqQ][ch], 0.3, 20.0, 1.0);
-            ClampInt(r.inputEqType[band][ch], 0, 2);
+            clampDouble(r.inputEq[band][kEqGain][ch], -15.0, 15.0, 0.0);
+            clampDouble(r.inputEq[band][kEqQ][ch], 0.3, 20.0, 1.0);
+            clampInt(r.inputEqType[band][ch], 0, 2);
         }
     }
     for (int out = 0; out < kOutputCount; ++out) {
         for (int band = 0; band < kOutputEqBands; ++band) {
-            ClampDouble(r.outputEq[out][kEqFrequency][band], 20.0, 20000.0,
+            clampDouble(r.outputEq[out][kEqFrequency][band], 20.0, 20000.0,
                         kOutputEqFactoryFrequency[band]);
-            ClampDouble(r.outputEq[out][kEqGain][band], -15.0, 15.0, 0.0);
-            ClampDouble(r.outputEq[out][kEqQ][band], 0.3, 20.0, 1.0);
-            ClampInt(r.outputEqType[out][band], 0, 2);
+            clampDouble(r.outputEq[out][kEqGain][band], -15.0, 15.0, 0.0);
+            clampDouble(r.outputEq[out][kEqQ][band], 0.3, 20.0, 1.0);
+            clampInt(r.outputEqType[out][band], 0, 2);
         }
-        ClampDouble(r.limiterRatio[out], 1.0, 100.0, 1.0);
-        ClampDouble(r.limiterThreshold[out], -80.0, 20.0, 0.0);
-        ClampInt(r.limiterAttack[out], 0, 2000);
-        ClampInt(r.limiterRelease[out], 10, 5000);
+        clampDouble(r.limiterRatio[out], 1.0, 100.0, 1.0);
+        clampDouble(r.limiterThreshold[out], -80.0, 20.0, 0.0);
+        clampInt(r.limiterAttack[out], 0, 2000);
+        clampInt(r.limiterRelease[out], 10, 5000);
     }
 }
 
-QByteArray StateFile::Encode(const UnitRecord& record, const GroupFileRecords& groups)
+QByteArray StateFile::encode(const UnitRecord& record, const GroupFileRecords& groups)
 {
     UnitRecord copy = record;
     std::memset(copy.loginPassword, 0, sizeof copy.loginPassword);
@@ -120,7 +120,7 @@ QByteArray StateFile::Encode(const UnitRecord& record, const GroupFileRecords& g
     return data;
 }
 
-bool StateFile::Decode(const QByteArray& data, UnitRecord& record, GroupFileRecords& groups,
+bool StateFile::decode(const QByteArray& data, UnitRecord& record, GroupFileRecords& groups,
                        QString* reason)
 {
     if (data.size() != static_cast<qsizetype>(kFileSize)) {
@@ -136,18 +136,18 @@ bool StateFile::Decode(const QByteArray& data, UnitRecord& record, GroupFileReco
     return true;
 }
 
-GroupFileRecords StateFile::CollectGroups(CDbConnection& db)
+GroupFileRecords StateFile::collectGroups(Database& db)
 {
     GroupFileRecords groups{};
     std::size_t k = 0;
     for (const DbRow& group :
-         db.OpenQuery(QStringLiteral("select * from Group1 where Type=1 order by GroupID"))) {
+         db.openQuery(QStringLiteral("select * from Group1 where Type=1 order by GroupID"))) {
         if (k >= groups.size()) break; // the format has room for five groups
         GroupFileRecord& out = groups[k++];
         out.groupId = group.integer("GroupID");
         std::size_t m = 0;
         for (const DbRow& member :
-             db.OpenQuery(QStringLiteral("select * from DvLink where GroupID=?"), {out.groupId})) {
+             db.openQuery(QStringLiteral("select * from DvLink where GroupID=?"), {out.groupId})) {
             if (m >= out.members.size()) break; // and eight members per group
             out.members[m++] = member.integer("SerialID");
         }
@@ -155,24 +155,24 @@ GroupFileRecords StateFile::CollectGroups(CDbConnection& db)
     return groups;
 }
 
-void StateFile::RebuildGroupMemberships(CDbConnection& db, const GroupFileRecords& groups)
+void StateFile::rebuildGroupMemberships(Database& db, const GroupFileRecords& groups)
 {
-    CDbConnection::Batch batch(db);
-    db.ExecuteSql(QStringLiteral("delete from DvLink"));
-    for (const DbRow& row : db.OpenQuery(QStringLiteral("select * from Device")))
-        db.ExecuteSql(QStringLiteral("update Device set Data=0 where SerialID=?"),
+    Database::Batch batch(db);
+    db.executeSql(QStringLiteral("delete from DvLink"));
+    for (const DbRow& row : db.openQuery(QStringLiteral("select * from Device")))
+        db.executeSql(QStringLiteral("update Device set Data=0 where SerialID=?"),
                       {row.integer("SerialID")});
     for (const GroupFileRecord& group : groups) {
         for (const std::int32_t member : group.members) {
             if (member <= 0) continue;
-            db.ExecuteSql(QStringLiteral("insert into DvLink values(?,?)"),
+            db.executeSql(QStringLiteral("insert into DvLink values(?,?)"),
                           {member, group.groupId});
-            db.ExecuteSql(QStringLiteral("update Device set Data=1 where SerialID=?"), {member});
+            db.executeSql(QStringLiteral("update Device set Data=1 where SerialID=?"), {member});
         }
     }
 }
 
-void StateFile::KeepSessionFields(UnitRecord& loaded, const UnitRecord& session)
+void StateFile::keepSessionFields(UnitRecord& loaded, const UnitRecord& session)
 {
     loaded.unitNumber = session.unitNumber;
     std::memcpy(loaded.adminName, session.adminName, sizeof loaded.adminName);
@@ -193,10 +193,10 @@ void StateFile::KeepSessionFields(UnitRecord& loaded, const UnitRecord& session)
     loaded.loginPending = session.loginPending;
 }
 
-bool StateFile::Write(const QString& path, const UnitRecord& record, CDbConnection& db,
+bool StateFile::write(const QString& path, const UnitRecord& record, Database& db,
                       OperatorInterface& op)
 {
-    const QByteArray data = Encode(record, CollectGroups(db));
+    const QByteArray data = encode(record, collectGroups(db));
     QSaveFile file(path);
     QString error;
     if (!file.open(QIODevice::WriteOnly))
@@ -211,28 +211,28 @@ bool StateFile::Write(const QString& path, const UnitRecord& record, CDbConnecti
     return false;
 }
 
-StateFile::ReadResult StateFile::ReadStartup(const QString& path, UnitRecord& record,
-                                             CDbConnection& db, OperatorInterface& op)
+StateFile::ReadResult StateFile::readStartup(const QString& path, UnitRecord& record, Database& db,
+                                             OperatorInterface& op)
 {
     if (!QFileInfo::exists(path)) return ReadResult::Missing;
     QByteArray data;
     QString reason;
     UnitRecord loaded;
     GroupFileRecords groups{};
-    if (!ReadFile(path, data, reason) || !Decode(data, loaded, groups, &reason)) {
-        ReportOpenFail(op, reason);
+    if (!readFile(path, data, reason) || !decode(data, loaded, groups, &reason)) {
+        reportOpenFail(op, reason);
         return ReadResult::Refused;
     }
-    ClampRecordValues(loaded);
+    clampRecordValues(loaded);
     // The password on disk is meaningless (written as zeros); the one in memory stays.
     std::memcpy(loaded.loginPassword, record.loginPassword, sizeof loaded.loginPassword);
     loaded.connected = 0;
     record = loaded;
-    RebuildGroupMemberships(db, groups);
+    rebuildGroupMemberships(db, groups);
     return ReadResult::Loaded;
 }
 
-bool StateFile::OpenPreset(const QString& path, UnitRecord& record, CDbConnection& db,
+bool StateFile::openPreset(const QString& path, UnitRecord& record, Database& db,
                            OperatorInterface& op)
 {
     if (!record.connected) {
@@ -243,14 +243,14 @@ bool StateFile::OpenPreset(const QString& path, UnitRecord& record, CDbConnectio
     QString reason;
     UnitRecord loaded;
     GroupFileRecords groups{};
-    if (!ReadFile(path, data, reason) || !Decode(data, loaded, groups, &reason)) {
-        ReportOpenFail(op, reason);
+    if (!readFile(path, data, reason) || !decode(data, loaded, groups, &reason)) {
+        reportOpenFail(op, reason);
         return false;
     }
-    ClampRecordValues(loaded);
-    KeepSessionFields(loaded, record);
+    clampRecordValues(loaded);
+    keepSessionFields(loaded, record);
     record = loaded;
-    RebuildGroupMemberships(db, groups);
+    rebuildGroupMemberships(db, groups);
     return true;
 }
 

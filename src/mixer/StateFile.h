@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mixer/UnitRecord.h"
+#include "model/UnitRecord.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +11,7 @@
 
 namespace sonaro {
 
-class CDbConnection;
+class Database;
 class OperatorInterface;
 
 // One group of a state or preset file: its GroupID and up to eight member SerialIDs (0 = none).
@@ -34,7 +34,7 @@ public:
 
     // Writes record and the database's group memberships to path, atomically: a failed write
     // leaves the previous file untouched. Reports "Save Fail" and returns false on failure.
-    static bool Write(const QString& path, const UnitRecord& record, CDbConnection& db,
+    static bool write(const QString& path, const UnitRecord& record, Database& db,
                       OperatorInterface& op);
 
     enum class ReadResult
@@ -46,7 +46,7 @@ public:
     // Reads the start-up state file into record (connected flag cleared, password ignored) and
     // rebuilds the group memberships. A missing file is not an error: nothing changes. A file
     // that cannot be read or has the wrong size is reported and changes nothing.
-    static ReadResult ReadStartup(const QString& path, UnitRecord& record, CDbConnection& db,
+    static ReadResult readStartup(const QString& path, UnitRecord& record, Database& db,
                                   OperatorInterface& op);
 
     // Opens a preset into record, which must be connected: the settings are taken from the file,
@@ -54,26 +54,26 @@ public:
     // pending flags, time stamps, unit count, connected) stay. Rebuilds the group memberships.
     // Reports "Open Fail" with the reason and changes nothing when it cannot. Sending the record
     // to the unit and "Open successfully" are the caller's.
-    static bool OpenPreset(const QString& path, UnitRecord& record, CDbConnection& db,
+    static bool openPreset(const QString& path, UnitRecord& record, Database& db,
                            OperatorInterface& op);
 
     // The pure parts, for tests and for sonaroctl.
-    static QByteArray Encode(const UnitRecord& record, const GroupFileRecords& groups);
+    static QByteArray encode(const UnitRecord& record, const GroupFileRecords& groups);
     // Fails with a reason unless data is exactly kFileSize bytes.
-    static bool Decode(const QByteArray& data, UnitRecord& record, GroupFileRecords& groups,
+    static bool decode(const QByteArray& data, UnitRecord& record, GroupFileRecords& groups,
                        QString* reason = nullptr);
-    // The group records of the database: Group1 rows of Type 1 in GroupID order, their DvLink
+    // The group records of the database: Group1 rows of Type 1 in GroupID order, their dvLink
     // members; at most five groups of eight members fit.
-    static GroupFileRecords CollectGroups(CDbConnection& db);
-    // Replaces DvLink and every Device.Data by the memberships of the file's group records.
+    static GroupFileRecords collectGroups(Database& db);
+    // Replaces dvLink and every Device.Data by the memberships of the file's group records.
     // Group1 and ControlType stay.
-    static void RebuildGroupMemberships(CDbConnection& db, const GroupFileRecords& groups);
+    static void rebuildGroupMemberships(Database& db, const GroupFileRecords& groups);
     // Copies the session's own fields of session into loaded.
-    static void KeepSessionFields(UnitRecord& loaded, const UnitRecord& session);
+    static void keepSessionFields(UnitRecord& loaded, const UnitRecord& session);
 };
 
 // Brings every setting of record into its valid range; a NaN or infinite value takes the
 // field's factory value. Fields the unit reports (levels) and session fields are left alone.
-void ClampRecordValues(UnitRecord& record);
+void clampRecordValues(UnitRecord& record);
 
 } // namespace sonaro

@@ -9,7 +9,7 @@ namespace sonaro {
 
 namespace {
 
-bool IsWritableDirectory(const QString& path)
+bool isWritableDirectory(const QString& path)
 {
     const QFileInfo info(path);
     return !path.isEmpty() && info.isDir() && info.isWritable();
@@ -27,7 +27,7 @@ DataDirectory DataDirectory::resolve(const QString& commandLineDir)
         // Before a QCoreApplication exists there is no executable directory to ask for.
         const QString exeDir =
             QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-        if (IsWritableDirectory(exeDir))
+        if (isWritableDirectory(exeDir))
             chosen = exeDir;
         else
             chosen = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);

@@ -6,7 +6,7 @@
 
 namespace sonaro {
 
-class CDbConnection;
+class Database;
 
 // Kind of a channel as stored in Device.Type.
 enum class ChannelKind : int
@@ -20,26 +20,26 @@ enum class ChannelKind : int
 class DeviceRegistry
 {
 public:
-    explicit DeviceRegistry(CDbConnection& db) : m_db(db) {}
+    explicit DeviceRegistry(Database& db) : m_db(db) {}
 
     // Adds the missing rows of units 1..unitCount: per unit inputs 1..8 named Input0..Input7,
     // then outputs 1..2 named Output0..Output1. Existing rows keep their names.
-    void EnsureChannelRows(int unitCount);
+    void ensureChannelRows(int unitCount);
 
     // Stores a new name for the channel. Returns the name the strip shows afterwards: newName
     // when the channel has a row, else currentName.
-    QString RenameChannel(int unit, ChannelKind kind, int channelIndex, const QString& currentName,
+    QString renameChannel(int unit, ChannelKind kind, int channelIndex, const QString& currentName,
                           const QString& newName);
 
     // The stored name of the channel, or nothing when it has no row.
-    std::optional<QString> ChannelName(int unit, ChannelKind kind, int channelIndex);
+    std::optional<QString> channelName(int unit, ChannelKind kind, int channelIndex);
 
     // Factory restore: clears every channel's group membership and names every row
     // "CHANNEL n" (inputs) or "MASTER n" (outputs) after its ID. Link flags stay as they are.
-    void ResetChannelsForFactory();
+    void resetChannelsForFactory();
 
 private:
-    CDbConnection& m_db;
+    Database& m_db;
 };
 
 } // namespace sonaro

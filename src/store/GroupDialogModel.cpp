@@ -1,7 +1,7 @@
 #include "store/GroupDialogModel.h"
 
-#include "mixer/OperatorInterface.h"
-#include "store/CDbConnection.h"
+#include "model/OperatorInterface.h"
+#include "store/Database.h"
 #include "store/GroupStore.h"
 
 namespace sonaro {
@@ -10,26 +10,26 @@ namespace {
 
 const QString kErrorTitle = QStringLiteral("ERROR");
 
-bool ValidSerial(int serialId)
+bool validSerial(int serialId)
 {
     return serialId >= 1 && serialId <= kGroupChannels;
 }
 
 } // namespace
 
-GroupDialogModel::GroupDialogModel(CDbConnection& db, OperatorInterface& op, GroupTable& table)
+GroupDialogModel::GroupDialogModel(Database& db, OperatorInterface& op, GroupTable& table)
     : m_db(db), m_op(op), m_table(table)
 {
 }
 
-const std::vector<LinkFlag>& GroupDialogModel::InputGroupLinks()
+const std::vector<LinkFlag>& GroupDialogModel::inputGroupLinks()
 {
     static const std::vector<LinkFlag> links = {kGainLink, kMuteLink, kPriorityLink, kPhantomLink,
                                                 kEqLink};
     return links;
 }
 
-const std::vector<LinkFlag>& GroupDialogModel::OutputGroupLinks()
+const std::vector<LinkFlag>& GroupDialogModel::outputGroupLinks()
 {
     static const std::vector<LinkFlag> links = {kGainLink, kMuteLink, kEqLink, kLimiterLink};
     return links;
@@ -41,7 +41,7 @@ void GroupDialogModel::open()
         QString& caption = m_captions[static_cast<std::size_t>(s - 1)];
         caption.clear();
         for (const DbRow& row :
-             m_db.OpenQuery(QStringLiteral("select * from Device where SerialID=?"), {s}))
+             m_db.openQuery(QStringLiteral("select * from Device where SerialID=?"), {s}))
             caption = row.text("Name");
     }
     m_selected = 0;
@@ -51,9 +51,9 @@ void GroupDialogModel::open()
 void GroupDialogModel::showLinksForKind(int kind)
 {
     if (kind == 1)
-        m_visibleLinks = InputGroupLinks();
+        m_visibleLinks = inputGroupLinks();
     else if (kind == 2)
-        m_visibleLinks = OutputGroupLinks();
+        m_visibleLinks = outputGroupLinks();
     else
         m_visibleLinks.clear();
 }
@@ -73,7 +73,7 @@ void GroupDialogModel::clickGroup(int n)
 
 void GroupDialogModel::clickChannel(int serialId)
 {
-    if (m_selected == 0 || !ValidSerial(serialId)) return;
+    if (m_selected == 0 || !validSerial(serialId)) return;
     const auto c = static_cast<std::size_t>(serialId - 1);
     for (int n = 1; n <= GroupTable::kSlots; ++n) {
         if (n != m_selected && m_table.slot(n).members[c]) {
@@ -89,7 +89,7 @@ void GroupDialogModel::clickChannel(int serialId)
     }
     int kind = 0;
     for (const DbRow& row :
-         m_db.OpenQuery(QStringLiteral("select * from Device where SerialID=?"), {serialId}))
+         m_db.openQuery(QStringLiteral("select * from Device where SerialID=?"), {serialId}))
         kind = row.integer("Type");
     // A channel the database does not know (no row, or no valid kind) cannot be grouped: its
     // strips could never be linked.
@@ -116,17 +116,17 @@ void GroupDialogModel::clickLink(LinkFlag flag)
 
 void GroupDialogModel::accept()
 {
-    GroupStore(m_db).SaveGroupTable(m_table);
+    GroupStore(m_db).saveGroupTable(m_table);
 }
 
 void GroupDialogModel::reject()
 {
-    m_table = GroupStore(m_db).LoadGroupTable();
+    m_table = GroupStore(m_db).loadGroupTable();
 }
 
 bool GroupDialogModel::channelButtonOn(int serialId) const
 {
-    if (m_selected == 0 || !ValidSerial(serialId)) return false;
+    if (m_selected == 0 || !validSerial(serialId)) return false;
     return m_table.slot(m_selected).members[static_cast<std::size_t>(serialId - 1)];
 }
 
@@ -138,7 +138,7 @@ bool GroupDialogModel::linkButtonOn(LinkFlag flag) const
 
 QString GroupDialogModel::channelCaption(int serialId) const
 {
-    return ValidSerial(serialId) ? m_captions[static_cast<std::size_t>(serialId - 1)] : QString();
+    return validSerial(serialId) ? m_captions[static_cast<std::size_t>(serialId - 1)] : QString();
 }
 
 } // namespace sonaro

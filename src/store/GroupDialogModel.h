@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/GroupTable.h"
+#include "model/GroupTable.h"
 
 #include <QString>
 
@@ -9,7 +9,7 @@
 
 namespace sonaro {
 
-class CDbConnection;
+class Database;
 class OperatorInterface;
 
 // The group dialog without its window: which group is selected, which channel and link buttons
@@ -18,7 +18,7 @@ class OperatorInterface;
 class GroupDialogModel
 {
 public:
-    GroupDialogModel(CDbConnection& db, OperatorInterface& op, GroupTable& table);
+    GroupDialogModel(Database& db, OperatorInterface& op, GroupTable& table);
 
     // Reads the captions of the ten channel buttons and puts every button off.
     void open();
@@ -46,13 +46,13 @@ public:
     QString channelCaption(int serialId) const;
 
     // The link buttons an input group and an output group offer.
-    static const std::vector<LinkFlag>& InputGroupLinks();
-    static const std::vector<LinkFlag>& OutputGroupLinks();
+    static const std::vector<LinkFlag>& inputGroupLinks();
+    static const std::vector<LinkFlag>& outputGroupLinks();
 
 private:
     void showLinksForKind(int kind);
 
-    CDbConnection& m_db;
+    Database& m_db;
     OperatorInterface& m_op;
     GroupTable& m_table;
     int m_selected = 0;

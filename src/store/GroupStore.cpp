@@ -1,6 +1,6 @@
 #include "store/GroupStore.h"
 
-#include "store/CDbConnection.h"
+#include "store/Database.h"
 
 #include <optional>
 
@@ -25,14 +25,14 @@ const QString kInsertFlags = QStringLiteral("insert into ControlType values(?,?,
 
 // The bit of each link flag in the flag byte, indexed by LinkFlag.
 constexpr std::uint8_t kFlagBits[kLinkFlagCount] = {kVolFlagBit, kLineFlagBit,  kOpenFlagBit,
-                                                    kEqFlagBit,  kLimitFlagBit, kPhontonFlagBit};
+                                                    kEqFlagBit,  kLimitFlagBit, kPhantomFlagBit};
 
-bool IsGroupChannel(int serialId)
+bool isGroupChannel(int serialId)
 {
     return serialId >= 1 && serialId <= kGroupChannels;
 }
 
-LinkFlags FlagsOfRow(const DbRow& row)
+LinkFlags flagsOfRow(const DbRow& row)
 {
     LinkFlags flags{};
     for (int f = 0; f < kLinkFlagCount; ++f)
@@ -42,7 +42,7 @@ LinkFlags FlagsOfRow(const DbRow& row)
 
 // The strip a Device row addresses, when the row belongs to the shown unit and its ID is a
 // channel the unit has.
-std::optional<StripRef> StripOfRow(const DbRow& row, int unit)
+std::optional<StripRef> stripOfRow(const DbRow& row, int unit)
 {
     if (row.integer("IP") != unit) return std::nullopt;
     const int type = row.integer("Type");
@@ -54,7 +54,7 @@ std::optional<StripRef> StripOfRow(const DbRow& row, int unit)
     return std::nullopt;
 }
 
-const GroupSlot* SlotOfGroup(const GroupTable& table, int groupId)
+const GroupSlot* slotOfGroup(const GroupTable& table, int groupId)
 {
     for (const GroupSlot& slot : table.entries)
         if (slot.groupId == groupId && groupId != 0) return &slot;
@@ -63,7 +63,7 @@ const GroupSlot* SlotOfGroup(const GroupTable& table, int groupId)
 
 } // namespace
 
-std::uint8_t EncodeLinkFlags(const LinkFlags& flags)
+std::uint8_t encodeLinkFlags(const LinkFlags& flags)
 {
     std::uint8_t byte = 0;
     for (int f = 0; f < kLinkFlagCount; ++f)
@@ -71,7 +71,7 @@ std::uint8_t EncodeLinkFlags(const LinkFlags& flags)
     return byte;
 }
 
-LinkFlags DecodeLinkFlags(std::uint8_t byte)
+LinkFlags decodeLinkFlags(std::uint8_t byte)
 {
     LinkFlags flags{};
     for (int f = 0; f < kLinkFlagCount; ++f)
@@ -79,57 +79,57 @@ LinkFlags DecodeLinkFlags(std::uint8_t byte)
     return flags;
 }
 
-GroupTable GroupStore::LoadGroupTable()
+GroupTable GroupStore::loadGroupTable()
 {
     GroupTable table;
     std::size_t k = 0;
-    for (const DbRow& group : m_db.OpenQuery(kSelectLinkableGroups)) {
+    for (const DbRow& group : m_db.openQuery(kSelectLinkableGroups)) {
         if (k >= table.entries.size()) break; // the table (and the file format) holds five groups
         GroupSlot& slot = table.entries[k++];
         slot = GroupSlot{};
         slot.groupId = group.integer("GroupID");
-        for (const DbRow& member : m_db.OpenQuery(kSelectMembers, {slot.groupId})) {
+        for (const DbRow& member : m_db.openQuery(kSelectMembers, {slot.groupId})) {
             const int serial = member.integer("SerialID");
-            if (!IsGroupChannel(serial)) continue;
+            if (!isGroupChannel(serial)) continue;
             slot.members[static_cast<std::size_t>(serial - 1)] = true;
-            for (const DbRow& channel : m_db.OpenQuery(kSelectChannelBySerial, {serial}))
+            for (const DbRow& channel : m_db.openQuery(kSelectChannelBySerial, {serial}))
                 slot.memberKind = channel.integer("Type");
             ++slot.memberCount;
         }
-        for (const DbRow& row : m_db.OpenQuery(kSelectFlags, {slot.groupId}))
-            slot.flags = FlagsOfRow(row);
+        for (const DbRow& row : m_db.openQuery(kSelectFlags, {slot.groupId}))
+            slot.flags = flagsOfRow(row);
     }
     return table;
 }
 
-void GroupStore::SaveGroupTable(const GroupTable& table)
+void GroupStore::saveGroupTable(const GroupTable& table)
 {
-    CDbConnection::Batch batch(m_db);
+    Database::Batch batch(m_db);
     for (const DbRow& row :
-         m_db.OpenQuery(QStringLiteral("select * from Device order by SerialID")))
-        m_db.ExecuteSql(kClearData, {row.integer("SerialID")});
-    m_db.ExecuteSql(QStringLiteral("delete from DvLink"));
-    m_db.ExecuteSql(QStringLiteral("delete from ControlType"));
+         m_db.openQuery(QStringLiteral("select * from Device order by SerialID")))
+        m_db.executeSql(kClearData, {row.integer("SerialID")});
+    m_db.executeSql(QStringLiteral("delete from DvLink"));
+    m_db.executeSql(QStringLiteral("delete from ControlType"));
     for (const GroupSlot& slot : table.entries) {
         if (slot.groupId == 0) continue; // a slot without a Group1 row has nowhere to go
         for (int c = 0; c < kGroupChannels; ++c) {
             if (!slot.members[static_cast<std::size_t>(c)]) continue;
-            m_db.ExecuteSql(kSetData, {c + 1});
-            m_db.ExecuteSql(kInsertMember, {c + 1, slot.groupId});
+            m_db.executeSql(kSetData, {c + 1});
+            m_db.executeSql(kInsertMember, {c + 1, slot.groupId});
         }
         const LinkFlags& f = slot.flags;
-        m_db.ExecuteSql(kInsertFlags,
+        m_db.executeSql(kInsertFlags,
                         {slot.groupId, int(f[kGainLink]), int(f[kMuteLink]), int(f[kPriorityLink]),
                          int(f[kEqLink]), int(f[kLimiterLink]), int(f[kPhantomLink])});
     }
 }
 
-LinkTable GroupStore::SendLinkTable()
+LinkTable GroupStore::sendLinkTable()
 {
     LinkTable table;
     std::array<int, LinkTable::kChannels> groupIds{};
     for (int s = 1; s <= LinkTable::kChannels; ++s) {
-        const DbRows rows = m_db.OpenQuery(kSelectLinkOfChannel, {s});
+        const DbRows rows = m_db.openQuery(kSelectLinkOfChannel, {s});
         if (rows.empty()) continue;
         const int groupId = rows.front().integer("GroupID");
         // The unit knows groups 1..5 (GroupID 2..6), one digit each; anything else is no group.
@@ -138,68 +138,68 @@ LinkTable GroupStore::SendLinkTable()
         groupIds[static_cast<std::size_t>(s - 1)] = groupId;
     }
     for (int s = 1; s <= LinkTable::kChannels; ++s) {
-        const DbRows rows = m_db.OpenQuery(kSelectLinkOfChannel, {s});
+        const DbRows rows = m_db.openQuery(kSelectLinkOfChannel, {s});
         if (rows.empty() || groupIds[static_cast<std::size_t>(s - 1)] == 0) continue;
-        const DbRows flags = m_db.OpenQuery(kSelectFlags, {rows.front().integer("GroupID")});
+        const DbRows flags = m_db.openQuery(kSelectFlags, {rows.front().integer("GroupID")});
         if (!flags.empty())
             table.flags[static_cast<std::size_t>(s - 1)] =
-                EncodeLinkFlags(FlagsOfRow(flags.front()));
+                encodeLinkFlags(flagsOfRow(flags.front()));
     }
     return table;
 }
 
-void GroupStore::StoreLinkTable(const LinkTable& table)
+void GroupStore::storeLinkTable(const LinkTable& table)
 {
-    CDbConnection::Batch batch(m_db);
+    Database::Batch batch(m_db);
     for (const DbRow& row :
-         m_db.OpenQuery(QStringLiteral("select * from Device order by SerialID")))
-        m_db.ExecuteSql(kClearData, {row.integer("SerialID")});
-    m_db.ExecuteSql(QStringLiteral("delete from DvLink"));
+         m_db.openQuery(QStringLiteral("select * from Device order by SerialID")))
+        m_db.executeSql(kClearData, {row.integer("SerialID")});
+    m_db.executeSql(QStringLiteral("delete from DvLink"));
     for (int s = 1; s <= LinkTable::kChannels; ++s) {
         const int digit = table.group[static_cast<std::size_t>(s - 1)];
         if (digit <= 0 || digit >= 6) continue;
-        m_db.ExecuteSql(kSetData, {s});
-        m_db.ExecuteSql(kInsertMember, {s, digit + 1});
+        m_db.executeSql(kSetData, {s});
+        m_db.executeSql(kInsertMember, {s, digit + 1});
     }
-    m_db.ExecuteSql(QStringLiteral("delete from ControlType"));
-    for (const DbRow& group : m_db.OpenQuery(kSelectLinkableGroups)) {
+    m_db.executeSql(QStringLiteral("delete from ControlType"));
+    for (const DbRow& group : m_db.openQuery(kSelectLinkableGroups)) {
         const int groupId = group.integer("GroupID");
-        const DbRows members = m_db.OpenQuery(kSelectMembers, {groupId});
+        const DbRows members = m_db.openQuery(kSelectMembers, {groupId});
         LinkFlags f{};
         if (!members.empty()) {
             const int first = members.front().integer("SerialID");
-            if (IsGroupChannel(first))
-                f = DecodeLinkFlags(table.flags[static_cast<std::size_t>(first - 1)]);
+            if (isGroupChannel(first))
+                f = decodeLinkFlags(table.flags[static_cast<std::size_t>(first - 1)]);
         }
-        m_db.ExecuteSql(kInsertFlags,
+        m_db.executeSql(kInsertFlags,
                         {groupId, int(f[kGainLink]), int(f[kMuteLink]), int(f[kPriorityLink]),
                          int(f[kEqLink]), int(f[kLimiterLink]), int(f[kPhantomLink])});
     }
 }
 
-StripGroups GroupStore::ComputeStripGroups(int unit)
+StripGroups GroupStore::computeStripGroups(int unit)
 {
     StripGroups strips;
-    const GroupTable table = LoadGroupTable();
+    const GroupTable table = loadGroupTable();
     for (const DbRow& row :
-         m_db.OpenQuery(QStringLiteral("select * from Device where Data=0 order by SerialID"))) {
-        if (const auto ref = StripOfRow(row, unit)) strips.strip(ref->kind, ref->index) = {};
+         m_db.openQuery(QStringLiteral("select * from Device where Data=0 order by SerialID"))) {
+        if (const auto ref = stripOfRow(row, unit)) strips.strip(ref->kind, ref->index) = {};
     }
     for (const DbRow& row :
-         m_db.OpenQuery(QStringLiteral("select * from Device where Data=1 order by SerialID"))) {
-        const auto ref = StripOfRow(row, unit);
+         m_db.openQuery(QStringLiteral("select * from Device where Data=1 order by SerialID"))) {
+        const auto ref = stripOfRow(row, unit);
         if (!ref) continue;
         StripGroupData& data = strips.strip(ref->kind, ref->index);
         data = {};
-        const DbRows link = m_db.OpenQuery(kSelectLinkOfChannel, {row.integer("SerialID")});
+        const DbRows link = m_db.openQuery(kSelectLinkOfChannel, {row.integer("SerialID")});
         if (link.empty()) continue; // marked grouped but in no group: treated as ungrouped
         data.grouped = true;
         const int groupId = link.front().integer("GroupID");
-        if (const GroupSlot* slot = SlotOfGroup(table, groupId)) data.flags = slot->flags;
-        for (const DbRow& member : m_db.OpenQuery(kSelectMembersOrdered, {groupId})) {
+        if (const GroupSlot* slot = slotOfGroup(table, groupId)) data.flags = slot->flags;
+        for (const DbRow& member : m_db.openQuery(kSelectMembersOrdered, {groupId})) {
             for (const DbRow& channel :
-                 m_db.OpenQuery(kSelectChannelBySerial, {member.integer("SerialID")})) {
-                const auto memberRef = StripOfRow(channel, unit);
+                 m_db.openQuery(kSelectChannelBySerial, {member.integer("SerialID")})) {
+                const auto memberRef = stripOfRow(channel, unit);
                 // All members of a group are of one kind; a stray one is not linked.
                 if (!memberRef || memberRef->kind != ref->kind) continue;
                 if (static_cast<int>(data.linkedChannels.size()) >= kMaxLinkedChannels) continue;
@@ -210,30 +210,30 @@ StripGroups GroupStore::ComputeStripGroups(int unit)
     return strips;
 }
 
-PageLayout GroupStore::ComputePageLayout(int page, int unit)
+PageLayout GroupStore::computePageLayout(int page, int unit)
 {
     PageLayout layout;
     for (const DbRow& group :
-         m_db.OpenQuery(QStringLiteral("select * from Group1 order by GroupID"))) {
+         m_db.openQuery(QStringLiteral("select * from Group1 order by GroupID"))) {
         const int groupId = group.integer("GroupID");
-        const bool hasMembers = !m_db.OpenQuery(kSelectMembers, {groupId}).empty();
+        const bool hasMembers = !m_db.openQuery(kSelectMembers, {groupId}).empty();
         if (groupId >= 1 && groupId <= static_cast<int>(layout.tabHasMembers.size()))
             layout.tabHasMembers[static_cast<std::size_t>(groupId - 1)] = hasMembers;
     }
     const DbRows pageRows =
-        m_db.OpenQuery(QStringLiteral("select * from Group1 where GroupID=?"), {page + 1});
+        m_db.openQuery(QStringLiteral("select * from Group1 where GroupID=?"), {page + 1});
     if (pageRows.empty()) return layout;
     if (pageRows.front().integer("Type") == 0) {
-        for (const DbRow& row : m_db.OpenQuery(
+        for (const DbRow& row : m_db.openQuery(
                  QStringLiteral("select * from Device where Data=0 order by SerialID"))) {
-            if (const auto ref = StripOfRow(row, unit)) layout.strips.push_back(*ref);
+            if (const auto ref = stripOfRow(row, unit)) layout.strips.push_back(*ref);
         }
         return layout;
     }
-    for (const DbRow& member : m_db.OpenQuery(kSelectMembersOrdered, {page + 1})) {
+    for (const DbRow& member : m_db.openQuery(kSelectMembersOrdered, {page + 1})) {
         for (const DbRow& channel :
-             m_db.OpenQuery(kSelectChannelBySerial, {member.integer("SerialID")})) {
-            if (const auto ref = StripOfRow(channel, unit)) layout.strips.push_back(*ref);
+             m_db.openQuery(kSelectChannelBySerial, {member.integer("SerialID")})) {
+            if (const auto ref = stripOfRow(channel, unit)) layout.strips.push_back(*ref);
         }
     }
     return layout;

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "link/Commands.h"
+#include "model/GroupTable.h"
+#include "model/LinkTable.h"
 #include "store/DeviceRegistry.h"
-#include "store/GroupTable.h"
 
 #include <array>
 #include <vector>
 
 namespace sonaro {
 
-class CDbConnection;
+class Database;
 
 // The group data one strip needs to repeat a change on its linked channels.
 struct StripGroupData
@@ -52,31 +52,31 @@ struct PageLayout
 class GroupStore
 {
 public:
-    explicit GroupStore(CDbConnection& db) : m_db(db) {}
+    explicit GroupStore(Database& db) : m_db(db) {}
 
-    // Fills the group table from Group1 (Type 1), DvLink and ControlType.
-    GroupTable LoadGroupTable();
+    // Fills the group table from Group1 (Type 1), dvLink and ControlType.
+    GroupTable loadGroupTable();
     // Makes the database match the table (the group dialog's OK).
-    void SaveGroupTable(const GroupTable& table);
+    void saveGroupTable(const GroupTable& table);
 
     // The link table of SerialID 1..10 for the J command.
-    LinkTable SendLinkTable();
+    LinkTable sendLinkTable();
     // Writes a link table reported by the unit (N, S). Flag bytes are decoded with the same
     // bit order that J encodes, so a table sent and reported back unchanged keeps every flag.
-    void StoreLinkTable(const LinkTable& table);
+    void storeLinkTable(const LinkTable& table);
 
     // The per-strip group data of unit `unit` (rows of other units are not the strips' own).
-    StripGroups ComputeStripGroups(int unit = 1);
+    StripGroups computeStripGroups(int unit = 1);
     // The strips of page 0..5 and the tab colours.
-    PageLayout ComputePageLayout(int page, int unit = 1);
+    PageLayout computePageLayout(int page, int unit = 1);
 
 private:
-    CDbConnection& m_db;
+    Database& m_db;
 };
 
 // The flag byte of J and N: bit 7 volflag, 6 lineflag, 5 openflag, 4 phontonflag, 3 eqflag,
 // 2 limitflag.
-std::uint8_t EncodeLinkFlags(const LinkFlags& flags);
-LinkFlags DecodeLinkFlags(std::uint8_t byte);
+std::uint8_t encodeLinkFlags(const LinkFlags& flags);
+LinkFlags decodeLinkFlags(std::uint8_t byte);
 
 } // namespace sonaro

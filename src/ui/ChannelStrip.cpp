@@ -2,10 +2,10 @@
 
 #include "dsp/EqModel.h"
 #include "dsp/ResponseGrid.h"
-#include "ui/Theme.h"
-#include "ui/kit/CFader.h"
-#include "ui/kit/CLevelMeter.h"
-#include "ui/kit/CResponseGraph.h"
+#include "ui/kit/Fader.h"
+#include "ui/kit/LevelMeter.h"
+#include "ui/kit/ResponseGraph.h"
+#include "ui/kit/Theme.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -42,7 +42,7 @@ ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent
     dim.setColor(QPalette::WindowText, theme.textDim);
     m_name->setPalette(dim);
 
-    m_curve = new CResponseGraph(this);
+    m_curve = new ResponseGraph(this);
     m_curve->setCompact(true);
     m_curve->setLogarithmicX(true);
     m_curve->setYRange(kEqMinGain, kEqMaxGain);
@@ -50,14 +50,14 @@ ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent
     m_curve->setXValues(ResponseGrid);
     m_curve->setFixedHeight(kCurveHeight);
     m_curve->setCursor(Qt::PointingHandCursor);
-    connect(m_curve, &CResponseGraph::clicked, this, [this] { emit curveClicked(m_channel); });
+    connect(m_curve, &ResponseGraph::clicked, this, [this] { emit curveClicked(m_channel); });
 
     m_controls = new QVBoxLayout;
     m_controls->setSpacing(kSpacing);
 
-    m_fader = new CFader(this);
+    m_fader = new Fader(this);
     m_fader->useGainScale();
-    m_meter = new CLevelMeter(this);
+    m_meter = new LevelMeter(this);
     m_meter->setRange(0, kMeterMax);
     m_meter->setCaption(QStringLiteral("signal level"));
 

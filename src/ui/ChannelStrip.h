@@ -12,9 +12,9 @@ class QVBoxLayout;
 
 namespace sonaro::ui {
 
-class CFader;
-class CLevelMeter;
-class CResponseGraph;
+class Fader;
+class LevelMeter;
+class ResponseGraph;
 
 // What input and output strips share: the name (double-click renames), the channel number, the
 // gain fader with its dB read-out, the level meter and the 30 ms meter timer that runs while the
@@ -32,9 +32,9 @@ public:
     int channel() const { return m_channel; }
     QString name() const;
     void setName(const QString& name);
-    CFader* fader() const { return m_fader; }
-    CLevelMeter* meter() const { return m_meter; }
-    CResponseGraph* curve() const { return m_curve; }
+    Fader* fader() const { return m_fader; }
+    LevelMeter* meter() const { return m_meter; }
+    ResponseGraph* curve() const { return m_curve; }
 
     // Sets every control from the current unit's record.
     virtual void refresh() = 0;
@@ -71,9 +71,9 @@ private:
     QLabel* m_number = nullptr;
     QLabel* m_name = nullptr;
     QVBoxLayout* m_controls = nullptr;
-    CFader* m_fader = nullptr;
-    CLevelMeter* m_meter = nullptr;
-    CResponseGraph* m_curve = nullptr;
+    Fader* m_fader = nullptr;
+    LevelMeter* m_meter = nullptr;
+    ResponseGraph* m_curve = nullptr;
     QTimer m_timer;
 };
 

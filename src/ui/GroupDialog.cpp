@@ -1,8 +1,8 @@
 #include "ui/GroupDialog.h"
 
 #include "store/GroupDialogModel.h"
-#include "ui/Theme.h"
-#include "ui/kit/CImageButton.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/Theme.h"
 
 #include <QEvent>
 
@@ -31,7 +31,7 @@ constexpr int kClientHeight = 296;
 
 } // namespace
 
-QRect GroupDialog::Placed(int x, int y, int width, int height)
+QRect GroupDialog::placed(int x, int y, int width, int height)
 {
     const auto s = [](int v) { return static_cast<int>(std::lround(v * kScale)); };
     return {s(x), s(y), s(width), s(height)};
@@ -46,15 +46,15 @@ GroupDialog::GroupDialog(GroupDialogModel& model, QWidget* parent) : QDialog(par
     palette.setColor(QPalette::Window, theme.panel);
     setPalette(palette);
     setAutoFillBackground(true);
-    setFixedSize(Placed(0, 0, kClientWidth, kClientHeight).size());
+    setFixedSize(placed(0, 0, kClientWidth, kClientHeight).size());
 
     m_model.open();
     for (int n = 1; n <= GroupTable::kSlots; ++n) {
-        auto* b = new CImageButton(this);
+        auto* b = new PaintedButton(this);
         b->setCheckable(true);
-        b->setCheckedColor(theme.tabGreen);
-        b->setGeometry(Placed(kLinkStep * n, kGroupRowY, kButtonWidth, kButtonHeight));
-        connect(b, &CImageButton::clicked, this, [this, n] {
+        b->setCheckedColour(theme.tabGreen);
+        b->setGeometry(placed(kLinkStep * n, kGroupRowY, kButtonWidth, kButtonHeight));
+        connect(b, &PaintedButton::clicked, this, [this, n] {
             m_model.clickGroup(n);
             sync();
         });
@@ -62,54 +62,54 @@ GroupDialog::GroupDialog(GroupDialogModel& model, QWidget* parent) : QDialog(par
     }
     for (int s = 1; s <= kGroupChannels; ++s) {
         const int k = s - 1;
-        auto* b = new CImageButton(this);
+        auto* b = new PaintedButton(this);
         b->setCheckable(true);
         b->setLampVisible(true);
-        b->setCheckedColor(theme.accent);
-        b->setGeometry(Placed(50 + kChannelColumnStep * (k % kChannelsPerRow),
+        b->setCheckedColour(theme.accent);
+        b->setGeometry(placed(50 + kChannelColumnStep * (k % kChannelsPerRow),
                               kChannelRowY + kChannelRowStep * (k / kChannelsPerRow), kChannelWidth,
                               kButtonHeight));
-        connect(b, &CImageButton::clicked, this, [this, s] {
+        connect(b, &PaintedButton::clicked, this, [this, s] {
             m_model.clickChannel(s);
             sync();
         });
         m_channels[static_cast<std::size_t>(k)] = b;
     }
     for (int f = 0; f < kLinkFlagCount; ++f) {
-        auto* b = new CImageButton(this);
+        auto* b = new PaintedButton(this);
         b->setCheckable(true);
-        b->setCheckedColor(theme.priorityAmber);
+        b->setCheckedColour(theme.priorityAmber);
         b->hide();
-        connect(b, &CImageButton::clicked, this, [this, f] {
+        connect(b, &PaintedButton::clicked, this, [this, f] {
             m_model.clickLink(static_cast<LinkFlag>(f));
             sync();
         });
         m_links[static_cast<std::size_t>(f)] = b;
     }
-    m_ok = new CImageButton(this);
-    m_ok->setGeometry(Placed(kOkX, kButtonRowY, kButtonWidth, kButtonHeight));
-    m_cancel = new CImageButton(this);
-    m_cancel->setGeometry(Placed(kCancelX, kButtonRowY, kButtonWidth, kButtonHeight));
-    connect(m_ok, &CImageButton::clicked, this, &GroupDialog::accept);
-    connect(m_cancel, &CImageButton::clicked, this, &GroupDialog::reject);
+    m_ok = new PaintedButton(this);
+    m_ok->setGeometry(placed(kOkX, kButtonRowY, kButtonWidth, kButtonHeight));
+    m_cancel = new PaintedButton(this);
+    m_cancel->setGeometry(placed(kCancelX, kButtonRowY, kButtonWidth, kButtonHeight));
+    connect(m_ok, &PaintedButton::clicked, this, &GroupDialog::accept);
+    connect(m_cancel, &PaintedButton::clicked, this, &GroupDialog::reject);
 
     retranslate();
     sync();
 }
 
-CImageButton* GroupDialog::groupButton(int n) const
+PaintedButton* GroupDialog::groupButton(int n) const
 {
     return n >= 1 && n <= GroupTable::kSlots ? m_groups[static_cast<std::size_t>(n - 1)] : nullptr;
 }
 
-CImageButton* GroupDialog::channelButton(int serialId) const
+PaintedButton* GroupDialog::channelButton(int serialId) const
 {
     return serialId >= 1 && serialId <= kGroupChannels
                ? m_channels[static_cast<std::size_t>(serialId - 1)]
                : nullptr;
 }
 
-CImageButton* GroupDialog::linkButton(LinkFlag flag) const
+PaintedButton* GroupDialog::linkButton(LinkFlag flag) const
 {
     return m_links[static_cast<std::size_t>(flag)];
 }
@@ -119,20 +119,20 @@ void GroupDialog::sync()
     for (int n = 1; n <= GroupTable::kSlots; ++n)
         groupButton(n)->setChecked(m_model.groupButtonOn(n));
     for (int s = 1; s <= kGroupChannels; ++s) {
-        CImageButton* b = channelButton(s);
+        PaintedButton* b = channelButton(s);
         b->setChecked(m_model.channelButtonOn(s));
         b->setText(m_model.channelCaption(s));
         b->setToolTip(s <= kGroupInputChannels ? tr("Input %1").arg(s)
                                                : tr("Output %1").arg(s - kGroupInputChannels));
     }
-    for (CImageButton* b : m_links)
+    for (PaintedButton* b : m_links)
         b->hide();
     // The shown link buttons sit side by side from the left, in the model's order.
     const std::vector<LinkFlag>& visible = m_model.visibleLinks();
     for (std::size_t i = 0; i < visible.size(); ++i) {
-        CImageButton* b = linkButton(visible[i]);
+        PaintedButton* b = linkButton(visible[i]);
         b->setGeometry(
-            Placed(50 + kLinkStep * static_cast<int>(i), kLinkRowY, kButtonWidth, kButtonHeight));
+            placed(50 + kLinkStep * static_cast<int>(i), kLinkRowY, kButtonWidth, kButtonHeight));
         b->setChecked(m_model.linkButtonOn(visible[i]));
         b->show();
     }

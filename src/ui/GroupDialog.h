@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/GroupTable.h"
+#include "model/GroupTable.h"
 
 #include <QDialog>
 
@@ -12,7 +12,7 @@ class GroupDialogModel;
 
 namespace sonaro::ui {
 
-class CImageButton;
+class PaintedButton;
 
 // The group dialog's window: five group buttons, the ten channel buttons of the first unit, the
 // link buttons of the selected group's kind, OK and CANCEL, placed as the product places them
@@ -27,11 +27,11 @@ public:
     // Opens the model (channel captions, every button off).
     explicit GroupDialog(GroupDialogModel& model, QWidget* parent = nullptr);
 
-    CImageButton* groupButton(int n) const;          // 1..5
-    CImageButton* channelButton(int serialId) const; // 1..10
-    CImageButton* linkButton(LinkFlag flag) const;
-    CImageButton* okButton() const { return m_ok; }
-    CImageButton* cancelButton() const { return m_cancel; }
+    PaintedButton* groupButton(int n) const;          // 1..5
+    PaintedButton* channelButton(int serialId) const; // 1..10
+    PaintedButton* linkButton(LinkFlag flag) const;
+    PaintedButton* okButton() const { return m_ok; }
+    PaintedButton* cancelButton() const { return m_cancel; }
 
     void accept() override;
     void reject() override;
@@ -42,14 +42,14 @@ protected:
 private:
     void sync();
     void retranslate();
-    static QRect Placed(int x, int y, int width, int height);
+    static QRect placed(int x, int y, int width, int height);
 
     GroupDialogModel& m_model;
-    std::array<CImageButton*, GroupTable::kSlots> m_groups{};
-    std::array<CImageButton*, kGroupChannels> m_channels{};
-    std::array<CImageButton*, kLinkFlagCount> m_links{};
-    CImageButton* m_ok = nullptr;
-    CImageButton* m_cancel = nullptr;
+    std::array<PaintedButton*, GroupTable::kSlots> m_groups{};
+    std::array<PaintedButton*, kGroupChannels> m_channels{};
+    std::array<PaintedButton*, kLinkFlagCount> m_links{};
+    PaintedButton* m_ok = nullptr;
+    PaintedButton* m_cancel = nullptr;
 };
 
 } // namespace sonaro::ui

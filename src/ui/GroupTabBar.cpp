@@ -1,6 +1,6 @@
 #include "ui/GroupTabBar.h"
 
-#include "ui/Theme.h"
+#include "ui/kit/Theme.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -2,11 +2,11 @@
 
 #include "dsp/EqCurves.h"
 #include "dsp/EqModel.h"
-#include "mixer/ValueConventions.h"
-#include "ui/Theme.h"
-#include "ui/kit/CFader.h"
-#include "ui/kit/CImageButton.h"
-#include "ui/kit/CLevelMeter.h"
+#include "model/ValueConventions.h"
+#include "ui/kit/Fader.h"
+#include "ui/kit/LevelMeter.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/Theme.h"
 
 #include <QVBoxLayout>
 
@@ -19,24 +19,24 @@ InputStrip::InputStrip(ControlSurface& surface, int channel, QWidget* parent)
     setObjectName(QStringLiteral("input%1").arg(channel + 1));
     setHeaderText(QString::number(channel + 1));
 
-    m_open = new CImageButton(this);
+    m_open = new PaintedButton(this);
     m_open->setIndicator(true);
     m_open->setCheckable(true);
     m_open->setLampVisible(true);
-    m_open->setCheckedColor(theme.activeGreen);
+    m_open->setCheckedColour(theme.activeGreen);
 
-    m_line = new CImageButton(this);
-    m_phantom = new CImageButton(this);
+    m_line = new PaintedButton(this);
+    m_phantom = new PaintedButton(this);
     m_phantom->setCheckable(true);
-    m_phantom->setCheckedColor(theme.phantomRed);
-    m_priority = new CImageButton(this);
+    m_phantom->setCheckedColour(theme.phantomRed);
+    m_priority = new PaintedButton(this);
     m_priority->setCheckable(true);
-    m_priority->setCheckedColor(theme.priorityAmber);
-    m_mute = new CImageButton(this);
+    m_priority->setCheckedColour(theme.priorityAmber);
+    m_mute = new PaintedButton(this);
     m_mute->setCheckable(true);
-    m_mute->setCheckedColor(theme.muteRed);
+    m_mute->setCheckedColour(theme.muteRed);
 
-    for (CImageButton* b : {m_open, m_line, m_phantom, m_priority, m_mute})
+    for (PaintedButton* b : {m_open, m_line, m_phantom, m_priority, m_mute})
         controlsLayout()->addWidget(b);
 
     connect(m_line, &QAbstractButton::clicked, this, [this] {
@@ -49,11 +49,11 @@ InputStrip::InputStrip(ControlSurface& surface, int channel, QWidget* parent)
             [this] { m_surface.toggleInputPriority(m_channel); });
     connect(m_mute, &QAbstractButton::clicked, this,
             [this] { m_surface.toggleInputMute(m_channel); });
-    connect(fader(), &CValueControl::moved, this,
+    connect(fader(), &ValueControl::moved, this,
             [this](int position) { m_surface.inputFader(m_channel, position, true); });
-    connect(fader(), &CValueControl::released, this,
+    connect(fader(), &ValueControl::released, this,
             [this](int position) { m_surface.inputFader(m_channel, position, false); });
-    connect(fader(), &CValueControl::valueEntered, this, [this](int position) {
+    connect(fader(), &ValueControl::valueEntered, this, [this](int position) {
         m_surface.inputTypedValue(m_channel, QString::number(10 - position));
         refresh();
     });
@@ -80,16 +80,16 @@ void InputStrip::refresh()
 {
     const UnitRecord& r = m_surface.table().current();
     const Language language = m_surface.table().language();
-    m_line->setText(InputSourceText(r.inputLine[m_channel], language));
+    m_line->setText(inputSourceText(r.inputLine[m_channel], language));
     m_phantom->setChecked(r.inputPhantom[m_channel] != 0);
     m_priority->setChecked(r.inputPriority[m_channel] != 0);
     m_mute->setChecked(r.inputMute[m_channel] != 0);
     m_open->setChecked(r.inputOpen[m_channel] != 0);
-    m_open->setText(OpenStateText(r.inputOpen[m_channel], language));
+    m_open->setText(openStateText(r.inputOpen[m_channel], language));
     m_openShown = r.inputOpen[m_channel];
-    setFaderPosition(FaderPositionForGain(r.inputGain[m_channel]));
+    setFaderPosition(faderPositionForGain(r.inputGain[m_channel]));
     InputCurves curves;
-    ComputeInputCurves(InputEqBands(r, m_channel), r.highPassIndex[m_channel],
+    computeInputCurves(inputEqBands(r, m_channel), r.highPassIndex[m_channel],
                        r.lowPassIndex[m_channel], curves);
     setCurve(curves.bands, curves.lowPass, curves.highPass);
 }
@@ -103,9 +103,9 @@ void InputStrip::meterTick()
     if (r.inputOpen[m_channel] != m_openShown) {
         m_openShown = r.inputOpen[m_channel];
         m_open->setChecked(m_openShown != 0);
-        m_open->setText(OpenStateText(m_openShown, table.language()));
+        m_open->setText(openStateText(m_openShown, table.language()));
     }
-    const int push = MeterPushValue(r.inputLevel[m_channel]);
+    const int push = meterPushValue(r.inputLevel[m_channel]);
     if (push != m_meterShown) {
         m_meterShown = push;
         meter()->setLevel(push);

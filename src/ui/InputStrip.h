@@ -4,7 +4,7 @@
 
 namespace sonaro::ui {
 
-class CImageButton;
+class PaintedButton;
 
 // One input channel: open-state lamp, MIC/LINE, 48V, priority, mute, fader and meter.
 class InputStrip : public ChannelStrip
@@ -16,11 +16,11 @@ public:
 
     void refresh() override;
 
-    CImageButton* lineButton() const { return m_line; }
-    CImageButton* phantomButton() const { return m_phantom; }
-    CImageButton* priorityButton() const { return m_priority; }
-    CImageButton* muteButton() const { return m_mute; }
-    CImageButton* openIndicator() const { return m_open; }
+    PaintedButton* lineButton() const { return m_line; }
+    PaintedButton* phantomButton() const { return m_phantom; }
+    PaintedButton* priorityButton() const { return m_priority; }
+    PaintedButton* muteButton() const { return m_mute; }
+    PaintedButton* openIndicator() const { return m_open; }
 
 signals:
     void eqRequested(int channel);
@@ -30,11 +30,11 @@ protected:
     void retranslate() override;
 
 private:
-    CImageButton* m_open = nullptr;
-    CImageButton* m_line = nullptr;
-    CImageButton* m_phantom = nullptr;
-    CImageButton* m_priority = nullptr;
-    CImageButton* m_mute = nullptr;
+    PaintedButton* m_open = nullptr;
+    PaintedButton* m_line = nullptr;
+    PaintedButton* m_phantom = nullptr;
+    PaintedButton* m_priority = nullptr;
+    PaintedButton* m_mute = nullptr;
     int m_openShown = -1;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mixer/UnitTable.h"
+#include "model/UnitTable.h"
 
 #include <QObject>
 #include <QTranslator>

@@ -1,8 +1,8 @@
 #include "ui/LoginDialog.h"
 
 #include "link/Session.h"
-#include "mixer/UnitRecord.h"
-#include "ui/Theme.h"
+#include "model/UnitRecord.h"
+#include "ui/kit/Theme.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -20,7 +20,7 @@ constexpr int kButtonWidth = 88;
 // Account names and passwords travel as 7 characters, the last one at least a filler.
 constexpr int kMaxTyped = kAccountLength - 1;
 
-bool Acceptable(const QString& text)
+bool acceptable(const QString& text)
 {
     return !text.isEmpty() && text.size() <= kMaxTyped;
 }
@@ -104,11 +104,11 @@ bool LoginDialog::isChecking() const
 void LoginDialog::tryLogin()
 {
     if (isChecking()) return;
-    if (!Acceptable(name()) || !Acceptable(password())) return;
+    if (!acceptable(name()) || !acceptable(password())) return;
     m_check = std::make_unique<LoginCheck>(m_state);
     connect(m_check.get(), &LoginCheck::finished, this, &LoginDialog::checked);
     m_ok->setEnabled(false);
-    m_check->CheckLogin(name(), password());
+    m_check->checkLogin(name(), password());
 }
 
 void LoginDialog::checked(bool accepted)

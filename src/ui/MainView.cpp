@@ -3,19 +3,19 @@
 #include "store/DeviceRegistry.h"
 #include "store/GroupDialogModel.h"
 #include "store/GroupStore.h"
-#include "ui/CInputEqDlg.h"
-#include "ui/CLimiterDlg.h"
-#include "ui/COutputEqDlg.h"
 #include "ui/GroupDialog.h"
 #include "ui/GroupTabBar.h"
+#include "ui/InputEqWindow.h"
 #include "ui/InputStrip.h"
+#include "ui/LimiterWindow.h"
 #include "ui/NameDialog.h"
+#include "ui/OutputEqWindow.h"
 #include "ui/OutputStrip.h"
 #include "ui/SearchDialog.h"
 #include "ui/SystemPage.h"
-#include "ui/Theme.h"
-#include "ui/kit/CImageButton.h"
-#include "ui/kit/CMatrixGrid.h"
+#include "ui/kit/MatrixGrid.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/Theme.h"
 
 #include <QCursor>
 #include <QEvent>
@@ -93,10 +93,10 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     }
 
     // Matrix page.
-    m_matrix = new CMatrixGrid(this);
+    m_matrix = new MatrixGrid(this);
     m_matrix->setGridSize(kInputCount, kOutputCount);
     m_matrix->setRowLabels({QStringLiteral("M1"), QStringLiteral("M2")});
-    connect(m_matrix, &CMatrixGrid::cellToggled, this, [this](MatrixCell cell, bool) {
+    connect(m_matrix, &MatrixGrid::cellToggled, this, [this](MatrixCell cell, bool) {
         m_core.surface().toggleCrosspoint(cell.column, cell.row);
     });
 
@@ -147,7 +147,7 @@ void MainView::buildHeader(QHBoxLayout* header)
 {
     const Theme& theme = Theme::instance();
     for (int i = 0; i < 5; ++i) {
-        auto* button = new CImageButton(this);
+        auto* button = new PaintedButton(this);
         button->setCheckable(true);
         button->setFixedSize(kPageButtonWidth, kHeaderHeight - 8);
         button->setFocusPolicy(Qt::StrongFocus);
@@ -162,7 +162,7 @@ void MainView::buildHeader(QHBoxLayout* header)
         const int page = index >= 0 ? m_tabs->pageAt(index) : 0;
         // The editor opens on the first channel of the active tab's page.
         const PageLayout layout =
-            GroupStore(m_core.database()).ComputePageLayout(page, m_core.table().currentUnit());
+            GroupStore(m_core.database()).computePageLayout(page, m_core.table().currentUnit());
         int channel = 0;
         for (const StripRef& s : layout.strips)
             if (s.kind == ChannelKind::Input) {
@@ -180,11 +180,11 @@ void MainView::buildHeader(QHBoxLayout* header)
         m_popup->popup(QCursor::pos());
     });
     header->addSpacing(16);
-    m_indicator = new CImageButton(this);
+    m_indicator = new PaintedButton(this);
     m_indicator->setIndicator(true);
     m_indicator->setCheckable(true);
     m_indicator->setLampVisible(true);
-    m_indicator->setCheckedColor(theme.activeGreen);
+    m_indicator->setCheckedColour(theme.activeGreen);
     m_indicator->setFixedSize(kIndicatorWidth, kHeaderHeight - 8);
     header->addWidget(m_indicator);
     header->addStretch();
@@ -197,7 +197,7 @@ void MainView::buildTabs()
 {
     // One tab per Group1 row, labelled by its position: "SINGLE", then "GROUP  1" ...
     const DbRows rows =
-        m_core.database().OpenQuery(QStringLiteral("select * from Group1 order by GroupID"));
+        m_core.database().openQuery(QStringLiteral("select * from Group1 order by GroupID"));
     QSignalBlocker block(m_tabs);
     while (m_tabs->count() > 0)
         m_tabs->removeTab(0);
@@ -279,7 +279,7 @@ void MainView::layoutChannelPage()
     const int index = m_tabs->currentIndex();
     const int page = index >= 0 ? m_tabs->pageAt(index) : 0;
     const PageLayout layout =
-        GroupStore(m_core.database()).ComputePageLayout(page, m_core.table().currentUnit());
+        GroupStore(m_core.database()).computePageLayout(page, m_core.table().currentUnit());
     for (int i = 0; i < m_tabs->count(); ++i) {
         const int p = m_tabs->pageAt(i);
         const Theme& theme = Theme::instance();
@@ -323,10 +323,10 @@ void MainView::refreshFromState()
     DeviceRegistry registry(m_core.database());
     const int unit = m_core.table().currentUnit();
     for (InputStrip* s : m_inputs)
-        if (auto name = registry.ChannelName(unit, ChannelKind::Input, s->channel()))
+        if (auto name = registry.channelName(unit, ChannelKind::Input, s->channel()))
             s->setName(*name);
     for (OutputStrip* s : m_outputs)
-        if (auto name = registry.ChannelName(unit, ChannelKind::Output, s->channel()))
+        if (auto name = registry.channelName(unit, ChannelKind::Output, s->channel()))
             s->setName(*name);
     const UnitRecord& r = m_core.table().current();
     m_matrix->setRowBits(0, static_cast<quint32>(r.routing[0]));
@@ -394,8 +394,8 @@ void MainView::savePreset()
 
 void MainView::openGroupDialog()
 {
-    CDbConnection& db = m_core.database();
-    GroupTable table = GroupStore(db).LoadGroupTable();
+    Database& db = m_core.database();
+    GroupTable table = GroupStore(db).loadGroupTable();
     GroupDialogModel model(db, m_core.operatorInterface(), table);
     model.open();
     GroupDialog dialog(model, this);
@@ -414,7 +414,7 @@ void MainView::renameStrip(ChannelKind kind, int channel)
     NameDialog dialog(strip->name(), this);
     if (dialog.exec() != QDialog::Accepted) return;
     const QString name = DeviceRegistry(m_core.database())
-                             .RenameChannel(m_core.table().currentUnit(), kind, channel,
+                             .renameChannel(m_core.table().currentUnit(), kind, channel,
                                             strip->name(), dialog.text());
     strip->setName(name);
     refreshFromState();
@@ -423,7 +423,7 @@ void MainView::renameStrip(ChannelKind kind, int channel)
 void MainView::openInputEq(int channel)
 {
     if (!m_inputEq)
-        m_inputEq = new CInputEqDlg(m_core, channel, this);
+        m_inputEq = new InputEqWindow(m_core, channel, this);
     else
         m_inputEq->openChannel(channel);
     m_inputEq->show();
@@ -434,7 +434,7 @@ void MainView::openInputEq(int channel)
 void MainView::openOutputEq(int output)
 {
     if (!m_outputEq)
-        m_outputEq = new COutputEqDlg(m_core, output, this);
+        m_outputEq = new OutputEqWindow(m_core, output, this);
     else
         m_outputEq->openOutput(output);
     m_outputEq->show();
@@ -444,7 +444,7 @@ void MainView::openOutputEq(int output)
 
 void MainView::openLimiter(int output)
 {
-    CLimiterDlg dialog(m_core, output, this);
+    LimiterWindow dialog(m_core, output, this);
     dialog.exec();
     refreshFromState();
 }

@@ -15,10 +15,10 @@ class QStackedWidget;
 
 namespace sonaro::ui {
 
-class CImageButton;
-class CInputEqDlg;
-class CMatrixGrid;
-class COutputEqDlg;
+class PaintedButton;
+class InputEqWindow;
+class MatrixGrid;
+class OutputEqWindow;
 class GroupTabBar;
 class InputStrip;
 class OutputStrip;
@@ -45,16 +45,16 @@ public:
     Page currentPage() const { return m_page; }
     // The page button that is highlighted (0 CHANNELS .. 4 MENU).
     int highlightedButton() const;
-    CImageButton* pageButton(int i) const { return m_pageButtons[static_cast<std::size_t>(i)]; }
-    CImageButton* connectionIndicator() const { return m_indicator; }
+    PaintedButton* pageButton(int i) const { return m_pageButtons[static_cast<std::size_t>(i)]; }
+    PaintedButton* connectionIndicator() const { return m_indicator; }
     GroupTabBar* tabBar() const { return m_tabs; }
     InputStrip* inputStrip(int ch) const { return m_inputs[static_cast<std::size_t>(ch)]; }
     OutputStrip* outputStrip(int out) const { return m_outputs[static_cast<std::size_t>(out)]; }
-    CMatrixGrid* matrix() const { return m_matrix; }
+    MatrixGrid* matrix() const { return m_matrix; }
     SystemPage* systemPage() const { return m_system; }
     QMenu* popupMenu() const { return m_popup; }
-    CInputEqDlg* inputEqEditor() const { return m_inputEq; }
-    COutputEqDlg* outputEqEditor() const { return m_outputEq; }
+    InputEqWindow* inputEqEditor() const { return m_inputEq; }
+    OutputEqWindow* outputEqEditor() const { return m_outputEq; }
 
     // File dialogs can be replaced (tests, scripted runs).
     void setPresetPathChooser(std::function<QString(bool save)> chooser);
@@ -100,8 +100,8 @@ private:
     SonaroCore& m_core;
     Page m_page = ChannelsPage;
     int m_highlighted = 0;
-    std::array<CImageButton*, 5> m_pageButtons{};
-    CImageButton* m_indicator = nullptr;
+    std::array<PaintedButton*, 5> m_pageButtons{};
+    PaintedButton* m_indicator = nullptr;
     QLabel* m_unitLabel = nullptr;
     QStackedWidget* m_stack = nullptr;
     QWidget* m_channelPage = nullptr;
@@ -111,11 +111,11 @@ private:
     QHBoxLayout* m_stripLayout = nullptr;
     std::array<InputStrip*, kInputCount> m_inputs{};
     std::array<OutputStrip*, kOutputCount> m_outputs{};
-    CMatrixGrid* m_matrix = nullptr;
+    MatrixGrid* m_matrix = nullptr;
     SystemPage* m_system = nullptr;
     QMenu* m_popup = nullptr;
-    CInputEqDlg* m_inputEq = nullptr;
-    COutputEqDlg* m_outputEq = nullptr;
+    InputEqWindow* m_inputEq = nullptr;
+    OutputEqWindow* m_outputEq = nullptr;
     std::function<QString(bool save)> m_choosePath;
 };
 

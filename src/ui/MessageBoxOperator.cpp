@@ -1,6 +1,6 @@
 #include "ui/MessageBoxOperator.h"
 
-#include "ui/Theme.h"
+#include "ui/kit/Theme.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -26,7 +26,7 @@ enum class Severity
     Information
 };
 
-Severity SeverityOf(const QString& title)
+Severity severityOf(const QString& title)
 {
     if (title.compare(QLatin1String("ERROR"), Qt::CaseInsensitive) == 0) return Severity::Error;
     // "Warming" is the product's own spelling of the warning title.
@@ -37,7 +37,7 @@ Severity SeverityOf(const QString& title)
 }
 
 // A round badge with "!" or "i", drawn at the screen's pixel ratio so that it stays sharp.
-QPixmap Badge(Severity severity, qreal ratio, bool question)
+QPixmap badgePixmap(Severity severity, qreal ratio, bool question)
 {
     const Theme& theme = Theme::instance();
     QPixmap pixmap(QSize(kBadgeSize, kBadgeSize) * ratio);
@@ -73,7 +73,8 @@ ThemedMessageBox::ThemedMessageBox(const QString& text, const QString& title, Bu
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     auto* badge = new QLabel(this);
-    badge->setPixmap(Badge(SeverityOf(title), devicePixelRatioF(), buttons == Buttons::YesNo));
+    badge->setPixmap(
+        badgePixmap(severityOf(title), devicePixelRatioF(), buttons == Buttons::YesNo));
     badge->setFixedSize(kBadgeSize, kBadgeSize);
 
     m_text = new QLabel(text, this);

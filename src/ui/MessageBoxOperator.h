@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mixer/OperatorInterface.h"
+#include "model/OperatorInterface.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "ui/NameDialog.h"
 
-#include "ui/Theme.h"
+#include "ui/kit/Theme.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -2,11 +2,11 @@
 
 #include "dsp/EqCurves.h"
 #include "dsp/EqModel.h"
-#include "mixer/ValueConventions.h"
-#include "ui/Theme.h"
-#include "ui/kit/CFader.h"
-#include "ui/kit/CImageButton.h"
-#include "ui/kit/CLevelMeter.h"
+#include "model/ValueConventions.h"
+#include "ui/kit/Fader.h"
+#include "ui/kit/LevelMeter.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/Theme.h"
 
 #include <QVBoxLayout>
 
@@ -19,15 +19,15 @@ OutputStrip::OutputStrip(ControlSurface& surface, int channel, QWidget* parent)
     setObjectName(QStringLiteral("output%1").arg(channel + 1));
     setHeaderText(QStringLiteral("M %1").arg(channel + 1));
 
-    m_level = new CImageButton(this);
-    m_mute = new CImageButton(this);
+    m_level = new PaintedButton(this);
+    m_mute = new PaintedButton(this);
     m_mute->setCheckable(true);
-    m_mute->setCheckedColor(theme.muteRed);
-    m_limiter = new CImageButton(this);
+    m_mute->setCheckedColour(theme.muteRed);
+    m_limiter = new PaintedButton(this);
     m_limiter->setCheckable(true);
-    m_limiter->setCheckedColor(theme.accent);
-    m_eq = new CImageButton(this);
-    for (CImageButton* b : {m_level, m_mute, m_limiter, m_eq})
+    m_limiter->setCheckedColour(theme.accent);
+    m_eq = new PaintedButton(this);
+    for (PaintedButton* b : {m_level, m_mute, m_limiter, m_eq})
         controlsLayout()->addWidget(b);
 
     connect(m_level, &QAbstractButton::clicked, this,
@@ -46,11 +46,11 @@ OutputStrip::OutputStrip(ControlSurface& surface, int channel, QWidget* parent)
     connect(this, &ChannelStrip::curveClicked, this, [this] {
         if (m_surface.outputCurveClicked(m_channel, m_eqOn)) emit eqRequested(m_channel);
     });
-    connect(fader(), &CValueControl::moved, this,
+    connect(fader(), &ValueControl::moved, this,
             [this](int position) { m_surface.outputFaderDragged(m_channel, position); });
-    connect(fader(), &CValueControl::released, this,
+    connect(fader(), &ValueControl::released, this,
             [this](int position) { m_surface.outputFaderReleased(m_channel, position); });
-    connect(fader(), &CValueControl::valueEntered, this, [this](int position) {
+    connect(fader(), &ValueControl::valueEntered, this, [this](int position) {
         m_surface.outputTypedValue(m_channel, QString::number(10 - position));
         refresh();
     });
@@ -73,14 +73,14 @@ void OutputStrip::refresh()
 {
     const UnitRecord& r = m_surface.table().current();
     // The caption follows this output's own level type.
-    m_level->setText(OutputLevelText(r.outputLevelType[m_channel], m_surface.table().language()));
+    m_level->setText(outputLevelText(r.outputLevelType[m_channel], m_surface.table().language()));
     m_mute->setChecked(r.outputMute[m_channel] != 0);
     m_limiter->setChecked(r.limiterEnable[m_channel] != 0);
     // A muted output shows its fader at the bottom (-50 dB); the stored gain is kept.
     setFaderPosition(r.outputMute[m_channel] ? kGainMax
-                                             : FaderPositionForGain(r.outputGain[m_channel]));
+                                             : faderPositionForGain(r.outputGain[m_channel]));
     ResponseCurve curve;
-    OutputChannelCurve(OutputEqBands(r, m_channel), curve);
+    outputChannelCurve(outputEqBands(r, m_channel), curve);
     setCurve(curve);
 }
 
@@ -90,7 +90,7 @@ void OutputStrip::meterTick()
     const int unit = table.currentUnit();
     UnitRecord& r = table.record(unit);
     if (!r.connected) return;
-    const int push = MeterPushValue(r.outputLevel[m_channel]);
+    const int push = meterPushValue(r.outputLevel[m_channel]);
     if (push != m_meterShown) {
         m_meterShown = push;
         meter()->setLevel(push);

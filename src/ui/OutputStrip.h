@@ -4,7 +4,7 @@
 
 namespace sonaro::ui {
 
-class CImageButton;
+class PaintedButton;
 
 // One output: LINE/MIC level, mute, the limiter and master EQ editors, fader and meter.
 class OutputStrip : public ChannelStrip
@@ -16,10 +16,10 @@ public:
 
     void refresh() override;
 
-    CImageButton* levelButton() const { return m_level; }
-    CImageButton* muteButton() const { return m_mute; }
-    CImageButton* limiterButton() const { return m_limiter; }
-    CImageButton* eqButton() const { return m_eq; }
+    PaintedButton* levelButton() const { return m_level; }
+    PaintedButton* muteButton() const { return m_mute; }
+    PaintedButton* limiterButton() const { return m_limiter; }
+    PaintedButton* eqButton() const { return m_eq; }
     // Set once the output's equaliser was opened with MASTER EQ.
     bool eqOn() const { return m_eqOn; }
 
@@ -32,10 +32,10 @@ protected:
     void retranslate() override;
 
 private:
-    CImageButton* m_level = nullptr;
-    CImageButton* m_mute = nullptr;
-    CImageButton* m_limiter = nullptr;
-    CImageButton* m_eq = nullptr;
+    PaintedButton* m_level = nullptr;
+    PaintedButton* m_mute = nullptr;
+    PaintedButton* m_limiter = nullptr;
+    PaintedButton* m_eq = nullptr;
     bool m_eqOn = false;
 };
 

@@ -3,9 +3,9 @@
 #include "link/AddressFile.h"
 #include "link/Discovery.h"
 #include "mixer/SonaroCore.h"
-#include "mixer/UnitRecord.h"
+#include "model/UnitRecord.h"
 #include "ui/LoginDialog.h"
-#include "ui/Theme.h"
+#include "ui/kit/Theme.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -35,7 +35,7 @@ constexpr std::array<int, 4> kColumnWidths = {150, 100, 100, 100};
 
 // The account names of a listed unit go into the record as listed: without the filler, cut at
 // 7 characters, the rest of the field zero.
-void StoreListedName(char (&field)[kAccountLength], const QString& name)
+void storeListedName(char (&field)[kAccountLength], const QString& name)
 {
     const QByteArray bytes = name.toLatin1().left(kAccountLength);
     std::memset(field, 0, kAccountLength);
@@ -287,7 +287,7 @@ void SearchDialog::useAddress(const QString& address)
 {
     LinkState& state = m_core.linkState();
     state.deviceAddress = address;
-    if (!state.addressFilePath.isEmpty()) WriteAddressFile(state.addressFilePath, address);
+    if (!state.addressFilePath.isEmpty()) writeAddressFile(state.addressFilePath, address);
 }
 
 void SearchDialog::login(const QString& proposedName)
@@ -311,8 +311,8 @@ void SearchDialog::openSelected()
     m_address->setAddress(address);
     useAddress(address);
     UnitRecord& record = m_core.table().current();
-    StoreListedName(record.adminName, row->text(kFirstNameColumn));
-    StoreListedName(record.userName, row->text(kSecondNameColumn));
+    storeListedName(record.adminName, row->text(kFirstNameColumn));
+    storeListedName(record.userName, row->text(kSecondNameColumn));
     login(row->text(kFirstNameColumn));
 }
 
@@ -320,7 +320,7 @@ void SearchDialog::openTyped()
 {
     if (isSearching()) return;
     useAddress(m_address->text());
-    login(QString::fromStdString(AccountText(m_core.table().current().adminName)));
+    login(QString::fromStdString(accountText(m_core.table().current().adminName)));
 }
 
 void SearchDialog::goOffline()

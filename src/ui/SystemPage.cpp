@@ -1,11 +1,11 @@
 #include "ui/SystemPage.h"
 
 #include "mixer/SonaroCore.h"
-#include "mixer/ValueConventions.h"
+#include "model/ValueConventions.h"
 #include "ui/SearchDialog.h"
-#include "ui/Theme.h"
-#include "ui/kit/CImageButton.h"
-#include "ui/kit/CKnob.h"
+#include "ui/kit/Knob.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/Theme.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -36,7 +36,7 @@ constexpr int kPageMargin = 20;
 // more so that the length check can say what is wrong.
 constexpr int kAccountEditLength = 16;
 
-QString GroupBoxStyle()
+QString groupBoxStyle()
 {
     const Theme& t = Theme::instance();
     return QStringLiteral("QGroupBox { background-color: %1; border: 1px solid %2;"
@@ -46,7 +46,7 @@ QString GroupBoxStyle()
         .arg(t.panel.name(), t.panelEdge.name(), t.accentBright.name(), t.window.name());
 }
 
-QLabel* RowLabel(QWidget* parent)
+QLabel* rowLabel(QWidget* parent)
 {
     auto* label = new QLabel(parent);
     label->setFont(Theme::instance().font(12, true));
@@ -57,7 +57,7 @@ QLabel* RowLabel(QWidget* parent)
     return label;
 }
 
-template <typename T> void SetIfDifferent(T current, T wanted, const auto& set)
+template <typename T> void setIfDifferent(T current, T wanted, const auto& set)
 {
     if (current != wanted) set(wanted);
 }
@@ -80,7 +80,7 @@ SystemPage::SystemPage(SonaroCore& core, QWidget* parent) : QWidget(parent), m_c
     buildNetwork();
     buildAccount();
     for (QGroupBox* box : {m_panelBox, m_automixBox, m_networkBox, m_factoryBox, m_accountBox}) {
-        box->setStyleSheet(GroupBoxStyle());
+        box->setStyleSheet(groupBoxStyle());
         box->setFont(theme.font(12, true));
     }
 
@@ -119,24 +119,24 @@ void SystemPage::buildPanel()
 {
     const Theme& theme = Theme::instance();
     m_panelBox = new QGroupBox(this);
-    m_panelLockLabel = RowLabel(m_panelBox);
-    m_panelLock = new CImageButton(m_panelBox);
+    m_panelLockLabel = rowLabel(m_panelBox);
+    m_panelLock = new PaintedButton(m_panelBox);
     m_panelLock->setCheckable(true);
     m_panelLock->setLampVisible(true);
-    m_panelLock->setCheckedColor(theme.priorityAmber);
-    m_deviceModeLabel = RowLabel(m_panelBox);
-    m_deviceMode = new CImageButton(m_panelBox);
+    m_panelLock->setCheckedColour(theme.priorityAmber);
+    m_deviceModeLabel = rowLabel(m_panelBox);
+    m_deviceMode = new PaintedButton(m_panelBox);
     m_deviceMode->setCheckable(true);
     m_deviceMode->setLampVisible(true);
-    m_deviceMode->setCheckedColor(theme.activeGreen);
-    for (CImageButton* b : {m_panelLock, m_deviceMode})
+    m_deviceMode->setCheckedColour(theme.activeGreen);
+    for (PaintedButton* b : {m_panelLock, m_deviceMode})
         b->setFixedWidth(kStateButtonWidth);
     m_panelLockLabel->setBuddy(m_panelLock);
     m_deviceModeLabel->setBuddy(m_deviceMode);
 
     ControlSurface& surface = m_core.surface();
-    connect(m_panelLock, &CImageButton::clicked, &surface, &ControlSurface::togglePanelLock);
-    connect(m_deviceMode, &CImageButton::clicked, &surface, &ControlSurface::toggleDeviceMode);
+    connect(m_panelLock, &PaintedButton::clicked, &surface, &ControlSurface::togglePanelLock);
+    connect(m_deviceMode, &PaintedButton::clicked, &surface, &ControlSurface::toggleDeviceMode);
 
     auto* grid = new QGridLayout(m_panelBox);
     grid->setHorizontalSpacing(16);
@@ -152,29 +152,29 @@ void SystemPage::buildAutomix()
 {
     const Theme& theme = Theme::instance();
     m_automixBox = new QGroupBox(this);
-    m_modeLabel = RowLabel(m_automixBox);
-    m_thresholdMode = new CImageButton(m_automixBox);
+    m_modeLabel = rowLabel(m_automixBox);
+    m_thresholdMode = new PaintedButton(m_automixBox);
     m_thresholdMode->setCheckable(true);
     m_thresholdMode->setLampVisible(true);
-    m_thresholdMode->setCheckedColor(theme.accent);
+    m_thresholdMode->setCheckedColour(theme.accent);
     m_thresholdMode->setFixedWidth(kStateButtonWidth);
     m_modeLabel->setBuddy(m_thresholdMode);
 
     // The knobs show the stored values (the record stores max - knob position).
-    m_threshold = new CKnob(m_automixBox);
+    m_threshold = new Knob(m_automixBox);
     m_threshold->setRange(0, kGainMax);
     m_threshold->setPageStep(5);
-    m_threshold->setFormatter([](int value) { return QString::asprintf("%ddB", GainToDb(value)); });
-    m_holdTime = new CKnob(m_automixBox);
+    m_threshold->setFormatter([](int value) { return QString::asprintf("%ddB", gainToDb(value)); });
+    m_holdTime = new Knob(m_automixBox);
     m_holdTime->setRange(0, kHoldTimeMax);
     m_holdTime->setPageStep(4);
     m_holdTime->setDefaultValue(6);
     m_holdTime->setFormatter(
         [](int value) { return QString::asprintf("%dms", value * kHoldTimeStepMs); });
-    for (CKnob* knob : {m_threshold, m_holdTime})
+    for (Knob* knob : {m_threshold, m_holdTime})
         knob->setFocusPolicy(Qt::StrongFocus);
 
-    m_maxOpenLabel = RowLabel(m_automixBox);
+    m_maxOpenLabel = rowLabel(m_automixBox);
     m_maxOpen = new QComboBox(m_automixBox);
     for (int n = 1; n <= kMaxOpenChannelsMax; ++n)
         m_maxOpen->addItem(QString::number(n));
@@ -184,7 +184,7 @@ void SystemPage::buildAutomix()
     m_maxOpenOk->setFixedWidth(kOkWidth);
 
     ControlSurface& surface = m_core.surface();
-    connect(m_thresholdMode, &CImageButton::clicked, &surface,
+    connect(m_thresholdMode, &PaintedButton::clicked, &surface,
             &ControlSurface::toggleThresholdMode);
     // A knob turn is committed once it rests: one command and one confirmation per setting,
     // however many wheel notches or key presses it took.
@@ -194,7 +194,7 @@ void SystemPage::buildAutomix()
     }
     connect(&m_thresholdCommit, &QTimer::timeout, this, &SystemPage::commitThreshold);
     connect(&m_holdTimeCommit, &QTimer::timeout, this, &SystemPage::commitHoldTime);
-    for (auto signal : {&CKnob::released, &CKnob::valueEntered}) {
+    for (auto signal : {&Knob::released, &Knob::valueEntered}) {
         connect(m_threshold, signal, this, [this] { m_thresholdCommit.start(); });
         connect(m_holdTime, signal, this, [this] { m_holdTimeCommit.start(); });
     }
@@ -226,14 +226,14 @@ void SystemPage::buildAutomix()
 void SystemPage::buildNetwork()
 {
     m_networkBox = new QGroupBox(this);
-    m_addressLabel = RowLabel(m_networkBox);
+    m_addressLabel = rowLabel(m_networkBox);
     m_address = new IpAddressEdit(m_networkBox);
     m_address->setAddress(m_core.linkState().deviceAddress);
     m_addressLabel->setBuddy(m_address);
     m_addressOk = new QPushButton(m_networkBox);
     m_addressOk->setFixedWidth(kOkWidth);
     connect(m_addressOk, &QPushButton::clicked, this,
-            [this] { m_core.session().ChangeAddress(m_address->address()); });
+            [this] { m_core.session().changeAddress(m_address->address()); });
 
     auto* row = new QHBoxLayout(m_networkBox);
     row->setSpacing(12);
@@ -243,7 +243,7 @@ void SystemPage::buildNetwork()
     row->addStretch();
 
     m_factoryBox = new QGroupBox(this);
-    m_restoreLabel = RowLabel(m_factoryBox);
+    m_restoreLabel = rowLabel(m_factoryBox);
     m_restoreLabel->setWordWrap(true);
     m_restore = new QPushButton(m_factoryBox);
     m_restore->setMinimumWidth(kStateButtonWidth);
@@ -258,17 +258,17 @@ void SystemPage::buildNetwork()
 void SystemPage::buildAccount()
 {
     m_accountBox = new QGroupBox(this);
-    m_accountLabel = RowLabel(m_accountBox);
+    m_accountLabel = rowLabel(m_accountBox);
     m_account = new QComboBox(m_accountBox);
     m_account->addItems({QStringLiteral("admin"), QStringLiteral("user")});
     m_account->setCurrentIndex(0);
-    m_newUserLabel = RowLabel(m_accountBox);
+    m_newUserLabel = rowLabel(m_accountBox);
     m_newUser = new QLineEdit(m_account->currentText(), m_accountBox);
-    m_oldPasswordLabel = RowLabel(m_accountBox);
+    m_oldPasswordLabel = rowLabel(m_accountBox);
     m_oldPassword = new QLineEdit(m_accountBox);
-    m_newPasswordLabel = RowLabel(m_accountBox);
+    m_newPasswordLabel = rowLabel(m_accountBox);
     m_newPassword = new QLineEdit(m_accountBox);
-    m_confirmPasswordLabel = RowLabel(m_accountBox);
+    m_confirmPasswordLabel = rowLabel(m_accountBox);
     m_confirmPassword = new QLineEdit(m_accountBox);
     for (QLineEdit* edit : {m_newUser, m_oldPassword, m_newPassword, m_confirmPassword}) {
         edit->setMaxLength(kAccountEditLength);
@@ -311,17 +311,17 @@ void SystemPage::commitThreshold()
 {
     // In Auto the unit chooses the threshold itself; the disabled knob changes nothing.
     if (!m_core.surface().thresholdKnobEnabled()) return;
-    m_core.surface().thresholdKnobReleased(KnobForThreshold(m_threshold->value()));
+    m_core.surface().thresholdKnobReleased(knobForThreshold(m_threshold->value()));
 }
 
 void SystemPage::commitHoldTime()
 {
-    m_core.surface().holdTimeKnobReleased(KnobForHoldTime(m_holdTime->value()));
+    m_core.surface().holdTimeKnobReleased(knobForHoldTime(m_holdTime->value()));
 }
 
 void SystemPage::changeAccount()
 {
-    m_core.session().ChangeAccount(m_newUser->text(), m_oldPassword->text(), m_newPassword->text(),
+    m_core.session().changeAccount(m_newUser->text(), m_oldPassword->text(), m_newPassword->text(),
                                    m_confirmPassword->text());
 }
 
@@ -331,11 +331,11 @@ void SystemPage::refresh()
     const bool locked = r.panelLock != 0;
     const bool master = r.deviceMode != 0;
     const bool manual = r.thresholdMode == 1;
-    SetIfDifferent(m_panelLock->isChecked(), locked,
+    setIfDifferent(m_panelLock->isChecked(), locked,
                    [this](bool v) { m_panelLock->setChecked(v); });
-    SetIfDifferent(m_deviceMode->isChecked(), master,
+    setIfDifferent(m_deviceMode->isChecked(), master,
                    [this](bool v) { m_deviceMode->setChecked(v); });
-    SetIfDifferent(m_thresholdMode->isChecked(), manual,
+    setIfDifferent(m_thresholdMode->isChecked(), manual,
                    [this](bool v) { m_thresholdMode->setChecked(v); });
     // The click itself toggled the button already: the texts follow the state, not the change.
     setButtonTexts();
@@ -345,19 +345,19 @@ void SystemPage::refresh()
     }
     // A turn that is not committed yet keeps what the operator set.
     if (!m_thresholdCommit.isActive())
-        SetIfDifferent(m_threshold->value(), std::clamp(r.threshold, 0, kGainMax),
+        setIfDifferent(m_threshold->value(), std::clamp(r.threshold, 0, kGainMax),
                        [this](int v) { m_threshold->setValue(v); });
     if (!m_holdTimeCommit.isActive())
-        SetIfDifferent(m_holdTime->value(), std::clamp(r.holdTime, 0, kHoldTimeMax),
+        setIfDifferent(m_holdTime->value(), std::clamp(r.holdTime, 0, kHoldTimeMax),
                        [this](int v) { m_holdTime->setValue(v); });
-    const int index = ListIndexForMaxOpen(std::clamp(r.maxOpenChannels, 1, kMaxOpenChannelsMax));
-    SetIfDifferent(m_maxOpen->currentIndex(), index,
+    const int index = listIndexForMaxOpen(std::clamp(r.maxOpenChannels, 1, kMaxOpenChannelsMax));
+    setIfDifferent(m_maxOpen->currentIndex(), index,
                    [this](int v) { m_maxOpen->setCurrentIndex(v); });
 }
 
 void SystemPage::setButtonTexts()
 {
-    const auto set = [](CImageButton* button, const QString& text) {
+    const auto set = [](PaintedButton* button, const QString& text) {
         if (button->text() != text) button->setText(text);
     };
     set(m_panelLock, m_panelLock->isChecked() ? tr("LOCK") : tr("UNLOCK"));

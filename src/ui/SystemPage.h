@@ -15,8 +15,8 @@ class SonaroCore;
 
 namespace sonaro::ui {
 
-class CImageButton;
-class CKnob;
+class PaintedButton;
+class Knob;
 class IpAddressEdit;
 
 // The system page: the unit-wide settings of the current unit (panel lock, device mode, automix
@@ -36,11 +36,11 @@ public:
     // shown value differs.
     void refresh();
 
-    CImageButton* panelLockButton() const { return m_panelLock; }
-    CImageButton* deviceModeButton() const { return m_deviceMode; }
-    CImageButton* thresholdModeButton() const { return m_thresholdMode; }
-    CKnob* thresholdKnob() const { return m_threshold; }
-    CKnob* holdTimeKnob() const { return m_holdTime; }
+    PaintedButton* panelLockButton() const { return m_panelLock; }
+    PaintedButton* deviceModeButton() const { return m_deviceMode; }
+    PaintedButton* thresholdModeButton() const { return m_thresholdMode; }
+    Knob* thresholdKnob() const { return m_threshold; }
+    Knob* holdTimeKnob() const { return m_holdTime; }
     QComboBox* maxOpenList() const { return m_maxOpen; }
     QPushButton* maxOpenOkButton() const { return m_maxOpenOk; }
     IpAddressEdit* addressEdit() const { return m_address; }
@@ -76,14 +76,14 @@ private:
     QGroupBox* m_accountBox = nullptr;
 
     QLabel* m_panelLockLabel = nullptr;
-    CImageButton* m_panelLock = nullptr;
+    PaintedButton* m_panelLock = nullptr;
     QLabel* m_deviceModeLabel = nullptr;
-    CImageButton* m_deviceMode = nullptr;
+    PaintedButton* m_deviceMode = nullptr;
 
     QLabel* m_modeLabel = nullptr;
-    CImageButton* m_thresholdMode = nullptr;
-    CKnob* m_threshold = nullptr;
-    CKnob* m_holdTime = nullptr;
+    PaintedButton* m_thresholdMode = nullptr;
+    Knob* m_threshold = nullptr;
+    Knob* m_holdTime = nullptr;
     QLabel* m_maxOpenLabel = nullptr;
     QComboBox* m_maxOpen = nullptr;
     QPushButton* m_maxOpenOk = nullptr;

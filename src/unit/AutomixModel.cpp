@@ -1,6 +1,6 @@
 #include "unit/AutomixModel.h"
 
-#include "mixer/ValueConventions.h"
+#include "model/ValueConventions.h"
 
 #include <algorithm>
 

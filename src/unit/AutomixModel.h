@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mixer/UnitRecord.h"
+#include "model/UnitRecord.h"
 
 #include <array>
 #include <random>

@@ -2,7 +2,7 @@
 
 #include "dsp/EqModel.h"
 #include "link/AddressFile.h"
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 #include "unit/UnitFrames.h"
 
 #include <QDateTime>
@@ -17,13 +17,13 @@ namespace sonaro {
 
 namespace {
 
-qint64 Now()
+qint64 monotonicNow()
 {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
 // The groups of a checked frame's inner text, without the kind letter and the checksum.
-std::vector<std::string_view> Groups(std::string_view inner)
+std::vector<std::string_view> groupsOf(std::string_view inner)
 {
     std::vector<std::string_view> groups;
     std::size_t start = 2;
@@ -36,12 +36,12 @@ std::vector<std::string_view> Groups(std::string_view inner)
     return groups;
 }
 
-int Hex(std::string_view text)
+int hexValue(std::string_view text)
 {
-    return static_cast<int>(HexField(text, 0, text.size()));
+    return static_cast<int>(hexField(text, 0, text.size()));
 }
 
-int Bit(int byte, int position)
+int bitOf(int byte, int position)
 {
     return (byte >> position) & 1;
 }
@@ -49,10 +49,10 @@ int Bit(int byte, int position)
 } // namespace
 
 VirtualUnit::VirtualUnit(VirtualUnitOptions options, QObject* parent)
-    : QObject(parent), m_options(std::move(options)), m_record(ZeroRecord()),
+    : QObject(parent), m_options(std::move(options)), m_record(zeroRecord()),
       m_automix(m_options.seed), m_random(m_options.seed)
 {
-    ApplyFactoryValues(m_record);
+    applyFactoryValues(m_record);
     m_record.unitNumber = m_options.unitNumber;
     connect(&m_streamTimer, &QTimer::timeout, this, &VirtualUnit::sendStatus);
 }
@@ -77,7 +77,7 @@ bool VirtualUnit::start()
         m_log.setFileName(m_options.logPath);
         m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
     }
-    m_startedAt = Now();
+    m_startedAt = monotonicNow();
     return true;
 }
 
@@ -92,12 +92,12 @@ void VirtualUnit::stop()
 
 void VirtualUnit::silence(int ms)
 {
-    m_silentUntil = Now() + ms;
+    m_silentUntil = monotonicNow() + ms;
 }
 
 bool VirtualUnit::silent() const
 {
-    return Now() < m_silentUntil;
+    return monotonicNow() < m_silentUntil;
 }
 
 bool VirtualUnit::chance(double p)
@@ -140,7 +140,7 @@ void VirtualUnit::log(const QByteArray& frame, const QHostAddress& from, quint16
 {
     if (!m_log.isOpen()) return;
     QJsonObject line;
-    line.insert(QStringLiteral("ms"), Now() - m_startedAt);
+    line.insert(QStringLiteral("ms"), monotonicNow() - m_startedAt);
     line.insert(QStringLiteral("unit"), m_options.address.toString());
     line.insert(QStringLiteral("from"), QStringLiteral("%1:%2").arg(from.toString()).arg(fromPort));
     line.insert(QStringLiteral("frame"), QString::fromLatin1(frame));
@@ -174,26 +174,26 @@ void VirtualUnit::sendStatus()
     m_automix.step(m_record, m_options.statusInterval);
     if (silent()) return;
     for (int ch = 0; ch < kInputCount; ++ch)
-        m_record.inputOpen[ch] = Bit(m_automix.openBits(), ch);
-    reply(BuildReplyL(m_automix.wireLevels(), m_automix.openBits()));
+        m_record.inputOpen[ch] = bitOf(m_automix.openBits(), ch);
+    reply(buildReplyL(m_automix.wireLevels(), m_automix.openBits()));
 }
 
 void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint16 fromPort)
 {
     const std::string_view text(data.constData(), static_cast<std::size_t>(data.size()));
     std::string_view inner;
-    if (!CheckFrame(text, &inner) || inner.size() < 2) return;
+    if (!checkFrame(text, &inner) || inner.size() < 2) return;
     // A unit answers to whoever asked.
     m_client = from;
     m_clientPort = fromPort;
-    const std::vector<std::string_view> g = Groups(inner);
+    const std::vector<std::string_view> g = groupsOf(inner);
     const int unit = m_options.unitNumber;
     UnitRecord& r = m_record;
     auto account = [&](std::string_view name) -> std::pair<QString*, QString*> {
-        const std::string padded = PadAccount(name);
-        if (padded == PadAccount(m_options.adminName.toStdString()))
+        const std::string padded = padAccount(name);
+        if (padded == padAccount(m_options.adminName.toStdString()))
             return {&m_options.adminName, &m_options.adminPassword};
-        if (padded == PadAccount(m_options.userName.toStdString()))
+        if (padded == padAccount(m_options.userName.toStdString()))
             return {&m_options.userName, &m_options.userPassword};
         return {nullptr, nullptr};
     };
@@ -201,79 +201,79 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
     case 'R': {
         if (g.size() < 2) return;
         const auto [name, password] = account(g[0]);
-        const bool accepted = password && PadAccount(password->toStdString()) == PadAccount(g[1]);
-        reply(BuildReplyR(accepted, m_options.unitCount));
+        const bool accepted = password && padAccount(password->toStdString()) == padAccount(g[1]);
+        reply(buildReplyR(accepted, m_options.unitCount));
         return;
     }
     case 'L':
         if (g.empty()) return;
-        if (Hex(g[0]))
+        if (hexValue(g[0]))
             m_streamTimer.start(m_options.statusInterval);
         else
             m_streamTimer.stop();
         return;
     case 'C':
-        reply(BuildReplyS(r, unit, m_links));
+        reply(buildReplyS(r, unit, m_links));
         return;
     case 'F':
-        if (g.size() < 2 || Hex(g[1]) > 13) return;
-        reply(BuildReplyA(r, unit, Hex(g[1])));
+        if (g.size() < 2 || hexValue(g[1]) > 13) return;
+        reply(buildReplyA(r, unit, hexValue(g[1])));
         return;
     case 'T':
-        if (g.size() < 2 || Hex(g[1]) > 1) return;
-        reply(BuildReplyU(r, unit, Hex(g[1])));
+        if (g.size() < 2 || hexValue(g[1]) > 1) return;
+        reply(buildReplyU(r, unit, hexValue(g[1])));
         return;
     case 'V':
         if (g.size() < 5 || g[1].size() < 16 || g[2].size() < 4) return;
         for (int ch = 0; ch < kInputCount; ++ch) {
-            r.inputGain[ch] = Hex(g[1].substr(2 * static_cast<std::size_t>(ch), 2));
-            r.inputMute[ch] = Bit(Hex(g[4]), ch);
+            r.inputGain[ch] = hexValue(g[1].substr(2 * static_cast<std::size_t>(ch), 2));
+            r.inputMute[ch] = bitOf(hexValue(g[4]), ch);
         }
-        r.outputGain[0] = Hex(g[2].substr(0, 2));
-        r.outputGain[1] = Hex(g[2].substr(2, 2));
-        r.threshold = Hex(g[3]);
+        r.outputGain[0] = hexValue(g[2].substr(0, 2));
+        r.outputGain[1] = hexValue(g[2].substr(2, 2));
+        r.threshold = hexValue(g[3]);
         return;
     case 'M': {
         if (g.size() < 4 || g[1].size() < 16) return;
         for (int ch = 0; ch < kInputCount; ++ch) {
-            const int b = Hex(g[1].substr(2 * static_cast<std::size_t>(ch), 2));
-            r.inputPhantom[ch] = Bit(b, 0);
-            r.inputLine[ch] = Bit(b, 1);
-            r.inputLowCut[ch] = Bit(b, 3);
-            r.inputPriority[ch] = Bit(b, 4);
+            const int b = hexValue(g[1].substr(2 * static_cast<std::size_t>(ch), 2));
+            r.inputPhantom[ch] = bitOf(b, 0);
+            r.inputLine[ch] = bitOf(b, 1);
+            r.inputLowCut[ch] = bitOf(b, 3);
+            r.inputPriority[ch] = bitOf(b, 4);
         }
-        const int out = Hex(g[2]);
-        r.outputFlagA = Bit(out, 1);
-        r.outputFlagB = Bit(out, 3);
-        r.outputFlagC = Bit(out, 5);
-        r.outputLevelType[0] = Bit(out, 6);
-        r.outputLevelType[1] = Bit(out, 7);
-        const int u = Hex(g[3]);
-        r.thresholdMode = Bit(u, 1);
-        r.deviceMode = Bit(u, 3);
-        r.panelLock = Bit(u, 5);
-        reply(BuildReplyD(r, unit));
+        const int out = hexValue(g[2]);
+        r.outputFlagA = bitOf(out, 1);
+        r.outputFlagB = bitOf(out, 3);
+        r.outputFlagC = bitOf(out, 5);
+        r.outputLevelType[0] = bitOf(out, 6);
+        r.outputLevelType[1] = bitOf(out, 7);
+        const int u = hexValue(g[3]);
+        r.thresholdMode = bitOf(u, 1);
+        r.deviceMode = bitOf(u, 3);
+        r.panelLock = bitOf(u, 5);
+        reply(buildReplyD(r, unit));
         return;
     }
     case 'G': {
         if (g.size() < 9 || g[3].size() < 16 || g[4].size() < 4 || g[7].size() < 8 ||
             g[8].size() < 8)
             return;
-        const int fbk = Hex(g[1]);
-        const int drc = Hex(g[2]);
+        const int fbk = hexValue(g[1]);
+        const int drc = hexValue(g[2]);
         r.limiterEnable[0] = (drc >> 4) & 0xF ? 1 : 0;
         r.limiterEnable[1] = drc & 0xF ? 1 : 0;
         for (int ch = 0; ch < kInputCount; ++ch) {
             const auto c = static_cast<std::size_t>(ch);
-            r.feedback[ch] = Bit(fbk, ch);
-            r.eqEditorValue[ch] = Hex(g[3].substr(2 * c, 2));
-            r.highPassIndex[kInputCount - 1 - ch] = Hex(g[7].substr(c, 1));
-            r.lowPassIndex[kInputCount - 1 - ch] = Hex(g[8].substr(c, 1));
+            r.feedback[ch] = bitOf(fbk, ch);
+            r.eqEditorValue[ch] = hexValue(g[3].substr(2 * c, 2));
+            r.highPassIndex[kInputCount - 1 - ch] = hexValue(g[7].substr(c, 1));
+            r.lowPassIndex[kInputCount - 1 - ch] = hexValue(g[8].substr(c, 1));
         }
-        r.routing[0] = Hex(g[4].substr(0, 2));
-        r.routing[1] = Hex(g[4].substr(2, 2));
-        r.maxOpenChannels = Hex(g[5]);
-        r.holdTime = Hex(g[6]);
+        r.routing[0] = hexValue(g[4].substr(0, 2));
+        r.routing[1] = hexValue(g[4].substr(2, 2));
+        r.maxOpenChannels = hexValue(g[5]);
+        r.holdTime = hexValue(g[6]);
         return;
     }
     case 'J':
@@ -281,41 +281,41 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
         for (std::size_t ch = 0; ch < LinkTable::kChannels; ++ch) {
             const char c = g[1][ch];
             m_links.group[ch] = c >= '0' && c <= '9' ? c - '0' : 0;
-            m_links.flags[ch] = static_cast<std::uint8_t>(Hex(g[2].substr(2 * ch, 2)));
+            m_links.flags[ch] = static_cast<std::uint8_t>(hexValue(g[2].substr(2 * ch, 2)));
         }
-        reply(BuildReplyN(unit, m_links));
+        reply(buildReplyN(unit, m_links));
         return;
     case 'E': {
         if (g.size() < 2) return;
-        const int slot = Hex(g[1]);
+        const int slot = hexValue(g[1]);
         // The last fifteen groups: frequency, Q word and gain word of each band.
         if (slot <= 13 && g.size() >= 2 + 5 + 15) {
             std::array<EqBand, kBandsPerBlock> bands;
             for (int b = 0; b < kBandsPerBlock; ++b) {
                 const std::size_t at = g.size() - 15 + 3 * static_cast<std::size_t>(b);
-                const int qWord = Hex(g[at + 1]);
+                const int qWord = hexValue(g[at + 1]);
                 EqBand& band = bands[static_cast<std::size_t>(b)];
-                band.frequency = Hex(g[at]);
-                band.gain = (Hex(g[at + 2]) - 150) * 0.1;
+                band.frequency = hexValue(g[at]);
+                band.gain = (hexValue(g[at + 2]) - 150) * 0.1;
                 band.q = (qWord & 0x3FFF) * 0.1;
                 band.type = static_cast<EqBandType>(qWord >> 14);
             }
-            SetEqSlotBands(r, slot, bands);
+            setEqSlotBands(r, slot, bands);
         }
-        reply(BuildReplyQ(unit, slot));
+        reply(buildReplyQ(unit, slot));
         return;
     }
     case 'B': {
         if (g.size() < 2) return;
-        const int output = Hex(g[1]);
+        const int output = hexValue(g[1]);
         if (output > 1) return;
         if (g.size() >= 4 && g[3].size() >= 16) {
-            r.limiterRatio[output] = Hex(g[3].substr(0, 4));
-            r.limiterThreshold[output] = Hex(g[3].substr(4, 4)) * 0.1 - 80.0;
-            r.limiterAttack[output] = Hex(g[3].substr(8, 4));
-            r.limiterRelease[output] = Hex(g[3].substr(12, 4));
+            r.limiterRatio[output] = hexValue(g[3].substr(0, 4));
+            r.limiterThreshold[output] = hexValue(g[3].substr(4, 4)) * 0.1 - 80.0;
+            r.limiterAttack[output] = hexValue(g[3].substr(8, 4));
+            r.limiterRelease[output] = hexValue(g[3].substr(12, 4));
         }
-        reply(BuildReplyH(unit, output));
+        reply(buildReplyH(unit, output));
         return;
     }
     case 'I': {
@@ -323,11 +323,11 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
             // "aaa.bbb.ccc.ddd:ppppp": the unit moves there after answering.
             const std::string_view target = g[1];
             const std::size_t colon = target.find(':');
-            const std::string address = NormaliseAddress(target.substr(0, colon));
+            const std::string address = normaliseAddress(target.substr(0, colon));
             const int newPort = colon == std::string_view::npos
                                     ? m_options.port
-                                    : DecimalField(target.substr(colon + 1));
-            reply(BuildReplyP(unit, address, newPort, m_options.adminName.toStdString(),
+                                    : decimalField(target.substr(colon + 1));
+            reply(buildReplyP(unit, address, newPort, m_options.adminName.toStdString(),
                               m_options.userName.toStdString()));
             const QHostAddress moved(QString::fromStdString(address));
             if (moved.isLoopback() && newPort > 0 && newPort <= 65535) {
@@ -340,7 +340,7 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
             }
             return;
         }
-        reply(BuildReplyP(unit, m_options.address.toString().toStdString(), m_options.port,
+        reply(buildReplyP(unit, m_options.address.toString().toStdString(), m_options.port,
                           m_options.adminName.toStdString(), m_options.userName.toStdString()));
         return;
     }
@@ -348,12 +348,12 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
         if (g.size() < 5) return;
         const auto [name, password] = account(g[1]);
         // Only the holder of the old password may change it.
-        if (!password || PadAccount(password->toStdString()) != PadAccount(g[2])) return;
+        if (!password || padAccount(password->toStdString()) != padAccount(g[2])) return;
         std::string newPassword(g[4]);
         while (!newPassword.empty() && newPassword.back() == kAccountFiller)
             newPassword.pop_back();
         *password = QString::fromStdString(newPassword);
-        reply(BuildReplyY(unit, PadAccount(g[3]), PadAccount(g[4])));
+        reply(buildReplyY(unit, padAccount(g[3]), padAccount(g[4])));
         return;
     }
     default:

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/Commands.h"
-#include "mixer/UnitRecord.h"
+#include "model/UnitRecord.h"
+#include "protocol/Commands.h"
 #include "unit/AutomixModel.h"
 
 #include <QByteArray>

@@ -3,8 +3,8 @@
 #include "dsp/DeviceCoefficients.h"
 #include "dsp/DynamicsModel.h"
 #include "dsp/EqModel.h"
-#include "dsp/ParameterWords.h"
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/ParameterWords.h"
 
 #include <gtest/gtest.h>
 
@@ -16,18 +16,18 @@ using namespace sonaro;
 
 namespace {
 
-UnitRecord FactoryRecord()
+UnitRecord factoryRecord()
 {
-    UnitRecord r = ZeroRecord();
-    ApplyFactoryValues(r);
+    UnitRecord r = zeroRecord();
+    applyFactoryValues(r);
     return r;
 }
 
 // The groups of a frame's inner text after the kind letter, without the checksum.
-std::vector<std::string> Groups(const std::string& frame)
+std::vector<std::string> groupsOf(const std::string& frame)
 {
     std::string_view inner;
-    EXPECT_TRUE(CheckFrame(frame, &inner)) << frame;
+    EXPECT_TRUE(checkFrame(frame, &inner)) << frame;
     std::vector<std::string> groups;
     std::stringstream stream{std::string(inner.substr(2))};
     for (std::string g; std::getline(stream, g, ',');)
@@ -38,32 +38,32 @@ std::vector<std::string> Groups(const std::string& frame)
 
 } // namespace
 
-TEST(BuildE, FrameShapeForEverySlot)
+TEST(buildE, FrameShapeForEverySlot)
 {
-    const UnitRecord r = FactoryRecord();
+    const UnitRecord r = factoryRecord();
     for (int slot = 0; slot < kEqSlotCount; ++slot) {
-        const std::string frame = BuildE(r, 1, slot);
+        const std::string frame = buildE(r, 1, slot);
         ASSERT_EQ(frame.size(), 269u) << slot;
-        const auto groups = Groups(frame);
+        const auto groups = groupsOf(frame);
         ASSERT_EQ(groups.size(), 22u);
         EXPECT_EQ(groups[0], "01");
-        EXPECT_EQ(groups[1], Hex2(static_cast<unsigned>(slot)));
+        EXPECT_EQ(groups[1], hex2(static_cast<unsigned>(slot)));
         for (int band = 0; band < 5; ++band)
             EXPECT_EQ(groups[2 + band].size(), 35u);
         for (int word = 0; word < 15; ++word)
             EXPECT_EQ(groups[7 + word].size(), 4u);
     }
-    EXPECT_EQ(BuildE(r, 1, -1), "");
-    EXPECT_EQ(BuildE(r, 1, 14), "");
+    EXPECT_EQ(buildE(r, 1, -1), "");
+    EXPECT_EQ(buildE(r, 1, 14), "");
 }
 
-TEST(BuildE, SlotAddressesTheRightBandsAndCarriesTheWords)
+TEST(buildE, SlotAddressesTheRightBandsAndCarriesTheWords)
 {
-    UnitRecord r = FactoryRecord();
+    UnitRecord r = factoryRecord();
     // Slot 12 is output 1, block 1: bands 5..9 of the second output.
-    SetOutputEqBand(r, 1, 5, EqBand{1000.0, -3.0, 0.5, EqBandType::LowShelf});
-    SetOutputEqBand(r, 1, 9, EqBand{12345.0, 15.0, 20.0, EqBandType::HighShelf});
-    auto groups = Groups(BuildE(r, 1, 12));
+    setOutputEqBand(r, 1, 5, EqBand{1000.0, -3.0, 0.5, EqBandType::LowShelf});
+    setOutputEqBand(r, 1, 9, EqBand{12345.0, 15.0, 20.0, EqBandType::HighShelf});
+    auto groups = groupsOf(buildE(r, 1, 12));
     EXPECT_EQ(groups[7], "03E8");
     EXPECT_EQ(groups[8], "4005");
     EXPECT_EQ(groups[9], "0078");
@@ -71,25 +71,25 @@ TEST(BuildE, SlotAddressesTheRightBandsAndCarriesTheWords)
     EXPECT_EQ(groups[20], "80C8");
     EXPECT_EQ(groups[21], "012C");
     // The same band through the other output's slot is untouched (factory 250 Hz, Q 1, Peak).
-    groups = Groups(BuildE(r, 1, 9));
+    groups = groupsOf(buildE(r, 1, 9));
     EXPECT_EQ(groups[7], "00FA");
     EXPECT_EQ(groups[8], "000A");
     EXPECT_EQ(groups[9], "0096");
 
     // Input slot: channel 3's bands, gain -15 encodes as 0000.
-    SetInputEqBand(r, 3, 0, EqBand{20.0, -15.0, 0.3, EqBandType::Peak});
-    groups = Groups(BuildE(r, 2, 3));
+    setInputEqBand(r, 3, 0, EqBand{20.0, -15.0, 0.3, EqBandType::Peak});
+    groups = groupsOf(buildE(r, 2, 3));
     EXPECT_EQ(groups[0], "02");
     EXPECT_EQ(groups[7], "0014");
     EXPECT_EQ(groups[8], "0003");
     EXPECT_EQ(groups[9], "0000");
 }
 
-TEST(BuildE, FlatPeakAndUnknownTypeCoefficients)
+TEST(buildE, FlatPeakAndUnknownTypeCoefficients)
 {
-    UnitRecord r = FactoryRecord();
+    UnitRecord r = factoryRecord();
     // Factory bands are flat peaks: b0 = 1.0 is 0800000 and a1, a2 mirror b1, b2.
-    auto groups = Groups(BuildE(r, 1, 0));
+    auto groups = groupsOf(buildE(r, 1, 0));
     const std::string band0 = groups[2];
     EXPECT_EQ(band0.substr(0, 7), "0800000");
     const auto field = [&](int i) {
@@ -100,24 +100,24 @@ TEST(BuildE, FlatPeakAndUnknownTypeCoefficients)
 
     // A type no editor produces (from a preset file) goes out as a pass-through, never as
     // leftovers of the previous band.
-    SetInputEqBand(r, 0, 1, EqBand{5000.0, 12.0, 3.0, EqBandType::LowShelf});
-    SetInputEqBand(r, 0, 2, EqBand{5000.0, 12.0, 3.0, EqBandType{9}});
-    groups = Groups(BuildE(r, 1, 0));
+    setInputEqBand(r, 0, 1, EqBand{5000.0, 12.0, 3.0, EqBandType::LowShelf});
+    setInputEqBand(r, 0, 2, EqBand{5000.0, 12.0, 3.0, EqBandType{9}});
+    groups = groupsOf(buildE(r, 1, 0));
     EXPECT_EQ(groups[4], "0800000" + std::string(28, '0'));
     EXPECT_EQ(groups[14], "401E"); // type 9 keeps its low two bits, like the stored type
 }
 
-TEST(BuildE, StrayValuesKeepTheFrameWhole)
+TEST(buildE, StrayValuesKeepTheFrameWhole)
 {
-    UnitRecord r = FactoryRecord();
+    UnitRecord r = factoryRecord();
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    SetInputEqBand(r, 5, 0, EqBand{1000.0, 3.0, 0.0, EqBandType::Peak});
-    SetInputEqBand(r, 5, 1, EqBand{nan, nan, nan, EqBandType::LowShelf});
-    SetInputEqBand(r, 5, 2, EqBand{-1e300, 1e300, -4.0, EqBandType::HighShelf});
-    SetInputEqBand(r, 5, 3, EqBand{96000.0, -400.0, 1e-300, EqBandType::Peak});
-    const std::string frame = BuildE(r, 1, 5);
+    setInputEqBand(r, 5, 0, EqBand{1000.0, 3.0, 0.0, EqBandType::Peak});
+    setInputEqBand(r, 5, 1, EqBand{nan, nan, nan, EqBandType::LowShelf});
+    setInputEqBand(r, 5, 2, EqBand{-1e300, 1e300, -4.0, EqBandType::HighShelf});
+    setInputEqBand(r, 5, 3, EqBand{96000.0, -400.0, 1e-300, EqBandType::Peak});
+    const std::string frame = buildE(r, 1, 5);
     ASSERT_EQ(frame.size(), 269u);
-    const auto groups = Groups(frame);
+    const auto groups = groupsOf(frame);
     ASSERT_EQ(groups.size(), 22u);
     EXPECT_EQ(groups[7], "03E8");
     EXPECT_EQ(groups[8], "0000"); // Q 0
@@ -129,13 +129,13 @@ TEST(BuildE, StrayValuesKeepTheFrameWhole)
     EXPECT_EQ(groups[18], "0000"); // gain far below -15 dB
 }
 
-TEST(BuildB, DefaultsAndExamples)
+TEST(buildB, DefaultsAndExamples)
 {
-    UnitRecord r = ZeroRecord();
-    SetDynamics(r, 0, DynamicsSettings{});
-    std::string frame = BuildB(r, 1, 0);
+    UnitRecord r = zeroRecord();
+    setDynamics(r, 0, DynamicsSettings{});
+    std::string frame = buildB(r, 1, 0);
     ASSERT_EQ(frame.size(), 126u);
-    auto groups = Groups(frame);
+    auto groups = groupsOf(frame);
     ASSERT_EQ(groups.size(), 5u);
     EXPECT_EQ(groups[0], "01");
     EXPECT_EQ(groups[1], "00");
@@ -143,8 +143,8 @@ TEST(BuildB, DefaultsAndExamples)
     EXPECT_EQ(groups[3], "0001032000010032");
     EXPECT_EQ(groups[4], "00");
 
-    SetDynamics(r, 1, DynamicsSettings{2.0, -10.0, 20, 500});
-    groups = Groups(BuildB(r, 3, 1));
+    setDynamics(r, 1, DynamicsSettings{2.0, -10.0, 20, 500});
+    groups = groupsOf(buildB(r, 3, 1));
     EXPECT_EQ(groups[0], "03");
     EXPECT_EQ(groups[1], "01");
     EXPECT_EQ(groups[2].substr(0, 14), std::string(14, '0'));
@@ -152,6 +152,6 @@ TEST(BuildB, DefaultsAndExamples)
     EXPECT_EQ(groups[3], "000202BC001401F4");
     EXPECT_EQ(groups[4], "01");
 
-    EXPECT_EQ(BuildB(r, 1, 2), "");
-    EXPECT_EQ(BuildB(r, 1, -1), "");
+    EXPECT_EQ(buildB(r, 1, 2), "");
+    EXPECT_EQ(buildB(r, 1, -1), "");
 }

@@ -1,7 +1,7 @@
 #include "dsp/DynamicsModel.h"
-#include "dsp/ParameterWords.h"
+#include "dsp/ReadoutFormat.h"
 #include "dsp/TransferCurve.h"
-#include "dsp/ValueReadout.h"
+#include "protocol/ParameterWords.h"
 
 #include <gtest/gtest.h>
 
@@ -12,66 +12,66 @@ using namespace sonaro;
 
 TEST(DynamicsLists, EntriesBothWays)
 {
-    ASSERT_EQ(AttackList().size(), 17u);
-    ASSERT_EQ(ReleaseList().size(), 8u);
-    ASSERT_EQ(RatioList().size(), 11u);
-    for (std::size_t i = 0; i < AttackList().size(); ++i)
-        EXPECT_EQ(AttackListIndex(AttackForListIndex(static_cast<int>(i))), static_cast<int>(i));
-    for (std::size_t i = 0; i < ReleaseList().size(); ++i)
-        EXPECT_EQ(ReleaseListIndex(ReleaseForListIndex(static_cast<int>(i))), static_cast<int>(i));
-    for (std::size_t i = 0; i < RatioList().size(); ++i)
-        EXPECT_EQ(RatioListIndex(RatioForListIndex(static_cast<int>(i))), static_cast<int>(i));
+    ASSERT_EQ(attackList().size(), 17u);
+    ASSERT_EQ(releaseList().size(), 8u);
+    ASSERT_EQ(ratioList().size(), 11u);
+    for (std::size_t i = 0; i < attackList().size(); ++i)
+        EXPECT_EQ(attackListIndex(attackForListIndex(static_cast<int>(i))), static_cast<int>(i));
+    for (std::size_t i = 0; i < releaseList().size(); ++i)
+        EXPECT_EQ(releaseListIndex(releaseForListIndex(static_cast<int>(i))), static_cast<int>(i));
+    for (std::size_t i = 0; i < ratioList().size(); ++i)
+        EXPECT_EQ(ratioListIndex(ratioForListIndex(static_cast<int>(i))), static_cast<int>(i));
 
     // "INF:1" stores 100 and shows "INF:1" again; 11 and more do too.
-    EXPECT_EQ(RatioForListIndex(10), kRatioInfinite);
-    EXPECT_STREQ(RatioList()[10].label, "INF:1");
-    EXPECT_EQ(RatioListIndex(100.0), 10);
-    EXPECT_EQ(RatioListIndex(11.0), 10);
-    EXPECT_EQ(RatioListIndex(4.0), 3);
+    EXPECT_EQ(ratioForListIndex(10), kRatioInfinite);
+    EXPECT_STREQ(ratioList()[10].label, "INF:1");
+    EXPECT_EQ(ratioListIndex(100.0), 10);
+    EXPECT_EQ(ratioListIndex(11.0), 10);
+    EXPECT_EQ(ratioListIndex(4.0), 3);
 
     // Values that match no entry select the first entry.
-    EXPECT_EQ(ReleaseListIndex(5000), 0);
-    EXPECT_EQ(AttackListIndex(30), 0);
-    EXPECT_EQ(RatioListIndex(0.0), 0);
-    EXPECT_EQ(RatioListIndex(std::nan("")), 0);
-    EXPECT_EQ(AttackForListIndex(-1), 1);
-    EXPECT_EQ(ReleaseForListIndex(8), 10);
+    EXPECT_EQ(releaseListIndex(5000), 0);
+    EXPECT_EQ(attackListIndex(30), 0);
+    EXPECT_EQ(ratioListIndex(0.0), 0);
+    EXPECT_EQ(ratioListIndex(std::nan("")), 0);
+    EXPECT_EQ(attackForListIndex(-1), 1);
+    EXPECT_EQ(releaseForListIndex(8), 10);
 }
 
 TEST(ValueReadout, FormatsAndClamping)
 {
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Threshold, 800, kThresholdReadoutRange), "0.0dB");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Threshold, 1, kThresholdReadoutRange), "-79.9dB");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Threshold, -5, kThresholdReadoutRange), "-80.0dB");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Threshold, 1000, kThresholdReadoutRange), "OFF");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Milliseconds, 5000, kReleaseReadoutRange), "5000ms");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Milliseconds, 10, kReleaseReadoutRange), "50ms");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Milliseconds, 0, kAttackReadoutRange), "1ms");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Ratio, 100, kRatioReadoutRange), "10:1");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Threshold, 800, kThresholdReadoutRange), "0.0dB");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Threshold, 1, kThresholdReadoutRange), "-79.9dB");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Threshold, -5, kThresholdReadoutRange), "-80.0dB");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Threshold, 1000, kThresholdReadoutRange), "OFF");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Milliseconds, 5000, kReleaseReadoutRange), "5000ms");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Milliseconds, 10, kReleaseReadoutRange), "50ms");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Milliseconds, 0, kAttackReadoutRange), "1ms");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Ratio, 100, kRatioReadoutRange), "10:1");
 
     const ReadoutRange wide{-10, 1000};
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Percent, 0, wide), "OFF");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Percent, 42, wide), "42.0%");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Dbu, 0, wide), "OFF");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Dbu, 124, wide), "4dBu");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Samples, 48, wide), "1.000ms");
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Samples, 1, wide), "0.021ms");
-    EXPECT_EQ(FormatReadout(static_cast<ReadoutFormat>(9), 5, wide), "NULL");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Percent, 0, wide), "OFF");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Percent, 42, wide), "42.0%");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Dbu, 0, wide), "OFF");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Dbu, 124, wide), "4dBu");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Samples, 48, wide), "1.000ms");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Samples, 1, wide), "0.021ms");
+    EXPECT_EQ(formatReadout(static_cast<ReadoutFormat>(9), 5, wide), "NULL");
     // A range given upside down still clamps instead of failing.
-    EXPECT_EQ(FormatReadout(ReadoutFormat::Ratio, 50, ReadoutRange{10, 1}), "10:1");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Ratio, 50, ReadoutRange{10, 1}), "10:1");
 }
 
 TEST(ValueReadout, ThresholdRawBothWays)
 {
     for (int raw = 0; raw <= 1000; ++raw)
-        ASSERT_EQ(ThresholdReadoutRaw(ThresholdFromReadoutRaw(raw)), raw) << raw;
-    EXPECT_EQ(ThresholdReadoutRaw(-0.7), 793);
-    EXPECT_EQ(ThresholdFromReadoutRaw(1000), kThresholdOff);
+        ASSERT_EQ(thresholdReadoutRaw(thresholdFromReadoutRaw(raw)), raw) << raw;
+    EXPECT_EQ(thresholdReadoutRaw(-0.7), 793);
+    EXPECT_EQ(thresholdFromReadoutRaw(1000), kThresholdOff);
     DynamicsSettings off;
     off.ratio = 4.0;
-    off.threshold = ThresholdFromReadoutRaw(kThresholdReadoutOff);
-    EXPECT_FALSE(DynamicsActive(off));
-    EXPECT_EQ(EncodeDynamics(off)[2], "00");
+    off.threshold = thresholdFromReadoutRaw(kThresholdReadoutOff);
+    EXPECT_FALSE(dynamicsActive(off));
+    EXPECT_EQ(encodeDynamics(off)[2], "00");
 }
 
 TEST(TransferCurve, KneeSlopesAndEndPoint)
@@ -101,43 +101,43 @@ TEST(TransferCurve, KneeSlopesAndEndPoint)
 TEST(TransferCurve, DragRules)
 {
     DynamicsSettings s{2.0, -20.0, 1, 50};
-    DragKnee(s, 20.0);
+    dragKnee(s, 20.0);
     EXPECT_EQ(s.threshold, 20.0);
-    EXPECT_EQ(ThresholdReadoutRaw(s.threshold), 1000);
-    EXPECT_EQ(EncodeDynamics(s)[2], "00") << "a knee at +20 dB switches the processor off";
+    EXPECT_EQ(thresholdReadoutRaw(s.threshold), 1000);
+    EXPECT_EQ(encodeDynamics(s)[2], "00") << "a knee at +20 dB switches the processor off";
 
     s.threshold = -20.0;
-    DragEndPoint(s, 0.0); // (20 + 20) / (0 + 20)
+    dragEndPoint(s, 0.0); // (20 + 20) / (0 + 20)
     EXPECT_EQ(s.ratio, 2.0);
-    DragEndPoint(s, -5.0); // 40 / 15 = 2.67, cut to a whole number
+    dragEndPoint(s, -5.0); // 40 / 15 = 2.67, cut to a whole number
     EXPECT_EQ(s.ratio, 2.0);
-    DragEndPoint(s, -20.0); // onto the knee level
+    dragEndPoint(s, -20.0); // onto the knee level
     EXPECT_EQ(s.ratio, kRatioInfinite);
-    DragEndPoint(s, -30.0); // below it
+    dragEndPoint(s, -30.0); // below it
     EXPECT_EQ(s.ratio, kRatioInfinite);
-    DragEndPoint(s, -19.7); // 40 / 0.3 = 133
+    dragEndPoint(s, -19.7); // 40 / 0.3 = 133
     EXPECT_EQ(s.ratio, kRatioInfinite);
-    DragEndPoint(s, 25.0); // above the 1:1 line
+    dragEndPoint(s, 25.0); // above the 1:1 line
     EXPECT_EQ(s.ratio, 1.0);
-    DragEndPoint(s, -19.5); // 40 / 0.5 = 80
+    dragEndPoint(s, -19.5); // 40 / 0.5 = 80
     EXPECT_EQ(s.ratio, 80.0);
-    DragEndPoint(s, std::nan(""));
+    dragEndPoint(s, std::nan(""));
     EXPECT_EQ(s.ratio, 80.0);
 
     s.threshold = 20.0; // ratio 0 would follow; it is no ratio
-    DragEndPoint(s, 10.0);
+    dragEndPoint(s, 10.0);
     EXPECT_EQ(s.ratio, 1.0);
 }
 
-TEST(EncodeDynamics, ConstantsAndWords)
+TEST(encodeDynamics, ConstantsAndWords)
 {
     DynamicsSettings s{kRatioInfinite, -79.9, 0, 5000};
-    const auto groups = EncodeDynamics(s);
+    const auto groups = encodeDynamics(s);
     ASSERT_EQ(groups[0].size(), 91u);
     const auto field = [&](int i) {
         return static_cast<std::uint32_t>(std::stoul(groups[0].substr(7 * i, 7), nullptr, 16));
     };
-    const auto constants = DynamicsConstants(s);
+    const auto constants = dynamicsConstants(s);
     for (int i = 0; i < 13; ++i)
         EXPECT_EQ(field(i), Q23(constants[static_cast<std::size_t>(i)]));
     EXPECT_EQ(field(5), 0x2000000u); // 4.0
@@ -154,5 +154,5 @@ TEST(EncodeDynamics, ConstantsAndWords)
     EXPECT_EQ(groups[2], "01");
 
     s.ratio = 1.0;
-    EXPECT_EQ(EncodeDynamics(s)[2], "00");
+    EXPECT_EQ(encodeDynamics(s)[2], "00");
 }

@@ -9,24 +9,24 @@ using namespace sonaro;
 TEST(EqModel, SlotsAddressInputsAndOutputBlocks)
 {
     for (int slot = 0; slot < kInputCount; ++slot) {
-        const auto target = EqSlotOf(slot);
+        const auto target = eqSlotOf(slot);
         ASSERT_TRUE(target);
         EXPECT_FALSE(target->output);
         EXPECT_EQ(target->channel, slot);
         EXPECT_EQ(target->firstBand, 0);
     }
-    const auto slot12 = EqSlotOf(12);
+    const auto slot12 = eqSlotOf(12);
     ASSERT_TRUE(slot12);
     EXPECT_TRUE(slot12->output);
     EXPECT_EQ(slot12->channel, 1);
     EXPECT_EQ(slot12->firstBand, 5);
-    const auto slot10 = EqSlotOf(10);
+    const auto slot10 = eqSlotOf(10);
     EXPECT_EQ(slot10->channel, 0);
     EXPECT_EQ(slot10->firstBand, 10);
-    EXPECT_EQ(OutputEqSlot(1, 1), 12);
-    EXPECT_EQ(OutputEqSlot(0, 0), 8);
-    EXPECT_FALSE(EqSlotOf(-1));
-    EXPECT_FALSE(EqSlotOf(14));
+    EXPECT_EQ(outputEqSlot(1, 1), 12);
+    EXPECT_EQ(outputEqSlot(0, 0), 8);
+    EXPECT_FALSE(eqSlotOf(-1));
+    EXPECT_FALSE(eqSlotOf(14));
 }
 
 // Writing a block through a slot changes exactly that block's values in the record: every other
@@ -42,8 +42,8 @@ TEST(EqModel, SlotWritesTouchOnlyTheirBlock)
 
     for (int slot = 0; slot < kEqSlotCount; ++slot) {
         UnitRecord after = before;
-        ASSERT_TRUE(SetEqSlotBands(after, slot, bands));
-        EXPECT_EQ(EqSlotBands(after, slot)->at(4).frequency, 500.0);
+        ASSERT_TRUE(setEqSlotBands(after, slot, bands));
+        EXPECT_EQ(eqSlotBands(after, slot)->at(4).frequency, 500.0);
         int changed = 0;
         const auto* x = reinterpret_cast<const unsigned char*>(&before);
         const auto* y = reinterpret_cast<const unsigned char*>(&after);
@@ -59,22 +59,22 @@ TEST(EqModel, SlotWritesTouchOnlyTheirBlock)
         EXPECT_GT(changed, 0);
     }
     UnitRecord after = before;
-    EXPECT_FALSE(SetEqSlotBands(after, 14, bands));
+    EXPECT_FALSE(setEqSlotBands(after, 14, bands));
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
-    EXPECT_FALSE(EqSlotBands(after, 99));
+    EXPECT_FALSE(eqSlotBands(after, 99));
 }
 
 TEST(EqModel, ResetValuesAndFilterTables)
 {
-    UnitRecord r = ZeroRecord();
-    ApplyFactoryValues(r);
-    SetInputEqBand(r, 2, 3, EqBand{50.0, 9.0, 7.0, EqBandType::HighShelf});
+    UnitRecord r = zeroRecord();
+    applyFactoryValues(r);
+    setInputEqBand(r, 2, 3, EqBand{50.0, 9.0, 7.0, EqBandType::HighShelf});
     r.highPassIndex[2] = 4;
     r.lowPassIndex[2] = 7;
-    ResetInputEq(r, 2);
+    resetInputEq(r, 2);
     const double inputFrequencies[] = {100, 300, 1000, 3300, 10000};
     for (int b = 0; b < kInputEqBands; ++b) {
-        const EqBand band = InputEqBand(r, 2, b);
+        const EqBand band = inputEqBand(r, 2, b);
         EXPECT_EQ(band.frequency, inputFrequencies[b]);
         EXPECT_EQ(band.gain, 0.0);
         EXPECT_EQ(band.q, 0.5);
@@ -82,27 +82,27 @@ TEST(EqModel, ResetValuesAndFilterTables)
     }
     EXPECT_EQ(r.highPassIndex[2], 0);
     EXPECT_EQ(r.lowPassIndex[2], 0);
-    EXPECT_EQ(InputEqBand(r, 1, 0).q, 1.0) << "other channels keep the factory Q";
+    EXPECT_EQ(inputEqBand(r, 1, 0).q, 1.0) << "other channels keep the factory Q";
 
-    SetOutputEqBand(r, 1, 14, EqBand{900.0, -9.0, 3.0, EqBandType::LowShelf});
-    ResetOutputEq(r, 1);
-    const EqBand last = OutputEqBand(r, 1, 14);
+    setOutputEqBand(r, 1, 14, EqBand{900.0, -9.0, 3.0, EqBandType::LowShelf});
+    resetOutputEq(r, 1);
+    const EqBand last = outputEqBand(r, 1, 14);
     EXPECT_EQ(last.frequency, 16000.0);
     EXPECT_EQ(last.gain, 0.0);
     EXPECT_EQ(last.q, 0.5);
     EXPECT_EQ(last.type, EqBandType::LowShelf) << "the output Reset leaves the stored type";
-    EXPECT_EQ(OutputEqBand(r, 1, 0).frequency, 25.0);
+    EXPECT_EQ(outputEqBand(r, 1, 0).frequency, 25.0);
 
-    EXPECT_EQ(HighPassFrequency(0), 35.0);
-    EXPECT_EQ(HighPassFrequency(2), 50.0);
-    EXPECT_EQ(HighPassFrequency(10), 150.0);
-    EXPECT_EQ(LowPassFrequency(1), 20000.0);
-    EXPECT_EQ(LowPassFrequency(10), 6500.0);
-    EXPECT_EQ(LowPassFrequency(-3), 20000.0);
-    EXPECT_EQ(HighPassFrequency(42), 150.0);
+    EXPECT_EQ(highPassFrequency(0), 35.0);
+    EXPECT_EQ(highPassFrequency(2), 50.0);
+    EXPECT_EQ(highPassFrequency(10), 150.0);
+    EXPECT_EQ(lowPassFrequency(1), 20000.0);
+    EXPECT_EQ(lowPassFrequency(10), 6500.0);
+    EXPECT_EQ(lowPassFrequency(-3), 20000.0);
+    EXPECT_EQ(highPassFrequency(42), 150.0);
 
-    EXPECT_STREQ(EqBandTypeLabel(EqBandType::Peak), "EQ");
-    EXPECT_STREQ(EqBandTypeLabel(EqBandType::LowShelf), "LowShelf");
-    EXPECT_STREQ(EqBandTypeLabel(EqBandType::HighShelf), "HighShelf");
-    EXPECT_STREQ(EqBandTypeLabel(EqBandType{3}), "");
+    EXPECT_STREQ(eqBandTypeLabel(EqBandType::Peak), "EQ");
+    EXPECT_STREQ(eqBandTypeLabel(EqBandType::LowShelf), "LowShelf");
+    EXPECT_STREQ(eqBandTypeLabel(EqBandType::HighShelf), "HighShelf");
+    EXPECT_STREQ(eqBandTypeLabel(EqBandType{3}), "");
 }

@@ -10,7 +10,7 @@ using namespace sonaro::testing;
 
 namespace {
 
-std::unique_ptr<VirtualUnit> UnitAt(const char* address, quint16 port, int answerDelay = 0)
+std::unique_ptr<VirtualUnit> unitAt(const char* address, quint16 port, int answerDelay = 0)
 {
     VirtualUnitOptions options;
     options.address = QHostAddress(QString::fromLatin1(address));
@@ -25,7 +25,7 @@ std::unique_ptr<VirtualUnit> UnitAt(const char* address, quint16 port, int answe
 
 TEST(Discovery, FindsEveryLoopbackUnitOnceWithinASecond)
 {
-    const quint16 port = FreeLoopbackPort({"127.0.0.2", "127.0.0.5", "127.0.0.9"});
+    const quint16 port = freeLoopbackPort({"127.0.0.2", "127.0.0.5", "127.0.0.9"});
     ASSERT_NE(port, 0);
     UnitTable table;
     LinkState state(table);
@@ -34,9 +34,9 @@ TEST(Discovery, FindsEveryLoopbackUnitOnceWithinASecond)
     RecordingOperator ui;
     // The third unit answers only after its host's window: its answer to the first probe and
     // its answer to the second one both arrive and give one row.
-    auto a = UnitAt("127.0.0.2", port);
-    auto b = UnitAt("127.0.0.5", port);
-    auto late = UnitAt("127.0.0.9", port, state.timings.probeAnswerWindow + 60);
+    auto a = unitAt("127.0.0.2", port);
+    auto b = unitAt("127.0.0.5", port);
+    auto late = unitAt("127.0.0.9", port, state.timings.probeAnswerWindow + 60);
     ASSERT_TRUE(a && b && late);
 
     Discovery discovery(state, ui);
@@ -45,7 +45,7 @@ TEST(Discovery, FindsEveryLoopbackUnitOnceWithinASecond)
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(discovery.start());
-    ASSERT_TRUE(WaitFor([&] { return !discovery.isRunning(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return !discovery.isRunning(); }, 5000));
     const qint64 elapsed = clock.elapsed();
 
     QStringList addresses;
@@ -79,12 +79,12 @@ TEST(Discovery, RowsAreKeyedByTheAddressInsideTheFrame)
     LinkState state(table);
     RecordingOperator ui;
     Discovery discovery(state, ui);
-    const std::string p = BuildReplyP(1, "192.168.001.010", 5000, "admin", "user");
+    const std::string p = buildReplyP(1, "192.168.001.010", 5000, "admin", "user");
     EXPECT_EQ(discovery.addResult(p), "192.168.1.10");
-    EXPECT_EQ(discovery.addResult(BuildReplyP(1, "192.168.1.10", 6000, "x", "y")), "");
+    EXPECT_EQ(discovery.addResult(buildReplyP(1, "192.168.1.10", 6000, "x", "y")), "");
     std::string corrupt = p;
     corrupt[corrupt.size() - 2] = corrupt[corrupt.size() - 2] == '0' ? '1' : '0';
-    EXPECT_EQ(discovery.addResult(BuildReplyP(1, "10.0.0.3", 5000, "a", "b")), "10.0.0.3");
+    EXPECT_EQ(discovery.addResult(buildReplyP(1, "10.0.0.3", 5000, "a", "b")), "10.0.0.3");
     EXPECT_EQ(discovery.addResult(corrupt), "");
     ASSERT_EQ(discovery.results().size(), 2u);
     EXPECT_EQ(discovery.results()[0].port, "05000");

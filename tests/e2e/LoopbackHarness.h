@@ -4,8 +4,8 @@
 #include "link/Link.h"
 #include "link/LinkState.h"
 #include "link/Session.h"
-#include "mixer/OperatorInterface.h"
-#include "mixer/UnitTable.h"
+#include "model/OperatorInterface.h"
+#include "model/UnitTable.h"
 #include "unit/VirtualUnit.h"
 
 #include <QCoreApplication>
@@ -19,7 +19,7 @@
 namespace sonaro::testing {
 
 // Runs the event loop until the condition holds or the time is up.
-inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
+inline bool waitFor(const std::function<bool()>& condition, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
@@ -31,13 +31,13 @@ inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
 }
 
 // Runs the event loop for the given time.
-inline void Spin(int ms)
+inline void spin(int ms)
 {
-    WaitFor([] { return false; }, ms);
+    waitFor([] { return false; }, ms);
 }
 
 // A UDP port that is free on 127.0.0.1 and on each of the given loopback addresses right now.
-inline quint16 FreeLoopbackPort(const std::vector<QString>& others = {QStringLiteral("127.0.0.2")})
+inline quint16 freeLoopbackPort(const std::vector<QString>& others = {QStringLiteral("127.0.0.2")})
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
         QUdpSocket probe;
@@ -60,7 +60,7 @@ inline quint16 FreeLoopbackPort(const std::vector<QString>& others = {QStringLit
 struct LoopbackHarness
 {
     explicit LoopbackHarness(int divisor = 10, int unitCount = 1)
-        : port(FreeLoopbackPort()), state(table, LinkTimings{}.scaled(divisor)), link(state),
+        : port(freeLoopbackPort()), state(table, LinkTimings{}.scaled(divisor)), link(state),
           dispatcher(state, link, ui), session(state, link, dispatcher, ui)
     {
         state.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
@@ -70,7 +70,7 @@ struct LoopbackHarness
         QObject::connect(
             &link, &Link::frameReceived, &dispatcher,
             [this](const QByteArray& frame, const QHostAddress&) {
-                dispatcher.Dispatch({frame.constData(), static_cast<std::size_t>(frame.size())});
+                dispatcher.dispatch({frame.constData(), static_cast<std::size_t>(frame.size())});
             });
         QObject::connect(&link, &Link::frameSent, &dispatcher,
                          [this](const QByteArray& frame) { sent.push_back(frame); });
@@ -89,7 +89,7 @@ struct LoopbackHarness
     {
         session.storeLogin(QStringLiteral("admin"), password);
         session.sendLogin();
-        return WaitFor([this] { return unit->streaming() && state.indicatorOn; }, 3000);
+        return waitFor([this] { return unit->streaming() && state.indicatorOn; }, 3000);
     }
 
     int sentCount(char kind) const

@@ -1,8 +1,8 @@
 #include "LoopbackHarness.h"
 
 #include "link/AddressFile.h"
-#include "link/Commands.h"
-#include "link/FrameCodec.h"
+#include "protocol/Commands.h"
+#include "protocol/FrameCodec.h"
 
 #include <QTemporaryDir>
 
@@ -13,7 +13,7 @@ using namespace sonaro::testing;
 
 namespace {
 
-QStringList Kinds(const std::vector<QByteArray>& frames)
+QStringList kindsOf(const std::vector<QByteArray>& frames)
 {
     QStringList kinds;
     for (const QByteArray& f : frames)
@@ -59,13 +59,13 @@ TEST(Session, AcceptedLoginRequestsEverythingInOrderAndStreams)
              << "%L";
     const std::vector<QByteArray>& got = h.unit->received();
     ASSERT_GE(got.size(), 33u);
-    EXPECT_EQ(Kinds({got.begin(), got.begin() + 33}), expected);
-    EXPECT_EQ(got[1].toStdString(), BuildF(1, 0));
-    EXPECT_EQ(got[2].toStdString(), BuildF(1, 0));
-    EXPECT_EQ(got[28].toStdString(), BuildF(1, 13));
-    EXPECT_EQ(got[32].toStdString(), BuildL(true));
+    EXPECT_EQ(kindsOf({got.begin(), got.begin() + 33}), expected);
+    EXPECT_EQ(got[1].toStdString(), buildF(1, 0));
+    EXPECT_EQ(got[2].toStdString(), buildF(1, 0));
+    EXPECT_EQ(got[28].toStdString(), buildF(1, 13));
+    EXPECT_EQ(got[32].toStdString(), buildL(true));
 
-    ASSERT_TRUE(WaitFor([&] { return r.inputGain[2] == 30; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return r.inputGain[2] == 30; }, 1000));
     EXPECT_DOUBLE_EQ(r.inputEqAt(1, kEqGain, 3), -4.5);
     EXPECT_DOUBLE_EQ(r.inputEqAt(1, kEqQ, 3), 2.5);
     EXPECT_EQ(r.inputEqType[1][3], 2);
@@ -80,8 +80,8 @@ TEST(Session, RefusedLoginShowsOneErrorAndConnectsNothing)
     ASSERT_TRUE(h.startBoth());
     h.session.storeLogin(QStringLiteral("admin"), QStringLiteral("wrong"));
     h.session.sendLogin();
-    ASSERT_TRUE(WaitFor([&] { return !h.ui.messages.empty(); }, 2000));
-    Spin(500); // longer than a login retry interval
+    ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 2000));
+    spin(500); // longer than a login retry interval
     ASSERT_EQ(h.ui.messages.size(), 1u);
     EXPECT_EQ(h.ui.messages[0].text, "User Password Error!");
     EXPECT_EQ(h.ui.messages[0].title, "ERROR");
@@ -99,8 +99,8 @@ TEST(Session, UnansweredLoginIsSentThreeTimesThenFailsOnce)
     ASSERT_TRUE(h.session.start());
     h.session.storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
     h.session.sendLogin();
-    ASSERT_TRUE(WaitFor([&] { return !h.ui.messages.empty(); }, 3000));
-    Spin(700);
+    ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 3000));
+    spin(700);
     EXPECT_EQ(h.sentCount('R'), 3);
     ASSERT_EQ(h.ui.messages.size(), 1u);
     EXPECT_EQ(h.ui.messages[0].text, "127.0.0.3Connect fail.");
@@ -115,13 +115,13 @@ TEST(Session, SilentUnitIsLoggedInAgainWithoutEqRequests)
     ASSERT_TRUE(h.login());
     const int loginsBefore = h.unit->receivedCount('R');
     h.unit->silence(1050); // the watchdog fires after 300 ms, then every 300 ms
-    ASSERT_TRUE(WaitFor([&] { return !h.state.indicatorOn; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return !h.state.indicatorOn; }, 1000));
     EXPECT_FALSE(h.table.record(1).connected);
-    ASSERT_TRUE(WaitFor([&] { return h.unit->receivedCount('R') == loginsBefore + 3; }, 2000));
-    ASSERT_TRUE(WaitFor([&] { return h.table.record(1).connected && h.state.indicatorOn; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return h.unit->receivedCount('R') == loginsBefore + 3; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return h.table.record(1).connected && h.state.indicatorOn; }, 3000));
     EXPECT_EQ(h.unit->receivedCount('F'), 28) << "EQ blocks are not requested again";
     EXPECT_EQ(h.unit->receivedCount('T'), 2);
-    EXPECT_TRUE(WaitFor([&] { return h.unit->receivedCount('C') == 2; }, 1000))
+    EXPECT_TRUE(waitFor([&] { return h.unit->receivedCount('C') == 2; }, 1000))
         << "the state is requested again after the settling pause";
     EXPECT_TRUE(h.ui.messages.empty());
 }
@@ -132,12 +132,12 @@ TEST(Session, AcknowledgedCommandsResendAndGiveUpAsTheirPolicySays)
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
     h.link.setFrameBuilder('E', [](const UnitRecord&, int unit, int slot) {
-        return BuildFrame('E',
-                          {Hex2(static_cast<unsigned>(unit)), Hex2(static_cast<unsigned>(slot))});
+        return buildFrame('E',
+                          {hex2(static_cast<unsigned>(unit)), hex2(static_cast<unsigned>(slot))});
     });
     h.link.setFrameBuilder('B', [](const UnitRecord&, int unit, int output) {
-        return BuildFrame('B',
-                          {Hex2(static_cast<unsigned>(unit)), Hex2(static_cast<unsigned>(output))});
+        return buildFrame('B',
+                          {hex2(static_cast<unsigned>(unit)), hex2(static_cast<unsigned>(output))});
     });
     std::vector<char> gaveUp;
     QObject::connect(&h.link, &Link::answerGivenUp, [&](char kind) { gaveUp.push_back(kind); });
@@ -146,7 +146,7 @@ TEST(Session, AcknowledgedCommandsResendAndGiveUpAsTheirPolicySays)
     h.link.send('M', 1);
     h.link.send('E', 1, 4);
     h.link.send('B', 1, 1);
-    ASSERT_TRUE(WaitFor([&] { return h.link.isIdle(); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 2000));
     EXPECT_EQ(h.unit->receivedCount('M'), 1);
     EXPECT_EQ(h.unit->receivedCount('E'), 1);
     EXPECT_EQ(h.unit->receivedCount('B'), 1);
@@ -161,7 +161,7 @@ TEST(Session, AcknowledgedCommandsResendAndGiveUpAsTheirPolicySays)
     h.link.send('E', 1, 4);
     h.link.send('B', 1, 0);
     h.link.send('V', 1);
-    ASSERT_TRUE(WaitFor([&] { return h.link.isIdle() && h.unit->receivedCount('V') == 1; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return h.link.isIdle() && h.unit->receivedCount('V') == 1; }, 3000));
     EXPECT_EQ(h.unit->receivedCount('M'), 2);
     EXPECT_EQ(h.unit->receivedCount('E'), 5);
     EXPECT_EQ(h.unit->receivedCount('B'), 2);
@@ -189,7 +189,7 @@ TEST(Session, AcknowledgedCommandsSurviveARandomDropRate)
     for (int i = 0; i < 20; ++i) {
         h.table.record(1).inputPhantom[i % 8] ^= 1;
         h.link.send('M', 1);
-        ASSERT_TRUE(WaitFor([&] { return h.link.isIdle(); }, 2000));
+        ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 2000));
     }
     // Every M gets through unless both copies were lost; the unit applied the last state.
     const int sentM = h.sentCount('M');
@@ -205,17 +205,17 @@ TEST(Session, AddressChangeConfirmedMovesTheLinkAndWritesTheAddressFile)
     h.state.addressFilePath = dir.filePath(QStringLiteral("ip.ini"));
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
-    ASSERT_TRUE(h.session.ChangeAddress(QHostAddress(QStringLiteral("127.0.0.6"))));
-    ASSERT_TRUE(WaitFor([&] { return !h.ui.messages.empty(); }, 2000));
+    ASSERT_TRUE(h.session.changeAddress(QHostAddress(QStringLiteral("127.0.0.6"))));
+    ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 2000));
     EXPECT_EQ(h.ui.messages[0].text, "Changing IP address successful, restart software.");
     EXPECT_EQ(h.ui.messages[0].title, "INFO");
     EXPECT_EQ(h.state.deviceAddress, "127.0.0.6");
     EXPECT_FALSE(h.table.record(1).connected);
     // The unit moved to its new address; the status stream is switched off there twice.
     EXPECT_EQ(h.unit->address().toString(), "127.0.0.6");
-    ASSERT_TRUE(WaitFor([&] { return h.unit->receivedCount('L') == 3; }, 1000));
-    EXPECT_EQ(h.unit->received().back().toStdString(), BuildL(false));
-    const AddressFileEntry file = ReadAddressFile(h.state.addressFilePath);
+    ASSERT_TRUE(waitFor([&] { return h.unit->receivedCount('L') == 3; }, 1000));
+    EXPECT_EQ(h.unit->received().back().toStdString(), buildL(false));
+    const AddressFileEntry file = readAddressFile(h.state.addressFilePath);
     EXPECT_EQ(file.ip, "127.0.0.6");
     EXPECT_EQ(file.port, h.port);
     // The request carried the address with three digits per part.
@@ -225,7 +225,7 @@ TEST(Session, AddressChangeConfirmedMovesTheLinkAndWritesTheAddressFile)
     EXPECT_TRUE(found);
 
     h.table.record(1).connected = 1;
-    EXPECT_FALSE(h.session.ChangeAddress(QHostAddress(QStringLiteral("127.0.0.7"))));
+    EXPECT_FALSE(h.session.changeAddress(QHostAddress(QStringLiteral("127.0.0.7"))));
     EXPECT_EQ(h.ui.messages.back().text, "Already setting device ip.");
 }
 
@@ -235,10 +235,10 @@ TEST(Session, AddressChangeWithoutAnswerTimesOut)
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
     h.unit->setDropIncoming(1.0);
-    ASSERT_TRUE(h.session.ChangeAddress(QHostAddress(QStringLiteral("127.0.0.6"))));
-    Spin(700);
+    ASSERT_TRUE(h.session.changeAddress(QHostAddress(QStringLiteral("127.0.0.6"))));
+    spin(700);
     EXPECT_TRUE(h.ui.messages.empty()) << "not before the time-out";
-    ASSERT_TRUE(WaitFor([&] { return !h.ui.messages.empty(); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 2000));
     EXPECT_EQ(h.ui.messages[0].text, "Change ip error");
     EXPECT_EQ(h.state.deviceAddress, "127.0.0.2");
     EXPECT_FALSE(h.state.addressChangeInProgress);
@@ -249,10 +249,10 @@ TEST(Session, AccountChangeConfirmedStoresTheNewLoginAndDropsTheLink)
     LoopbackHarness h;
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
-    ASSERT_TRUE(h.session.ChangeAccount("admin", "888888", "abc123", "abc123"));
-    ASSERT_TRUE(WaitFor([&] { return !h.ui.messages.empty(); }, 2000));
+    ASSERT_TRUE(h.session.changeAccount("admin", "888888", "abc123", "abc123"));
+    ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 2000));
     EXPECT_EQ(h.ui.messages[0].text, "Password changed successfully, please reconnect the device");
-    EXPECT_EQ(AccountField(h.table.record(1).loginPassword), "abc123&");
+    EXPECT_EQ(accountField(h.table.record(1).loginPassword), "abc123&");
     EXPECT_EQ(h.unit->password("admin"), "abc123");
     EXPECT_FALSE(h.table.record(1).connected);
     EXPECT_FALSE(h.table.record(1).accountChangePending);
@@ -283,14 +283,14 @@ TEST(Session, AccountChangeChecksComeBeforeAnySend)
     };
     for (const Case& c : cases) {
         h.ui.messages.clear();
-        EXPECT_FALSE(h.session.ChangeAccount(
+        EXPECT_FALSE(h.session.changeAccount(
             QString::fromUtf8(c.account), QString::fromUtf8(c.oldPassword),
             QString::fromUtf8(c.newPassword), QString::fromUtf8(c.confirmation)));
         ASSERT_EQ(h.ui.messages.size(), 1u);
         EXPECT_EQ(h.ui.messages[0].text, c.message);
         EXPECT_EQ(h.ui.messages[0].title, "ERROR");
     }
-    Spin(50);
+    spin(50);
     EXPECT_EQ(h.unit->receivedCount('X'), 0);
 }
 
@@ -300,8 +300,8 @@ TEST(Session, AccountChangeRefusedByTheUnitTimesOut)
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
     // A wrong old password: the unit does not answer.
-    ASSERT_TRUE(h.session.ChangeAccount("admin", "111111", "abc123", "abc123"));
-    ASSERT_TRUE(WaitFor([&] { return !h.ui.messages.empty(); }, 3000));
+    ASSERT_TRUE(h.session.changeAccount("admin", "111111", "abc123", "abc123"));
+    ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 3000));
     EXPECT_EQ(h.ui.messages[0].text, "Change user error");
     EXPECT_EQ(h.unit->receivedCount('X'), 1);
     EXPECT_EQ(h.unit->password("admin"), "888888");
@@ -318,24 +318,24 @@ TEST(Session, ConnectStopsTheLinkForTheLoginCheckAndLogsInAfterwards)
     LoginCheck check(h.state);
     std::vector<bool> results;
     QObject::connect(&check, &LoginCheck::finished, [&](bool ok) { results.push_back(ok); });
-    check.CheckLogin("admin", "nope");
-    ASSERT_TRUE(WaitFor([&] { return results.size() == 1; }, 2000));
+    check.checkLogin("admin", "nope");
+    ASSERT_TRUE(waitFor([&] { return results.size() == 1; }, 2000));
     EXPECT_FALSE(results[0]);
-    check.CheckLogin("admin", "888888");
-    ASSERT_TRUE(WaitFor([&] { return results.size() == 2; }, 2000));
+    check.checkLogin("admin", "888888");
+    ASSERT_TRUE(waitFor([&] { return results.size() == 2; }, 2000));
     EXPECT_TRUE(results[1]);
 
     h.session.storeLogin("admin", "888888");
     h.session.finishConnect(OpenMode::Open);
-    ASSERT_TRUE(WaitFor([&] { return h.state.indicatorOn; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return h.state.indicatorOn; }, 3000));
     EXPECT_TRUE(h.table.record(1).connected);
     EXPECT_FALSE(h.session.beginConnect());
     EXPECT_EQ(h.ui.messages.back().text, "Already connect");
 
-    h.session.Disconnect();
+    h.session.disconnect();
     EXPECT_FALSE(h.table.record(1).connected);
-    ASSERT_TRUE(WaitFor([&] { return !h.unit->streaming(); }, 1000));
-    Spin(400);
+    ASSERT_TRUE(waitFor([&] { return !h.unit->streaming(); }, 1000));
+    spin(400);
     EXPECT_EQ(h.unit->receivedCount('L'), 3) << "on once, off twice, and no re-login";
     EXPECT_EQ(h.unit->receivedCount('R'), 3);
 }
@@ -351,8 +351,8 @@ TEST(Session, LoginCheckWithoutAnswerGivesUp)
         ++results;
         accepted = ok;
     });
-    check.CheckLogin("admin", "888888");
-    ASSERT_TRUE(WaitFor([&] { return results == 1; }, 3000));
+    check.checkLogin("admin", "888888");
+    ASSERT_TRUE(waitFor([&] { return results == 1; }, 3000));
     EXPECT_FALSE(accepted);
 }
 
@@ -370,7 +370,7 @@ TEST(Session, EqualiserAndDynamicsBlocksReachTheUnit)
     h.link.send('E', 1, 6);
     h.link.send('E', 1, 13);
     h.link.send('B', 1, 0);
-    ASSERT_TRUE(WaitFor([&] { return h.link.isIdle() && h.unit->receivedCount('B') == 1; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return h.link.isIdle() && h.unit->receivedCount('B') == 1; }, 2000));
     EXPECT_EQ(h.unit->receivedCount('E'), 2) << "answered at once, never resent";
     const UnitRecord& u = h.unit->record();
     EXPECT_DOUBLE_EQ(u.inputEqAt(2, kEqGain, 6), -7.5);

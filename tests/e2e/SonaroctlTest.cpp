@@ -2,8 +2,8 @@
 // this process, the link bound to 127.0.0.1 on a free port per test, timings shrunk tenfold.
 #include "LoopbackHarness.h"
 
-#include "link/Commands.h"
 #include "mixer/StateFile.h"
+#include "protocol/Commands.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -44,7 +44,7 @@ CtlResult RunCtl(const QStringList& arguments, const QString& passwordVariable =
     process.closeWriteChannel(); // standard input is no terminal: never a prompt
     CtlResult result;
     if (!process.waitForStarted(5000)) return result;
-    const bool ended = WaitFor([&] { return process.state() == QProcess::NotRunning; }, kTimeoutMs);
+    const bool ended = waitFor([&] { return process.state() == QProcess::NotRunning; }, kTimeoutMs);
     if (!ended) {
         process.kill();
         process.waitForFinished(2000);
@@ -56,7 +56,7 @@ CtlResult RunCtl(const QStringList& arguments, const QString& passwordVariable =
     return result;
 }
 
-QJsonObject ParseObject(const QString& text)
+QJsonObject parseObject(const QString& text)
 {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
@@ -64,7 +64,7 @@ QJsonObject ParseObject(const QString& text)
     return doc.object();
 }
 
-QStringList Kinds(const std::vector<QByteArray>& frames, std::size_t from = 0)
+QStringList kindsOf(const std::vector<QByteArray>& frames, std::size_t from = 0)
 {
     QStringList kinds;
     for (std::size_t i = from; i < frames.size(); ++i)
@@ -72,7 +72,7 @@ QStringList Kinds(const std::vector<QByteArray>& frames, std::size_t from = 0)
     return kinds;
 }
 
-std::vector<QByteArray> OfKind(const std::vector<QByteArray>& frames, char kind)
+std::vector<QByteArray> ofKind(const std::vector<QByteArray>& frames, char kind)
 {
     std::vector<QByteArray> list;
     for (const QByteArray& f : frames)
@@ -80,7 +80,7 @@ std::vector<QByteArray> OfKind(const std::vector<QByteArray>& frames, char kind)
     return list;
 }
 
-QByteArray Bytes(const std::string& frame)
+QByteArray bytesOf(const std::string& frame)
 {
     return QByteArray::fromStdString(frame);
 }
@@ -94,14 +94,14 @@ protected:
         GTEST_SKIP() << "built without the sonaroctl program";
 #endif
         ASSERT_TRUE(dir.isValid());
-        port = FreeLoopbackPort({QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3")});
+        port = freeLoopbackPort({QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3")});
         ASSERT_NE(port, 0);
-        unit = StartUnit(QStringLiteral("127.0.0.2"));
+        unit = startUnit(QStringLiteral("127.0.0.2"));
         ASSERT_TRUE(unit);
         factory = unit->record();
     }
 
-    std::unique_ptr<VirtualUnit> StartUnit(const QString& address, int unitCount = 1)
+    std::unique_ptr<VirtualUnit> startUnit(const QString& address, int unitCount = 1)
     {
         VirtualUnitOptions options;
         options.address = QHostAddress(address);
@@ -135,17 +135,17 @@ protected:
 TEST_F(Sonaroctl, LoginSendsTheAccountAndReportsTheUnitCount)
 {
     unit.reset();
-    unit = StartUnit(QStringLiteral("127.0.0.2"), 3);
+    unit = startUnit(QStringLiteral("127.0.0.2"), 3);
     ASSERT_TRUE(unit);
     const CtlResult r = RunCtl(Link() << QStringLiteral("--json") << QStringLiteral("login"));
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    const QJsonObject answer = ParseObject(r.out);
+    const QJsonObject answer = parseObject(r.out);
     EXPECT_EQ(answer.value("units").toInt(), 3);
     EXPECT_EQ(answer.value("user").toString(), "admin");
     ASSERT_FALSE(unit->received().empty());
-    EXPECT_EQ(unit->received().front(), Bytes(BuildR("admin&&", "888888&")));
+    EXPECT_EQ(unit->received().front(), bytesOf(buildR("admin&&", "888888&")));
     // The stream is switched off on the way out.
-    EXPECT_EQ(unit->received().back(), Bytes(BuildL(false)));
+    EXPECT_EQ(unit->received().back(), bytesOf(buildL(false)));
     EXPECT_FALSE(unit->streaming());
 
     // The password may come from the environment instead.
@@ -191,7 +191,7 @@ TEST_F(Sonaroctl, ShowPrintsTheReportedStateAndEqData)
 
     const CtlResult r = RunCtl(Link() << QStringLiteral("--json") << QStringLiteral("show"));
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    const QJsonObject state = ParseObject(r.out);
+    const QJsonObject state = parseObject(r.out);
     const QJsonArray inputs = state.value("inputs").toArray();
     const QJsonArray outputs = state.value("outputs").toArray();
     ASSERT_EQ(inputs.size(), 8);
@@ -208,7 +208,7 @@ TEST_F(Sonaroctl, ShowPrintsTheReportedStateAndEqData)
     EXPECT_EQ(out2.value("eq").toArray()[14].toObject().value("frequency").toDouble(), 12000);
     EXPECT_EQ(out2.value("limiter").toObject().value("attackMs").toInt(), 25);
     EXPECT_EQ(state.value("system").toObject().value("holdTime").toInt(), 17);
-    EXPECT_EQ(unit->received().back(), Bytes(BuildL(false)));
+    EXPECT_EQ(unit->received().back(), bytesOf(buildL(false)));
     EXPECT_FALSE(unit->streaming());
 
     const CtlResult text = RunCtl(Link() << QStringLiteral("show"));
@@ -222,12 +222,12 @@ TEST_F(Sonaroctl, SwitchesAndGainsReachTheUnitAsTheDesktopSendsThem)
     // A gain goes out as V, built from the reported state with the one change.
     CtlResult r = Set({"input-gain", "3", "-20"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_TRUE(ParseObject(r.out).value("changed").toBool());
+    EXPECT_TRUE(parseObject(r.out).value("changed").toBool());
     UnitRecord expected = factory;
     expected.inputGain[2] = 30;
-    ASSERT_EQ(OfKind(unit->received(), 'V').size(), 1u);
-    EXPECT_EQ(OfKind(unit->received(), 'V')[0], Bytes(BuildV(expected, 1)));
-    EXPECT_EQ(unit->received().back(), Bytes(BuildL(false)));
+    ASSERT_EQ(ofKind(unit->received(), 'V').size(), 1u);
+    EXPECT_EQ(ofKind(unit->received(), 'V')[0], bytesOf(buildV(expected, 1)));
+    EXPECT_EQ(unit->received().back(), bytesOf(buildL(false)));
 
     // Phantom power off: one M with the input's switch byte changed.
     unit->clearReceived();
@@ -235,15 +235,15 @@ TEST_F(Sonaroctl, SwitchesAndGainsReachTheUnitAsTheDesktopSendsThem)
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     expected = unit->record();
     EXPECT_EQ(unit->record().inputPhantom[0], 0);
-    ASSERT_EQ(OfKind(unit->received(), 'M').size(), 1u);
-    EXPECT_EQ(OfKind(unit->received(), 'M')[0], Bytes(BuildM(expected, 1)));
+    ASSERT_EQ(ofKind(unit->received(), 'M').size(), 1u);
+    EXPECT_EQ(ofKind(unit->received(), 'M')[0], bytesOf(buildM(expected, 1)));
 
     // Already off: the toggle is not run and nothing is sent.
     unit->clearReceived();
     r = Set({"phantom", "1", "off"});
     ASSERT_EQ(r.status, 0);
-    EXPECT_FALSE(ParseObject(r.out).value("changed").toBool());
-    EXPECT_TRUE(OfKind(unit->received(), 'M').empty());
+    EXPECT_FALSE(parseObject(r.out).value("changed").toBool());
+    EXPECT_TRUE(ofKind(unit->received(), 'M').empty());
 
     // The rest of the switches, the matrix and the system values.
     EXPECT_EQ(Set({"input-mute", "2", "on"}).status, 0);
@@ -256,8 +256,8 @@ TEST_F(Sonaroctl, SwitchesAndGainsReachTheUnitAsTheDesktopSendsThem)
     EXPECT_EQ(Set({"route", "2", "3", "off"}).status, 0);
     EXPECT_EQ(unit->record().routing[1], 0xFB);
     EXPECT_EQ(unit->record().routing[0], 0xFF);
-    ASSERT_EQ(OfKind(unit->received(), 'G').size(), 1u);
-    EXPECT_EQ(OfKind(unit->received(), 'G')[0], Bytes(BuildG(unit->record(), 1)));
+    ASSERT_EQ(ofKind(unit->received(), 'G').size(), 1u);
+    EXPECT_EQ(ofKind(unit->received(), 'G')[0], bytesOf(buildG(unit->record(), 1)));
     r = Set({"hold-time", "12"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.err.contains("Set ok.")) << "the desktop's confirmation goes to stderr";
@@ -350,7 +350,7 @@ TEST_F(Sonaroctl, PresetsRoundTripThroughAFile)
     r = RunCtl({"--json", "preset", "show", file});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(unit->received().empty());
-    const QJsonObject preset = ParseObject(r.out);
+    const QJsonObject preset = parseObject(r.out);
     EXPECT_EQ(preset.value("inputs").toArray()[5].toObject().value("gainDb").toInt(), -30);
     const QJsonObject out1 = preset.value("outputs").toArray()[0].toObject();
     EXPECT_DOUBLE_EQ(out1.value("eq").toArray()[3].toObject().value("gainDb").toDouble(), -4.5);
@@ -370,9 +370,9 @@ TEST_F(Sonaroctl, PresetsRoundTripThroughAFile)
     EXPECT_DOUBLE_EQ(unit->record().limiterRatio[0], 4);
     const std::vector<QByteArray>& got = unit->received();
     std::size_t first = 0;
-    const QByteArray off = Bytes(BuildL(false));
+    const QByteArray off = bytesOf(buildL(false));
     // The bulk sequence starts with the first L 0 after the login's own stream switch (L 1).
-    while (first < got.size() && got[first] != Bytes(BuildL(true)))
+    while (first < got.size() && got[first] != bytesOf(buildL(true)))
         ++first;
     while (first < got.size() && got[first] != off)
         ++first;
@@ -384,8 +384,8 @@ TEST_F(Sonaroctl, PresetsRoundTripThroughAFile)
                   << "B"
                   << "L"
                   << "L";
-    EXPECT_EQ(Kinds(got, first), expectedKinds);
-    EXPECT_EQ(got[got.size() - 2], Bytes(BuildL(true)));
+    EXPECT_EQ(kindsOf(got, first), expectedKinds);
+    EXPECT_EQ(got[got.size() - 2], bytesOf(buildL(true)));
     EXPECT_EQ(got.back(), off);
 
     // Files that are missing or not a preset fail before anything is sent.
@@ -413,18 +413,18 @@ TEST_F(Sonaroctl, MonitorPrintsOneLinePerStatusFrame)
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     EXPECT_GE(lines.size(), 5) << "status every 20 ms for 0.4 s";
     for (const QString& line : lines) {
-        const QJsonObject o = ParseObject(line);
+        const QJsonObject o = parseObject(line);
         EXPECT_EQ(o.value("inputs").toArray().size(), 8);
         EXPECT_EQ(o.value("outputs").toArray().size(), 2);
         EXPECT_EQ(o.value("open").toArray().size(), 8);
     }
     EXPECT_FALSE(unit->streaming());
-    EXPECT_EQ(unit->received().back(), Bytes(BuildL(false)));
+    EXPECT_EQ(unit->received().back(), bytesOf(buildL(false)));
 }
 
 TEST_F(Sonaroctl, DiscoverListsTheUnitsOfTheBoundNetwork)
 {
-    auto second = StartUnit(QStringLiteral("127.0.0.3"));
+    auto second = startUnit(QStringLiteral("127.0.0.3"));
     ASSERT_TRUE(second);
     const QStringList where = {"--data-dir", dir.path(), "--bind",
                                "127.0.0.1",  "--port",   QString::number(port)};

@@ -16,7 +16,7 @@ namespace {
 // bound to 127.0.0.1, against a virtual unit on 127.0.0.2, with timings shrunk ten times.
 struct CoreBench
 {
-    CoreBench() : port(FreeLoopbackPort())
+    CoreBench() : port(freeLoopbackPort())
     {
         CoreOptions options;
         options.dataDirectory = dir.path();
@@ -40,9 +40,9 @@ struct CoreBench
         if (!unit->start() || !core->start()) return false;
         core->session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
         core->session().sendLogin();
-        return WaitFor([this] { return unit->streaming() && core->linkState().indicatorOn; },
+        return waitFor([this] { return unit->streaming() && core->linkState().indicatorOn; },
                        3000) &&
-               WaitFor([this] { return core->link().isIdle(); }, 3000);
+               waitFor([this] { return core->link().isIdle(); }, 3000);
     }
 
     // Kind letters of the frames the unit received since the last clear, with L's argument.
@@ -61,13 +61,13 @@ struct CoreBench
     // The link's queue is empty and the unit has read everything that left.
     bool waitIdle()
     {
-        if (!WaitFor([this] { return core->link().isIdle(); }, 5000)) return false;
-        Spin(50);
+        if (!waitFor([this] { return core->link().isIdle(); }, 5000)) return false;
+        spin(50);
         return true;
     }
     bool waitReceived(char kind, int count)
     {
-        return WaitFor([&] { return unit->receivedCount(kind) >= count; }, 5000);
+        return waitFor([&] { return unit->receivedCount(kind) >= count; }, 5000);
     }
 
     QTemporaryDir dir;
@@ -77,7 +77,7 @@ struct CoreBench
     std::unique_ptr<VirtualUnit> unit;
 };
 
-std::string Expand(std::initializer_list<std::pair<const char*, int>> parts)
+std::string expand(std::initializer_list<std::pair<const char*, int>> parts)
 {
     QStringList list;
     for (const auto& [kind, count] : parts)
@@ -101,7 +101,7 @@ TEST(SurfaceEndToEnd, FactoryRestoreSendsItsSequenceAndKeepsTheLink)
     ASSERT_TRUE(b.core->surface().factoryRestore());
     ASSERT_TRUE(b.waitReceived('L', 2));
     ASSERT_TRUE(b.waitIdle());
-    EXPECT_EQ(b.received(), Expand({{"L00", 1},
+    EXPECT_EQ(b.received(), expand({{"L00", 1},
                                     {"M", 1},
                                     {"G", 1},
                                     {"V", 1},
@@ -140,7 +140,7 @@ TEST(SurfaceEndToEnd, PresetSaveAndOpenSendTheWholeRecordInOrder)
     EXPECT_EQ(b.op.messages.back().text, "Open successfully");
     EXPECT_EQ(
         b.received(),
-        Expand(
+        expand(
             {{"L00", 1}, {"V", 1}, {"M", 1}, {"J", 1}, {"G", 1}, {"E", 14}, {"B", 2}, {"L01", 1}}));
     EXPECT_EQ(r.inputGain[3], 20);
     EXPECT_TRUE(r.connected) << "the session's own fields survive the preset";
@@ -174,14 +174,14 @@ TEST(SurfaceEndToEnd, LinkedFaderReachesTheUnitInOneV)
     ASSERT_TRUE(b.startAndLogin());
     // Inputs 1..3 in GROUP 1 with the gain linked, through the store as the group dialog saves.
     GroupStore store(b.core->database());
-    GroupTable groups = store.LoadGroupTable();
+    GroupTable groups = store.loadGroupTable();
     GroupSlot& slot = groups.slot(1);
     for (int c = 0; c < 3; ++c)
         slot.members[static_cast<std::size_t>(c)] = true;
     slot.memberKind = 1;
     slot.memberCount = 3;
     slot.flags[kGainLink] = true;
-    store.SaveGroupTable(groups);
+    store.saveGroupTable(groups);
     b.core->surface().reloadGroups();
 
     b.unit->clearReceived();

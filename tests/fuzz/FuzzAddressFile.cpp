@@ -18,7 +18,7 @@ namespace {
 
 QTemporaryDir* dir = nullptr;
 
-void CheckNormalised(const std::string& text)
+void checkNormalised(const std::string& text)
 {
     int dots = 0;
     for (char c : text) {
@@ -26,15 +26,15 @@ void CheckNormalised(const std::string& text)
         if (c == '.') ++dots;
     }
     SONARO_FUZZ_CHECK(dots == 3);
-    SONARO_FUZZ_CHECK(NormaliseAddress(std::string_view(text)) == text);
+    SONARO_FUZZ_CHECK(normaliseAddress(std::string_view(text)) == text);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    fuzz::EnsureApplication();
-    fuzz::QuietQt();
+    fuzz::ensureApplication();
+    fuzz::quietQt();
     dir = new QTemporaryDir;
     SONARO_FUZZ_CHECK(dir->isValid());
     return 0;
@@ -46,11 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fuzz::ExactBuffer text(data + 1, size - 1);
     const std::string_view view(text.bytes.get(), text.size);
     if ((data[0] & 1) == 0) {
-        const std::string normalised = NormaliseAddress(view);
-        CheckNormalised(normalised);
+        const std::string normalised = normaliseAddress(view);
+        checkNormalised(normalised);
         const QString wide =
-            NormaliseAddress(QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size())));
-        CheckNormalised(wide.toStdString());
+            normaliseAddress(QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size())));
+        checkNormalised(wide.toStdString());
         return 0;
     }
     const QString path = dir->filePath(QStringLiteral("ip.ini"));
@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SONARO_FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(view.data(), static_cast<qint64>(view.size()));
     }
-    const AddressFileEntry entry = ReadAddressFile(path);
+    const AddressFileEntry entry = readAddressFile(path);
     SONARO_FUZZ_CHECK(entry.port != 0);
-    if (!entry.ip.isEmpty()) CheckNormalised(entry.ip.toStdString());
+    if (!entry.ip.isEmpty()) checkNormalised(entry.ip.toStdString());
     return 0;
 }

@@ -2,7 +2,7 @@
 //
 // Input: one flag byte, then datagrams separated by "\n" (each cut at its first zero byte, as
 // the link does; shorter than 6 characters is never dispatched).
-//   bit 0  fix the checksum up, so that a mutated frame passes CheckFrame and reaches its handler:
+//   bit 0  fix the checksum up, so that a mutated frame passes checkFrame and reaches its handler:
 //          a datagram ending in "#" gets the right four digits before it, any other datagram
 //          starting with "%" gets its checksum and "#" appended;
 //   bit 1  the current unit is connected (L, O and D are only read then);
@@ -11,11 +11,11 @@
 #include "FuzzSupport.h"
 
 #include "link/Dispatcher.h"
-#include "link/FrameCodec.h"
 #include "link/Link.h"
 #include "link/LinkState.h"
-#include "mixer/OperatorInterface.h"
-#include "mixer/UnitTable.h"
+#include "model/OperatorInterface.h"
+#include "model/UnitTable.h"
+#include "protocol/FrameCodec.h"
 
 #include <memory>
 #include <string>
@@ -26,15 +26,15 @@ namespace {
 
 constexpr int kMaxDatagrams = 16;
 
-std::string FixChecksum(std::string frame)
+std::string fixChecksum(std::string frame)
 {
     if (frame.size() < 2 || frame.front() != '%') return frame;
     if (frame.back() == '#' && frame.size() >= 6) {
         const std::size_t checked = frame.size() - 5;
-        frame.replace(checked, 4, Hex4(FrameCrc16(frame.data(), checked)));
+        frame.replace(checked, 4, hex4(frameCrc16(frame.data(), checked)));
         return frame;
     }
-    return frame + Hex4(FrameCrc16(frame)) + "#";
+    return frame + hex4(frameCrc16(frame)) + "#";
 }
 
 struct Receiver
@@ -58,8 +58,8 @@ struct Receiver
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    fuzz::EnsureApplication();
-    fuzz::QuietQt();
+    fuzz::ensureApplication();
+    fuzz::quietQt();
     return 0;
 }
 
@@ -76,11 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string frame(rest.substr(start, end - start));
         start = end + 1;
         if (const auto zero = frame.find('\0'); zero != std::string::npos) frame.resize(zero);
-        if (flags & 1) frame = FixChecksum(std::move(frame));
+        if (flags & 1) frame = fixChecksum(std::move(frame));
         if (frame.size() < 6) continue;
         const fuzz::ExactBuffer exact(reinterpret_cast<const std::uint8_t*>(frame.data()),
                                       frame.size());
-        receiver->dispatcher.Dispatch(std::string_view(exact.bytes.get(), exact.size));
+        receiver->dispatcher.dispatch(std::string_view(exact.bytes.get(), exact.size));
         SONARO_FUZZ_CHECK(UnitTable::isValidUnit(receiver->table.currentUnit()));
         SONARO_FUZZ_CHECK(receiver->state.port != 0);
     }

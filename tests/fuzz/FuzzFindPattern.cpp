@@ -1,9 +1,9 @@
-// FindPattern against a plain position-by-position search.
+// findPattern against a plain position-by-position search.
 // Input: two bytes of start (signed, little-endian), one byte of pattern length, the pattern,
 // then the text. Both overloads are compared; the C-string one sees the texts up to a zero byte.
 #include "FuzzSupport.h"
 
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <cstring>
 #include <string>
@@ -41,11 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view p(pattern.bytes.get(), pattern.size);
     const std::string_view t(text.bytes.get(), text.size);
 
-    SONARO_FUZZ_CHECK(FindPattern(t, p, start) == Reference(t, p, start));
+    SONARO_FUZZ_CHECK(findPattern(t, p, start) == Reference(t, p, start));
 
     const std::string cText(t.substr(0, t.find('\0')));
     const std::string cPattern(p.substr(0, p.find('\0')));
-    SONARO_FUZZ_CHECK(FindPattern(cText.c_str(), cPattern.c_str(), start) ==
+    SONARO_FUZZ_CHECK(findPattern(cText.c_str(), cPattern.c_str(), start) ==
                       Reference(cText, cPattern, start));
     return 0;
 }

@@ -4,10 +4,10 @@
 // changes neither the record nor the group memberships.
 #include "FuzzSupport.h"
 
-#include "mixer/OperatorInterface.h"
 #include "mixer/StateFile.h"
-#include "mixer/UnitRecord.h"
-#include "store/CDbConnection.h"
+#include "model/OperatorInterface.h"
+#include "model/UnitRecord.h"
+#include "store/Database.h"
 #include "store/DeviceRegistry.h"
 
 #include <QFile>
@@ -26,74 +26,74 @@ struct Files
     Files() : db(op, dir.filePath(QStringLiteral("Halvex.db")))
     {
         SONARO_FUZZ_CHECK(dir.isValid());
-        SONARO_FUZZ_CHECK(db.OpenDatabase());
-        DeviceRegistry(db).EnsureChannelRows(2);
+        SONARO_FUZZ_CHECK(db.openDatabase());
+        DeviceRegistry(db).ensureChannelRows(2);
     }
     QTemporaryDir dir;
     RecordingOperator op;
-    CDbConnection db;
+    Database db;
 };
 
 Files* files = nullptr;
 
-bool InRange(double v, double low, double high)
+bool inRange(double v, double low, double high)
 {
     return std::isfinite(v) && v >= low && v <= high;
 }
 
-void CheckRanges(const UnitRecord& r)
+void checkRanges(const UnitRecord& r)
 {
     for (int ch = 0; ch < kInputCount; ++ch) {
         SONARO_FUZZ_CHECK(r.inputGain[ch] >= 0 && r.inputGain[ch] <= 60);
         SONARO_FUZZ_CHECK(r.highPassIndex[ch] >= 0 && r.highPassIndex[ch] <= 10);
         SONARO_FUZZ_CHECK(r.lowPassIndex[ch] >= 0 && r.lowPassIndex[ch] <= 10);
         for (int band = 0; band < kInputEqBands; ++band) {
-            SONARO_FUZZ_CHECK(InRange(r.inputEq[band][kEqFrequency][ch], 20.0, 20000.0));
-            SONARO_FUZZ_CHECK(InRange(r.inputEq[band][kEqGain][ch], -15.0, 15.0));
-            SONARO_FUZZ_CHECK(InRange(r.inputEq[band][kEqQ][ch], 0.3, 20.0));
+            SONARO_FUZZ_CHECK(inRange(r.inputEq[band][kEqFrequency][ch], 20.0, 20000.0));
+            SONARO_FUZZ_CHECK(inRange(r.inputEq[band][kEqGain][ch], -15.0, 15.0));
+            SONARO_FUZZ_CHECK(inRange(r.inputEq[band][kEqQ][ch], 0.3, 20.0));
             SONARO_FUZZ_CHECK(r.inputEqType[band][ch] >= 0 && r.inputEqType[band][ch] <= 2);
         }
     }
     for (int out = 0; out < kOutputCount; ++out) {
         SONARO_FUZZ_CHECK(r.outputGain[out] >= 0 && r.outputGain[out] <= 60);
         for (int band = 0; band < kOutputEqBands; ++band) {
-            SONARO_FUZZ_CHECK(InRange(r.outputEq[out][kEqFrequency][band], 20.0, 20000.0));
-            SONARO_FUZZ_CHECK(InRange(r.outputEq[out][kEqGain][band], -15.0, 15.0));
-            SONARO_FUZZ_CHECK(InRange(r.outputEq[out][kEqQ][band], 0.3, 20.0));
+            SONARO_FUZZ_CHECK(inRange(r.outputEq[out][kEqFrequency][band], 20.0, 20000.0));
+            SONARO_FUZZ_CHECK(inRange(r.outputEq[out][kEqGain][band], -15.0, 15.0));
+            SONARO_FUZZ_CHECK(inRange(r.outputEq[out][kEqQ][band], 0.3, 20.0));
             SONARO_FUZZ_CHECK(r.outputEqType[out][band] >= 0 && r.outputEqType[out][band] <= 2);
         }
-        SONARO_FUZZ_CHECK(InRange(r.limiterRatio[out], 1.0, 100.0));
-        SONARO_FUZZ_CHECK(InRange(r.limiterThreshold[out], -80.0, 20.0));
+        SONARO_FUZZ_CHECK(inRange(r.limiterRatio[out], 1.0, 100.0));
+        SONARO_FUZZ_CHECK(inRange(r.limiterThreshold[out], -80.0, 20.0));
     }
     SONARO_FUZZ_CHECK(r.maxOpenChannels >= 1 && r.maxOpenChannels <= 8);
     SONARO_FUZZ_CHECK(r.holdTime >= 0 && r.holdTime <= 40);
     SONARO_FUZZ_CHECK(r.threshold >= 0 && r.threshold <= 60);
 }
 
-UnitRecord SessionRecord()
+UnitRecord sessionRecord()
 {
-    UnitRecord r = ZeroRecord();
-    ApplyFactoryValues(r);
+    UnitRecord r = zeroRecord();
+    applyFactoryValues(r);
     r.unitNumber = 1;
     r.unitCount = 1;
     r.connected = 1;
     r.loginAccepted = 1;
-    StoreAccount(r.loginName, "admin");
-    StoreAccount(r.loginPassword, "secret");
+    storeAccount(r.loginName, "admin");
+    storeAccount(r.loginPassword, "secret");
     return r;
 }
 
-int MembershipCount()
+int membershipCount()
 {
-    return static_cast<int>(files->db.OpenQuery(QStringLiteral("select * from DvLink")).size());
+    return static_cast<int>(files->db.openQuery(QStringLiteral("select * from DvLink")).size());
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    fuzz::EnsureApplication();
-    fuzz::QuietQt();
+    fuzz::ensureApplication();
+    fuzz::quietQt();
     files = new Files;
     return 0;
 }
@@ -103,14 +103,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 
     // The pure decoder.
-    UnitRecord decoded = ZeroRecord();
+    UnitRecord decoded = zeroRecord();
     GroupFileRecords groups{};
     QString reason;
     const bool fits = size == StateFile::kFileSize;
-    SONARO_FUZZ_CHECK(StateFile::Decode(bytes, decoded, groups, &reason) == fits);
+    SONARO_FUZZ_CHECK(StateFile::decode(bytes, decoded, groups, &reason) == fits);
     SONARO_FUZZ_CHECK(fits || !reason.isEmpty());
     if (fits) {
-        QByteArray again = StateFile::Encode(decoded, groups);
+        QByteArray again = StateFile::encode(decoded, groups);
         QByteArray expected = bytes;
         std::memset(expected.data() + offsetof(UnitRecord, loginPassword), 0, kAccountLength);
         SONARO_FUZZ_CHECK(again == expected);
@@ -123,27 +123,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SONARO_FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         SONARO_FUZZ_CHECK(file.write(bytes) == bytes.size());
     }
-    StateFile::RebuildGroupMemberships(files->db, GroupFileRecords{});
-    const UnitRecord session = SessionRecord();
+    StateFile::rebuildGroupMemberships(files->db, GroupFileRecords{});
+    const UnitRecord session = sessionRecord();
 
     UnitRecord startup = session;
-    const auto result = StateFile::ReadStartup(path, startup, files->db, files->op);
+    const auto result = StateFile::readStartup(path, startup, files->db, files->op);
     SONARO_FUZZ_CHECK(result ==
                       (fits ? StateFile::ReadResult::Loaded : StateFile::ReadResult::Refused));
     if (fits) {
-        CheckRanges(startup);
+        checkRanges(startup);
         SONARO_FUZZ_CHECK(startup.connected == 0);
         SONARO_FUZZ_CHECK(
             std::memcmp(startup.loginPassword, session.loginPassword, kAccountLength) == 0);
     } else {
         SONARO_FUZZ_CHECK(std::memcmp(&startup, &session, sizeof startup) == 0);
-        SONARO_FUZZ_CHECK(MembershipCount() == 0);
+        SONARO_FUZZ_CHECK(membershipCount() == 0);
     }
 
     UnitRecord preset = session;
-    SONARO_FUZZ_CHECK(StateFile::OpenPreset(path, preset, files->db, files->op) == fits);
+    SONARO_FUZZ_CHECK(StateFile::openPreset(path, preset, files->db, files->op) == fits);
     if (fits) {
-        CheckRanges(preset);
+        checkRanges(preset);
         SONARO_FUZZ_CHECK(preset.connected == 1 && preset.unitNumber == 1);
         SONARO_FUZZ_CHECK(std::memcmp(preset.loginName, session.loginName, kAccountLength) == 0);
     } else {

@@ -11,7 +11,7 @@
 namespace sonaro::fuzz {
 
 // Timers, sockets and QSettings expect an application object, as in the programs.
-inline void EnsureApplication()
+inline void ensureApplication()
 {
     static int argc = 1;
     static char name[] = "sonaro-fuzz";
@@ -21,7 +21,7 @@ inline void EnsureApplication()
 }
 
 // Qt's warnings would flood the fuzzer's output at every execution.
-inline void QuietQt()
+inline void quietQt()
 {
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
         if (type == QtFatalMsg) {

@@ -1,9 +1,9 @@
 // Writes the seed corpora of the fuzz targets into the directory given (tests/fuzz/corpus):
 // the unit's frames of every kind as the virtual unit lays them out, a factory state file and a
 // few address texts and search patterns.
-#include "link/FrameCodec.h"
 #include "mixer/StateFile.h"
-#include "mixer/UnitRecord.h"
+#include "model/UnitRecord.h"
+#include "protocol/FrameCodec.h"
 #include "unit/UnitFrames.h"
 
 #include <QDir>
@@ -37,8 +37,8 @@ int main(int argc, char** argv)
     const QString root = QString::fromLocal8Bit(argv[1]);
     bool ok = true;
 
-    UnitRecord r = ZeroRecord();
-    ApplyFactoryValues(r);
+    UnitRecord r = zeroRecord();
+    applyFactoryValues(r);
     r.inputGain[2] = 33;
     r.outputMute[1] = 1;
     r.inputEq[1][kEqGain][4] = -6.5;
@@ -48,22 +48,22 @@ int main(int argc, char** argv)
 
     // Flag byte: 1 checksum fix-up, 2 connected, 4 address change in progress.
     const std::vector<std::pair<QString, std::string>> frames = {
-        {"r-accepted", BuildReplyR(true, 2)},
-        {"r-refused", BuildReplyR(false, 0)},
-        {"l", BuildReplyL({10, 20, 30, 40, 50, 60, 70, 80, 90, 100}, 0x5A)},
-        {"z", BuildReplyZ(1, 3)},
-        {"a-input", BuildReplyA(r, 1, 4)},
-        {"a-output", BuildReplyA(r, 1, 12)},
-        {"p", BuildReplyP(1, "192.168.1.10", 5000, "admin", "user")},
-        {"k", BuildReplyK(1, 0x12)},
-        {"u", BuildReplyU(r, 1, 1)},
-        {"q", BuildReplyQ(1, 3)},
-        {"h", BuildReplyH(1, 1)},
-        {"y", BuildReplyY(1, "admin", "pw")},
-        {"o", BuildReplyO(r, 1)},
-        {"s", BuildReplyS(r, 1, links)},
-        {"n", BuildReplyN(1, links)},
-        {"d", BuildReplyD(r, 1)},
+        {"r-accepted", buildReplyR(true, 2)},
+        {"r-refused", buildReplyR(false, 0)},
+        {"l", buildReplyL({10, 20, 30, 40, 50, 60, 70, 80, 90, 100}, 0x5A)},
+        {"z", buildReplyZ(1, 3)},
+        {"a-input", buildReplyA(r, 1, 4)},
+        {"a-output", buildReplyA(r, 1, 12)},
+        {"p", buildReplyP(1, "192.168.1.10", 5000, "admin", "user")},
+        {"k", buildReplyK(1, 0x12)},
+        {"u", buildReplyU(r, 1, 1)},
+        {"q", buildReplyQ(1, 3)},
+        {"h", buildReplyH(1, 1)},
+        {"y", buildReplyY(1, "admin", "pw")},
+        {"o", buildReplyO(r, 1)},
+        {"s", buildReplyS(r, 1, links)},
+        {"n", buildReplyN(1, links)},
+        {"d", buildReplyD(r, 1)},
     };
     const QString dispatcher = root + QStringLiteral("/dispatcher");
     for (const auto& [name, frame] : frames) {
@@ -72,10 +72,10 @@ int main(int argc, char** argv)
     }
     // A login followed by the status stream and a state report.
     ok &= Put(dispatcher, QStringLiteral("sequence"),
-              std::string("\x03", 1) + BuildReplyR(true, 1) + "\n" + frames[2].second + "\n" +
+              std::string("\x03", 1) + buildReplyR(true, 1) + "\n" + frames[2].second + "\n" +
                   frames[13].second + "\n" + frames[15].second);
 
-    const QByteArray state = StateFile::Encode(r, GroupFileRecords{{{1, {1, 2, 0, 0, 0, 0, 0, 0}},
+    const QByteArray state = StateFile::encode(r, GroupFileRecords{{{1, {1, 2, 0, 0, 0, 0, 0, 0}},
                                                                     {2, {3, 0, 0, 0, 0, 0, 0, 0}},
                                                                     {3, {}},
                                                                     {4, {}},

@@ -17,7 +17,7 @@ using namespace sonaro;
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
@@ -72,7 +72,7 @@ TEST(Link, DatagramsShorterThanSixCharactersAreDropped)
     f.unit.writeDatagram(QByteArray("%L,0#"), to, f.state.port);
     f.unit.writeDatagram(QByteArray("%L,01#"), to, f.state.port);
     f.unit.writeDatagram(QByteArray("%Q,0\0\0\0\0\0#", 11), to, f.state.port); // cut at the zero
-    ASSERT_TRUE(WaitFor([&] { return !f.got.empty(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return !f.got.empty(); }, 1000));
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     ASSERT_EQ(f.got.size(), 1u);
     EXPECT_EQ(f.got[0], "%L,01#");
@@ -82,11 +82,11 @@ TEST(Link, StoppedLinkFailsSendsAndFreesThePort)
 {
     LinkFixture f;
     ASSERT_NE(f.state.port, 0);
-    EXPECT_FALSE(f.link.SendFrame("%L,01,320A#"));
+    EXPECT_FALSE(f.link.sendFrame("%L,01,320A#"));
     ASSERT_TRUE(f.link.start());
-    EXPECT_TRUE(f.link.SendFrame("%L,01,320A#"));
+    EXPECT_TRUE(f.link.sendFrame("%L,01,320A#"));
     f.link.stop();
-    EXPECT_FALSE(f.link.SendFrame("%L,01,320A#"));
+    EXPECT_FALSE(f.link.sendFrame("%L,01,320A#"));
     QUdpSocket search;
     EXPECT_TRUE(search.bind(f.state.bindAddress, f.state.port)) << "the port is free at once";
     search.close();
@@ -100,9 +100,9 @@ TEST(Link, QueuedRequestsCarryTheNewestStateAndAreNotDuplicated)
     LinkFixture f;
     ASSERT_TRUE(f.link.start());
     UnitRecord& r = f.table.record(1);
-    ApplyFactoryValues(r);
+    applyFactoryValues(r);
     // A fader drag: many V requests while one waits build no backlog.
-    f.link.sendText('L', BuildL(false)); // occupies the line first
+    f.link.sendText('L', buildL(false)); // occupies the line first
     for (int gain = 0; gain <= 40; ++gain) {
         r.inputGain[0] = gain;
         f.link.send('V', 1);
@@ -113,14 +113,14 @@ TEST(Link, QueuedRequestsCarryTheNewestStateAndAreNotDuplicated)
     f.link.send('V', 1, 0, 2);
     EXPECT_EQ(f.link.queuedCount(), 5);
     r.inputGain[0] = 55;
-    ASSERT_TRUE(WaitFor([&] { return f.link.isIdle(); }, 2000));
-    ASSERT_TRUE(WaitFor([&] { return f.unit.hasPendingDatagrams(); }, 500));
+    ASSERT_TRUE(waitFor([&] { return f.link.isIdle(); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return f.unit.hasPendingDatagrams(); }, 500));
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     const std::vector<QByteArray> frames = f.unitReads();
     ASSERT_EQ(frames.size(), 6u);
-    EXPECT_EQ(frames[1].toStdString(), BuildV(r, 1)) << "built when it left";
-    EXPECT_EQ(frames[2].toStdString(), BuildG(r, 1));
-    EXPECT_EQ(frames[3].toStdString(), BuildV(f.table.record(2), 2));
+    EXPECT_EQ(frames[1].toStdString(), buildV(r, 1)) << "built when it left";
+    EXPECT_EQ(frames[2].toStdString(), buildG(r, 1));
+    EXPECT_EQ(frames[3].toStdString(), buildV(f.table.record(2), 2));
     EXPECT_EQ(frames[4], frames[5]);
 }
 
@@ -133,13 +133,13 @@ TEST(Link, DatagramsKeepTheSendPauseAndTheRequestedDelays)
     QObject::connect(&f.link, &Link::frameSent,
                      [&](const QByteArray&) { times.push_back(f.state.now()); });
     for (int i = 0; i < 4; ++i)
-        f.link.sendText('C', BuildC(1));
+        f.link.sendText('C', buildC(1));
     LinkRequest late;
     late.kind = 'L';
-    late.frame = BuildL(true);
+    late.frame = buildL(true);
     late.delayBefore = 50;
     f.link.enqueue(late);
-    ASSERT_TRUE(WaitFor([&] { return times.size() == 5; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return times.size() == 5; }, 2000));
     for (int i = 1; i < 4; ++i)
         EXPECT_GE(times[static_cast<std::size_t>(i)] - times[static_cast<std::size_t>(i) - 1], 10);
     EXPECT_GE(times[4] - times[3], 60) << "the send pause, then the delay";
@@ -147,13 +147,13 @@ TEST(Link, DatagramsKeepTheSendPauseAndTheRequestedDelays)
 
 TEST(AddressFile, ReadsNormalisesAndDefaults)
 {
-    EXPECT_EQ(NormaliseAddress(std::string_view("192.168.001.010")), "192.168.1.10");
-    EXPECT_EQ(NormaliseAddress(std::string_view("10.0.7")), "10.0.7.0");
-    EXPECT_EQ(NormaliseAddress(std::string_view("")), "0.0.0.0");
+    EXPECT_EQ(normaliseAddress(std::string_view("192.168.001.010")), "192.168.1.10");
+    EXPECT_EQ(normaliseAddress(std::string_view("10.0.7")), "10.0.7.0");
+    EXPECT_EQ(normaliseAddress(std::string_view("")), "0.0.0.0");
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("ip.ini"));
-    AddressFileEntry missing = ReadAddressFile(path);
+    AddressFileEntry missing = readAddressFile(path);
     EXPECT_TRUE(missing.ip.isEmpty());
     EXPECT_EQ(missing.port, 5000);
     {
@@ -161,19 +161,19 @@ TEST(AddressFile, ReadsNormalisesAndDefaults)
         file.setValue("device/ip", "192.168.001.010");
         file.setValue("device/bind", "127.0.0.1");
     }
-    AddressFileEntry entry = ReadAddressFile(path);
+    AddressFileEntry entry = readAddressFile(path);
     EXPECT_EQ(entry.ip, "192.168.1.10");
     EXPECT_EQ(entry.port, 5000) << "a missing host gives 5000";
     EXPECT_EQ(entry.bind, "127.0.0.1");
-    ASSERT_TRUE(WriteAddressFile(path, "10.1.2.3", 6001));
-    entry = ReadAddressFile(path);
+    ASSERT_TRUE(writeAddressFile(path, "10.1.2.3", 6001));
+    entry = readAddressFile(path);
     EXPECT_EQ(entry.ip, "10.1.2.3");
     EXPECT_EQ(entry.port, 6001);
-    ASSERT_TRUE(WriteAddressFile(path, "10.1.2.4"));
-    EXPECT_EQ(ReadAddressFile(path).port, 6001) << "writing the address keeps the port";
+    ASSERT_TRUE(writeAddressFile(path, "10.1.2.4"));
+    EXPECT_EQ(readAddressFile(path).port, 6001) << "writing the address keeps the port";
     {
         QSettings file(path, QSettings::IniFormat);
         file.setValue("device/host", "99999");
     }
-    EXPECT_EQ(ReadAddressFile(path).port, 5000) << "an unusable port";
+    EXPECT_EQ(readAddressFile(path).port, 5000) << "an unusable port";
 }

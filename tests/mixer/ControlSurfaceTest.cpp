@@ -1,5 +1,5 @@
 #include "mixer/ControlSurface.h"
-#include "link/Commands.h"
+#include "protocol/Commands.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +18,13 @@ public:
         const UnitRecord& rec = m_table.record(r.unit);
         switch (r.kind) {
         case 'V':
-            frames.push_back(BuildV(rec, r.unit));
+            frames.push_back(buildV(rec, r.unit));
             break;
         case 'M':
-            frames.push_back(BuildM(rec, r.unit));
+            frames.push_back(buildM(rec, r.unit));
             break;
         case 'G':
-            frames.push_back(BuildG(rec, r.unit));
+            frames.push_back(buildG(rec, r.unit));
             break;
         default:
             frames.push_back(std::string(1, r.kind));
@@ -50,7 +50,7 @@ class SurfaceTest : public ::testing::Test
 protected:
     SurfaceTest() : port(table), surface(table, port, op)
     {
-        ApplyFactoryValues(table.current());
+        applyFactoryValues(table.current());
         table.current().connected = 1;
     }
     void groupInputs(std::vector<int> channels, std::initializer_list<LinkFlag> flags)
@@ -314,14 +314,14 @@ TEST_F(SurfaceTest, PresetSequenceOrderAndPauses)
 TEST(SurfaceHelpers, MeterAndLabels)
 {
     std::int32_t level = 20;
-    EXPECT_EQ(MeterPushValue(level), 0);
+    EXPECT_EQ(meterPushValue(level), 0);
     EXPECT_EQ(level, 80) << "the clamped level is written back";
     level = 250;
-    EXPECT_EQ(MeterPushValue(level), 50);
+    EXPECT_EQ(meterPushValue(level), 50);
     level = 135;
-    EXPECT_EQ(MeterPushValue(level), ((5 * 135 - 400) * 10) / 110);
-    EXPECT_EQ(OpenStateText(1, Language::English), "ACTIVE");
-    EXPECT_EQ(OpenStateText(0, Language::Chinese), QString::fromUtf8("话筒关闭"));
-    EXPECT_EQ(OutputLevelText(1, Language::English), "MIC");
-    EXPECT_EQ(InputSourceText(1, Language::Chinese), QString::fromUtf8("线输入"));
+    EXPECT_EQ(meterPushValue(level), ((5 * 135 - 400) * 10) / 110);
+    EXPECT_EQ(openStateText(1, Language::English), "ACTIVE");
+    EXPECT_EQ(openStateText(0, Language::Chinese), QString::fromUtf8("话筒关闭"));
+    EXPECT_EQ(outputLevelText(1, Language::English), "MIC");
+    EXPECT_EQ(inputSourceText(1, Language::Chinese), QString::fromUtf8("线输入"));
 }

@@ -2,11 +2,11 @@
 // binary, started again with a directory in SONARO_CRASH_WRITER_DIR) writes both files without
 // pause and is killed at random moments; every file left behind must be complete, either the one
 // before or the one after the write, never a torn or shortened one.
-#include "mixer/OperatorInterface.h"
 #include "mixer/StateFile.h"
-#include "mixer/UnitRecord.h"
-#include "store/CDbConnection.h"
+#include "model/OperatorInterface.h"
+#include "model/UnitRecord.h"
 #include "store/DataDirectory.h"
+#include "store/Database.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,18 +40,18 @@ UnitRecord Variant(int k)
     return r;
 }
 
-QString StatePath(const QDir& dir)
+QString statePath(const QDir& dir)
 {
     return dir.filePath(QStringLiteral("data.ini"));
 }
 
-QString PresetPath(const QDir& dir)
+QString presetPath(const QDir& dir)
 {
     return dir.filePath(QStringLiteral("presets/room.ini"));
 }
 
 // Which variant a surviving file holds; -1 when it is none of them.
-int VariantOf(const QByteArray& data, const std::array<QByteArray, kVariants>& expected)
+int variantOf(const QByteArray& data, const std::array<QByteArray, kVariants>& expected)
 {
     for (int k = 0; k < kVariants; ++k)
         if (data == expected[static_cast<std::size_t>(k)]) return k;
@@ -67,15 +67,15 @@ TEST(CrashSafetyWriter, WritesUntilKilled)
     if (dirName.isEmpty()) GTEST_SKIP() << "runs only as the child of CrashSafety";
     const QDir dir(QString::fromLocal8Bit(dirName));
     RecordingOperator op;
-    CDbConnection db(op, dir.filePath(QString::fromLatin1(kDatabaseFileName)));
-    ASSERT_TRUE(db.OpenDatabase());
+    Database db(op, dir.filePath(QString::fromLatin1(kDatabaseFileName)));
+    ASSERT_TRUE(db.openDatabase());
     std::fputs("writing\n", stdout);
     std::fflush(stdout);
     QElapsedTimer clock;
     clock.start();
     for (int n = 0; clock.elapsed() < kWriterLifetimeMs; ++n) {
         const UnitRecord record = Variant(n % kVariants);
-        ASSERT_TRUE(StateFile::Write(n % 2 ? PresetPath(dir) : StatePath(dir), record, db, op));
+        ASSERT_TRUE(StateFile::write(n % 2 ? presetPath(dir) : statePath(dir), record, db, op));
     }
 }
 
@@ -89,12 +89,12 @@ TEST(CrashSafety, FilesSurviveAKilledWriterWholeAndOldOrNew)
     std::array<QByteArray, kVariants> expected;
     {
         // The writer reads its groups from this database; the expected files carry the same.
-        CDbConnection db(op, dir.filePath(QString::fromLatin1(kDatabaseFileName)));
-        ASSERT_TRUE(db.OpenDatabase());
-        db.ExecuteSql(QStringLiteral("insert into DvLink values(?,?)"), {3, 1});
-        const GroupFileRecords groups = StateFile::CollectGroups(db);
+        Database db(op, dir.filePath(QString::fromLatin1(kDatabaseFileName)));
+        ASSERT_TRUE(db.openDatabase());
+        db.executeSql(QStringLiteral("insert into DvLink values(?,?)"), {3, 1});
+        const GroupFileRecords groups = StateFile::collectGroups(db);
         for (int k = 0; k < kVariants; ++k)
-            expected[static_cast<std::size_t>(k)] = StateFile::Encode(Variant(k), groups);
+            expected[static_cast<std::size_t>(k)] = StateFile::encode(Variant(k), groups);
     }
     ASSERT_EQ(expected[0].size(), static_cast<qsizetype>(StateFile::kFileSize));
 
@@ -128,14 +128,14 @@ TEST(CrashSafety, FilesSurviveAKilledWriterWholeAndOldOrNew)
         ASSERT_TRUE(writer.waitForFinished(5000));
         ASSERT_EQ(writer.exitStatus(), QProcess::CrashExit) << "the writer ended by itself";
 
-        for (const QString& path : {StatePath(dir), PresetPath(dir)}) {
+        for (const QString& path : {statePath(dir), presetPath(dir)}) {
             QFile file(path);
             if (!file.exists()) continue; // killed before its first write finished
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
             const QByteArray data = file.readAll();
             ASSERT_EQ(data.size(), static_cast<qsizetype>(StateFile::kFileSize))
                 << qPrintable(path) << " after round " << round;
-            const int k = VariantOf(data, expected);
+            const int k = variantOf(data, expected);
             ASSERT_GE(k, 0) << qPrintable(path) << " is torn after round " << round;
             seen.insert(k);
             ++checkedFiles;
@@ -145,11 +145,11 @@ TEST(CrashSafety, FilesSurviveAKilledWriterWholeAndOldOrNew)
     // The kills fell at different moments: more than one version survived.
     EXPECT_GE(seen.size(), 2u);
     // A write after all those crashes still works and replaces the file whole.
-    CDbConnection db(op, dir.filePath(QString::fromLatin1(kDatabaseFileName)));
-    UnitRecord record = ZeroRecord();
-    ApplyFactoryValues(record);
-    ASSERT_TRUE(StateFile::Write(StatePath(dir), record, db, op));
-    QFile file(StatePath(dir));
+    Database db(op, dir.filePath(QString::fromLatin1(kDatabaseFileName)));
+    UnitRecord record = zeroRecord();
+    applyFactoryValues(record);
+    ASSERT_TRUE(StateFile::write(statePath(dir), record, db, op));
+    QFile file(statePath(dir));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.size(), static_cast<qint64>(StateFile::kFileSize));
 }

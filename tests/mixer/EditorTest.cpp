@@ -1,8 +1,8 @@
 #include "dsp/DspCommands.h"
-#include "link/Commands.h"
 #include "mixer/InputEqEditor.h"
 #include "mixer/LimiterEditor.h"
 #include "mixer/OutputEqEditor.h"
+#include "protocol/Commands.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,11 +25,11 @@ public:
         requests.push_back(r);
         const UnitRecord& rec = m_table.record(r.unit);
         if (r.kind == 'B')
-            frames.push_back(BuildB(rec, r.unit, r.index));
+            frames.push_back(buildB(rec, r.unit, r.index));
         else if (r.kind == 'E')
-            frames.push_back(BuildE(rec, r.unit, r.index));
+            frames.push_back(buildE(rec, r.unit, r.index));
         else if (r.kind == 'G')
-            frames.push_back(BuildG(rec, r.unit));
+            frames.push_back(buildG(rec, r.unit));
         else
             frames.push_back(std::string(1, r.kind));
     }
@@ -60,7 +60,7 @@ private:
 };
 
 // The comma-separated groups of a frame ("%B,01,00,...,flag,CRC#").
-std::vector<std::string> Groups(const std::string& frame)
+std::vector<std::string> groupsOf(const std::string& frame)
 {
     std::vector<std::string> groups;
     std::size_t start = 0;
@@ -77,7 +77,7 @@ class EditorTest : public ::testing::Test
 protected:
     EditorTest() : port(table), surface(table, port, op)
     {
-        ApplyFactoryValues(table.current());
+        applyFactoryValues(table.current());
         table.current().connected = 1;
     }
     UnitRecord& rec() { return table.current(); }
@@ -110,11 +110,11 @@ TEST_F(EditorTest, KnobOnLinkedChannelChangesEveryLinkedChannelAndTickSendsOneEE
     editor.selectChannel(3);
     editor.knobChanged(2, 2500.0, -4.5, 2.0);
     for (int ch : {1, 3, 5}) {
-        EXPECT_EQ(InputEqBand(rec(), ch, 2).frequency, 2500.0) << ch;
-        EXPECT_EQ(InputEqBand(rec(), ch, 2).gain, -4.5) << ch;
-        EXPECT_EQ(InputEqBand(rec(), ch, 2).q, 2.0) << ch;
+        EXPECT_EQ(inputEqBand(rec(), ch, 2).frequency, 2500.0) << ch;
+        EXPECT_EQ(inputEqBand(rec(), ch, 2).gain, -4.5) << ch;
+        EXPECT_EQ(inputEqBand(rec(), ch, 2).q, 2.0) << ch;
     }
-    EXPECT_NE(InputEqBand(rec(), 0, 2).gain, -4.5);
+    EXPECT_NE(inputEqBand(rec(), 0, 2).gain, -4.5);
     EXPECT_EQ(editor.selectedBand(), 2);
     EXPECT_TRUE(port.requests.empty()); // knobs wait for the tick
 
@@ -131,7 +131,7 @@ TEST_F(EditorTest, LinkedChannelsNeedTheEqFlag)
     InputEqEditor editor(surface, port, op);
     editor.selectChannel(1);
     editor.knobChanged(0, 200.0, 3.0, 1.0);
-    EXPECT_EQ(InputEqBand(rec(), 3, 0).gain, 0.0);
+    EXPECT_EQ(inputEqBand(rec(), 3, 0).gain, 0.0);
     editor.tick();
     EXPECT_EQ(port.indexes('E'), std::vector<int>{1});
 }
@@ -153,10 +153,10 @@ TEST_F(EditorTest, GainSliderAndKnobsClampToTheirRanges)
     InputEqEditor editor(surface, port, op);
     editor.selectChannel(2);
     editor.gainSliderMoved(1, 0); // top: +15 dB
-    EXPECT_EQ(InputEqBand(rec(), 2, 1).gain, 15.0);
+    EXPECT_EQ(inputEqBand(rec(), 2, 1).gain, 15.0);
     EXPECT_EQ(InputEqEditor::gainSliderPosition(-4.5), 195);
     editor.knobChanged(1, 5.0, 99.0, 0.0);
-    const EqBand b = InputEqBand(rec(), 2, 1);
+    const EqBand b = inputEqBand(rec(), 2, 1);
     EXPECT_EQ(b.frequency, 20.0);
     EXPECT_EQ(b.gain, 15.0);
     EXPECT_DOUBLE_EQ(b.q, 0.3);
@@ -219,7 +219,7 @@ TEST_F(EditorTest, ResetOfALinkedChannelResetsAllAndSendsTheirEThenOneG)
     editor.reset();
     for (int ch : {2, 4, 7}) {
         for (int b = 0; b < kInputEqBands; ++b) {
-            const EqBand band = InputEqBand(rec(), ch, b);
+            const EqBand band = inputEqBand(rec(), ch, b);
             EXPECT_EQ(band.frequency, kInputEqFactoryFrequency[b]);
             EXPECT_EQ(band.gain, 0.0);
             EXPECT_EQ(band.q, 0.5);
@@ -256,13 +256,13 @@ TEST_F(EditorTest, CopyAsksFirstAndOntoItselfStillSends)
 
 TEST_F(EditorTest, CopyTakesBandsAndFiltersOfTheSource)
 {
-    SetInputEqBand(rec(), 6, 1, EqBand{777.0, -7.5, 3.3, EqBandType::LowShelf});
+    setInputEqBand(rec(), 6, 1, EqBand{777.0, -7.5, 3.3, EqBandType::LowShelf});
     rec().highPassIndex[6] = 9;
     rec().lowPassIndex[6] = 2;
     InputEqEditor editor(surface, port, op);
     editor.selectChannel(0);
     editor.copyFrom(6);
-    const EqBand b = InputEqBand(rec(), 0, 1);
+    const EqBand b = inputEqBand(rec(), 0, 1);
     EXPECT_EQ(b.frequency, 777.0);
     EXPECT_EQ(b.gain, -7.5);
     EXPECT_EQ(b.type, EqBandType::LowShelf);
@@ -278,8 +278,8 @@ TEST_F(EditorTest, DragToTheFarLeftStores20Hz)
     editor.selectChannel(0);
     editor.bandDragged(3, 19.71, 4.0);
     for (int ch : {0, 1}) {
-        EXPECT_EQ(InputEqBand(rec(), ch, 3).frequency, 20.0);
-        EXPECT_EQ(InputEqBand(rec(), ch, 3).gain, 4.0);
+        EXPECT_EQ(inputEqBand(rec(), ch, 3).frequency, 20.0);
+        EXPECT_EQ(inputEqBand(rec(), ch, 3).gain, 4.0);
     }
     EXPECT_EQ(editor.selectedBand(), 3);
     EXPECT_TRUE(editor.dirty());
@@ -376,8 +376,8 @@ TEST_F(EditorTest, OutputEqLinkedEditSendsAllSixBlocks)
     OutputEqEditor editor(surface, port);
     editor.selectOutput(1);
     editor.knobChanged(7, 800.0, -2.0, 1.5);
-    EXPECT_EQ(OutputEqBand(rec(), 0, 7).frequency, 800.0);
-    EXPECT_EQ(OutputEqBand(rec(), 1, 7).gain, -2.0);
+    EXPECT_EQ(outputEqBand(rec(), 0, 7).frequency, 800.0);
+    EXPECT_EQ(outputEqBand(rec(), 1, 7).gain, -2.0);
     editor.tick();
     EXPECT_EQ(port.indexes('E'), (std::vector<int>{8, 9, 10, 11, 12, 13}));
 
@@ -385,8 +385,8 @@ TEST_F(EditorTest, OutputEqLinkedEditSendsAllSixBlocks)
     surface.setStripGroups(plain);
     editor.reloadLinks();
     editor.bandDragged(0, 3.0, 30.0);
-    EXPECT_EQ(OutputEqBand(rec(), 1, 0).frequency, 20.0);
-    EXPECT_EQ(OutputEqBand(rec(), 1, 0).gain, 15.0);
+    EXPECT_EQ(outputEqBand(rec(), 1, 0).frequency, 20.0);
+    EXPECT_EQ(outputEqBand(rec(), 1, 0).gain, 15.0);
     editor.tick();
     EXPECT_EQ(port.indexes('E').size(), 9u);
     EXPECT_EQ(port.indexes('E').back(), 13);
@@ -411,8 +411,8 @@ TEST_F(EditorTest, OutputEqBypassKeepsEachOutputsGainsAndResetClearsIt)
     editor.toggleBypass();
     editor.reset();
     EXPECT_FALSE(editor.bypassed());
-    EXPECT_EQ(OutputEqBand(rec(), 1, 4).frequency, kOutputEqFactoryFrequency[4]);
-    EXPECT_EQ(OutputEqBand(rec(), 1, 4).q, 0.5);
+    EXPECT_EQ(outputEqBand(rec(), 1, 4).frequency, kOutputEqFactoryFrequency[4]);
+    EXPECT_EQ(outputEqBand(rec(), 1, 4).q, 0.5);
 }
 
 // --- limiter ----------------------------------------------------------------------------------
@@ -426,10 +426,10 @@ TEST_F(EditorTest, InfRatioRoundTrip)
     EXPECT_LT(editor.curve().slopeAbove(), 0.011);
     editor.tick();
     ASSERT_EQ(port.frames.size(), 1u);
-    EXPECT_EQ(Groups(port.frames[0])[4].substr(0, 4), "0064");
+    EXPECT_EQ(groupsOf(port.frames[0])[4].substr(0, 4), "0064");
     LimiterEditor reopened(surface, port);
     reopened.selectOutput(0);
-    EXPECT_EQ(std::string(RatioList()[std::size_t(reopened.ratioListIndex())].label), "INF:1");
+    EXPECT_EQ(std::string(ratioList()[std::size_t(reopened.ratioListIndex())].label), "INF:1");
 }
 
 TEST_F(EditorTest, KneeDraggedToTheTopTurnsTheLimiterOff)
@@ -442,7 +442,7 @@ TEST_F(EditorTest, KneeDraggedToTheTopTurnsTheLimiterOff)
     EXPECT_EQ(editor.thresholdRaw(), 1000);
     editor.tick();
     ASSERT_EQ(port.frames.size(), 1u);
-    EXPECT_EQ(Groups(port.frames[0])[5], "00");
+    EXPECT_EQ(groupsOf(port.frames[0])[5], "00");
 
     editor.kneeDragged(-130.0); // below the threshold's range
     EXPECT_EQ(rec().limiterThreshold[1], kThresholdMin);
@@ -474,7 +474,7 @@ TEST_F(EditorTest, LinkedLimiterResetSendsTwoBAtOnce)
     editor.selectOutput(1);
     editor.reset();
     for (int out : {0, 1}) {
-        const DynamicsSettings s = DynamicsOf(rec(), out);
+        const DynamicsSettings s = dynamicsOf(rec(), out);
         EXPECT_EQ(s.ratio, 1.0);
         EXPECT_EQ(s.threshold, 0.0);
         EXPECT_EQ(s.attack, 1);

@@ -19,9 +19,9 @@ protected:
     void SetUp() override
     {
         StoreTest::SetUp();
-        DeviceRegistry(*db).EnsureChannelRows(1);
-        record = ZeroRecord();
-        ApplyFactoryValues(record);
+        DeviceRegistry(*db).ensureChannelRows(1);
+        record = zeroRecord();
+        applyFactoryValues(record);
         record.inputGain[3] = 17;
         record.inputEq[2][kEqGain][5] = -7.5;
         record.outputEq[1][kEqQ][14] = 4.25;
@@ -34,21 +34,21 @@ protected:
         record.accountLevel = 1;
         record.connected = 1;
         record.loginAccepted = 1;
-        StoreAccount(record.loginName, "admin");
-        StoreAccount(record.loginPassword, "secret");
-        record.lastHeardTime = CurrentTimeStamp();
+        storeAccount(record.loginName, "admin");
+        storeAccount(record.loginPassword, "secret");
+        record.lastHeardTime = currentTimeStamp();
     }
 
     QString path(const char* name = "preset.ini") { return dir.filePath(name); }
 
     void groupInputs(int groupId, std::initializer_list<int> serials)
     {
-        GroupTable table = GroupStore(*db).LoadGroupTable();
+        GroupTable table = GroupStore(*db).loadGroupTable();
         for (GroupSlot& slot : table.entries)
             if (slot.groupId == groupId)
                 for (int s : serials)
                     slot.members[s - 1] = true;
-        GroupStore(*db).SaveGroupTable(table);
+        GroupStore(*db).saveGroupTable(table);
     }
 
     void writeRaw(const QString& file, const QByteArray& data)
@@ -75,7 +75,7 @@ protected:
 TEST_F(StateFileTest, WrittenFileHasTheLayoutGroupsAndNoPassword)
 {
     groupInputs(3, {2, 4, 6});
-    ASSERT_TRUE(StateFile::Write(path(), record, *db, op));
+    ASSERT_TRUE(StateFile::write(path(), record, *db, op));
     const QByteArray data = readRaw(path());
     ASSERT_EQ(data.size(), 2796);
     EXPECT_EQ(data.mid(25, 7), QByteArray(7, '\0'));
@@ -92,30 +92,30 @@ TEST_F(StateFileTest, WrittenFileHasTheLayoutGroupsAndNoPassword)
 TEST_F(StateFileTest, SaveThenOpenGivesBackTheRecordAndKeepsTheSession)
 {
     groupInputs(4, {1, 8});
-    ASSERT_TRUE(StateFile::Write(path(), record, *db, op));
+    ASSERT_TRUE(StateFile::write(path(), record, *db, op));
     const UnitRecord saved = record;
 
     // Another session: a user logged in, other settings, other groups.
-    UnitRecord session = ZeroRecord();
-    ApplyFactoryValues(session);
+    UnitRecord session = zeroRecord();
+    applyFactoryValues(session);
     session.unitNumber = 1;
     session.unitCount = 3;
     session.accountLevel = 2;
     session.connected = 1;
     session.loginAccepted = 1;
-    StoreAccount(session.loginName, "user");
-    StoreAccount(session.loginPassword, "typed");
-    session.lastHeardTime = CurrentTimeStamp();
+    storeAccount(session.loginName, "user");
+    storeAccount(session.loginPassword, "typed");
+    session.lastHeardTime = currentTimeStamp();
     session.lastHeardTime.second = 59;
     groupInputs(2, {3});
     const UnitRecord before = session;
 
-    ASSERT_TRUE(StateFile::OpenPreset(path(), session, *db, op));
+    ASSERT_TRUE(StateFile::openPreset(path(), session, *db, op));
     UnitRecord expected = saved;
-    StateFile::KeepSessionFields(expected, before);
+    StateFile::keepSessionFields(expected, before);
     EXPECT_TRUE(sameBytes(session, expected));
     EXPECT_EQ(session.accountLevel, 2);
-    EXPECT_EQ(AccountText(session.loginPassword), "typed");
+    EXPECT_EQ(accountText(session.loginPassword), "typed");
     EXPECT_EQ(session.inputGain[3], 17);
     EXPECT_DOUBLE_EQ(session.outputEq[1][kEqQ][14], 4.25);
     EXPECT_EQ(column("select * from DvLink order by SerialID", "GroupID"), QStringList({"4", "4"}));
@@ -126,40 +126,40 @@ TEST_F(StateFileTest, SaveThenOpenGivesBackTheRecordAndKeepsTheSession)
 
 TEST_F(StateFileTest, FileWithoutMembersEmptiesTheMemberships)
 {
-    ASSERT_TRUE(StateFile::Write(path(), record, *db, op));
+    ASSERT_TRUE(StateFile::write(path(), record, *db, op));
     groupInputs(2, {1, 2});
     log.clear();
-    ASSERT_TRUE(StateFile::OpenPreset(path(), record, *db, op));
+    ASSERT_TRUE(StateFile::openPreset(path(), record, *db, op));
     EXPECT_EQ(log.first(), "delete from DvLink");
-    EXPECT_TRUE(db->OpenQuery("select * from DvLink").empty());
-    EXPECT_TRUE(db->OpenQuery("select * from Device where Data=1").empty());
+    EXPECT_TRUE(db->openQuery("select * from DvLink").empty());
+    EXPECT_TRUE(db->openQuery("select * from Device where Data=1").empty());
     // Group flags are not the file's business.
-    EXPECT_EQ(db->OpenQuery("select * from ControlType").size(), 5u);
+    EXPECT_EQ(db->openQuery("select * from ControlType").size(), 5u);
 }
 
 TEST_F(StateFileTest, BadFilesAreRefusedAndChangeNothing)
 {
     groupInputs(2, {5});
-    ASSERT_TRUE(StateFile::Write(path(), record, *db, op));
+    ASSERT_TRUE(StateFile::write(path(), record, *db, op));
     const QByteArray good = readRaw(path());
     writeRaw(path("short.ini"), good.left(2795));
     writeRaw(path("long.ini"), good + QByteArray(1, '\0'));
     writeRaw(path("empty.ini"), {});
     QDir(dir.path()).mkdir("folder.ini");
 
-    UnitRecord session = ZeroRecord();
+    UnitRecord session = zeroRecord();
     session.connected = 1;
     session.inputGain[0] = 9;
     const UnitRecord before = session;
     log.clear();
     for (const char* name : {"short.ini", "long.ini", "empty.ini", "folder.ini", "missing.ini"}) {
         op.messages.clear();
-        EXPECT_FALSE(StateFile::OpenPreset(path(name), session, *db, op)) << name;
+        EXPECT_FALSE(StateFile::openPreset(path(name), session, *db, op)) << name;
         ASSERT_EQ(op.messages.size(), 1u) << name;
         EXPECT_TRUE(op.messages[0].text.startsWith("Open Fail: ")) << name;
         EXPECT_EQ(op.messages[0].title, "ERROR");
         EXPECT_TRUE(sameBytes(session, before)) << name;
-        EXPECT_EQ(StateFile::ReadStartup(path(name), session, *db, op),
+        EXPECT_EQ(StateFile::readStartup(path(name), session, *db, op),
                   QString(name) == "missing.ini" ? StateFile::ReadResult::Missing
                                                  : StateFile::ReadResult::Refused);
         EXPECT_TRUE(sameBytes(session, before)) << name;
@@ -169,7 +169,7 @@ TEST_F(StateFileTest, BadFilesAreRefusedAndChangeNothing)
     // Not connected: refused before the file is even read.
     op.messages.clear();
     session.connected = 0;
-    EXPECT_FALSE(StateFile::OpenPreset(path(), session, *db, op));
+    EXPECT_FALSE(StateFile::openPreset(path(), session, *db, op));
     EXPECT_EQ(op.texts(), QStringList({"Open Fail"}));
 }
 
@@ -192,12 +192,12 @@ TEST_F(StateFileTest, ReadingClampsEveryValueAndIgnoresTheStoredPassword)
     wild.limiterAttack[0] = 2001;
     wild.limiterRelease[1] = 9;
     wild.connected = 1;
-    QByteArray data = StateFile::Encode(wild, {});
+    QByteArray data = StateFile::encode(wild, {});
     std::memcpy(data.data() + 25, "leaked!", 7); // an old file that still carries a password
     writeRaw(path("data.ini"), data);
 
-    UnitRecord loaded = ZeroRecord();
-    ASSERT_EQ(StateFile::ReadStartup(path("data.ini"), loaded, *db, op),
+    UnitRecord loaded = zeroRecord();
+    ASSERT_EQ(StateFile::readStartup(path("data.ini"), loaded, *db, op),
               StateFile::ReadResult::Loaded);
     EXPECT_EQ(loaded.inputGain[0], 60);
     EXPECT_EQ(loaded.holdTime, 40);
@@ -218,19 +218,19 @@ TEST_F(StateFileTest, ReadingClampsEveryValueAndIgnoresTheStoredPassword)
     EXPECT_EQ(std::string(loaded.loginPassword, 7), std::string(7, '\0'));
     // Values already in range (the factory record) come through unchanged.
     UnitRecord factory = record;
-    ClampRecordValues(factory);
+    clampRecordValues(factory);
     EXPECT_TRUE(sameBytes(factory, record));
 }
 
 TEST_F(StateFileTest, FailedWriteIsReportedAndLeavesTheOldFile)
 {
-    ASSERT_TRUE(StateFile::Write(path(), record, *db, op));
+    ASSERT_TRUE(StateFile::write(path(), record, *db, op));
     const QByteArray old = readRaw(path());
-    EXPECT_FALSE(StateFile::Write(dir.filePath("no/such/dir/preset.ini"), record, *db, op));
+    EXPECT_FALSE(StateFile::write(dir.filePath("no/such/dir/preset.ini"), record, *db, op));
     ASSERT_EQ(op.messages.size(), 1u);
     EXPECT_TRUE(op.messages[0].text.startsWith("Save Fail"));
     // A directory where the file should be cannot be replaced either; the old file is intact.
-    EXPECT_FALSE(StateFile::Write(dir.path(), record, *db, op));
+    EXPECT_FALSE(StateFile::write(dir.path(), record, *db, op));
     EXPECT_EQ(readRaw(path()), old);
 }
 

@@ -21,7 +21,7 @@ protected:
 TEST_F(DeviceRegistryTest, FirstReplyInsertsTenRowsInOrderAndASecondOnlySelects)
 {
     DeviceRegistry registry(*db);
-    registry.EnsureChannelRows(1);
+    registry.ensureChannelRows(1);
     QStringList expected;
     for (int i = 1; i <= 8; ++i)
         expected << select(i, 1, 1)
@@ -41,19 +41,19 @@ TEST_F(DeviceRegistryTest, FirstReplyInsertsTenRowsInOrderAndASecondOnlySelects)
                            "Input7", "Output0", "Output1"}));
 
     log.clear();
-    registry.EnsureChannelRows(1);
+    registry.ensureChannelRows(1);
     EXPECT_EQ(log.size(), 10);
     for (const QString& statement : log)
         EXPECT_TRUE(statement.startsWith("select")) << statement.toStdString();
 
     // A second unit's rows follow the first's; nothing happens for 0 or a negative count.
-    registry.EnsureChannelRows(2);
+    registry.ensureChannelRows(2);
     EXPECT_EQ(column("select * from Device where IP=2 order by SerialID", "SerialID").first(),
               "11");
-    EXPECT_EQ(db->OpenQuery("select * from Device").size(), 20u);
+    EXPECT_EQ(db->openQuery("select * from Device").size(), 20u);
     log.clear();
-    registry.EnsureChannelRows(0);
-    registry.EnsureChannelRows(-3);
+    registry.ensureChannelRows(0);
+    registry.ensureChannelRows(-3);
     EXPECT_TRUE(log.isEmpty());
     EXPECT_TRUE(op.messages.empty());
 }
@@ -61,45 +61,45 @@ TEST_F(DeviceRegistryTest, FirstReplyInsertsTenRowsInOrderAndASecondOnlySelects)
 TEST_F(DeviceRegistryTest, NamesWithQuotesAndChineseAreStoredExactly)
 {
     DeviceRegistry registry(*db);
-    registry.EnsureChannelRows(1);
+    registry.ensureChannelRows(1);
     const QStringList names = {"Bob's mic", "say \"hi\"", QString::fromUtf8("主席台话筒"),
                                "x'); delete from Device; --", ""};
     for (const QString& name : names) {
-        EXPECT_EQ(registry.RenameChannel(1, ChannelKind::Input, 2, "Input2", name), name);
-        EXPECT_EQ(registry.ChannelName(1, ChannelKind::Input, 2), name);
+        EXPECT_EQ(registry.renameChannel(1, ChannelKind::Input, 2, "Input2", name), name);
+        EXPECT_EQ(registry.channelName(1, ChannelKind::Input, 2), name);
     }
     EXPECT_TRUE(op.messages.empty());
-    EXPECT_EQ(db->OpenQuery("select * from Device").size(), 10u);
+    EXPECT_EQ(db->openQuery("select * from Device").size(), 10u);
 }
 
 TEST_F(DeviceRegistryTest, RenameTouchesOnlyItsChannelAndUnknownChannelsKeepTheirName)
 {
     DeviceRegistry registry(*db);
-    registry.EnsureChannelRows(1);
+    registry.ensureChannelRows(1);
     log.clear();
-    EXPECT_EQ(registry.RenameChannel(1, ChannelKind::Output, 0, "Output0", "Main"), "Main");
+    EXPECT_EQ(registry.renameChannel(1, ChannelKind::Output, 0, "Output0", "Main"), "Main");
     EXPECT_THAT(log, ElementsAre(select(1, 1, 2),
                                  "update Device set Name='Main' where ID=1 and IP=1 and Type=2"));
-    EXPECT_EQ(registry.ChannelName(1, ChannelKind::Output, 0), "Main");
-    EXPECT_EQ(registry.ChannelName(1, ChannelKind::Input, 0), "Input0");
+    EXPECT_EQ(registry.channelName(1, ChannelKind::Output, 0), "Main");
+    EXPECT_EQ(registry.channelName(1, ChannelKind::Input, 0), "Input0");
 
     // Unit 2 has no rows: the update still runs, the strip keeps its name, the lookup finds none.
-    EXPECT_EQ(registry.RenameChannel(2, ChannelKind::Input, 0, "Old", "New"), "Old");
-    EXPECT_EQ(registry.ChannelName(2, ChannelKind::Input, 0), std::nullopt);
+    EXPECT_EQ(registry.renameChannel(2, ChannelKind::Input, 0, "Old", "New"), "Old");
+    EXPECT_EQ(registry.channelName(2, ChannelKind::Input, 0), std::nullopt);
 }
 
 TEST_F(DeviceRegistryTest, FactoryResetNamesEveryRowAndClearsGroups)
 {
     DeviceRegistry registry(*db);
-    registry.EnsureChannelRows(1);
-    db->ExecuteSql("update Device set Data=1 where SerialID=3");
-    db->ExecuteSql("insert into DvLink values(3,2)");
-    registry.ResetChannelsForFactory();
+    registry.ensureChannelRows(1);
+    db->executeSql("update Device set Data=1 where SerialID=3");
+    db->executeSql("insert into DvLink values(3,2)");
+    registry.resetChannelsForFactory();
     EXPECT_EQ(column("select * from Device order by SerialID", "Name"),
               QStringList({"CHANNEL 1", "CHANNEL 2", "CHANNEL 3", "CHANNEL 4", "CHANNEL 5",
                            "CHANNEL 6", "CHANNEL 7", "CHANNEL 8", "MASTER 1", "MASTER 2"}));
-    EXPECT_TRUE(db->OpenQuery("select * from Device where Data=1").empty());
-    EXPECT_TRUE(db->OpenQuery("select * from DvLink").empty());
+    EXPECT_TRUE(db->openQuery("select * from Device where Data=1").empty());
+    EXPECT_TRUE(db->openQuery("select * from DvLink").empty());
 }
 
 } // namespace

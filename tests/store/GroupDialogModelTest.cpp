@@ -15,7 +15,7 @@ protected:
     {
         StoreTest::SetUp();
         addFirstUnit();
-        table = GroupStore(*db).LoadGroupTable();
+        table = GroupStore(*db).loadGroupTable();
         model = std::make_unique<GroupDialogModel>(*db, op, table);
         model->open();
     }
@@ -28,7 +28,7 @@ TEST_F(GroupDialogModelTest, KindsDoNotMixAndAChannelIsInOneGroupOnly)
 {
     model->clickGroup(2);
     model->clickChannel(1);
-    EXPECT_THAT(model->visibleLinks(), ElementsAreArray(GroupDialogModel::InputGroupLinks()));
+    EXPECT_THAT(model->visibleLinks(), ElementsAreArray(GroupDialogModel::inputGroupLinks()));
     model->clickChannel(9);
     ASSERT_EQ(op.messages.size(), 1u);
     EXPECT_EQ(op.messages[0].text, "Add group error!");
@@ -103,7 +103,7 @@ TEST_F(GroupDialogModelTest, OkSavesAndCancelBringsBackTheSavedState)
 
 TEST_F(GroupDialogModelTest, ChannelWithoutDeviceRowIsRefused)
 {
-    db->ExecuteSql("delete from Device where SerialID=7");
+    db->executeSql("delete from Device where SerialID=7");
     model->clickGroup(1);
     model->clickChannel(7);
     EXPECT_EQ(op.texts(), QStringList({"Add group error!"}));

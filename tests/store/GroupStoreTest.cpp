@@ -1,4 +1,5 @@
 #include "store/GroupStore.h"
+#include "protocol/Commands.h"
 #include "store/StoreTestSupport.h"
 
 namespace sonaro::test {
@@ -18,14 +19,14 @@ protected:
     // Puts the channels into GroupID groupId with the given flags, as the dialog's OK would.
     void group(int groupId, std::initializer_list<int> serials, LinkFlags flags)
     {
-        GroupTable table = store().LoadGroupTable();
+        GroupTable table = store().loadGroupTable();
         for (GroupSlot& slot : table.entries) {
             if (slot.groupId != groupId) continue;
             for (int s : serials)
                 slot.members[s - 1] = true;
             slot.flags = flags;
         }
-        store().SaveGroupTable(table);
+        store().saveGroupTable(table);
         log.clear();
     }
 
@@ -43,8 +44,8 @@ protected:
 TEST_F(GroupStoreTest, SendLinkTableEncodesGroupDigitAndFlagByte)
 {
     group(2, {2}, flags({kGainLink, kEqLink}));
-    const LinkTable table = store().SendLinkTable();
-    EXPECT_THAT(BuildJ(1, table), ::testing::HasSubstr(",01,0100000000,00880000000000000000,"));
+    const LinkTable table = store().sendLinkTable();
+    EXPECT_THAT(buildJ(1, table), ::testing::HasSubstr(",01,0100000000,00880000000000000000,"));
 }
 
 TEST_F(GroupStoreTest, LinkTableSentAndReportedBackKeepsEveryFlag)
@@ -52,17 +53,17 @@ TEST_F(GroupStoreTest, LinkTableSentAndReportedBackKeepsEveryFlag)
     // Two groups whose flag sets differ in every bit that could be swapped.
     group(3, {1, 3, 5}, flags({kGainLink, kPhantomLink, kPriorityLink}));
     group(6, {9, 10}, flags({kMuteLink, kEqLink, kLimiterLink}));
-    const GroupTable before = store().LoadGroupTable();
-    const LinkTable sent = store().SendLinkTable();
+    const GroupTable before = store().loadGroupTable();
+    const LinkTable sent = store().sendLinkTable();
     EXPECT_EQ(sent.group[0], 2);
     EXPECT_EQ(sent.flags[0], 0xB0);
     EXPECT_EQ(sent.flags[8], 0x4C);
 
     // The unit reports it back (N): wipe the database's view first to prove it is rebuilt.
-    db->ExecuteSql("delete from DvLink");
-    db->ExecuteSql("delete from ControlType");
-    store().StoreLinkTable(sent);
-    const GroupTable after = store().LoadGroupTable();
+    db->executeSql("delete from DvLink");
+    db->executeSql("delete from ControlType");
+    store().storeLinkTable(sent);
+    const GroupTable after = store().loadGroupTable();
     for (int n = 1; n <= GroupTable::kSlots; ++n) {
         EXPECT_EQ(after.slot(n).members, before.slot(n).members) << n;
         EXPECT_EQ(after.slot(n).flags, before.slot(n).flags) << n;
@@ -70,7 +71,7 @@ TEST_F(GroupStoreTest, LinkTableSentAndReportedBackKeepsEveryFlag)
     }
     EXPECT_EQ(column("select * from Device where Data=1 order by SerialID", "SerialID"),
               QStringList({"1", "3", "5", "9", "10"}));
-    EXPECT_EQ(store().SendLinkTable().flags, sent.flags);
+    EXPECT_EQ(store().sendLinkTable().flags, sent.flags);
 }
 
 TEST_F(GroupStoreTest, StoreLinkTableRunsItsStatementsInOrderAndIgnoresBadDigits)
@@ -78,7 +79,7 @@ TEST_F(GroupStoreTest, StoreLinkTableRunsItsStatementsInOrderAndIgnoresBadDigits
     LinkTable table;
     table.group = {0, 1, 0, 0, 0, 0, 0, 0, 0, 7}; // 7 is no group
     table.flags[1] = 0x80;
-    store().StoreLinkTable(table);
+    store().storeLinkTable(table);
     QStringList expected;
     expected << "select * from Device order by SerialID";
     for (int s = 1; s <= 10; ++s)
@@ -99,12 +100,12 @@ TEST_F(GroupStoreTest, StoreLinkTableRunsItsStatementsInOrderAndIgnoresBadDigits
 TEST_F(GroupStoreTest, SavingEmptyGroupsClearsMembershipAndKeepsFiveFlagRows)
 {
     group(2, {1, 2}, flags({kGainLink}));
-    GroupTable table = store().LoadGroupTable();
+    GroupTable table = store().loadGroupTable();
     table.slot(1).members = {};
     table.slot(1).memberCount = 0;
-    store().SaveGroupTable(table);
-    EXPECT_TRUE(db->OpenQuery("select * from Device where Data=1").empty());
-    EXPECT_TRUE(db->OpenQuery("select * from DvLink").empty());
+    store().saveGroupTable(table);
+    EXPECT_TRUE(db->openQuery("select * from Device where Data=1").empty());
+    EXPECT_TRUE(db->openQuery("select * from DvLink").empty());
     EXPECT_EQ(column("select * from ControlType order by GroupID", "volflag"),
               QStringList({"1", "0", "0", "0", "0"}));
 }
@@ -113,7 +114,7 @@ TEST_F(GroupStoreTest, StripsGetTheirGroupInSerialOrderAndPagesShowTheirMembers)
 {
     group(3, {5, 1, 3}, flags({kGainLink}));
     group(5, {10}, flags({kMuteLink, kLimiterLink}));
-    const StripGroups strips = store().ComputeStripGroups();
+    const StripGroups strips = store().computeStripGroups();
     for (int input : {0, 2, 4}) {
         EXPECT_TRUE(strips.inputs[input].grouped);
         EXPECT_THAT(strips.inputs[input].linkedChannels, ElementsAre(0, 2, 4));
@@ -125,30 +126,30 @@ TEST_F(GroupStoreTest, StripsGetTheirGroupInSerialOrderAndPagesShowTheirMembers)
     EXPECT_THAT(strips.outputs[1].linkedChannels, ElementsAre(1));
     EXPECT_EQ(strips.outputs[1].flags, flags({kMuteLink, kLimiterLink}));
 
-    const PageLayout ungrouped = store().ComputePageLayout(0);
+    const PageLayout ungrouped = store().computePageLayout(0);
     EXPECT_THAT(ungrouped.strips,
                 ElementsAre(StripRef{ChannelKind::Input, 1}, StripRef{ChannelKind::Input, 3},
                             StripRef{ChannelKind::Input, 5}, StripRef{ChannelKind::Input, 6},
                             StripRef{ChannelKind::Input, 7}, StripRef{ChannelKind::Output, 0}));
     EXPECT_THAT(ungrouped.tabHasMembers, ElementsAre(false, false, true, false, true, false));
-    EXPECT_THAT(store().ComputePageLayout(2).strips,
+    EXPECT_THAT(store().computePageLayout(2).strips,
                 ElementsAre(StripRef{ChannelKind::Input, 0}, StripRef{ChannelKind::Input, 2},
                             StripRef{ChannelKind::Input, 4}));
-    EXPECT_TRUE(store().ComputePageLayout(9).strips.empty());
+    EXPECT_TRUE(store().computePageLayout(9).strips.empty());
 }
 
 TEST_F(GroupStoreTest, RowsOfOtherUnitsAndStrayMembersDoNotReachTheStrips)
 {
     // A second unit whose input 1 is marked grouped, and a group member without a Device row.
-    db->ExecuteSql("insert into Device(ID,Name,IP,Type) values(1,'x',2,1)");
-    db->ExecuteSql("update Device set Data=1 where SerialID=11");
-    db->ExecuteSql("insert into DvLink values(11,2)");
-    db->ExecuteSql("insert into DvLink values(42,2)");
-    const StripGroups strips = store().ComputeStripGroups(1);
+    db->executeSql("insert into Device(ID,Name,IP,Type) values(1,'x',2,1)");
+    db->executeSql("update Device set Data=1 where SerialID=11");
+    db->executeSql("insert into DvLink values(11,2)");
+    db->executeSql("insert into DvLink values(42,2)");
+    const StripGroups strips = store().computeStripGroups(1);
     EXPECT_FALSE(strips.inputs[0].grouped);
     EXPECT_TRUE(op.messages.empty());
     // The link table never reads past the ten channels of the first unit.
-    const LinkTable table = store().SendLinkTable();
+    const LinkTable table = store().sendLinkTable();
     EXPECT_EQ(table.group, (std::array<int, 10>{}));
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "mixer/OperatorInterface.h"
-#include "store/CDbConnection.h"
+#include "model/OperatorInterface.h"
 #include "store/DataDirectory.h"
+#include "store/Database.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -21,20 +21,19 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        db = std::make_unique<CDbConnection>(op,
-                                             dir.filePath(QString::fromLatin1(kDatabaseFileName)));
+        db = std::make_unique<Database>(op, dir.filePath(QString::fromLatin1(kDatabaseFileName)));
         db->setStatementLog([this](const QString& statement) { log << statement; });
-        ASSERT_TRUE(db->OpenDatabase());
+        ASSERT_TRUE(db->openDatabase());
     }
 
     // Rows of unit 1 as the first login reply creates them: SerialID 1..8 inputs, 9..10 outputs.
     void addFirstUnit()
     {
         for (int i = 1; i <= 8; ++i)
-            db->ExecuteSql("insert into Device(ID,Name,IP,Type) values(?,?,1,1)",
+            db->executeSql("insert into Device(ID,Name,IP,Type) values(?,?,1,1)",
                            {i, QString("Input%1").arg(i - 1)});
         for (int i = 1; i <= 2; ++i)
-            db->ExecuteSql("insert into Device(ID,Name,IP,Type) values(?,?,1,2)",
+            db->executeSql("insert into Device(ID,Name,IP,Type) values(?,?,1,2)",
                            {i, QString("Output%1").arg(i - 1)});
         log.clear();
     }
@@ -42,14 +41,14 @@ protected:
     QStringList column(const QString& statement, const char* name)
     {
         QStringList values;
-        for (const DbRow& row : db->OpenQuery(statement))
+        for (const DbRow& row : db->openQuery(statement))
             values << row.text(name);
         return values;
     }
 
     QTemporaryDir dir;
     RecordingOperator op;
-    std::unique_ptr<CDbConnection> db;
+    std::unique_ptr<Database> db;
     QStringList log;
 };
 

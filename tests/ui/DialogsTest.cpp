@@ -10,7 +10,7 @@
 #include "ui/MessageBoxOperator.h"
 #include "ui/NameDialog.h"
 #include "ui/SearchDialog.h"
-#include "ui/kit/CImageButton.h"
+#include "ui/kit/PaintedButton.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -54,7 +54,7 @@ struct CoreFixture
     std::unique_ptr<SonaroCore> core;
 };
 
-std::unique_ptr<VirtualUnit> StartUnit(const char* address, quint16 port)
+std::unique_ptr<VirtualUnit> startUnit(const char* address, quint16 port)
 {
     VirtualUnitOptions options;
     options.address = QHostAddress(QString::fromLatin1(address));
@@ -65,7 +65,7 @@ std::unique_ptr<VirtualUnit> StartUnit(const char* address, quint16 port)
 
 // Fills the login dialog once its event loop runs; gives up (Cancel) after a while so that a
 // failing test cannot hang.
-void AnswerLogin(LoginDialog* dialog, const QString& password)
+void answerLogin(LoginDialog* dialog, const QString& password)
 {
     QTimer::singleShot(0, dialog, [dialog, password] {
         dialog->passwordEdit()->setText(password);
@@ -78,10 +78,10 @@ void AnswerLogin(LoginDialog* dialog, const QString& password)
 
 TEST(SearchDialog, ListsLoopbackUnitsAndCannotBeClosedWhileSearching)
 {
-    const quint16 port = FreeLoopbackPort({"127.0.0.2", "127.0.0.3"});
+    const quint16 port = freeLoopbackPort({"127.0.0.2", "127.0.0.3"});
     ASSERT_NE(port, 0);
-    auto a = StartUnit("127.0.0.2", port);
-    auto b = StartUnit("127.0.0.3", port);
+    auto a = startUnit("127.0.0.2", port);
+    auto b = startUnit("127.0.0.3", port);
     ASSERT_TRUE(a && b);
     CoreFixture f(port);
 
@@ -104,7 +104,7 @@ TEST(SearchDialog, ListsLoopbackUnitsAndCannotBeClosedWhileSearching)
     EXPECT_EQ(dialog.openMode(), OpenMode::Cancel);
     EXPECT_FALSE(dialog.cancelButton()->isEnabled());
 
-    ASSERT_TRUE(WaitFor([&] { return !dialog.isSearching(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return !dialog.isSearching(); }, 5000));
     EXPECT_TRUE(dialog.progressBar()->isHidden());
     ASSERT_EQ(f.op.messages.size(), 1u);
     EXPECT_EQ(f.op.messages[0].text, "Search finished.");
@@ -130,7 +130,7 @@ TEST(SearchDialog, ListsLoopbackUnitsAndCannotBeClosedWhileSearching)
     QString proposed;
     QObject::connect(&dialog, &SearchDialog::loginDialogOpened, [&](LoginDialog* login) {
         proposed = login->name();
-        AnswerLogin(login, QStringLiteral("888888"));
+        answerLogin(login, QStringLiteral("888888"));
     });
     list->setCurrentItem(row);
     dialog.openButton()->click();
@@ -138,12 +138,12 @@ TEST(SearchDialog, ListsLoopbackUnitsAndCannotBeClosedWhileSearching)
     EXPECT_EQ(dialog.openMode(), OpenMode::Open);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(f.core->linkState().deviceAddress, "127.0.0.3");
-    EXPECT_EQ(ReadAddressFile(f.core->linkState().addressFilePath).ip, "127.0.0.3");
+    EXPECT_EQ(readAddressFile(f.core->linkState().addressFilePath).ip, "127.0.0.3");
     const UnitRecord& r = f.core->table().current();
     EXPECT_EQ(0, std::memcmp(r.adminName, "admin\0\0", kAccountLength));
     EXPECT_EQ(0, std::memcmp(r.userName, "user\0\0\0", kAccountLength));
-    EXPECT_EQ(AccountField(r.loginName), "admin&&");
-    EXPECT_EQ(AccountField(r.loginPassword), "888888&");
+    EXPECT_EQ(accountField(r.loginName), "admin&&");
+    EXPECT_EQ(accountField(r.loginPassword), "888888&");
     EXPECT_EQ(r.accountLevel, 1);
     EXPECT_EQ(b->receivedCount('R'), 1);
     // Nothing is left on the link port: the link can start again.
@@ -153,9 +153,9 @@ TEST(SearchDialog, ListsLoopbackUnitsAndCannotBeClosedWhileSearching)
 
 TEST(SearchDialog, TypedAddressOfflineAndCancel)
 {
-    const quint16 port = FreeLoopbackPort({"127.0.0.4"});
+    const quint16 port = freeLoopbackPort({"127.0.0.4"});
     ASSERT_NE(port, 0);
-    auto unit = StartUnit("127.0.0.4", port);
+    auto unit = startUnit("127.0.0.4", port);
     ASSERT_TRUE(unit);
     CoreFixture f(port);
 
@@ -177,7 +177,7 @@ TEST(SearchDialog, TypedAddressOfflineAndCancel)
         EXPECT_EQ(f.core->linkState().deviceAddress, "127.0.0.4");
         QObject::disconnect(cancel);
         QObject::connect(&dialog, &SearchDialog::loginDialogOpened,
-                         [](LoginDialog* login) { AnswerLogin(login, QStringLiteral("888888")); });
+                         [](LoginDialog* login) { answerLogin(login, QStringLiteral("888888")); });
         dialog.okButton()->click();
         EXPECT_EQ(dialog.openMode(), OpenMode::Open);
         // Nothing selected: OPEN has no unit to open.
@@ -213,9 +213,9 @@ TEST(IpAddressEdit, ReadsAndWritesFourOctets)
 
 TEST(LoginDialog, LengthChecksAndRefusedLogin)
 {
-    const quint16 port = FreeLoopbackPort();
+    const quint16 port = freeLoopbackPort();
     ASSERT_NE(port, 0);
-    auto unit = StartUnit("127.0.0.2", port);
+    auto unit = startUnit("127.0.0.2", port);
     ASSERT_TRUE(unit);
     UnitTable table;
     LinkState state(table);
@@ -238,7 +238,7 @@ TEST(LoginDialog, LengthChecksAndRefusedLogin)
         dialog.okButton()->click();
         EXPECT_FALSE(dialog.isChecking()) << name.toStdString() << "/" << password.toStdString();
     }
-    Spin(50);
+    spin(50);
     EXPECT_EQ(unit->receivedCount('R'), 0);
     EXPECT_TRUE(op.messages.empty());
     EXPECT_TRUE(dialog.isVisible());
@@ -249,7 +249,7 @@ TEST(LoginDialog, LengthChecksAndRefusedLogin)
     dialog.okButton()->click();
     EXPECT_TRUE(dialog.isChecking());
     EXPECT_FALSE(dialog.okButton()->isEnabled()) << "no second check while one runs";
-    ASSERT_TRUE(WaitFor([&] { return !op.messages.empty(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !op.messages.empty(); }, 3000));
     EXPECT_EQ(op.messages[0].text, "User Password Error!");
     EXPECT_EQ(op.messages[0].title, "ERROR");
     EXPECT_TRUE(dialog.password().isEmpty());
@@ -260,16 +260,16 @@ TEST(LoginDialog, LengthChecksAndRefusedLogin)
     // A six-character password is accepted.
     dialog.passwordEdit()->setText(QStringLiteral("888888"));
     dialog.okButton()->click();
-    ASSERT_TRUE(WaitFor([&] { return !dialog.isVisible(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !dialog.isVisible(); }, 3000));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.password(), "888888");
 }
 
 TEST(LoginDialog, CancelDuringTheCheckFreesTheLinkPort)
 {
-    const quint16 port = FreeLoopbackPort();
+    const quint16 port = freeLoopbackPort();
     ASSERT_NE(port, 0);
-    auto unit = StartUnit("127.0.0.2", port);
+    auto unit = startUnit("127.0.0.2", port);
     ASSERT_TRUE(unit);
     unit->silence(5000);
     UnitTable table;
@@ -288,7 +288,7 @@ TEST(LoginDialog, CancelDuringTheCheckFreesTheLinkPort)
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     QUdpSocket rebind;
     EXPECT_TRUE(rebind.bind(state.bindAddress, port));
-    Spin(50);
+    spin(50);
     EXPECT_TRUE(op.messages.empty()) << "an abandoned check reports nothing";
 }
 
@@ -309,10 +309,10 @@ TEST(GroupDialog, RefusalsAndButtonStatesFollowTheModel)
 {
     QTemporaryDir dir;
     RecordingOperator op;
-    CDbConnection db(op, dir.filePath(QStringLiteral("Halvex.db")));
-    ASSERT_TRUE(db.OpenDatabase());
-    DeviceRegistry(db).EnsureChannelRows(1);
-    GroupTable table = GroupStore(db).LoadGroupTable();
+    Database db(op, dir.filePath(QStringLiteral("Halvex.db")));
+    ASSERT_TRUE(db.openDatabase());
+    DeviceRegistry(db).ensureChannelRows(1);
+    GroupTable table = GroupStore(db).loadGroupTable();
     GroupDialogModel model(db, op, table);
 
     {
@@ -400,7 +400,7 @@ TEST(MessageBoxOperator, OpensThemedBoxesOverTheOpenDialog)
     NameDialog dialog(QStringLiteral("x"));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.show();
-    ASSERT_TRUE(WaitFor([&] { return QApplication::activeModalWidget() == &dialog; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeModalWidget() == &dialog; }, 1000));
     seenText.clear();
     answer(true);
     op.showMessage(QStringLiteral("Search finished."), QStringLiteral("INFO"));

@@ -1,13 +1,13 @@
-#include "ui/CInputEqDlg.h"
-#include "ui/CLimiterDlg.h"
-#include "ui/COutputEqDlg.h"
 #include "ui/GroupTabBar.h"
-#include "ui/Theme.h"
-#include "ui/kit/CFader.h"
-#include "ui/kit/CImageButton.h"
-#include "ui/kit/CKnob.h"
-#include "ui/kit/CResponseGraph.h"
-#include "ui/kit/CValueReadout.h"
+#include "ui/InputEqWindow.h"
+#include "ui/LimiterWindow.h"
+#include "ui/OutputEqWindow.h"
+#include "ui/kit/Fader.h"
+#include "ui/kit/Knob.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/ResponseGraph.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/ValueReadout.h"
 
 #include "store/DeviceRegistry.h"
 #include "ui/KitTestSupport.h"
@@ -54,8 +54,8 @@ protected:
         options.readStateFile = false;
         options.bindAddress = QStringLiteral("127.0.0.1");
         core = std::make_unique<SonaroCore>(op, options);
-        DeviceRegistry(core->database()).EnsureChannelRows(1);
-        ApplyFactoryValues(rec());
+        DeviceRegistry(core->database()).ensureChannelRows(1);
+        applyFactoryValues(rec());
     }
     UnitRecord& rec() { return core->table().current(); }
 
@@ -72,7 +72,7 @@ void Show(QWidget& w)
 }
 
 // Drags handle `index` of a graph to a pixel position, in a few moves.
-void DragHandle(CResponseGraph* graph, int index, QPointF to)
+void dragHandle(ResponseGraph* graph, int index, QPointF to)
 {
     const QPointF from(graph->xToPixel(graph->handle(index).x()),
                        graph->yToPixel(graph->handle(index).y()));
@@ -86,7 +86,7 @@ TEST_F(EditorWindowTest, InputEditorShowsTheChannelAndEditsIt)
 {
     rec().highPassIndex[2] = 0;
     rec().lowPassIndex[2] = 4;
-    CInputEqDlg dlg(*core, 2, nullptr);
+    InputEqWindow dlg(*core, 2, nullptr);
     Show(dlg);
     EXPECT_FALSE(dlg.isModal());
     EXPECT_TRUE(dlg.channelButton(2)->isChecked());
@@ -109,9 +109,9 @@ TEST_F(EditorWindowTest, InputEditorShowsTheChannelAndEditsIt)
     EXPECT_TRUE(dlg.editor().dirty());
 
     // Dragging band 4's point to the far left stores 20 Hz.
-    CResponseGraph* graph = dlg.graph();
+    ResponseGraph* graph = dlg.graph();
     const QRectF plot = graph->plotRect();
-    DragHandle(graph, 3, QPointF(plot.left() - 30, graph->yToPixel(6.0)));
+    dragHandle(graph, 3, QPointF(plot.left() - 30, graph->yToPixel(6.0)));
     EXPECT_EQ(rec().inputEqAt(3, kEqFrequency, 2), 20.0);
     EXPECT_NEAR(rec().inputEqAt(3, kEqGain, 2), 6.0, 0.2);
     EXPECT_EQ(dlg.frequencyKnob(3)->value(), 20);
@@ -132,7 +132,7 @@ TEST_F(EditorWindowTest, InputEditorShowsTheChannelAndEditsIt)
 TEST_F(EditorWindowTest, LowPassButtonOfflineReportsAndKeepsTheRecord)
 {
     rec().connected = 0;
-    CInputEqDlg dlg(*core, 0, nullptr);
+    InputEqWindow dlg(*core, 0, nullptr);
     Show(dlg);
     dlg.lowPassButton()->click();
     ASSERT_EQ(op.messages.size(), 1u);
@@ -143,7 +143,7 @@ TEST_F(EditorWindowTest, LowPassButtonOfflineReportsAndKeepsTheRecord)
 
 TEST_F(EditorWindowTest, OutputEditorHeadingAndKnobs)
 {
-    COutputEqDlg dlg(*core, 1, nullptr);
+    OutputEqWindow dlg(*core, 1, nullptr);
     Show(dlg);
     EXPECT_EQ(dlg.heading()->text(), "Edit Output1");
     EXPECT_EQ(dlg.graph()->handleCount(), 15);
@@ -160,7 +160,7 @@ TEST_F(EditorWindowTest, LimiterShowsStoredValuesAndDragsTheHandles)
     rec().limiterRelease[0] = 5000;
     rec().limiterRatio[0] = 100.0;
     rec().limiterThreshold[0] = -20.0;
-    CLimiterDlg dlg(*core, 0, nullptr);
+    LimiterWindow dlg(*core, 0, nullptr);
     Show(dlg);
     EXPECT_TRUE(dlg.isModal());
     EXPECT_EQ(dlg.releaseList()->currentIndex(), 0);
@@ -168,8 +168,8 @@ TEST_F(EditorWindowTest, LimiterShowsStoredValuesAndDragsTheHandles)
     EXPECT_EQ(dlg.ratioList()->currentText(), "INF:1");
     EXPECT_EQ(dlg.thresholdReadout()->text(), "-20.0dB");
 
-    CResponseGraph* graph = dlg.graph();
-    DragHandle(graph, 0, QPointF(graph->plotRect().right() + 20, graph->yToPixel(-20.0)));
+    ResponseGraph* graph = dlg.graph();
+    dragHandle(graph, 0, QPointF(graph->plotRect().right() + 20, graph->yToPixel(-20.0)));
     EXPECT_EQ(rec().limiterThreshold[0], 20.0);
     EXPECT_EQ(dlg.thresholdReadout()->text(), "OFF");
     EXPECT_EQ(graph->handle(0), QPointF(20.0, 20.0));
@@ -187,9 +187,9 @@ TEST_F(EditorWindowTest, LimiterShowsStoredValuesAndDragsTheHandles)
 
 TEST_F(EditorWindowTest, EditorsFollowTheLanguage)
 {
-    CInputEqDlg input(*core, 0, nullptr);
-    COutputEqDlg output(*core, 0, nullptr);
-    CLimiterDlg limiter(*core, 0, nullptr);
+    InputEqWindow input(*core, 0, nullptr);
+    OutputEqWindow output(*core, 0, nullptr);
+    LimiterWindow limiter(*core, 0, nullptr);
     EXPECT_EQ(input.bypassButton()->text(), "BYPASS");
     EXPECT_EQ(input.groupTabs()->tabText(2), "GROUP  2");
     ChineseLabels zh;
@@ -210,18 +210,18 @@ TEST_F(EditorWindowTest, Screenshots)
     if (shots.isEmpty()) GTEST_SKIP() << "SONARO_EDITOR_SHOTS not set";
     QDir().mkpath(shots);
     Theme::applyTo(*qApp);
-    SetInputEqBand(rec(), 0, 1, EqBand{250.0, 6.0, 1.4, EqBandType::Peak});
-    SetInputEqBand(rec(), 0, 3, EqBand{4000.0, -5.0, 2.0, EqBandType::HighShelf});
+    setInputEqBand(rec(), 0, 1, EqBand{250.0, 6.0, 1.4, EqBandType::Peak});
+    setInputEqBand(rec(), 0, 3, EqBand{4000.0, -5.0, 2.0, EqBandType::HighShelf});
     rec().highPassIndex[0] = 5;
     rec().lowPassIndex[0] = 6;
     rec().outputEqAt(0, kEqGain, 4) = 4.5;
     rec().outputEqAt(0, kEqGain, 11) = -6.0;
     rec().limiterThreshold[1] = -30.0;
     rec().limiterRatio[1] = 4.0;
-    CInputEqDlg input(*core, 0, nullptr);
+    InputEqWindow input(*core, 0, nullptr);
     input.editor().selectBand(1);
-    COutputEqDlg output(*core, 0, nullptr);
-    CLimiterDlg limiter(*core, 1, nullptr);
+    OutputEqWindow output(*core, 0, nullptr);
+    LimiterWindow limiter(*core, 1, nullptr);
     for (QWidget* w : {static_cast<QWidget*>(&input), static_cast<QWidget*>(&output),
                        static_cast<QWidget*>(&limiter)}) {
         Show(*w);

@@ -1,11 +1,11 @@
-#include "ui/Theme.h"
-#include "ui/kit/CFader.h"
-#include "ui/kit/CImageButton.h"
-#include "ui/kit/CKnob.h"
-#include "ui/kit/CLevelMeter.h"
-#include "ui/kit/CMatrixGrid.h"
-#include "ui/kit/CResponseGraph.h"
-#include "ui/kit/CValueReadout.h"
+#include "ui/kit/Fader.h"
+#include "ui/kit/Knob.h"
+#include "ui/kit/LevelMeter.h"
+#include "ui/kit/MatrixGrid.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/ResponseGraph.h"
+#include "ui/kit/Theme.h"
+#include "ui/kit/ValueReadout.h"
 
 #include "dsp/EqCurves.h"
 #include "dsp/ResponseGrid.h"
@@ -25,7 +25,7 @@ using namespace sonaro::ui;
 // when SONARO_KIT_SHOTS names the output directory.
 namespace {
 
-QString ShotDir()
+QString shotDir()
 {
     return qEnvironmentVariable("SONARO_KIT_SHOTS");
 }
@@ -34,15 +34,15 @@ void Save(QWidget& w, const QString& name)
 {
     w.setAttribute(Qt::WA_DontShowOnScreen);
     w.show();
-    w.grab().save(ShotDir() + "/" + name + ".png");
+    w.grab().save(shotDir() + "/" + name + ".png");
     QPixmap hi(w.size() * 2);
     hi.setDevicePixelRatio(2.0);
     hi.fill(Theme::instance().window);
     w.render(&hi);
-    hi.save(ShotDir() + "/" + name + "@2x.png");
+    hi.save(shotDir() + "/" + name + "@2x.png");
 }
 
-QWidget* Panel()
+QWidget* makePanel()
 {
     auto* w = new QWidget;
     QPalette p = w->palette();
@@ -56,9 +56,9 @@ QWidget* Panel()
 
 TEST(KitShots, RenderEveryWidget)
 {
-    if (ShotDir().isEmpty())
+    if (shotDir().isEmpty())
         GTEST_SKIP() << "set SONARO_KIT_SHOTS to a directory to render the kit";
-    QDir().mkpath(ShotDir());
+    QDir().mkpath(shotDir());
     const Theme& theme = Theme::instance();
 
     // A row of input-strip-like panels: fader + meter, buttons, lamp.
@@ -72,7 +72,7 @@ TEST(KitShots, RenderEveryWidget)
     const int levels[] = {45, 20, 33, 0};
     const int gains[] = {10, 24, 0, 60};
     for (int i = 0; i < 4; ++i) {
-        QWidget* strip = Panel();
+        QWidget* strip = makePanel();
         auto* col = new QVBoxLayout(strip);
         col->setContentsMargins(6, 6, 6, 6);
         col->setSpacing(5);
@@ -81,35 +81,35 @@ TEST(KitShots, RenderEveryWidget)
         name->setFont(theme.font(11, true));
         col->addWidget(name);
         for (const char* caption : {"MIC", "48V", "MUTE", "PRIORITY"}) {
-            auto* b = new CImageButton(QString::fromLatin1(caption));
+            auto* b = new PaintedButton(QString::fromLatin1(caption));
             b->setCheckable(true);
             if (QString(caption) == "MUTE") {
-                b->setCheckedColor(theme.muteRed);
+                b->setCheckedColour(theme.muteRed);
                 b->setChecked(i == 3);
             } else if (QString(caption) == "PRIORITY") {
-                b->setCheckedColor(theme.priorityAmber);
+                b->setCheckedColour(theme.priorityAmber);
                 b->setChecked(i == 1);
             } else if (QString(caption) == "48V") {
-                b->setCheckedColor(theme.phantomRed);
+                b->setCheckedColour(theme.phantomRed);
                 b->setLampVisible(true);
                 b->setChecked(i % 2 == 0);
             }
             if (i == 2 && QString(caption) == "MIC") b->setEnabled(false);
             col->addWidget(b);
         }
-        auto* lamp = new CImageButton(i < 2 ? "ACTIVE" : "WAITING");
+        auto* lamp = new PaintedButton(i < 2 ? "ACTIVE" : "WAITING");
         lamp->setCheckable(true);
         lamp->setIndicator(true);
         lamp->setLampVisible(true);
-        lamp->setCheckedColor(theme.activeGreen);
+        lamp->setCheckedColour(theme.activeGreen);
         lamp->setChecked(i < 2);
         col->addWidget(lamp);
         auto* faderRow = new QHBoxLayout;
-        auto* fader = new CFader;
+        auto* fader = new Fader;
         fader->useGainScale();
         fader->setValue(gains[i]);
         fader->setMinimumHeight(280);
-        auto* meter = new CLevelMeter;
+        auto* meter = new LevelMeter;
         meter->setRange(0, 50);
         meter->setLevel(50);
         meter->setLevel(levels[i]);
@@ -123,7 +123,7 @@ TEST(KitShots, RenderEveryWidget)
     Save(strips, "strips");
 
     // Knobs and read-outs as the limiter and system pages use them.
-    QWidget* knobs = Panel();
+    QWidget* knobs = makePanel();
     auto* grid = new QGridLayout(knobs);
     struct KnobSpec
     {
@@ -144,7 +144,7 @@ TEST(KitShots, RenderEveryWidget)
     };
     int c = 0;
     for (const KnobSpec& s : specs) {
-        auto* k = new CKnob;
+        auto* k = new Knob;
         k->setCaption(QString::fromLatin1(s.caption));
         k->setRange(s.min, s.max);
         k->setFormat(s.format);
@@ -152,7 +152,7 @@ TEST(KitShots, RenderEveryWidget)
         if (s.origin != INT_MIN) k->setArcOrigin(s.origin);
         k->setFixedSize(76, 100);
         grid->addWidget(k, 0, c);
-        auto* r = new CValueReadout;
+        auto* r = new ValueReadout;
         r->setRange(s.min, s.max);
         r->setFormat(s.format);
         r->setValue(s.value);
@@ -163,7 +163,7 @@ TEST(KitShots, RenderEveryWidget)
     Save(*knobs, "knobs");
     delete knobs;
 
-    CMatrixGrid matrix;
+    MatrixGrid matrix;
     matrix.setRowBits(0, 0b10110101);
     matrix.setRowBits(1, 0b01001110);
     matrix.setColumnLabels(
@@ -187,14 +187,14 @@ TEST(KitShots, RenderEveryWidget)
         handles << QPointF(freqs[i], gainsDb[i]);
     }
     sonaro::ResponseCurve sum{}, band{};
-    sonaro::InputChannelCurve(bands, sum);
-    sonaro::InputBandCurve(bands[2], band);
-    CResponseGraph eq;
+    sonaro::inputChannelCurve(bands, sum);
+    sonaro::inputBandCurve(bands[2], band);
+    ResponseGraph eq;
     eq.setLogarithmicX(true);
     eq.setYRange(-15, 15);
     eq.setXValues(sonaro::ResponseGrid);
     eq.setSeries(1, sum);
-    eq.setSeries(3, sonaro::HighPassCurve(4));
+    eq.setSeries(3, sonaro::highPassCurve(4));
     eq.setBandCurve(band);
     eq.setHandles(handles);
     eq.setHandleLabels({"1", "2", "3", "4", "5"});
@@ -203,13 +203,13 @@ TEST(KitShots, RenderEveryWidget)
     Save(eq, "graph-eq");
 
     // The limiter's transfer curve: linear x, knee at -20 dB, ratio 4.
-    CResponseGraph limiter;
+    ResponseGraph limiter;
     limiter.setFillCurves(false);
     limiter.setYRange(-140, 20);
     limiter.setXRange(-140, 20);
-    std::array<double, CResponseGraph::kPoints> xs{}, ys{};
-    for (int i = 0; i < CResponseGraph::kPoints; ++i) {
-        xs[i] = -140.0 + 160.0 * i / (CResponseGraph::kPoints - 1);
+    std::array<double, ResponseGraph::kPoints> xs{}, ys{};
+    for (int i = 0; i < ResponseGraph::kPoints; ++i) {
+        xs[i] = -140.0 + 160.0 * i / (ResponseGraph::kPoints - 1);
         ys[i] = xs[i] < -20 ? xs[i] : -20 + (xs[i] + 20) / 4;
     }
     limiter.setXValues(xs);
@@ -219,7 +219,7 @@ TEST(KitShots, RenderEveryWidget)
     Save(limiter, "graph-limiter");
 
     // The small form on a strip.
-    CResponseGraph small;
+    ResponseGraph small;
     small.setCompact(true);
     small.setLogarithmicX(true);
     small.setXValues(sonaro::ResponseGrid);

@@ -6,7 +6,7 @@
 
 // Mouse events straight to a widget, with the button state spelled out, so that drags behave the
 // same on every platform plug-in.
-inline void SendMouse(QWidget* w, QEvent::Type type, QPointF pos,
+inline void sendMouse(QWidget* w, QEvent::Type type, QPointF pos,
                       Qt::MouseButton button = Qt::LeftButton,
                       Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
@@ -19,13 +19,13 @@ inline void SendMouse(QWidget* w, QEvent::Type type, QPointF pos,
 
 inline void Press(QWidget* w, QPointF pos, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
-    SendMouse(w, QEvent::MouseButtonPress, pos, Qt::LeftButton, mods);
+    sendMouse(w, QEvent::MouseButtonPress, pos, Qt::LeftButton, mods);
 }
 inline void Move(QWidget* w, QPointF pos, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
-    SendMouse(w, QEvent::MouseMove, pos, Qt::LeftButton, mods);
+    sendMouse(w, QEvent::MouseMove, pos, Qt::LeftButton, mods);
 }
 inline void Release(QWidget* w, QPointF pos)
 {
-    SendMouse(w, QEvent::MouseButtonRelease, pos);
+    sendMouse(w, QEvent::MouseButtonRelease, pos);
 }

@@ -1,8 +1,8 @@
-#include "ui/kit/CImageButton.h"
-#include "ui/kit/CKnob.h"
-#include "ui/kit/CLevelMeter.h"
-#include "ui/kit/CMatrixGrid.h"
-#include "ui/kit/CValueReadout.h"
+#include "ui/kit/Knob.h"
+#include "ui/kit/LevelMeter.h"
+#include "ui/kit/MatrixGrid.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/ValueReadout.h"
 
 #include "KitTestSupport.h"
 
@@ -15,7 +15,7 @@ using namespace sonaro::ui;
 
 TEST(LevelMeter, ClampsHoldsThePeakAndLetsItFall)
 {
-    CLevelMeter meter;
+    LevelMeter meter;
     meter.resize(14, 2 * 2 + 50 * 4 - 1); // 50 segments of 4 px: one per level step
     meter.setRange(0, 50);
     ASSERT_EQ(meter.segmentCount(), 50);
@@ -41,7 +41,7 @@ TEST(LevelMeter, ClampsHoldsThePeakAndLetsItFall)
 
 TEST(LevelMeter, RepaintsFromItsTimerOnlyWhileVisible)
 {
-    CLevelMeter meter;
+    LevelMeter meter;
     meter.resize(14, 120);
     meter.show();
     EXPECT_TRUE(meter.isTicking());
@@ -52,7 +52,7 @@ TEST(LevelMeter, RepaintsFromItsTimerOnlyWhileVisible)
 
 TEST(Knob, FormatsItsReadoutAndMapsTheSweep)
 {
-    CKnob knob;
+    Knob knob;
     knob.resize(72, 96);
     knob.setRange(1, 10);
     knob.setFormat(ValueFormat::Ratio);
@@ -63,7 +63,7 @@ TEST(Knob, FormatsItsReadoutAndMapsTheSweep)
     EXPECT_TRUE(knob.dialRect().bottom() < knob.readoutRect().top());
 
     // Dragging up turns it up; Shift drags finely.
-    QSignalSpy moved(&knob, &CValueControl::moved);
+    QSignalSpy moved(&knob, &ValueControl::moved);
     const QPointF centre = knob.dialRect().center();
     Press(&knob, centre);
     Move(&knob, centre - QPointF(0, 200));
@@ -74,7 +74,7 @@ TEST(Knob, FormatsItsReadoutAndMapsTheSweep)
 
 TEST(ValueReadout, ClampsToTheRawRangeBeforeFormatting)
 {
-    CValueReadout threshold;
+    ValueReadout threshold;
     threshold.setRange(0, 1000);
     threshold.setFormat(ValueFormat::Threshold);
     threshold.setValue(1200);
@@ -84,10 +84,10 @@ TEST(ValueReadout, ClampsToTheRawRangeBeforeFormatting)
     threshold.setValue(785);
     EXPECT_EQ(threshold.toolTip(), "-1.5dB");
 
-    CValueReadout release;
+    ValueReadout release;
     release.setRange(50, 5000);
     release.setFormat(ValueFormat::Milliseconds);
-    QSignalSpy entered(&release, &CValueControl::valueEntered);
+    QSignalSpy entered(&release, &ValueControl::valueEntered);
     EXPECT_TRUE(release.enterText("9000"));
     EXPECT_EQ(release.text(), "5000ms");
     ASSERT_EQ(entered.count(), 1);
@@ -96,33 +96,33 @@ TEST(ValueReadout, ClampsToTheRawRangeBeforeFormatting)
 
 TEST(ImageButton, TogglesShowsItsLooksAndIndicatorsIgnoreClicks)
 {
-    CImageButton mute(QStringLiteral("MUTE"));
+    PaintedButton mute(QStringLiteral("MUTE"));
     mute.setCheckable(true);
     mute.resize(mute.sizeHint());
-    EXPECT_EQ(mute.look(), CImageButton::Look::Normal);
+    EXPECT_EQ(mute.look(), PaintedButton::Look::Normal);
     QSignalSpy toggled(&mute, &QAbstractButton::toggled);
     QTest::mouseClick(&mute, Qt::LeftButton);
     EXPECT_TRUE(mute.isChecked());
-    EXPECT_EQ(mute.look(), CImageButton::Look::Checked);
+    EXPECT_EQ(mute.look(), PaintedButton::Look::Checked);
     mute.setDown(true);
-    EXPECT_EQ(mute.look(), CImageButton::Look::Pressed);
+    EXPECT_EQ(mute.look(), PaintedButton::Look::Pressed);
     mute.setDown(false);
     mute.setEnabled(false);
-    EXPECT_EQ(mute.look(), CImageButton::Look::Disabled);
+    EXPECT_EQ(mute.look(), PaintedButton::Look::Disabled);
     EXPECT_EQ(toggled.count(), 1);
 
-    CImageButton lamp(QStringLiteral("WAITING"));
+    PaintedButton lamp(QStringLiteral("WAITING"));
     lamp.setCheckable(true);
     lamp.setIndicator(true);
     lamp.resize(lamp.sizeHint());
     QSignalSpy clicked(&lamp, &QAbstractButton::clicked);
-    SendMouse(&lamp, QEvent::MouseButtonPress, QPointF(5, 5));
-    SendMouse(&lamp, QEvent::MouseButtonRelease, QPointF(5, 5));
+    sendMouse(&lamp, QEvent::MouseButtonPress, QPointF(5, 5));
+    sendMouse(&lamp, QEvent::MouseButtonRelease, QPointF(5, 5));
     QTest::keyClick(&lamp, Qt::Key_Space);
     EXPECT_EQ(clicked.count(), 0);
     EXPECT_FALSE(lamp.isChecked());
     lamp.setChecked(true); // the owner still sets the state
-    EXPECT_EQ(lamp.look(), CImageButton::Look::Checked);
+    EXPECT_EQ(lamp.look(), PaintedButton::Look::Checked);
 }
 
 class MatrixGridTest : public ::testing::Test
@@ -133,7 +133,7 @@ protected:
         grid.resize(900, 500);
         grid.setGridOrigin(QPoint(20, 20));
     }
-    CMatrixGrid grid;
+    MatrixGrid grid;
 };
 
 TEST_F(MatrixGridTest, HitTestUsesTheScrollOffsetAndTheGapBelongsLeftAndAbove)
@@ -172,7 +172,7 @@ TEST_F(MatrixGridTest, ClickTogglesTheCellAndRowWordsFollow)
     EXPECT_TRUE(grid.isOn({2, 1}));
     EXPECT_FALSE(grid.isOn({1, 1}));
 
-    QSignalSpy toggled(&grid, &CMatrixGrid::cellToggled);
+    QSignalSpy toggled(&grid, &MatrixGrid::cellToggled);
     const QPoint bottomSecond = grid.cellRect({1, 1}).center();
     QTest::mouseClick(&grid, Qt::LeftButton, Qt::NoModifier, bottomSecond);
     EXPECT_EQ(grid.rowBits(1), 0x07u);

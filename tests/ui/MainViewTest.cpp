@@ -7,9 +7,9 @@
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/OutputStrip.h"
-#include "ui/kit/CFader.h"
-#include "ui/kit/CImageButton.h"
-#include "ui/kit/CMatrixGrid.h"
+#include "ui/kit/Fader.h"
+#include "ui/kit/MatrixGrid.h"
+#include "ui/kit/PaintedButton.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -27,7 +27,7 @@ namespace {
 // The desktop program's window on a core with its own data directory, bound to 127.0.0.1.
 struct ViewBench
 {
-    explicit ViewBench(bool withUnit = false) : port(FreeLoopbackPort())
+    explicit ViewBench(bool withUnit = false) : port(freeLoopbackPort())
     {
         CoreOptions options;
         options.dataDirectory = dir.path();
@@ -63,7 +63,7 @@ struct ViewBench
     {
         core->session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
         core->session().sendLogin();
-        return WaitFor([this] { return core->table().current().connected && unit->streaming(); },
+        return waitFor([this] { return core->table().current().connected && unit->streaming(); },
                        3000);
     }
 
@@ -77,7 +77,7 @@ struct ViewBench
     std::unique_ptr<MainWindow> window;
 };
 
-QStringList PageButtonTexts(const MainView& view)
+QStringList pageButtonTexts(const MainView& view)
 {
     QStringList texts;
     for (int i = 0; i < 5; ++i)
@@ -90,7 +90,7 @@ QStringList PageButtonTexts(const MainView& view)
 TEST(MainView, StartsInChineseAndTwoSwitchesComeBackWithEveryLabel)
 {
     ViewBench b;
-    const QStringList chinese = PageButtonTexts(*b.view);
+    const QStringList chinese = pageButtonTexts(*b.view);
     EXPECT_EQ(chinese, (QStringList{QString::fromUtf8("通道"), QString::fromUtf8("均衡"),
                                     QString::fromUtf8("矩阵"), QString::fromUtf8("系统"),
                                     QString::fromUtf8("菜单")}));
@@ -100,7 +100,7 @@ TEST(MainView, StartsInChineseAndTwoSwitchesComeBackWithEveryLabel)
 
     b.window->languageAction()->trigger();
     QCoreApplication::processEvents(); // the switch reaches the windows as posted events
-    EXPECT_EQ(PageButtonTexts(*b.view),
+    EXPECT_EQ(pageButtonTexts(*b.view),
               (QStringList{"CHANNELS", "EQ", "MATRIX", "SYSTEM", "MENU"}));
     EXPECT_EQ(b.window->mainMenu()->title(), "MAIN");
     EXPECT_EQ(b.window->toolsMenu()->title(), "TOOLS");
@@ -111,7 +111,7 @@ TEST(MainView, StartsInChineseAndTwoSwitchesComeBackWithEveryLabel)
 
     b.window->languageAction()->trigger();
     QCoreApplication::processEvents();
-    EXPECT_EQ(PageButtonTexts(*b.view), chinese);
+    EXPECT_EQ(pageButtonTexts(*b.view), chinese);
     EXPECT_EQ(b.view->outputStrip(0)->limiterButton()->text(), QString::fromUtf8("输出限制"));
     EXPECT_EQ(b.window->languageAction()->text().isEmpty(), false);
 }
@@ -171,14 +171,14 @@ TEST(MainView, MatrixClickTogglesTheCellAndSendsG)
     ASSERT_TRUE(b.login());
     b.view->showMatrixPage();
     ASSERT_EQ(b.view->currentPage(), MainView::MatrixPage);
-    CMatrixGrid* grid = b.view->matrix();
+    MatrixGrid* grid = b.view->matrix();
     QCoreApplication::processEvents();
     const QRect cell = grid->cellRect({2, 1}); // input 3 to output 2
     b.unit->clearReceived();
     QTest::mouseClick(grid, Qt::LeftButton, {}, cell.center());
     EXPECT_EQ(b.core->table().current().routing[1], 0xFB);
     EXPECT_EQ(b.core->table().current().routing[0], 0xFF);
-    ASSERT_TRUE(WaitFor([&] { return b.unit->receivedCount('G') == 1; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return b.unit->receivedCount('G') == 1; }, 2000));
     EXPECT_EQ(b.unit->record().routing[1], 0xFB);
     EXPECT_FALSE(grid->isOn({2, 1}));
 }
@@ -187,9 +187,9 @@ TEST(MainView, StripNamesAppearWithTheFirstLogin)
 {
     ViewBench b(true);
     ASSERT_TRUE(b.login());
-    ASSERT_TRUE(WaitFor([&] { return b.view->inputStrip(0)->name() == "Input0"; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return b.view->inputStrip(0)->name() == "Input0"; }, 2000));
     EXPECT_EQ(b.view->outputStrip(1)->name(), "Output1");
-    EXPECT_TRUE(WaitFor([&] { return b.view->connectionIndicator()->isChecked(); }, 2000));
+    EXPECT_TRUE(waitFor([&] { return b.view->connectionIndicator()->isChecked(); }, 2000));
     // Every strip is on the first page, in SerialID order.
     EXPECT_TRUE(b.view->inputStrip(7)->isVisible());
     EXPECT_TRUE(b.view->outputStrip(0)->isVisible());

@@ -1,4 +1,4 @@
-#include "ui/kit/CResponseGraph.h"
+#include "ui/kit/ResponseGraph.h"
 
 #include "dsp/ResponseGrid.h"
 
@@ -23,14 +23,14 @@ protected:
         graph.setYRange(-15.0, 15.0);
         graph.setXValues(ResponseGrid);
     }
-    QStringList XTexts() const
+    QStringList xTexts() const
     {
         QStringList texts;
         for (const auto& l : graph.xAxisLabels())
             texts << l.text;
         return texts;
     }
-    CResponseGraph graph;
+    ResponseGraph graph;
 };
 
 } // namespace
@@ -58,7 +58,7 @@ TEST_F(ResponseGraphTest, ValuesOutsideTheRangeAreDrawnOnTheEdge)
 
 TEST_F(ResponseGraphTest, LogAxisHasTheDecadeLabelsAndIntermediateLines)
 {
-    EXPECT_EQ(XTexts(), (QStringList{"19.7", "100", "1k", "10k", "20000.0"}));
+    EXPECT_EQ(xTexts(), (QStringList{"19.7", "100", "1k", "10k", "20000.0"}));
     const QRectF plot = graph.plotRect();
     // One decade takes a third of the width: a line at every whole multiple within a decade.
     QList<double> minor;
@@ -77,7 +77,7 @@ TEST_F(ResponseGraphTest, LogAxisHasTheDecadeLabelsAndIntermediateLines)
     // Linear x (the transfer curve): ten divisions, no intermediate lines.
     graph.setLogarithmicX(false);
     graph.setXRange(-140.0, 20.0);
-    QStringList linear = XTexts();
+    QStringList linear = xTexts();
     EXPECT_EQ(linear.front(), "-140.0");
     EXPECT_EQ(linear.at(5), "-60");
     EXPECT_TRUE(graph.xMinorLines().isEmpty());
@@ -99,14 +99,14 @@ TEST_F(ResponseGraphTest, YLabelsAndCornerTextsFollowTheRange)
 TEST_F(ResponseGraphTest, DragSendsOneNotificationPerMoveAfterTheStartDistance)
 {
     graph.setHandles({{100.0, 0.0}, {1000.0, 3.0}, {1000.0, 3.0}, {10000.0, -6.0}});
-    QSignalSpy pressed(&graph, &CResponseGraph::pointPressed);
-    QSignalSpy dragged(&graph, &CResponseGraph::pointDragged);
-    QSignalSpy released(&graph, &CResponseGraph::pointReleased);
+    QSignalSpy pressed(&graph, &ResponseGraph::pointPressed);
+    QSignalSpy dragged(&graph, &ResponseGraph::pointDragged);
+    QSignalSpy released(&graph, &ResponseGraph::pointReleased);
     const QPointF at(graph.xToPixel(1000.0), graph.yToPixel(3.0));
 
     // Two handles on the same spot: the one drawn last (index 2) is picked.
     ASSERT_EQ(graph.handleAt(at), 2);
-    ASSERT_EQ(graph.handleAt(at + QPointF(CResponseGraph::kHitRadius + 1, 0)), -1);
+    ASSERT_EQ(graph.handleAt(at + QPointF(ResponseGraph::kHitRadius + 1, 0)), -1);
     Press(&graph, at);
     ASSERT_EQ(pressed.count(), 1);
     EXPECT_EQ(pressed.at(0).at(0).toInt(), 2);
@@ -136,7 +136,7 @@ TEST_F(ResponseGraphTest, DragSendsOneNotificationPerMoveAfterTheStartDistance)
 TEST_F(ResponseGraphTest, ConstrainedHandlesAndTheCompactForm)
 {
     graph.setHandles({{1000.0, 0.0}});
-    graph.setHandleAxes(0, CResponseGraph::Axes::Vertical);
+    graph.setHandleAxes(0, ResponseGraph::Axes::Vertical);
     const QPointF at(graph.xToPixel(1000.0), graph.yToPixel(0.0));
     Press(&graph, at);
     Move(&graph, at + QPointF(80, -20));
@@ -144,14 +144,14 @@ TEST_F(ResponseGraphTest, ConstrainedHandlesAndTheCompactForm)
     EXPECT_DOUBLE_EQ(graph.handle(0).x(), 1000.0);
     EXPECT_GT(graph.handle(0).y(), 0.0);
 
-    CResponseGraph small;
+    ResponseGraph small;
     small.setCompact(true);
     small.resize(90, 44);
     small.setLogarithmicX(true);
     small.setXValues(ResponseGrid);
     small.setHandles({{1000.0, 0.0}});
-    QSignalSpy clicked(&small, &CResponseGraph::clicked);
-    QSignalSpy dragged(&small, &CResponseGraph::pointDragged);
+    QSignalSpy clicked(&small, &ResponseGraph::clicked);
+    QSignalSpy dragged(&small, &ResponseGraph::pointDragged);
     const QPointF c = small.rect().center();
     Press(&small, c);
     Move(&small, c + QPointF(10, 0));

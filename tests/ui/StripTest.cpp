@@ -1,10 +1,10 @@
 #include "mixer/ControlSurface.h"
-#include "mixer/ValueConventions.h"
+#include "model/ValueConventions.h"
 #include "ui/InputStrip.h"
 #include "ui/OutputStrip.h"
-#include "ui/kit/CFader.h"
-#include "ui/kit/CImageButton.h"
-#include "ui/kit/CLevelMeter.h"
+#include "ui/kit/Fader.h"
+#include "ui/kit/LevelMeter.h"
+#include "ui/kit/PaintedButton.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@ struct StripBench
 {
     StripBench() : surface(table, port, op)
     {
-        ApplyFactoryValues(table.current());
+        applyFactoryValues(table.current());
         table.current().connected = 1;
         for (int ch = 0; ch < kInputCount; ++ch)
             inputs.push_back(std::make_unique<InputStrip>(surface, ch));
@@ -54,18 +54,18 @@ TEST(Strips, FaderDragInALinkedGroupMovesTheLinkedFaders)
 {
     StripBench bench;
     bench.groupInputs({0, 1, 2}, kGainLink);
-    CFader* fader = bench.inputs[1]->fader();
+    Fader* fader = bench.inputs[1]->fader();
     fader->resize(60, 300);
     // Keyboard on the focused fader: one step up, as the operator's arrow key does.
     fader->setFocus();
     QTest::keyClick(fader, Qt::Key_Up);
-    const int expected = FaderPositionForGain(45);
+    const int expected = faderPositionForGain(45);
     EXPECT_EQ(bench.table.current().inputGain[1], 45);
     EXPECT_EQ(bench.table.current().inputGain[0], 45);
     EXPECT_EQ(bench.table.current().inputGain[2], 45);
     EXPECT_EQ(bench.inputs[0]->fader()->value(), expected);
     EXPECT_EQ(bench.inputs[2]->fader()->value(), expected);
-    EXPECT_EQ(bench.inputs[3]->fader()->value(), FaderPositionForGain(44));
+    EXPECT_EQ(bench.inputs[3]->fader()->value(), faderPositionForGain(44));
     EXPECT_FALSE(bench.port.requests.empty());
     EXPECT_EQ(bench.port.requests.back().kind, 'V');
 }

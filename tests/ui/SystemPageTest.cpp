@@ -10,9 +10,9 @@
 #include "ui/NameDialog.h"
 #include "ui/SearchDialog.h"
 #include "ui/SystemPage.h"
-#include "ui/Theme.h"
-#include "ui/kit/CImageButton.h"
-#include "ui/kit/CKnob.h"
+#include "ui/kit/Knob.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/Theme.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -81,8 +81,8 @@ TEST(SystemPage, ThresholdKnobWorksOnlyInManual)
     Key(page.thresholdKnob(), Qt::Key_Up);
     Key(page.thresholdKnob(), Qt::Key_Up);
     EXPECT_EQ(f.record().threshold, 12) << "not before the turn is over";
-    ASSERT_TRUE(WaitFor([&] { return !f.op.messages.empty(); }, 3000));
-    Spin(SystemPage::kKnobCommitDelayMs);
+    ASSERT_TRUE(waitFor([&] { return !f.op.messages.empty(); }, 3000));
+    spin(SystemPage::kKnobCommitDelayMs);
     EXPECT_EQ(f.record().threshold, 14);
     ASSERT_EQ(f.op.messages.size(), 1u);
     EXPECT_EQ(f.op.messages[0].text, "Set ok.");
@@ -92,7 +92,7 @@ TEST(SystemPage, ThresholdKnobWorksOnlyInManual)
     Key(page.thresholdKnob(), Qt::Key_Up);
     page.thresholdModeButton()->click();
     EXPECT_FALSE(page.thresholdKnob()->isEnabled());
-    Spin(SystemPage::kKnobCommitDelayMs * 2);
+    spin(SystemPage::kKnobCommitDelayMs * 2);
     EXPECT_EQ(f.record().threshold, 14);
     EXPECT_EQ(f.op.messages.size(), 1u);
     EXPECT_EQ(page.thresholdKnob()->value(), 14) << "the knob shows the record again";
@@ -101,7 +101,7 @@ TEST(SystemPage, ThresholdKnobWorksOnlyInManual)
 TEST(SystemPage, ShowsTheRecordAndSendsThroughTheSurface)
 {
     PageFixture f;
-    ASSERT_TRUE(f.core->database().OpenDatabase());
+    ASSERT_TRUE(f.core->database().openDatabase());
     SystemPage page(*f.core);
     EXPECT_EQ(page.panelLockButton()->text(), "UNLOCK");
 
@@ -250,17 +250,17 @@ private:
     QHash<QString, QString> m_table;
 };
 
-QString ShotDir()
+QString shotDir()
 {
     return qEnvironmentVariable("SONARO_DIALOG_SHOTS");
 }
 
-void Shoot(QWidget& w, const QString& name)
+void shoot(QWidget& w, const QString& name)
 {
     w.setAttribute(Qt::WA_DontShowOnScreen);
     w.show();
     QApplication::processEvents();
-    w.grab().save(ShotDir() + "/" + name + ".png");
+    w.grab().save(shotDir() + "/" + name + ".png");
 }
 
 } // namespace
@@ -269,11 +269,11 @@ void Shoot(QWidget& w, const QString& name)
 // SONARO_DIALOG_SHOTS names the output directory.
 TEST(DialogShots, EveryWindowInBothLanguages)
 {
-    if (ShotDir().isEmpty())
+    if (shotDir().isEmpty())
         GTEST_SKIP() << "set SONARO_DIALOG_SHOTS to a directory to render the windows";
-    QDir().mkpath(ShotDir());
+    QDir().mkpath(shotDir());
     Theme::applyTo(*qApp);
-    const quint16 port = FreeLoopbackPort({"127.0.0.2", "127.0.0.3"});
+    const quint16 port = freeLoopbackPort({"127.0.0.2", "127.0.0.3"});
     ASSERT_NE(port, 0);
     VirtualUnitOptions options;
     options.port = port;
@@ -287,8 +287,8 @@ TEST(DialogShots, EveryWindowInBothLanguages)
     for (const Language language : {Language::English, Language::Chinese}) {
         PageFixture f;
         f.core->linkState().port = port;
-        ASSERT_TRUE(f.core->database().OpenDatabase());
-        DeviceRegistry(f.core->database()).EnsureChannelRows(1);
+        ASSERT_TRUE(f.core->database().openDatabase());
+        DeviceRegistry(f.core->database()).ensureChannelRows(1);
         const bool zh = language == Language::Chinese;
         f.core->table().setLanguage(language);
         if (zh) QCoreApplication::installTranslator(&chinese);
@@ -300,41 +300,41 @@ TEST(DialogShots, EveryWindowInBothLanguages)
         f.record().maxOpenChannels = 4;
         SystemPage page(*f.core);
         page.resize(1000, 700);
-        Shoot(page, "system-page" + suffix);
+        shoot(page, "system-page" + suffix);
 
         SearchDialog search(*f.core);
-        Shoot(search, "search-empty" + suffix);
+        shoot(search, "search-empty" + suffix);
         search.startSearch();
         QApplication::processEvents();
-        Shoot(search, "search-running" + suffix);
-        ASSERT_TRUE(WaitFor([&] { return !search.isSearching(); }, 5000));
+        shoot(search, "search-running" + suffix);
+        ASSERT_TRUE(waitFor([&] { return !search.isSearching(); }, 5000));
         search.list()->sortItems(0, Qt::AscendingOrder);
-        Shoot(search, "search-found" + suffix);
+        shoot(search, "search-found" + suffix);
 
         LoginDialog login(f.core->linkState(), QStringLiteral("admin"), f.op);
         login.passwordEdit()->setText(QStringLiteral("888888"));
-        Shoot(login, "login" + suffix);
+        shoot(login, "login" + suffix);
 
         NameDialog name(QStringLiteral("Lectern"));
-        Shoot(name, "name" + suffix);
+        shoot(name, "name" + suffix);
 
-        GroupTable table = GroupStore(f.core->database()).LoadGroupTable();
+        GroupTable table = GroupStore(f.core->database()).loadGroupTable();
         GroupDialogModel model(f.core->database(), f.op, table);
         GroupDialog group(model);
-        Shoot(group, "group-empty" + suffix);
+        shoot(group, "group-empty" + suffix);
         group.groupButton(2)->click();
         for (int s : {1, 2, 3})
             group.channelButton(s)->click();
         group.linkButton(kGainLink)->click();
         group.linkButton(kMuteLink)->click();
-        Shoot(group, "group-inputs" + suffix);
+        shoot(group, "group-inputs" + suffix);
 
         ThemedMessageBox error(QStringLiteral("User Password Error!"), QStringLiteral("ERROR"),
                                ThemedMessageBox::Buttons::Ok);
-        Shoot(error, "box-error" + suffix);
+        shoot(error, "box-error" + suffix);
         ThemedMessageBox question(QStringLiteral("Restore Factory Settings?"),
                                   QStringLiteral("Info"), ThemedMessageBox::Buttons::YesNo);
-        Shoot(question, "box-question" + suffix);
+        shoot(question, "box-question" + suffix);
         if (zh) QCoreApplication::removeTranslator(&chinese);
     }
 }

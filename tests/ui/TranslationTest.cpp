@@ -1,4 +1,4 @@
-#include "mixer/UnitTable.h"
+#include "model/UnitTable.h"
 #include "ui/LanguageSwitcher.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "ui/kit/CFader.h"
+#include "ui/kit/Fader.h"
 #include "ui/kit/ValueFormat.h"
 
 #include "KitTestSupport.h"
@@ -14,43 +14,43 @@ using namespace sonaro::ui;
 
 TEST(ValueFormat, ReadoutFormats)
 {
-    EXPECT_EQ(FormatValue(ValueFormat::Threshold, 800), "0.0dB");
-    EXPECT_EQ(FormatValue(ValueFormat::Threshold, 0), "-80.0dB");
-    EXPECT_EQ(FormatValue(ValueFormat::Threshold, 999), "19.9dB");
-    EXPECT_EQ(FormatValue(ValueFormat::Threshold, 1000), "OFF");
-    EXPECT_EQ(FormatValue(ValueFormat::Milliseconds, 2000), "2000ms");
-    EXPECT_EQ(FormatValue(ValueFormat::Ratio, 4), "4:1");
-    EXPECT_EQ(FormatValue(ValueFormat::Percent, 0), "OFF");
-    EXPECT_EQ(FormatValue(ValueFormat::Percent, 5), "5.0%");
-    EXPECT_EQ(FormatValue(ValueFormat::Dbu, 0), "OFF");
-    EXPECT_EQ(FormatValue(ValueFormat::Dbu, 124), "4dBu");
-    EXPECT_EQ(FormatValue(ValueFormat::SamplesMs, 48), "1.000ms");
-    EXPECT_EQ(FormatValue(ValueFormat::DecibelTenths, -1), "-0.1dB");
-    EXPECT_EQ(FormatValue(static_cast<ValueFormat>(99), 1), "NULL");
+    EXPECT_EQ(formatValue(ValueFormat::Threshold, 800), "0.0dB");
+    EXPECT_EQ(formatValue(ValueFormat::Threshold, 0), "-80.0dB");
+    EXPECT_EQ(formatValue(ValueFormat::Threshold, 999), "19.9dB");
+    EXPECT_EQ(formatValue(ValueFormat::Threshold, 1000), "OFF");
+    EXPECT_EQ(formatValue(ValueFormat::Milliseconds, 2000), "2000ms");
+    EXPECT_EQ(formatValue(ValueFormat::Ratio, 4), "4:1");
+    EXPECT_EQ(formatValue(ValueFormat::Percent, 0), "OFF");
+    EXPECT_EQ(formatValue(ValueFormat::Percent, 5), "5.0%");
+    EXPECT_EQ(formatValue(ValueFormat::Dbu, 0), "OFF");
+    EXPECT_EQ(formatValue(ValueFormat::Dbu, 124), "4dBu");
+    EXPECT_EQ(formatValue(ValueFormat::SamplesMs, 48), "1.000ms");
+    EXPECT_EQ(formatValue(ValueFormat::DecibelTenths, -1), "-0.1dB");
+    EXPECT_EQ(formatValue(static_cast<ValueFormat>(99), 1), "NULL");
 }
 
 TEST(ValueFormat, TypedTextReadsTheLeadingInteger)
 {
-    EXPECT_EQ(LeadingInteger(" -6dB"), -6);
-    EXPECT_EQ(LeadingInteger("+3"), 3);
-    EXPECT_EQ(LeadingInteger("abc"), 0);
-    EXPECT_EQ(LeadingInteger("99999999999999"), INT_MAX);
+    EXPECT_EQ(leadingInteger(" -6dB"), -6);
+    EXPECT_EQ(leadingInteger("+3"), 3);
+    EXPECT_EQ(leadingInteger("abc"), 0);
+    EXPECT_EQ(leadingInteger("99999999999999"), INT_MAX);
     int position = -1;
-    ParseGainFaderText("20", position); // clamped to +10 dB: the top
+    parseGainFaderText("20", position); // clamped to +10 dB: the top
     EXPECT_EQ(position, 0);
-    ParseGainFaderText("-80", position); // clamped to -50 dB: the bottom
+    parseGainFaderText("-80", position); // clamped to -50 dB: the bottom
     EXPECT_EQ(position, 60);
-    ParseGainFaderText("loud", position); // no digits: 0 dB
+    parseGainFaderText("loud", position); // no digits: 0 dB
     EXPECT_EQ(position, 10);
 }
 
 TEST(ValueControl, SetterClampsIgnoresNoOpsAndSignalsOnce)
 {
-    CFader fader;
+    Fader fader;
     fader.useGainScale();
     fader.setValue(30);
-    QSignalSpy changed(&fader, &CValueControl::valueChanged);
-    QSignalSpy moved(&fader, &CValueControl::moved);
+    QSignalSpy changed(&fader, &ValueControl::valueChanged);
+    QSignalSpy moved(&fader, &ValueControl::moved);
     EXPECT_FALSE(fader.setValue(30));
     EXPECT_TRUE(fader.setValue(500));
     EXPECT_EQ(fader.value(), 60);
@@ -69,11 +69,11 @@ TEST(ValueControl, SetterClampsIgnoresNoOpsAndSignalsOnce)
 
 TEST(ValueControl, ArrowKeysMoveTheFaderCapAndAlwaysReportRelease)
 {
-    CFader fader;
+    Fader fader;
     fader.useGainScale();
     fader.setValue(1);
-    QSignalSpy moved(&fader, &CValueControl::moved);
-    QSignalSpy released(&fader, &CValueControl::released);
+    QSignalSpy moved(&fader, &ValueControl::moved);
+    QSignalSpy released(&fader, &ValueControl::released);
     QTest::keyClick(&fader, Qt::Key_Up); // up: towards position 0, the top
     EXPECT_EQ(fader.value(), 0);
     QTest::keyClick(&fader, Qt::Key_Up); // at the top: no move, but still a release to resend
@@ -90,7 +90,7 @@ TEST(ValueControl, ArrowKeysMoveTheFaderCapAndAlwaysReportRelease)
 
 TEST(ValueControl, WheelStepsFineAndFast)
 {
-    CFader fader;
+    Fader fader;
     fader.setRange(0, 100);
     fader.setSingleStep(2);
     fader.setPageStep(20);
@@ -115,12 +115,12 @@ TEST(ValueControl, WheelStepsFineAndFast)
 
 TEST(ValueControl, DragMovesOncePerPositionChangeAndReleasesOnce)
 {
-    CFader fader;
+    Fader fader;
     fader.useGainScale();
     fader.resize(64, 300);
     fader.setValue(10);
-    QSignalSpy moved(&fader, &CValueControl::moved);
-    QSignalSpy released(&fader, &CValueControl::released);
+    QSignalSpy moved(&fader, &ValueControl::moved);
+    QSignalSpy released(&fader, &ValueControl::released);
     const QPointF start = fader.capRect().center();
     const double pxPerStep = (fader.travelBottom() - fader.travelTop()) / 60.0;
     Press(&fader, start);
@@ -139,7 +139,7 @@ TEST(ValueControl, DragMovesOncePerPositionChangeAndReleasesOnce)
 
 TEST(ValueControl, TrackClickJumpsAndCtrlClickResets)
 {
-    CFader fader;
+    Fader fader;
     fader.useGainScale();
     fader.resize(64, 300);
     fader.setValue(0);
@@ -147,7 +147,7 @@ TEST(ValueControl, TrackClickJumpsAndCtrlClickResets)
     Press(&fader, QPointF(x, fader.travelBottom()));
     Release(&fader, QPointF(x, fader.travelBottom()));
     EXPECT_EQ(fader.value(), 60);
-    QSignalSpy released(&fader, &CValueControl::released);
+    QSignalSpy released(&fader, &ValueControl::released);
     Press(&fader, fader.capRect().center(), Qt::ControlModifier);
     EXPECT_EQ(fader.value(), 10);
     EXPECT_EQ(released.count(), 1);
@@ -155,16 +155,16 @@ TEST(ValueControl, TrackClickJumpsAndCtrlClickResets)
 
 TEST(ValueControl, TypedEntryThroughTheVisibleReadout)
 {
-    CFader fader;
+    Fader fader;
     fader.useGainScale();
     fader.resize(64, 300);
     fader.show();
     fader.setValue(40);
-    QSignalSpy entered(&fader, &CValueControl::valueEntered);
-    QSignalSpy moved(&fader, &CValueControl::moved);
+    QSignalSpy entered(&fader, &ValueControl::valueEntered);
+    QSignalSpy moved(&fader, &ValueControl::moved);
 
     const QPointF readout = QRectF(fader.readoutRect()).center();
-    SendMouse(&fader, QEvent::MouseButtonDblClick, readout);
+    sendMouse(&fader, QEvent::MouseButtonDblClick, readout);
     ASSERT_TRUE(fader.isEditing());
     QLineEdit* editor = fader.typedEntryEditor();
     ASSERT_NE(editor, nullptr);
@@ -187,7 +187,7 @@ TEST(ValueControl, TypedEntryThroughTheVisibleReadout)
     EXPECT_EQ(entered.count(), 1);
 
     // Without its own parser a control refuses text without digits.
-    CFader plain;
+    Fader plain;
     plain.setValue(5);
     EXPECT_FALSE(plain.enterText("abc"));
     EXPECT_TRUE(plain.enterText("12ms"));

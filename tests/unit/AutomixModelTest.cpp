@@ -8,8 +8,8 @@ using namespace sonaro;
 
 TEST(AutomixModel, OpensAtMostTheAllowedChannelsAndNeverAMutedOne)
 {
-    UnitRecord r = ZeroRecord();
-    ApplyFactoryValues(r);
+    UnitRecord r = zeroRecord();
+    applyFactoryValues(r);
     r.maxOpenChannels = 2;
     r.inputMute[3] = 1;
     AutomixModel model(3);
@@ -36,8 +36,8 @@ TEST(AutomixModel, OpensAtMostTheAllowedChannelsAndNeverAMutedOne)
 
 TEST(AutomixModel, PriorityChannelWinsTheOnlyOpenPlace)
 {
-    UnitRecord r = ZeroRecord();
-    ApplyFactoryValues(r);
+    UnitRecord r = zeroRecord();
+    applyFactoryValues(r);
     r.inputPriority[5] = 1;
     r.thresholdMode = 1;
     r.threshold = 0; // every channel above the threshold all the time

@@ -1,7 +1,7 @@
 // The unit's frames (as the virtual unit builds them) read back by the dispatcher: both sides
 // of every layout agree, and the dispatcher's validity rules and preconditions hold.
 #include "link/Dispatcher.h"
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 #include "unit/UnitFrames.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@ struct DispatchFixture
         QObject::connect(&dispatcher, &Dispatcher::linkTableReported,
                          [this](const LinkTable& t) { tables.push_back(t); });
     }
-    void dispatch(const std::string& frame) { dispatcher.Dispatch(frame); }
+    void dispatch(const std::string& frame) { dispatcher.dispatch(frame); }
     UnitRecord& record(int unit) { return table.record(unit); }
 
     UnitTable table;
@@ -28,35 +28,35 @@ struct DispatchFixture
     std::vector<LinkTable> tables;
 };
 
-std::string Inner(const std::string& frame)
+std::string innerOf(const std::string& frame)
 {
     std::string_view inner;
-    return CheckFrame(frame, &inner) ? std::string(inner) : std::string();
+    return checkFrame(frame, &inner) ? std::string(inner) : std::string();
 }
 
 } // namespace
 
 TEST(UnitFrames, LayoutsHaveTheirInnerLengths)
 {
-    UnitRecord r = ZeroRecord();
-    ApplyFactoryValues(r);
+    UnitRecord r = zeroRecord();
+    applyFactoryValues(r);
     const LinkTable links;
-    EXPECT_EQ(Inner(BuildReplyR(true, 1)).size(), 12u);
-    EXPECT_EQ(Inner(BuildReplyL({}, 0)).size(), 30u);
-    EXPECT_EQ(Inner(BuildReplyZ(1, 3)).size(), 12u);
-    EXPECT_EQ(Inner(BuildReplyA(r, 1, 9)).size(), 87u);
-    EXPECT_EQ(Inner(BuildReplyP(1, "192.168.1.10", 5000, "admin", "user")).size(), 47u);
-    EXPECT_EQ(Inner(BuildReplyP(1, "192.168.1.10", 5000, "admin", "user"))[20], ':');
-    EXPECT_EQ(Inner(BuildReplyK(1, 2)).size(), 12u);
-    EXPECT_EQ(Inner(BuildReplyU(r, 1, 0)).size(), 32u);
-    EXPECT_EQ(Inner(BuildReplyQ(1, 3)).size(), 12u);
-    EXPECT_EQ(Inner(BuildReplyH(1, 1)).size(), 12u);
-    EXPECT_EQ(Inner(BuildReplyY(1, "admin", "pw")).size(), 25u);
-    EXPECT_EQ(Inner(BuildReplyO(r, 1)).size(), 34u);
-    EXPECT_EQ(Inner(BuildReplyS(r, 1, links)).size(), 147u);
-    EXPECT_EQ(Inner(BuildReplyS(r, 1, links)).substr(31, 4), "0000");
-    EXPECT_EQ(Inner(BuildReplyN(1, links)).size(), 41u);
-    EXPECT_EQ(Inner(BuildReplyD(r, 1)).size(), 32u);
+    EXPECT_EQ(innerOf(buildReplyR(true, 1)).size(), 12u);
+    EXPECT_EQ(innerOf(buildReplyL({}, 0)).size(), 30u);
+    EXPECT_EQ(innerOf(buildReplyZ(1, 3)).size(), 12u);
+    EXPECT_EQ(innerOf(buildReplyA(r, 1, 9)).size(), 87u);
+    EXPECT_EQ(innerOf(buildReplyP(1, "192.168.1.10", 5000, "admin", "user")).size(), 47u);
+    EXPECT_EQ(innerOf(buildReplyP(1, "192.168.1.10", 5000, "admin", "user"))[20], ':');
+    EXPECT_EQ(innerOf(buildReplyK(1, 2)).size(), 12u);
+    EXPECT_EQ(innerOf(buildReplyU(r, 1, 0)).size(), 32u);
+    EXPECT_EQ(innerOf(buildReplyQ(1, 3)).size(), 12u);
+    EXPECT_EQ(innerOf(buildReplyH(1, 1)).size(), 12u);
+    EXPECT_EQ(innerOf(buildReplyY(1, "admin", "pw")).size(), 25u);
+    EXPECT_EQ(innerOf(buildReplyO(r, 1)).size(), 34u);
+    EXPECT_EQ(innerOf(buildReplyS(r, 1, links)).size(), 147u);
+    EXPECT_EQ(innerOf(buildReplyS(r, 1, links)).substr(31, 4), "0000");
+    EXPECT_EQ(innerOf(buildReplyN(1, links)).size(), 41u);
+    EXPECT_EQ(innerOf(buildReplyD(r, 1)).size(), 32u);
 }
 
 TEST(Dispatcher, LoginAnswerMarksTheReportedUnitsOrRefuses)
@@ -65,7 +65,7 @@ TEST(Dispatcher, LoginAnswerMarksTheReportedUnitsOrRefuses)
     int reported = -1;
     QObject::connect(&f.dispatcher, &Dispatcher::unitsReported, [&](int n) { reported = n; });
     f.record(5).connected = 1;
-    f.dispatch(BuildReplyR(true, 3));
+    f.dispatch(buildReplyR(true, 3));
     EXPECT_EQ(reported, 3);
     for (int unit = 1; unit <= 3; ++unit) {
         EXPECT_TRUE(f.record(unit).connected);
@@ -76,12 +76,12 @@ TEST(Dispatcher, LoginAnswerMarksTheReportedUnitsOrRefuses)
     EXPECT_TRUE(f.ui.messages.empty());
 
     // "FF" in only one status field is an accepted login.
-    f.dispatch(BuildFrame('R', {"FF", "01"}));
+    f.dispatch(buildFrame('R', {"FF", "01"}));
     EXPECT_TRUE(f.record(1).loginAccepted);
     EXPECT_TRUE(f.ui.messages.empty());
 
     f.record(1).loginPending = 1;
-    f.dispatch(BuildReplyR(false, 0));
+    f.dispatch(buildReplyR(false, 0));
     EXPECT_FALSE(f.record(1).loginAccepted);
     EXPECT_FALSE(f.record(1).connected);
     EXPECT_FALSE(f.record(1).loginPending);
@@ -89,7 +89,7 @@ TEST(Dispatcher, LoginAnswerMarksTheReportedUnitsOrRefuses)
     EXPECT_EQ(f.ui.messages[0].text, "User Password Error!");
 
     // A count beyond the table is held to 64 units.
-    f.dispatch(BuildFrame('R', {"00", "99"}));
+    f.dispatch(buildFrame('R', {"00", "99"}));
     EXPECT_EQ(reported, 64);
     EXPECT_TRUE(f.record(64).connected);
 }
@@ -98,11 +98,11 @@ TEST(Dispatcher, StatusFramesNeedAConnectedUnitAndFillRecordOne)
 {
     DispatchFixture f;
     const std::array<int, 10> levels{1, 2, 3, 4, 5, 6, 7, 8, 40, 50};
-    f.dispatch(BuildReplyL(levels, 0x81));
+    f.dispatch(buildReplyL(levels, 0x81));
     EXPECT_EQ(f.record(1).inputLevel[0], 0) << "not connected: ignored";
     EXPECT_FALSE(f.state.indicatorOn);
     f.record(1).connected = 1;
-    f.dispatch(BuildReplyL(levels, 0x81));
+    f.dispatch(buildReplyL(levels, 0x81));
     EXPECT_TRUE(f.state.indicatorOn);
     EXPECT_EQ(f.record(1).inputLevel[7], 8);
     EXPECT_EQ(f.record(1).outputLevel[1], 50);
@@ -115,10 +115,10 @@ TEST(Dispatcher, EqBlocksDecodeWithTheirDefaults)
 {
     DispatchFixture f;
     // Slot 9 is the second block of the first output: bands 5..9.
-    UnitRecord source = ZeroRecord();
-    ApplyFactoryValues(source);
+    UnitRecord source = zeroRecord();
+    applyFactoryValues(source);
     source.outputEqAt(0, kEqGain, 6) = 3.5;
-    f.dispatch(BuildReplyA(source, 2, 9));
+    f.dispatch(buildReplyA(source, 2, 9));
     EXPECT_DOUBLE_EQ(f.record(2).outputEqAt(0, kEqFrequency, 5), 250);
     EXPECT_DOUBLE_EQ(f.record(2).outputEqAt(0, kEqGain, 6), 3.5);
     EXPECT_DOUBLE_EQ(f.record(2).outputEqAt(0, kEqFrequency, 4), 0) << "other bands untouched";
@@ -127,7 +127,7 @@ TEST(Dispatcher, EqBlocksDecodeWithTheirDefaults)
     std::vector<std::string> groups{"01", "03", "0000", "4001", "012D", "03E8", "4005", "0096"};
     for (int b = 2; b < 5; ++b)
         groups.insert(groups.end(), {"0064", "000A", "0096"});
-    f.dispatch(BuildFrame('A', groups));
+    f.dispatch(buildFrame('A', groups));
     EXPECT_DOUBLE_EQ(f.record(1).inputEqAt(0, kEqFrequency, 3), 20);
     EXPECT_EQ(f.record(1).inputEqType[0][3], 1);
     EXPECT_DOUBLE_EQ(f.record(1).inputEqAt(0, kEqQ, 3), 0.3);
@@ -138,10 +138,10 @@ TEST(Dispatcher, EqBlocksDecodeWithTheirDefaults)
     // Slot 14 and unit 65 change nothing.
     const UnitRecord before = f.record(1);
     groups[1] = "0E";
-    f.dispatch(BuildFrame('A', groups));
+    f.dispatch(buildFrame('A', groups));
     groups[0] = "41";
     groups[1] = "03";
-    f.dispatch(BuildFrame('A', groups));
+    f.dispatch(buildFrame('A', groups));
     EXPECT_EQ(std::memcmp(&before, &f.record(1), sizeof before), 0);
 }
 
@@ -149,18 +149,18 @@ TEST(Dispatcher, OutOfRangeUnitsAndOutputsAreIgnored)
 {
     DispatchFixture f;
     f.record(1).connected = 1;
-    UnitRecord source = ZeroRecord();
-    ApplyFactoryValues(source);
+    UnitRecord source = zeroRecord();
+    applyFactoryValues(source);
     source.limiterRatio[0] = 8;
     const UnitTable before = f.table;
-    const std::string outputTwo = BuildFrame('U', {"01", "02", "0008", "0320", "000A", "000A"});
+    const std::string outputTwo = buildFrame('U', {"01", "02", "0008", "0320", "000A", "000A"});
     f.dispatch(outputTwo);
-    f.dispatch(BuildReplyU(source, 0, 0));
-    f.dispatch(BuildReplyU(source, 65, 0));
-    f.dispatch(BuildReplyZ(0, 0xFF));
-    f.dispatch(BuildReplyO(source, 65));
-    f.dispatch(BuildReplyD(source, 200));
-    f.dispatch(BuildReplyS(source, 0, LinkTable{}));
+    f.dispatch(buildReplyU(source, 0, 0));
+    f.dispatch(buildReplyU(source, 65, 0));
+    f.dispatch(buildReplyZ(0, 0xFF));
+    f.dispatch(buildReplyO(source, 65));
+    f.dispatch(buildReplyD(source, 200));
+    f.dispatch(buildReplyS(source, 0, LinkTable{}));
     for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
         EXPECT_EQ(std::memcmp(&before.record(unit), &f.table.record(unit), sizeof(UnitRecord)), 0)
             << unit;
@@ -170,12 +170,12 @@ TEST(Dispatcher, OutOfRangeUnitsAndOutputsAreIgnored)
 TEST(Dispatcher, DynamicsOutOfRangeTakeTheirDefaults)
 {
     DispatchFixture f;
-    f.dispatch(BuildFrame('U', {"01", "01", "0065", "03E9", "07D1", "0031"}));
+    f.dispatch(buildFrame('U', {"01", "01", "0065", "03E9", "07D1", "0031"}));
     EXPECT_DOUBLE_EQ(f.record(1).limiterRatio[1], 1.0);
     EXPECT_DOUBLE_EQ(f.record(1).limiterThreshold[1], 20.0);
     EXPECT_EQ(f.record(1).limiterAttack[1], 1);
     EXPECT_EQ(f.record(1).limiterRelease[1], 50);
-    f.dispatch(BuildFrame('U', {"01", "00", "0004", "0258", "000A", "0064"}));
+    f.dispatch(buildFrame('U', {"01", "00", "0004", "0258", "000A", "0064"}));
     EXPECT_DOUBLE_EQ(f.record(1).limiterRatio[0], 4);
     EXPECT_DOUBLE_EQ(f.record(1).limiterThreshold[0], -20.0);
     EXPECT_EQ(f.record(1).limiterAttack[0], 10);
@@ -189,11 +189,11 @@ TEST(Dispatcher, LevelsReportKeepsTheGainOfAMutedOutput)
     f.record(2).outputMute[0] = 1;
     f.record(2).outputGain[0] = 33;
     f.record(2).outputMute[1] = 1;
-    UnitRecord source = ZeroRecord();
+    UnitRecord source = zeroRecord();
     source.inputGain[4] = 21;
     source.outputGain[1] = 12;
     source.threshold = 9;
-    f.dispatch(BuildReplyO(source, 2));
+    f.dispatch(buildReplyO(source, 2));
     EXPECT_EQ(f.record(2).outputGain[0], 33);
     EXPECT_EQ(f.record(2).outputMute[0], 1);
     EXPECT_EQ(f.record(2).outputGain[1], 12);
@@ -206,8 +206,8 @@ TEST(Dispatcher, LevelsReportKeepsTheGainOfAMutedOutput)
 TEST(Dispatcher, StateReportFillsEveryFieldAndTheLinkTable)
 {
     DispatchFixture f;
-    UnitRecord s = ZeroRecord();
-    ApplyFactoryValues(s);
+    UnitRecord s = zeroRecord();
+    applyFactoryValues(s);
     s.limiterEnable[1] = 1;
     s.feedback[6] = 1;
     s.eqEditorValue[2] = 0x1C; // travels as its low nibble
@@ -227,7 +227,7 @@ TEST(Dispatcher, StateReportFillsEveryFieldAndTheLinkTable)
     LinkTable links;
     links.group[9] = 5;
     links.flags[9] = kVolFlagBit | kEqFlagBit;
-    f.dispatch(BuildReplyS(s, 3, links));
+    f.dispatch(buildReplyS(s, 3, links));
     const UnitRecord& r = f.record(3);
     EXPECT_EQ(r.limiterEnable[1], 1);
     EXPECT_EQ(r.feedback[6], 1);
@@ -254,7 +254,7 @@ TEST(Dispatcher, StateReportFillsEveryFieldAndTheLinkTable)
     EXPECT_EQ(f.tables[0].group[9], 5);
     EXPECT_EQ(f.tables[0].flags[9], kVolFlagBit | kEqFlagBit);
 
-    f.dispatch(BuildReplyN(1, links));
+    f.dispatch(buildReplyN(1, links));
     EXPECT_EQ(f.tables.size(), 2u);
 }
 
@@ -262,27 +262,27 @@ TEST(Dispatcher, CorruptAccountAnswerStillDropsTheLinkButChangesNoLogin)
 {
     DispatchFixture f;
     f.record(1).connected = 1;
-    StoreAccount(f.record(1).loginPassword, "old");
+    storeAccount(f.record(1).loginPassword, "old");
     f.state.accountChangePending = true;
-    std::string y = BuildReplyY(1, "admin", "new");
+    std::string y = buildReplyY(1, "admin", "new");
     y[y.size() - 2] = y[y.size() - 2] == '0' ? '1' : '0';
     f.dispatch(y);
     EXPECT_FALSE(f.state.accountChangePending);
     EXPECT_FALSE(f.record(1).connected);
-    EXPECT_EQ(AccountField(f.record(1).loginPassword), "old&&&&");
+    EXPECT_EQ(accountField(f.record(1).loginPassword), "old&&&&");
     ASSERT_EQ(f.ui.messages.size(), 1u);
     EXPECT_EQ(f.ui.messages[0].text, "Password changed successfully, please reconnect the device");
 
-    f.dispatch(BuildReplyY(1, "user", "pw"));
-    EXPECT_EQ(AccountField(f.record(1).loginName), "user&&&");
-    EXPECT_EQ(AccountField(f.record(1).loginPassword), "pw&&&&&");
+    f.dispatch(buildReplyY(1, "user", "pw"));
+    EXPECT_EQ(accountField(f.record(1).loginName), "user&&&");
+    EXPECT_EQ(accountField(f.record(1).loginPassword), "pw&&&&&");
 }
 
 TEST(Dispatcher, AddressReportActsOnlyOnARequestedChange)
 {
     DispatchFixture f;
     f.record(1).connected = 1;
-    const std::string p = BuildReplyP(1, "192.168.001.010", 6000, "boss", "guest");
+    const std::string p = buildReplyP(1, "192.168.001.010", 6000, "boss", "guest");
     f.dispatch(p); // a stray answer to somebody's probe
     EXPECT_TRUE(f.record(1).connected);
     EXPECT_EQ(f.state.deviceAddress, "192.168.0.188");
@@ -292,8 +292,8 @@ TEST(Dispatcher, AddressReportActsOnlyOnARequestedChange)
     f.dispatch(p);
     EXPECT_EQ(f.state.deviceAddress, "192.168.1.10");
     EXPECT_EQ(f.state.port, 6000);
-    EXPECT_EQ(AccountField(f.record(1).adminName), "boss&&&");
-    EXPECT_EQ(AccountField(f.record(1).userName), "guest&&");
+    EXPECT_EQ(accountField(f.record(1).adminName), "boss&&&");
+    EXPECT_EQ(accountField(f.record(1).userName), "guest&&");
     EXPECT_TRUE(f.state.addressChangeConfirmed);
     EXPECT_FALSE(f.record(1).connected);
     ASSERT_EQ(f.ui.messages.size(), 1u);
@@ -303,7 +303,7 @@ TEST(Dispatcher, AddressReportActsOnlyOnARequestedChange)
 TEST(Dispatcher, UnitCountChoosesUnitsAsHexAndStoresDecimal)
 {
     DispatchFixture f;
-    f.dispatch(BuildFrame('K', {"01", "12"})); // 0x12 = 18 units, stored count 12
+    f.dispatch(buildFrame('K', {"01", "12"})); // 0x12 = 18 units, stored count 12
     EXPECT_TRUE(f.record(18).connected);
     EXPECT_FALSE(f.record(19).connected);
     EXPECT_EQ(f.record(1).unitCount, 12);

@@ -24,7 +24,7 @@ namespace {
 const QString kProgramAddress = QStringLiteral("127.0.0.1");
 const QString kUnitAddress = QStringLiteral("127.0.0.2");
 
-quint16 FreePort()
+quint16 freePort()
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
         QUdpSocket probe;
@@ -73,7 +73,7 @@ struct Measurement
 
 // Starts the sequence and runs the event loop until done() holds, with a 1 ms timer beside it
 // whose largest lateness is the stall. The wire time runs from the start to the last datagram.
-Measurement Measure(Link& link, const std::function<void()>& start,
+Measurement measure(Link& link, const std::function<void()>& start,
                     const std::function<bool()>& done, int timeoutMs)
 {
     Measurement m;
@@ -110,7 +110,7 @@ Measurement Measure(Link& link, const std::function<void()>& start,
     return m;
 }
 
-void Print(const char* sequence, const Measurement& m)
+void printFigure(const char* sequence, const Measurement& m)
 {
     if (!m.finished) std::printf("%s did not finish in time\n", sequence);
     std::printf("max stall %s: %.1f ms (wire %.0f ms)\n", sequence, std::max(0.0, m.maxStallMs),
@@ -125,7 +125,7 @@ int main(int argc, char* argv[])
     TimingApplication app(argc, argv);
     app.tracing = app.arguments().contains(QStringLiteral("--trace"));
     QTemporaryDir dataDir;
-    const quint16 port = FreePort();
+    const quint16 port = freePort();
     if (!dataDir.isValid() || port == 0) {
         std::fprintf(stderr, "sonaro-figures: no data directory or no free loopback port\n");
         return 1;
@@ -150,14 +150,14 @@ int main(int argc, char* argv[])
     const UnitRecord& first = core.table().record(1);
     int failures = 0;
 
-    const Measurement login = Measure(
+    const Measurement login = measure(
         link,
         [&] {
             core.session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
             core.session().sendLogin();
         },
         [&] { return first.connected && unit.streaming() && link.isIdle(); }, 20000);
-    Print("first login", login);
+    printFigure("first login", login);
     failures += !login.finished;
 
     const QString preset = dataDir.filePath(QStringLiteral("figures.ini"));
@@ -165,16 +165,16 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "sonaro-figures: cannot write the preset\n");
         return 1;
     }
-    const Measurement open = Measure(
+    const Measurement open = measure(
         link, [&] { core.surface().openPreset([&] { return preset; }); },
         [&] { return link.isIdle() && unit.streaming(); }, 20000);
-    Print("preset open", open);
+    printFigure("preset open", open);
     failures += !open.finished;
 
-    const Measurement restore = Measure(
+    const Measurement restore = measure(
         link, [&] { core.surface().factoryRestore(); },
         [&] { return link.isIdle() && unit.streaming(); }, 20000);
-    Print("factory restore", restore);
+    printFigure("factory restore", restore);
     failures += !restore.finished;
 
     core.session().shutdown();

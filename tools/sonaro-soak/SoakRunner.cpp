@@ -7,7 +7,7 @@
 #include "mixer/LinkCommandPort.h"
 #include "mixer/OutputEqEditor.h"
 #include "mixer/SonaroCore.h"
-#include "mixer/ValueConventions.h"
+#include "model/ValueConventions.h"
 #include "unit/VirtualUnit.h"
 
 #include <QCoreApplication>
@@ -27,7 +27,7 @@ namespace {
 const QString kProgramAddress = QStringLiteral("127.0.0.1");
 const QString kUnitAddress = QStringLiteral("127.0.0.2");
 
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
@@ -39,7 +39,7 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
 }
 
 // A port free on both loopback addresses.
-quint16 FreePort()
+quint16 freePort()
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
         QUdpSocket probe;
@@ -198,11 +198,11 @@ private:
 
 } // namespace
 
-SoakResult RunSoak(const SoakOptions& options)
+SoakResult runSoak(const SoakOptions& options)
 {
     SoakResult result;
     QTemporaryDir dataDir;
-    const quint16 port = FreePort();
+    const quint16 port = freePort();
     if (!dataDir.isValid() || port == 0) {
         std::fprintf(stderr, "sonaro-soak: no data directory or no free loopback port\n");
         return result;
@@ -252,7 +252,7 @@ SoakResult RunSoak(const SoakOptions& options)
     core.session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
     core.session().sendLogin();
     // The first login runs clean, so that both sides start from the unit's state.
-    result.loggedIn = WaitFor(
+    result.loggedIn = waitFor(
         [&] { return program.connected && core.linkState().indicatorOn && core.link().isIdle(); },
         15000);
     if (!result.loggedIn) {
@@ -299,17 +299,17 @@ SoakResult RunSoak(const SoakOptions& options)
     const LinkTimings& t = core.linkState().timings;
     const int settleMs =
         t.silenceTimeout + t.reloginSettle + 2 * InputEqEditor::kDefaultSendIntervalMs;
-    WaitFor([&] { return false; }, settleMs);
-    WaitFor(
+    waitFor([&] { return false; }, settleMs);
+    waitFor(
         [&] {
             return program.connected && core.link().isIdle() && !inputEq.dirty() &&
                    !outputEq.dirty() && !limiter.dirty();
         },
         30000);
-    WaitFor([&] { return false; }, 500);
+    waitFor([&] { return false; }, 500);
 
     result.relogins = logins > 0 ? logins - 1 : 0;
-    result.differing = DifferingFields(program, unit.record());
+    result.differing = differingFields(program, unit.record());
     unit.stop();
     core.session().shutdown();
     return result;

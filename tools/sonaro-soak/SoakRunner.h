@@ -27,6 +27,6 @@ struct SoakResult
 
 // The real core (database, link, dispatcher, session, surface, editors) bound to 127.0.0.1
 // against a virtual unit on 127.0.0.2 with faults injected, driven by a seeded random operator.
-SoakResult RunSoak(const SoakOptions& options);
+SoakResult runSoak(const SoakOptions& options);
 
 } // namespace sonaro

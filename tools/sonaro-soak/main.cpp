@@ -34,7 +34,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "sonaro-soak: --seed needs a number\n");
         return 2;
     }
-    const sonaro::SoakResult r = sonaro::RunSoak(options);
+    const sonaro::SoakResult r = sonaro::runSoak(options);
     if (!r.loggedIn) return 1;
     std::printf("actions: %d\n", r.actions);
     std::printf("frames sent: %d\n", r.framesSent);

@@ -8,14 +8,14 @@
 
 #include "mixer/SonaroCore.h"
 #include "store/DataDirectory.h"
-#include "ui/CInputEqDlg.h"
-#include "ui/CLimiterDlg.h"
-#include "ui/COutputEqDlg.h"
+#include "ui/InputEqWindow.h"
 #include "ui/LanguageSwitcher.h"
+#include "ui/LimiterWindow.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxOperator.h"
-#include "ui/Theme.h"
+#include "ui/OutputEqWindow.h"
+#include "ui/kit/Theme.h"
 #include "unit/VirtualUnit.h"
 
 #include <QApplication>
@@ -140,7 +140,7 @@ int main(int argc, char** argv)
                 grabWindow(view->inputEqEditor(), prefix + QStringLiteral("input-eq"));
                 view->openOutputEq(0);
                 grabWindow(view->outputEqEditor(), prefix + QStringLiteral("output-eq"));
-                ui::CLimiterDlg limiter(core, 0, view);
+                ui::LimiterWindow limiter(core, 0, view);
                 grabWindow(&limiter, prefix + QStringLiteral("limiter"));
                 language.toggle();
                 QCoreApplication::processEvents();

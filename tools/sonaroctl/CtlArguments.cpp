@@ -1,7 +1,7 @@
 #include "CtlArguments.h"
 
-#include "mixer/UnitRecord.h"
-#include "mixer/ValueConventions.h"
+#include "model/UnitRecord.h"
+#include "model/ValueConventions.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -16,7 +16,7 @@ namespace {
 constexpr int kMinDb = -sonaro::kGainOffsetDb;                   // -50
 constexpr int kMaxDb = sonaro::kGainMax - sonaro::kGainOffsetDb; // 10
 
-const char kToolHelp[] = R"(Usage: sonaroctl [OPTIONS] COMMAND [ARGUMENTS]
+const char kToolHelp[] = R"(usageError: sonaroctl [OPTIONS] COMMAND [ARGUMENTS]
 
 Command-line control of a Sonaro mixer unit, for scripts and installers.
 
@@ -46,7 +46,7 @@ Exit status: 0 success, 1 failure (reason on standard error), 2 usage error,
 )";
 
 const char kDiscoverHelp[] =
-    R"(Usage: sonaroctl [--bind ADDR] [--port N] [--any-network] [--json] discover
+    R"(usageError: sonaroctl [--bind ADDR] [--port N] [--any-network] [--json] discover
 
 Probes hosts 2..254 of the /24 of the bound address with the I command on the link port
 and prints one line per unit that answers: address, port, administrator and user account
@@ -54,7 +54,7 @@ names. Without a bound address the host's own network would be probed; sonaroctl
 that unless the host's address is a loopback address or --any-network is given.
 )";
 
-const char kLoginHelp[] = R"(Usage: sonaroctl [OPTIONS] login
+const char kLoginHelp[] = R"(usageError: sonaroctl [OPTIONS] login
 
 Logs in as the desktop program's Connect does (R, sent again twice 3 s apart when
 unanswered) and prints the number of units the unit reports.
@@ -62,13 +62,13 @@ Exit 3 with "User Password Error!" when the unit refuses the account, exit 4 wit
 "Connect fail." when three requests stay unanswered.
 )";
 
-const char kShowHelp[] = R"(Usage: sonaroctl [OPTIONS] [--json] show
+const char kShowHelp[] = R"(usageError: sonaroctl [OPTIONS] [--json] show
 
 Logs in, waits for the unit's complete state report and every EQ and dynamics block,
 prints the state and switches the status stream off.
 )";
 
-const char kSetHelp[] = R"(Usage: sonaroctl [OPTIONS] set SETTING ARGUMENTS
+const char kSetHelp[] = R"(usageError: sonaroctl [OPTIONS] set SETTING ARGUMENTS
 
   set input-gain CH DB        input CH (1..8) to DB (-50..10, whole dB)
   set input-mute CH on|off
@@ -86,7 +86,7 @@ follow as on the desktop), waits until every command has left and switches the s
 stream off. A switch already in the requested state sends nothing.
 )";
 
-const char kPresetHelp[] = R"(Usage: sonaroctl [OPTIONS] preset save|load|show FILE
+const char kPresetHelp[] = R"(usageError: sonaroctl [OPTIONS] preset save|load|show FILE
 
   preset save FILE   log in, fetch the state (S, all EQ blocks, both dynamics blocks) and
                      write FILE (2,796 bytes: the unit record and the five groups)
@@ -95,14 +95,14 @@ const char kPresetHelp[] = R"(Usage: sonaroctl [OPTIONS] preset save|load|show F
   preset show FILE   print FILE's contents without contacting a unit
 )";
 
-const char kMonitorHelp[] = R"(Usage: sonaroctl [OPTIONS] [--json] monitor [--seconds N]
+const char kMonitorHelp[] = R"(usageError: sonaroctl [OPTIONS] [--json] monitor [--seconds N]
 
 Logs in and prints one line per status frame: the eight input levels, the two output
 levels and the open state of each input (JSON lines with --json). Runs N seconds, or until
 interrupted (Ctrl-C), then switches the status stream off.
 )";
 
-std::optional<int> WholeNumber(const QString& text)
+std::optional<int> wholeNumber(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral("^[+-]?[0-9]{1,6}$"));
     if (!pattern.match(text).hasMatch()) return std::nullopt;
@@ -110,7 +110,7 @@ std::optional<int> WholeNumber(const QString& text)
 }
 
 // "on"/"off" and the like; nullopt when the word is neither.
-std::optional<int> Choice(const QString& text, const char* one, const char* zero)
+std::optional<int> choiceOf(const QString& text, const char* one, const char* zero)
 {
     const QString lower = text.toLower();
     if (lower == QLatin1String(one)) return 1;
@@ -134,7 +134,7 @@ constexpr SettingInfo kSettings[] = {
 };
 
 // Fills request from the words after "set"; returns the usage error or an empty text.
-QString ParseSet(const QStringList& words, SetRequest& request)
+QString parseSet(const QStringList& words, SetRequest& request)
 {
     if (words.isEmpty()) return QStringLiteral("set needs a setting (see 'sonaroctl set --help')");
     const SettingInfo* info = nullptr;
@@ -151,7 +151,7 @@ QString ParseSet(const QStringList& words, SetRequest& request)
 
     auto number = [&](const QString& text, const char* what, int low, int high,
                       int& out) -> QString {
-        const auto n = WholeNumber(text);
+        const auto n = wholeNumber(text);
         if (!n || *n < low || *n > high)
             return QStringLiteral("%1 must be %2 to %3, not '%4'")
                 .arg(QLatin1String(what))
@@ -162,7 +162,7 @@ QString ParseSet(const QStringList& words, SetRequest& request)
         return {};
     };
     auto onOff = [&](const QString& text, const char* one, const char* zero) -> QString {
-        const auto v = Choice(text, one, zero);
+        const auto v = choiceOf(text, one, zero);
         if (!v)
             return QStringLiteral("%1 takes %2 or %3, not '%4'")
                 .arg(words[0], QLatin1String(one), QLatin1String(zero), text);
@@ -173,7 +173,7 @@ QString ParseSet(const QStringList& words, SetRequest& request)
     auto gain = [&](const QString& text) -> QString {
         QString t = text;
         if (t.endsWith(QLatin1String("dB"), Qt::CaseInsensitive)) t.chop(2);
-        const auto db = WholeNumber(t);
+        const auto db = wholeNumber(t);
         if (!db || *db < kMinDb || *db > kMaxDb)
             return QStringLiteral("gain must be a whole number of dB from %1 to %2, not '%3'")
                 .arg(kMinDb)
@@ -222,22 +222,22 @@ QString ParseSet(const QStringList& words, SetRequest& request)
     return QStringLiteral("unknown setting");
 }
 
-ParseResult Usage(const QString& error)
+ParseResult usageError(const QString& error)
 {
     ParseResult r;
-    r.outcome = ParseResult::Outcome::Usage;
+    r.outcome = ParseResult::Outcome::usageError;
     r.error = error;
     return r;
 }
 
 } // namespace
 
-QString ToolHelp()
+QString toolHelp()
 {
     return QString::fromLatin1(kToolHelp);
 }
 
-QString CommandHelp(const QString& command)
+QString commandHelp(const QString& command)
 {
     if (command == QLatin1String("discover")) return QString::fromLatin1(kDiscoverHelp);
     if (command == QLatin1String("login")) return QString::fromLatin1(kLoginHelp);
@@ -248,7 +248,7 @@ QString CommandHelp(const QString& command)
     return {};
 }
 
-QString CheckAccountText(const QString& what, const QString& text)
+QString checkAccountText(const QString& what, const QString& text)
 {
     if (text.isEmpty() || text.size() > sonaro::kAccountLength - 1)
         return QStringLiteral("%1 must be 1 to 6 characters").arg(what);
@@ -261,7 +261,7 @@ QString CheckAccountText(const QString& what, const QString& text)
     return {};
 }
 
-ParseResult ParseArguments(const QStringList& arguments)
+ParseResult parseArguments(const QStringList& arguments)
 {
     CtlSettings s;
     QStringList words;
@@ -307,7 +307,7 @@ ParseResult ParseArguments(const QStringList& arguments)
                           name == QLatin1String("--any-network") ||
                           name == QLatin1String("--help") || name == QLatin1String("-h");
         if (flag) {
-            if (inlineValue) return Usage(QStringLiteral("%1 takes no value").arg(name));
+            if (inlineValue) return usageError(QStringLiteral("%1 takes no value").arg(name));
             if (name == QLatin1String("--json")) s.json = true;
             if (name == QLatin1String("--yes")) s.yes = true;
             if (name == QLatin1String("--any-network")) s.anyNetwork = true;
@@ -319,20 +319,21 @@ ParseResult ParseArguments(const QStringList& arguments)
                            name == QLatin1String("--address") || name == QLatin1String("--port") ||
                            name == QLatin1String("--user") || name == QLatin1String("--password") ||
                            name == QLatin1String("--seconds");
-        if (!known) return Usage(QStringLiteral("unknown option '%1'").arg(name));
-        if (!takeValue(v)) return Usage(QStringLiteral("%1 needs a value").arg(name));
+        if (!known) return usageError(QStringLiteral("unknown option '%1'").arg(name));
+        if (!takeValue(v)) return usageError(QStringLiteral("%1 needs a value").arg(name));
         if (name == QLatin1String("--data-dir")) {
             s.dataDir = v;
         } else if (name == QLatin1String("--bind") || name == QLatin1String("--address")) {
             QHostAddress address;
             if (!address.setAddress(v) || address.protocol() != QAbstractSocket::IPv4Protocol)
-                return Usage(QStringLiteral("%1 needs an IPv4 address, not '%2'").arg(name, v));
+                return usageError(
+                    QStringLiteral("%1 needs an IPv4 address, not '%2'").arg(name, v));
             (name == QLatin1String("--bind") ? s.bindAddress : s.deviceAddress) =
                 address.toString();
         } else if (name == QLatin1String("--port")) {
-            const auto port = WholeNumber(v);
+            const auto port = wholeNumber(v);
             if (!port || *port < 1 || *port > 65535)
-                return Usage(QStringLiteral("--port must be 1 to 65535, not '%1'").arg(v));
+                return usageError(QStringLiteral("--port must be 1 to 65535, not '%1'").arg(v));
             s.port = *port;
         } else if (name == QLatin1String("--user")) {
             s.user = v;
@@ -343,7 +344,8 @@ ParseResult ParseArguments(const QStringList& arguments)
             bool ok = false;
             const double seconds = v.toDouble(&ok);
             if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > 1e6)
-                return Usage(QStringLiteral("--seconds needs a positive number, not '%1'").arg(v));
+                return usageError(
+                    QStringLiteral("--seconds needs a positive number, not '%1'").arg(v));
             s.seconds = seconds;
             secondsGiven = true;
         }
@@ -352,19 +354,19 @@ ParseResult ParseArguments(const QStringList& arguments)
     ParseResult result;
     if (words.isEmpty() || words[0] == QLatin1String("help")) {
         const QString topic = words.size() > 1 ? words[1] : QString();
-        if (!help && words.isEmpty()) return Usage(QStringLiteral("no command given"));
+        if (!help && words.isEmpty()) return usageError(QStringLiteral("no command given"));
         result.outcome = ParseResult::Outcome::Help;
-        result.helpText = topic.isEmpty() ? ToolHelp() : CommandHelp(topic);
+        result.helpText = topic.isEmpty() ? toolHelp() : commandHelp(topic);
         if (result.helpText.isEmpty())
-            return Usage(QStringLiteral("unknown command '%1'").arg(topic));
+            return usageError(QStringLiteral("unknown command '%1'").arg(topic));
         return result;
     }
     const QString command = words[0];
-    if (CommandHelp(command).isEmpty())
-        return Usage(QStringLiteral("unknown command '%1'").arg(command));
+    if (commandHelp(command).isEmpty())
+        return usageError(QStringLiteral("unknown command '%1'").arg(command));
     if (help) {
         result.outcome = ParseResult::Outcome::Help;
-        result.helpText = CommandHelp(command);
+        result.helpText = commandHelp(command);
         return result;
     }
 
@@ -389,7 +391,7 @@ ParseResult ParseArguments(const QStringList& arguments)
         error = noArguments();
     } else if (command == QLatin1String("set")) {
         s.command = Command::Set;
-        error = ParseSet(rest, s.set);
+        error = parseSet(rest, s.set);
     } else if (command == QLatin1String("preset")) {
         const QString action = rest.value(0);
         if (action == QLatin1String("save"))
@@ -409,11 +411,11 @@ ParseResult ParseArguments(const QStringList& arguments)
     if (error.isEmpty() && s.anyNetwork && s.command != Command::Discover)
         error = QStringLiteral("--any-network is an option of discover");
     if (error.isEmpty() && s.command != Command::Discover && s.command != Command::PresetShow) {
-        error = CheckAccountText(QStringLiteral("the user name"), s.user);
+        error = checkAccountText(QStringLiteral("the user name"), s.user);
         if (error.isEmpty() && s.passwordGiven)
-            error = CheckAccountText(QStringLiteral("the password"), s.password);
+            error = checkAccountText(QStringLiteral("the password"), s.password);
     }
-    if (!error.isEmpty()) return Usage(error);
+    if (!error.isEmpty()) return usageError(error);
     result.outcome = ParseResult::Outcome::Run;
     result.settings = s;
     return result;

@@ -67,10 +67,10 @@ struct ParseResult
     enum class Outcome
     {
         Run,
-        Help, // print helpText on standard output, exit 0
-        Usage // print error on standard error, exit 2
+        Help,      // print helpText on standard output, exit 0
+        usageError // print error on standard error, exit 2
     };
-    Outcome outcome = Outcome::Usage;
+    Outcome outcome = Outcome::usageError;
     CtlSettings settings;
     QString helpText;
     QString error;
@@ -78,14 +78,14 @@ struct ParseResult
 
 // Parses the arguments after the program name. Options may stand before or after the command
 // words; "--" ends the options.
-ParseResult ParseArguments(const QStringList& arguments);
+ParseResult parseArguments(const QStringList& arguments);
 
 // The tool's help, or the help of one command ("set", "preset", ...); empty for an unknown one.
-QString ToolHelp();
-QString CommandHelp(const QString& command);
+QString toolHelp();
+QString commandHelp(const QString& command);
 
 // Account names and passwords are 1 to 6 printable ASCII characters without "&" (the filler
 // that pads them to 7 on the wire). Returns an empty text when valid, else the reason.
-QString CheckAccountText(const QString& what, const QString& text);
+QString checkAccountText(const QString& what, const QString& text);
 
 } // namespace sonaroctl

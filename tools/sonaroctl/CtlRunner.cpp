@@ -4,7 +4,7 @@
 
 #include "link/AddressFile.h"
 #include "mixer/StateFile.h"
-#include "mixer/ValueConventions.h"
+#include "model/ValueConventions.h"
 #include "store/DataDirectory.h"
 
 #include <QFile>
@@ -27,12 +27,12 @@ constexpr int kDiscoverTimeoutMs = 60000; // the sweep ends by itself well befor
 constexpr int kDrainPollMs = 5;
 constexpr int kEqSlots = 14;
 
-QString Json(const QJsonObject& object)
+QString jsonText(const QJsonObject& object)
 {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-QString Json(const QJsonArray& array)
+QString jsonText(const QJsonArray& array)
 {
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
@@ -111,24 +111,24 @@ void CtlRunner::start()
             return;
         }
         const QByteArray data = file.read(static_cast<qint64>(StateFile::kFileSize) + 1);
-        UnitRecord record = ZeroRecord();
+        UnitRecord record = zeroRecord();
         GroupFileRecords groups{};
         QString reason;
-        if (!StateFile::Decode(data, record, groups, &reason)) {
+        if (!StateFile::decode(data, record, groups, &reason)) {
             finish(kExitFailure, QStringLiteral("%1: %2").arg(m_settings.file, reason));
             return;
         }
         if (m_settings.json) {
-            QJsonObject object = RecordJson(record);
+            QJsonObject object = recordJson(record);
             object.insert(QStringLiteral("file"), m_settings.file);
             object.insert(QStringLiteral("loginName"),
-                          QString::fromStdString(AccountText(record.loginName)));
-            object.insert(QStringLiteral("groups"), GroupsJson(groups));
-            print(Json(object));
+                          QString::fromStdString(accountText(record.loginName)));
+            object.insert(QStringLiteral("groups"), groupsJson(groups));
+            print(jsonText(object));
         } else {
             print(QStringLiteral("Preset %1 (saved by %2)\n\n")
-                      .arg(m_settings.file, QString::fromStdString(AccountText(record.loginName))) +
-                  RecordText(record) + QLatin1Char('\n') + GroupsText(groups));
+                      .arg(m_settings.file, QString::fromStdString(accountText(record.loginName))) +
+                  recordText(record) + QLatin1Char('\n') + groupsText(groups));
         }
         finish(kExitSuccess);
         return;
@@ -140,10 +140,10 @@ void CtlRunner::start()
             finish(kExitFailure, QStringLiteral("%1: %2").arg(m_settings.file, file.errorString()));
             return;
         }
-        UnitRecord record = ZeroRecord();
+        UnitRecord record = zeroRecord();
         GroupFileRecords groups{};
         QString reason;
-        if (!StateFile::Decode(file.read(static_cast<qint64>(StateFile::kFileSize) + 1), record,
+        if (!StateFile::decode(file.read(static_cast<qint64>(StateFile::kFileSize) + 1), record,
                                groups, &reason)) {
             finish(kExitFailure, QStringLiteral("%1: %2").arg(m_settings.file, reason));
             return;
@@ -165,7 +165,7 @@ void CtlRunner::start()
 void CtlRunner::startDiscover()
 {
     const DataDirectory dir = DataDirectory::resolve(m_settings.dataDir);
-    const AddressFileEntry entry = ReadAddressFile(dir.addressFilePath());
+    const AddressFileEntry entry = readAddressFile(dir.addressFilePath());
     const QString bind = !m_settings.bindAddress.isEmpty() ? m_settings.bindAddress : entry.bind;
     const quint16 port = m_settings.port > 0 ? static_cast<quint16>(m_settings.port) : entry.port;
     if (!bind.isEmpty()) {
@@ -231,7 +231,7 @@ void CtlRunner::runDiscovery(const QHostAddress& bind, quint16 port)
                          .arg(u.firstName, u.secondName);
         }
         if (m_settings.json)
-            print(Json(list));
+            print(jsonText(list));
         else if (!lines.isEmpty())
             print(lines.join(QLatin1Char('\n')));
         finish(kExitSuccess);
@@ -309,7 +309,7 @@ void CtlRunner::startSession()
                 m_deadline.start(static_cast<int>(std::min(m_settings.seconds * 1000.0, 2.0e9)));
         }
         const UnitRecord& r = m_core->table().record(1);
-        print(m_settings.json ? Json(LevelsJson(r)) : LevelsText(r));
+        print(m_settings.json ? jsonText(levelsJson(r)) : levelsText(r));
     });
 
     m_phase = Phase::LoggingIn;
@@ -355,7 +355,7 @@ void CtlRunner::loggedIn(int units)
             object.insert(QStringLiteral("port"), state.port);
             object.insert(QStringLiteral("user"), m_settings.user);
             object.insert(QStringLiteral("units"), units);
-            print(Json(object));
+            print(jsonText(object));
         } else {
             print(QStringLiteral("Logged in to %1:%2 as %3: %4 unit(s)")
                       .arg(state.deviceAddress)
@@ -401,16 +401,16 @@ void CtlRunner::act()
     case Command::Show: {
         const UnitRecord& r = surface.record();
         if (m_settings.json) {
-            QJsonObject object = RecordJson(r);
+            QJsonObject object = recordJson(r);
             object.insert(QStringLiteral("address"), state.deviceAddress);
             object.insert(QStringLiteral("port"), state.port);
-            print(Json(object));
+            print(jsonText(object));
         } else {
             print(QStringLiteral("Unit %1 at %2:%3\n\n")
                       .arg(r.unitNumber)
                       .arg(state.deviceAddress)
                       .arg(state.port) +
-                  RecordText(r));
+                  recordText(r));
         }
         finish(kExitSuccess);
         return;
@@ -420,7 +420,7 @@ void CtlRunner::act()
             finish(kExitFailure, QStringLiteral("cannot write %1").arg(m_settings.file));
             return;
         }
-        print(m_settings.json ? Json(QJsonObject{{QStringLiteral("saved"), m_settings.file}})
+        print(m_settings.json ? jsonText(QJsonObject{{QStringLiteral("saved"), m_settings.file}})
                               : QStringLiteral("Saved %1").arg(m_settings.file));
         finish(kExitSuccess);
         return;
@@ -431,7 +431,7 @@ void CtlRunner::act()
             return;
         }
         if (m_settings.json)
-            print(Json(QJsonObject{{QStringLiteral("loaded"), m_settings.file}}));
+            print(jsonText(QJsonObject{{QStringLiteral("loaded"), m_settings.file}}));
         else
             print(QStringLiteral("Loaded %1").arg(m_settings.file));
         drainThen(kExitSuccess);
@@ -470,9 +470,9 @@ bool CtlRunner::applySetting(bool& changed)
     }
     switch (q.setting) {
     case Setting::InputGain:
-        changed = r.inputGain[i] != DbToGain(q.value);
+        changed = r.inputGain[i] != dbToGain(q.value);
         // The fader: sets the gain (and its linked channels) whether or not the input is muted.
-        s.inputFader(i, FaderPositionForGain(DbToGain(q.value)), false);
+        s.inputFader(i, faderPositionForGain(dbToGain(q.value)), false);
         return true;
     case Setting::InputMute:
         toggleTo(r.inputMute[i], [&] { s.toggleInputMute(i); });
@@ -495,7 +495,7 @@ bool CtlRunner::applySetting(bool& changed)
                                      .arg(q.target));
             return false;
         }
-        changed = r.outputGain[i] != DbToGain(q.value);
+        changed = r.outputGain[i] != dbToGain(q.value);
         s.outputTypedValue(i, QString::number(q.value));
         return true;
     case Setting::OutputMute:
@@ -506,11 +506,11 @@ bool CtlRunner::applySetting(bool& changed)
         return true;
     case Setting::HoldTime:
         changed = r.holdTime != q.value;
-        s.holdTimeKnobReleased(KnobForHoldTime(q.value));
+        s.holdTimeKnobReleased(knobForHoldTime(q.value));
         return true;
     case Setting::MaxOpen:
         changed = r.maxOpenChannels != q.value;
-        s.applyMaxOpenChannels(ListIndexForMaxOpen(q.value));
+        s.applyMaxOpenChannels(listIndexForMaxOpen(q.value));
         return true;
     case Setting::None:
         break;
@@ -529,7 +529,7 @@ void CtlRunner::printSetReport(bool changed)
         if (q.input > 0) object.insert(QStringLiteral("input"), q.input);
         object.insert(QStringLiteral("value"), q.valueText);
         object.insert(QStringLiteral("changed"), changed);
-        print(Json(object));
+        print(jsonText(object));
         return;
     }
     QString line = q.name;

@@ -6,7 +6,7 @@
 #include "link/Discovery.h"
 #include "link/LinkState.h"
 #include "mixer/SonaroCore.h"
-#include "mixer/UnitTable.h"
+#include "model/UnitTable.h"
 
 #include <QObject>
 #include <QTimer>

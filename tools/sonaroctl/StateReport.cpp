@@ -1,6 +1,6 @@
 #include "StateReport.h"
 
-#include "mixer/ValueConventions.h"
+#include "model/ValueConventions.h"
 
 #include <QStringList>
 
@@ -13,39 +13,39 @@ using namespace sonaro;
 namespace {
 
 // A file may carry anything in its doubles; JSON has no NaN or infinity.
-QJsonValue Number(double value)
+QJsonValue jsonNumber(double value)
 {
     return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
 }
 
-QString Decimal(double value, int decimals = 1)
+QString decimalText(double value, int decimals = 1)
 {
     return std::isfinite(value) ? QString::number(value, 'f', decimals) : QStringLiteral("?");
 }
 
-QString OnOff(int value)
+QString onOff(int value)
 {
     return value ? QStringLiteral("on") : QStringLiteral("off");
 }
 
-QJsonObject Band(double frequency, double gain, double q, int type)
+QJsonObject bandJson(double frequency, double gain, double q, int type)
 {
     QJsonObject band;
-    band.insert(QStringLiteral("frequency"), Number(frequency));
-    band.insert(QStringLiteral("gainDb"), Number(gain));
-    band.insert(QStringLiteral("q"), Number(q));
+    band.insert(QStringLiteral("frequency"), jsonNumber(frequency));
+    band.insert(QStringLiteral("gainDb"), jsonNumber(gain));
+    band.insert(QStringLiteral("q"), jsonNumber(q));
     band.insert(QStringLiteral("type"), type);
     return band;
 }
 
-QString BandText(double frequency, double gain, double q, int type)
+QString bandText(double frequency, double gain, double q, int type)
 {
     return QStringLiteral("%1Hz/%2dB/Q%3/t%4")
-        .arg(Decimal(frequency, 0), Decimal(gain), Decimal(q))
+        .arg(decimalText(frequency, 0), decimalText(gain), decimalText(q))
         .arg(type);
 }
 
-QJsonArray RoutedInputs(const UnitRecord& r, int output)
+QJsonArray routedInputs(const UnitRecord& r, int output)
 {
     QJsonArray inputs;
     for (int ch = 0; ch < kInputCount; ++ch)
@@ -55,15 +55,15 @@ QJsonArray RoutedInputs(const UnitRecord& r, int output)
 
 } // namespace
 
-QJsonObject RecordJson(const UnitRecord& r)
+QJsonObject recordJson(const UnitRecord& r)
 {
     QJsonArray inputs;
     for (int ch = 0; ch < kInputCount; ++ch) {
         QJsonObject in;
         in.insert(QStringLiteral("channel"), ch + 1);
-        in.insert(QStringLiteral("gainDb"), GainToDb(r.inputGain[ch]));
+        in.insert(QStringLiteral("gainDb"), gainToDb(r.inputGain[ch]));
         in.insert(QStringLiteral("mute"), r.inputMute[ch] != 0);
-        in.insert(QStringLiteral("source"), QString::fromLatin1(InputSourceLabel(r.inputLine[ch])));
+        in.insert(QStringLiteral("source"), QString::fromLatin1(inputSourceLabel(r.inputLine[ch])));
         in.insert(QStringLiteral("phantom"), r.inputPhantom[ch] != 0);
         in.insert(QStringLiteral("priority"), r.inputPriority[ch] != 0);
         in.insert(QStringLiteral("lowCut"), r.inputLowCut[ch] != 0);
@@ -74,8 +74,8 @@ QJsonObject RecordJson(const UnitRecord& r)
         in.insert(QStringLiteral("level"), r.inputLevel[ch]);
         QJsonArray eq;
         for (int b = 0; b < kInputEqBands; ++b)
-            eq.append(Band(r.inputEqAt(b, kEqFrequency, ch), r.inputEqAt(b, kEqGain, ch),
-                           r.inputEqAt(b, kEqQ, ch), r.inputEqType[b][ch]));
+            eq.append(bandJson(r.inputEqAt(b, kEqFrequency, ch), r.inputEqAt(b, kEqGain, ch),
+                               r.inputEqAt(b, kEqQ, ch), r.inputEqType[b][ch]));
         in.insert(QStringLiteral("eq"), eq);
         inputs.append(in);
     }
@@ -83,23 +83,23 @@ QJsonObject RecordJson(const UnitRecord& r)
     for (int out = 0; out < kOutputCount; ++out) {
         QJsonObject o;
         o.insert(QStringLiteral("output"), out + 1);
-        o.insert(QStringLiteral("gainDb"), GainToDb(r.outputGain[out]));
+        o.insert(QStringLiteral("gainDb"), gainToDb(r.outputGain[out]));
         o.insert(QStringLiteral("mute"), r.outputMute[out] != 0);
         o.insert(QStringLiteral("levelType"),
-                 QString::fromLatin1(OutputLevelLabel(r.outputLevelType[out])));
+                 QString::fromLatin1(outputLevelLabel(r.outputLevelType[out])));
         o.insert(QStringLiteral("level"), r.outputLevel[out]);
-        o.insert(QStringLiteral("inputs"), RoutedInputs(r, out));
+        o.insert(QStringLiteral("inputs"), routedInputs(r, out));
         QJsonObject limiter;
         limiter.insert(QStringLiteral("enabled"), r.limiterEnable[out] != 0);
-        limiter.insert(QStringLiteral("ratio"), Number(r.limiterRatio[out]));
-        limiter.insert(QStringLiteral("thresholdDb"), Number(r.limiterThreshold[out]));
+        limiter.insert(QStringLiteral("ratio"), jsonNumber(r.limiterRatio[out]));
+        limiter.insert(QStringLiteral("thresholdDb"), jsonNumber(r.limiterThreshold[out]));
         limiter.insert(QStringLiteral("attackMs"), r.limiterAttack[out]);
         limiter.insert(QStringLiteral("releaseMs"), r.limiterRelease[out]);
         o.insert(QStringLiteral("limiter"), limiter);
         QJsonArray eq;
         for (int b = 0; b < kOutputEqBands; ++b)
-            eq.append(Band(r.outputEqAt(out, kEqFrequency, b), r.outputEqAt(out, kEqGain, b),
-                           r.outputEqAt(out, kEqQ, b), r.outputEqType[out][b]));
+            eq.append(bandJson(r.outputEqAt(out, kEqFrequency, b), r.outputEqAt(out, kEqGain, b),
+                               r.outputEqAt(out, kEqQ, b), r.outputEqType[out][b]));
         o.insert(QStringLiteral("eq"), eq);
         outputs.append(o);
     }
@@ -115,39 +115,39 @@ QJsonObject RecordJson(const UnitRecord& r)
 
     QJsonObject state;
     state.insert(QStringLiteral("unit"), r.unitNumber);
-    state.insert(QStringLiteral("adminName"), QString::fromStdString(AccountText(r.adminName)));
-    state.insert(QStringLiteral("userName"), QString::fromStdString(AccountText(r.userName)));
+    state.insert(QStringLiteral("adminName"), QString::fromStdString(accountText(r.adminName)));
+    state.insert(QStringLiteral("userName"), QString::fromStdString(accountText(r.userName)));
     state.insert(QStringLiteral("inputs"), inputs);
     state.insert(QStringLiteral("outputs"), outputs);
     state.insert(QStringLiteral("system"), system);
     return state;
 }
 
-QString RecordText(const UnitRecord& r)
+QString recordText(const UnitRecord& r)
 {
     QStringList lines;
     lines << QStringLiteral("Input  gain    mute  source  phantom  priority  open  level");
     for (int ch = 0; ch < kInputCount; ++ch)
         lines << QStringLiteral("%1      %2  %3   %4    %5      %6       %7   %8")
                      .arg(ch + 1)
-                     .arg(QString::fromStdString(GainText(r.inputGain[ch])), 6)
-                     .arg(OnOff(r.inputMute[ch]), -3)
-                     .arg(QString::fromLatin1(InputSourceLabel(r.inputLine[ch])), -4)
-                     .arg(OnOff(r.inputPhantom[ch]), -3)
-                     .arg(OnOff(r.inputPriority[ch]), -3)
+                     .arg(QString::fromStdString(gainText(r.inputGain[ch])), 6)
+                     .arg(onOff(r.inputMute[ch]), -3)
+                     .arg(QString::fromLatin1(inputSourceLabel(r.inputLine[ch])), -4)
+                     .arg(onOff(r.inputPhantom[ch]), -3)
+                     .arg(onOff(r.inputPriority[ch]), -3)
                      .arg(r.inputOpen[ch] ? QStringLiteral("yes") : QStringLiteral("no "))
                      .arg(r.inputLevel[ch]);
     lines << QString();
     lines << QStringLiteral("Output gain    mute  level  routed inputs");
     for (int out = 0; out < kOutputCount; ++out) {
         QStringList routed;
-        for (const QJsonValue& v : RoutedInputs(r, out))
+        for (const QJsonValue& v : routedInputs(r, out))
             routed << QString::number(v.toInt());
         lines << QStringLiteral("%1      %2  %3   %4   %5")
                      .arg(out + 1)
-                     .arg(QString::fromStdString(GainText(r.outputGain[out])), 6)
-                     .arg(OnOff(r.outputMute[out]), -3)
-                     .arg(QString::fromLatin1(OutputLevelLabel(r.outputLevelType[out])), -4)
+                     .arg(QString::fromStdString(gainText(r.outputGain[out])), 6)
+                     .arg(onOff(r.outputMute[out]), -3)
+                     .arg(QString::fromLatin1(outputLevelLabel(r.outputLevelType[out])), -4)
                      .arg(routed.isEmpty() ? QStringLiteral("-") : routed.join(' '));
     }
     lines << QString();
@@ -158,26 +158,26 @@ QString RecordText(const UnitRecord& r)
                  .arg(r.holdTime)
                  .arg(r.maxOpenChannels)
                  .arg(r.deviceMode ? QStringLiteral("master") : QStringLiteral("slave"))
-                 .arg(OnOff(r.panelLock));
+                 .arg(onOff(r.panelLock));
     lines << QString();
     lines << QStringLiteral("Limiters:");
     for (int out = 0; out < kOutputCount; ++out)
         lines << QStringLiteral("  output %1: %2, ratio %3:1, threshold %4dB, attack %5ms, "
                                 "release %6ms")
                      .arg(out + 1)
-                     .arg(OnOff(r.limiterEnable[out]))
-                     .arg(Decimal(r.limiterRatio[out]), Decimal(r.limiterThreshold[out]))
+                     .arg(onOff(r.limiterEnable[out]))
+                     .arg(decimalText(r.limiterRatio[out]), decimalText(r.limiterThreshold[out]))
                      .arg(r.limiterAttack[out])
                      .arg(r.limiterRelease[out]);
     lines << QStringLiteral("Input EQ (frequency/gain/Q/type per band), low cut, high/low pass:");
     for (int ch = 0; ch < kInputCount; ++ch) {
         QStringList bands;
         for (int b = 0; b < kInputEqBands; ++b)
-            bands << BandText(r.inputEqAt(b, kEqFrequency, ch), r.inputEqAt(b, kEqGain, ch),
+            bands << bandText(r.inputEqAt(b, kEqFrequency, ch), r.inputEqAt(b, kEqGain, ch),
                               r.inputEqAt(b, kEqQ, ch), r.inputEqType[b][ch]);
         lines << QStringLiteral("  input %1: %2  low cut %3, HP %4, LP %5")
                      .arg(ch + 1)
-                     .arg(bands.join(' '), OnOff(r.inputLowCut[ch]))
+                     .arg(bands.join(' '), onOff(r.inputLowCut[ch]))
                      .arg(r.highPassIndex[ch])
                      .arg(r.lowPassIndex[ch]);
     }
@@ -185,14 +185,14 @@ QString RecordText(const UnitRecord& r)
     for (int out = 0; out < kOutputCount; ++out) {
         QStringList bands;
         for (int b = 0; b < kOutputEqBands; ++b)
-            bands << BandText(r.outputEqAt(out, kEqFrequency, b), r.outputEqAt(out, kEqGain, b),
+            bands << bandText(r.outputEqAt(out, kEqFrequency, b), r.outputEqAt(out, kEqGain, b),
                               r.outputEqAt(out, kEqQ, b), r.outputEqType[out][b]);
         lines << QStringLiteral("  output %1: %2").arg(out + 1).arg(bands.join(' '));
     }
     return lines.join('\n') + QLatin1Char('\n');
 }
 
-QJsonArray GroupsJson(const GroupFileRecords& groups)
+QJsonArray groupsJson(const GroupFileRecords& groups)
 {
     QJsonArray list;
     for (const GroupFileRecord& g : groups) {
@@ -208,10 +208,10 @@ QJsonArray GroupsJson(const GroupFileRecords& groups)
     return list;
 }
 
-QString GroupsText(const GroupFileRecords& groups)
+QString groupsText(const GroupFileRecords& groups)
 {
     QStringList lines;
-    for (const QJsonValue& v : GroupsJson(groups)) {
+    for (const QJsonValue& v : groupsJson(groups)) {
         const QJsonObject g = v.toObject();
         QStringList members;
         for (const QJsonValue& m : g.value(QStringLiteral("members")).toArray())
@@ -224,7 +224,7 @@ QString GroupsText(const GroupFileRecords& groups)
     return QStringLiteral("Groups (channel serial ids):\n") + lines.join('\n') + QLatin1Char('\n');
 }
 
-QJsonObject LevelsJson(const UnitRecord& r)
+QJsonObject levelsJson(const UnitRecord& r)
 {
     QJsonArray inputs;
     QJsonArray open;
@@ -242,7 +242,7 @@ QJsonObject LevelsJson(const UnitRecord& r)
     return line;
 }
 
-QString LevelsText(const UnitRecord& r)
+QString levelsText(const UnitRecord& r)
 {
     QStringList in;
     QString open;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mixer/StateFile.h"
-#include "mixer/UnitRecord.h"
+#include "model/UnitRecord.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -12,14 +12,14 @@
 // dB as the read-outs show them.
 namespace sonaroctl {
 
-QJsonObject RecordJson(const sonaro::UnitRecord& record);
-QString RecordText(const sonaro::UnitRecord& record);
+QJsonObject recordJson(const sonaro::UnitRecord& record);
+QString recordText(const sonaro::UnitRecord& record);
 
-QJsonArray GroupsJson(const sonaro::GroupFileRecords& groups);
-QString GroupsText(const sonaro::GroupFileRecords& groups);
+QJsonArray groupsJson(const sonaro::GroupFileRecords& groups);
+QString groupsText(const sonaro::GroupFileRecords& groups);
 
 // One status line: input and output levels and the open state of each input.
-QJsonObject LevelsJson(const sonaro::UnitRecord& record);
-QString LevelsText(const sonaro::UnitRecord& record);
+QJsonObject levelsJson(const sonaro::UnitRecord& record);
+QString levelsText(const sonaro::UnitRecord& record);
 
 } // namespace sonaroctl

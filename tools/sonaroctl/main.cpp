@@ -30,7 +30,7 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-void OnSignal(int)
+void onSignal(int)
 {
     const char byte = 1;
     // Only async-signal-safe work here: the event loop picks the byte up.
@@ -38,7 +38,7 @@ void OnSignal(int)
 }
 
 // Reads a password from the terminal without echo. Runs before the event loop starts.
-QString PromptPassword(const QString& user, const QString& address)
+QString promptPassword(const QString& user, const QString& address)
 {
     std::fprintf(stderr, "Password for %s at %s: ", qPrintable(user),
                  address.isEmpty() ? "the unit" : qPrintable(address));
@@ -57,7 +57,7 @@ QString PromptPassword(const QString& user, const QString& address)
     return QString::fromStdString(line);
 }
 
-int UsageError(const QString& message)
+int usageError(const QString& message)
 {
     std::fprintf(stderr, "sonaroctl: %s\nTry 'sonaroctl --help'.\n", qPrintable(message));
     return kExitUsage;
@@ -72,12 +72,12 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Sonaro"));
     QCoreApplication::setOrganizationName(QStringLiteral("Sonaro"));
 
-    ParseResult parsed = ParseArguments(QCoreApplication::arguments().mid(1));
+    ParseResult parsed = parseArguments(QCoreApplication::arguments().mid(1));
     if (parsed.outcome == ParseResult::Outcome::Help) {
         std::fputs(qPrintable(parsed.helpText), stdout);
         return kExitSuccess;
     }
-    if (parsed.outcome == ParseResult::Outcome::Usage) return UsageError(parsed.error);
+    if (parsed.outcome == ParseResult::Outcome::usageError) return usageError(parsed.error);
     CtlSettings& settings = parsed.settings;
 
     const bool logsIn =
@@ -87,12 +87,12 @@ int main(int argc, char** argv)
         if (!fromEnvironment.isEmpty())
             settings.password = QString::fromLocal8Bit(fromEnvironment);
         else if (::isatty(STDIN_FILENO))
-            settings.password = PromptPassword(settings.user, settings.deviceAddress);
+            settings.password = promptPassword(settings.user, settings.deviceAddress);
         else
-            return UsageError(QStringLiteral("no password: give --password, set SONARO_PASSWORD "
+            return usageError(QStringLiteral("no password: give --password, set SONARO_PASSWORD "
                                              "or run on a terminal"));
-        const QString error = CheckAccountText(QStringLiteral("the password"), settings.password);
-        if (!error.isEmpty()) return UsageError(error);
+        const QString error = checkAccountText(QStringLiteral("the password"), settings.password);
+        if (!error.isEmpty()) return usageError(error);
     }
 
     bool scaleOk = false;
@@ -115,7 +115,7 @@ int main(int argc, char** argv)
         struct sigaction action
         {
         };
-        action.sa_handler = OnSignal;
+        action.sa_handler = onSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
         ::sigaction(SIGINT, &action, nullptr);

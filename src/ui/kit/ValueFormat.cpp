@@ -1,7 +1,7 @@
 #include "ui/kit/ValueFormat.h"
 
-#include "dsp/ValueReadout.h"
-#include "mixer/ValueConventions.h"
+#include "dsp/ReadoutFormat.h"
+#include "model/ValueConventions.h"
 
 #include <algorithm>
 #include <climits>
@@ -12,7 +12,7 @@ namespace sonaro::ui {
 namespace {
 
 // "%0.1f" without a "-0.0" for values that round to zero.
-QString OneDecimal(double value)
+QString oneDecimal(double value)
 {
     if (std::abs(value) < 0.05) value = 0.0;
     return QString::asprintf("%0.1f", value);
@@ -20,11 +20,11 @@ QString OneDecimal(double value)
 
 } // namespace
 
-QString FormatValue(ValueFormat format, int raw)
+QString formatValue(ValueFormat format, int raw)
 {
     // The unit's own read-out formats come from one place; the control clamps beforehand.
     const auto device = [raw](ReadoutFormat f) {
-        return QString::fromStdString(FormatReadout(f, raw, {INT_MIN, INT_MAX}));
+        return QString::fromStdString(formatReadout(f, raw, {INT_MIN, INT_MAX}));
     };
     switch (format) {
     case ValueFormat::Plain:
@@ -42,22 +42,22 @@ QString FormatValue(ValueFormat format, int raw)
     case ValueFormat::SamplesMs:
         return device(ReadoutFormat::Samples);
     case ValueFormat::DecibelTenths:
-        return OneDecimal(raw * 0.1) + QStringLiteral("dB");
+        return oneDecimal(raw * 0.1) + QStringLiteral("dB");
     case ValueFormat::Hertz:
         if (raw < 1000) return QString::asprintf("%dHz", raw);
         return QString::asprintf("%0.2fkHz", raw / 1000.0);
     case ValueFormat::QTenths:
-        return OneDecimal(raw * 0.1);
+        return oneDecimal(raw * 0.1);
     }
     return QStringLiteral("NULL"); // a format code outside the list
 }
 
-ValueFormatter MakeFormatter(ValueFormat format)
+ValueFormatter makeFormatter(ValueFormat format)
 {
-    return [format](int raw) { return FormatValue(format, raw); };
+    return [format](int raw) { return formatValue(format, raw); };
 }
 
-int LeadingInteger(const QString& text)
+int leadingInteger(const QString& text)
 {
     qsizetype i = 0;
     while (i < text.size() && text.at(i).isSpace())
@@ -77,15 +77,15 @@ int LeadingInteger(const QString& text)
     return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
-QString GainFaderText(int position)
+QString gainFaderText(int position)
 {
-    return QString::fromStdString(GainText(GainForFaderPosition(position)));
+    return QString::fromStdString(gainText(gainForFaderPosition(position)));
 }
 
-bool ParseGainFaderText(const QString& text, int& position)
+bool parseGainFaderText(const QString& text, int& position)
 {
-    const int db = std::clamp(LeadingInteger(text), -kGainOffsetDb, kGainMax - kGainOffsetDb);
-    position = FaderPositionForGain(DbToGain(db));
+    const int db = std::clamp(leadingInteger(text), -kGainOffsetDb, kGainMax - kGainOffsetDb);
+    position = faderPositionForGain(dbToGain(db));
     return true;
 }
 

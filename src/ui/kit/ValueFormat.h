@@ -27,18 +27,18 @@ enum class ValueFormat
     QTenths,       // "%0.1f" of raw x 0.1 (filter Q in 0.1)
 };
 
-QString FormatValue(ValueFormat format, int raw);
-ValueFormatter MakeFormatter(ValueFormat format);
+QString formatValue(ValueFormat format, int raw);
+ValueFormatter makeFormatter(ValueFormat format);
 
 // The leading decimal integer of a text, as the unit's read-outs read typed values: optional
 // blanks, an optional sign, digits; anything after them ("dB", "ms") is ignored and a text
 // without digits reads as 0. Values beyond the int range saturate.
-int LeadingInteger(const QString& text);
+int leadingInteger(const QString& text);
 
 // Fader positions of a gain fader (0 at the top .. 60 at the bottom) shown as "%ddB" of 10 - p,
 // that is the gain (60 - p) minus 50.
-QString GainFaderText(int position);
+QString gainFaderText(int position);
 // Typed dB for a gain fader: the leading integer, clamped to -50..10, as a fader position.
-bool ParseGainFaderText(const QString& text, int& position);
+bool parseGainFaderText(const QString& text, int& position);
 
 } // namespace sonaro::ui

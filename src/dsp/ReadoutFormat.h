@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+// The texts of the numeric value read-outs beside the dynamics editor's lists (and any other
+// value-display control): a raw integer, clamped to the control's range, shown in one format.
+namespace sonaro {
+
+enum class ReadoutFormat : int
+{
+    Threshold = 0,    // "%0.1fdB" of raw x 0.1 - 80, "OFF" from raw 1000 up
+    Milliseconds = 1, // "%dms"
+    Ratio = 2,        // "%d:1"
+    Percent = 3,      // "%0.1f%%" of raw, "OFF" at 0 and below
+    Dbu = 4,          // "%ddBu" of raw - 120, "OFF" at 0
+    Samples = 5,      // "%0.3fms" of raw samples at 48 kHz
+};
+
+// The limiter editor's read-outs and their raw ranges.
+struct ReadoutRange
+{
+    int min;
+    int max;
+};
+constexpr ReadoutRange kThresholdReadoutRange{0, 1000};
+constexpr ReadoutRange kAttackReadoutRange{1, 2000};
+constexpr ReadoutRange kReleaseReadoutRange{50, 5000};
+constexpr ReadoutRange kRatioReadoutRange{1, 10};
+constexpr int kThresholdReadoutOff = 1000;
+
+// The text of a raw value; "NULL" for a format code that is none of the above.
+std::string formatReadout(ReadoutFormat format, int raw, ReadoutRange range);
+
+} // namespace sonaro

@@ -1,0 +1,227 @@
+#include "ui/OutputEqWindow.h"
+
+#include "dsp/ResponseGrid.h"
+#include "store/Database.h"
+#include "ui/kit/Knob.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/ResponseGraph.h"
+#include "ui/kit/Theme.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace sonaro::ui {
+
+namespace {
+
+constexpr int kMargin = 12;
+constexpr int kSpacing = 8;
+
+int tenths(double value)
+{
+    return static_cast<int>(std::lround(value * 10.0));
+}
+
+QString oneDecimal(int tenths)
+{
+    return QString::number(tenths / 10.0, 'f', 1);
+}
+
+} // namespace
+
+OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
+    : QDialog(parent), m_core(core), m_port(core.link(), core.linkState()),
+      m_editor(core.surface(), m_port)
+{
+    const Theme& theme = Theme::instance();
+    setObjectName(QStringLiteral("outputEqEditor"));
+    setModal(false);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, theme.window);
+    setPalette(pal);
+
+    m_heading = new QLabel(this);
+    m_heading->setFont(theme.font(16, true));
+    QPalette hp = m_heading->palette();
+    hp.setColor(QPalette::WindowText, theme.text);
+    m_heading->setPalette(hp);
+
+    m_bypass = new PaintedButton(this);
+    m_bypass->setCheckable(true);
+    m_bypass->setCheckedColour(theme.priorityAmber);
+    m_bypass->setLampVisible(true);
+    connect(m_bypass, &QAbstractButton::clicked, this, [this] {
+        m_editor.toggleBypass();
+        refresh();
+    });
+    m_reset = new PaintedButton(this);
+    connect(m_reset, &QAbstractButton::clicked, this, [this] { m_editor.reset(); });
+    auto* header = new QHBoxLayout;
+    header->addWidget(m_heading, 1);
+    header->addWidget(m_bypass);
+    header->addWidget(m_reset);
+
+    m_graph = new ResponseGraph(this);
+    m_graph->setLogarithmicX(true);
+    m_graph->setYRange(kEqMinGain, kEqMaxGain);
+    m_graph->setXRange(kEqMinFrequency, kEqMaxFrequency);
+    m_graph->setXValues(ResponseGrid);
+    m_graph->setScaleOptions(QStringLiteral(" :db"), -500.0, 500.0, {2, 15, 4, 1});
+    QStringList labels;
+    for (int b = 0; b < kOutputEqBands; ++b)
+        labels << QString::number(b + 1);
+    m_graph->setHandleLabels(labels);
+    m_graph->setMinimumHeight(260);
+    connect(m_graph, &ResponseGraph::pointDragged, this, [this](int band) {
+        const QPointF p = m_graph->handle(band);
+        m_editor.bandDragged(band, p.x(), p.y());
+    });
+    connect(m_graph, &ResponseGraph::pointPressed, this,
+            [this](int band) { m_editor.selectBand(band); });
+
+    auto* bandPanel = new QFrame(this);
+    bandPanel->setAutoFillBackground(true);
+    QPalette bp = bandPanel->palette();
+    bp.setColor(QPalette::Window, theme.panel);
+    bandPanel->setPalette(bp);
+    auto* grid = new QGridLayout(bandPanel);
+    grid->setContentsMargins(kSpacing, kSpacing, kSpacing, kSpacing);
+    grid->setHorizontalSpacing(2);
+    for (QLabel*& label : m_rowCaptions) {
+        label = new QLabel(bandPanel);
+        label->setFont(theme.font(11, true));
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, theme.textDim);
+        label->setPalette(p);
+    }
+    grid->addWidget(m_rowCaptions[0], 1, 0);
+    grid->addWidget(m_rowCaptions[1], 2, 0);
+    for (int band = 0; band < kOutputEqBands; ++band) {
+        auto* number = new QLabel(QString::number(band + 1), bandPanel);
+        number->setAlignment(Qt::AlignCenter);
+        number->setFont(theme.font(11, true));
+        grid->addWidget(number, 0, band + 1);
+        auto* f = new Knob(bandPanel);
+        f->setRange(int(kEqMinFrequency), int(kEqMaxFrequency));
+        f->setDefaultValue(int(kOutputEqFactoryFrequency[band]));
+        f->setPageStep(100);
+        f->setFormatter([](int raw) { return QString::number(raw); });
+        auto* g = new Knob(bandPanel);
+        g->setRange(tenths(kEqMinGain), tenths(kEqMaxGain));
+        g->setArcOrigin(0);
+        g->setFormatter(oneDecimal);
+        auto* q = new Knob(bandPanel);
+        q->setRange(tenths(kEqMinQ), tenths(kEqMaxQ));
+        q->setDefaultValue(tenths(kEqResetQ));
+        q->setFormatter(oneDecimal);
+        for (Knob* k : {f, g, q}) {
+            k->setMinimumSize(52, 72);
+            connect(k, &ValueControl::moved, this, [this, band] { knobMoved(band); });
+            connect(k, &ValueControl::valueEntered, this, [this, band] { knobMoved(band); });
+            connect(k, &ValueControl::released, this, [this, band] { knobMoved(band); });
+        }
+        grid->addWidget(f, 1, band + 1);
+        grid->addWidget(g, 2, band + 1);
+        grid->addWidget(q, 3, band + 1);
+        m_frequency[std::size_t(band)] = f;
+        m_gain[std::size_t(band)] = g;
+        m_q[std::size_t(band)] = q;
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    layout->setSpacing(kSpacing);
+    layout->addLayout(header);
+    layout->addWidget(m_graph, 1);
+    layout->addWidget(bandPanel);
+
+    connect(&m_editor, &OutputEqEditor::changed, this, &OutputEqWindow::refresh);
+    connect(&m_editor, &OutputEqEditor::stripChanged, &core.surface(),
+            &ControlSurface::outputStripChanged);
+    connect(&core.surface(), &ControlSurface::groupsChanged, this, [this] {
+        m_editor.reloadLinks();
+        refresh();
+    });
+
+    resize(1240, 720);
+    openOutput(output);
+    retranslate();
+    m_editor.start();
+}
+
+void OutputEqWindow::openOutput(int output)
+{
+    // The heading names the output as the database knows it.
+    const DbRows rows = m_core.database().openQuery(
+        QStringLiteral("select * from Device where Type=2 and ID=?"), {output + 1});
+    m_name = rows.empty() ? QString() : rows.front().text("Name");
+    m_editor.selectOutput(output);
+    retranslate();
+}
+
+void OutputEqWindow::knobMoved(int band)
+{
+    const std::size_t b = std::size_t(band);
+    m_editor.knobChanged(band, m_frequency[b]->value(), m_gain[b]->value() / 10.0,
+                         m_q[b]->value() / 10.0);
+}
+
+void OutputEqWindow::refresh()
+{
+    const auto bands = m_editor.bands();
+    const bool bypassed = m_editor.bypassed();
+    QList<QPointF> points;
+    for (int band = 0; band < kOutputEqBands; ++band) {
+        const std::size_t b = std::size_t(band);
+        const EqBand& e = bands[b];
+        QSignalBlocker b1(m_frequency[b]), b2(m_gain[b]), b3(m_q[b]);
+        m_frequency[b]->setValue(static_cast<int>(e.frequency));
+        m_gain[b]->setValue(tenths(e.gain));
+        m_q[b]->setValue(tenths(e.q));
+        for (Knob* k : {m_frequency[b], m_gain[b], m_q[b]})
+            k->setEnabled(!bypassed);
+        points << QPointF(e.frequency, e.gain);
+    }
+    ResponseCurve curve;
+    m_editor.computeCurve(curve);
+    m_graph->setSeries(1, curve);
+    if (m_editor.computeSelectedBandCurve(curve))
+        m_graph->setBandCurve(curve);
+    else
+        m_graph->clearBandCurve();
+    m_graph->setHandles(points);
+    m_graph->selectBand(m_editor.selectedBand());
+    m_graph->setEnabled(!bypassed);
+    m_bypass->setChecked(bypassed);
+}
+
+void OutputEqWindow::retranslate()
+{
+    if (!m_bypass) return;
+    setWindowTitle(tr("Edit EQ"));
+    m_heading->setText(tr("Edit ") + m_name);
+    m_bypass->setText(tr("BYPASS"));
+    m_reset->setText(tr("RESET"));
+    m_rowCaptions[0]->setText(tr("f (Hz)"));
+    m_rowCaptions[1]->setText(tr("GAIN (dB)"));
+    for (int band = 0; band < kOutputEqBands; ++band) {
+        m_frequency[std::size_t(band)]->setCaption(tr("FC(Hz)"));
+        m_gain[std::size_t(band)]->setCaption(tr("Gain(dB)"));
+        m_q[std::size_t(band)]->setCaption(tr("Q_Value"));
+    }
+}
+
+void OutputEqWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QDialog::changeEvent(event);
+}
+
+} // namespace sonaro::ui

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "ui/kit/ValueFormat.h"
+
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+
+#include <QLineEdit>
+
+namespace sonaro::ui {
+
+// The base of every control that edits one integer value: faders, knobs and value read-outs.
+//
+// It owns the value and its range, and the operator's ways of changing it:
+// - drag with the left button (Shift: fine); a subclass says how far a pixel moves the value;
+// - wheel: one step per notch, Shift fine steps, Ctrl fast (page) steps;
+// - keys: arrows step, Page Up/Down fast steps, Home/End the ends of the range, Enter or a digit
+//   opens typed entry, Delete resets to the default;
+// - typed entry in a small editor over the read-out: Enter confirms, Escape cancels;
+// - reset to the default value with a double-click or Ctrl+click;
+// - a tooltip that always shows the value's text.
+//
+// Signals: valueChanged for every change of the value (setters included; one signal per change,
+// none when the value stays). For the operator's actions also: moved while a drag, wheel or key
+// changes the value; released when a drag ends and after every key, wheel step or reset, even
+// when the value stayed at an end of the range (owners resend on it); valueEntered after typed
+// entry.
+class ValueControl : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ValueControl(QWidget* parent = nullptr);
+    ~ValueControl() override;
+
+    int value() const { return m_value; }
+    int minimum() const { return m_minimum; }
+    int maximum() const { return m_maximum; }
+    int defaultValue() const { return m_default; }
+    int singleStep() const { return m_singleStep; }
+    int pageStep() const { return m_pageStep; }
+
+    // Returns true when the value changed. The value is clamped to the range.
+    bool setValue(int value);
+    // Clamps the value (and the default) into the new range; min and max may come in any order.
+    void setRange(int minimum, int maximum);
+    void setDefaultValue(int value);
+    void setSingleStep(int step);
+    void setPageStep(int step);
+    void setFineStep(int step);
+
+    void setFormatter(ValueFormatter formatter);
+    void setFormat(ValueFormat format);
+    void setParser(ValueParser parser);
+    // The value as the control shows it.
+    QString text() const;
+    QString textFor(int value) const;
+
+    void setTypedEntryEnabled(bool enabled);
+    bool isEditing() const { return m_editor != nullptr; }
+    QLineEdit* typedEntryEditor() const { return m_editor; }
+    // Opens the typed-entry editor with a text (the current value's text when empty).
+    void beginTypedEntry(const QString& initial = {});
+    // Applies a typed text as Enter in the editor does; returns false when the parser refuses it.
+    bool enterText(const QString& text);
+
+    // Sets the default value as if the operator reset it (emits moved and released).
+    void resetToDefault();
+
+signals:
+    void valueChanged(int value);
+    void moved(int value);
+    void released(int value);
+    void valueEntered(int value);
+
+protected:
+    // Where the value's text is drawn; the typed-entry editor covers this rectangle.
+    virtual QRect readoutRect() const { return rect(); }
+    // How far one pixel of drag along y moves the value (positive: dragging down raises it).
+    virtual double valuePerPixelDown() const;
+    // Keys and the wheel step the value this way for "up"; faders whose top is position 0 use -1.
+    virtual int upDirection() const { return 1; }
+    // A press at this point that should jump the value there first (fader track clicks).
+    virtual bool valueAtPoint(const QPointF& point, int& value) const;
+    virtual void onValueChanged() {}
+
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    bool isDragging() const { return m_dragging; }
+
+private:
+    void userSet(int value);
+    void stepBy(int steps, int stepSize);
+    void finishTypedEntry(bool accept);
+    void updateToolTip();
+
+    int m_value = 0;
+    int m_minimum = 0;
+    int m_maximum = 100;
+    int m_default = 0;
+    int m_singleStep = 1;
+    int m_pageStep = 10;
+    int m_fineStep = 1;
+    ValueFormatter m_formatter;
+    ValueParser m_parser;
+    bool m_typedEntry = true;
+
+    bool m_dragging = false;
+    int m_dragStartValue = 0;
+    double m_dragStartY = 0.0;
+    double m_wheelRemainder = 0.0;
+    QPointer<QLineEdit> m_editor;
+};
+
+} // namespace sonaro::ui

@@ -21,7 +21,7 @@
     </message>
 </context>
 <context>
-    <name>sonaro::ui::CInputEqDlg</name>
+    <name>sonaro::ui::InputEqWindow</name>
     <message>
         <source>Edit EQ</source>
         <translation>编辑均衡</translation>
@@ -112,7 +112,7 @@
     </message>
 </context>
 <context>
-    <name>sonaro::ui::CLimiterDlg</name>
+    <name>sonaro::ui::LimiterWindow</name>
     <message>
         <source>LIMITER</source>
         <translation>输出限制</translation>
@@ -143,7 +143,7 @@
     </message>
 </context>
 <context>
-    <name>sonaro::ui::COutputEqDlg</name>
+    <name>sonaro::ui::OutputEqWindow</name>
     <message>
         <source>Edit EQ</source>
         <translation>编辑均衡</translation>

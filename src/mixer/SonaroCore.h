@@ -8,6 +8,8 @@
 #include "mixer/LinkCommandPort.h"
 #include "model/UnitTable.h"
 #include "store/DataDirectory.h"
+#include "store/DeviceRegistry.h"
+#include "store/GroupStore.h"
 #include "store/Database.h"
 
 #include <QHostAddress>
@@ -53,6 +55,11 @@ public:
     Dispatcher& dispatcher() { return m_dispatcher; }
     Session& session() { return m_session; }
     ControlSurface& surface() { return m_surface; }
+    // Where editors and windows hand their commands: the link's paced queue.
+    CommandPort& commandPort() { return m_port; }
+    // Channel names and groups, for windows that list them.
+    DeviceRegistry deviceRegistry() { return DeviceRegistry(m_db); }
+    GroupStore groupStore() { return GroupStore(m_db); }
     OperatorInterface& operatorInterface() { return m_op; }
 
 private:

@@ -67,7 +67,7 @@ QFrame* makePanel(QWidget* parent)
 } // namespace
 
 InputEqWindow::InputEqWindow(SonaroCore& core, int channel, QWidget* parent)
-    : QDialog(parent), m_core(core), m_port(core.link(), core.linkState()),
+    : QDialog(parent), m_core(core), m_port(core.commandPort()),
       m_editor(core.surface(), m_port, core.operatorInterface())
 {
     const Theme& theme = Theme::instance();
@@ -318,7 +318,7 @@ void InputEqWindow::buildBand(int band, QGridLayout* grid, QWidget* box)
 
 void InputEqWindow::loadChannelNames()
 {
-    DeviceRegistry registry(m_core.database());
+    DeviceRegistry registry = m_core.deviceRegistry();
     const int unit = m_core.table().currentUnit();
     QSignalBlocker blockList(m_channelList);
     QSignalBlocker blockCopy(m_copySource);
@@ -349,7 +349,7 @@ void InputEqWindow::groupTabChanged()
     m_page = m_tabs->pageAt(m_tabs->currentIndex());
     m_pageChannels.clear();
     if (m_page > 0) {
-        GroupStore store(m_core.database());
+        GroupStore store = m_core.groupStore();
         const int unit = m_core.table().currentUnit();
         for (const StripRef& strip : store.computePageLayout(m_page, unit).strips)
             if (strip.kind == ChannelKind::Input) m_pageChannels.push_back(strip.index);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "mixer/InputEqEditor.h"
-#include "mixer/LinkCommandPort.h"
 #include "mixer/SonaroCore.h"
 
 #include <QDialog>
@@ -80,7 +79,7 @@ private:
     void retranslate();
 
     SonaroCore& m_core;
-    LinkCommandPort m_port;
+    CommandPort& m_port;
     InputEqEditor m_editor;
 
     GroupTabBar* m_tabs = nullptr;

@@ -52,7 +52,7 @@ QComboBox* makeList(QWidget* parent, std::span<const DynamicsListEntry> entries)
 } // namespace
 
 LimiterWindow::LimiterWindow(SonaroCore& core, int output, QWidget* parent)
-    : QDialog(parent), m_core(core), m_port(core.link(), core.linkState()),
+    : QDialog(parent), m_core(core), m_port(core.commandPort()),
       m_editor(core.surface(), m_port)
 {
     const Theme& theme = Theme::instance();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "mixer/LimiterEditor.h"
-#include "mixer/LinkCommandPort.h"
 #include "mixer/SonaroCore.h"
 
 #include <QDialog>
@@ -48,7 +47,7 @@ private:
     void retranslate();
 
     SonaroCore& m_core;
-    LinkCommandPort m_port;
+    CommandPort& m_port;
     LimiterEditor m_editor;
 
     ResponseGraph* m_graph = nullptr;

@@ -1,7 +1,7 @@
 #include "ui/OutputEqWindow.h"
 
 #include "dsp/ResponseGrid.h"
-#include "store/Database.h"
+#include "store/DeviceRegistry.h"
 #include "ui/kit/Knob.h"
 #include "ui/kit/PaintedButton.h"
 #include "ui/kit/ResponseGraph.h"
@@ -36,7 +36,7 @@ QString oneDecimal(int tenths)
 } // namespace
 
 OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
-    : QDialog(parent), m_core(core), m_port(core.link(), core.linkState()),
+    : QDialog(parent), m_core(core), m_port(core.commandPort()),
       m_editor(core.surface(), m_port)
 {
     const Theme& theme = Theme::instance();
@@ -159,9 +159,9 @@ OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
 void OutputEqWindow::openOutput(int output)
 {
     // The heading names the output as the database knows it.
-    const DbRows rows = m_core.database().openQuery(
-        QStringLiteral("select * from Device where Type=2 and ID=?"), {output + 1});
-    m_name = rows.empty() ? QString() : rows.front().text("Name");
+    m_name = m_core.deviceRegistry()
+                 .channelName(m_core.table().currentUnit(), ChannelKind::Output, output)
+                 .value_or(QString());
     m_editor.selectOutput(output);
     retranslate();
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "mixer/LinkCommandPort.h"
 #include "mixer/OutputEqEditor.h"
 #include "mixer/SonaroCore.h"
 
@@ -45,7 +44,7 @@ private:
     void retranslate();
 
     SonaroCore& m_core;
-    LinkCommandPort m_port;
+    CommandPort& m_port;
     OutputEqEditor m_editor;
     QString m_name;
 

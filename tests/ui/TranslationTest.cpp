@@ -18,7 +18,7 @@ TEST(Translations, TheChineseTranslationLoadsAndSwitchesBothWays)
               QString::fromUtf8("工具"));
     EXPECT_EQ(QCoreApplication::translate("sonaro::ui::SystemPage", "THRESHOLD"),
               QString::fromUtf8("门限"));
-    EXPECT_EQ(QCoreApplication::translate("sonaro::ui::CLimiterDlg", "THRESHOLD"),
+    EXPECT_EQ(QCoreApplication::translate("sonaro::ui::LimiterWindow", "THRESHOLD"),
               QString::fromUtf8("启动门限:"));
     EXPECT_EQ(table.language(), Language::Chinese);
     switcher.toggle();

@@ -1,5 +1,5 @@
 // Sweep time of the device search over a loopback /24 with three virtual units: the pipelined
-// sweep against the classic one-host-at-a-time sweep (10 ms + 10 ms per attempt, two attempts
+// sweep against the one-host-at-a-time sweep (10 ms + 10 ms per attempt, two attempts
 // for every silent host).
 #include "link/Discovery.h"
 #include "link/LinkState.h"

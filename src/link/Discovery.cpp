@@ -18,12 +18,12 @@ namespace {
 constexpr int kFirstHost = 2;
 constexpr int kLastHost = 254;
 constexpr int kAttempts = 2;
-// What one read batch may collect, as the classic search did.
+// What one read batch may collect, as the one-host-at-a-time search does.
 constexpr qsizetype kCollectBytes = 10240;
 constexpr qint64 kDatagramBytes = 2560;
 constexpr int kFramesPerBatch = 256;
-// The classic sweep's attempt: 10 ms pause, then up to 10 ms for an answer.
-constexpr int kClassicWindow = 20;
+// The one-host-at-a-time attempt: 10 ms pause, then up to 10 ms for an answer.
+constexpr int kOneHostWindow = 20;
 
 QString unpadded(std::string_view field)
 {
@@ -52,7 +52,7 @@ bool Discovery::start(Pace pace)
     if (m_running) return false;
     const bool pipelined = pace == Pace::Pipelined;
     m_maxInFlight = pipelined ? kLastHost : 1;
-    m_window = pipelined ? m_state.timings.probeAnswerWindow : kClassicWindow;
+    m_window = pipelined ? m_state.timings.probeAnswerWindow : kOneHostWindow;
     m_perTick = pipelined ? std::max(1, m_state.timings.probesPerTick) : 1;
 
     auto* socket = new QUdpSocket(this);

@@ -36,7 +36,7 @@ public:
     enum class Pace
     {
         Pipelined,     // many hosts in flight at once
-        OneHostAtATime // the classic sweep: 10 ms + 10 ms per attempt, host after host
+        OneHostAtATime // 10 ms + 10 ms per attempt, host after host
     };
 
     Discovery(LinkState& state, OperatorInterface& ui, QObject* parent = nullptr);

@@ -12,7 +12,7 @@ namespace sonaro::ui {
 
 namespace {
 
-// Client pixels of the product's dialog.
+// Client pixels of the dialog's layout.
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 24;
 constexpr int kChannelWidth = 120;

@@ -15,13 +15,13 @@ namespace sonaro::ui {
 class PaintedButton;
 
 // The group dialog's window: five group buttons, the ten channel buttons of the first unit, the
-// link buttons of the selected group's kind, OK and CANCEL, placed as the product places them
+// link buttons of the selected group's kind, OK and CANCEL, placed as operators know them
 // (scaled). Every click goes to the model; the buttons then show the model's state.
 class GroupDialog : public QDialog
 {
     Q_OBJECT
 public:
-    // Multiplies the product's client-pixel placements.
+    // Multiplies the dialog's client-pixel placements.
     static constexpr double kScale = 1.25;
 
     // Opens the model (channel captions, every button off).

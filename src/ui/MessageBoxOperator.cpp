@@ -29,7 +29,7 @@ enum class Severity
 Severity severityOf(const QString& title)
 {
     if (title.compare(QLatin1String("ERROR"), Qt::CaseInsensitive) == 0) return Severity::Error;
-    // "Warming" is the product's own spelling of the warning title.
+    // "Warming" is how the warning title has always been spelt on these units; keep it.
     if (title.startsWith(QLatin1String("Warm"), Qt::CaseInsensitive) ||
         title.startsWith(QLatin1String("Warn"), Qt::CaseInsensitive))
         return Severity::Warning;

@@ -15,7 +15,7 @@ const Theme& Theme::instance()
 QFont Theme::font(int pixelSize, bool bold) const
 {
     QFont f;
-    // The product's face first; the others are what a Linux or Windows desktop usually has.
+    // Our own face first; the others are what a Linux or Windows desktop usually has.
     f.setFamilies({QStringLiteral("HelveticaNeueLT Std Med"), QStringLiteral("Helvetica Neue"),
                    QStringLiteral("Inter"), QStringLiteral("DejaVu Sans"),
                    QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Arial")});

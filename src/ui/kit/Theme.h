@@ -40,7 +40,7 @@ public:
     QColor accent{0x02, 0xa6, 0xe3};
     QColor accentBright{0x5c, 0xd2, 0xff};
 
-    // Colours fixed by the product: the tab green and the matrix crosspoints.
+    // Colours operators know from the unit: the tab green and the matrix crosspoints.
     QColor tabGreen{149, 191, 102};
     QColor matrixOn{0, 165, 221};
     QColor matrixOff{153, 153, 153};

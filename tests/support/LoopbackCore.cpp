@@ -1,0 +1,62 @@
+#include "LoopbackCore.h"
+
+#include "FrameRecorder.h"
+
+#include "link/Link.h"
+#include "link/Session.h"
+
+namespace sonaro::testing {
+
+LoopbackCore::LoopbackCore(LoopbackCoreOptions options) : port(freeLoopbackPort())
+{
+    CoreOptions coreOptions;
+    coreOptions.dataDirectory = dir.path();
+    coreOptions.readStateFile = options.readStateFile;
+    coreOptions.bindAddress = kProgramAddress;
+    coreOptions.deviceAddress = kUnitAddress;
+    coreOptions.port = port;
+    coreOptions.timings = LinkTimings{}.scaled(options.timingDivisor);
+    if (options.fullSilenceTimeout)
+        coreOptions.timings.silenceTimeout = LinkTimings{}.silenceTimeout;
+    core = std::make_unique<SonaroCore>(op, coreOptions);
+    if (options.withUnit) {
+        VirtualUnitOptions unitOptions;
+        unitOptions.address = QHostAddress(kUnitAddress);
+        unitOptions.port = port;
+        unitOptions.unitCount = options.unitCount;
+        unitOptions.statusInterval = 10;
+        unit = std::make_unique<VirtualUnit>(unitOptions);
+    }
+}
+
+LoopbackCore::~LoopbackCore() = default;
+
+bool LoopbackCore::start()
+{
+    if (unit && !unit->start()) return false;
+    return core->start();
+}
+
+bool LoopbackCore::login(const QString& user, const QString& password)
+{
+    core->session().storeLogin(user, password);
+    core->session().sendLogin();
+    return waitFor(
+               [this] {
+                   return core->table().current().connected && (!unit || unit->streaming());
+               },
+               3000) &&
+           waitIdle();
+}
+
+bool LoopbackCore::waitIdle(int timeoutMs)
+{
+    return waitFor([this] { return core->link().isIdle(); }, timeoutMs);
+}
+
+std::string LoopbackCore::receivedKinds() const
+{
+    return unit ? FrameRecorder::kinds(unit->received()) : std::string();
+}
+
+} // namespace sonaro::testing

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "EventLoop.h"
+#include "LoopbackPort.h"
+
+#include "mixer/SonaroCore.h"
+#include "model/OperatorInterface.h"
+#include "unit/VirtualUnit.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+
+namespace sonaro::testing {
+
+struct LoopbackCoreOptions
+{
+    bool withUnit = true;       // a virtual unit on kUnitAddress, started by start()
+    bool readStateFile = true;  // as the desktop program does at start-up
+    int timingDivisor = 10;     // the link's timings shrunk this many times
+    // Most tests are about what reaches the unit, not the watchdog: a loaded machine may stall
+    // the loop for a few hundred milliseconds (disk writes), so the silence time-out stays whole.
+    bool fullSilenceTimeout = true;
+    int unitCount = 1;
+};
+
+// The program's whole core (database, link, session, surface) in a temporary data directory,
+// bound to kProgramAddress, with a virtual unit on kUnitAddress at a free port.
+class LoopbackCore
+{
+public:
+    explicit LoopbackCore(LoopbackCoreOptions options = {});
+    ~LoopbackCore();
+
+    // Starts the unit (when there is one) and the core.
+    bool start();
+    // Logs in and waits until the unit streams and the login's requests have all left.
+    bool login(const QString& user = QStringLiteral("admin"),
+               const QString& password = QStringLiteral("888888"));
+    bool waitIdle(int timeoutMs = 3000);
+
+    // Kind letters of the frames the unit received since its last clear (see FrameRecorder).
+    std::string receivedKinds() const;
+
+    UnitRecord& record() { return core->table().current(); }
+
+    QTemporaryDir dir;
+    quint16 port = 0;
+    RecordingOperator op;
+    std::unique_ptr<VirtualUnit> unit;
+    std::unique_ptr<SonaroCore> core;
+};
+
+} // namespace sonaro::testing

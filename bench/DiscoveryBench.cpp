@@ -3,7 +3,7 @@
 // for every silent host).
 #include "link/Discovery.h"
 #include "link/LinkState.h"
-#include "model/OperatorInterface.h"
+#include "model/RecordingOperator.h"
 #include "model/UnitTable.h"
 #include "unit/VirtualUnit.h"
 

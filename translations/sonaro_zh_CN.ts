@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>sonaro::FileActions</name>
+    <message>
+        <source>Restore Successfully.</source>
+        <translation>恢复出厂设置成功.</translation>
+    </message>
+</context>
+<context>
     <name>sonaro::ui::AboutDialog</name>
     <message>
         <source>About Sonaro</source>
@@ -261,6 +268,22 @@
         <source>Microphone or line source</source>
         <translation>话筒或线路输入</translation>
     </message>
+    <message>
+        <source>ACTIVE</source>
+        <translation>话筒打开</translation>
+    </message>
+    <message>
+        <source>WAITING</source>
+        <translation>话筒关闭</translation>
+    </message>
+    <message>
+        <source>MIC</source>
+        <translation>咪输入</translation>
+    </message>
+    <message>
+        <source>LINE</source>
+        <translation>线输入</translation>
+    </message>
 </context>
 <context>
     <name>sonaro::ui::LoginDialog</name>
@@ -359,6 +382,11 @@
         <source>CHANNEL CLOSED</source>
         <translation>CHANNEL CLOSED</translation>
     </message>
+    <message>
+        <source>SYSTEM</source>
+        <comment>menu</comment>
+        <translation>系统设置</translation>
+    </message>
 </context>
 <context>
     <name>sonaro::ui::MainWindow</name>
@@ -367,44 +395,8 @@
         <translation>系统</translation>
     </message>
     <message>
-        <source>CONNECT</source>
-        <translation>连接</translation>
-    </message>
-    <message>
-        <source>DISCONNECT</source>
-        <translation>断开</translation>
-    </message>
-    <message>
-        <source>OPEN FILE</source>
-        <translation>打开文件</translation>
-    </message>
-    <message>
-        <source>SAVE FILE</source>
-        <translation>保存文件</translation>
-    </message>
-    <message>
-        <source>EXIT(&amp;X)</source>
-        <translation>退出(&amp;X)</translation>
-    </message>
-    <message>
         <source>TOOLS</source>
         <translation>工具</translation>
-    </message>
-    <message>
-        <source>CHANNELS</source>
-        <translation>通道</translation>
-    </message>
-    <message>
-        <source>MATRIX</source>
-        <translation>矩阵</translation>
-    </message>
-    <message>
-        <source>SYSTEM</source>
-        <translation>系统设置</translation>
-    </message>
-    <message>
-        <source>GROUP</source>
-        <translation>组设置</translation>
     </message>
     <message>
         <source>Switch to Chinese (中文)</source>
@@ -447,6 +439,14 @@
     <message>
         <source>MASTER EQ</source>
         <translation>均衡器</translation>
+    </message>
+    <message>
+        <source>MIC</source>
+        <translation>咪输出</translation>
+    </message>
+    <message>
+        <source>LINE</source>
+        <translation>线输出</translation>
     </message>
 </context>
 <context>

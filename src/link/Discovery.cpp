@@ -207,7 +207,7 @@ void Discovery::finish()
     }
     m_running = false;
     emit progress(kLastHost);
-    m_ui.showMessage(QStringLiteral("Search finished."), QStringLiteral("INFO"));
+    m_ui.showMessage(Severity::Information, QStringLiteral("Search finished."));
     emit finished();
 }
 

@@ -152,8 +152,8 @@ void Dispatcher::dispatch(std::string_view frame)
             emit addressReported(m_state.deviceAddress, m_state.port);
             dropLink();
             m_state.addressChangeConfirmed = true;
-            m_ui.showMessage(QStringLiteral("Changing IP address successful, restart software."),
-                             QStringLiteral("INFO"));
+            m_ui.showMessage(Severity::Information,
+                             QStringLiteral("Changing IP address successful, restart software."));
         }
         return;
     case 'K':
@@ -174,8 +174,8 @@ void Dispatcher::dispatch(std::string_view frame)
         // The unit has answered the change either way: the old login no longer holds.
         dropLink();
         m_ui.showMessage(
-            QStringLiteral("Password changed successfully, please reconnect the device"),
-            QStringLiteral("INFO"));
+            Severity::Information,
+            QStringLiteral("Password changed successfully, please reconnect the device"));
         return;
     case 'O':
         if (current().connected && validFrame(frame, inner) && handleO(inner)) emit stateChanged();
@@ -233,7 +233,7 @@ void Dispatcher::afterLogin()
         // A refused re-login must not be repeated with the same password every few seconds.
         m_state.reloginAfterSilence = false;
         emit loginRefused();
-        m_ui.showMessage(QStringLiteral("User Password Error!"), QStringLiteral("ERROR"));
+        m_ui.showMessage(Severity::Error, QStringLiteral("User Password Error!"));
         return;
     }
     m_state.stampLastHeard(unit);

@@ -1,5 +1,6 @@
 #include "link/Session.h"
 
+#include "link/AddressFile.h"
 #include "protocol/FrameCodec.h"
 
 #include <QNetworkDatagram>
@@ -247,7 +248,7 @@ bool Session::changeAccount(const QString& account, const QString& oldPassword,
     }
     UnitRecord& r = current();
     if (!r.connected) {
-        m_ui.showMessage(QStringLiteral("Please connect software."), QStringLiteral("INFO"));
+        m_ui.showMessage(Severity::Information, QStringLiteral("Please connect software."));
         return false;
     }
     m_state.accountChangePending = true;
@@ -325,6 +326,12 @@ void LoginCheck::finish(bool accepted)
     m_socket->deleteLater();
     m_socket = nullptr;
     emit finished(accepted);
+}
+
+void Session::useDeviceAddress(const QString& address)
+{
+    m_state.deviceAddress = address;
+    if (!m_state.addressFilePath.isEmpty()) writeAddressFile(m_state.addressFilePath, address);
 }
 
 } // namespace sonaro

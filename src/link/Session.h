@@ -57,6 +57,10 @@ public:
     // The 100 ms tick: M answer wait expiry, login retries, watchdog.
     void linkTimerTick();
 
+    // The unit the search dialog chose: the link talks to address from now on, and ip.ini keeps
+    // it for the next start (when the program keeps an address file).
+    void useDeviceAddress(const QString& address);
+
     // The address change of the system page: I with the new address and the link port.
     bool changeAddress(const QHostAddress& address);
     // The account change of the system page; false with the message when a check fails.
@@ -84,7 +88,7 @@ private:
     void resendUnanswered();
 
     UnitRecord& current() { return m_state.table.current(); }
-    void error(const QString& text) { m_ui.showMessage(text, QStringLiteral("ERROR")); }
+    void error(const QString& text) { m_ui.showMessage(Severity::Error, text); }
 
     LinkState& m_state;
     Link& m_link;

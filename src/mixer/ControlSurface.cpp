@@ -1,37 +1,33 @@
 #include "mixer/ControlSurface.h"
 
-#include "mixer/StateFile.h"
 #include "model/ValueConventions.h"
-#include "protocol/FrameCodec.h"
 #include "store/Database.h"
-#include "store/DeviceRegistry.h"
-
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cmath>
 
 namespace sonaro {
 
 namespace {
 
-constexpr int kMinDb = -50;
-constexpr int kMaxDb = 10;
 constexpr int kMicLinePauseMs = 50;  // M settles before the gain comes back
 constexpr int kRestorePauseMs = 100; // between the commands of the factory restore
 constexpr int kPresetPauseMs = 50;   // between the commands of a preset
 constexpr int kEqSlots = 14;
-constexpr int kMeterMin = 80;
-constexpr int kMeterMax = 191;
 
-// Floor division, so that positions left of or above the grid never land in column/row 0.
-int floorDiv(int a, int b)
+bool validInput(int ch)
 {
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
+    return ch >= 0 && ch < kInputCount;
 }
 
-QString dbText(int db)
+bool validOutput(int out)
 {
-    return QStringLiteral("%1dB").arg(db);
+    return out >= 0 && out < kOutputCount;
+}
+
+int gainForDb(int dB)
+{
+    return std::clamp(dbToGain(dB), 0, kGainMax);
 }
 
 } // namespace
@@ -40,50 +36,6 @@ bool links(const StripGroupData& group, LinkFlag flag)
 {
     return group.grouped && group.flags[static_cast<std::size_t>(flag)];
 }
-
-// --- free helpers
-// ---------------------------------------------------------------------------------
-
-std::optional<MatrixGeometry::Cell> MatrixGeometry::hitTest(int x, int y, int sx, int sy) const
-{
-    const int column = floorDiv(x - left + sx, kCellSize + kGap);
-    const int r = floorDiv(y - top + sy, kCellSize + kGap);
-    if (column < 0 || column >= kInputCount || r < 0 || r >= kOutputCount) return std::nullopt;
-    return Cell{column, r};
-}
-
-void MatrixGeometry::centreIn(int viewWidth, int viewHeight)
-{
-    left = viewWidth >= kWidth ? (viewWidth - kWidth) / 2 : 100;
-    top = viewHeight >= kHeight ? (viewHeight - kHeight) / 2 : 20;
-}
-
-int meterPushValue(std::int32_t& level)
-{
-    level = std::clamp(level, kMeterMin, kMeterMax);
-    return ((5 * level - 400) * 10) / 110;
-}
-
-QString openStateText(int open, Language language)
-{
-    if (language == Language::English) return open ? "ACTIVE" : "WAITING";
-    return open ? QString::fromUtf8("话筒打开") : QString::fromUtf8("话筒关闭");
-}
-
-QString inputSourceText(int line, Language language)
-{
-    if (language == Language::English) return line ? "LINE" : "MIC";
-    return line ? QString::fromUtf8("线输入") : QString::fromUtf8("咪输入");
-}
-
-QString outputLevelText(int levelType, Language language)
-{
-    if (language == Language::English) return levelType ? "MIC" : "LINE";
-    return levelType ? QString::fromUtf8("咪输出") : QString::fromUtf8("线输出");
-}
-
-// --- surface
-// --------------------------------------------------------------------------------------
 
 ControlSurface::ControlSurface(UnitTable& table, CommandPort& port, OperatorInterface& op,
                                QObject* parent)
@@ -107,9 +59,11 @@ void ControlSurface::setLinkTableProvider(std::function<LinkTable()> provider)
     m_linkTable = std::move(provider);
 }
 
-void ControlSurface::setFactoryDatabaseReset(std::function<void()> reset)
+bool ControlSurface::requireAdministrator()
 {
-    m_resetDatabase = std::move(reset);
+    if (record().accountLevel == 1) return true;
+    m_op.showMessage(Severity::Error, QStringLiteral("You do not have permission."));
+    return false;
 }
 
 std::vector<int> ControlSurface::linkedChannels(const StripGroupData& group, int own,
@@ -149,82 +103,68 @@ void ControlSurface::requestJ(int pauseAfterMs)
 // --- input strip
 // ----------------------------------------------------------------------------------
 
-void ControlSurface::inputFader(int ch, int position, bool dragging)
+Outcome ControlSurface::setInputGain(int ch, int dB, Phase phase)
 {
-    const int p = std::clamp(position, 0, kGainMax);
+    if (!validInput(ch)) return Outcome::Inapplicable;
     UnitRecord& r = record();
-    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kGainLink)) {
-        r.inputGain[linked] = gainForFaderPosition(p);
+    // A number given for a muted input changes nothing; its read-out stays at the bottom.
+    if (phase == Phase::Entered && r.inputMute[ch]) return Outcome::Inapplicable;
+    const int gain = gainForDb(dB);
+    for (int linked :
+         linkedChannels(m_groups.inputs[static_cast<std::size_t>(ch)], ch, kGainLink)) {
+        if (!validInput(linked)) continue;
+        r.inputGain[linked] = gain;
         emit inputStripChanged(linked);
     }
-    if (connected()) request('V', 0, 1, 0, dragging);
+    if (connected()) request('V', 0, 1, 0, phase == Phase::Dragging);
+    return Outcome::Applied;
 }
 
-void ControlSurface::inputArrowKey(int ch, bool up)
+Outcome ControlSurface::setLinkedInputSwitch(int ch, bool on, LinkFlag flag,
+                                             std::int32_t (UnitRecord::*field)[kInputCount],
+                                             char command, int times)
 {
-    const int gain = std::clamp(record().inputGain[ch] + (up ? 1 : -1), 0, kGainMax);
-    record().inputGain[ch] = gain;
-    inputFader(ch, faderPositionForGain(gain), false);
-}
-
-QString ControlSurface::inputTypedValue(int ch, const QString& text)
-{
-    const int db = std::clamp(decimalField(text.toStdString()), kMinDb, kMaxDb);
+    if (!validInput(ch)) return Outcome::Inapplicable;
     UnitRecord& r = record();
-    if (r.inputMute[ch]) return dbText(kMinDb);
-    // Typed values follow the gain link like the fader and the arrow keys do.
-    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kGainLink)) {
-        r.inputGain[linked] = dbToGain(db);
+    const int value = on ? 1 : 0;
+    if ((r.*field)[ch] == value) return Outcome::Unchanged;
+    for (int linked : linkedChannels(m_groups.inputs[static_cast<std::size_t>(ch)], ch, flag)) {
+        if (!validInput(linked)) continue;
+        (r.*field)[linked] = value;
         emit inputStripChanged(linked);
     }
-    if (connected()) request('V');
-    return dbText(db);
+    if (connected()) request(command, 0, times);
+    return Outcome::Applied;
 }
 
-void ControlSurface::toggleInputLine(int ch)
+Outcome ControlSurface::setInputMute(int ch, bool mute)
 {
+    return setLinkedInputSwitch(ch, mute, kMuteLink, &UnitRecord::inputMute, 'V', 2);
+}
+
+Outcome ControlSurface::setInputPhantom(int ch, bool on)
+{
+    return setLinkedInputSwitch(ch, on, kPhantomLink, &UnitRecord::inputPhantom, 'M', 1);
+}
+
+Outcome ControlSurface::setInputPriority(int ch, bool on)
+{
+    return setLinkedInputSwitch(ch, on, kPriorityLink, &UnitRecord::inputPriority, 'M', 1);
+}
+
+Outcome ControlSurface::setInputLine(int ch, bool line)
+{
+    if (!validInput(ch)) return Outcome::Inapplicable;
     UnitRecord& r = record();
-    r.inputLine[ch] = r.inputLine[ch] ? 0 : 1;
-    // LINE sources get no phantom power; MIC sources get it back.
-    r.inputPhantom[ch] = r.inputLine[ch] ? 0 : 1;
+    if ((r.inputLine[ch] != 0) == line) return Outcome::Unchanged;
+    r.inputLine[ch] = line ? 1 : 0;
+    r.inputPhantom[ch] = line ? 0 : 1;
     const int gain = r.inputGain[ch];
     r.inputGain[ch] = 0;
     if (connected()) request('M', 0, 1, kMicLinePauseMs);
     r.inputGain[ch] = std::clamp(gain, 0, kGainMax);
     emit inputStripChanged(ch);
-}
-
-void ControlSurface::toggleInputPhantom(int ch)
-{
-    UnitRecord& r = record();
-    const int value = r.inputPhantom[ch] ? 0 : 1;
-    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kPhantomLink)) {
-        r.inputPhantom[linked] = value;
-        emit inputStripChanged(linked);
-    }
-    if (connected()) request('M');
-}
-
-void ControlSurface::toggleInputMute(int ch)
-{
-    UnitRecord& r = record();
-    const int value = r.inputMute[ch] ? 0 : 1;
-    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kMuteLink)) {
-        r.inputMute[linked] = value;
-        emit inputStripChanged(linked);
-    }
-    if (connected()) request('V', 0, 2);
-}
-
-void ControlSurface::toggleInputPriority(int ch)
-{
-    UnitRecord& r = record();
-    const int value = r.inputPriority[ch] ? 0 : 1;
-    for (int linked : linkedChannels(m_groups.inputs[ch], ch, kPriorityLink)) {
-        r.inputPriority[linked] = value;
-        emit inputStripChanged(linked);
-    }
-    if (connected()) request('M');
+    return Outcome::Applied;
 }
 
 // --- output strip
@@ -238,67 +178,64 @@ void ControlSurface::markSelectedOutput(int out)
     r.outputFlagC = r.outputLevelType[out];
 }
 
-void ControlSurface::applyOutputGain(int out, int position, bool dragging)
+Outcome ControlSurface::setOutputGain(int out, int dB, Phase phase)
 {
-    const int p = std::clamp(position, 0, kGainMax);
+    if (!validOutput(out)) return Outcome::Inapplicable;
     UnitRecord& r = record();
-    const StripGroupData& group = m_groups.outputs[out];
-    const bool linked = links(group, kGainLink);
+    const StripGroupData& group = m_groups.outputs[static_cast<std::size_t>(out)];
+    const int gain = gainForDb(dB);
+    if (phase == Phase::Entered) {
+        // A muted output shows -50 dB and ignores a number given for it.
+        if (r.outputMute[out]) return Outcome::Inapplicable;
+        for (int o : linkedChannels(group, out, kGainLink)) {
+            if (!validOutput(o)) continue;
+            r.outputGain[o] = gain;
+            emit outputStripChanged(o);
+        }
+        if (connected()) request('V');
+        return Outcome::Applied;
+    }
     // Moving a fader un-mutes its output before the gain is applied.
     for (int o : linkedChannels(group, out, kGainLink)) {
+        if (!validOutput(o)) continue;
         r.outputMute[o] = 0;
-        r.outputGain[o] = gainForFaderPosition(p);
+        r.outputGain[o] = gain;
         emit outputStripChanged(o);
     }
-    if (!linked) markSelectedOutput(out);
-    if (!connected()) return;
-    if (dragging) {
+    if (!links(group, kGainLink)) markSelectedOutput(out);
+    if (!connected()) return Outcome::Applied;
+    if (phase == Phase::Dragging) {
         request('V', 0, 2, 0, true);
     } else {
         request('M');
         request('V');
     }
+    return Outcome::Applied;
 }
 
-void ControlSurface::outputFaderReleased(int out, int position)
+Outcome ControlSurface::setOutputLevelType(int out, OutputLevel level)
 {
-    applyOutputGain(out, position, false);
-}
-
-void ControlSurface::outputFaderDragged(int out, int position)
-{
-    applyOutputGain(out, position, true);
-}
-
-QString ControlSurface::outputTypedValue(int out, const QString& text)
-{
-    const int db = std::clamp(decimalField(text.toStdString()), kMinDb, kMaxDb);
+    if (!validOutput(out)) return Outcome::Inapplicable;
     UnitRecord& r = record();
-    if (r.outputMute[out]) return dbText(kMinDb);
-    for (int o : linkedChannels(m_groups.outputs[out], out, kGainLink)) {
-        r.outputGain[o] = dbToGain(db);
-        emit outputStripChanged(o);
-    }
-    if (connected()) request('V');
-    return dbText(db);
-}
-
-void ControlSurface::toggleOutputLevelType(int out)
-{
-    UnitRecord& r = record();
-    r.outputLevelType[out] = r.outputLevelType[out] ? 0 : 1;
+    const int value = level == OutputLevel::Mic ? 1 : 0;
+    if (r.outputLevelType[out] == value) return Outcome::Unchanged;
+    r.outputLevelType[out] = value;
     markSelectedOutput(out);
     emit outputStripChanged(out);
     if (connected()) request('M');
+    return Outcome::Applied;
 }
 
-void ControlSurface::toggleOutputMute(int out)
+Outcome ControlSurface::setOutputMute(int out, bool mute)
 {
+    if (!validOutput(out)) return Outcome::Inapplicable;
     UnitRecord& r = record();
-    const int value = r.outputMute[out] ? 0 : 1;
-    const StripGroupData& group = m_groups.outputs[out];
+    const int value = mute ? 1 : 0;
+    if (r.outputMute[out] == value) return Outcome::Unchanged;
+    const StripGroupData& group = m_groups.outputs[static_cast<std::size_t>(out)];
     // The stored gain stays: a muted output shows its fader at the bottom and goes out as 0.
     for (int o : linkedChannels(group, out, kMuteLink)) {
+        if (!validOutput(o)) continue;
         r.outputMute[o] = value;
         emit outputStripChanged(o);
     }
@@ -307,15 +244,17 @@ void ControlSurface::toggleOutputMute(int out)
         request('M');
         request('V', 0, 2);
     }
+    return Outcome::Applied;
 }
 
-bool ControlSurface::outputCurveClicked(int /*out*/, bool eqOn)
+Outcome ControlSurface::requestOutputEq(int out, bool equaliserOn)
 {
-    if (!eqOn) {
-        m_op.showMessage("Please Open the Equalizer.", "ERROR");
-        return false;
+    if (!validOutput(out)) return Outcome::Inapplicable;
+    if (!equaliserOn) {
+        m_op.showMessage(Severity::Error, QStringLiteral("Please Open the Equalizer."));
+        return Outcome::Inapplicable;
     }
-    return true;
+    return Outcome::Applied;
 }
 
 // --- matrix
@@ -323,103 +262,86 @@ bool ControlSurface::outputCurveClicked(int /*out*/, bool eqOn)
 
 bool ControlSurface::crosspoint(int input, int output) const
 {
+    if (!validInput(input) || !validOutput(output)) return false;
     return (m_table.current().routing[output] >> input) & 1;
 }
 
-void ControlSurface::toggleCrosspoint(int input, int output)
+Outcome ControlSurface::setCrosspoint(int input, int output, bool routed)
 {
-    if (input < 0 || input >= kInputCount || output < 0 || output >= kOutputCount) return;
+    if (!validInput(input) || !validOutput(output)) return Outcome::Inapplicable;
+    if (!requireAdministrator()) return Outcome::Refused;
+    if (crosspoint(input, output) == routed) return Outcome::Unchanged;
     UnitRecord& r = record();
     r.routing[output] = (r.routing[output] ^ (1 << input)) & 0xFF;
     if (connected()) request('G');
     emit matrixChanged();
-}
-
-bool ControlSurface::matrixClick(const MatrixGeometry& geometry, int x, int y, int sx, int sy)
-{
-    const auto cell = geometry.hitTest(x, y, sx, sy);
-    if (!cell) return false;
-    toggleCrosspoint(cell->input, cell->output);
-    return true;
+    return Outcome::Applied;
 }
 
 // --- system page
 // ----------------------------------------------------------------------------------
 
-void ControlSurface::togglePanelLock()
+Outcome ControlSurface::applySystemSwitch(std::int32_t UnitRecord::*field, int value)
 {
-    record().panelLock = record().panelLock ? 0 : 1;
+    if (!requireAdministrator()) return Outcome::Refused;
+    UnitRecord& r = record();
+    if (r.*field == value) return Outcome::Unchanged;
+    r.*field = value;
     emit systemChanged();
     if (connected()) request('M');
+    return Outcome::Applied;
 }
 
-void ControlSurface::toggleDeviceMode()
+Outcome ControlSurface::setPanelLock(bool locked)
 {
-    record().deviceMode = record().deviceMode ? 0 : 1;
-    emit systemChanged();
-    if (connected()) request('M');
+    return applySystemSwitch(&UnitRecord::panelLock, locked ? 1 : 0);
 }
 
-void ControlSurface::toggleThresholdMode()
+Outcome ControlSurface::setDeviceMode(DeviceMode mode)
 {
-    record().thresholdMode = record().thresholdMode ? 0 : 1;
-    emit systemChanged();
-    if (connected()) request('M');
+    return applySystemSwitch(&UnitRecord::deviceMode, mode == DeviceMode::Master ? 1 : 0);
 }
 
-void ControlSurface::thresholdKnobReleased(int position)
+Outcome ControlSurface::setThresholdMode(ThresholdMode mode)
 {
-    // In Auto mode the knob is disabled: the unit sets the threshold itself.
-    if (!thresholdKnobEnabled()) return;
-    record().threshold = thresholdForKnob(std::clamp(position, 0, kGainMax));
+    return applySystemSwitch(&UnitRecord::thresholdMode, mode == ThresholdMode::Manual ? 1 : 0);
+}
+
+Outcome ControlSurface::setThreshold(int dB)
+{
+    if (!requireAdministrator()) return Outcome::Refused;
+    // In Auto mode the unit sets the threshold itself.
+    if (!thresholdAdjustable()) return Outcome::Inapplicable;
+    record().threshold = gainForDb(dB);
     emit systemChanged();
     if (connected()) request('V');
-    m_op.showMessage("Set ok.", "INFO");
+    m_op.showMessage(Severity::Information, QStringLiteral("Set ok."));
+    return Outcome::Applied;
 }
 
-void ControlSurface::holdTimeKnobReleased(int position)
+Outcome ControlSurface::setHoldTime(int ms)
 {
-    record().holdTime = holdTimeForKnob(std::clamp(position, 0, kHoldTimeMax));
+    if (!requireAdministrator()) return Outcome::Refused;
+    const int steps = static_cast<int>(std::lround(static_cast<double>(ms) / kHoldTimeStepMs));
+    record().holdTime = std::clamp(steps, 0, kHoldTimeMax);
     emit systemChanged();
     if (connected()) request('G');
-    m_op.showMessage("Set ok.", "INFO");
+    m_op.showMessage(Severity::Information, QStringLiteral("Set ok."));
+    return Outcome::Applied;
 }
 
-void ControlSurface::applyMaxOpenChannels(int listIndex)
+Outcome ControlSurface::setMaxOpenChannels(int count)
 {
-    record().maxOpenChannels = maxOpenForListIndex(std::clamp(listIndex, 0, 7));
+    if (!requireAdministrator()) return Outcome::Refused;
+    record().maxOpenChannels = std::clamp(count, 1, kMaxOpenChannelsMax);
     emit systemChanged();
     if (connected()) request('G');
-    m_op.showMessage("Set OK.", "Info");
+    m_op.showMessage(Severity::Notice, QStringLiteral("Set OK."));
+    return Outcome::Applied;
 }
 
-bool ControlSurface::factoryRestore()
-{
-    if (!m_op.confirm("Restore Factory Settings?", "Info")) return false;
-    if (m_resetDatabase)
-        m_resetDatabase();
-    else if (m_db)
-        DeviceRegistry(*m_db).resetChannelsForFactory();
-    applyFactoryValues(record());
-    if (connected()) {
-        request('L', 0, 1, 0, true);
-        for (char kind : {'M', 'G', 'V'})
-            request(kind, 0, 1, kRestorePauseMs, true);
-        requestJ(kRestorePauseMs);
-        for (int slot = 0; slot < kEqSlots; ++slot)
-            request('E', slot, 1, kRestorePauseMs, true);
-        for (int out = 0; out < kOutputCount; ++out)
-            request('B', out, 1, kRestorePauseMs, true);
-        request('C', unit(), 1, kRestorePauseMs, true);
-        request('L', 1, 1, 0, true);
-    }
-    emit refreshNeeded();
-    if (m_table.english())
-        m_op.showMessage("Restore Successfully.", "INFO");
-    else
-        m_op.showMessage(QString::fromUtf8("恢复出厂设置成功."), "INFO");
-    return true;
-}
+// --- whole-record sequences
+// ------------------------------------------------------------------------
 
 void ControlSurface::sendLinkTable()
 {
@@ -440,63 +362,18 @@ void ControlSurface::sendPresetSequence()
     request('L', 1, 1, 0, true);
 }
 
-// --- state and preset files ----------------------------------------------------------------------
-
-bool ControlSurface::openPreset(const std::function<QString()>& choosePath)
+void ControlSurface::sendFactorySequence()
 {
-    if (!connected()) {
-        m_op.showMessage("Cannot connect.", "ERROR");
-        return false;
-    }
-    const QString path = choosePath();
-    if (path.isEmpty()) return false;
-    if (!m_db) {
-        m_op.showMessage("Open Fail", "ERROR");
-        return false;
-    }
-    // The file dialog ran its own event loop: the link may have dropped meanwhile.
-    if (!connected()) {
-        m_op.showMessage("Open Fail", "ERROR");
-        return false;
-    }
-    if (!StateFile::openPreset(path, record(), *m_db, m_op)) return false;
-    reloadGroups();
-    sendPresetSequence();
-    emit refreshNeeded();
-    m_op.showMessage("Open successfully", "INFO");
-    return true;
-}
-
-bool ControlSurface::savePreset(const std::function<QString()>& choosePath)
-{
-    const QString path = choosePath();
-    if (path.isEmpty()) return false;
-    if (!writeStateFile(path)) return false;
-    m_op.showMessage("Save successfully", "INFO");
-    return true;
-}
-
-bool ControlSurface::writeStateFile(const QString& path)
-{
-    if (m_db) return StateFile::write(path, m_table.record(1), *m_db, m_op);
-    // Without a database the file still keeps every setting, with no groups.
-    const QByteArray bytes = StateFile::encode(m_table.record(1), GroupFileRecords{});
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_op.showMessage("Save Fail", "ERROR");
-        return false;
-    }
-    return true;
-}
-
-bool ControlSurface::readStartupState(const QString& path)
-{
-    if (!m_db) return false;
-    const bool loaded = StateFile::readStartup(path, m_table.record(1), *m_db, m_op) ==
-                        StateFile::ReadResult::Loaded;
-    reloadGroups();
-    emit refreshNeeded();
-    return loaded;
+    request('L', 0, 1, 0, true);
+    for (char kind : {'M', 'G', 'V'})
+        request(kind, 0, 1, kRestorePauseMs, true);
+    requestJ(kRestorePauseMs);
+    for (int slot = 0; slot < kEqSlots; ++slot)
+        request('E', slot, 1, kRestorePauseMs, true);
+    for (int out = 0; out < kOutputCount; ++out)
+        request('B', out, 1, kRestorePauseMs, true);
+    request('C', unit(), 1, kRestorePauseMs, true);
+    request('L', 1, 1, 0, true);
 }
 
 } // namespace sonaro

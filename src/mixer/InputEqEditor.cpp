@@ -210,7 +210,7 @@ void InputEqEditor::toggleLowPass()
 {
     if (!connected()) {
         // The record keeps its index, so the curve keeps showing what the record holds.
-        m_op.showMessage(QStringLiteral("Cannot connect."), QStringLiteral("ERROR"));
+        m_op.showMessage(Severity::Error, QStringLiteral("Cannot connect."));
         return;
     }
     m_lowPassOn = !m_lowPassOn;
@@ -299,7 +299,7 @@ void InputEqEditor::reset()
 bool InputEqEditor::copyFrom(int sourceChannel)
 {
     if (sourceChannel < 0 || sourceChannel >= kInputCount) return false;
-    if (!m_op.confirm(QStringLiteral("Overwrite the current EQ settings"), QStringLiteral("INFO")))
+    if (!m_op.confirm(Severity::Information, QStringLiteral("Overwrite the current EQ settings")))
         return false;
     UnitRecord& r = record();
     // Read the source first: it may be one of the targets.

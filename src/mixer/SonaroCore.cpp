@@ -2,8 +2,13 @@
 
 #include "dsp/DspCommands.h"
 #include "link/AddressFile.h"
+#include "link/Discovery.h"
 #include "store/DeviceRegistry.h"
+#include "store/GroupDialogModel.h"
 #include "store/GroupStore.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace sonaro {
 
@@ -12,7 +17,7 @@ SonaroCore::SonaroCore(OperatorInterface& op, const CoreOptions& options, QObjec
       m_dataDir(DataDirectory::resolve(options.dataDirectory)), m_state(m_table, options.timings),
       m_db(op, m_dataDir.databasePath()), m_link(m_state), m_dispatcher(m_state, m_link, op),
       m_session(m_state, m_link, m_dispatcher, op), m_port(m_link, m_state),
-      m_surface(m_table, m_port, op)
+      m_surface(m_table, m_port, op), m_files(m_table, m_surface, op)
 {
     m_link.setFrameBuilder(
         'E', [](const UnitRecord& r, int unit, int slot) { return buildE(r, unit, slot); });
@@ -30,6 +35,7 @@ SonaroCore::SonaroCore(OperatorInterface& op, const CoreOptions& options, QObjec
     connect(&m_dispatcher, &Dispatcher::groupsChanged, &m_surface, &ControlSurface::reloadGroups);
     connect(&m_dispatcher, &Dispatcher::stateChanged, &m_surface, &ControlSurface::refreshNeeded);
     m_surface.setDatabase(&m_db);
+    m_files.setDatabase(&m_db);
 }
 
 SonaroCore::~SonaroCore() = default;
@@ -46,7 +52,7 @@ bool SonaroCore::start()
     const QString bind = !m_options.bindAddress.isEmpty() ? m_options.bindAddress : entry.bind;
     if (!bind.isEmpty()) m_state.bindAddress = QHostAddress(bind);
 
-    if (m_options.readStateFile) m_surface.readStartupState(m_dataDir.stateFilePath());
+    if (m_options.readStateFile) m_files.readStartupState(m_dataDir.stateFilePath());
     m_table.initialiseAccounts();
     m_surface.reloadGroups();
     emit m_surface.refreshNeeded();
@@ -55,14 +61,77 @@ bool SonaroCore::start()
 
 void SonaroCore::disconnectUnit()
 {
-    m_surface.writeStateFile(m_dataDir.stateFilePath());
+    m_files.writeStateFile(m_dataDir.stateFilePath());
     m_session.disconnect();
 }
 
 void SonaroCore::closeSequence()
 {
-    m_surface.writeStateFile(m_dataDir.stateFilePath());
+    m_files.writeStateFile(m_dataDir.stateFilePath());
     m_session.shutdown();
+}
+
+} // namespace sonaro
+
+namespace sonaro {
+
+int SonaroCore::groupTabCount()
+{
+    const DbRows rows = m_db.openQuery(QStringLiteral("select GroupID from Group1"));
+    return std::min(static_cast<int>(rows.size()), 6);
+}
+
+PageLayout SonaroCore::pageLayout(int page)
+{
+    return GroupStore(m_db).computePageLayout(page, m_table.currentUnit());
+}
+
+std::optional<QString> SonaroCore::channelName(ChannelKind kind, int channel)
+{
+    return DeviceRegistry(m_db).channelName(m_table.currentUnit(), kind, channel);
+}
+
+QString SonaroCore::renameChannel(ChannelKind kind, int channel, const QString& current,
+                                  const QString& wanted)
+{
+    return DeviceRegistry(m_db).renameChannel(m_table.currentUnit(), kind, channel, current,
+                                              wanted);
+}
+
+std::unique_ptr<GroupDialogModel> SonaroCore::groupDialogModel(GroupTable& table)
+{
+    return std::make_unique<GroupDialogModel>(m_db, m_op, table);
+}
+
+namespace {
+
+// Without the filler, cut at 7 characters, the rest of the field zero.
+void storeListedName(char (&field)[kAccountLength], const QString& name)
+{
+    const QByteArray bytes = name.toLatin1().left(kAccountLength);
+    std::memset(field, 0, kAccountLength);
+    std::memcpy(field, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+void SonaroCore::useListedUnit(const QString& address, const QString& adminName,
+                               const QString& userName)
+{
+    m_session.useDeviceAddress(address);
+    UnitRecord& record = m_table.current();
+    storeListedName(record.adminName, adminName);
+    storeListedName(record.userName, userName);
+}
+
+Discovery* SonaroCore::createDiscovery(QObject* parent)
+{
+    return new Discovery(m_state, m_op, parent);
+}
+
+std::unique_ptr<LoginCheck> SonaroCore::createLoginCheck()
+{
+    return std::make_unique<LoginCheck>(m_state);
 }
 
 } // namespace sonaro

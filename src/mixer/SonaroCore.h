@@ -5,18 +5,26 @@
 #include "link/LinkState.h"
 #include "link/Session.h"
 #include "mixer/ControlSurface.h"
+#include "mixer/FileActions.h"
 #include "mixer/LinkCommandPort.h"
 #include "model/UnitTable.h"
 #include "store/DataDirectory.h"
+#include "store/Database.h"
 #include "store/DeviceRegistry.h"
 #include "store/GroupStore.h"
-#include "store/Database.h"
 
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
 
+#include <memory>
+#include <optional>
+
 namespace sonaro {
+
+class Discovery;
+class GroupDialogModel;
+class LoginCheck;
 
 struct CoreOptions
 {
@@ -29,8 +37,10 @@ struct CoreOptions
 };
 
 // Everything the desktop program and sonaroctl share, wired together: the unit records, the
-// database, the link with its dispatcher and session, and the control surface. Owned by the
-// main thread.
+// database, the link with its dispatcher and session, the control surface and the file actions.
+// Owned by the main thread. Windows reach the unit through the surface, the file actions and the
+// session, and the stored names and groups through the calls below; never through the link
+// state, the link or the database themselves.
 class SonaroCore : public QObject
 {
     Q_OBJECT
@@ -55,12 +65,34 @@ public:
     Dispatcher& dispatcher() { return m_dispatcher; }
     Session& session() { return m_session; }
     ControlSurface& surface() { return m_surface; }
+    FileActions& files() { return m_files; }
     // Where editors and windows hand their commands: the link's paced queue.
     CommandPort& commandPort() { return m_port; }
     // Channel names and groups, for windows that list them.
     DeviceRegistry deviceRegistry() { return DeviceRegistry(m_db); }
     GroupStore groupStore() { return GroupStore(m_db); }
     OperatorInterface& operatorInterface() { return m_op; }
+
+    // --- for windows ----------------------------------------------------------------------------
+    // The unit's address as the link uses it, and whether status frames arrive.
+    QString deviceAddress() const { return m_state.deviceAddress; }
+    bool indicatorOn() const { return m_state.indicatorOn; }
+    // Whether the database of names and groups could be opened.
+    bool hasDatabase() const { return m_db.isConnected(); }
+    // Number of group tabs (the first one lists the strips in no group), at most six.
+    int groupTabCount();
+    PageLayout pageLayout(int page);
+    std::optional<QString> channelName(ChannelKind kind, int channel);
+    QString renameChannel(ChannelKind kind, int channel, const QString& current,
+                          const QString& wanted);
+    // The group dialog's model over the stored groups, editing table.
+    std::unique_ptr<GroupDialogModel> groupDialogModel(GroupTable& table);
+    // A unit the search listed: the link talks to address from now on (kept in ip.ini), and the
+    // record takes the unit's account names as listed.
+    void useListedUnit(const QString& address, const QString& adminName, const QString& userName);
+    // The search dialog's sweep and the login dialog's check, on the link's port and address.
+    Discovery* createDiscovery(QObject* parent);
+    std::unique_ptr<LoginCheck> createLoginCheck();
 
 private:
     OperatorInterface& m_op;
@@ -74,6 +106,7 @@ private:
     Session m_session;
     LinkCommandPort m_port;
     ControlSurface m_surface;
+    FileActions m_files;
 };
 
 } // namespace sonaro

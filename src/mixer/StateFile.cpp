@@ -15,11 +15,9 @@ namespace sonaro {
 
 namespace {
 
-const QString kErrorTitle = QStringLiteral("ERROR");
-
 void reportOpenFail(OperatorInterface& op, const QString& reason)
 {
-    op.showMessage(QStringLiteral("Open Fail: %1").arg(reason), kErrorTitle);
+    op.showMessage(Severity::Error, QStringLiteral("Open Fail: %1").arg(reason));
 }
 
 template <typename T> void clampInt(T& value, T low, T high)
@@ -207,7 +205,7 @@ bool StateFile::write(const QString& path, const UnitRecord& record, Database& d
         error = file.errorString();
     if (error.isEmpty()) return true;
     file.cancelWriting();
-    op.showMessage(QStringLiteral("Save Fail: %1: %2").arg(path, error), kErrorTitle);
+    op.showMessage(Severity::Error, QStringLiteral("Save Fail: %1: %2").arg(path, error));
     return false;
 }
 
@@ -236,7 +234,7 @@ bool StateFile::openPreset(const QString& path, UnitRecord& record, Database& db
                            OperatorInterface& op)
 {
     if (!record.connected) {
-        op.showMessage(QStringLiteral("Open Fail"), kErrorTitle);
+        op.showMessage(Severity::Error, QStringLiteral("Open Fail"));
         return false;
     }
     QByteArray data;

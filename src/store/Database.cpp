@@ -10,8 +10,6 @@ namespace sonaro {
 
 namespace {
 
-const QString kErrorTitle = QStringLiteral("ERROR");
-
 // SQLite's own text when there is one, else Qt's description.
 QString errorText(const QSqlError& error)
 {
@@ -78,7 +76,7 @@ Database::~Database()
 
 void Database::report(const QString& text)
 {
-    m_op.showMessage(text, kErrorTitle);
+    m_op.showMessage(Severity::Error, text);
 }
 
 bool Database::openDatabase()

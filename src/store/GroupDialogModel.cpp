@@ -8,8 +8,6 @@ namespace sonaro {
 
 namespace {
 
-const QString kErrorTitle = QStringLiteral("ERROR");
-
 bool validSerial(int serialId)
 {
     return serialId >= 1 && serialId <= kGroupChannels;
@@ -77,7 +75,7 @@ void GroupDialogModel::clickChannel(int serialId)
     const auto c = static_cast<std::size_t>(serialId - 1);
     for (int n = 1; n <= GroupTable::kSlots; ++n) {
         if (n != m_selected && m_table.slot(n).members[c]) {
-            m_op.showMessage(QStringLiteral("Already add group!"), kErrorTitle);
+            m_op.showMessage(Severity::Error, QStringLiteral("Already add group!"));
             return;
         }
     }
@@ -94,11 +92,11 @@ void GroupDialogModel::clickChannel(int serialId)
     // A channel the database does not know (no row, or no valid kind) cannot be grouped: its
     // strips could never be linked.
     if (kind != 1 && kind != 2) {
-        m_op.showMessage(QStringLiteral("Add group error!"), kErrorTitle);
+        m_op.showMessage(Severity::Error, QStringLiteral("Add group error!"));
         return;
     }
     if (slot.memberCount >= 1 && slot.memberKind != kind) {
-        m_op.showMessage(QStringLiteral("Add group error!"), kErrorTitle);
+        m_op.showMessage(Severity::Error, QStringLiteral("Add group error!"));
         return;
     }
     slot.members[c] = true;

@@ -2,6 +2,7 @@
 
 #include "dsp/EqModel.h"
 #include "dsp/ResponseGrid.h"
+#include "model/ValueConventions.h"
 #include "ui/kit/Fader.h"
 #include "ui/kit/LevelMeter.h"
 #include "ui/kit/ResponseGraph.h"
@@ -13,6 +14,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace sonaro::ui {
 
@@ -77,6 +80,19 @@ ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent
 
     m_timer.setInterval(kMeterTickMs);
     connect(&m_timer, &QTimer::timeout, this, [this] { meterTick(); });
+}
+
+int ChannelStrip::meterPushValue(std::int32_t& level)
+{
+    constexpr int kMeterMin = 80;
+    constexpr int kMeterMax = 191;
+    level = std::clamp(level, kMeterMin, kMeterMax);
+    return ((5 * level - 400) * 10) / 110;
+}
+
+int ChannelStrip::dbForFaderPosition(int position)
+{
+    return gainToDb(gainForFaderPosition(std::clamp(position, 0, kGainMax)));
 }
 
 QString ChannelStrip::name() const

@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QTimer>
 
+#include <cstdint>
 #include <span>
 
 class QLabel;
@@ -39,6 +40,12 @@ public:
     // Sets every control from the current unit's record.
     virtual void refresh() = 0;
 
+    // The meter's value for a reported level: the level is clamped to 80..191 (and written back,
+    // so that a wild report does not linger), then scaled to the meter's 0..50.
+    static int meterPushValue(std::int32_t& level);
+    // The dB a fader position stands for (the top, position 0, is +10 dB).
+    static int dbForFaderPosition(int position);
+
 signals:
     void renameRequested(int channel);
     // A click on the small EQ curve.
@@ -58,6 +65,8 @@ protected:
     // Adds the controls between the header and the fader.
     QVBoxLayout* controlsLayout() const { return m_controls; }
     void setHeaderText(const QString& text);
+    // The current unit's record, as the strip shows it.
+    const UnitRecord& record() { return m_surface.table().current(); }
     void setFaderPosition(int position);
     // Draws the channel's EQ curve (241 points over the response grid).
     void setCurve(std::span<const double> values, std::span<const double> lowPass = {},

@@ -39,31 +39,50 @@ InputStrip::InputStrip(ControlSurface& surface, int channel, QWidget* parent)
     for (PaintedButton* b : {m_open, m_line, m_phantom, m_priority, m_mute})
         controlsLayout()->addWidget(b);
 
+    // Each button asks for the opposite of what the record holds; the surface repaints the
+    // strips it changed (linked ones included).
     connect(m_line, &QAbstractButton::clicked, this, [this] {
-        m_surface.toggleInputLine(m_channel);
+        m_surface.setInputLine(m_channel, !record().inputLine[m_channel]);
         refresh();
     });
-    connect(m_phantom, &QAbstractButton::clicked, this,
-            [this] { m_surface.toggleInputPhantom(m_channel); });
-    connect(m_priority, &QAbstractButton::clicked, this,
-            [this] { m_surface.toggleInputPriority(m_channel); });
-    connect(m_mute, &QAbstractButton::clicked, this,
-            [this] { m_surface.toggleInputMute(m_channel); });
-    connect(fader(), &ValueControl::moved, this,
-            [this](int position) { m_surface.inputFader(m_channel, position, true); });
-    connect(fader(), &ValueControl::released, this,
-            [this](int position) { m_surface.inputFader(m_channel, position, false); });
+    connect(m_phantom, &QAbstractButton::clicked, this, [this] {
+        m_surface.setInputPhantom(m_channel, !record().inputPhantom[m_channel]);
+        refresh();
+    });
+    connect(m_priority, &QAbstractButton::clicked, this, [this] {
+        m_surface.setInputPriority(m_channel, !record().inputPriority[m_channel]);
+        refresh();
+    });
+    connect(m_mute, &QAbstractButton::clicked, this, [this] {
+        m_surface.setInputMute(m_channel, !record().inputMute[m_channel]);
+        refresh();
+    });
+    connect(fader(), &ValueControl::moved, this, [this](int position) {
+        m_surface.setInputGain(m_channel, dbForFaderPosition(position), Phase::Dragging);
+    });
+    connect(fader(), &ValueControl::released, this, [this](int position) {
+        m_surface.setInputGain(m_channel, dbForFaderPosition(position), Phase::Committed);
+    });
     connect(fader(), &ValueControl::valueEntered, this, [this](int position) {
-        m_surface.inputTypedValue(m_channel, QString::number(10 - position));
+        m_surface.setInputGain(m_channel, dbForFaderPosition(position), Phase::Entered);
         refresh();
     });
     connect(this, &ChannelStrip::curveClicked, this, &InputStrip::eqRequested);
-    // Each action reports the strips it changed (linked ones included).
     connect(&m_surface, &ControlSurface::inputStripChanged, this, [this](int ch) {
         if (ch == m_channel) refresh();
     });
     retranslate();
     refresh();
+}
+
+QString InputStrip::openStateText(int open)
+{
+    return open ? tr("ACTIVE") : tr("WAITING");
+}
+
+QString InputStrip::sourceText(int line)
+{
+    return line ? tr("LINE") : tr("MIC");
 }
 
 void InputStrip::retranslate()
@@ -78,14 +97,13 @@ void InputStrip::retranslate()
 
 void InputStrip::refresh()
 {
-    const UnitRecord& r = m_surface.table().current();
-    const Language language = m_surface.table().language();
-    m_line->setText(inputSourceText(r.inputLine[m_channel], language));
+    const UnitRecord& r = record();
+    m_line->setText(sourceText(r.inputLine[m_channel]));
     m_phantom->setChecked(r.inputPhantom[m_channel] != 0);
     m_priority->setChecked(r.inputPriority[m_channel] != 0);
     m_mute->setChecked(r.inputMute[m_channel] != 0);
     m_open->setChecked(r.inputOpen[m_channel] != 0);
-    m_open->setText(openStateText(r.inputOpen[m_channel], language));
+    m_open->setText(openStateText(r.inputOpen[m_channel]));
     m_openShown = r.inputOpen[m_channel];
     setFaderPosition(faderPositionForGain(r.inputGain[m_channel]));
     InputCurves curves;
@@ -103,7 +121,7 @@ void InputStrip::meterTick()
     if (r.inputOpen[m_channel] != m_openShown) {
         m_openShown = r.inputOpen[m_channel];
         m_open->setChecked(m_openShown != 0);
-        m_open->setText(openStateText(m_openShown, table.language()));
+        m_open->setText(openStateText(m_openShown));
     }
     const int push = meterPushValue(r.inputLevel[m_channel]);
     if (push != m_meterShown) {

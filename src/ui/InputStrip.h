@@ -16,6 +16,10 @@ public:
 
     void refresh() override;
 
+    // The open-state lamp's caption (ACTIVE, WAITING) and the source switch's (MIC, LINE).
+    static QString openStateText(int open);
+    static QString sourceText(int line);
+
     PaintedButton* lineButton() const { return m_line; }
     PaintedButton* phantomButton() const { return m_phantom; }
     PaintedButton* priorityButton() const { return m_priority; }

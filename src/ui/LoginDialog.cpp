@@ -26,9 +26,9 @@ bool acceptable(const QString& text)
 }
 } // namespace
 
-LoginDialog::LoginDialog(LinkState& state, const QString& proposedName, OperatorInterface& op,
+LoginDialog::LoginDialog(CheckFactory makeCheck, const QString& proposedName, OperatorInterface& op,
                          QWidget* parent)
-    : QDialog(parent), m_state(state), m_op(op)
+    : QDialog(parent), m_makeCheck(std::move(makeCheck)), m_op(op)
 {
     const Theme& theme = Theme::instance();
     setModal(true);
@@ -105,7 +105,7 @@ void LoginDialog::tryLogin()
 {
     if (isChecking()) return;
     if (!acceptable(name()) || !acceptable(password())) return;
-    m_check = std::make_unique<LoginCheck>(m_state);
+    m_check = m_makeCheck();
     connect(m_check.get(), &LoginCheck::finished, this, &LoginDialog::checked);
     m_ok->setEnabled(false);
     m_check->checkLogin(name(), password());
@@ -118,7 +118,7 @@ void LoginDialog::checked(bool accepted)
         accept();
         return;
     }
-    m_op.showMessage(QStringLiteral("User Password Error!"), QStringLiteral("ERROR"));
+    m_op.showMessage(Severity::Error, QStringLiteral("User Password Error!"));
     m_password->clear();
     m_password->setFocus();
 }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "link/LinkState.h"
+#include "link/Session.h"
 #include "model/OperatorInterface.h"
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -25,7 +26,10 @@ class LoginDialog : public QDialog
 {
     Q_OBJECT
 public:
-    LoginDialog(LinkState& state, const QString& proposedName, OperatorInterface& op,
+    // Makes the exchange that checks one login attempt.
+    using CheckFactory = std::function<std::unique_ptr<LoginCheck>()>;
+
+    LoginDialog(CheckFactory makeCheck, const QString& proposedName, OperatorInterface& op,
                 QWidget* parent = nullptr);
     ~LoginDialog() override;
 
@@ -51,7 +55,7 @@ private:
     void checked(bool accepted);
     void retranslate();
 
-    LinkState& m_state;
+    CheckFactory m_makeCheck;
     OperatorInterface& m_op;
     // Made per attempt and dropped on Cancel, so that the link port is free when the dialog ends.
     std::unique_ptr<LoginCheck> m_check;

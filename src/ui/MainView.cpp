@@ -1,8 +1,6 @@
 #include "ui/MainView.h"
 
-#include "store/DeviceRegistry.h"
 #include "store/GroupDialogModel.h"
-#include "store/GroupStore.h"
 #include "ui/GroupDialog.h"
 #include "ui/GroupTabBar.h"
 #include "ui/InputEqWindow.h"
@@ -17,6 +15,7 @@
 #include "ui/kit/PaintedButton.h"
 #include "ui/kit/Theme.h"
 
+#include <QAction>
 #include <QCursor>
 #include <QEvent>
 #include <QFileDialog>
@@ -97,7 +96,11 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     m_matrix->setGridSize(kInputCount, kOutputCount);
     m_matrix->setRowLabels({QStringLiteral("M1"), QStringLiteral("M2")});
     connect(m_matrix, &MatrixGrid::cellToggled, this, [this](MatrixCell cell, bool) {
-        m_core.surface().toggleCrosspoint(cell.column, cell.row);
+        ControlSurface& s = m_core.surface();
+        // A refused or unchanged crosspoint shows the record again.
+        if (s.setCrosspoint(cell.column, cell.row, !s.crosspoint(cell.column, cell.row)) !=
+            Outcome::Applied)
+            showRouting();
     });
 
     m_system = new SystemPage(core, this);
@@ -113,7 +116,7 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     layout->addLayout(header);
     layout->addWidget(m_stack, 1);
 
-    m_popup = new QMenu(this);
+    buildActions();
 
     buildTabs();
     connect(m_tabs, &QTabBar::currentChanged, this, [this] { layoutChannelPage(); });
@@ -121,16 +124,11 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
         if (m_page == ChannelsPage) layoutChannelPage();
     });
     connect(&surface, &ControlSurface::refreshNeeded, this, &MainView::refreshFromState);
-    connect(&surface, &ControlSurface::matrixChanged, this, [this] {
-        const UnitRecord& r = m_core.table().current();
-        m_matrix->setRowBits(0, static_cast<quint32>(r.routing[0]));
-        m_matrix->setRowBits(1, static_cast<quint32>(r.routing[1]));
-    });
+    connect(&surface, &ControlSurface::matrixChanged, this, &MainView::showRouting);
     connect(&core.dispatcher(), &Dispatcher::indicatorChanged, this, &MainView::updateIndicator);
     connect(&core.dispatcher(), &Dispatcher::unitsReported, this, &MainView::refreshFromState);
     auto* poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this,
-            [this] { updateIndicator(m_core.linkState().indicatorOn); });
+    connect(poll, &QTimer::timeout, this, [this] { updateIndicator(m_core.indicatorOn()); });
     poll->start(kIndicatorPollMs);
 
     connect(this, &MainView::inputEqRequested, this, &MainView::openInputEq);
@@ -161,8 +159,7 @@ void MainView::buildHeader(QHBoxLayout* header)
         const int index = m_tabs->currentIndex();
         const int page = index >= 0 ? m_tabs->pageAt(index) : 0;
         // The editor opens on the first channel of the active tab's page.
-        const PageLayout layout =
-            GroupStore(m_core.database()).computePageLayout(page, m_core.table().currentUnit());
+        const PageLayout layout = m_core.pageLayout(page);
         int channel = 0;
         for (const StripRef& s : layout.strips)
             if (s.kind == ChannelKind::Input) {
@@ -193,15 +190,42 @@ void MainView::buildHeader(QHBoxLayout* header)
     header->addWidget(m_unitLabel);
 }
 
+void MainView::buildActions()
+{
+    const auto make = [this](auto slot) {
+        auto* action = new QAction(this);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    m_actions.connect = make(&MainView::connectUnit);
+    m_actions.disconnect = make(&MainView::disconnectUnit);
+    m_actions.openFile = make(&MainView::openPreset);
+    m_actions.saveFile = make(&MainView::savePreset);
+    m_actions.group = make(&MainView::openGroupDialog);
+    m_actions.exit = make(&MainView::exitRequested);
+    m_actions.exit->setShortcut(QKeySequence::Quit);
+    m_actions.channels = make(&MainView::showChannelsPage);
+    m_actions.matrix = make(&MainView::showMatrixPage);
+    m_actions.system = make(&MainView::showSystemPage);
+
+    m_popup = new QMenu(this);
+    m_popup->addAction(m_actions.openFile);
+    m_popup->addAction(m_actions.saveFile);
+    m_popup->addAction(m_actions.connect);
+    m_popup->addAction(m_actions.disconnect);
+    m_popup->addAction(m_actions.group);
+    m_popup->addSeparator();
+    m_popup->addAction(m_actions.exit);
+}
+
 void MainView::buildTabs()
 {
     // One tab per Group1 row, labelled by its position: "SINGLE", then "GROUP  1" ...
-    const DbRows rows =
-        m_core.database().openQuery(QStringLiteral("select * from Group1 order by GroupID"));
+    const int tabs = m_core.groupTabCount();
     QSignalBlocker block(m_tabs);
     while (m_tabs->count() > 0)
         m_tabs->removeTab(0);
-    for (int k = 0; k < static_cast<int>(rows.size()) && k < 6; ++k) {
+    for (int k = 0; k < tabs; ++k) {
         const QString label =
             k == 0 ? QStringLiteral("SINGLE") : QStringLiteral("GROUP  %1").arg(k);
         const int index = m_tabs->addTab(label);
@@ -228,9 +252,7 @@ void MainView::highlight(int button)
 
 bool MainView::administrator()
 {
-    if (m_core.table().current().accountLevel == 1) return true;
-    m_core.operatorInterface().showMessage(QStringLiteral("You do not have permission."),
-                                           QStringLiteral("ERROR"));
+    if (m_core.surface().requireAdministrator()) return true;
     highlight(m_highlighted); // the refused button does not stay lit
     return false;
 }
@@ -278,8 +300,7 @@ void MainView::layoutChannelPage()
 {
     const int index = m_tabs->currentIndex();
     const int page = index >= 0 ? m_tabs->pageAt(index) : 0;
-    const PageLayout layout =
-        GroupStore(m_core.database()).computePageLayout(page, m_core.table().currentUnit());
+    const PageLayout layout = m_core.pageLayout(page);
     for (int i = 0; i < m_tabs->count(); ++i) {
         const int p = m_tabs->pageAt(i);
         const Theme& theme = Theme::instance();
@@ -289,7 +310,7 @@ void MainView::layoutChannelPage()
     }
     // The first page lists every strip in no group; without a database that is every strip.
     std::vector<StripRef> strips = layout.strips;
-    if (!m_core.database().isConnected() && page == 0) {
+    if (!m_core.hasDatabase() && page == 0) {
         for (int ch = 0; ch < kInputCount; ++ch)
             strips.push_back({ChannelKind::Input, ch});
         for (int out = 0; out < kOutputCount; ++out)
@@ -320,17 +341,11 @@ void MainView::refreshFromState()
 {
     // Names come from the registry: the rows appear with the first login and change with a
     // factory restore.
-    DeviceRegistry registry(m_core.database());
-    const int unit = m_core.table().currentUnit();
     for (InputStrip* s : m_inputs)
-        if (auto name = registry.channelName(unit, ChannelKind::Input, s->channel()))
-            s->setName(*name);
+        if (auto name = m_core.channelName(ChannelKind::Input, s->channel())) s->setName(*name);
     for (OutputStrip* s : m_outputs)
-        if (auto name = registry.channelName(unit, ChannelKind::Output, s->channel()))
-            s->setName(*name);
-    const UnitRecord& r = m_core.table().current();
-    m_matrix->setRowBits(0, static_cast<quint32>(r.routing[0]));
-    m_matrix->setRowBits(1, static_cast<quint32>(r.routing[1]));
+        if (auto name = m_core.channelName(ChannelKind::Output, s->channel())) s->setName(*name);
+    showRouting();
     QStringList names;
     for (InputStrip* s : m_inputs) {
         s->refresh();
@@ -340,14 +355,21 @@ void MainView::refreshFromState()
     for (OutputStrip* s : m_outputs)
         s->refresh();
     m_system->refresh();
-    updateIndicator(m_core.linkState().indicatorOn);
+    updateIndicator(m_core.indicatorOn());
+}
+
+void MainView::showRouting()
+{
+    const UnitRecord& r = m_core.table().current();
+    m_matrix->setRowBits(0, static_cast<quint32>(r.routing[0]));
+    m_matrix->setRowBits(1, static_cast<quint32>(r.routing[1]));
 }
 
 void MainView::updateIndicator(bool on)
 {
     m_indicator->setChecked(on);
     const UnitRecord& r = m_core.table().current();
-    m_unitLabel->setText(r.connected ? m_core.linkState().deviceAddress : tr("Offline"));
+    m_unitLabel->setText(r.connected ? m_core.deviceAddress() : tr("Offline"));
 }
 
 void MainView::connectUnit()
@@ -373,7 +395,7 @@ void MainView::setPresetPathChooser(std::function<QString(bool save)> chooser)
 
 void MainView::openPreset()
 {
-    m_core.surface().openPreset([this] {
+    m_core.files().openPreset([this] {
         if (m_choosePath) return m_choosePath(false);
         return QFileDialog::getOpenFileName(this, tr("OPEN FILE"), QString(),
                                             tr("ini Files (*.ini);;All files (*)"));
@@ -383,7 +405,7 @@ void MainView::openPreset()
 
 void MainView::savePreset()
 {
-    m_core.surface().savePreset([this] {
+    m_core.files().savePreset([this] {
         if (m_choosePath) return m_choosePath(true);
         QString path = QFileDialog::getSaveFileName(this, tr("SAVE FILE"), QStringLiteral("*.ini"),
                                                     tr("ini Files (*.ini);;All files (*)"));
@@ -394,11 +416,10 @@ void MainView::savePreset()
 
 void MainView::openGroupDialog()
 {
-    Database& db = m_core.database();
-    GroupTable table = GroupStore(db).loadGroupTable();
-    GroupDialogModel model(db, m_core.operatorInterface(), table);
-    model.open();
-    GroupDialog dialog(model, this);
+    GroupTable table = m_core.groupStore().loadGroupTable();
+    const std::unique_ptr<GroupDialogModel> model = m_core.groupDialogModel(table);
+    model->open();
+    GroupDialog dialog(*model, this);
     if (dialog.exec() != QDialog::Accepted) return;
     m_core.surface().reloadGroups();
     if (m_core.table().current().connected) m_core.surface().sendLinkTable();
@@ -413,9 +434,7 @@ void MainView::renameStrip(ChannelKind kind, int channel)
             : m_outputs[static_cast<std::size_t>(channel)];
     NameDialog dialog(strip->name(), this);
     if (dialog.exec() != QDialog::Accepted) return;
-    const QString name = DeviceRegistry(m_core.database())
-                             .renameChannel(m_core.table().currentUnit(), kind, channel,
-                                            strip->name(), dialog.text());
+    const QString name = m_core.renameChannel(kind, channel, strip->name(), dialog.text());
     strip->setName(name);
     refreshFromState();
 }
@@ -461,17 +480,18 @@ void MainView::retranslate()
     for (int i = 0; i < 5; ++i)
         m_pageButtons[static_cast<std::size_t>(i)]->setText(tr(captions[i]));
     m_indicator->setText(tr("CONNECTION"));
-    m_popup->clear();
-    m_popup->addAction(tr("OPEN FILE"), this, &MainView::openPreset);
-    m_popup->addAction(tr("SAVE FILE"), this, &MainView::savePreset);
-    m_popup->addAction(tr("CONNECT"), this, &MainView::connectUnit);
-    m_popup->addAction(tr("DISCONNECT"), this, &MainView::disconnectUnit);
-    m_popup->addAction(tr("GROUP"), this, &MainView::openGroupDialog);
-    m_popup->addSeparator();
-    m_popup->addAction(tr("EXIT(&X)"), this, &MainView::exitRequested);
+    m_actions.openFile->setText(tr("OPEN FILE"));
+    m_actions.saveFile->setText(tr("SAVE FILE"));
+    m_actions.connect->setText(tr("CONNECT"));
+    m_actions.disconnect->setText(tr("DISCONNECT"));
+    m_actions.group->setText(tr("GROUP"));
+    m_actions.exit->setText(tr("EXIT(&X)"));
+    m_actions.channels->setText(tr("CHANNELS"));
+    m_actions.matrix->setText(tr("MATRIX"));
+    m_actions.system->setText(tr("SYSTEM", "menu"));
     m_matrix->setTitles(tr("INPUTS"), tr("OUTPUTS"));
     m_matrix->setLegend(tr("CHANNEL OPEN"), tr("CHANNEL CLOSED"));
-    updateIndicator(m_core.linkState().indicatorOn);
+    updateIndicator(m_core.indicatorOn());
 }
 
 void MainView::changeEvent(QEvent* event)

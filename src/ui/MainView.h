@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+class QAction;
 class QLabel;
 class QHBoxLayout;
 class QMenu;
@@ -53,6 +54,21 @@ public:
     MatrixGrid* matrix() const { return m_matrix; }
     SystemPage* systemPage() const { return m_system; }
     QMenu* popupMenu() const { return m_popup; }
+
+    // The operator's commands, one action each, shared by the menu bar and the MAIN pop-up.
+    struct Actions
+    {
+        QAction* connect = nullptr;
+        QAction* disconnect = nullptr;
+        QAction* openFile = nullptr;
+        QAction* saveFile = nullptr;
+        QAction* group = nullptr;
+        QAction* exit = nullptr; // asks the window to close
+        QAction* channels = nullptr;
+        QAction* matrix = nullptr;
+        QAction* system = nullptr;
+    };
+    const Actions& actions() const { return m_actions; }
     InputEqWindow* inputEqEditor() const { return m_inputEq; }
     OutputEqWindow* outputEqEditor() const { return m_outputEq; }
 
@@ -88,7 +104,9 @@ protected:
 
 private:
     void buildHeader(QHBoxLayout* header);
+    void buildActions();
     void buildTabs();
+    void showRouting();
     void highlight(int button);
     bool administrator();
     void showPage(Page page);
@@ -114,6 +132,7 @@ private:
     MatrixGrid* m_matrix = nullptr;
     SystemPage* m_system = nullptr;
     QMenu* m_popup = nullptr;
+    Actions m_actions;
     InputEqWindow* m_inputEq = nullptr;
     OutputEqWindow* m_outputEq = nullptr;
     std::function<QString(bool save)> m_choosePath;

@@ -17,20 +17,21 @@ MainWindow::MainWindow(MainView* view, LanguageSwitcher& language, QWidget* pare
     setMaximumSize(kMaxWidth, kMaxHeight);
     setCentralWidget(view);
 
+    // The view's actions: the same ones its MAIN pop-up shows, named by the view.
+    const MainView::Actions& actions = view->actions();
     m_mainMenu = menuBar()->addMenu(QString());
-    m_connect = m_mainMenu->addAction(QString(), view, &MainView::connectUnit);
-    m_disconnect = m_mainMenu->addAction(QString(), view, &MainView::disconnectUnit);
-    m_openFile = m_mainMenu->addAction(QString(), view, &MainView::openPreset);
-    m_saveFile = m_mainMenu->addAction(QString(), view, &MainView::savePreset);
+    m_mainMenu->addAction(actions.connect);
+    m_mainMenu->addAction(actions.disconnect);
+    m_mainMenu->addAction(actions.openFile);
+    m_mainMenu->addAction(actions.saveFile);
     m_mainMenu->addSeparator();
-    m_exit = m_mainMenu->addAction(QString(), this, &QWidget::close);
-    m_exit->setShortcut(QKeySequence::Quit);
+    m_mainMenu->addAction(actions.exit);
 
     m_toolsMenu = menuBar()->addMenu(QString());
-    m_channels = m_toolsMenu->addAction(QString(), view, &MainView::showChannelsPage);
-    m_matrix = m_toolsMenu->addAction(QString(), view, &MainView::showMatrixPage);
-    m_system = m_toolsMenu->addAction(QString(), view, &MainView::showSystemPage);
-    m_group = m_toolsMenu->addAction(QString(), view, &MainView::openGroupDialog);
+    m_toolsMenu->addAction(actions.channels);
+    m_toolsMenu->addAction(actions.matrix);
+    m_toolsMenu->addAction(actions.system);
+    m_toolsMenu->addAction(actions.group);
     m_toolsMenu->addSeparator();
     // The language switch sits in both languages' menus, under the same place.
     m_language = m_toolsMenu->addAction(QString(), &language, &LanguageSwitcher::toggle);
@@ -47,16 +48,7 @@ void MainWindow::retranslate()
 {
     setWindowTitle(QStringLiteral("Sonaro"));
     m_mainMenu->setTitle(tr("MAIN"));
-    m_connect->setText(tr("CONNECT"));
-    m_disconnect->setText(tr("DISCONNECT"));
-    m_openFile->setText(tr("OPEN FILE"));
-    m_saveFile->setText(tr("SAVE FILE"));
-    m_exit->setText(tr("EXIT(&X)"));
     m_toolsMenu->setTitle(tr("TOOLS"));
-    m_channels->setText(tr("CHANNELS"));
-    m_matrix->setText(tr("MATRIX"));
-    m_system->setText(tr("SYSTEM"));
-    m_group->setText(tr("GROUP"));
     m_language->setText(tr("Switch to Chinese (中文)"));
     m_helpMenu->setTitle(tr("HELP (&H)"));
     m_about->setText(tr("ABOUT Sonaro(&A)..."));

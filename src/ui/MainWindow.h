@@ -44,15 +44,6 @@ private:
     QMenu* m_mainMenu = nullptr;
     QMenu* m_toolsMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
-    QAction* m_connect = nullptr;
-    QAction* m_disconnect = nullptr;
-    QAction* m_openFile = nullptr;
-    QAction* m_saveFile = nullptr;
-    QAction* m_exit = nullptr;
-    QAction* m_channels = nullptr;
-    QAction* m_matrix = nullptr;
-    QAction* m_system = nullptr;
-    QAction* m_group = nullptr;
     QAction* m_language = nullptr;
     QAction* m_about = nullptr;
 };

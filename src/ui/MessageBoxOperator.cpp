@@ -19,23 +19,6 @@ constexpr int kBadgeSize = 36;
 constexpr int kTextWidth = 320;
 constexpr int kButtonWidth = 88;
 
-enum class Severity
-{
-    Error,
-    Warning,
-    Information
-};
-
-Severity severityOf(const QString& title)
-{
-    if (title.compare(QLatin1String("ERROR"), Qt::CaseInsensitive) == 0) return Severity::Error;
-    // "Warming" is how the warning title has always been spelt on these units; keep it.
-    if (title.startsWith(QLatin1String("Warm"), Qt::CaseInsensitive) ||
-        title.startsWith(QLatin1String("Warn"), Qt::CaseInsensitive))
-        return Severity::Warning;
-    return Severity::Information;
-}
-
 // A round badge with "!" or "i", drawn at the screen's pixel ratio so that it stays sharp.
 QPixmap badgePixmap(Severity severity, qreal ratio, bool question)
 {
@@ -54,27 +37,27 @@ QPixmap badgePixmap(Severity severity, qreal ratio, bool question)
     p.drawEllipse(circle);
     p.setPen(theme.text);
     p.setFont(theme.font(kBadgeSize * 3 / 5, true));
-    const QString glyph = question                            ? QStringLiteral("?")
-                          : severity == Severity::Information ? QStringLiteral("i")
-                                                              : QStringLiteral("!");
+    const bool alarm = severity == Severity::Error || severity == Severity::Warning;
+    const QString glyph = question ? QStringLiteral("?")
+                          : alarm  ? QStringLiteral("!")
+                                   : QStringLiteral("i");
     p.drawText(circle, Qt::AlignCenter, glyph);
     return pixmap;
 }
 
 } // namespace
 
-ThemedMessageBox::ThemedMessageBox(const QString& text, const QString& title, Buttons buttons,
+ThemedMessageBox::ThemedMessageBox(Severity severity, const QString& text, Buttons buttons,
                                    QWidget* parent)
     : QDialog(parent), m_buttons(buttons)
 {
     const Theme& theme = Theme::instance();
-    setWindowTitle(title);
+    setWindowTitle(severityTitle(severity));
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     auto* badge = new QLabel(this);
-    badge->setPixmap(
-        badgePixmap(severityOf(title), devicePixelRatioF(), buttons == Buttons::YesNo));
+    badge->setPixmap(badgePixmap(severity, devicePixelRatioF(), buttons == Buttons::YesNo));
     badge->setFixedSize(kBadgeSize, kBadgeSize);
 
     m_text = new QLabel(text, this);
@@ -149,20 +132,27 @@ QWidget* MessageBoxOperator::boxParent() const
 {
     // Over the dialog the operator is in (the search dialog's "Search finished.", the login
     // dialog's refusal), so that the box never hides behind it.
-    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    // Never over another message box: closing that one would take this one with it.
+    QWidget* modal = QApplication::activeModalWidget();
+    while (qobject_cast<ThemedMessageBox*>(modal))
+        modal = modal->parentWidget();
+    if (modal) return modal;
     if (m_parent) return m_parent.data();
     return QApplication::activeWindow();
 }
 
-void MessageBoxOperator::showMessage(const QString& text, const QString& title)
+void MessageBoxOperator::showMessage(Severity severity, const QString& text)
 {
-    ThemedMessageBox box(text, title, ThemedMessageBox::Buttons::Ok, boxParent());
-    box.exec();
+    // Window-modal over its parent, without a nested event loop: the box deletes itself when the
+    // operator closes it.
+    auto* box = new ThemedMessageBox(severity, text, ThemedMessageBox::Buttons::Ok, boxParent());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
-bool MessageBoxOperator::confirm(const QString& text, const QString& title)
+bool MessageBoxOperator::confirm(Severity severity, const QString& text)
 {
-    ThemedMessageBox box(text, title, ThemedMessageBox::Buttons::YesNo, boxParent());
+    ThemedMessageBox box(severity, text, ThemedMessageBox::Buttons::YesNo, boxParent());
     return box.exec() == QDialog::Accepted;
 }
 

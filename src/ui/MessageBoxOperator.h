@@ -10,8 +10,8 @@ class QPushButton;
 
 namespace sonaro::ui {
 
-// The program's own modal message box: a badge that follows the title ("ERROR", "INFO", "Info",
-// "Warming"), the text, and either OK or Yes/No. The title is the window title.
+// The program's own modal message box: a badge that follows the severity, the text, and either OK
+// or Yes/No. The window title is the severity's title ("ERROR", "INFO", "Info", "Warming").
 class ThemedMessageBox : public QDialog
 {
     Q_OBJECT
@@ -22,7 +22,7 @@ public:
         YesNo
     };
 
-    ThemedMessageBox(const QString& text, const QString& title, Buttons buttons,
+    ThemedMessageBox(Severity severity, const QString& text, Buttons buttons,
                      QWidget* parent = nullptr);
 
     QString text() const;
@@ -45,7 +45,10 @@ private:
 
 // The desktop program's operator interface: every message and question of the core opens a
 // themed modal box over the window the operator is working in (an open dialog first, else the
-// main window).
+// main window). A message box is opened and left to the operator: showMessage() returns at once,
+// so a frame handler or a timer that raises one goes on, and the next datagram or tick is handled
+// after it, never inside a nested event loop. A question waits for its answer; questions come
+// only from operator actions.
 class MessageBoxOperator : public OperatorInterface
 {
 public:
@@ -54,8 +57,8 @@ public:
     // The window boxes open over when no modal dialog is open (the main window, once it exists).
     void setParentWidget(QWidget* parent) { m_parent = parent; }
 
-    void showMessage(const QString& text, const QString& title) override;
-    bool confirm(const QString& text, const QString& title) override;
+    void showMessage(Severity severity, const QString& text) override;
+    bool confirm(Severity severity, const QString& text) override;
 
 private:
     QWidget* boxParent() const;

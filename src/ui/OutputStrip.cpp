@@ -30,10 +30,15 @@ OutputStrip::OutputStrip(ControlSurface& surface, int channel, QWidget* parent)
     for (PaintedButton* b : {m_level, m_mute, m_limiter, m_eq})
         controlsLayout()->addWidget(b);
 
-    connect(m_level, &QAbstractButton::clicked, this,
-            [this] { m_surface.toggleOutputLevelType(m_channel); });
-    connect(m_mute, &QAbstractButton::clicked, this,
-            [this] { m_surface.toggleOutputMute(m_channel); });
+    connect(m_level, &QAbstractButton::clicked, this, [this] {
+        const bool mic = record().outputLevelType[m_channel] != 0;
+        m_surface.setOutputLevelType(m_channel, mic ? OutputLevel::Line : OutputLevel::Mic);
+        refresh();
+    });
+    connect(m_mute, &QAbstractButton::clicked, this, [this] {
+        m_surface.setOutputMute(m_channel, !record().outputMute[m_channel]);
+        refresh();
+    });
     connect(m_limiter, &QAbstractButton::clicked, this, [this] {
         refresh(); // the lamp follows the record, not the click
         emit limiterRequested(m_channel);
@@ -44,14 +49,17 @@ OutputStrip::OutputStrip(ControlSurface& surface, int channel, QWidget* parent)
     });
     // The curve opens the editor only once the equaliser is on.
     connect(this, &ChannelStrip::curveClicked, this, [this] {
-        if (m_surface.outputCurveClicked(m_channel, m_eqOn)) emit eqRequested(m_channel);
+        if (m_surface.requestOutputEq(m_channel, m_eqOn) == Outcome::Applied)
+            emit eqRequested(m_channel);
     });
-    connect(fader(), &ValueControl::moved, this,
-            [this](int position) { m_surface.outputFaderDragged(m_channel, position); });
-    connect(fader(), &ValueControl::released, this,
-            [this](int position) { m_surface.outputFaderReleased(m_channel, position); });
+    connect(fader(), &ValueControl::moved, this, [this](int position) {
+        m_surface.setOutputGain(m_channel, dbForFaderPosition(position), Phase::Dragging);
+    });
+    connect(fader(), &ValueControl::released, this, [this](int position) {
+        m_surface.setOutputGain(m_channel, dbForFaderPosition(position), Phase::Committed);
+    });
     connect(fader(), &ValueControl::valueEntered, this, [this](int position) {
-        m_surface.outputTypedValue(m_channel, QString::number(10 - position));
+        m_surface.setOutputGain(m_channel, dbForFaderPosition(position), Phase::Entered);
         refresh();
     });
     connect(&m_surface, &ControlSurface::outputStripChanged, this, [this](int out) {
@@ -59,6 +67,11 @@ OutputStrip::OutputStrip(ControlSurface& surface, int channel, QWidget* parent)
     });
     retranslate();
     refresh();
+}
+
+QString OutputStrip::levelText(int levelType)
+{
+    return levelType ? tr("MIC") : tr("LINE");
 }
 
 void OutputStrip::retranslate()
@@ -71,9 +84,9 @@ void OutputStrip::retranslate()
 
 void OutputStrip::refresh()
 {
-    const UnitRecord& r = m_surface.table().current();
+    const UnitRecord& r = record();
     // The caption follows this output's own level type.
-    m_level->setText(outputLevelText(r.outputLevelType[m_channel], m_surface.table().language()));
+    m_level->setText(levelText(r.outputLevelType[m_channel]));
     m_mute->setChecked(r.outputMute[m_channel] != 0);
     m_limiter->setChecked(r.limiterEnable[m_channel] != 0);
     // A muted output shows its fader at the bottom (-50 dB); the stored gain is kept.

@@ -16,6 +16,9 @@ public:
 
     void refresh() override;
 
+    // The level switch's caption: LINE or MIC.
+    static QString levelText(int levelType);
+
     PaintedButton* levelButton() const { return m_level; }
     PaintedButton* muteButton() const { return m_mute; }
     PaintedButton* limiterButton() const { return m_limiter; }

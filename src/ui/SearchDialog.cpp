@@ -1,6 +1,5 @@
 #include "ui/SearchDialog.h"
 
-#include "link/AddressFile.h"
 #include "link/Discovery.h"
 #include "mixer/SonaroCore.h"
 #include "model/UnitRecord.h"
@@ -20,7 +19,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 
 namespace sonaro::ui {
@@ -32,15 +30,6 @@ constexpr int kLastHost = 254;
 constexpr int kListHeight = 240;
 constexpr int kButtonWidth = 88;
 constexpr std::array<int, 4> kColumnWidths = {150, 100, 100, 100};
-
-// The account names of a listed unit go into the record as listed: without the filler, cut at
-// 7 characters, the rest of the field zero.
-void storeListedName(char (&field)[kAccountLength], const QString& name)
-{
-    const QByteArray bytes = name.toLatin1().left(kAccountLength);
-    std::memset(field, 0, kAccountLength);
-    std::memcpy(field, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 } // namespace
 
@@ -153,7 +142,7 @@ SearchDialog::SearchDialog(SonaroCore& core, QWidget* parent) : QDialog(parent),
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    m_discovery = new Discovery(core.linkState(), core.operatorInterface(), this);
+    m_discovery = core.createDiscovery(this);
     connect(m_discovery, &Discovery::progress, this,
             [this](int host) { m_progress->setValue(host); });
     connect(m_discovery, &Discovery::unitFound, this, &SearchDialog::addRow);
@@ -189,7 +178,7 @@ SearchDialog::SearchDialog(SonaroCore& core, QWidget* parent) : QDialog(parent),
     m_addressLabel = new QLabel(this);
     m_addressLabel->setFont(theme.font(12, true));
     m_address = new IpAddressEdit(this);
-    m_address->setAddress(core.linkState().deviceAddress);
+    m_address->setAddress(core.deviceAddress());
     m_addressLabel->setBuddy(m_address);
 
     m_search = new QPushButton(this);
@@ -285,14 +274,13 @@ void SearchDialog::updateButtons()
 
 void SearchDialog::useAddress(const QString& address)
 {
-    LinkState& state = m_core.linkState();
-    state.deviceAddress = address;
-    if (!state.addressFilePath.isEmpty()) writeAddressFile(state.addressFilePath, address);
+    m_core.session().useDeviceAddress(address);
 }
 
 void SearchDialog::login(const QString& proposedName)
 {
-    LoginDialog dialog(m_core.linkState(), proposedName, m_core.operatorInterface(), this);
+    LoginDialog dialog([this] { return m_core.createLoginCheck(); }, proposedName,
+                       m_core.operatorInterface(), this);
     emit loginDialogOpened(&dialog);
     if (dialog.exec() != QDialog::Accepted) return;
     m_core.session().storeLogin(dialog.name(), dialog.password());
@@ -309,10 +297,7 @@ void SearchDialog::openSelected()
     const QTreeWidgetItem* row = selected.front();
     const QString address = row->text(kAddressColumn);
     m_address->setAddress(address);
-    useAddress(address);
-    UnitRecord& record = m_core.table().current();
-    storeListedName(record.adminName, row->text(kFirstNameColumn));
-    storeListedName(record.userName, row->text(kSecondNameColumn));
+    m_core.useListedUnit(address, row->text(kFirstNameColumn), row->text(kSecondNameColumn));
     login(row->text(kFirstNameColumn));
 }
 

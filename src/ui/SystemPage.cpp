@@ -23,8 +23,6 @@ namespace sonaro::ui {
 
 namespace {
 
-// The unit counts its hold time in steps of 50 ms (0 to 2000 ms).
-constexpr int kHoldTimeStepMs = 50;
 constexpr int kFieldWidth = 170;
 constexpr int kStateButtonWidth = 120;
 constexpr int kOkWidth = 72;
@@ -134,9 +132,16 @@ void SystemPage::buildPanel()
     m_panelLockLabel->setBuddy(m_panelLock);
     m_deviceModeLabel->setBuddy(m_deviceMode);
 
-    ControlSurface& surface = m_core.surface();
-    connect(m_panelLock, &PaintedButton::clicked, &surface, &ControlSurface::togglePanelLock);
-    connect(m_deviceMode, &PaintedButton::clicked, &surface, &ControlSurface::toggleDeviceMode);
+    // A click asks for the opposite of the record; a refusal leaves the button as it was.
+    connect(m_panelLock, &PaintedButton::clicked, this, [this] {
+        m_core.surface().setPanelLock(m_core.table().current().panelLock == 0);
+        refresh();
+    });
+    connect(m_deviceMode, &PaintedButton::clicked, this, [this] {
+        const bool master = m_core.table().current().deviceMode != 0;
+        m_core.surface().setDeviceMode(master ? DeviceMode::Slave : DeviceMode::Master);
+        refresh();
+    });
 
     auto* grid = new QGridLayout(m_panelBox);
     grid->setHorizontalSpacing(16);
@@ -169,8 +174,9 @@ void SystemPage::buildAutomix()
     m_holdTime->setRange(0, kHoldTimeMax);
     m_holdTime->setPageStep(4);
     m_holdTime->setDefaultValue(6);
-    m_holdTime->setFormatter(
-        [](int value) { return QString::asprintf("%dms", value * kHoldTimeStepMs); });
+    m_holdTime->setFormatter([](int value) {
+        return QString::asprintf("%dms", value * ControlSurface::kHoldTimeStepMs);
+    });
     for (Knob* knob : {m_threshold, m_holdTime})
         knob->setFocusPolicy(Qt::StrongFocus);
 
@@ -183,9 +189,11 @@ void SystemPage::buildAutomix()
     m_maxOpenOk = new QPushButton(m_automixBox);
     m_maxOpenOk->setFixedWidth(kOkWidth);
 
-    ControlSurface& surface = m_core.surface();
-    connect(m_thresholdMode, &PaintedButton::clicked, &surface,
-            &ControlSurface::toggleThresholdMode);
+    connect(m_thresholdMode, &PaintedButton::clicked, this, [this] {
+        const bool manual = m_core.table().current().thresholdMode == 1;
+        m_core.surface().setThresholdMode(manual ? ThresholdMode::Auto : ThresholdMode::Manual);
+        refresh();
+    });
     // A knob turn is committed once it rests: one command and one confirmation per setting,
     // however many wheel notches or key presses it took.
     for (QTimer* timer : {&m_thresholdCommit, &m_holdTimeCommit}) {
@@ -198,8 +206,10 @@ void SystemPage::buildAutomix()
         connect(m_threshold, signal, this, [this] { m_thresholdCommit.start(); });
         connect(m_holdTime, signal, this, [this] { m_holdTimeCommit.start(); });
     }
-    connect(m_maxOpenOk, &QPushButton::clicked, this,
-            [this] { m_core.surface().applyMaxOpenChannels(m_maxOpen->currentIndex()); });
+    connect(m_maxOpenOk, &QPushButton::clicked, this, [this] {
+        m_core.surface().setMaxOpenChannels(maxOpenForListIndex(m_maxOpen->currentIndex()));
+        refresh();
+    });
 
     auto* knobs = new QHBoxLayout;
     knobs->setSpacing(28);
@@ -228,7 +238,7 @@ void SystemPage::buildNetwork()
     m_networkBox = new QGroupBox(this);
     m_addressLabel = rowLabel(m_networkBox);
     m_address = new IpAddressEdit(m_networkBox);
-    m_address->setAddress(m_core.linkState().deviceAddress);
+    m_address->setAddress(m_core.deviceAddress());
     m_addressLabel->setBuddy(m_address);
     m_addressOk = new QPushButton(m_networkBox);
     m_addressOk->setFixedWidth(kOkWidth);
@@ -248,7 +258,7 @@ void SystemPage::buildNetwork()
     m_restore = new QPushButton(m_factoryBox);
     m_restore->setMinimumWidth(kStateButtonWidth);
     m_restoreLabel->setBuddy(m_restore);
-    connect(m_restore, &QPushButton::clicked, this, [this] { m_core.surface().factoryRestore(); });
+    connect(m_restore, &QPushButton::clicked, this, [this] { m_core.files().factoryRestore(); });
     auto* factory = new QHBoxLayout(m_factoryBox);
     factory->setSpacing(12);
     factory->addWidget(m_restoreLabel, 1);
@@ -310,13 +320,17 @@ void SystemPage::buildAccount()
 void SystemPage::commitThreshold()
 {
     // In Auto the unit chooses the threshold itself; the disabled knob changes nothing.
-    if (!m_core.surface().thresholdKnobEnabled()) return;
-    m_core.surface().thresholdKnobReleased(knobForThreshold(m_threshold->value()));
+    if (!m_core.surface().thresholdAdjustable()) return;
+    // The knob shows the stored threshold.
+    m_core.surface().setThreshold(gainToDb(m_threshold->value()));
+    refresh();
 }
 
 void SystemPage::commitHoldTime()
 {
-    m_core.surface().holdTimeKnobReleased(knobForHoldTime(m_holdTime->value()));
+    // The knob shows the stored hold time, in steps of the unit.
+    m_core.surface().setHoldTime(m_holdTime->value() * ControlSurface::kHoldTimeStepMs);
+    refresh();
 }
 
 void SystemPage::changeAccount()

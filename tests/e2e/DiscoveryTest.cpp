@@ -1,4 +1,5 @@
 #include "LoopbackHarness.h"
+#include "model/RecordingOperator.h"
 
 #include "link/Discovery.h"
 #include "unit/UnitFrames.h"

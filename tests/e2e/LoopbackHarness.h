@@ -5,6 +5,7 @@
 #include "link/LinkState.h"
 #include "link/Session.h"
 #include "model/OperatorInterface.h"
+#include "model/RecordingOperator.h"
 #include "model/UnitTable.h"
 #include "unit/VirtualUnit.h"
 

@@ -280,6 +280,21 @@ TEST_F(Sonaroctl, SwitchesAndGainsReachTheUnitAsTheDesktopSendsThem)
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains("You do not have permission.")) << r.err.toStdString();
     EXPECT_EQ(unit->record().maxOpenChannels, 3);
+    // The same surface call as the system page's knob refuses the hold time, before any frame.
+    unit->clearReceived();
+    r = RunCtl(QStringList(asUser) << "hold-time"
+                                   << "20");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("ERROR: You do not have permission.")) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("Set ok.")) << r.err.toStdString();
+    EXPECT_EQ(unit->record().holdTime, 12);
+    EXPECT_TRUE(ofKind(unit->received(), 'G').empty());
+    r = RunCtl(QStringList(asUser) << "route"
+                                   << "1"
+                                   << "1"
+                                   << "off");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(unit->record().routing[0], 0xFF);
 }
 
 TEST_F(Sonaroctl, OutputMuteKeepsTheGainAcrossRuns)

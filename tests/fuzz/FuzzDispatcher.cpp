@@ -9,6 +9,7 @@
 //   bit 2  an address change is in progress (P is only read then);
 //   bit 3  the login is a re-login after a silence.
 #include "FuzzSupport.h"
+#include "model/RecordingOperator.h"
 
 #include "link/Dispatcher.h"
 #include "link/Link.h"

@@ -3,6 +3,7 @@
 // bytes (the password excepted); after reading, every setting lies in its range; a refused file
 // changes neither the record nor the group memberships.
 #include "FuzzSupport.h"
+#include "model/RecordingOperator.h"
 
 #include "mixer/StateFile.h"
 #include "model/OperatorInterface.h"

@@ -1,7 +1,11 @@
 #include "mixer/ControlSurface.h"
+#include "mixer/FileActions.h"
+#include "model/RecordingOperator.h"
 #include "protocol/Commands.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 using namespace sonaro;
 
@@ -48,10 +52,11 @@ private:
 class SurfaceTest : public ::testing::Test
 {
 protected:
-    SurfaceTest() : port(table), surface(table, port, op)
+    SurfaceTest() : port(table), surface(table, port, op), files(table, surface, op)
     {
         applyFactoryValues(table.current());
         table.current().connected = 1;
+        table.current().accountLevel = 1;
     }
     void groupInputs(std::vector<int> channels, std::initializer_list<LinkFlag> flags)
     {
@@ -84,6 +89,7 @@ protected:
     RecordingOperator op;
     FramePort port;
     ControlSurface surface;
+    FileActions files;
 };
 
 } // namespace
@@ -91,109 +97,150 @@ protected:
 TEST_F(SurfaceTest, LinkedFaderDragSendsOneVPerMoveCarryingEveryLinkedGain)
 {
     groupInputs({0, 1, 2}, {kGainLink});
-    surface.inputFader(1, 20, true);
-    surface.inputFader(1, 21, true);
+    EXPECT_EQ(surface.setInputGain(1, -10, Phase::Dragging), Outcome::Applied);
+    surface.setInputGain(1, -11, Phase::Dragging);
     ASSERT_EQ(port.kinds(), "VV");
     EXPECT_EQ(port.frames[0].substr(0, 22), "%V,01,2828282C2C2C2C2C");
     EXPECT_EQ(port.frames[1].substr(0, 22), "%V,01,2727272C2C2C2C2C");
     EXPECT_TRUE(port.requests[0].renewsLastHeard) << "a drag keeps the watchdog quiet";
+    surface.setInputGain(1, -11, Phase::Committed);
+    EXPECT_FALSE(port.requests[2].renewsLastHeard);
     // Mute is not linked in this group: only input 2 mutes.
-    surface.toggleInputMute(1);
+    surface.setInputMute(1, true);
     EXPECT_EQ(table.current().inputMute[0], 0);
     EXPECT_EQ(table.current().inputMute[1], 1);
-    EXPECT_EQ(port.kinds(), "VVVV") << "mute sends V twice";
+    EXPECT_EQ(port.kinds(), "VVVVV") << "mute sends V twice";
 }
 
 TEST_F(SurfaceTest, LinkedMuteAndPhantomAndPriorityFollowTheirFlags)
 {
     groupInputs({0, 2, 4}, {kMuteLink, kPhantomLink});
-    surface.toggleInputMute(4);
+    surface.setInputMute(4, true);
     EXPECT_EQ(table.current().inputMute[0], 1);
     EXPECT_EQ(table.current().inputMute[2], 1);
     EXPECT_EQ(table.current().inputMute[4], 1);
     EXPECT_EQ(table.current().inputMute[1], 0);
-    surface.toggleInputPhantom(2);
+    surface.setInputPhantom(2, false);
     EXPECT_EQ(table.current().inputPhantom[0], 0);
     EXPECT_EQ(table.current().inputPhantom[4], 0);
     EXPECT_EQ(table.current().inputPhantom[1], 1);
-    surface.toggleInputPriority(2); // priority is not linked
+    surface.setInputPriority(2, true); // priority is not linked
     EXPECT_EQ(table.current().inputPriority[2], 1);
     EXPECT_EQ(table.current().inputPriority[0], 0);
     EXPECT_EQ(port.kinds(), "VVMM");
+    // Asking for what the channel already has changes and sends nothing.
+    EXPECT_EQ(surface.setInputMute(0, true), Outcome::Unchanged);
+    EXPECT_EQ(surface.setInputPriority(2, true), Outcome::Unchanged);
+    EXPECT_EQ(port.kinds(), "VVMM");
 }
 
-TEST_F(SurfaceTest, ArrowKeysAndTypedValuesClampAndSend)
+TEST_F(SurfaceTest, GainsClampAndAnEnteredValueSkipsAMutedInput)
 {
-    table.current().inputGain[3] = 60;
-    surface.inputArrowKey(3, true);
-    EXPECT_EQ(table.current().inputGain[3], 60);
-    EXPECT_EQ(port.kinds(), "V") << "Up at the top still sends V";
-    surface.inputArrowKey(3, false);
-    EXPECT_EQ(table.current().inputGain[3], 59);
-
-    EXPECT_EQ(surface.inputTypedValue(0, "20"), "10dB");
+    surface.setInputGain(0, 20, Phase::Committed);
     EXPECT_EQ(table.current().inputGain[0], 60);
-    EXPECT_EQ(surface.inputTypedValue(0, "-80"), "-50dB");
+    surface.setInputGain(0, -80, Phase::Entered);
     EXPECT_EQ(table.current().inputGain[0], 0);
-    EXPECT_EQ(surface.inputTypedValue(0, "abc"), "0dB");
-    EXPECT_EQ(table.current().inputGain[0], 50);
+    EXPECT_EQ(port.kinds(), "VV");
 
     table.current().inputMute[5] = 1;
-    EXPECT_EQ(surface.inputTypedValue(5, "3"), "-50dB");
+    EXPECT_EQ(surface.setInputGain(5, 3, Phase::Entered), Outcome::Inapplicable);
     EXPECT_EQ(table.current().inputGain[5], 44) << "a muted input keeps its gain";
+    EXPECT_EQ(port.kinds(), "VV");
+    // The fader still moves a muted input's gain.
+    EXPECT_EQ(surface.setInputGain(5, 3, Phase::Committed), Outcome::Applied);
+    EXPECT_EQ(table.current().inputGain[5], 53);
+    // Channels from outside the unit's range change nothing.
+    EXPECT_EQ(surface.setInputGain(8, 0, Phase::Committed), Outcome::Inapplicable);
+    EXPECT_EQ(surface.setInputMute(-1, true), Outcome::Inapplicable);
+    EXPECT_EQ(surface.setOutputMute(2, true), Outcome::Inapplicable);
+    EXPECT_EQ(port.kinds(), "VVV");
 }
 
-TEST_F(SurfaceTest, TypedValueReachesLinkedChannelsOnlyWithTheGainLink)
+TEST_F(SurfaceTest, LinkedChannelsFromOutsideTheUnitAreSkipped)
+{
+    // Group data comes from the database: a damaged row must not reach past the record.
+    StripGroups groups;
+    for (StripGroupData* g : {&groups.inputs[0], &groups.outputs[0]}) {
+        g->grouped = true;
+        g->linkedChannels = {0, 1, -1, 8, 1000};
+        g->flags[kGainLink] = true;
+        g->flags[kMuteLink] = true;
+    }
+    surface.setStripGroups(groups);
+    const UnitRecord before = table.current();
+    EXPECT_EQ(surface.setInputGain(0, -20, Phase::Committed), Outcome::Applied);
+    EXPECT_EQ(surface.setInputMute(0, true), Outcome::Applied);
+    EXPECT_EQ(surface.setOutputGain(0, -20, Phase::Committed), Outcome::Applied);
+    EXPECT_EQ(surface.setOutputMute(0, true), Outcome::Applied);
+    EXPECT_EQ(table.current().inputGain[1], 30);
+    EXPECT_EQ(table.current().inputMute[1], 1);
+    EXPECT_EQ(table.current().outputGain[1], 30);
+    EXPECT_EQ(table.current().outputMute[1], 1);
+    EXPECT_EQ(table.current().inputGain[2], before.inputGain[2]);
+    EXPECT_EQ(table.current().inputLevel[0], before.inputLevel[0]);
+}
+
+TEST_F(SurfaceTest, EnteredValueReachesLinkedChannelsOnlyWithTheGainLink)
 {
     groupInputs({0, 1}, {kMuteLink});
-    surface.inputTypedValue(0, "-10");
+    surface.setInputGain(0, -10, Phase::Entered);
     EXPECT_EQ(table.current().inputGain[0], 40);
     EXPECT_EQ(table.current().inputGain[1], 44);
     groupInputs({0, 1}, {kGainLink});
-    surface.inputTypedValue(0, "-10");
+    surface.setInputGain(0, -10, Phase::Entered);
     EXPECT_EQ(table.current().inputGain[1], 40);
 }
 
 TEST_F(SurfaceTest, MicLineSendsMWithAPauseKeepsTheGainAndSwitchesPhantom)
 {
     table.current().inputGain[2] = 37;
-    surface.toggleInputLine(2);
+    surface.setInputLine(2, true);
     ASSERT_EQ(port.kinds(), "M");
     EXPECT_EQ(port.requests[0].pauseAfterMs, 50);
     EXPECT_EQ(table.current().inputLine[2], 1);
     EXPECT_EQ(table.current().inputPhantom[2], 0) << "LINE switches phantom power off";
     EXPECT_EQ(table.current().inputGain[2], 37);
     EXPECT_EQ(port.frames[0].substr(6, 16), "0101020101010101");
-    surface.toggleInputLine(2);
+    surface.setInputLine(2, false);
     EXPECT_EQ(table.current().inputPhantom[2], 1);
 }
 
 TEST_F(SurfaceTest, NothingIsSentWhileDisconnectedButTheRecordChanges)
 {
     table.current().connected = 0;
-    surface.inputFader(0, 0, false);
-    surface.toggleInputMute(0);
-    surface.toggleCrosspoint(0, 0);
-    surface.togglePanelLock();
-    surface.outputFaderReleased(0, 10);
+    surface.setInputGain(0, 10, Phase::Committed);
+    surface.setInputMute(0, true);
+    surface.setCrosspoint(0, 0, false);
+    surface.setPanelLock(true);
+    surface.setOutputGain(0, 0, Phase::Committed);
     EXPECT_TRUE(port.requests.empty());
     EXPECT_EQ(table.current().inputGain[0], 60);
     EXPECT_EQ(table.current().routing[0], 0xFE);
     EXPECT_EQ(table.current().panelLock, 1);
 }
 
-TEST_F(SurfaceTest, OutputFaderUnmutesAndMarksTheOutput)
+TEST_F(SurfaceTest, OutputFaderUnmutesAndMarksTheOutputAnEnteredValueDoesNeither)
 {
     table.current().outputMute[1] = 1;
-    surface.outputFaderReleased(1, 20);
+    surface.setOutputGain(1, -10, Phase::Committed);
     EXPECT_EQ(table.current().outputMute[1], 0);
     EXPECT_EQ(table.current().outputGain[1], 40);
     EXPECT_EQ(port.kinds(), "MV");
     EXPECT_EQ(port.frames[1].substr(23, 4), "0028");
     EXPECT_EQ(table.current().outputFlagA, 0);
     EXPECT_EQ(table.current().outputFlagB, 1);
-    surface.outputFaderDragged(1, 21);
+    surface.setOutputGain(1, -11, Phase::Dragging);
     EXPECT_EQ(port.kinds(), "MVVV");
+    EXPECT_TRUE(port.requests.back().renewsLastHeard);
+
+    surface.setOutputGain(0, -5, Phase::Entered);
+    EXPECT_EQ(table.current().outputGain[0], 45);
+    EXPECT_EQ(table.current().outputFlagB, 1) << "an entered value marks no output";
+    EXPECT_EQ(port.kinds(), "MVVVV");
+    table.current().outputMute[0] = 1;
+    EXPECT_EQ(surface.setOutputGain(0, 0, Phase::Entered), Outcome::Inapplicable);
+    EXPECT_EQ(table.current().outputGain[0], 45);
+    EXPECT_EQ(table.current().outputMute[0], 1);
 }
 
 TEST_F(SurfaceTest, GroupedOutputMuteKeepsGainsAndSendsZeros)
@@ -201,21 +248,21 @@ TEST_F(SurfaceTest, GroupedOutputMuteKeepsGainsAndSendsZeros)
     groupOutputs({kMuteLink});
     table.current().outputGain[0] = 30;
     table.current().outputGain[1] = 35;
-    surface.toggleOutputMute(0);
+    surface.setOutputMute(0, true);
     EXPECT_EQ(table.current().outputMute[0], 1);
     EXPECT_EQ(table.current().outputMute[1], 1);
     EXPECT_EQ(table.current().outputGain[0], 30);
     EXPECT_EQ(table.current().outputGain[1], 35);
     ASSERT_EQ(port.kinds(), "MVV");
     EXPECT_EQ(port.frames[1].substr(23, 4), "0000");
-    surface.toggleOutputMute(1);
+    surface.setOutputMute(1, false);
     EXPECT_EQ(table.current().outputMute[0], 0);
     EXPECT_EQ(port.frames.back().substr(23, 4), "1E23");
 }
 
 TEST_F(SurfaceTest, OutputLevelTypeMarksTheTouchedOutput)
 {
-    surface.toggleOutputLevelType(1);
+    surface.setOutputLevelType(1, OutputLevel::Line);
     EXPECT_EQ(table.current().outputLevelType[1], 0);
     EXPECT_EQ(table.current().outputFlagA, 0);
     EXPECT_EQ(table.current().outputFlagB, 1);
@@ -223,70 +270,101 @@ TEST_F(SurfaceTest, OutputLevelTypeMarksTheTouchedOutput)
     EXPECT_EQ(port.kinds(), "M");
     // Output byte: flag B (bit 3), level type of output 1 (bit 6); flag C clear.
     EXPECT_EQ(port.frames[0].substr(23, 2), "48");
-    EXPECT_FALSE(surface.outputCurveClicked(0, false));
+    EXPECT_EQ(surface.requestOutputEq(0, false), Outcome::Inapplicable);
     ASSERT_EQ(op.messages.size(), 1u);
     EXPECT_EQ(op.messages[0].text, "Please Open the Equalizer.");
-    EXPECT_TRUE(surface.outputCurveClicked(0, true));
+    EXPECT_EQ(op.messages[0].severity, Severity::Error);
+    EXPECT_EQ(surface.requestOutputEq(0, true), Outcome::Applied);
 }
 
-TEST_F(SurfaceTest, MatrixHitTestAndToggle)
+TEST_F(SurfaceTest, Crosspoints)
 {
-    MatrixGeometry geo; // grid at 20, 20
-    EXPECT_TRUE(surface.matrixClick(geo, 25, 25));
+    EXPECT_EQ(surface.setCrosspoint(0, 0, false), Outcome::Applied);
     EXPECT_EQ(table.current().routing[0], 0xFE);
-    EXPECT_TRUE(surface.matrixClick(geo, 25, 25));
-    EXPECT_EQ(table.current().routing[0], 0xFF);
+    EXPECT_FALSE(surface.crosspoint(0, 0));
+    EXPECT_EQ(surface.setCrosspoint(0, 0, false), Outcome::Unchanged);
+    surface.setCrosspoint(7, 1, false);
+    EXPECT_EQ(table.current().routing[1], 0x7F);
+    EXPECT_EQ(table.current().routing[0], 0xFE);
     EXPECT_EQ(port.kinds(), "GG");
-    // The gap pixel after column 0 (x = 20 + 80) still belongs to column 0; the bottom row is M2.
-    EXPECT_TRUE(surface.matrixClick(geo, 100, 110));
-    EXPECT_EQ(table.current().routing[1], 0xFE);
-    EXPECT_EQ(table.current().routing[0], 0xFF);
-    // Left of, above, right of and below the grid: nothing.
-    EXPECT_FALSE(surface.matrixClick(geo, 5, 30));
-    EXPECT_FALSE(surface.matrixClick(geo, 30, 5));
-    EXPECT_FALSE(surface.matrixClick(geo, 20 + 81 * 8, 30));
-    EXPECT_FALSE(surface.matrixClick(geo, 30, 20 + 81 * 2));
-    // Scrolled view: the scroll offset is added to the click position.
-    EXPECT_TRUE(surface.matrixClick(geo, 25, 25, 81 * 7, 0));
-    EXPECT_EQ(table.current().routing[0], 0x7F);
-    geo.centreIn(1000, 500);
-    EXPECT_EQ(geo.left, (1000 - 668) / 2);
-    geo.centreIn(600, 100);
-    EXPECT_EQ(geo.left, 100);
-    EXPECT_EQ(geo.top, 20);
+    EXPECT_EQ(surface.setCrosspoint(8, 0, true), Outcome::Inapplicable);
+    EXPECT_EQ(surface.setCrosspoint(0, 2, true), Outcome::Inapplicable);
+    EXPECT_FALSE(surface.crosspoint(-1, 0));
 }
 
 TEST_F(SurfaceTest, SystemControls)
 {
-    surface.thresholdKnobReleased(10);
-    EXPECT_EQ(table.current().threshold, 0) << "disabled in Auto mode";
-    surface.toggleThresholdMode();
-    surface.thresholdKnobReleased(10);
+    EXPECT_EQ(surface.setThreshold(-40), Outcome::Inapplicable) << "the unit's own in Auto mode";
+    EXPECT_EQ(table.current().threshold, 0);
+    surface.setThresholdMode(ThresholdMode::Manual);
+    surface.setThreshold(0);
     EXPECT_EQ(table.current().threshold, 50);
-    surface.holdTimeKnobReleased(30);
+    surface.setHoldTime(500);
     EXPECT_EQ(table.current().holdTime, 10);
-    surface.applyMaxOpenChannels(3);
+    surface.setHoldTime(524); // to the unit's 50 ms steps
+    EXPECT_EQ(table.current().holdTime, 10);
+    surface.setHoldTime(99999);
+    EXPECT_EQ(table.current().holdTime, 40);
+    surface.setMaxOpenChannels(4);
     EXPECT_EQ(table.current().maxOpenChannels, 4);
-    EXPECT_EQ(port.kinds(), "MVGG");
-    ASSERT_EQ(op.messages.size(), 3u);
+    surface.setMaxOpenChannels(0);
+    EXPECT_EQ(table.current().maxOpenChannels, 1);
+    EXPECT_EQ(port.kinds(), "MVGGGGG");
+    ASSERT_EQ(op.messages.size(), 6u);
     EXPECT_EQ(op.messages[0].text, "Set ok.");
-    EXPECT_EQ(op.messages[2].text, "Set OK.");
-    EXPECT_EQ(op.messages[2].title, "Info");
+    EXPECT_EQ(op.messages[0].title, "INFO");
+    EXPECT_EQ(op.messages[4].text, "Set OK.");
+    EXPECT_EQ(op.messages[4].severity, Severity::Notice);
+    EXPECT_EQ(op.messages[4].title, "Info");
+    surface.setDeviceMode(DeviceMode::Master);
+    EXPECT_EQ(table.current().deviceMode, 1);
+    EXPECT_EQ(surface.setDeviceMode(DeviceMode::Master), Outcome::Unchanged);
+}
+
+TEST_F(SurfaceTest, AUserAccountIsRefusedEveryAdministratorSettingInOnePlace)
+{
+    table.current().accountLevel = 2;
+    const UnitRecord before = table.current();
+    const std::vector<Outcome> results{
+        surface.setCrosspoint(0, 0, false),
+        surface.setPanelLock(true),
+        surface.setDeviceMode(DeviceMode::Master),
+        surface.setThresholdMode(ThresholdMode::Manual),
+        surface.setThreshold(0),
+        surface.setHoldTime(100),
+        surface.setMaxOpenChannels(2),
+    };
+    for (Outcome r : results)
+        EXPECT_EQ(r, Outcome::Refused);
+    EXPECT_FALSE(files.factoryRestore());
+    EXPECT_TRUE(op.questions.empty()) << "refused before the question";
+    EXPECT_TRUE(port.requests.empty());
+    EXPECT_EQ(std::memcmp(&before, &table.current(), sizeof(UnitRecord)), 0);
+    ASSERT_EQ(op.messages.size(), 8u);
+    for (const auto& m : op.messages) {
+        EXPECT_EQ(m.text, "You do not have permission.");
+        EXPECT_EQ(m.severity, Severity::Error);
+    }
+    // The strips stay open to a user.
+    EXPECT_EQ(surface.setInputMute(0, true), Outcome::Applied);
+    EXPECT_EQ(surface.setOutputGain(0, 0, Phase::Committed), Outcome::Applied);
 }
 
 TEST_F(SurfaceTest, FactoryRestore)
 {
     int databaseResets = 0;
-    surface.setFactoryDatabaseReset([&] { ++databaseResets; });
+    files.setFactoryDatabaseReset([&] { ++databaseResets; });
     table.current().inputGain[0] = 3;
     op.answer = false;
-    EXPECT_FALSE(surface.factoryRestore());
+    EXPECT_FALSE(files.factoryRestore());
     EXPECT_EQ(databaseResets, 0);
     EXPECT_EQ(table.current().inputGain[0], 3);
     EXPECT_TRUE(port.requests.empty());
+    ASSERT_EQ(op.questions.size(), 1u);
+    EXPECT_EQ(op.questions[0].title, "Info");
 
     op.answer = true;
-    EXPECT_TRUE(surface.factoryRestore());
+    EXPECT_TRUE(files.factoryRestore());
     EXPECT_EQ(databaseResets, 1);
     EXPECT_EQ(table.current().inputGain[0], 44);
     EXPECT_EQ(port.kinds(), "LMGVJEEEEEEEEEEEEEEBBCL");
@@ -296,7 +374,7 @@ TEST_F(SurfaceTest, FactoryRestore)
         EXPECT_EQ(port.requests[i].pauseAfterMs, 100);
         EXPECT_TRUE(port.requests[i].renewsLastHeard);
     }
-    EXPECT_EQ(op.messages.back().text, QString::fromUtf8("恢复出厂设置成功."));
+    EXPECT_EQ(op.messages.back().text, "Restore Successfully.");
 }
 
 TEST_F(SurfaceTest, PresetSequenceOrderAndPauses)
@@ -311,17 +389,17 @@ TEST_F(SurfaceTest, PresetSequenceOrderAndPauses)
     EXPECT_EQ(pauses, expected);
 }
 
-TEST(SurfaceHelpers, MeterAndLabels)
+TEST_F(SurfaceTest, PresetsNeedAConnectedUnitBeforeAnyFileIsChosen)
 {
-    std::int32_t level = 20;
-    EXPECT_EQ(meterPushValue(level), 0);
-    EXPECT_EQ(level, 80) << "the clamped level is written back";
-    level = 250;
-    EXPECT_EQ(meterPushValue(level), 50);
-    level = 135;
-    EXPECT_EQ(meterPushValue(level), ((5 * 135 - 400) * 10) / 110);
-    EXPECT_EQ(openStateText(1, Language::English), "ACTIVE");
-    EXPECT_EQ(openStateText(0, Language::Chinese), QString::fromUtf8("话筒关闭"));
-    EXPECT_EQ(outputLevelText(1, Language::English), "MIC");
-    EXPECT_EQ(inputSourceText(1, Language::Chinese), QString::fromUtf8("线输入"));
+    table.current().connected = 0;
+    bool asked = false;
+    EXPECT_FALSE(files.openPreset([&] {
+        asked = true;
+        return QStringLiteral("x.ini");
+    }));
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(op.texts(), QStringList{"Cannot connect."});
+    table.current().connected = 1;
+    EXPECT_FALSE(files.openPreset([] { return QString(); })) << "cancelled";
+    EXPECT_EQ(op.messages.size(), 1u);
 }

@@ -4,6 +4,7 @@
 // before or the one after the write, never a torn or shortened one.
 #include "mixer/StateFile.h"
 #include "model/OperatorInterface.h"
+#include "model/RecordingOperator.h"
 #include "model/UnitRecord.h"
 #include "store/DataDirectory.h"
 #include "store/Database.h"

@@ -1,3 +1,4 @@
+#include "model/RecordingOperator.h"
 #include "store/StoreTestSupport.h"
 
 #include <QFile>

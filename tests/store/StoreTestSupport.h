@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/OperatorInterface.h"
+#include "model/RecordingOperator.h"
 #include "store/DataDirectory.h"
 #include "store/Database.h"
 

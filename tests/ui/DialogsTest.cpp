@@ -1,4 +1,5 @@
 #include "e2e/LoopbackHarness.h"
+#include "model/RecordingOperator.h"
 
 #include "link/AddressFile.h"
 #include "mixer/SonaroCore.h"
@@ -224,7 +225,8 @@ TEST(LoginDialog, LengthChecksAndRefusedLogin)
     state.deviceAddress = QStringLiteral("127.0.0.2");
     RecordingOperator op;
 
-    LoginDialog dialog(state, QStringLiteral("admin"), op);
+    LoginDialog dialog([&] { return std::make_unique<LoginCheck>(state); }, QStringLiteral("admin"),
+                       op);
     dialog.show();
     EXPECT_EQ(dialog.name(), "admin");
     EXPECT_TRUE(dialog.password().isEmpty());
@@ -279,7 +281,8 @@ TEST(LoginDialog, CancelDuringTheCheckFreesTheLinkPort)
     state.deviceAddress = QStringLiteral("127.0.0.2");
     RecordingOperator op;
 
-    LoginDialog dialog(state, QStringLiteral("admin"), op);
+    LoginDialog dialog([&] { return std::make_unique<LoginCheck>(state); }, QStringLiteral("admin"),
+                       op);
     dialog.show();
     dialog.passwordEdit()->setText(QStringLiteral("888888"));
     dialog.okButton()->click();
@@ -390,26 +393,81 @@ TEST(MessageBoxOperator, OpensThemedBoxesOverTheOpenDialog)
     };
 
     answer(true);
-    EXPECT_TRUE(op.confirm(QStringLiteral("Restore Factory Settings?"), QStringLiteral("Info")));
+    EXPECT_TRUE(op.confirm(Severity::Notice, QStringLiteral("Restore Factory Settings?")));
     EXPECT_EQ(seenText, "Restore Factory Settings?");
     EXPECT_EQ(seenTitle, "Info");
     answer(false);
-    EXPECT_FALSE(op.confirm(QStringLiteral("Restore Factory Settings?"), QStringLiteral("Info")));
+    EXPECT_FALSE(op.confirm(Severity::Notice, QStringLiteral("Restore Factory Settings?")));
 
-    // A message over an open modal dialog belongs to that dialog.
+    // A message over an open modal dialog belongs to that dialog; it is left open and the call
+    // returns at once.
     NameDialog dialog(QStringLiteral("x"));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.show();
     ASSERT_TRUE(waitFor([&] { return QApplication::activeModalWidget() == &dialog; }, 1000));
-    seenText.clear();
-    answer(true);
-    op.showMessage(QStringLiteral("Search finished."), QStringLiteral("INFO"));
-    EXPECT_EQ(seenText, "Search finished.");
-    EXPECT_EQ(seenTitle, "INFO");
-    EXPECT_EQ(seenParent, &dialog);
+    op.showMessage(Severity::Information, QStringLiteral("Search finished."));
+    auto* shown = qobject_cast<ThemedMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->text(), "Search finished.");
+    EXPECT_EQ(shown->windowTitle(), "INFO");
+    EXPECT_EQ(shown->parentWidget(), &dialog);
+    // A second message while the first is up stands beside it, over the same dialog.
+    op.showMessage(Severity::Error, QStringLiteral("Open Fail"));
+    auto* second = qobject_cast<ThemedMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, shown);
+    EXPECT_EQ(second->parentWidget(), &dialog);
+    QPointer<ThemedMessageBox> closing(shown);
+    QPointer<ThemedMessageBox> staying(second);
+    shown->acceptButton()->click();
+    EXPECT_TRUE(waitFor([&] { return closing.isNull(); }, 1000)) << "a closed box deletes itself";
+    ASSERT_FALSE(staying.isNull()) << "closing one box leaves the other to the operator";
+    staying->acceptButton()->click();
 
-    ThemedMessageBox box(QStringLiteral("Set ok."), QStringLiteral("INFO"),
+    ThemedMessageBox box(Severity::Information, QStringLiteral("Set ok."),
                          ThemedMessageBox::Buttons::Ok);
     EXPECT_EQ(box.acceptButton()->text(), "OK");
     EXPECT_EQ(box.rejectButton(), nullptr);
+}
+
+TEST(MessageBoxOperator, AMessageFromAFrameHandlerDoesNotLetTheNextDatagramIn)
+{
+    MessageBoxOperator op;
+    QWidget window;
+    window.show();
+    op.setParentWidget(&window);
+    // A box left up by a nested loop would block here: close any box after a while, so that such
+    // a fault fails the test instead of hanging it.
+    QTimer rescue;
+    rescue.setSingleShot(true);
+    QObject::connect(&rescue, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    rescue.start(2000);
+
+    int depth = 0;
+    std::vector<std::pair<int, int>> handled; // datagram, handlers running while it was handled
+    const auto handle = [&](int datagram) {
+        ++depth;
+        handled.emplace_back(datagram, depth);
+        if (datagram == 1) {
+            // The second datagram is already waiting in the event queue.
+            QTimer::singleShot(0, &window, [&] {
+                ++depth;
+                handled.emplace_back(2, depth);
+                --depth;
+            });
+            op.showMessage(Severity::Information,
+                           QStringLiteral("Changing IP address successful, restart software."));
+        }
+        --depth;
+    };
+    handle(1);
+    EXPECT_EQ(handled.size(), 1u) << "the message returned before anything else was handled";
+    ASSERT_TRUE(waitFor([&] { return handled.size() == 2; }, 1000));
+    EXPECT_EQ(handled[1], std::make_pair(2, 1)) << "the second datagram came after the first";
+    EXPECT_NE(qobject_cast<ThemedMessageBox*>(QApplication::activeModalWidget()), nullptr)
+        << "the box is still up for the operator";
+    rescue.stop();
+    QApplication::activeModalWidget()->close();
 }

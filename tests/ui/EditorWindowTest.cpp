@@ -1,3 +1,4 @@
+#include "model/RecordingOperator.h"
 #include "ui/GroupTabBar.h"
 #include "ui/InputEqWindow.h"
 #include "ui/LimiterWindow.h"

@@ -1,4 +1,5 @@
 #include "e2e/LoopbackHarness.h"
+#include "model/RecordingOperator.h"
 
 #include "mixer/SonaroCore.h"
 #include "ui/GroupTabBar.h"
@@ -11,6 +12,7 @@
 #include "ui/kit/MatrixGrid.h"
 #include "ui/kit/PaintedButton.h"
 
+#include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -140,6 +142,28 @@ TEST(MainView, UserAccountsCannotOpenTheMatrixOrTheSystemPage)
         lit += b.view->pageButton(i)->isChecked() ? 1 : 0;
     EXPECT_EQ(lit, 1);
     EXPECT_EQ(b.view->highlightedButton(), 3);
+}
+
+TEST(MainView, TheMenuBarAndTheMainPopUpShareOneActionEach)
+{
+    ViewBench b;
+    const MainView::Actions& a = b.view->actions();
+    const QList<QAction*> popup = b.view->popupMenu()->actions();
+    const QList<QAction*> main = b.window->mainMenu()->actions();
+    const QList<QAction*> tools = b.window->toolsMenu()->actions();
+    for (QAction* action : {a.openFile, a.saveFile, a.connect, a.disconnect, a.group, a.exit})
+        EXPECT_TRUE(popup.contains(action)) << action->text().toStdString();
+    for (QAction* action : {a.connect, a.disconnect, a.openFile, a.saveFile, a.exit})
+        EXPECT_TRUE(main.contains(action)) << action->text().toStdString();
+    for (QAction* action : {a.channels, a.matrix, a.system, a.group})
+        EXPECT_TRUE(tools.contains(action)) << action->text().toStdString();
+    // One text per action, in the menu's own words: the page button says less.
+    EXPECT_EQ(a.system->text(), QString::fromUtf8("系统设置"));
+    EXPECT_EQ(b.view->pageButton(3)->text(), QString::fromUtf8("系统"));
+    EXPECT_EQ(a.connect->text(), QString::fromUtf8("连接"));
+    // EXIT from the pop-up closes the window as the menu's does.
+    a.exit->trigger();
+    EXPECT_FALSE(b.window->isVisible());
 }
 
 TEST(MainView, FrameSizeIsClamped)

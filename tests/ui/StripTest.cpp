@@ -1,6 +1,8 @@
 #include "mixer/ControlSurface.h"
+#include "model/RecordingOperator.h"
 #include "model/ValueConventions.h"
 #include "ui/InputStrip.h"
+#include "ui/LanguageSwitcher.h"
 #include "ui/OutputStrip.h"
 #include "ui/kit/Fader.h"
 #include "ui/kit/LevelMeter.h"
@@ -73,14 +75,22 @@ TEST(Strips, FaderDragInALinkedGroupMovesTheLinkedFaders)
 TEST(Strips, ButtonsShowTheRecordInBothLanguages)
 {
     StripBench bench;
+    LanguageSwitcher language(bench.table);
+    ASSERT_TRUE(language.load());
+    language.setLanguage(Language::Chinese);
+    QCoreApplication::processEvents(); // the switch reaches the strips as posted events
     InputStrip& strip = *bench.inputs[4];
     strip.lineButton()->click();
     EXPECT_EQ(strip.lineButton()->text(), QString::fromUtf8("线输入"));
     EXPECT_FALSE(strip.phantomButton()->isChecked())
         << "LINE switched phantom off; the button shows it";
-    bench.table.setLanguage(Language::English);
-    strip.refresh();
+    EXPECT_EQ(bench.outputs[0]->levelButton()->text(), QString::fromUtf8("咪输出"));
+    EXPECT_EQ(InputStrip::openStateText(0), QString::fromUtf8("话筒关闭"));
+    language.setLanguage(Language::English);
+    QCoreApplication::processEvents(); // the switch reaches the strips as posted events
     EXPECT_EQ(strip.lineButton()->text(), "LINE");
+    EXPECT_EQ(InputStrip::sourceText(0), "MIC");
+    EXPECT_EQ(OutputStrip::levelText(1), "MIC");
     strip.muteButton()->click();
     EXPECT_TRUE(strip.muteButton()->isChecked());
     EXPECT_EQ(bench.table.current().inputMute[4], 1);
@@ -106,4 +116,31 @@ TEST(Strips, IndicatorAndMeterFollowTheRecordOnTheTimer)
     EXPECT_EQ(strip.openIndicator()->text(), "ACTIVE");
     EXPECT_TRUE(strip.openIndicator()->isChecked());
     EXPECT_EQ(strip.meter()->level(), 50);
+}
+
+TEST(Strips, MeterScaleClampsTheReportedLevel)
+{
+    std::int32_t level = 20;
+    EXPECT_EQ(ChannelStrip::meterPushValue(level), 0);
+    EXPECT_EQ(level, 80) << "the clamped level is written back";
+    level = 250;
+    EXPECT_EQ(ChannelStrip::meterPushValue(level), 50);
+    level = 135;
+    EXPECT_EQ(ChannelStrip::meterPushValue(level), ((5 * 135 - 400) * 10) / 110);
+}
+
+TEST(Strips, ATypedGainOnAMutedInputChangesNothing)
+{
+    StripBench bench;
+    InputStrip& strip = *bench.inputs[2];
+    strip.muteButton()->click();
+    bench.port.requests.clear();
+    emit strip.fader()->valueEntered(faderPositionForGain(30));
+    EXPECT_EQ(bench.table.current().inputGain[2], 44);
+    EXPECT_TRUE(bench.port.requests.empty());
+    strip.muteButton()->click();
+    bench.port.requests.clear();
+    emit strip.fader()->valueEntered(faderPositionForGain(30));
+    EXPECT_EQ(bench.table.current().inputGain[2], 30);
+    EXPECT_EQ(bench.port.kinds(), std::vector<char>{'V'});
 }

@@ -1,4 +1,5 @@
 #include "e2e/LoopbackHarness.h"
+#include "model/RecordingOperator.h"
 
 #include "mixer/SonaroCore.h"
 #include "store/DeviceRegistry.h"
@@ -27,6 +28,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace sonaro;
 using namespace sonaro::testing;
 using namespace sonaro::ui;
@@ -44,6 +47,7 @@ struct PageFixture
         core->linkState().bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
         core->linkState().deviceAddress = QStringLiteral("127.0.0.2");
         core->table().initialiseAccounts();
+        core->table().current().accountLevel = 1; // the system page is the administrator's
     }
 
     UnitRecord& record() { return core->table().current(); }
@@ -137,6 +141,34 @@ TEST(SystemPage, ShowsTheRecordAndSendsThroughTheSurface)
     EXPECT_EQ(page.holdTimeKnob()->value(), 6);
     EXPECT_EQ(page.maxOpenList()->currentIndex(), 0);
     EXPECT_TRUE(page.deviceModeButton()->isChecked());
+}
+
+TEST(SystemPage, AUserLoginIsRefusedEverySettingThroughTheSurface)
+{
+    PageFixture f;
+    UnitRecord& r = f.record();
+    r.accountLevel = 2;
+    r.connected = 1;
+    SystemPage page(*f.core);
+    const UnitRecord before = r;
+    page.panelLockButton()->click();
+    page.deviceModeButton()->click();
+    page.thresholdModeButton()->click();
+    page.holdTimeKnob()->setFocus();
+    Key(page.holdTimeKnob(), Qt::Key_Up);
+    spin(SystemPage::kKnobCommitDelayMs * 2);
+    page.maxOpenOkButton()->click();
+    page.factoryRestoreButton()->click();
+    EXPECT_EQ(std::memcmp(&before, &r, sizeof(UnitRecord)), 0) << "nothing changed";
+    EXPECT_TRUE(f.op.questions.empty());
+    ASSERT_EQ(f.op.messages.size(), 6u);
+    for (const auto& m : f.op.messages) {
+        EXPECT_EQ(m.text, "You do not have permission.");
+        EXPECT_EQ(m.title, "ERROR");
+    }
+    EXPECT_FALSE(page.panelLockButton()->isChecked()) << "the refused button shows the record";
+    EXPECT_FALSE(page.thresholdModeButton()->isChecked());
+    EXPECT_EQ(page.holdTimeKnob()->value(), before.holdTime);
 }
 
 TEST(SystemPage, AddressAndAccountChangesGoToTheSession)
@@ -311,7 +343,8 @@ TEST(DialogShots, EveryWindowInBothLanguages)
         search.list()->sortItems(0, Qt::AscendingOrder);
         shoot(search, "search-found" + suffix);
 
-        LoginDialog login(f.core->linkState(), QStringLiteral("admin"), f.op);
+        LoginDialog login([&] { return f.core->createLoginCheck(); }, QStringLiteral("admin"),
+                          f.op);
         login.passwordEdit()->setText(QStringLiteral("888888"));
         shoot(login, "login" + suffix);
 
@@ -329,11 +362,11 @@ TEST(DialogShots, EveryWindowInBothLanguages)
         group.linkButton(kMuteLink)->click();
         shoot(group, "group-inputs" + suffix);
 
-        ThemedMessageBox error(QStringLiteral("User Password Error!"), QStringLiteral("ERROR"),
+        ThemedMessageBox error(Severity::Error, QStringLiteral("User Password Error!"),
                                ThemedMessageBox::Buttons::Ok);
         shoot(error, "box-error" + suffix);
-        ThemedMessageBox question(QStringLiteral("Restore Factory Settings?"),
-                                  QStringLiteral("Info"), ThemedMessageBox::Buttons::YesNo);
+        ThemedMessageBox question(Severity::Notice, QStringLiteral("Restore Factory Settings?"),
+                                  ThemedMessageBox::Buttons::YesNo);
         shoot(question, "box-question" + suffix);
         if (zh) QCoreApplication::removeTranslator(&chinese);
     }

@@ -1,6 +1,7 @@
 // The unit's frames (as the virtual unit builds them) read back by the dispatcher: both sides
 // of every layout agree, and the dispatcher's validity rules and preconditions hold.
 #include "link/Dispatcher.h"
+#include "model/RecordingOperator.h"
 #include "protocol/FrameCodec.h"
 #include "unit/UnitFrames.h"
 

@@ -3,6 +3,7 @@
 // and measures the largest delay of a 1 ms timer on the same event loop meanwhile. Prints
 // "max stall <sequence>: X ms (wire Y ms)" per sequence.
 #include "mixer/SonaroCore.h"
+#include "model/RecordingOperator.h"
 #include "unit/VirtualUnit.h"
 
 #include <QCoreApplication>
@@ -161,18 +162,18 @@ int main(int argc, char* argv[])
     failures += !login.finished;
 
     const QString preset = dataDir.filePath(QStringLiteral("figures.ini"));
-    if (!core.surface().savePreset([&] { return preset; })) {
+    if (!core.files().savePreset([&] { return preset; })) {
         std::fprintf(stderr, "sonaro-figures: cannot write the preset\n");
         return 1;
     }
     const Measurement open = measure(
-        link, [&] { core.surface().openPreset([&] { return preset; }); },
+        link, [&] { core.files().openPreset([&] { return preset; }); },
         [&] { return link.isIdle() && unit.streaming(); }, 20000);
     printFigure("preset open", open);
     failures += !open.finished;
 
     const Measurement restore = measure(
-        link, [&] { core.surface().factoryRestore(); },
+        link, [&] { core.files().factoryRestore(); },
         [&] { return link.isIdle() && unit.streaming(); }, 20000);
     printFigure("factory restore", restore);
     failures += !restore.finished;

@@ -1,4 +1,5 @@
 #include "SoakRunner.h"
+#include "model/RecordingOperator.h"
 
 #include "RecordComparison.h"
 
@@ -68,9 +69,11 @@ public:
         case 0:
             strip();
             break;
-        case 1:
-            m_surface.toggleCrosspoint(pick(kInputCount), pick(kOutputCount));
-            break;
+        case 1: {
+            const int input = pick(kInputCount);
+            const int output = pick(kOutputCount);
+            m_surface.setCrosspoint(input, output, !m_surface.crosspoint(input, output));
+        } break;
         case 2:
             system();
             break;
@@ -85,6 +88,9 @@ public:
 
 private:
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_random); }
+    // A gain on the faders' 1 dB grid, -50 to +10 dB.
+    int randomDb() { return ControlSurface::kMinDb + pick(kGainMax + 1); }
+    const UnitRecord& record() { return m_surface.record(); }
 
     void strip()
     {
@@ -92,28 +98,29 @@ private:
         const int out = pick(kOutputCount);
         switch (pick(8)) {
         case 0:
-            m_surface.inputFader(ch, pick(kGainMax + 1), false);
+            m_surface.setInputGain(ch, randomDb(), Phase::Committed);
             break;
         case 1:
-            m_surface.toggleInputMute(ch);
+            m_surface.setInputMute(ch, !record().inputMute[ch]);
             break;
         case 2:
-            m_surface.toggleInputLine(ch);
+            m_surface.setInputLine(ch, !record().inputLine[ch]);
             break;
         case 3:
-            m_surface.toggleInputPhantom(ch);
+            m_surface.setInputPhantom(ch, !record().inputPhantom[ch]);
             break;
         case 4:
-            m_surface.toggleInputPriority(ch);
+            m_surface.setInputPriority(ch, !record().inputPriority[ch]);
             break;
         case 5:
-            m_surface.outputFaderReleased(out, pick(kGainMax + 1));
+            m_surface.setOutputGain(out, randomDb(), Phase::Committed);
             break;
         case 6:
-            m_surface.toggleOutputMute(out);
+            m_surface.setOutputMute(out, !record().outputMute[out]);
             break;
         default:
-            m_surface.toggleOutputLevelType(out);
+            m_surface.setOutputLevelType(out, record().outputLevelType[out] ? OutputLevel::Line
+                                                                            : OutputLevel::Mic);
             break;
         }
     }
@@ -122,22 +129,23 @@ private:
     {
         switch (pick(6)) {
         case 0:
-            m_surface.togglePanelLock();
+            m_surface.setPanelLock(!record().panelLock);
             break;
         case 1:
-            m_surface.toggleDeviceMode();
+            m_surface.setDeviceMode(record().deviceMode ? DeviceMode::Slave : DeviceMode::Master);
             break;
         case 2:
-            m_surface.toggleThresholdMode();
+            m_surface.setThresholdMode(record().thresholdMode == 1 ? ThresholdMode::Auto
+                                                                   : ThresholdMode::Manual);
             break;
         case 3:
-            m_surface.thresholdKnobReleased(pick(kGainMax + 1));
+            if (m_surface.thresholdAdjustable()) m_surface.setThreshold(randomDb());
             break;
         case 4:
-            m_surface.holdTimeKnobReleased(pick(41));
+            m_surface.setHoldTime(pick(kHoldTimeMax + 1) * ControlSurface::kHoldTimeStepMs);
             break;
         default:
-            m_surface.applyMaxOpenChannels(pick(8));
+            m_surface.setMaxOpenChannels(pick(kMaxOpenChannelsMax) + 1);
             break;
         }
     }

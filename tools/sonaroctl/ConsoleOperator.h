@@ -15,14 +15,16 @@ class ConsoleOperator : public sonaro::OperatorInterface
 public:
     explicit ConsoleOperator(bool answerYes) : m_answerYes(answerYes) {}
 
-    void showMessage(const QString& text, const QString& title) override
+    void showMessage(sonaro::Severity severity, const QString& text) override
     {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(sonaro::severityTitle(severity)),
+                     qPrintable(text));
         std::fflush(stderr);
     }
-    bool confirm(const QString& text, const QString& title) override
+    bool confirm(sonaro::Severity severity, const QString& text) override
     {
-        std::fprintf(stderr, "%s: %s %s\n", qPrintable(title), qPrintable(text),
+        std::fprintf(stderr, "%s: %s %s\n", qPrintable(sonaro::severityTitle(severity)),
+                     qPrintable(text),
                      m_answerYes ? "yes (--yes)" : "no (give --yes to answer yes)");
         std::fflush(stderr);
         return m_answerYes;

@@ -416,7 +416,7 @@ void CtlRunner::act()
         return;
     }
     case Command::PresetSave:
-        if (!surface.savePreset([this] { return m_settings.file; })) {
+        if (!m_core->files().savePreset([this] { return m_settings.file; })) {
             finish(kExitFailure, QStringLiteral("cannot write %1").arg(m_settings.file));
             return;
         }
@@ -425,8 +425,8 @@ void CtlRunner::act()
         finish(kExitSuccess);
         return;
     case Command::PresetLoad:
-        // "Open Fail" with its reason is printed by the surface.
-        if (!surface.openPreset([this] { return m_settings.file; })) {
+        // "Open Fail" with its reason is printed by the file actions.
+        if (!m_core->files().openPreset([this] { return m_settings.file; })) {
             finish(kExitFailure, QStringLiteral("cannot open %1").arg(m_settings.file));
             return;
         }
@@ -455,68 +455,70 @@ bool CtlRunner::applySetting(bool& changed)
     const UnitRecord& r = s.record();
     const SetRequest& q = m_settings.set;
     const int i = q.target - 1;
-    // The desktop's switches toggle: they run only when the state differs from the request.
-    auto toggleTo = [&](int current, auto toggle) {
-        changed = (current != 0) != (q.value != 0);
-        if (changed) toggle();
-    };
-    // The matrix and the system page open only for the administrator account.
-    const bool adminOnly = q.setting == Setting::Route || q.setting == Setting::HoldTime ||
-                           q.setting == Setting::MaxOpen;
-    if (adminOnly && r.accountLevel != 1) {
-        m_op.showMessage(QStringLiteral("You do not have permission."), QStringLiteral("ERROR"));
-        finish(kExitFailure);
-        return false;
-    }
+    const bool on = q.value != 0;
+    Outcome outcome = Outcome::Unchanged;
     switch (q.setting) {
     case Setting::InputGain:
         changed = r.inputGain[i] != dbToGain(q.value);
-        // The fader: sets the gain (and its linked channels) whether or not the input is muted.
-        s.inputFader(i, faderPositionForGain(dbToGain(q.value)), false);
-        return true;
+        // As the fader: sets the gain (and its linked channels) whether or not the input is muted.
+        outcome = s.setInputGain(i, q.value, sonaro::Phase::Committed);
+        break;
     case Setting::InputMute:
-        toggleTo(r.inputMute[i], [&] { s.toggleInputMute(i); });
-        return true;
+        outcome = s.setInputMute(i, on);
+        break;
     case Setting::InputMic:
-        toggleTo(r.inputLine[i], [&] { s.toggleInputLine(i); });
-        return true;
+        outcome = s.setInputLine(i, on);
+        break;
     case Setting::Phantom:
-        toggleTo(r.inputPhantom[i], [&] { s.toggleInputPhantom(i); });
-        return true;
+        outcome = s.setInputPhantom(i, on);
+        break;
     case Setting::Priority:
-        toggleTo(r.inputPriority[i], [&] { s.toggleInputPriority(i); });
-        return true;
+        outcome = s.setInputPriority(i, on);
+        break;
     case Setting::OutputGain:
-        // A typed value on a muted output changes nothing on the desktop either; say so rather
+        changed = r.outputGain[i] != dbToGain(q.value);
+        outcome = s.setOutputGain(i, q.value, sonaro::Phase::Entered);
+        // A number given for a muted output changes nothing on the desktop either; say so rather
         // than report a change that did not happen.
-        if (r.outputMute[i]) {
+        if (outcome == Outcome::Inapplicable) {
             finish(kExitFailure, QStringLiteral("output %1 is muted: unmute it first "
                                                 "(sonaroctl set output-mute %1 off)")
                                      .arg(q.target));
             return false;
         }
-        changed = r.outputGain[i] != dbToGain(q.value);
-        s.outputTypedValue(i, QString::number(q.value));
-        return true;
+        break;
     case Setting::OutputMute:
-        toggleTo(r.outputMute[i], [&] { s.toggleOutputMute(i); });
-        return true;
+        outcome = s.setOutputMute(i, on);
+        break;
     case Setting::Route:
-        toggleTo(s.crosspoint(q.input - 1, i) ? 1 : 0, [&] { s.toggleCrosspoint(q.input - 1, i); });
-        return true;
+        outcome = s.setCrosspoint(q.input - 1, i, on);
+        break;
     case Setting::HoldTime:
         changed = r.holdTime != q.value;
-        s.holdTimeKnobReleased(knobForHoldTime(q.value));
-        return true;
+        outcome = s.setHoldTime(q.value * ControlSurface::kHoldTimeStepMs);
+        break;
     case Setting::MaxOpen:
         changed = r.maxOpenChannels != q.value;
-        s.applyMaxOpenChannels(listIndexForMaxOpen(q.value));
-        return true;
-    case Setting::None:
+        outcome = s.setMaxOpenChannels(q.value);
         break;
+    case Setting::None:
+        finish(kExitUsage, QStringLiteral("unknown setting"));
+        return false;
     }
-    finish(kExitUsage, QStringLiteral("unknown setting"));
-    return false;
+    // The surface told the operator why (the administrator-only settings).
+    if (outcome == Outcome::Refused) {
+        finish(kExitFailure);
+        return false;
+    }
+    if (outcome == Outcome::Inapplicable) {
+        finish(kExitFailure, QStringLiteral("%1 does not apply now").arg(q.name));
+        return false;
+    }
+    // The switches report a change exactly when the surface made one.
+    const bool valueSetting = q.setting == Setting::InputGain || q.setting == Setting::OutputGain ||
+                              q.setting == Setting::HoldTime || q.setting == Setting::MaxOpen;
+    if (!valueSetting) changed = outcome == Outcome::Applied;
+    return true;
 }
 
 void CtlRunner::printSetReport(bool changed)

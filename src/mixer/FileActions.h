@@ -1,0 +1,49 @@
+#pragma once
+
+#include "model/OperatorInterface.h"
+#include "model/UnitTable.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace sonaro {
+
+class ControlSurface;
+class Database;
+
+// The operator's file actions and the factory restore: the start-up state file (read once at
+// start-up, written at Disconnect and close), opening and saving presets, and the factory
+// restore. Each changes the current unit's record and hands the sending to the control surface.
+class FileActions
+{
+public:
+    FileActions(UnitTable& table, ControlSurface& surface, OperatorInterface& op);
+
+    // Presets and the state file carry the groups of this database. Without one a preset cannot
+    // be opened and files carry no groups.
+    void setDatabase(Database* db) { m_db = db; }
+    // Overrides the factory restore's database reset (tests).
+    void setFactoryDatabaseReset(std::function<void()> reset);
+
+    // "OPEN FILE": needs a connected unit ("Cannot connect." before any file is chosen), reads
+    // the chosen file (an empty path means the operator cancelled), rebuilds the groups and
+    // sends the whole record. True when the preset was opened.
+    bool openPreset(const std::function<QString()>& choosePath);
+    // "SAVE FILE": writes record 1 and the groups; no connection needed.
+    bool savePreset(const std::function<QString()>& choosePath);
+    // The start-up state file, written at Disconnect and close, read once at start-up.
+    bool writeStateFile(const QString& path);
+    bool readStartupState(const QString& path);
+    // Administrator only. Asks first; returns false when refused or when the operator said No.
+    bool factoryRestore();
+
+private:
+    UnitTable& m_table;
+    ControlSurface& m_surface;
+    OperatorInterface& m_op;
+    Database* m_db = nullptr;
+    std::function<void()> m_resetDatabase;
+};
+
+} // namespace sonaro

@@ -4,7 +4,7 @@
 #include "LoopbackPort.h"
 
 #include "mixer/SonaroCore.h"
-#include "model/OperatorInterface.h"
+#include "model/RecordingOperator.h"
 #include "unit/VirtualUnit.h"
 
 #include <QTemporaryDir>

@@ -5,6 +5,12 @@
 #include "store/DeviceRegistry.h"
 #include "store/GroupStore.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+
 namespace sonaro {
 
 SonaroCore::SonaroCore(OperatorInterface& op, const CoreOptions& options, QObject* parent)
@@ -55,6 +61,7 @@ bool SonaroCore::start()
 
 void SonaroCore::disconnectUnit()
 {
+    emit aboutToLeaveUnit();
     m_surface.writeStateFile(m_dataDir.stateFilePath());
     m_session.disconnect();
 }
@@ -63,6 +70,28 @@ void SonaroCore::closeSequence()
 {
     m_surface.writeStateFile(m_dataDir.stateFilePath());
     m_session.shutdown();
+}
+
+void SonaroCore::closeAfterDelivery(const std::function<void()>& done)
+{
+    emit aboutToLeaveUnit();
+    if (!m_link.isRunning() || m_link.isIdle()) {
+        closeSequence();
+        done();
+        return;
+    }
+    auto* poll = new QTimer(this);
+    const auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    poll->setInterval(std::max(1, m_options.timings.sendPause));
+    connect(poll, &QTimer::timeout, this, [this, poll, clock, done] {
+        if (!m_link.isIdle() && clock->elapsed() < kCloseDeliveryMs) return;
+        poll->stop();
+        poll->deleteLater();
+        closeSequence();
+        done();
+    });
+    poll->start();
 }
 
 } // namespace sonaro

@@ -8,13 +8,15 @@
 #include "mixer/LinkCommandPort.h"
 #include "model/UnitTable.h"
 #include "store/DataDirectory.h"
+#include "store/Database.h"
 #include "store/DeviceRegistry.h"
 #include "store/GroupStore.h"
-#include "store/Database.h"
 
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+
+#include <functional>
 
 namespace sonaro {
 
@@ -46,6 +48,11 @@ public:
     void disconnectUnit();
     // Close: writes the state file, sends L 0 and stops the link.
     void closeSequence();
+    // The desktop's close: the editors hand over the edits they still hold (aboutToLeaveUnit),
+    // the link sends them at its own pace for at most kCloseDeliveryMs, then closeSequence()
+    // runs and done() is called. Nothing waits on the event loop.
+    static constexpr int kCloseDeliveryMs = 3000;
+    void closeAfterDelivery(const std::function<void()>& done);
 
     DataDirectory& dataDirectory() { return m_dataDir; }
     UnitTable& table() { return m_table; }
@@ -61,6 +68,10 @@ public:
     DeviceRegistry deviceRegistry() { return DeviceRegistry(m_db); }
     GroupStore groupStore() { return GroupStore(m_db); }
     OperatorInterface& operatorInterface() { return m_op; }
+
+signals:
+    // The program closes or the operator disconnects: editors hand over what they still hold.
+    void aboutToLeaveUnit();
 
 private:
     OperatorInterface& m_op;

@@ -10,12 +10,17 @@ EditorDelivery::EditorDelivery(ControlSurface& surface, CommandPort& port)
     : QObject(&surface), m_surface(surface), m_port(port)
 {
     m_retry.setInterval(kOfflineRetryMs);
+    // While changes wait, the retry watches the connection: a change that saw the unit away
+    // waits for its state to be read after the login.
     connect(&m_retry, &QTimer::timeout, this, [this] {
-        if (!m_surface.connected()) {
+        if (!pending()) {
+            m_retry.stop();
+        } else if (!m_surface.connected()) {
+            m_waitForState = true;
             m_connectedTicks = 0;
-            return;
+        } else if (m_waitForState && ++m_connectedTicks >= kStateWaitTicks) {
+            stateRead();
         }
-        if (++m_connectedTicks >= kStateWaitTicks) stateRead();
     });
     // The whole record was read or replaced (state report, preset, factory restore).
     connect(&m_surface, &ControlSurface::refreshNeeded, this, &EditorDelivery::stateRead);
@@ -28,10 +33,20 @@ EditorDelivery& EditorDelivery::of(ControlSurface& surface, CommandPort& port)
     return *new EditorDelivery(surface, port);
 }
 
+void EditorDelivery::noteChange()
+{
+    if (!m_surface.connected()) {
+        m_waitForState = true;
+        m_connectedTicks = 0;
+    }
+    if (!m_retry.isActive()) m_retry.start();
+}
+
 void EditorDelivery::markE(int slot)
 {
     const std::optional<EqSlotTarget> target = eqSlotOf(slot);
     if (!target) return;
+    noteChange();
     std::array<EqBand, kBandsPerBlock> bands{};
     for (int b = 0; b < kBandsPerBlock; ++b)
         bands[static_cast<std::size_t>(b)] =
@@ -44,12 +59,14 @@ void EditorDelivery::markE(int slot)
 void EditorDelivery::markB(int output)
 {
     if (output < 0 || output >= kOutputCount) return;
+    noteChange();
     m_b[output] = dynamicsOf(m_surface.record(), output);
 }
 
 void EditorDelivery::markFilters(int input)
 {
     if (input < 0 || input >= kInputCount) return;
+    noteChange();
     const UnitRecord& r = m_surface.record();
     m_filters[input] = Filters{r.highPassIndex[input], r.lowPassIndex[input]};
 }
@@ -57,6 +74,7 @@ void EditorDelivery::markFilters(int input)
 void EditorDelivery::markLimiterEnable(int output)
 {
     if (output < 0 || output >= kOutputCount) return;
+    noteChange();
     m_limiterEnable[output] = m_surface.record().limiterEnable[output];
 }
 
@@ -116,9 +134,7 @@ bool EditorDelivery::deliver()
         return false;
     }
     if (!m_surface.connected() || m_waitForState) {
-        m_waitForState = true;
-        if (!m_surface.connected()) m_connectedTicks = 0;
-        if (!m_retry.isActive()) m_retry.start();
+        noteChange();
         return false;
     }
     m_retry.stop();

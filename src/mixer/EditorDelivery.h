@@ -48,6 +48,7 @@ public:
 private:
     EditorDelivery(ControlSurface& surface, CommandPort& port);
     bool hasG() const { return !m_filters.empty() || !m_limiterEnable.empty(); }
+    void noteChange();
     void restore();
     void recapture();
     void stateRead();

@@ -2,6 +2,7 @@
 
 #include "mixer/InputEqEditor.h"
 #include "mixer/LimiterEditor.h"
+#include "mixer/OutputEqEditor.h"
 #include "mixer/SonaroCore.h"
 
 #include <QTemporaryDir>
@@ -115,5 +116,27 @@ TEST(EditorDeliveryEndToEnd, OfflineButtonActionsReachTheUnitAfterTheNextLogin)
     EXPECT_EQ(b.unit->record().limiterRatio[0], 4.0);
     EXPECT_EQ(b.unit->record().inputEqAt(0, kEqGain, 5), 0.0);
     EXPECT_EQ(b.unit->record().highPassIndex[5], 0);
+    b.core->closeSequence();
+}
+
+// The operator disconnects within the tick: the edit reaches the unit before the stream stops.
+TEST(EditorDeliveryEndToEnd, DisconnectSendsTheEditFirst)
+{
+    EditorBench b;
+    ASSERT_NE(b.port, 0);
+    ASSERT_TRUE(b.unit->start() && b.core->start());
+    ASSERT_TRUE(b.login());
+    OutputEqEditor eq(b.core->surface(), b.core->commandPort());
+    QObject::connect(b.core.get(), &SonaroCore::aboutToLeaveUnit, &eq, &EditorBase::flush);
+    eq.selectOutput(1);
+    eq.knobChanged(12, 9000.0, 5.5, 1.5);
+    b.unit->clearReceived();
+    b.core->disconnectUnit();
+    ASSERT_TRUE(waitFor([&] { return b.unit->receivedCount('L') >= 2; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return b.core->link().isIdle(); }, 3000));
+    spin(50);
+    EXPECT_EQ(b.unit->receivedCount('E'), 3);
+    EXPECT_EQ(outputEqBand(b.unit->record(), 1, 12).gain, 5.5);
+    EXPECT_EQ(b.unit->received().front()[1], 'E');
     b.core->closeSequence();
 }

@@ -196,6 +196,23 @@ TEST(EditorDeliveryTest, EveryActionReachesTheUnitAfterCloseOrReconnect)
     }
 }
 
+// A knob edit waits for its tick; the unit goes silent meanwhile and, logged in again, reports
+// its old EQ before the tick: the edit still wins.
+TEST(EditorDeliveryTest, AnEditWaitingForItsTickOutlivesASilence)
+{
+    Bench b;
+    InputEqEditor e(b.surface, b.port, b.op);
+    e.selectChannel(6);
+    e.knobChanged(4, 8000.0, -4.0, 2.0);
+    b.rec().connected = 0;
+    waitFor([] { return false; }, 20); // the delivery notices the unit is away
+    b.rec().connected = 1;
+    b.rec().inputEqAt(4, kEqGain, 6) = 0.0; // the state read after the login
+    emit b.surface.refreshNeeded();
+    EXPECT_EQ(b.kinds(), "E");
+    EXPECT_EQ(b.rec().inputEqAt(4, kEqGain, 6), -4.0);
+}
+
 TEST(EditorDeliveryTest, BypassIsPerChannelAndSurvivesResetAndCopyElsewhere)
 {
     Bench b;

@@ -28,6 +28,7 @@ std::string formatReadout(ReadoutFormat format, int raw, ReadoutRange range)
     case ReadoutFormat::Milliseconds:
         return formatted("%dms", raw);
     case ReadoutFormat::Ratio:
+        if (raw >= kRatioReadoutInfinite) return "INF:1";
         return formatted("%d:1", raw);
     case ReadoutFormat::Percent:
         if (raw <= 0) return "OFF";

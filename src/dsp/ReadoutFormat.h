@@ -10,7 +10,7 @@ enum class ReadoutFormat : int
 {
     Threshold = 0,    // "%0.1fdB" of raw x 0.1 - 80, "OFF" from raw 1000 up
     Milliseconds = 1, // "%dms"
-    Ratio = 2,        // "%d:1"
+    Ratio = 2,        // "%d:1", "INF:1" from kRatioReadoutInfinite up
     Percent = 3,      // "%0.1f%%" of raw, "OFF" at 0 and below
     Dbu = 4,          // "%ddBu" of raw - 120, "OFF" at 0
     Samples = 5,      // "%0.3fms" of raw samples at 48 kHz
@@ -24,8 +24,12 @@ struct ReadoutRange
 };
 constexpr ReadoutRange kThresholdReadoutRange{0, 1000};
 constexpr ReadoutRange kAttackReadoutRange{1, 2000};
-constexpr ReadoutRange kReleaseReadoutRange{50, 5000};
-constexpr ReadoutRange kRatioReadoutRange{1, 10};
+// Release as the unit holds it: 10 ms and 20 ms are in its list and 10 ms is its factory value.
+constexpr ReadoutRange kReleaseReadoutRange{10, 5000};
+// Ratios 1..10, and one step above them for "INF:1": every ratio above 10 is read as the list
+// reads it.
+constexpr int kRatioReadoutInfinite = 11;
+constexpr ReadoutRange kRatioReadoutRange{1, kRatioReadoutInfinite};
 constexpr int kThresholdReadoutOff = 1000;
 
 // The text of a raw value; "NULL" for a format code that is none of the above.

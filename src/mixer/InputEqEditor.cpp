@@ -7,30 +7,24 @@ namespace sonaro {
 
 namespace {
 
-// The high-pass read-out in the off position when a channel is loaded. The off slot of the
-// frequency table only holds a drawing placeholder, so the read-out names the lowest corner the
-// operator's list offers instead.
-const QString kHighPassOffText = QStringLiteral("50Hz");
-
 int filterIndexForPosition(int position)
 {
-    return InputEqEditor::kFilterPositions - position;
+    return InputEqEditor::kFilterPositions -
+           std::clamp(position, 1, InputEqEditor::kLastFilterPosition);
 }
 
-void appendUnique(std::vector<int>& set, int channel)
+int positionForFilterIndex(int index)
 {
-    if (std::find(set.begin(), set.end(), channel) == set.end()) set.push_back(channel);
+    return std::clamp(InputEqEditor::kFilterPositions - index, 1,
+                      InputEqEditor::kLastFilterPosition);
 }
 
 } // namespace
 
 InputEqEditor::InputEqEditor(ControlSurface& surface, CommandPort& port, OperatorInterface& op,
                              QObject* parent)
-    : QObject(parent), m_surface(surface), m_port(port), m_op(op)
+    : EditorBase(surface, port, kDefaultSendIntervalMs, parent), m_op(op)
 {
-    m_timer.setInterval(kDefaultSendIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &InputEqEditor::tick);
-    updateFilterTexts();
 }
 
 int InputEqEditor::gainSliderPosition(double gain)
@@ -50,24 +44,69 @@ bool InputEqEditor::linked() const
 
 std::vector<int> InputEqEditor::targets() const
 {
-    if (!linked()) return {m_channel};
-    std::vector<int> list;
-    for (int ch : m_group.linkedChannels)
-        if (ch >= 0 && ch < kInputCount) appendUnique(list, ch);
-    if (list.empty()) list.push_back(m_channel);
-    return list;
+    return linkedTargets(m_channel, kInputCount, linked());
+}
+
+std::array<EqBand, kInputEqBands> InputEqEditor::bands() const
+{
+    return inputEqBands(record(), m_channel);
+}
+
+bool InputEqEditor::bypassed(int channel) const
+{
+    if (channel < 0 || channel >= kInputCount) return false;
+    if (!m_bypass[static_cast<std::size_t>(channel)]) return false;
+    const UnitRecord& r = record();
+    if (r.highPassIndex[channel] != 0 || r.lowPassIndex[channel] != 0) return false;
+    for (int b = 0; b < kInputEqBands; ++b)
+        if (r.inputEqAt(b, kEqGain, channel) != 0.0) return false;
+    return true;
+}
+
+bool InputEqEditor::highPassOn() const
+{
+    return record().highPassIndex[m_channel] != 0;
+}
+
+bool InputEqEditor::lowPassOn() const
+{
+    return record().lowPassIndex[m_channel] != 0;
+}
+
+int InputEqEditor::highPassPosition() const
+{
+    return highPassOn() ? positionForFilterIndex(record().highPassIndex[m_channel])
+                        : m_highPassPosition;
+}
+
+int InputEqEditor::lowPassPosition() const
+{
+    return lowPassOn() ? positionForFilterIndex(record().lowPassIndex[m_channel])
+                       : m_lowPassPosition;
+}
+
+QString InputEqEditor::highPassText() const
+{
+    return QStringLiteral("%1Hz").arg(
+        static_cast<int>(highPassFrequency(filterIndexForPosition(highPassPosition()))));
+}
+
+QString InputEqEditor::lowPassText() const
+{
+    return QString::number(
+        static_cast<int>(lowPassFrequency(filterIndexForPosition(lowPassPosition()))));
 }
 
 void InputEqEditor::computeCurves(InputCurves& curves) const
 {
-    computeInputCurves(m_bands, m_highPassOn ? filterIndexForPosition(m_highPassPosition) : 0,
-                       m_lowPassOn ? filterIndexForPosition(m_lowPassPosition) : 0, curves);
+    const UnitRecord& r = record();
+    computeInputCurves(bands(), r.highPassIndex[m_channel], r.lowPassIndex[m_channel], curves);
 }
 
 bool InputEqEditor::computeSelectedBandCurve(ResponseCurve& curve) const
 {
     if (m_selectedBand < 0) return false;
-    inputBandCurve(m_bands[static_cast<std::size_t>(m_selectedBand)], curve);
+    inputBandCurve(inputEqBand(record(), m_channel, m_selectedBand), curve);
     return true;
 }
 
@@ -76,8 +115,11 @@ bool InputEqEditor::computeSelectedBandCurve(ResponseCurve& curve) const
 void InputEqEditor::selectChannel(int channel)
 {
     m_channel = std::clamp(channel, 0, kInputCount - 1);
+    m_selectedBand = -1;
+    m_highPassPosition = kLastFilterPosition;
+    m_lowPassPosition = kLastFilterPosition;
     reloadLinks();
-    loadChannel();
+    emit changed();
 }
 
 void InputEqEditor::reloadLinks()
@@ -87,26 +129,7 @@ void InputEqEditor::reloadLinks()
 
 void InputEqEditor::loadChannel()
 {
-    const UnitRecord& r = record();
-    m_selectedBand = -1;
-    m_bands = inputEqBands(r, m_channel);
-    const int hp = r.highPassIndex[m_channel];
-    const int lp = r.lowPassIndex[m_channel];
-    m_highPassOn = hp != 0;
-    m_lowPassOn = lp != 0;
-    m_highPassPosition = std::clamp(kFilterPositions - hp, 1, kFilterPositions);
-    m_lowPassPosition = std::clamp(kFilterPositions - lp, 1, kFilterPositions);
-    updateFilterTexts();
-    if (!m_highPassOn) m_highPassText = kHighPassOffText;
     emit changed();
-}
-
-void InputEqEditor::updateFilterTexts()
-{
-    m_highPassText = QStringLiteral("%1Hz").arg(
-        static_cast<int>(highPassFrequency(filterIndexForPosition(m_highPassPosition))));
-    m_lowPassText = QString::number(
-        static_cast<int>(lowPassFrequency(filterIndexForPosition(m_lowPassPosition))));
 }
 
 void InputEqEditor::selectBand(int band)
@@ -116,6 +139,20 @@ void InputEqEditor::selectBand(int band)
 }
 
 // --- band edits -------------------------------------------------------------------------------
+
+void InputEqEditor::changedChannels(const std::vector<int>& channels, bool filters, bool now)
+{
+    for (int ch : channels) {
+        m_delivery.markE(ch); // input channels are EQ slots 0..7
+        if (filters) m_delivery.markFilters(ch);
+    }
+    if (now) {
+        m_delivery.deliver();
+        for (int ch : channels)
+            emit stripChanged(ch);
+    }
+    emit changed();
+}
 
 void InputEqEditor::knobChanged(int band, double frequency, double gain, double q)
 {
@@ -130,42 +167,37 @@ void InputEqEditor::knobChanged(int band, double frequency, double gain, double 
         r.inputEqAt(band, kEqQ, ch) = q;
         r.inputEqAt(band, kEqGain, ch) = gain;
     }
-    EqBand& shown = m_bands[static_cast<std::size_t>(band)];
-    shown.frequency = frequency;
-    shown.gain = gain;
-    shown.q = q;
     m_selectedBand = band;
-    markDirty(channels);
-    emit changed();
+    changedChannels(channels, false, false);
 }
 
 void InputEqEditor::gainSliderMoved(int band, int position)
 {
     if (band < 0 || band >= kInputEqBands) return;
-    const EqBand& shown = m_bands[static_cast<std::size_t>(band)];
+    const EqBand shown = inputEqBand(record(), m_channel, band);
     knobChanged(band, shown.frequency, gainForSliderPosition(position), shown.q);
 }
 
 void InputEqEditor::bandDragged(int band, double frequency, double gain)
 {
-    if (band < 0 || band >= kInputEqBands) return;
-    EqBand& moved = m_bands[static_cast<std::size_t>(band)];
-    moved.frequency = frequency;
-    moved.gain = std::clamp(gain, kEqMinGain, kEqMaxGain);
-    // The graph's points all go into every target, so linked channels take the whole picture.
+    if (band < 0 || band >= kInputEqBands || std::isnan(frequency) || std::isnan(gain)) return;
+    frequency = std::clamp(frequency, kEqMinFrequency, kEqMaxFrequency);
+    gain = std::clamp(gain, kEqMinGain, kEqMaxGain);
     UnitRecord& r = record();
-    const std::vector<int> channels = targets();
-    for (int b = 0; b < kInputEqBands; ++b) {
-        EqBand& shown = m_bands[static_cast<std::size_t>(b)];
-        shown.frequency = std::clamp(shown.frequency, kEqMinFrequency, kEqMaxFrequency);
-        for (int ch : channels) {
-            r.inputEqAt(b, kEqFrequency, ch) = shown.frequency;
-            r.inputEqAt(b, kEqGain, ch) = shown.gain;
-        }
-    }
+    const EqBand shown = inputEqBand(r, m_channel, band);
+    const bool frequencyMoved = frequency != shown.frequency;
+    const bool gainMoved = gain != shown.gain;
     m_selectedBand = band;
-    markDirty(channels);
-    emit changed();
+    if (!frequencyMoved && !gainMoved) {
+        emit changed();
+        return;
+    }
+    const std::vector<int> channels = targets();
+    for (int ch : channels) {
+        if (frequencyMoved) r.inputEqAt(band, kEqFrequency, ch) = frequency;
+        if (gainMoved) r.inputEqAt(band, kEqGain, ch) = gain;
+    }
+    changedChannels(channels, false, false);
 }
 
 void InputEqEditor::setBandType(int band, EqBandType type)
@@ -175,76 +207,57 @@ void InputEqEditor::setBandType(int band, EqBandType type)
     const std::vector<int> channels = targets();
     for (int ch : channels)
         record().inputEqType[band][ch] = value;
-    m_bands[static_cast<std::size_t>(band)].type = static_cast<EqBandType>(value);
-    markDirty(channels);
-    emit changed();
+    changedChannels(channels, false, false);
 }
 
 // --- filters ----------------------------------------------------------------------------------
 
-void InputEqEditor::storeHighPass(const std::vector<int>& channels)
+void InputEqEditor::storeFilter(bool highPass, int index)
 {
-    const int index = m_highPassOn ? filterIndexForPosition(m_highPassPosition) : 0;
+    const std::vector<int> channels = targets();
+    for (int ch : channels) {
+        (highPass ? record().highPassIndex : record().lowPassIndex)[ch] = index;
+        m_delivery.markFilters(ch);
+    }
+    m_delivery.deliver();
+    emit changed();
     for (int ch : channels)
-        record().highPassIndex[ch] = index;
-}
-
-void InputEqEditor::storeLowPass(const std::vector<int>& channels)
-{
-    const int index = m_lowPassOn ? filterIndexForPosition(m_lowPassPosition) : 0;
-    for (int ch : channels)
-        record().lowPassIndex[ch] = index;
+        emit stripChanged(ch);
 }
 
 void InputEqEditor::toggleHighPass()
 {
-    m_highPassOn = !m_highPassOn;
-    const std::vector<int> channels = targets();
-    storeHighPass(channels);
-    sendG();
-    emit changed();
-    refreshStrips(channels);
+    // Off keeps the slider where the cut-off was; on takes the cut-off the slider stands on.
+    m_highPassPosition = highPassPosition();
+    storeFilter(true, highPassOn() ? 0 : filterIndexForPosition(m_highPassPosition));
 }
 
 void InputEqEditor::toggleLowPass()
 {
-    if (!connected()) {
-        // The record keeps its index, so the curve keeps showing what the record holds.
-        m_op.showMessage(Severity::Error, QStringLiteral("Cannot connect."));
-        return;
-    }
-    m_lowPassOn = !m_lowPassOn;
-    const std::vector<int> channels = targets();
-    storeLowPass(channels);
-    sendG();
-    emit changed();
-    refreshStrips(channels);
+    m_lowPassPosition = lowPassPosition();
+    storeFilter(false, lowPassOn() ? 0 : filterIndexForPosition(m_lowPassPosition));
 }
 
 void InputEqEditor::highPassSliderMoved(int position)
 {
-    m_highPassPosition = std::clamp(position, 1, kFilterPositions);
-    updateFilterTexts();
-    if (m_highPassOn) {
-        const std::vector<int> channels = targets();
-        storeHighPass(channels);
-        sendG();
-        refreshStrips(channels);
-    }
-    emit changed();
+    position = std::clamp(position, 1, kLastFilterPosition);
+    if (position == highPassPosition()) return;
+    m_highPassPosition = position;
+    if (highPassOn())
+        storeFilter(true, filterIndexForPosition(position));
+    else
+        emit changed();
 }
 
 void InputEqEditor::lowPassSliderMoved(int position)
 {
-    m_lowPassPosition = std::clamp(position, 1, kFilterPositions);
-    updateFilterTexts();
-    if (m_lowPassOn) {
-        const std::vector<int> channels = targets();
-        storeLowPass(channels);
-        sendG();
-        refreshStrips(channels);
-    }
-    emit changed();
+    position = std::clamp(position, 1, kLastFilterPosition);
+    if (position == lowPassPosition()) return;
+    m_lowPassPosition = position;
+    if (lowPassOn())
+        storeFilter(false, filterIndexForPosition(position));
+    else
+        emit changed();
 }
 
 // --- buttons ----------------------------------------------------------------------------------
@@ -253,47 +266,43 @@ void InputEqEditor::toggleBypass()
 {
     UnitRecord& r = record();
     std::vector<int> channels;
-    if (!m_bypass) {
-        m_bypassSaves.clear();
-        for (int ch : targets()) {
-            BypassSave save{ch, {}, r.highPassIndex[ch]};
+    const bool restore = bypassed();
+    for (int ch : targets()) {
+        std::optional<BypassSave>& save = m_bypass[static_cast<std::size_t>(ch)];
+        if (restore) {
+            if (!bypassed(ch)) continue;
+            for (int b = 0; b < kInputEqBands; ++b)
+                r.inputEqAt(b, kEqGain, ch) = save->gains[static_cast<std::size_t>(b)];
+            r.highPassIndex[ch] = save->highPassIndex;
+            r.lowPassIndex[ch] = save->lowPassIndex;
+            save.reset();
+        } else {
+            if (bypassed(ch)) continue;
+            BypassSave s;
             for (int b = 0; b < kInputEqBands; ++b) {
-                save.gains[static_cast<std::size_t>(b)] = r.inputEqAt(b, kEqGain, ch);
+                s.gains[static_cast<std::size_t>(b)] = r.inputEqAt(b, kEqGain, ch);
                 r.inputEqAt(b, kEqGain, ch) = 0.0;
             }
+            s.highPassIndex = r.highPassIndex[ch];
+            s.lowPassIndex = r.lowPassIndex[ch];
             r.highPassIndex[ch] = 0;
             r.lowPassIndex[ch] = 0;
-            m_bypassSaves.push_back(save);
-            channels.push_back(ch);
+            save = s;
         }
-        m_bypass = true;
-    } else {
-        for (const BypassSave& save : m_bypassSaves) {
-            for (int b = 0; b < kInputEqBands; ++b)
-                r.inputEqAt(b, kEqGain, save.channel) = save.gains[static_cast<std::size_t>(b)];
-            r.highPassIndex[save.channel] = save.highPassIndex;
-            // The low-pass filter stays off after a bypass.
-            r.lowPassIndex[save.channel] = 0;
-            channels.push_back(save.channel);
-        }
-        m_bypassSaves.clear();
-        m_bypass = false;
+        channels.push_back(ch);
     }
-    loadChannel();
-    refreshStrips(channels);
-    sendEThenG(channels);
+    changedChannels(channels, true, true);
 }
 
 void InputEqEditor::reset()
 {
-    m_bypass = false;
-    m_bypassSaves.clear();
     const std::vector<int> channels = targets();
-    for (int ch : channels)
+    for (int ch : channels) {
+        m_bypass[static_cast<std::size_t>(ch)].reset();
         resetInputEq(record(), ch);
-    loadChannel();
-    refreshStrips(channels);
-    sendEThenG(channels);
+    }
+    m_selectedBand = -1;
+    changedChannels(channels, true, true);
 }
 
 bool InputEqEditor::copyFrom(int sourceChannel)
@@ -308,73 +317,26 @@ bool InputEqEditor::copyFrom(int sourceChannel)
     const int lp = r.lowPassIndex[sourceChannel];
     const std::vector<int> channels = targets();
     for (int ch : channels) {
+        std::optional<BypassSave>& save = m_bypass[static_cast<std::size_t>(ch)];
+        if (bypassed(ch) && ch != sourceChannel) {
+            // A bypassed channel stays flat; the copy is what switching bypass off brings back.
+            for (int b = 0; b < kInputEqBands; ++b) {
+                EqBand flat = bands[static_cast<std::size_t>(b)];
+                save->gains[static_cast<std::size_t>(b)] = flat.gain;
+                flat.gain = 0.0;
+                setInputEqBand(r, ch, b, flat);
+            }
+            save->highPassIndex = hp;
+            save->lowPassIndex = lp;
+            continue;
+        }
         for (int b = 0; b < kInputEqBands; ++b)
             setInputEqBand(r, ch, b, bands[static_cast<std::size_t>(b)]);
         r.highPassIndex[ch] = hp;
         r.lowPassIndex[ch] = lp;
     }
-    loadChannel();
-    refreshStrips(channels);
-    sendEThenG(channels);
+    changedChannels(channels, true, true);
     return true;
-}
-
-// --- sending ----------------------------------------------------------------------------------
-
-void InputEqEditor::markDirty(const std::vector<int>& channels)
-{
-    for (int ch : channels)
-        appendUnique(m_dirty, ch);
-}
-
-void InputEqEditor::refreshStrips(const std::vector<int>& channels)
-{
-    for (int ch : channels)
-        emit stripChanged(ch);
-}
-
-void InputEqEditor::sendEThenG(const std::vector<int>& channels)
-{
-    if (!connected() || channels.empty()) return;
-    for (std::size_t i = 0; i < channels.size(); ++i) {
-        CommandRequest e;
-        e.kind = 'E';
-        e.unit = m_surface.unit();
-        e.index = channels[i]; // input channels are EQ slots 0..7
-        e.pauseAfterMs = i + 1 == channels.size() ? kPauseBeforeGMs : 0;
-        m_port.submit(e);
-    }
-    sendG();
-}
-
-void InputEqEditor::sendG()
-{
-    if (!connected()) return;
-    CommandRequest g;
-    g.kind = 'G';
-    g.unit = m_surface.unit();
-    m_port.submit(g);
-}
-
-void InputEqEditor::tick()
-{
-    // An edit made while the unit is away waits for it: after a login that follows a silence
-    // the EQ is not read back, so a forgotten edit would leave the unit different.
-    if (m_dirty.empty() || !connected()) return;
-    std::vector<int> channels;
-    channels.swap(m_dirty);
-    for (int ch : channels) {
-        CommandRequest e;
-        e.kind = 'E';
-        e.unit = m_surface.unit();
-        e.index = ch;
-        m_port.submit(e);
-    }
-}
-
-void InputEqEditor::setSendInterval(int ms)
-{
-    m_timer.setInterval(std::max(1, ms));
 }
 
 } // namespace sonaro

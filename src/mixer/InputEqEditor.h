@@ -2,83 +2,82 @@
 
 #include "dsp/EqCurves.h"
 #include "dsp/EqModel.h"
-#include "mixer/CommandPort.h"
-#include "mixer/ControlSurface.h"
+#include "mixer/EditorBase.h"
 
-#include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace sonaro {
 
-// The input EQ editor without its widgets: which channels an edit reaches, the display copy the
-// curves are drawn from, the filter sliders, bypass, reset and copy, and the background send.
+// The input EQ editor without its widgets: which channels an edit reaches, the curves drawn from
+// the record, the filter sliders, bypass, reset and copy.
 //
-// Knob, slider, drag and type edits mark their channels dirty; a 2000 ms tick sends E for every
-// dirty channel. Button actions (bypass, reset, copy) send at once: E for every target, a 50 ms
-// pause, then G, which carries the filter indexes. The filter buttons and sliders send G alone.
-// Nothing is sent while the unit is not connected; the record and the curves change anyway.
-class InputEqEditor : public QObject
+// Knob, slider, drag and type edits change the record and wait for the 2000 ms tick, which sends
+// E for every changed channel. Button actions (bypass, reset, copy, the filter buttons and
+// sliders) send at once: E for every changed channel, a 50 ms pause, then G, which carries the
+// filter indexes. Offline the changes wait for the unit (see EditorBase).
+class InputEqEditor : public EditorBase
 {
     Q_OBJECT
 
 public:
     static constexpr int kDefaultSendIntervalMs = 2000;
-    static constexpr int kPauseBeforeGMs = 50;
-    // The filter sliders have 11 positions; position p selects filter index 11 - p, so the
-    // bottom position 11 is index 0 (off).
+    static constexpr int kPauseBeforeGMs = EditorDelivery::kPauseBeforeGMs;
+    // Filter slider position p selects filter index kFilterPositions - p. Index 0 is off, so the
+    // slider runs from 1 (the highest index) to kLastFilterPosition (index 1, the first real
+    // cut-off); the buttons switch a filter on and off.
     static constexpr int kFilterPositions = 11;
+    static constexpr int kLastFilterPosition = kFilterPositions - 1;
     // The gain sliders: position 150 - gain x 10, so 0 is +15 dB and 300 is -15 dB.
     static constexpr int kGainSliderMax = 300;
 
     InputEqEditor(ControlSurface& surface, CommandPort& port, OperatorInterface& op,
                   QObject* parent = nullptr);
 
-    // --- what the window shows ---------------------------------------------------------------
+    // --- what the window shows (read from the record every time) -----------------------------
     int channel() const { return m_channel; }
     // The channels an edit reaches: the linked channels when the channel is grouped and its
     // group links EQ, otherwise the channel alone.
     std::vector<int> targets() const;
     bool linked() const;
-    const std::array<EqBand, kInputEqBands>& bands() const { return m_bands; }
+    std::array<EqBand, kInputEqBands> bands() const;
     int selectedBand() const { return m_selectedBand; } // -1: none
-    bool bypassed() const { return m_bypass; }
-    bool highPassOn() const { return m_highPassOn; }
-    bool lowPassOn() const { return m_lowPassOn; }
-    int highPassPosition() const { return m_highPassPosition; }
-    int lowPassPosition() const { return m_lowPassPosition; }
-    QString highPassText() const { return m_highPassText; }
-    QString lowPassText() const { return m_lowPassText; }
+    // The shown channel is bypassed: its gains and filters wait in a bypass save.
+    bool bypassed() const { return bypassed(m_channel); }
+    bool bypassed(int channel) const;
+    bool highPassOn() const;
+    bool lowPassOn() const;
+    int highPassPosition() const;
+    int lowPassPosition() const;
+    // The cut-off the slider stands on (the one the button switches on when it is off).
+    QString highPassText() const;
+    QString lowPassText() const;
     static int gainSliderPosition(double gain);
     static double gainForSliderPosition(int position);
-    // Any edit not yet sent.
-    bool dirty() const { return !m_dirty.empty(); }
 
-    // The three series and the selected band's own curve (empty optional: no band selected).
     void computeCurves(InputCurves& curves) const;
     bool computeSelectedBandCurve(ResponseCurve& curve) const;
 
     // --- operator actions --------------------------------------------------------------------
-    // Channel button / open: takes over the channel's group data and loads it.
+    // Channel button / open: takes over the channel's group data and shows it.
     void selectChannel(int channel);
-    // Sets every control from the record (after a channel change, reset, bypass, copy).
+    // The record changed under the editor (report, preset, factory restore): show it again.
     void loadChannel();
-    // The group data changed (group tab, group dialog): take the channel's links again.
-    void reloadLinks();
+    void reloadLinks() override;
     void selectBand(int band);
 
     // A knob of band b: frequency, gain and Q as the knobs hold them (clamped to their ranges).
     void knobChanged(int band, double frequency, double gain, double q);
     void gainSliderMoved(int band, int position);
-    // The graph moved band b's point to (frequency, gain); the other points stay where they are.
+    // The graph moved band b's point to (frequency, gain): the fields that changed go into every
+    // target; the other bands and fields stay as each channel has them.
     void bandDragged(int band, double frequency, double gain);
     void setBandType(int band, EqBandType type);
 
     void toggleHighPass();
-    // Needs the unit: offline it shows "Cannot connect." and changes nothing.
     void toggleLowPass();
     void highPassSliderMoved(int position);
     void lowPassSliderMoved(int position);
@@ -88,64 +87,31 @@ public:
     // "COPY EQ": asks first; true when the copy was made.
     bool copyFrom(int sourceChannel);
 
-    // --- background send ---------------------------------------------------------------------
-    // While connected: sends E for every dirty channel and clears the dirty set. Offline the
-    // edits stay dirty until the unit is back.
-    void tick();
-    void setSendInterval(int ms);
-    int sendInterval() const { return m_timer.interval(); }
-    // The tick runs on the editor's own timer while started.
-    void start() { m_timer.start(); }
-    void stop() { m_timer.stop(); }
-    bool running() const { return m_timer.isActive(); }
-
 signals:
-    // The editor's controls and curves should be read again.
-    void changed();
     // The channel's own curve changed where the strips show it (bypass, reset, copy, filters).
     void stripChanged(int channel);
 
 private:
-    UnitRecord& record() { return m_surface.record(); }
-    bool connected() const { return m_surface.connected(); }
-    void markDirty(const std::vector<int>& channels);
-    void refreshStrips(const std::vector<int>& channels);
-    void sendEThenG(const std::vector<int>& channels);
-    void sendG();
-    void storeHighPass(const std::vector<int>& channels);
-    void storeLowPass(const std::vector<int>& channels);
-    void updateFilterTexts();
+    void changedChannels(const std::vector<int>& channels, bool filters, bool now);
+    void storeFilter(bool highPass, int index);
 
-    ControlSurface& m_surface;
-    CommandPort& m_port;
     OperatorInterface& m_op;
-    QTimer m_timer;
-
     int m_channel = 0;
-    StripGroupData m_group;
-    std::array<EqBand, kInputEqBands> m_bands{};
     int m_selectedBand = -1;
-    bool m_highPassOn = false;
-    bool m_lowPassOn = false;
-    int m_highPassPosition = kFilterPositions;
-    int m_lowPassPosition = kFilterPositions;
-    QString m_highPassText;
-    QString m_lowPassText;
+    // Where the sliders stand while their filter is off.
+    int m_highPassPosition = kLastFilterPosition;
+    int m_lowPassPosition = kLastFilterPosition;
 
-    // Bypass keeps what it zeroed per channel, so that switching it off gives every channel its
-    // own gains back, even after another channel was selected meanwhile.
+    // What bypass took from a channel, kept per channel so that bypass, reset and copy on other
+    // channels never touch it. A save counts only while the channel is still flat; anything
+    // that gives the channel an EQ again (a report, a preset) ends the bypass.
     struct BypassSave
     {
-        int channel;
-        std::array<double, kInputEqBands> gains;
-        int highPassIndex;
+        std::array<double, kInputEqBands> gains{};
+        int highPassIndex = 0;
+        int lowPassIndex = 0;
     };
-    bool m_bypass = false;
-    std::vector<BypassSave> m_bypassSaves;
-
-    // Channels edited since the last tick. A set rather than one flag, so that an edit is sent
-    // even when another channel is selected before the tick.
-    std::vector<int> m_dirty;
+    std::array<std::optional<BypassSave>, kInputCount> m_bypass{};
 };
 
 } // namespace sonaro

@@ -8,10 +8,8 @@
 namespace sonaro {
 
 LimiterEditor::LimiterEditor(ControlSurface& surface, CommandPort& port, QObject* parent)
-    : QObject(parent), m_surface(surface), m_port(port)
+    : EditorBase(surface, port, kDefaultSendIntervalMs, parent)
 {
-    m_timer.setInterval(kDefaultSendIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &LimiterEditor::tick);
 }
 
 bool LimiterEditor::linked() const
@@ -53,10 +51,11 @@ int LimiterEditor::releaseRaw() const
 
 int LimiterEditor::ratioRaw() const
 {
+    // Read as the list reads it, so that both always show the same ratio.
     const double ratio = settings().ratio;
-    if (!std::isfinite(ratio)) return kRatioReadoutRange.max;
-    return std::clamp(static_cast<int>(std::clamp(ratio, -1e6, 1e6)), kRatioReadoutRange.min,
-                      kRatioReadoutRange.max);
+    if (!(ratio < kRatioReadoutInfinite)) return kRatioReadoutInfinite; // also NaN
+    return std::clamp(static_cast<int>(std::max(ratio, 0.0)), kRatioReadoutRange.min,
+                      kRatioReadoutInfinite);
 }
 
 int LimiterEditor::attackListIndex() const
@@ -92,7 +91,7 @@ template <typename Edit> void LimiterEditor::apply(const std::vector<int>& outpu
         DynamicsSettings s = dynamicsOf(record(), out);
         edit(s);
         setDynamics(record(), out, s);
-        if (std::find(m_dirty.begin(), m_dirty.end(), out) == m_dirty.end()) m_dirty.push_back(out);
+        m_delivery.markB(out);
     }
     emit changed();
 }
@@ -118,7 +117,8 @@ void LimiterEditor::releaseReadoutChanged(int raw)
 void LimiterEditor::ratioReadoutChanged(int raw)
 {
     raw = std::clamp(raw, kRatioReadoutRange.min, kRatioReadoutRange.max);
-    apply(targets(), [raw](DynamicsSettings& s) { s.ratio = raw; });
+    const double ratio = raw >= kRatioReadoutInfinite ? kRatioInfinite : raw;
+    apply(targets(), [ratio](DynamicsSettings& s) { s.ratio = ratio; });
 }
 
 void LimiterEditor::attackListSelected(int index)
@@ -160,50 +160,20 @@ void LimiterEditor::toggleEnable()
 {
     std::int32_t& flag = record().limiterEnable[m_output];
     flag = flag ? 0 : 1;
-    if (m_surface.connected()) {
-        CommandRequest g;
-        g.kind = 'G';
-        g.unit = m_surface.unit();
-        m_port.submit(g);
-    }
+    m_delivery.markLimiterEnable(m_output);
+    m_delivery.deliver();
     emit changed();
 }
 
 void LimiterEditor::reset()
 {
     const std::vector<int> outputs = targets();
-    for (int out : outputs)
-        setDynamics(record(), out, DynamicsSettings{});
-    sendB(outputs);
-    emit changed();
-}
-
-void LimiterEditor::sendB(const std::vector<int>& outputs)
-{
-    if (!m_surface.connected()) return;
     for (int out : outputs) {
-        CommandRequest b;
-        b.kind = 'B';
-        b.unit = m_surface.unit();
-        b.index = out;
-        m_port.submit(b);
+        setDynamics(record(), out, DynamicsSettings{});
+        m_delivery.markB(out);
     }
-}
-
-void LimiterEditor::tick()
-{
-    // An edit made while the unit is away waits for it (the dynamics are not read back after
-    // a login that follows a silence).
-    if (m_dirty.empty() || !m_surface.connected()) return;
-    std::vector<int> outputs;
-    outputs.swap(m_dirty);
-    std::sort(outputs.begin(), outputs.end());
-    sendB(outputs);
-}
-
-void LimiterEditor::setSendInterval(int ms)
-{
-    m_timer.setInterval(std::max(1, ms));
+    m_delivery.deliver();
+    emit changed();
 }
 
 } // namespace sonaro

@@ -2,11 +2,7 @@
 
 #include "dsp/DynamicsModel.h"
 #include "dsp/TransferCurve.h"
-#include "mixer/CommandPort.h"
-#include "mixer/ControlSurface.h"
-
-#include <QObject>
-#include <QTimer>
+#include "mixer/EditorBase.h"
 
 #include <vector>
 
@@ -15,9 +11,9 @@ namespace sonaro {
 // The limiter editor without its widgets: the dynamics settings of one output, or of both
 // outputs when the output strip is grouped and its group links the limiter. A ratio picked from
 // the list reaches both outputs whenever the strip is grouped, whatever the limiter link says.
-// Read-out, list and drag edits mark their outputs dirty and a 1000 ms tick sends B for each;
-// RESET sends B at once; the DRC button sends G. Nothing is sent while the unit is offline.
-class LimiterEditor : public QObject
+// Read-out, list and drag edits wait for the 1000 ms tick, which sends B for every changed output;
+// RESET sends B at once, the DRC button G. Offline the changes wait for the unit (see EditorBase).
+class LimiterEditor : public EditorBase
 {
     Q_OBJECT
 
@@ -33,7 +29,6 @@ public:
     DynamicsSettings settings() const;
     TransferCurve curve() const { return TransferCurve(settings()); }
     bool enabled() const;
-    bool dirty() const { return !m_dirty.empty(); }
 
     // What the read-outs and lists show.
     int thresholdRaw() const;
@@ -45,9 +40,9 @@ public:
     int ratioListIndex() const;
 
     void selectOutput(int output);
-    void reloadLinks();
+    void reloadLinks() override;
 
-    // Read-outs: raw values, clamped to their ranges.
+    // Read-outs: raw values, clamped to their ranges (ratio: kRatioReadoutInfinite is "INF:1").
     void thresholdReadoutChanged(int raw);
     void attackReadoutChanged(int raw);
     void releaseReadoutChanged(int raw);
@@ -63,28 +58,10 @@ public:
     void toggleEnable();
     void reset();
 
-    void tick();
-    void setSendInterval(int ms);
-    int sendInterval() const { return m_timer.interval(); }
-    void start() { m_timer.start(); }
-    void stop() { m_timer.stop(); }
-    bool running() const { return m_timer.isActive(); }
-
-signals:
-    void changed();
-
 private:
     template <typename Edit> void apply(const std::vector<int>& outputs, Edit edit);
-    UnitRecord& record() { return m_surface.record(); }
-    const UnitRecord& record() const { return m_surface.table().current(); }
-    void sendB(const std::vector<int>& outputs);
 
-    ControlSurface& m_surface;
-    CommandPort& m_port;
-    QTimer m_timer;
     int m_output = 0;
-    StripGroupData m_group;
-    std::vector<int> m_dirty;
 };
 
 } // namespace sonaro

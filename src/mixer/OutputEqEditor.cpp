@@ -1,23 +1,13 @@
 #include "mixer/OutputEqEditor.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace sonaro {
 
-namespace {
-
-void appendUnique(std::vector<int>& set, int value)
-{
-    if (std::find(set.begin(), set.end(), value) == set.end()) set.push_back(value);
-}
-
-} // namespace
-
 OutputEqEditor::OutputEqEditor(ControlSurface& surface, CommandPort& port, QObject* parent)
-    : QObject(parent), m_surface(surface), m_port(port)
+    : EditorBase(surface, port, kDefaultSendIntervalMs, parent)
 {
-    m_timer.setInterval(kDefaultSendIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &OutputEqEditor::tick);
 }
 
 bool OutputEqEditor::linked() const
@@ -34,6 +24,15 @@ std::vector<int> OutputEqEditor::targets() const
 std::array<EqBand, kOutputEqBands> OutputEqEditor::bands() const
 {
     return outputEqBands(record(), m_output);
+}
+
+bool OutputEqEditor::bypassed(int output) const
+{
+    if (output < 0 || output >= kOutputCount) return false;
+    if (!m_bypass[static_cast<std::size_t>(output)]) return false;
+    for (int b = 0; b < kOutputEqBands; ++b)
+        if (record().outputEqAt(output, kEqGain, b) != 0.0) return false;
+    return true;
 }
 
 void OutputEqEditor::computeCurve(ResponseCurve& curve) const
@@ -67,6 +66,19 @@ void OutputEqEditor::selectBand(int band)
     emit changed();
 }
 
+void OutputEqEditor::changedOutputs(const std::vector<int>& outputs, bool now)
+{
+    for (int out : outputs)
+        for (int block = 0; block < kOutputEqBlocks; ++block)
+            m_delivery.markE(outputEqSlot(out, block));
+    if (now) {
+        m_delivery.deliver();
+        for (int out : outputs)
+            emit stripChanged(out);
+    }
+    emit changed();
+}
+
 void OutputEqEditor::knobChanged(int band, double frequency, double gain, double q)
 {
     if (band < 0 || band >= kOutputEqBands) return;
@@ -78,99 +90,64 @@ void OutputEqEditor::knobChanged(int band, double frequency, double gain, double
         record().outputEqAt(out, kEqQ, band) = std::clamp(q, kEqMinQ, kEqMaxQ);
     }
     m_selectedBand = band;
-    markDirty(outputs);
-    emit changed();
+    changedOutputs(outputs, false);
 }
 
 void OutputEqEditor::bandDragged(int band, double frequency, double gain)
 {
-    if (band < 0 || band >= kOutputEqBands) return;
+    if (band < 0 || band >= kOutputEqBands || std::isnan(frequency) || std::isnan(gain)) return;
+    frequency = std::clamp(frequency, kEqMinFrequency, kEqMaxFrequency);
+    gain = std::clamp(gain, kEqMinGain, kEqMaxGain);
+    const EqBand shown = outputEqBand(record(), m_output, band);
+    const bool frequencyMoved = frequency != shown.frequency;
+    const bool gainMoved = gain != shown.gain;
+    m_selectedBand = band;
+    if (!frequencyMoved && !gainMoved) {
+        emit changed();
+        return;
+    }
     const std::vector<int> outputs = targets();
     for (int out : outputs) {
-        record().outputEqAt(out, kEqFrequency, band) = std::min(frequency, kEqMaxFrequency);
-        record().outputEqAt(out, kEqGain, band) = std::clamp(gain, kEqMinGain, kEqMaxGain);
-        for (int b = 0; b < kOutputEqBands; ++b) {
-            double& f = record().outputEqAt(out, kEqFrequency, b);
-            f = std::max(f, kEqMinFrequency);
-        }
+        if (frequencyMoved) record().outputEqAt(out, kEqFrequency, band) = frequency;
+        if (gainMoved) record().outputEqAt(out, kEqGain, band) = gain;
     }
-    m_selectedBand = band;
-    markDirty(outputs);
-    emit changed();
+    changedOutputs(outputs, false);
 }
 
 void OutputEqEditor::toggleBypass()
 {
-    const std::vector<int> outputs = targets();
-    if (!m_bypass) {
-        m_bypassSaves.clear();
-        for (int out : outputs) {
-            BypassSave save{out, {}};
+    const bool restore = bypassed();
+    std::vector<int> changed;
+    for (int out : targets()) {
+        auto& save = m_bypass[static_cast<std::size_t>(out)];
+        if (restore) {
+            if (!bypassed(out)) continue;
+            for (int b = 0; b < kOutputEqBands; ++b)
+                record().outputEqAt(out, kEqGain, b) = (*save)[static_cast<std::size_t>(b)];
+            save.reset();
+        } else {
+            if (bypassed(out)) continue;
+            std::array<double, kOutputEqBands> gains{};
             for (int b = 0; b < kOutputEqBands; ++b) {
-                save.gains[static_cast<std::size_t>(b)] = record().outputEqAt(out, kEqGain, b);
+                gains[static_cast<std::size_t>(b)] = record().outputEqAt(out, kEqGain, b);
                 record().outputEqAt(out, kEqGain, b) = 0.0;
             }
-            m_bypassSaves.push_back(save);
+            save = gains;
         }
-        markDirty(outputs);
-        m_bypass = true;
-        for (int out : outputs)
-            emit stripChanged(out);
-    } else {
-        for (const BypassSave& save : m_bypassSaves) {
-            for (int b = 0; b < kOutputEqBands; ++b)
-                record().outputEqAt(save.output, kEqGain, b) =
-                    save.gains[static_cast<std::size_t>(b)];
-            appendUnique(m_dirty, save.output);
-            emit stripChanged(save.output);
-        }
-        m_bypassSaves.clear();
-        m_bypass = false;
+        changed.push_back(out);
     }
-    emit changed();
+    changedOutputs(changed, true);
 }
 
 void OutputEqEditor::reset()
 {
-    m_bypass = false;
-    m_bypassSaves.clear();
     const std::vector<int> outputs = targets();
-    for (int out : outputs)
+    for (int out : outputs) {
+        m_bypass[static_cast<std::size_t>(out)].reset();
         resetOutputEq(record(), out);
+    }
     m_selectedBand = -1;
-    markDirty(outputs);
-    for (int out : outputs)
-        emit stripChanged(out);
-    emit changed();
-}
-
-void OutputEqEditor::markDirty(const std::vector<int>& outputs)
-{
-    for (int out : outputs)
-        appendUnique(m_dirty, out);
-}
-
-void OutputEqEditor::tick()
-{
-    // An edit made while the unit is away waits for it (the EQ is not read back after a
-    // login that follows a silence).
-    if (m_dirty.empty() || !m_surface.connected()) return;
-    std::vector<int> outputs;
-    outputs.swap(m_dirty);
-    std::sort(outputs.begin(), outputs.end());
-    for (int out : outputs)
-        for (int block = 0; block < kOutputEqBlocks; ++block) {
-            CommandRequest e;
-            e.kind = 'E';
-            e.unit = m_surface.unit();
-            e.index = outputEqSlot(out, block);
-            m_port.submit(e);
-        }
-}
-
-void OutputEqEditor::setSendInterval(int ms)
-{
-    m_timer.setInterval(std::max(1, ms));
+    changedOutputs(outputs, true);
 }
 
 } // namespace sonaro

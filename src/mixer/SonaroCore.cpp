@@ -7,8 +7,12 @@
 #include "store/GroupDialogModel.h"
 #include "store/GroupStore.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
+
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace sonaro {
 
@@ -61,6 +65,7 @@ bool SonaroCore::start()
 
 void SonaroCore::disconnectUnit()
 {
+    emit aboutToLeaveUnit();
     m_files.writeStateFile(m_dataDir.stateFilePath());
     m_session.disconnect();
 }
@@ -69,6 +74,28 @@ void SonaroCore::closeSequence()
 {
     m_files.writeStateFile(m_dataDir.stateFilePath());
     m_session.shutdown();
+}
+
+void SonaroCore::closeAfterDelivery(const std::function<void()>& done)
+{
+    emit aboutToLeaveUnit();
+    if (!m_link.isRunning() || m_link.isIdle()) {
+        closeSequence();
+        done();
+        return;
+    }
+    auto* poll = new QTimer(this);
+    const auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    poll->setInterval(std::max(1, m_options.timings.sendPause));
+    connect(poll, &QTimer::timeout, this, [this, poll, clock, done] {
+        if (!m_link.isIdle() && clock->elapsed() < kCloseDeliveryMs) return;
+        poll->stop();
+        poll->deleteLater();
+        closeSequence();
+        done();
+    });
+    poll->start();
 }
 
 } // namespace sonaro

@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -56,6 +57,11 @@ public:
     void disconnectUnit();
     // Close: writes the state file, sends L 0 and stops the link.
     void closeSequence();
+    // The desktop's close: the editors hand over the edits they still hold (aboutToLeaveUnit),
+    // the link sends them at its own pace for at most kCloseDeliveryMs, then closeSequence()
+    // runs and done() is called. Nothing waits on the event loop.
+    static constexpr int kCloseDeliveryMs = 3000;
+    void closeAfterDelivery(const std::function<void()>& done);
 
     DataDirectory& dataDirectory() { return m_dataDir; }
     UnitTable& table() { return m_table; }
@@ -93,6 +99,10 @@ public:
     // The search dialog's sweep and the login dialog's check, on the link's port and address.
     Discovery* createDiscovery(QObject* parent);
     std::unique_ptr<LoginCheck> createLoginCheck();
+
+signals:
+    // The program closes or the operator disconnects: editors hand over what they still hold.
+    void aboutToLeaveUnit();
 
 private:
     OperatorInterface& m_op;

@@ -1,8 +1,8 @@
 #include "ui/InputEqWindow.h"
 
-#include "dsp/ResponseGrid.h"
 #include "store/DeviceRegistry.h"
 #include "store/GroupStore.h"
+#include "ui/EditorWindowParts.h"
 #include "ui/GroupTabBar.h"
 #include "ui/kit/Fader.h"
 #include "ui/kit/Knob.h"
@@ -32,38 +32,6 @@ constexpr int kSpacing = 8;
 constexpr int kSideWidth = 190;
 constexpr int kPages = 6;
 
-// The knobs hold whole hertz, and gain and Q in tenths.
-int tenths(double value)
-{
-    return static_cast<int>(std::lround(value * 10.0));
-}
-
-QString oneDecimal(int tenths)
-{
-    return QString::number(tenths / 10.0, 'f', 1);
-}
-
-QLabel* makeCaption(QWidget* parent, bool dim = true)
-{
-    auto* label = new QLabel(parent);
-    const Theme& theme = Theme::instance();
-    label->setFont(theme.font(11, true));
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, dim ? theme.textDim : theme.text);
-    label->setPalette(p);
-    return label;
-}
-
-QFrame* makePanel(QWidget* parent)
-{
-    auto* frame = new QFrame(parent);
-    frame->setAutoFillBackground(true);
-    QPalette p = frame->palette();
-    p.setColor(QPalette::Window, Theme::instance().panel);
-    frame->setPalette(p);
-    return frame;
-}
-
 } // namespace
 
 InputEqWindow::InputEqWindow(SonaroCore& core, int channel, QWidget* parent)
@@ -71,12 +39,7 @@ InputEqWindow::InputEqWindow(SonaroCore& core, int channel, QWidget* parent)
       m_editor(core.surface(), m_port, core.operatorInterface())
 {
     const Theme& theme = Theme::instance();
-    setObjectName(QStringLiteral("inputEqEditor"));
-    setModal(false);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, theme.window);
-    setPalette(pal);
+    setUpEditorWindow(this, QStringLiteral("inputEqEditor"), false);
 
     // Group tabs and channel buttons.
     m_tabs = new GroupTabBar(this);
@@ -101,14 +64,7 @@ InputEqWindow::InputEqWindow(SonaroCore& core, int channel, QWidget* parent)
     channelRow->addStretch(1);
 
     // The graph.
-    m_graph = new ResponseGraph(this);
-    m_graph->setLogarithmicX(true);
-    m_graph->setYRange(kEqMinGain, kEqMaxGain);
-    m_graph->setXRange(kEqMinFrequency, kEqMaxFrequency);
-    m_graph->setXValues(ResponseGrid);
-    m_graph->setScaleOptions(QStringLiteral(" :db"), -500.0, 500.0, {2, 15, 4, 1});
-    m_graph->setHandleLabels({"1", "2", "3", "4", "5"});
-    m_graph->setMinimumHeight(260);
+    m_graph = makeEqGraph(this, kInputEqBands);
     connect(m_graph, &ResponseGraph::pointDragged, this, [this](int band) {
         const QPointF p = m_graph->handle(band);
         m_editor.bandDragged(band, p.x(), p.y());
@@ -193,7 +149,7 @@ InputEqWindow::InputEqWindow(SonaroCore& core, int channel, QWidget* parent)
     m_highPassSlider = new QSlider(Qt::Horizontal, bandPanel);
     m_lowPassSlider = new QSlider(Qt::Horizontal, bandPanel);
     for (QSlider* s : {m_highPassSlider, m_lowPassSlider}) {
-        s->setRange(1, InputEqEditor::kFilterPositions);
+        s->setRange(1, InputEqEditor::kLastFilterPosition);
         s->setPageStep(1);
         s->setTickPosition(QSlider::TicksBelow);
         s->setFocusPolicy(Qt::StrongFocus);
@@ -247,10 +203,8 @@ InputEqWindow::InputEqWindow(SonaroCore& core, int channel, QWidget* parent)
     connect(&m_editor, &InputEqEditor::changed, this, &InputEqWindow::refresh);
     connect(&m_editor, &InputEqEditor::stripChanged, &core.surface(),
             &ControlSurface::inputStripChanged);
-    connect(&core.surface(), &ControlSurface::groupsChanged, this, [this] {
-        m_editor.reloadLinks();
-        refresh();
-    });
+    followCore(
+        core, m_editor, this, [this] { refresh(); }, [this] { loadChannelNames(); });
 
     resize(1180, 760);
     retranslate();
@@ -272,25 +226,11 @@ void InputEqWindow::buildBand(int band, QGridLayout* grid, QWidget* box)
     connect(c.type, &QComboBox::activated, this,
             [this, band](int t) { m_editor.setBandType(band, static_cast<EqBandType>(t)); });
 
-    c.frequency = new Knob(box);
-    c.frequency->setRange(int(kEqMinFrequency), int(kEqMaxFrequency));
-    c.frequency->setDefaultValue(int(kInputEqFactoryFrequency[band]));
-    c.frequency->setPageStep(100);
-    c.frequency->setFormatter([](int raw) { return QString::number(raw); });
-    c.gain = new Knob(box);
-    c.gain->setRange(tenths(kEqMinGain), tenths(kEqMaxGain));
-    c.gain->setArcOrigin(0);
-    c.gain->setDefaultValue(0);
-    c.gain->setFormatter(oneDecimal);
-    c.q = new Knob(box);
-    c.q->setRange(tenths(kEqMinQ), tenths(kEqMaxQ));
-    c.q->setDefaultValue(tenths(kEqResetQ));
-    c.q->setFormatter(oneDecimal);
-    for (Knob* knob : {c.frequency, c.gain, c.q}) {
-        connect(knob, &ValueControl::moved, this, [this, band] { knobMoved(band); });
-        connect(knob, &ValueControl::valueEntered, this, [this, band] { knobMoved(band); });
-        connect(knob, &ValueControl::released, this, [this, band] { knobMoved(band); });
-    }
+    c.frequency = makeFrequencyKnob(box, kInputEqFactoryFrequency[band]);
+    c.gain = makeGainKnob(box);
+    c.q = makeQKnob(box);
+    for (Knob* knob : {c.frequency, c.gain, c.q})
+        onKnobEdited(knob, this, [this, band] { knobMoved(band); });
 
     c.slider = new Fader(box);
     c.slider->setRange(0, InputEqEditor::kGainSliderMax);
@@ -383,7 +323,7 @@ void InputEqWindow::refresh()
         m_channelList->setCurrentRow(channel);
     }
 
-    const auto& bands = m_editor.bands();
+    const std::array<EqBand, kInputEqBands> bands = m_editor.bands();
     QList<QPointF> points;
     for (int band = 0; band < kInputEqBands; ++band) {
         const EqBand& e = bands[std::size_t(band)];
@@ -461,6 +401,12 @@ void InputEqWindow::retranslate()
         const int page = m_tabs->pageAt(i);
         m_tabs->setTabText(i, page == 0 ? tr("SINGLE") : tr("GROUP  %1").arg(page));
     }
+}
+
+void InputEqWindow::hideEvent(QHideEvent* event)
+{
+    m_editor.flush(); // closing the window sends what the tick has not sent yet
+    QDialog::hideEvent(event);
 }
 
 void InputEqWindow::changeEvent(QEvent* event)

@@ -1,6 +1,7 @@
 #include "ui/LimiterWindow.h"
 
 #include "dsp/ReadoutFormat.h"
+#include "ui/EditorWindowParts.h"
 #include "ui/kit/PaintedButton.h"
 #include "ui/kit/ResponseGraph.h"
 #include "ui/kit/Theme.h"
@@ -52,16 +53,10 @@ QComboBox* makeList(QWidget* parent, std::span<const DynamicsListEntry> entries)
 } // namespace
 
 LimiterWindow::LimiterWindow(SonaroCore& core, int output, QWidget* parent)
-    : QDialog(parent), m_core(core), m_port(core.commandPort()),
-      m_editor(core.surface(), m_port)
+    : QDialog(parent), m_core(core), m_port(core.commandPort()), m_editor(core.surface(), m_port)
 {
     const Theme& theme = Theme::instance();
-    setObjectName(QStringLiteral("limiterEditor"));
-    setModal(true);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, theme.window);
-    setPalette(pal);
+    setUpEditorWindow(this, QStringLiteral("limiterEditor"), true);
 
     m_graph = new ResponseGraph(this);
     m_graph->setLogarithmicX(false);
@@ -82,12 +77,8 @@ LimiterWindow::LimiterWindow(SonaroCore& core, int output, QWidget* parent)
             m_editor.endPointDragged(p.y());
     });
 
-    auto* panel = new QFrame(this);
+    QFrame* panel = makePanel(this);
     panel->setFixedWidth(kPanelWidth);
-    panel->setAutoFillBackground(true);
-    QPalette pp = panel->palette();
-    pp.setColor(QPalette::Window, theme.panel);
-    panel->setPalette(pp);
     auto* grid = new QGridLayout(panel);
     grid->setContentsMargins(kSpacing * 2, kSpacing * 2, kSpacing * 2, kSpacing * 2);
     grid->setVerticalSpacing(kSpacing);
@@ -103,7 +94,7 @@ LimiterWindow::LimiterWindow(SonaroCore& core, int output, QWidget* parent)
     m_attack->setFormat(ValueFormat::Milliseconds);
     m_release = new ValueReadout(panel);
     m_release->setRange(kReleaseReadoutRange.min, kReleaseReadoutRange.max);
-    m_release->setDefaultValue(50);
+    m_release->setDefaultValue(DynamicsSettings{}.release);
     m_release->setFormat(ValueFormat::Milliseconds);
     m_ratio = new ValueReadout(panel);
     m_ratio->setRange(kRatioReadoutRange.min, kRatioReadoutRange.max);
@@ -130,13 +121,8 @@ LimiterWindow::LimiterWindow(SonaroCore& core, int output, QWidget* parent)
     connect(m_ratioList, &QComboBox::activated, this,
             [this](int i) { m_editor.ratioListSelected(i); });
 
-    for (QLabel*& caption : m_captions) {
-        caption = new QLabel(panel);
-        caption->setFont(theme.font(11, true));
-        QPalette p = caption->palette();
-        p.setColor(QPalette::WindowText, theme.textDim);
-        caption->setPalette(p);
-    }
+    for (QLabel*& caption : m_captions)
+        caption = makeCaption(panel);
     int row = 0;
     const std::array<QWidget*, 4> readouts{m_threshold, m_attack, m_release, m_ratio};
     const std::array<QWidget*, 4> lists{nullptr, m_attackList, m_releaseList, m_ratioList};
@@ -173,6 +159,8 @@ LimiterWindow::LimiterWindow(SonaroCore& core, int output, QWidget* parent)
     layout->addWidget(panel);
 
     connect(&m_editor, &LimiterEditor::changed, this, &LimiterWindow::refresh);
+    followCore(
+        core, m_editor, this, [this] { refresh(); }, [] {});
     resize(860, 520);
     m_editor.selectOutput(output);
     retranslate();
@@ -218,6 +206,12 @@ void LimiterWindow::retranslate()
     m_captions[1]->setText(tr("ATTACK"));
     m_captions[2]->setText(tr("RELEASE"));
     m_captions[3]->setText(tr("RATIO"));
+}
+
+void LimiterWindow::done(int result)
+{
+    m_editor.flush(); // closing within the tick still sends the last edit
+    QDialog::done(result);
 }
 
 void LimiterWindow::changeEvent(QEvent* event)

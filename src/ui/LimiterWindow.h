@@ -27,6 +27,7 @@ public:
     LimiterWindow(SonaroCore& core, int output, QWidget* parent = nullptr);
 
     LimiterEditor& editor() { return m_editor; }
+    void done(int result) override;
 
     ResponseGraph* graph() const { return m_graph; }
     ValueReadout* thresholdReadout() const { return m_threshold; }

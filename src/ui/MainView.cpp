@@ -436,7 +436,7 @@ void MainView::renameStrip(ChannelKind kind, int channel)
     if (dialog.exec() != QDialog::Accepted) return;
     const QString name = m_core.renameChannel(kind, channel, strip->name(), dialog.text());
     strip->setName(name);
-    refreshFromState();
+    emit m_core.surface().refreshNeeded(); // the open editors show the new name too
 }
 
 void MainView::openInputEq(int channel)
@@ -468,9 +468,9 @@ void MainView::openLimiter(int output)
     refreshFromState();
 }
 
-void MainView::closeSequence()
+void MainView::closeSequence(const std::function<void()>& done)
 {
-    m_core.closeSequence();
+    m_core.closeAfterDelivery(done);
 }
 
 void MainView::retranslate()

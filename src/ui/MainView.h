@@ -85,7 +85,8 @@ public slots:
     void openPreset();
     void savePreset();
     void refreshFromState();
-    void closeSequence();
+    // Closes the link once the editors' last edits left (bounded); then done() runs.
+    void closeSequence(const std::function<void()>& done);
     // The editors: both EQ editors are modeless windows made once; the limiter is modal.
     void openInputEq(int channel);
     void openOutputEq(int output);

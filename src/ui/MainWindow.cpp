@@ -7,6 +7,9 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QMenuBar>
+#include <QTimer>
+
+#include <utility>
 
 namespace sonaro::ui {
 
@@ -62,8 +65,17 @@ void MainWindow::changeEvent(QEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    m_view->closeSequence();
-    event->accept();
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    // The window stays until the editors' last edits left; then it closes for real.
+    event->ignore();
+    if (std::exchange(m_closing, true)) return;
+    m_view->closeSequence([this] {
+        m_closed = true;
+        QTimer::singleShot(0, this, &QWidget::close);
+    });
 }
 
 void MainWindow::showAbout()

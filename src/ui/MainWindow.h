@@ -40,6 +40,8 @@ private:
     void retranslate();
 
     MainView* m_view;
+    bool m_closing = false; // the link is sending the editors' last edits
+    bool m_closed = false;
     LanguageSwitcher& m_switcher;
     QMenu* m_mainMenu = nullptr;
     QMenu* m_toolsMenu = nullptr;

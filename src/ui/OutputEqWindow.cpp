@@ -1,7 +1,7 @@
 #include "ui/OutputEqWindow.h"
 
-#include "dsp/ResponseGrid.h"
 #include "store/DeviceRegistry.h"
+#include "ui/EditorWindowParts.h"
 #include "ui/kit/Knob.h"
 #include "ui/kit/PaintedButton.h"
 #include "ui/kit/ResponseGraph.h"
@@ -23,29 +23,13 @@ namespace {
 constexpr int kMargin = 12;
 constexpr int kSpacing = 8;
 
-int tenths(double value)
-{
-    return static_cast<int>(std::lround(value * 10.0));
-}
-
-QString oneDecimal(int tenths)
-{
-    return QString::number(tenths / 10.0, 'f', 1);
-}
-
 } // namespace
 
 OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
-    : QDialog(parent), m_core(core), m_port(core.commandPort()),
-      m_editor(core.surface(), m_port)
+    : QDialog(parent), m_core(core), m_port(core.commandPort()), m_editor(core.surface(), m_port)
 {
     const Theme& theme = Theme::instance();
-    setObjectName(QStringLiteral("outputEqEditor"));
-    setModal(false);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, theme.window);
-    setPalette(pal);
+    setUpEditorWindow(this, QStringLiteral("outputEqEditor"), false);
 
     m_heading = new QLabel(this);
     m_heading->setFont(theme.font(16, true));
@@ -68,17 +52,7 @@ OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
     header->addWidget(m_bypass);
     header->addWidget(m_reset);
 
-    m_graph = new ResponseGraph(this);
-    m_graph->setLogarithmicX(true);
-    m_graph->setYRange(kEqMinGain, kEqMaxGain);
-    m_graph->setXRange(kEqMinFrequency, kEqMaxFrequency);
-    m_graph->setXValues(ResponseGrid);
-    m_graph->setScaleOptions(QStringLiteral(" :db"), -500.0, 500.0, {2, 15, 4, 1});
-    QStringList labels;
-    for (int b = 0; b < kOutputEqBands; ++b)
-        labels << QString::number(b + 1);
-    m_graph->setHandleLabels(labels);
-    m_graph->setMinimumHeight(260);
+    m_graph = makeEqGraph(this, kOutputEqBands);
     connect(m_graph, &ResponseGraph::pointDragged, this, [this](int band) {
         const QPointF p = m_graph->handle(band);
         m_editor.bandDragged(band, p.x(), p.y());
@@ -86,21 +60,12 @@ OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
     connect(m_graph, &ResponseGraph::pointPressed, this,
             [this](int band) { m_editor.selectBand(band); });
 
-    auto* bandPanel = new QFrame(this);
-    bandPanel->setAutoFillBackground(true);
-    QPalette bp = bandPanel->palette();
-    bp.setColor(QPalette::Window, theme.panel);
-    bandPanel->setPalette(bp);
+    QFrame* bandPanel = makePanel(this);
     auto* grid = new QGridLayout(bandPanel);
     grid->setContentsMargins(kSpacing, kSpacing, kSpacing, kSpacing);
     grid->setHorizontalSpacing(2);
-    for (QLabel*& label : m_rowCaptions) {
-        label = new QLabel(bandPanel);
-        label->setFont(theme.font(11, true));
-        QPalette p = label->palette();
-        p.setColor(QPalette::WindowText, theme.textDim);
-        label->setPalette(p);
-    }
+    for (QLabel*& label : m_rowCaptions)
+        label = makeCaption(bandPanel);
     grid->addWidget(m_rowCaptions[0], 1, 0);
     grid->addWidget(m_rowCaptions[1], 2, 0);
     for (int band = 0; band < kOutputEqBands; ++band) {
@@ -108,24 +73,12 @@ OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
         number->setAlignment(Qt::AlignCenter);
         number->setFont(theme.font(11, true));
         grid->addWidget(number, 0, band + 1);
-        auto* f = new Knob(bandPanel);
-        f->setRange(int(kEqMinFrequency), int(kEqMaxFrequency));
-        f->setDefaultValue(int(kOutputEqFactoryFrequency[band]));
-        f->setPageStep(100);
-        f->setFormatter([](int raw) { return QString::number(raw); });
-        auto* g = new Knob(bandPanel);
-        g->setRange(tenths(kEqMinGain), tenths(kEqMaxGain));
-        g->setArcOrigin(0);
-        g->setFormatter(oneDecimal);
-        auto* q = new Knob(bandPanel);
-        q->setRange(tenths(kEqMinQ), tenths(kEqMaxQ));
-        q->setDefaultValue(tenths(kEqResetQ));
-        q->setFormatter(oneDecimal);
+        Knob* f = makeFrequencyKnob(bandPanel, kOutputEqFactoryFrequency[band]);
+        Knob* g = makeGainKnob(bandPanel);
+        Knob* q = makeQKnob(bandPanel);
         for (Knob* k : {f, g, q}) {
             k->setMinimumSize(52, 72);
-            connect(k, &ValueControl::moved, this, [this, band] { knobMoved(band); });
-            connect(k, &ValueControl::valueEntered, this, [this, band] { knobMoved(band); });
-            connect(k, &ValueControl::released, this, [this, band] { knobMoved(band); });
+            onKnobEdited(k, this, [this, band] { knobMoved(band); });
         }
         grid->addWidget(f, 1, band + 1);
         grid->addWidget(g, 2, band + 1);
@@ -145,10 +98,8 @@ OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
     connect(&m_editor, &OutputEqEditor::changed, this, &OutputEqWindow::refresh);
     connect(&m_editor, &OutputEqEditor::stripChanged, &core.surface(),
             &ControlSurface::outputStripChanged);
-    connect(&core.surface(), &ControlSurface::groupsChanged, this, [this] {
-        m_editor.reloadLinks();
-        refresh();
-    });
+    followCore(
+        core, m_editor, this, [this] { refresh(); }, [this] { loadName(); });
 
     resize(1240, 720);
     openOutput(output);
@@ -158,11 +109,16 @@ OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
 
 void OutputEqWindow::openOutput(int output)
 {
+    m_editor.selectOutput(output);
+    loadName();
+}
+
+void OutputEqWindow::loadName()
+{
     // The heading names the output as the database knows it.
     m_name = m_core.deviceRegistry()
-                 .channelName(m_core.table().currentUnit(), ChannelKind::Output, output)
+                 .channelName(m_core.table().currentUnit(), ChannelKind::Output, m_editor.output())
                  .value_or(QString());
-    m_editor.selectOutput(output);
     retranslate();
 }
 
@@ -216,6 +172,12 @@ void OutputEqWindow::retranslate()
         m_gain[std::size_t(band)]->setCaption(tr("Gain(dB)"));
         m_q[std::size_t(band)]->setCaption(tr("Q_Value"));
     }
+}
+
+void OutputEqWindow::hideEvent(QHideEvent* event)
+{
+    m_editor.flush(); // closing the window sends what the tick has not sent yet
+    QDialog::hideEvent(event);
 }
 
 void OutputEqWindow::changeEvent(QEvent* event)

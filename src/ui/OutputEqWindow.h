@@ -37,9 +37,11 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void knobMoved(int band);
+    void loadName();
     void refresh();
     void retranslate();
 

@@ -45,9 +45,12 @@ TEST(ValueReadout, FormatsAndClamping)
     EXPECT_EQ(formatReadout(ReadoutFormat::Threshold, -5, kThresholdReadoutRange), "-80.0dB");
     EXPECT_EQ(formatReadout(ReadoutFormat::Threshold, 1000, kThresholdReadoutRange), "OFF");
     EXPECT_EQ(formatReadout(ReadoutFormat::Milliseconds, 5000, kReleaseReadoutRange), "5000ms");
-    EXPECT_EQ(formatReadout(ReadoutFormat::Milliseconds, 10, kReleaseReadoutRange), "50ms");
+    // 10 ms and 20 ms are releases the unit holds (its factory value is 10 ms).
+    EXPECT_EQ(formatReadout(ReadoutFormat::Milliseconds, 10, kReleaseReadoutRange), "10ms");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Milliseconds, 5, kReleaseReadoutRange), "10ms");
     EXPECT_EQ(formatReadout(ReadoutFormat::Milliseconds, 0, kAttackReadoutRange), "1ms");
-    EXPECT_EQ(formatReadout(ReadoutFormat::Ratio, 100, kRatioReadoutRange), "10:1");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Ratio, 10, kRatioReadoutRange), "10:1");
+    EXPECT_EQ(formatReadout(ReadoutFormat::Ratio, 100, kRatioReadoutRange), "INF:1");
 
     const ReadoutRange wide{-10, 1000};
     EXPECT_EQ(formatReadout(ReadoutFormat::Percent, 0, wide), "OFF");

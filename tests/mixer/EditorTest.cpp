@@ -163,7 +163,7 @@ TEST_F(EditorTest, GainSliderAndKnobsClampToTheirRanges)
     EXPECT_DOUBLE_EQ(b.q, 0.3);
 }
 
-TEST_F(EditorTest, BypassOnOffRestoresGainsAndHighPassButLeavesLowPassOff)
+TEST_F(EditorTest, BypassOnOffRestoresEachChannelsGainsAndFilters)
 {
     group(false, {0, 1}, {kEqLink});
     for (int b = 0; b < kInputEqBands; ++b) {
@@ -197,10 +197,10 @@ TEST_F(EditorTest, BypassOnOffRestoresGainsAndHighPassButLeavesLowPassOff)
     }
     EXPECT_EQ(rec().highPassIndex[0], 4);
     EXPECT_EQ(rec().highPassIndex[1], 7);
-    EXPECT_EQ(rec().lowPassIndex[0], 0);
-    EXPECT_EQ(rec().lowPassIndex[1], 0);
+    EXPECT_EQ(rec().lowPassIndex[0], 3) << "un-bypass restores the filters as they were";
+    EXPECT_EQ(rec().lowPassIndex[1], 2);
     EXPECT_EQ(port.kinds(), "EEGEEG");
-    EXPECT_FALSE(editor.lowPassOn());
+    EXPECT_TRUE(editor.lowPassOn());
     EXPECT_TRUE(editor.highPassOn());
 }
 
@@ -288,18 +288,9 @@ TEST_F(EditorTest, DragToTheFarLeftStores20Hz)
 
 TEST_F(EditorTest, FilterSlidersMapPositionsToIndexes)
 {
-    rec().highPassIndex[0] = 0;
-    rec().lowPassIndex[0] = 0;
     rec().highPassIndex[1] = 3;
     rec().lowPassIndex[1] = 10;
     InputEqEditor editor(surface, port, op);
-    editor.selectChannel(0);
-    EXPECT_EQ(editor.highPassPosition(), 11);
-    EXPECT_FALSE(editor.highPassOn());
-    EXPECT_EQ(editor.highPassText(), "50Hz");
-    EXPECT_EQ(editor.lowPassPosition(), 11);
-    EXPECT_EQ(editor.lowPassText(), "20000");
-
     editor.selectChannel(1);
     EXPECT_TRUE(editor.highPassOn());
     EXPECT_EQ(editor.highPassPosition(), 8);
@@ -311,48 +302,79 @@ TEST_F(EditorTest, FilterSlidersMapPositionsToIndexes)
     EXPECT_EQ(rec().highPassIndex[1], 10);
     EXPECT_EQ(editor.highPassText(), "150Hz");
     EXPECT_EQ(port.kinds(), "G");
+    editor.highPassSliderMoved(1);
+    EXPECT_EQ(port.kinds(), "G") << "a slider that did not move sends nothing";
 }
 
-TEST_F(EditorTest, LowPassButtonNeedsTheUnitHighPassDoesNot)
+TEST_F(EditorTest, FilterButtonsAreOnOnlyWithARealCutOff)
 {
+    rec().highPassIndex[0] = 0;
+    rec().lowPassIndex[0] = 0;
     InputEqEditor editor(surface, port, op);
     editor.selectChannel(0);
-    editor.lowPassSliderMoved(5); // index 6, not stored while off
-    EXPECT_EQ(rec().lowPassIndex[0], 0);
-
-    rec().connected = 0;
-    editor.toggleLowPass();
-    ASSERT_EQ(op.messages.size(), 1u);
-    EXPECT_EQ(op.messages[0].text, "Cannot connect.");
-    EXPECT_EQ(op.messages[0].title, "ERROR");
-    EXPECT_EQ(rec().lowPassIndex[0], 0);
+    // Off: the sliders stand on the first real cut-off, which is what switching on picks.
+    EXPECT_FALSE(editor.highPassOn());
     EXPECT_FALSE(editor.lowPassOn());
-    editor.toggleHighPass();
-    EXPECT_EQ(rec().highPassIndex[0], 0) << "position 11 is index 0";
-    editor.highPassSliderMoved(4);
-    EXPECT_EQ(rec().highPassIndex[0], 7);
-    EXPECT_TRUE(port.requests.empty());
+    EXPECT_EQ(editor.highPassPosition(), InputEqEditor::kLastFilterPosition);
+    EXPECT_EQ(editor.highPassText(), "35Hz");
+    EXPECT_EQ(editor.lowPassText(), "20000");
+    editor.highPassSliderMoved(InputEqEditor::kFilterPositions); // no off position any more
+    EXPECT_EQ(editor.highPassPosition(), InputEqEditor::kLastFilterPosition);
+    EXPECT_EQ(rec().highPassIndex[0], 0);
 
-    rec().connected = 1;
+    editor.toggleHighPass();
     editor.toggleLowPass();
-    EXPECT_EQ(rec().lowPassIndex[0], 6);
-    EXPECT_EQ(port.kinds(), "G");
+    EXPECT_EQ(rec().highPassIndex[0], 1);
+    EXPECT_EQ(rec().lowPassIndex[0], 1);
+    EXPECT_TRUE(editor.highPassOn());
+
+    // Off and on again keeps the cut-off the operator had chosen.
+    editor.highPassSliderMoved(4);
+    editor.toggleHighPass();
+    EXPECT_EQ(rec().highPassIndex[0], 0);
+    EXPECT_FALSE(editor.highPassOn());
+    EXPECT_EQ(editor.highPassPosition(), 4);
+    editor.toggleHighPass();
+    EXPECT_EQ(rec().highPassIndex[0], 7);
+    EXPECT_TRUE(op.messages.empty());
 }
 
-TEST_F(EditorTest, OfflineTickSendsNothingAndKeepsTheEditForTheUnit)
+TEST_F(EditorTest, OfflineEditsWaitForTheUnitsStateAndWinOverIt)
 {
     rec().connected = 0;
     InputEqEditor editor(surface, port, op);
     editor.selectChannel(0);
     editor.knobChanged(0, 100.0, 1.0, 1.0);
+    editor.selectChannel(1);
     editor.reset();
     editor.tick();
     EXPECT_TRUE(port.requests.empty());
     EXPECT_TRUE(editor.dirty());
-    rec().connected = 1; // back after a silence: the edit goes now
+
+    // Logged in again: the unit's state is read first and overwrites the record.
+    rec().connected = 1;
     editor.tick();
-    EXPECT_EQ(port.kinds(), "E");
+    EXPECT_TRUE(port.requests.empty()) << "nothing leaves before the unit's state is in";
+    rec().inputEqAt(0, kEqGain, 0) = -3.0;
+    rec().inputEqAt(2, kEqGain, 1) = 5.0;
+    emit surface.refreshNeeded();
+    EXPECT_EQ(port.kinds(), "EEG");
+    EXPECT_EQ(port.indexes('E'), (std::vector<int>{0, 1}));
+    EXPECT_EQ(rec().inputEqAt(0, kEqGain, 0), 1.0) << "the operator's edit wins";
+    EXPECT_EQ(rec().inputEqAt(2, kEqGain, 1), 0.0);
     EXPECT_FALSE(editor.dirty());
+}
+
+TEST_F(EditorTest, ARecordReplacedWhileConnectedIsWhatTheTickSends)
+{
+    InputEqEditor editor(surface, port, op);
+    editor.selectChannel(0);
+    editor.knobChanged(0, 100.0, 1.0, 1.0);
+    rec().inputEqAt(0, kEqGain, 0) = 7.0; // a preset opened before the tick
+    emit surface.refreshNeeded();
+    editor.tick();
+    EXPECT_EQ(rec().inputEqAt(0, kEqGain, 0), 7.0);
+    EXPECT_EQ(port.kinds(), "E");
 }
 
 TEST_F(EditorTest, TimerTicksOnItsOwn)
@@ -407,7 +429,8 @@ TEST_F(EditorTest, OutputEqBypassKeepsEachOutputsGainsAndResetClearsIt)
     editor.toggleBypass();
     EXPECT_EQ(rec().outputEqAt(0, kEqGain, 14), 1.0);
     EXPECT_EQ(rec().outputEqAt(1, kEqGain, 14), -2.0);
-    EXPECT_TRUE(editor.dirty());
+    EXPECT_EQ(port.indexes('E').size(), 12u) << "bypass sends both outputs at once, twice";
+    EXPECT_FALSE(editor.dirty());
 
     editor.toggleBypass();
     editor.reset();

@@ -92,8 +92,8 @@ TEST_F(EditorWindowTest, InputEditorShowsTheChannelAndEditsIt)
     EXPECT_FALSE(dlg.isModal());
     EXPECT_TRUE(dlg.channelButton(2)->isChecked());
     EXPECT_FALSE(dlg.channelButton(0)->isChecked());
-    EXPECT_EQ(dlg.highPassSlider()->value(), 11);
-    EXPECT_EQ(dlg.highPassReadout()->text(), "50Hz");
+    EXPECT_EQ(dlg.highPassSlider()->value(), InputEqEditor::kLastFilterPosition);
+    EXPECT_EQ(dlg.highPassReadout()->text(), "35Hz");
     EXPECT_EQ(dlg.lowPassReadout()->text(), "12000");
     EXPECT_TRUE(dlg.lowPassButton()->isChecked());
     EXPECT_EQ(dlg.channelList()->count(), 8);
@@ -130,16 +130,74 @@ TEST_F(EditorWindowTest, InputEditorShowsTheChannelAndEditsIt)
     EXPECT_EQ(dlg.channelList()->currentRow(), 5);
 }
 
-TEST_F(EditorWindowTest, LowPassButtonOfflineReportsAndKeepsTheRecord)
+TEST_F(EditorWindowTest, FilterButtonAtTheOffPositionPicksTheFirstCutOffOfflineToo)
 {
     rec().connected = 0;
+    rec().lowPassIndex[0] = 0;
     InputEqWindow dlg(*core, 0, nullptr);
     Show(dlg);
-    dlg.lowPassButton()->click();
-    ASSERT_EQ(op.messages.size(), 1u);
-    EXPECT_EQ(op.messages[0].text, "Cannot connect.");
     EXPECT_FALSE(dlg.lowPassButton()->isChecked());
-    EXPECT_EQ(rec().lowPassIndex[0], 0);
+    EXPECT_EQ(dlg.lowPassSlider()->maximum(), InputEqEditor::kLastFilterPosition);
+    dlg.lowPassButton()->click();
+    EXPECT_TRUE(op.messages.empty());
+    EXPECT_TRUE(dlg.lowPassButton()->isChecked());
+    EXPECT_EQ(rec().lowPassIndex[0], 1);
+    EXPECT_EQ(dlg.lowPassReadout()->text(), "20000");
+    EXPECT_TRUE(dlg.editor().dirty()) << "kept for the unit";
+}
+
+TEST_F(EditorWindowTest, OpenEditorsShowTheUnitsStateAndNames)
+{
+    InputEqWindow input(*core, 1, nullptr);
+    OutputEqWindow output(*core, 0, nullptr);
+    LimiterWindow limiter(*core, 0, nullptr);
+    // A preset or a factory restore replaced the record.
+    setInputEqBand(rec(), 1, 2, EqBand{3150.0, -8.0, 2.5, EqBandType::Peak});
+    rec().highPassIndex[1] = 5;
+    rec().outputEqAt(0, kEqGain, 6) = 4.5;
+    rec().limiterRelease[0] = 20;
+    DeviceRegistry(core->database())
+        .renameChannel(1, ChannelKind::Input, 1, QString(), QStringLiteral("Pulpit"));
+    DeviceRegistry(core->database())
+        .renameChannel(1, ChannelKind::Output, 0, QString(), QStringLiteral("Hall"));
+    emit core->surface().refreshNeeded();
+    EXPECT_EQ(input.frequencyKnob(2)->value(), 3150);
+    EXPECT_EQ(input.gainKnob(2)->value(), -80);
+    EXPECT_TRUE(input.highPassButton()->isChecked());
+    EXPECT_EQ(input.channelList()->item(1)->text(), "Pulpit");
+    EXPECT_EQ(input.copySource()->itemText(1), "Pulpit");
+    EXPECT_EQ(output.gainKnob(6)->value(), 45);
+    EXPECT_EQ(output.heading()->text(), "Edit Hall");
+    EXPECT_EQ(limiter.releaseReadout()->text(), "20ms");
+    EXPECT_EQ(limiter.releaseList()->currentText(), "20ms");
+
+    // A report of one EQ block or one limiter.
+    rec().inputEqAt(2, kEqQ, 1) = 4.0;
+    emit core->dispatcher().eqReceived(1, 1);
+    EXPECT_EQ(input.qKnob(2)->value(), 40);
+    rec().limiterRatio[0] = 37.0; // a drag's ratio: read-out and list agree
+    emit core->dispatcher().dynamicsReceived(1, 0);
+    EXPECT_EQ(limiter.ratioReadout()->text(), "INF:1");
+    EXPECT_EQ(limiter.ratioList()->currentText(), "INF:1");
+}
+
+TEST_F(EditorWindowTest, ClosingAnEditorHandsOverItsLastEdit)
+{
+    rec().connected = 1;
+    EditorDelivery& delivery = EditorDelivery::of(core->surface(), core->commandPort());
+    {
+        LimiterWindow dlg(*core, 1, nullptr);
+        dlg.editor().releaseReadoutChanged(10);
+        EXPECT_TRUE(delivery.pending());
+        dlg.done(QDialog::Accepted);
+        EXPECT_FALSE(delivery.pending()) << "handed to the link within the tick";
+    }
+    OutputEqWindow output(*core, 0, nullptr);
+    Show(output);
+    output.editor().knobChanged(3, 500.0, 2.0, 1.0);
+    EXPECT_TRUE(delivery.pending());
+    output.close();
+    EXPECT_FALSE(delivery.pending());
 }
 
 TEST_F(EditorWindowTest, OutputEditorHeadingAndKnobs)

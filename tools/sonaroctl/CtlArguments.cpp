@@ -16,7 +16,7 @@ namespace {
 constexpr int kMinDb = -sonaro::kGainOffsetDb;                   // -50
 constexpr int kMaxDb = sonaro::kGainMax - sonaro::kGainOffsetDb; // 10
 
-const char kToolHelp[] = R"(usageError: sonaroctl [OPTIONS] COMMAND [ARGUMENTS]
+const char kToolHelp[] = R"(Usage: sonaroctl [OPTIONS] COMMAND [ARGUMENTS]
 
 Command-line control of a Sonaro mixer unit, for scripts and installers.
 
@@ -46,7 +46,7 @@ Exit status: 0 success, 1 failure (reason on standard error), 2 usage error,
 )";
 
 const char kDiscoverHelp[] =
-    R"(usageError: sonaroctl [--bind ADDR] [--port N] [--any-network] [--json] discover
+    R"(Usage: sonaroctl [--bind ADDR] [--port N] [--any-network] [--json] discover
 
 Probes hosts 2..254 of the /24 of the bound address with the I command on the link port
 and prints one line per unit that answers: address, port, administrator and user account
@@ -54,7 +54,7 @@ names. Without a bound address the host's own network would be probed; sonaroctl
 that unless the host's address is a loopback address or --any-network is given.
 )";
 
-const char kLoginHelp[] = R"(usageError: sonaroctl [OPTIONS] login
+const char kLoginHelp[] = R"(Usage: sonaroctl [OPTIONS] login
 
 Logs in as the desktop program's Connect does (R, sent again twice 3 s apart when
 unanswered) and prints the number of units the unit reports.
@@ -62,13 +62,13 @@ Exit 3 with "User Password Error!" when the unit refuses the account, exit 4 wit
 "Connect fail." when three requests stay unanswered.
 )";
 
-const char kShowHelp[] = R"(usageError: sonaroctl [OPTIONS] [--json] show
+const char kShowHelp[] = R"(Usage: sonaroctl [OPTIONS] [--json] show
 
 Logs in, waits for the unit's complete state report and every EQ and dynamics block,
 prints the state and switches the status stream off.
 )";
 
-const char kSetHelp[] = R"(usageError: sonaroctl [OPTIONS] set SETTING ARGUMENTS
+const char kSetHelp[] = R"(Usage: sonaroctl [OPTIONS] set SETTING ARGUMENTS
 
   set input-gain CH DB        input CH (1..8) to DB (-50..10, whole dB)
   set input-mute CH on|off
@@ -86,7 +86,7 @@ follow as on the desktop), waits until every command has left and switches the s
 stream off. A switch already in the requested state sends nothing.
 )";
 
-const char kPresetHelp[] = R"(usageError: sonaroctl [OPTIONS] preset save|load|show FILE
+const char kPresetHelp[] = R"(Usage: sonaroctl [OPTIONS] preset save|load|show FILE
 
   preset save FILE   log in, fetch the state (S, all EQ blocks, both dynamics blocks) and
                      write FILE (2,796 bytes: the unit record and the five groups)
@@ -95,7 +95,7 @@ const char kPresetHelp[] = R"(usageError: sonaroctl [OPTIONS] preset save|load|s
   preset show FILE   print FILE's contents without contacting a unit
 )";
 
-const char kMonitorHelp[] = R"(usageError: sonaroctl [OPTIONS] [--json] monitor [--seconds N]
+const char kMonitorHelp[] = R"(Usage: sonaroctl [OPTIONS] [--json] monitor [--seconds N]
 
 Logs in and prints one line per status frame: the eight input levels, the two output
 levels and the open state of each input (JSON lines with --json). Runs N seconds, or until
@@ -225,7 +225,7 @@ QString parseSet(const QStringList& words, SetRequest& request)
 ParseResult usageError(const QString& error)
 {
     ParseResult r;
-    r.outcome = ParseResult::Outcome::usageError;
+    r.outcome = ParseResult::Outcome::Usage;
     r.error = error;
     return r;
 }

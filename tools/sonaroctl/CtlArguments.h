@@ -68,9 +68,9 @@ struct ParseResult
     {
         Run,
         Help,      // print helpText on standard output, exit 0
-        usageError // print error on standard error, exit 2
+        Usage // print error on standard error, exit 2
     };
-    Outcome outcome = Outcome::usageError;
+    Outcome outcome = Outcome::Usage;
     CtlSettings settings;
     QString helpText;
     QString error;

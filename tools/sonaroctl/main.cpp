@@ -77,7 +77,7 @@ int main(int argc, char** argv)
         std::fputs(qPrintable(parsed.helpText), stdout);
         return kExitSuccess;
     }
-    if (parsed.outcome == ParseResult::Outcome::usageError) return usageError(parsed.error);
+    if (parsed.outcome == ParseResult::Outcome::Usage) return usageError(parsed.error);
     CtlSettings& settings = parsed.settings;
 
     const bool logsIn =

@@ -24,7 +24,15 @@ namespace sonaro::ui {
 // Dragging: the handle under the mouse is found in reverse drawing order (the one drawn on top
 // wins); a drag starts once the mouse has moved kDragStartDistance pixels, and every mouse move
 // after that moves the handle and emits pointDragged(index) once. The owner reads handle(index)
-// and may correct it with setHandle (drag rules).
+// and may correct it with setHandle (drag rules). While dragging, a tooltip shows the handle's
+// frequency, gain and Q (or its x and y on a linear graph).
+//
+// On a handle the wheel asks for a change of the band's Q (handleWheel; Shift: fine) and a
+// double-click asks for the band's reset to 0 dB (handleResetRequested); the owner does both.
+// The arrow keys nudge the selected handle (left/right: frequency by a twelfth of an octave on a
+// log axis, a hundredth of the range on a linear one; up/down: 0.5 dB on a log-x graph, a
+// hundredth of the y range on a linear one; Shift: a fifth of each) within the ranges and report it
+// as a short drag: pointDragged, then pointReleased.
 class ResponseGraph : public QWidget
 {
     Q_OBJECT
@@ -85,6 +93,10 @@ public:
     int handleCount() const { return int(m_handles.size()); }
     void setHandleAxes(int index, Axes axes);
     void setHandleLabels(const QStringList& labels);
+    // What the drag tooltip shows for a handle besides its frequency: the band's gain (a shelf's
+    // handle sits at half its gain) and Q. Without it the tooltip shows the handle's y alone.
+    void setHandleInfo(int index, double gain, double q);
+    QString handleToolTip(int index) const;
     void selectBand(int index);
     int selectedBand() const { return m_selected; }
 
@@ -124,6 +136,10 @@ signals:
     void pointDragged(int index);
     void pointReleased(int index);
     void clicked();
+    // The wheel over handle index: steps notches (positive: up), fine with Shift.
+    void handleWheel(int index, int steps, bool fine);
+    // A double-click on handle index.
+    void handleResetRequested(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -132,6 +148,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void invalidateBackground();
@@ -140,6 +159,15 @@ private:
     void rebuildCurves();
     QPolygonF mapCurve(const std::vector<double>& values) const;
     void updateCursor(QPointF position);
+    void showDragToolTip(int index);
+    void nudge(int index, int xSteps, int ySteps, bool fine);
+
+    struct HandleInfo
+    {
+        bool set = false;
+        double gain = 0.0;
+        double q = 0.0;
+    };
 
     double m_yMin = -15.0;
     double m_yMax = 15.0;
@@ -158,6 +186,8 @@ private:
     std::vector<QPointF> m_handles;
     std::vector<Axes> m_handleAxes;
     QStringList m_handleLabels;
+    std::vector<HandleInfo> m_handleInfo;
+    double m_wheelRemainder = 0.0;
     int m_selected = -1;
 
     QString m_unitText;

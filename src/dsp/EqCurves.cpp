@@ -135,6 +135,28 @@ void computeInputCurves(const std::array<EqBand, kInputEqBands>& bands, int high
     filterSeries(highPassIndex, lowPassIndex, curves);
 }
 
+double bandResponseAt(const EqBand& band, double frequency)
+{
+    const Biquad biquad = deviceBiquad(band);
+    return cascadeResponseAt(std::span<const Biquad>(&biquad, 1), frequency);
+}
+
+double inputChannelResponseAt(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
+                              int lowPassIndex, double frequency)
+{
+    Cascade cascade;
+    cascade.addBands(bands);
+    cascade.addFilters(highPassIndex, lowPassIndex);
+    return cascadeResponseAt(cascade.span(), frequency);
+}
+
+double outputChannelResponseAt(const std::array<EqBand, kOutputEqBands>& bands, double frequency)
+{
+    Cascade cascade;
+    cascade.addBands(bands);
+    return cascadeResponseAt(cascade.span(), frequency);
+}
+
 void inputChannelCurveDirect(const std::array<EqBand, kInputEqBands>& bands, ResponseCurve& curve)
 {
     Cascade cascade;

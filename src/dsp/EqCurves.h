@@ -47,6 +47,14 @@ struct InputCurves
 void computeInputCurves(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
                         int lowPassIndex, InputCurves& curves);
 
+// The same responses at any frequency, for points between the grid's: a narrow band peaks
+// between two grid points, so the graphs add the value at every band's frequency to the curve
+// and the curve passes through the handles.
+double bandResponseAt(const EqBand& band, double frequency);
+double inputChannelResponseAt(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
+                              int lowPassIndex, double frequency);
+double outputChannelResponseAt(const std::array<EqBand, kOutputEqBands>& bands, double frequency);
+
 // The same computations band by band with complex arithmetic.
 void inputChannelCurveDirect(const std::array<EqBand, kInputEqBands>& bands, ResponseCurve& curve);
 void outputChannelCurveDirect(const std::array<EqBand, kOutputEqBands>& bands,

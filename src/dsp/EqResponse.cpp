@@ -140,4 +140,12 @@ void cascadeResponseDirect(std::span<const Biquad> biquads, ResponseCurve& curve
     }
 }
 
+double cascadeResponseAt(std::span<const Biquad> biquads, double frequency)
+{
+    double sum = 0.0;
+    for (const Biquad& c : biquads)
+        sum += biquadMagnitudeDb(c, frequency * kRadPerHz);
+    return sum;
+}
+
 } // namespace sonaro

@@ -37,5 +37,7 @@ void biquadResponse(const Biquad& biquad, ResponseCurve& curve);
 void cascadeResponse(std::span<const Biquad> biquads, ResponseCurve& curve);
 // The same, band by band with complex arithmetic: the reference the fast form is held to.
 void cascadeResponseDirect(std::span<const Biquad> biquads, ResponseCurve& curve);
+// A cascade's response at one frequency in Hz (between the grid's points).
+double cascadeResponseAt(std::span<const Biquad> biquads, double frequency);
 
 } // namespace sonaro

@@ -229,6 +229,32 @@ TEST(ChannelCurves, HandlesSitOnTheirBandCurve)
     EXPECT_EQ(gainForHandleLevel(EqBandType::HighShelf, -3.0), -6.0);
 }
 
+// Between the grid's points: a narrow band at 1015 Hz peaks between the grid points 1000 and
+// 1030; its value at its own frequency is its gain, and the channel values at a grid frequency
+// are the curve's.
+TEST(ChannelCurves, ResponseBetweenGridPoints)
+{
+    const EqBand narrow{1015.0, 12.0, 20.0, EqBandType::Peak};
+    ResponseCurve curve;
+    inputBandCurve(narrow, curve);
+    EXPECT_LT(std::max(curve[136], curve[137]), 11.0); // the grid misses the peak by 1.2 dB
+    EXPECT_NEAR(bandResponseAt(narrow, 1015.0), 12.0, 0.01);
+
+    const auto bands = testBands();
+    InputCurves curves;
+    computeInputCurves(bands, 4, 8, curves);
+    std::array<EqBand, kOutputEqBands> out;
+    for (int b = 0; b < kOutputEqBands; ++b)
+        out[std::size_t(b)] =
+            EqBand{ResponseGrid[std::size_t(16 * b)], b - 7.0, 1.0 + b, EqBandType::Peak};
+    ResponseCurve outCurve;
+    outputChannelCurve(out, outCurve);
+    for (std::size_t i = 0; i < kGridPoints; i += 20) {
+        EXPECT_NEAR(inputChannelResponseAt(bands, 4, 8, ResponseGrid[i]), curves.total[i], 1e-6);
+        EXPECT_NEAR(outputChannelResponseAt(out, ResponseGrid[i]), outCurve[i], 1e-6);
+    }
+}
+
 // A flat band is flat on the wire and on screen; the filters sit 3 dB under their pass band at
 // their corner (Q 0.71); a band type no editor produces goes out and is drawn flat.
 TEST(ChannelCurves, FlatBandsFiltersAndStrayTypes)

@@ -199,6 +199,13 @@ TEST(KitShots, RenderEveryWidget)
     eq.setSeries(2, curves.lowPass);
     eq.setSeries(3, curves.highPass);
     eq.setBandCurve(band);
+    // The values at the bands' own frequencies, so that the curves pass through the handles.
+    QList<QPointF> totalAtBands;
+    for (const sonaro::EqBand& b : bands)
+        totalAtBands << QPointF(b.frequency,
+                                sonaro::inputChannelResponseAt(bands, 7, 7, b.frequency));
+    eq.setSeriesExtraPoints(1, totalAtBands);
+    eq.setBandCurveExtraPoints({QPointF(bands[2].frequency, sonaro::bandHandleLevel(bands[2]))});
     eq.setHandles(handles);
     eq.setHandleLabels({"1", "2", "3", "4", "5"});
     eq.selectBand(2);

@@ -243,3 +243,25 @@ TEST_F(ResponseGraphTest, DragToolTipShowsFrequencyGainAndQ)
     EXPECT_EQ(graph.handleToolTip(1), "2.50 kHz   +4.0 dB   Q 1.4");
     EXPECT_EQ(graph.handleToolTip(5), QString());
 }
+
+// Extra points between the grid's go in x order into their curve (a narrow band's peak between
+// two grid points); setting the series again drops them.
+TEST_F(ResponseGraphTest, ExtraPointsJoinTheirCurveInOrder)
+{
+    std::vector<double> flat(ResponseGraph::kPoints, 0.0);
+    graph.setSeries(1, flat);
+    graph.setBandCurve(flat);
+    graph.setSeriesExtraPoints(1, {{1015.0, 12.0}, {50.0, -3.0}, {99999.0, 1.0}});
+    graph.setBandCurveExtraPoints({{1015.0, 12.0}});
+    const QPolygonF curve = graph.curvePolygon(1);
+    ASSERT_EQ(curve.size(), ResponseGraph::kPoints + 3);
+    for (qsizetype i = 1; i < curve.size(); ++i)
+        EXPECT_LE(curve[i - 1].x(), curve[i].x()) << i;
+    EXPECT_TRUE(curve.contains(QPointF(graph.xToPixel(1015.0), graph.yToPixel(12.0))));
+    EXPECT_TRUE(curve.contains(QPointF(graph.xToPixel(50.0), graph.yToPixel(-3.0))));
+    EXPECT_EQ(graph.curvePolygon(0).size(), ResponseGraph::kPoints + 1);
+    EXPECT_TRUE(graph.curvePolygon(2).isEmpty()); // never set
+
+    graph.setSeries(1, flat);
+    EXPECT_EQ(graph.curvePolygon(1).size(), ResponseGraph::kPoints);
+}

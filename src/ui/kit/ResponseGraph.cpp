@@ -160,6 +160,30 @@ void ResponseGraph::setSeries(int series, std::span<const double> values)
     auto& s = m_series[series - 1];
     std::copy_n(values.begin(), std::min<size_t>(values.size(), kPoints), s.begin());
     m_seriesShown[series - 1] = true;
+    m_seriesExtra[series - 1].clear();
+    invalidateCurves();
+}
+
+namespace {
+std::vector<QPointF> sortedByX(const QList<QPointF>& points)
+{
+    std::vector<QPointF> sorted(points.begin(), points.end());
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](QPointF a, QPointF b) { return a.x() < b.x(); });
+    return sorted;
+}
+} // namespace
+
+void ResponseGraph::setSeriesExtraPoints(int series, const QList<QPointF>& points)
+{
+    if (series < 1 || series > kSeriesCount) return;
+    m_seriesExtra[series - 1] = sortedByX(points);
+    invalidateCurves();
+}
+
+void ResponseGraph::setBandCurveExtraPoints(const QList<QPointF>& points)
+{
+    m_bandExtra = sortedByX(points);
     invalidateCurves();
 }
 
@@ -195,6 +219,7 @@ void ResponseGraph::setBandCurve(std::span<const double> values)
 {
     std::copy_n(values.begin(), std::min<size_t>(values.size(), kPoints), m_band.begin());
     m_bandShown = true;
+    m_bandExtra.clear();
     invalidateCurves();
 }
 
@@ -356,6 +381,13 @@ QPointF ResponseGraph::seriesPixel(int series, int index) const
     return {xToPixel(m_x[index]), yToPixel(m_series[series - 1][index])};
 }
 
+QPolygonF ResponseGraph::curvePolygon(int series) const
+{
+    if (series == 0) return m_bandShown ? mapCurve(m_band, m_bandExtra) : QPolygonF();
+    if (series < 1 || series > kSeriesCount || !m_seriesShown[series - 1]) return {};
+    return mapCurve(m_series[series - 1], m_seriesExtra[series - 1]);
+}
+
 QList<ResponseGraph::AxisLabel> ResponseGraph::xAxisLabels() const
 {
     QList<AxisLabel> labels;
@@ -449,22 +481,34 @@ void ResponseGraph::invalidateCurves()
     update();
 }
 
-QPolygonF ResponseGraph::mapCurve(const std::vector<double>& values) const
+QPolygonF ResponseGraph::mapCurve(const std::vector<double>& values,
+                                  const std::vector<QPointF>& extra) const
 {
+    const auto drawable = [this](double x, double y) {
+        return finite(x) && finite(y) && !(m_logX && x <= 0.0);
+    };
     QPolygonF polygon;
-    polygon.reserve(kPoints);
+    polygon.reserve(kPoints + qsizetype(extra.size()));
+    // The extra points are sorted by x; each goes in before the first array point beyond it.
+    std::size_t next = 0;
     for (int i = 0; i < kPoints; ++i) {
-        if (!finite(values[i]) || !finite(m_x[i]) || (m_logX && m_x[i] <= 0.0)) continue;
+        for (; next < extra.size() && extra[next].x() < m_x[i]; ++next)
+            if (drawable(extra[next].x(), extra[next].y()))
+                polygon.append(QPointF(xToPixel(extra[next].x()), yToPixel(extra[next].y())));
+        if (!drawable(m_x[i], values[i])) continue;
         polygon.append(QPointF(xToPixel(m_x[i]), yToPixel(values[i])));
     }
+    for (; next < extra.size(); ++next)
+        if (drawable(extra[next].x(), extra[next].y()))
+            polygon.append(QPointF(xToPixel(extra[next].x()), yToPixel(extra[next].y())));
     return polygon;
 }
 
 void ResponseGraph::rebuildCurves()
 {
     for (int s = 0; s < kSeriesCount; ++s)
-        m_polygons[s] = m_seriesShown[s] ? mapCurve(m_series[s]) : QPolygonF();
-    m_bandPolygon = m_bandShown ? mapCurve(m_band) : QPolygonF();
+        m_polygons[s] = m_seriesShown[s] ? mapCurve(m_series[s], m_seriesExtra[s]) : QPolygonF();
+    m_bandPolygon = m_bandShown ? mapCurve(m_band, m_bandExtra) : QPolygonF();
     m_curvesDirty = false;
 }
 

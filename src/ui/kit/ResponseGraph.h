@@ -85,6 +85,12 @@ public:
     void setBandCurvePoint(double y, int index);
     void setBandCurve(std::span<const double> values);
     void clearBandCurve();
+    // Exact values between the x array's points, drawn in x order with a series' points: a
+    // narrow band peaks between two grid points, so the EQ owners add each band's value at its
+    // frequency and the curve passes through the handles. Setting the series (or the band
+    // curve) drops its extra points: set them after it.
+    void setSeriesExtraPoints(int series, const QList<QPointF>& points);
+    void setBandCurveExtraPoints(const QList<QPointF>& points);
 
     // Draggable points in data coordinates, drawn in list order.
     void setHandles(const QList<QPointF>& points);
@@ -121,6 +127,8 @@ public:
     double pixelToX(double pixel) const;
     double pixelToY(double pixel) const;
     QPointF seriesPixel(int series, int index) const;
+    // The polyline a series (1..3) or the band curve (0) is drawn with, extra points included.
+    QPolygonF curvePolygon(int series) const;
     int handleAt(QPointF position) const; // -1: none
     QList<AxisLabel> xAxisLabels() const;
     QList<AxisLabel> xMinorLines() const;
@@ -157,7 +165,7 @@ private:
     void invalidateCurves();
     void rebuildBackground();
     void rebuildCurves();
-    QPolygonF mapCurve(const std::vector<double>& values) const;
+    QPolygonF mapCurve(const std::vector<double>& values, const std::vector<QPointF>& extra) const;
     void updateCursor(QPointF position);
     void showDragToolTip(int index);
     void nudge(int index, int xSteps, int ySteps, bool fine);
@@ -180,7 +188,9 @@ private:
     std::vector<double> m_x;
     std::array<std::vector<double>, kSeriesCount> m_series;
     std::array<bool, kSeriesCount> m_seriesShown{};
+    std::array<std::vector<QPointF>, kSeriesCount> m_seriesExtra;
     std::vector<double> m_band;
+    std::vector<QPointF> m_bandExtra;
     bool m_bandShown = false;
 
     std::vector<QPointF> m_handles;

@@ -14,7 +14,9 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QTest>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -236,4 +238,17 @@ TEST(KitShots, RenderEveryWidget)
     small.setSeries(1, sum);
     small.resize(90, 44);
     Save(small, "graph-small");
+
+    // A read-out refusing typed text: the editor stays open with a red frame.
+    ValueReadout refused;
+    refused.setRange(20, 20000);
+    refused.setFormat(ValueFormat::Hertz);
+    refused.setValue(1000);
+    refused.resize(110, 28);
+    refused.setAttribute(Qt::WA_DontShowOnScreen);
+    refused.show();
+    refused.beginTypedEntry(QStringLiteral("1k2"));
+    refused.typedEntryEditor()->setText(QStringLiteral("1k2"));
+    QTest::keyClick(refused.typedEntryEditor(), Qt::Key_Return);
+    Save(refused, "readout-refused");
 }

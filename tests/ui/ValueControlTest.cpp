@@ -71,7 +71,7 @@ const Entry kEntries[] = {
     {ValueFormat::QTenths, 3, 200, 5, "0", 3},
     {ValueFormat::QTenths, 3, 200, 5, "q", kRefused},
     // Limiter times and ratio.
-    {ValueFormat::Milliseconds, 1, 2000, 10, "10ms", 10},
+    {ValueFormat::Milliseconds, 1, 2000, 5, "10ms", 10},
     {ValueFormat::Milliseconds, 1, 2000, 10, "1.5s", 1500},
     {ValueFormat::Milliseconds, 1, 2000, 10, "9000", 2000},
     {ValueFormat::Milliseconds, 1, 2000, 10, "fast", kRefused},
@@ -126,6 +126,51 @@ TEST(ValueControl, TypedEntryInTheUnitsShown)
             EXPECT_FALSE(readout.isEditing()) << label.toStdString();
             EXPECT_EQ(readout.value(), e.expected) << label.toStdString();
             EXPECT_EQ(entered.count(), 1) << label.toStdString();
+        }
+    }
+}
+
+// Enter on the text the editor opened with never moves the value, also where the text is
+// rounded (1234 Hz shows as "1.23kHz"); every format reads its own text back to the same value.
+TEST(ValueControl, EnterOnTheShownTextChangesNothing)
+{
+    ValueReadout hertz;
+    hertz.setRange(20, 20000);
+    hertz.setFormat(ValueFormat::Hertz);
+    hertz.setValue(1234);
+    hertz.show();
+    QSignalSpy entered(&hertz, &ValueControl::valueEntered);
+    hertz.beginTypedEntry();
+    ASSERT_EQ(hertz.typedEntryEditor()->text(), "1.23kHz");
+    QTest::keyClick(hertz.typedEntryEditor(), Qt::Key_Return);
+    EXPECT_FALSE(hertz.isEditing());
+    EXPECT_EQ(hertz.value(), 1234);
+    EXPECT_EQ(entered.count(), 0);
+
+    const struct
+    {
+        ValueFormat format;
+        int minimum, maximum;
+        std::initializer_list<int> values;
+    } formats[] = {
+        {ValueFormat::Threshold, 0, 1000, {0, 1, 785, 999, 1000}},
+        {ValueFormat::Milliseconds, 1, 5000, {1, 10, 5000}},
+        {ValueFormat::Ratio, 1, 100, {1, 4, 10}},
+        {ValueFormat::Percent, 0, 100, {0, 1, 100}},
+        {ValueFormat::Dbu, 0, 140, {0, 1, 120, 140}},
+        {ValueFormat::SamplesMs, 0, 4800, {0, 1, 50, 4799}},
+        {ValueFormat::DecibelTenths, -150, 150, {-150, -1, 0, 1, 150}},
+        {ValueFormat::Hertz, 20, 20000, {20, 999, 1000, 20000}},
+        {ValueFormat::QTenths, 3, 200, {3, 7, 200}},
+        {ValueFormat::GainSliderTenths, 0, 300, {0, 149, 150, 300}},
+    };
+    for (const auto& f : formats) {
+        for (int value : f.values) {
+            int raw = INT_MIN;
+            EXPECT_TRUE(parseFormattedText(f.format, formatValue(f.format, value), f.minimum,
+                                           f.maximum, raw));
+            EXPECT_EQ(raw, value) << int(f.format) << " "
+                                  << formatValue(f.format, value).toStdString();
         }
     }
 }

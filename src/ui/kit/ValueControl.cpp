@@ -199,7 +199,9 @@ void ValueControl::showRefusal(const QString& why)
 void ValueControl::finishTypedEntry(bool accept)
 {
     if (!m_editor) return;
-    if (accept && !enterText(m_editor->text())) {
+    // Enter on the value's own text changes nothing: the text may be rounded ("1.23kHz" for
+    // 1234 Hz), and reading it back would move the value.
+    if (accept && m_editor->text().trimmed() != text() && !enterText(m_editor->text())) {
         showRefusal(m_entryError);
         return;
     }

@@ -21,9 +21,9 @@ namespace sonaro::ui {
 // - keys: arrows step, Page Up/Down fast steps, Home/End the ends of the range, Enter or a digit
 //   opens typed entry, Delete resets to the default;
 // - typed entry in a small editor over the read-out, in the units shown ("-6", "1k", "4:1",
-//   "inf"): Enter confirms, Escape cancels. A value beyond the range is clamped to it; text that
-//   is not a value is refused: the editor stays open with a red frame and a tooltip saying why,
-//   and the value does not change;
+//   "inf"): Enter confirms (on the value's own text it changes nothing), Escape cancels. A value
+//   beyond the range is clamped to it; text that is not a value is refused: the editor stays open
+//   with a red frame and a tooltip saying why, and the value does not change;
 // - reset to the default value with a double-click or Ctrl+click;
 // - a tooltip that always shows the value's text.
 //

@@ -119,6 +119,9 @@ TEST(ValueControl, TypedEntryInTheUnitsShown)
             EXPECT_TRUE(editor->property("refused").toBool());
             EXPECT_FALSE(editor->toolTip().isEmpty());
             EXPECT_EQ(editor->toolTip(), readout.typedEntryError());
+            QTest::keyClicks(editor, "x"); // typing again takes the frame back
+            EXPECT_FALSE(editor->property("refused").toBool());
+            EXPECT_TRUE(editor->toolTip().isEmpty());
             QTest::keyClick(editor, Qt::Key_Escape); // leaves the value as it was
             EXPECT_FALSE(readout.isEditing());
             EXPECT_EQ(readout.value(), e.start);

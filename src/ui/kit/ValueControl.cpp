@@ -159,7 +159,10 @@ void ValueControl::beginTypedEntry(const QString& initial)
         p.setColor(QPalette::Highlight, theme.accent);
         m_editor->setPalette(p);
         m_editor->installEventFilter(this);
+        // Typing again takes the refusal back until the next Enter.
+        connect(m_editor, &QLineEdit::textEdited, this, [this] { clearRefusal(); });
     }
+    clearRefusal();
     m_editor->setGeometry(readoutRect());
     m_editor->setText(initial.isEmpty() ? text() : initial);
     if (initial.isEmpty()) m_editor->selectAll();
@@ -194,6 +197,15 @@ void ValueControl::showRefusal(const QString& why)
     m_editor->setToolTip(why);
     QToolTip::showText(m_editor->mapToGlobal(QPoint(0, m_editor->height())), why, m_editor);
     m_editor->selectAll();
+}
+
+void ValueControl::clearRefusal()
+{
+    if (!m_editor || !m_editor->property("refused").toBool()) return;
+    m_editor->setProperty("refused", false);
+    m_editor->setStyleSheet(QString());
+    m_editor->setToolTip(QString());
+    QToolTip::hideText();
 }
 
 void ValueControl::finishTypedEntry(bool accept)

@@ -124,6 +124,7 @@ private:
     void stepBy(int steps, Step step);
     void stepByFraction(int steps, double fraction);
     void showRefusal(const QString& why);
+    void clearRefusal();
     void finishTypedEntry(bool accept);
     void updateToolTip();
 

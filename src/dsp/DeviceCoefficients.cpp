@@ -4,6 +4,7 @@
 #include "protocol/FrameCodec.h"
 #include "protocol/ParameterWords.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sonaro {
@@ -48,6 +49,15 @@ std::array<std::uint32_t, 5> deviceCoefficientFields(const EqBand& band)
     std::array<double, 3> a{1.0, 0.0, 0.0};
     deviceCoefficients(band.frequency, band.gain, band.frequency / band.q,
                        static_cast<int>(band.type), b, a);
+    // Values no editor produces (a Q of 0, NaN from a damaged file) give no filter at all; their
+    // NaN would go out as all-zero fields, a filter that silences the channel.
+    const bool designed =
+        std::all_of(b.begin(), b.end(), [](double v) { return std::isfinite(v); }) &&
+        std::all_of(a.begin(), a.end(), [](double v) { return std::isfinite(v); });
+    if (!designed) {
+        b = {1.0, 0.0, 0.0};
+        a = {1.0, 0.0, 0.0};
+    }
     return {Q23(b[0]), Q23(b[1]), Q23(b[2]), Q23(a[1]), Q23(a[2])};
 }
 

@@ -20,7 +20,8 @@ void deviceCoefficients(double frequency, double gain, double frequencyOverQ, in
                         std::array<double, 3>& b, std::array<double, 3>& a);
 
 // The five coefficient fields of one band as they go out in the E payload: b0, b1, b2, a1, a2 in
-// Q.23. A band of unknown type goes out as a flat pass-through.
+// Q.23. A band of unknown type, or one whose values give no finite filter (Q 0, NaN), goes out
+// as a flat pass-through.
 std::array<std::uint32_t, 5> deviceCoefficientFields(const EqBand& band);
 
 // The filter the unit runs for a band: its five fields read back from Q.23, with the feedback

@@ -111,7 +111,7 @@ void BM_InputEditorDragRepaint(benchmark::State& state)
         bands[2].gain = (step % 31) - 15.0;
         computeInputCurves(bands, 4, 6, curves);
         inputBandCurve(bands[2], band);
-        graph.setSeries(1, curves.bands);
+        graph.setSeries(1, curves.total);
         graph.setSeries(2, curves.lowPass);
         graph.setSeries(3, curves.highPass);
         graph.setBandCurve(band);

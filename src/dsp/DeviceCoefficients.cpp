@@ -4,6 +4,7 @@
 #include "protocol/FrameCodec.h"
 #include "protocol/ParameterWords.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sonaro {
@@ -42,18 +43,39 @@ void deviceCoefficients(double frequency, double gain, double frequencyOverQ, in
     }
 }
 
+std::array<std::uint32_t, 5> deviceCoefficientFields(const EqBand& band)
+{
+    std::array<double, 3> b{1.0, 0.0, 0.0};
+    std::array<double, 3> a{1.0, 0.0, 0.0};
+    deviceCoefficients(band.frequency, band.gain, band.frequency / band.q,
+                       static_cast<int>(band.type), b, a);
+    // Values no editor produces (a Q of 0, NaN from a damaged file) give no filter at all; their
+    // NaN would go out as all-zero fields, a filter that silences the channel.
+    const bool designed =
+        std::all_of(b.begin(), b.end(), [](double v) { return std::isfinite(v); }) &&
+        std::all_of(a.begin(), a.end(), [](double v) { return std::isfinite(v); });
+    if (!designed) {
+        b = {1.0, 0.0, 0.0};
+        a = {1.0, 0.0, 0.0};
+    }
+    return {Q23(b[0]), Q23(b[1]), Q23(b[2]), Q23(a[1]), Q23(a[2])};
+}
+
+Biquad deviceBiquad(const EqBand& band)
+{
+    const auto fields = deviceCoefficientFields(band);
+    return Biquad{fromQ23(fields[0]), fromQ23(fields[1]), fromQ23(fields[2]), -fromQ23(fields[3]),
+                  -fromQ23(fields[4])};
+}
+
 std::array<std::string, 20> encodeEqBlock(const std::array<EqBand, kBandsPerBlock>& bands)
 {
     std::array<std::string, 20> groups;
     for (std::size_t i = 0; i < bands.size(); ++i) {
         const EqBand& band = bands[i];
-        std::array<double, 3> b{1.0, 0.0, 0.0};
-        std::array<double, 3> a{1.0, 0.0, 0.0};
-        deviceCoefficients(band.frequency, band.gain, band.frequency / band.q,
-                           static_cast<int>(band.type), b, a);
         std::string& coefficients = groups[i];
-        for (double value : {b[0], b[1], b[2], a[1], a[2]})
-            coefficients += hex7(Q23(value));
+        for (std::uint32_t field : deviceCoefficientFields(band))
+            coefficients += hex7(field);
 
         groups[5 + 3 * i] = hex4(frequencyWord(band.frequency));
         groups[6 + 3 * i] = hex4(QWord(band.q, static_cast<int>(band.type)));

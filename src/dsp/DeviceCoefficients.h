@@ -1,8 +1,10 @@
 #pragma once
 
 #include "dsp/EqModel.h"
+#include "dsp/EqResponse.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 // The biquad coefficients the unit receives. The unit does no filter design of its own: the
@@ -16,6 +18,15 @@ namespace sonaro {
 // start from a defined value.
 void deviceCoefficients(double frequency, double gain, double frequencyOverQ, int type,
                         std::array<double, 3>& b, std::array<double, 3>& a);
+
+// The five coefficient fields of one band as they go out in the E payload: b0, b1, b2, a1, a2 in
+// Q.23. A band of unknown type, or one whose values give no finite filter (Q 0, NaN), goes out
+// as a flat pass-through.
+std::array<std::uint32_t, 5> deviceCoefficientFields(const EqBand& band);
+
+// The filter the unit runs for a band: its five fields read back from Q.23, with the feedback
+// terms in the usual sign. Every drawn EQ curve comes from this.
+Biquad deviceBiquad(const EqBand& band);
 
 // The E payload of one block of five bands: five groups of 35 characters (b0 b1 b2 a1 a2 of a
 // band, Q.23 "%07X" each) followed by fifteen groups of one word each (frequency, Q word, gain

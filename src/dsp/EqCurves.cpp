@@ -1,196 +1,57 @@
 #include "dsp/EqCurves.h"
 
+#include "dsp/DeviceCoefficients.h"
+
 #include <algorithm>
-#include <cfloat>
-#include <cmath>
-#include <numbers>
 #include <span>
 
 namespace sonaro {
 
 namespace {
 
-constexpr double kDbPerNeper = 10.0 / std::numbers::ln10;
-// The accumulation loops run over an even number of points so that the compiler can process
-// two points per instruction with no odd remainder; the extra point is never read back.
-constexpr std::size_t kPaddedPoints = kGridPoints + 1;
-
-struct GridTables
+struct FilterTables
 {
-    // At every grid point: w = f x 2 pi / 96000 for evaluation, and the Peak centre w0 (the
-    // rounded constant) with its sine and cosine.
-    std::array<double, kPaddedPoints> cosW{}, sinW{};
-    std::array<double, kGridPoints> w0, sinW0, cosW0;
     std::array<ResponseCurve, kFilterIndexCount> highPass, lowPass;
 
-    GridTables()
+    FilterTables()
     {
-        for (std::size_t i = 0; i < kGridPoints; ++i) {
-            const double w = ResponseGrid[i] * kDisplayRadPerHz;
-            cosW[i] = std::cos(w);
-            sinW[i] = std::sin(w);
-            w0[i] = ResponseGrid[i] * kDisplayPeakRadPerHz;
-            sinW0[i] = std::sin(w0[i]);
-            cosW0[i] = std::cos(w0[i]);
-        }
         for (int index = 0; index < kFilterIndexCount; ++index) {
-            highPassResponse(highPassFrequency(index), highPass[static_cast<std::size_t>(index)]);
-            lowPassResponse(lowPassFrequency(index), lowPass[static_cast<std::size_t>(index)]);
+            const auto i = static_cast<std::size_t>(index);
+            biquadResponse(highPassBiquad(highPassFrequency(index)), highPass[i]);
+            biquadResponse(lowPassBiquad(lowPassFrequency(index)), lowPass[i]);
         }
     }
 };
 
-const GridTables& gridTables()
+const FilterTables& filterTables()
 {
-    static const GridTables tables;
+    static const FilterTables tables;
     return tables;
 }
 
-bool drawable(const EqBand& band)
+// The bands' biquads followed by the filters that are on; at most 15 bands and 2 filters.
+struct Cascade
 {
-    return std::isfinite(band.frequency) && std::isfinite(band.gain) && std::isfinite(band.q) &&
-           band.q > 0.0;
-}
-
-Biquad fastPeak(const EqBand& band)
-{
-    const GridTables& t = gridTables();
-    const auto i = static_cast<std::size_t>(nearestGridIndex(band.frequency));
-    return peakDisplayBiquad(t.w0[i], t.sinW0[i], t.cosW0[i], band.gain, 1.0 / band.q);
-}
-
-std::optional<Biquad> fastInputBiquad(const EqBand& band)
-{
-    if (!drawable(band)) return std::nullopt;
-    switch (band.type) {
-    case EqBandType::Peak:
-        return fastPeak(band);
-    case EqBandType::LowShelf:
-    case EqBandType::HighShelf:
-        return shelfDisplayBiquad(band.frequency, static_cast<int>(band.type), band.gain);
-    }
-    return std::nullopt;
-}
-
-std::optional<Biquad> fastOutputBiquad(const EqBand& band)
-{
-    if (!drawable(band)) return std::nullopt;
-    return fastPeak(band);
-}
-
-// Multiplies the squared magnitudes of the numerators and of the denominators of all biquads,
-// point by point, then takes one division and one logarithm per point. Where a product leaves
-// the normal double range (only for values no editor produces) the point is summed band by
-// band instead.
-void sumCurve(std::span<const Biquad> biquads, ResponseCurve& curve)
-{
-    const GridTables& t = gridTables();
-    std::array<double, kPaddedPoints> numerator, denominator;
-    numerator.fill(1.0);
-    denominator.fill(1.0);
-    for (const Biquad& c : biquads) {
-        const double sumB = c.b0 + c.b2, diffB = c.b0 - c.b2;
-        const double sumA = 1.0 + c.a2, diffA = 1.0 - c.a2;
-        for (std::size_t i = 0; i < kPaddedPoints; ++i) {
-            const double nr = sumB * t.cosW[i] + c.b1;
-            const double ni = diffB * t.sinW[i];
-            const double dr = sumA * t.cosW[i] + c.a1;
-            const double di = diffA * t.sinW[i];
-            numerator[i] *= nr * nr + ni * ni;
-            denominator[i] *= dr * dr + di * di;
-        }
-    }
-    const auto normal = [](double v) { return v >= DBL_MIN && v <= DBL_MAX; };
-    for (std::size_t i = 0; i < kGridPoints; ++i) {
-        const double p = numerator[i] / denominator[i];
-        if (normal(numerator[i]) && normal(denominator[i]) && normal(p)) {
-            curve[i] = kDbPerNeper * std::log(p); // 10 log10(p), the faster logarithm
-        } else {
-            double sum = 0.0;
-            const double w = ResponseGrid[i] * kDisplayRadPerHz;
-            for (const Biquad& c : biquads)
-                sum += biquadMagnitudeDb(c, w);
-            curve[i] = sum;
-        }
-    }
-}
-
-template <std::size_t N, typename Design>
-void sumBands(const std::array<EqBand, N>& bands, Design design, ResponseCurve& curve)
-{
-    std::array<Biquad, N> biquads;
+    std::array<Biquad, kOutputEqBands + 2> biquads;
     std::size_t count = 0;
-    for (const EqBand& band : bands)
-        if (const auto biquad = design(band)) biquads[count++] = *biquad;
-    sumCurve(std::span<const Biquad>(biquads.data(), count), curve);
-}
 
-void addDirect(const std::optional<Biquad>& biquad, ResponseCurve& curve)
-{
-    if (!biquad) return;
-    ResponseCurve band;
-    biquadResponse(*biquad, band);
-    for (std::size_t i = 0; i < kGridPoints; ++i)
-        curve[i] += band[i];
-}
-
-} // namespace
-
-std::optional<Biquad> inputBandDisplayBiquad(const EqBand& band)
-{
-    if (!drawable(band)) return std::nullopt;
-    switch (band.type) {
-    case EqBandType::Peak:
-        return peakDisplayBiquad(band.frequency, band.gain, 1.0 / band.q);
-    case EqBandType::LowShelf:
-    case EqBandType::HighShelf:
-        return shelfDisplayBiquad(band.frequency, static_cast<int>(band.type), band.gain);
+    void add(const Biquad& biquad) { biquads[count++] = biquad; }
+    template <std::size_t N> void addBands(const std::array<EqBand, N>& bands)
+    {
+        static_assert(N <= kOutputEqBands);
+        for (const EqBand& band : bands)
+            add(deviceBiquad(band));
     }
-    return std::nullopt;
-}
+    void addFilters(int highPassIndex, int lowPassIndex)
+    {
+        if (highPassIndex != 0) add(highPassBiquad(highPassFrequency(highPassIndex)));
+        if (lowPassIndex != 0) add(lowPassBiquad(lowPassFrequency(lowPassIndex)));
+    }
+    std::span<const Biquad> span() const { return {biquads.data(), count}; }
+};
 
-std::optional<Biquad> outputBandDisplayBiquad(const EqBand& band)
+void filterSeries(int highPassIndex, int lowPassIndex, InputCurves& curves)
 {
-    if (!drawable(band)) return std::nullopt;
-    return peakDisplayBiquad(band.frequency, band.gain, 1.0 / band.q);
-}
-
-void inputBandCurve(const EqBand& band, ResponseCurve& curve)
-{
-    sumBands(std::array<EqBand, 1>{band}, fastInputBiquad, curve);
-}
-
-void outputBandCurve(const EqBand& band, ResponseCurve& curve)
-{
-    sumBands(std::array<EqBand, 1>{band}, fastOutputBiquad, curve);
-}
-
-void inputChannelCurve(const std::array<EqBand, kInputEqBands>& bands, ResponseCurve& curve)
-{
-    sumBands(bands, fastInputBiquad, curve);
-}
-
-void outputChannelCurve(const std::array<EqBand, kOutputEqBands>& bands, ResponseCurve& curve)
-{
-    sumBands(bands, fastOutputBiquad, curve);
-}
-
-const ResponseCurve& highPassCurve(int index)
-{
-    return gridTables()
-        .highPass[static_cast<std::size_t>(std::clamp(index, 0, kFilterIndexCount - 1))];
-}
-
-const ResponseCurve& lowPassCurve(int index)
-{
-    return gridTables()
-        .lowPass[static_cast<std::size_t>(std::clamp(index, 0, kFilterIndexCount - 1))];
-}
-
-void computeInputCurves(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
-                        int lowPassIndex, InputCurves& curves)
-{
-    inputChannelCurve(bands, curves.bands);
     if (highPassIndex == 0)
         curves.highPass.fill(0.0);
     else
@@ -201,32 +62,130 @@ void computeInputCurves(const std::array<EqBand, kInputEqBands>& bands, int high
         curves.lowPass = lowPassCurve(lowPassIndex);
 }
 
+} // namespace
+
+double bandHandleLevel(const EqBand& band)
+{
+    switch (band.type) {
+    case EqBandType::Peak:
+        return band.gain;
+    case EqBandType::LowShelf:
+    case EqBandType::HighShelf:
+        return band.gain / 2.0;
+    }
+    return 0.0;
+}
+
+double gainForHandleLevel(EqBandType type, double level)
+{
+    switch (type) {
+    case EqBandType::Peak:
+        return level;
+    case EqBandType::LowShelf:
+    case EqBandType::HighShelf:
+        return level * 2.0;
+    }
+    return 0.0;
+}
+
+void inputBandCurve(const EqBand& band, ResponseCurve& curve)
+{
+    const Biquad biquad = deviceBiquad(band);
+    cascadeResponse(std::span<const Biquad>(&biquad, 1), curve);
+}
+
+void outputBandCurve(const EqBand& band, ResponseCurve& curve)
+{
+    inputBandCurve(band, curve);
+}
+
+void inputChannelCurve(const std::array<EqBand, kInputEqBands>& bands, ResponseCurve& curve)
+{
+    Cascade cascade;
+    cascade.addBands(bands);
+    cascadeResponse(cascade.span(), curve);
+}
+
+void outputChannelCurve(const std::array<EqBand, kOutputEqBands>& bands, ResponseCurve& curve)
+{
+    Cascade cascade;
+    cascade.addBands(bands);
+    cascadeResponse(cascade.span(), curve);
+}
+
+const ResponseCurve& highPassCurve(int index)
+{
+    return filterTables()
+        .highPass[static_cast<std::size_t>(std::clamp(index, 0, kFilterIndexCount - 1))];
+}
+
+const ResponseCurve& lowPassCurve(int index)
+{
+    return filterTables()
+        .lowPass[static_cast<std::size_t>(std::clamp(index, 0, kFilterIndexCount - 1))];
+}
+
+void computeInputCurves(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
+                        int lowPassIndex, InputCurves& curves)
+{
+    Cascade cascade;
+    cascade.addBands(bands);
+    cascade.addFilters(highPassIndex, lowPassIndex);
+    cascadeResponse(cascade.span(), curves.total);
+    filterSeries(highPassIndex, lowPassIndex, curves);
+}
+
+double bandResponseAt(const EqBand& band, double frequency)
+{
+    const Biquad biquad = deviceBiquad(band);
+    return cascadeResponseAt(std::span<const Biquad>(&biquad, 1), frequency);
+}
+
+double inputChannelResponseAt(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
+                              int lowPassIndex, double frequency)
+{
+    Cascade cascade;
+    cascade.addBands(bands);
+    cascade.addFilters(highPassIndex, lowPassIndex);
+    return cascadeResponseAt(cascade.span(), frequency);
+}
+
+double outputChannelResponseAt(const std::array<EqBand, kOutputEqBands>& bands, double frequency)
+{
+    Cascade cascade;
+    cascade.addBands(bands);
+    return cascadeResponseAt(cascade.span(), frequency);
+}
+
 void inputChannelCurveDirect(const std::array<EqBand, kInputEqBands>& bands, ResponseCurve& curve)
 {
-    curve.fill(0.0);
-    for (const EqBand& band : bands)
-        addDirect(inputBandDisplayBiquad(band), curve);
+    Cascade cascade;
+    cascade.addBands(bands);
+    cascadeResponseDirect(cascade.span(), curve);
 }
 
 void outputChannelCurveDirect(const std::array<EqBand, kOutputEqBands>& bands, ResponseCurve& curve)
 {
-    curve.fill(0.0);
-    for (const EqBand& band : bands)
-        addDirect(outputBandDisplayBiquad(band), curve);
+    Cascade cascade;
+    cascade.addBands(bands);
+    cascadeResponseDirect(cascade.span(), curve);
 }
 
 void computeInputCurvesDirect(const std::array<EqBand, kInputEqBands>& bands, int highPassIndex,
                               int lowPassIndex, InputCurves& curves)
 {
-    inputChannelCurveDirect(bands, curves.bands);
+    Cascade cascade;
+    cascade.addBands(bands);
+    cascade.addFilters(highPassIndex, lowPassIndex);
+    cascadeResponseDirect(cascade.span(), curves.total);
     if (highPassIndex == 0)
         curves.highPass.fill(0.0);
     else
-        highPassResponse(highPassFrequency(highPassIndex), curves.highPass);
+        biquadResponse(highPassBiquad(highPassFrequency(highPassIndex)), curves.highPass);
     if (lowPassIndex == 0)
         curves.lowPass.fill(0.0);
     else
-        lowPassResponse(lowPassFrequency(lowPassIndex), curves.lowPass);
+        biquadResponse(lowPassBiquad(lowPassFrequency(lowPassIndex)), curves.lowPass);
 }
 
 } // namespace sonaro

@@ -1,28 +1,12 @@
 #include "dsp/EqResponse.h"
 
+#include <array>
+#include <cfloat>
 #include <cmath>
+#include <complex>
+#include <numbers>
 
 namespace sonaro {
-
-Biquad peakDisplayBiquad(double frequency, double gain, double inverseQ)
-{
-    const double w0 =
-        ResponseGrid[static_cast<std::size_t>(nearestGridIndex(frequency))] * kDisplayPeakRadPerHz;
-    return peakDisplayBiquad(w0, std::sin(w0), std::cos(w0), gain, inverseQ);
-}
-
-Biquad peakDisplayBiquad(double w0, double sinW0, double cosW0, double gain, double inverseQ)
-{
-    const double amp = std::pow(10.0, gain * 0.025);
-    const double alpha = sinW0 * std::sinh(0.69314718 * inverseQ * w0 / sinW0);
-    const double d = 1.0 + alpha / amp;
-    Biquad c;
-    c.a1 = c.b1 = -2.0 * cosW0 / d;
-    c.a2 = (1.0 - alpha / amp) / d;
-    c.b0 = (1.0 + alpha * amp) / d;
-    c.b2 = (1.0 - alpha * amp) / d;
-    return c;
-}
 
 Biquad shelfBiquad(double amp, double cosw, double beta, bool low)
 {
@@ -45,25 +29,11 @@ Biquad shelfBiquad(double amp, double cosw, double beta, bool low)
     return Biquad{b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
 }
 
-Biquad shelfDisplayBiquad(double frequency, int type, double gain)
-{
-    constexpr double kSlope = 1.05;
-    const bool low = type == 1;
-    if (gain == 0.0 || (type != 1 && type != 2)) return Biquad{};
-    const double amp = std::pow(10.0, gain * 0.025);
-    const double w0 = frequency * kDisplayPeakRadPerHz * (low ? 1.2727272727 : 0.76923076923);
-    const double cosw = std::cos(w0);
-    const double beta = std::sin(w0) * std::sqrt((1.0 / kSlope - 1.0) * (amp + 1.0 / amp) + 2.0) *
-                        0.5 * std::sqrt(amp) * 2.0;
-    return shelfBiquad(amp, cosw, beta, low);
-}
-
 namespace {
 
-// One second-order section with Q = 1 / (2 x 0.70422535).
 Biquad filterSection(double frequency, bool highPass)
 {
-    const double w0 = frequency * kDisplayRadPerHz;
+    const double w0 = frequency * kRadPerHz;
     const double cosw = std::cos(w0);
     const double alpha = std::sin(w0) * 0.70422535;
     double a0 = 1.0 + alpha;
@@ -73,54 +43,109 @@ Biquad filterSection(double frequency, bool highPass)
     return Biquad{outer / a0, middle / a0, outer / a0, -2.0 * cosw / a0, (1.0 - alpha) / a0};
 }
 
+constexpr double kDbPerNeper = 10.0 / std::numbers::ln10;
+// The accumulation loops run over an even number of points so that the compiler can process
+// two points per instruction with no odd remainder; the extra point is never read back.
+constexpr std::size_t kPaddedPoints = kGridPoints + 1;
+
+struct GridTables
+{
+    std::array<double, kPaddedPoints> cosW{}, sinW{};
+
+    GridTables()
+    {
+        for (std::size_t i = 0; i < kGridPoints; ++i) {
+            const double w = ResponseGrid[i] * kRadPerHz;
+            cosW[i] = std::cos(w);
+            sinW[i] = std::sin(w);
+        }
+    }
+};
+
+const GridTables& gridTables()
+{
+    static const GridTables tables;
+    return tables;
+}
+
 } // namespace
 
-Biquad lowPassDisplayBiquad(double frequency)
+Biquad lowPassBiquad(double frequency)
 {
     return filterSection(frequency, false);
 }
 
-Biquad highPassDisplayBiquad(double frequency)
+Biquad highPassBiquad(double frequency)
 {
     return filterSection(frequency, true);
 }
 
 double biquadMagnitudeDb(const Biquad& c, double w)
 {
-    const double cosw = std::cos(w);
-    const double sinw = std::sin(w);
-    const double nr = (c.b0 + c.b2) * cosw + c.b1;
-    const double ni = (c.b0 - c.b2) * sinw;
-    const double dr = (1.0 + c.a2) * cosw + c.a1;
-    const double di = (1.0 - c.a2) * sinw;
-    return 20.0 * std::log10(std::sqrt((nr * nr + ni * ni) / (dr * dr + di * di)));
+    const std::complex<double> z1 = std::polar(1.0, -w); // z^-1 on the unit circle
+    const std::complex<double> z2 = z1 * z1;
+    const std::complex<double> h = (c.b0 + c.b1 * z1 + c.b2 * z2) / (1.0 + c.a1 * z1 + c.a2 * z2);
+    return 20.0 * std::log10(std::abs(h));
 }
 
 void biquadResponse(const Biquad& biquad, ResponseCurve& curve)
 {
-    for (int i = 0; i < kGridPoints; ++i)
-        curve[static_cast<std::size_t>(i)] =
-            biquadMagnitudeDb(biquad, ResponseGrid[static_cast<std::size_t>(i)] * kDisplayRadPerHz);
+    for (std::size_t i = 0; i < kGridPoints; ++i)
+        curve[i] = biquadMagnitudeDb(biquad, ResponseGrid[i] * kRadPerHz);
 }
 
-void peakResponse(double frequency, double gain, double inverseQ, ResponseCurve& curve)
+void cascadeResponse(std::span<const Biquad> biquads, ResponseCurve& curve)
 {
-    biquadResponse(peakDisplayBiquad(frequency, gain, inverseQ), curve);
+    // |b0 + b1 z^-1 + b2 z^-2|^2 at z = e^jw, written with the real and imaginary parts of
+    // e^jw (b0 + b2) cos w + b1 and (b0 - b2) sin w; the same for the denominator.
+    const GridTables& t = gridTables();
+    std::array<double, kPaddedPoints> numerator, denominator;
+    numerator.fill(1.0);
+    denominator.fill(1.0);
+    for (const Biquad& c : biquads) {
+        const double sumB = c.b0 + c.b2, diffB = c.b0 - c.b2;
+        const double sumA = 1.0 + c.a2, diffA = 1.0 - c.a2;
+        for (std::size_t i = 0; i < kPaddedPoints; ++i) {
+            const double nr = sumB * t.cosW[i] + c.b1;
+            const double ni = diffB * t.sinW[i];
+            const double dr = sumA * t.cosW[i] + c.a1;
+            const double di = diffA * t.sinW[i];
+            numerator[i] *= nr * nr + ni * ni;
+            denominator[i] *= dr * dr + di * di;
+        }
+    }
+    const auto normal = [](double v) { return v >= DBL_MIN && v <= DBL_MAX; };
+    for (std::size_t i = 0; i < kGridPoints; ++i) {
+        const double p = numerator[i] / denominator[i];
+        if (normal(numerator[i]) && normal(denominator[i]) && normal(p)) {
+            curve[i] = kDbPerNeper * std::log(p); // 10 log10(p), the faster logarithm
+        } else {
+            double sum = 0.0;
+            const double w = ResponseGrid[i] * kRadPerHz;
+            for (const Biquad& c : biquads)
+                sum += biquadMagnitudeDb(c, w);
+            curve[i] = sum;
+        }
+    }
 }
 
-void shelfResponse(double frequency, int type, double gain, ResponseCurve& curve)
+void cascadeResponseDirect(std::span<const Biquad> biquads, ResponseCurve& curve)
 {
-    biquadResponse(shelfDisplayBiquad(frequency, type, gain), curve);
+    curve.fill(0.0);
+    ResponseCurve one;
+    for (const Biquad& c : biquads) {
+        biquadResponse(c, one);
+        for (std::size_t i = 0; i < kGridPoints; ++i)
+            curve[i] += one[i];
+    }
 }
 
-void lowPassResponse(double frequency, ResponseCurve& curve)
+double cascadeResponseAt(std::span<const Biquad> biquads, double frequency)
 {
-    biquadResponse(lowPassDisplayBiquad(frequency), curve);
-}
-
-void highPassResponse(double frequency, ResponseCurve& curve)
-{
-    biquadResponse(highPassDisplayBiquad(frequency), curve);
+    double sum = 0.0;
+    for (const Biquad& c : biquads)
+        sum += biquadMagnitudeDb(c, frequency * kRadPerHz);
+    return sum;
 }
 
 } // namespace sonaro

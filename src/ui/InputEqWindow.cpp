@@ -349,7 +349,7 @@ void InputEqWindow::refresh()
 
     InputCurves curves;
     m_editor.computeCurves(curves);
-    m_graph->setSeries(1, curves.bands);
+    m_graph->setSeries(1, curves.total);
     m_graph->setSeries(2, curves.lowPass);
     m_graph->setSeries(3, curves.highPass);
     ResponseCurve band;

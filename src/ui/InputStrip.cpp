@@ -109,7 +109,7 @@ void InputStrip::refresh()
     InputCurves curves;
     computeInputCurves(inputEqBands(r, m_channel), r.highPassIndex[m_channel],
                        r.lowPassIndex[m_channel], curves);
-    setCurve(curves.bands, curves.lowPass, curves.highPass);
+    setCurve(curves.total, curves.lowPass, curves.highPass);
 }
 
 void InputStrip::meterTick()

@@ -127,6 +127,11 @@ TEST(buildE, StrayValuesKeepTheFrameWhole)
     EXPECT_EQ(groups[13], "0000"); // negative frequency
     EXPECT_EQ(groups[15], "FFFF"); // huge gain saturates
     EXPECT_EQ(groups[18], "0000"); // gain far below -15 dB
+    // A Q of 0 and NaN values design no filter: they go out as a pass-through, not as all-zero
+    // coefficients that would silence the channel.
+    const std::string passThrough = "0800000" + std::string(28, '0');
+    EXPECT_EQ(groups[2], passThrough);
+    EXPECT_EQ(groups[3], passThrough);
 }
 
 TEST(buildB, DefaultsAndExamples)

@@ -11,6 +11,8 @@
 #include <limits>
 #include <numbers>
 #include <random>
+#include <string>
+#include <vector>
 
 using namespace sonaro;
 
@@ -26,13 +28,45 @@ double complexDb(double b0, double b1, double b2, double a0, double a1, double a
     return 20.0 * std::log10(std::abs((b0 + b1 * z1 + b2 * z2) / (a0 + a1 * z1 + a2 * z2)));
 }
 
-double displayDb(const Biquad& c, double w)
+double gridW(std::size_t i)
 {
-    return complexDb(c.b0, c.b1, c.b2, 1.0, c.a1, c.a2, w);
+    return 2.0 * kPi * ResponseGrid[i] / 96000.0;
+}
+
+// One seven-digit field of the E payload read as a signed 28-bit Q.23 number.
+double wireValue(const std::string& text)
+{
+    long v = std::stol(text, nullptr, 16);
+    if (v >= (1L << 27)) v -= 1L << 28;
+    return static_cast<double>(v) / 8388608.0;
+}
+
+// What the unit plays for a band, at w: the coefficients exactly as the E payload carries them,
+// with the unit's negated feedback terms turned back.
+double wireBandDb(const EqBand& band, double w)
+{
+    const std::array<EqBand, kBandsPerBlock> block{band, band, band, band, band};
+    const std::string c = encodeEqBlock(block)[0];
+    std::array<double, 5> v;
+    for (std::size_t k = 0; k < 5; ++k)
+        v[k] = wireValue(c.substr(7 * k, 7));
+    return complexDb(v[0], v[1], v[2], 1.0, -v[3], -v[4], w);
+}
+
+// The channel filters, designed independently: a second-order section with
+// Q = 1 / (2 x 0.70422535) at the unit's rate.
+double filterDb(double frequency, bool highPass, double w)
+{
+    const double w0 = 2.0 * kPi * frequency / 96000.0;
+    const double alpha = std::sin(w0) * 0.70422535;
+    const double c = std::cos(w0);
+    const double outer = highPass ? (1.0 + c) / 2.0 : (1.0 - c) / 2.0;
+    const double middle = highPass ? -(1.0 + c) : 1.0 - c;
+    return complexDb(outer, middle, outer, 1.0 + alpha, -2.0 * c, 1.0 - alpha, w);
 }
 
 // The unit's coefficients: its a1 and a2 are the negated denominator coefficients.
-double DeviceDb(double frequency, double gain, double q, EqBandType type, double hz)
+double deviceDb(double frequency, double gain, double q, EqBandType type, double hz)
 {
     std::array<double, 3> b{}, a{};
     deviceCoefficients(frequency, gain, frequency / q, static_cast<int>(type), b, a);
@@ -45,6 +79,16 @@ double maxDifference(const ResponseCurve& x, const ResponseCurve& y)
     for (std::size_t i = 0; i < x.size(); ++i)
         worst = std::max(worst, std::abs(x[i] - y[i]));
     return worst;
+}
+
+// Cuts, boosts, shelves and extremes near both ends of the range.
+std::array<EqBand, kInputEqBands> testBands()
+{
+    return {EqBand{1000.0, -12.0, 4.0, EqBandType::Peak},
+            EqBand{80.0, 6.0, 0.7, EqBandType::LowShelf},
+            EqBand{20.0, 15.0, 20.0, EqBandType::Peak},
+            EqBand{12000.0, -8.5, 1.0, EqBandType::HighShelf},
+            EqBand{20000.0, -15.0, 0.3, EqBandType::Peak}};
 }
 
 } // namespace
@@ -92,95 +136,156 @@ TEST(ResponseGrid, NearestIndexSnapping)
     }
 }
 
-TEST(DisplayResponse, FlatBandsDrawZeroDecibels)
+// The drawn curve is the response of the coefficients that go out on the wire: checked against
+// the E payload decoded and evaluated with complex numbers, filters included.
+TEST(ChannelCurves, DrawnCurveIsWhatTheUnitPlays)
 {
-    ResponseCurve curve;
-    for (int type : {1, 2}) {
-        shelfResponse(1000.0, type, 0.0, curve);
-        for (double v : curve)
-            ASSERT_EQ(v, 0.0);
-    }
-    for (double f : {20.0, 1000.0, 20000.0})
-        for (double q : {0.3, 0.5, 20.0}) {
-            peakResponse(f, 0.0, 1.0 / q, curve);
-            for (double v : curve)
-                ASSERT_NEAR(v, 0.0, 1e-12) << f << " " << q;
+    const auto bands = testBands();
+    for (const auto& [highPass, lowPass] :
+         {std::pair{0, 0}, std::pair{1, 1}, std::pair{10, 10}, std::pair{5, 0}, std::pair{0, 3}}) {
+        ResponseCurve expected;
+        for (std::size_t i = 0; i < kGridPoints; ++i) {
+            double sum = 0.0;
+            for (const EqBand& band : bands)
+                sum += wireBandDb(band, gridW(i));
+            if (highPass != 0) sum += filterDb(kHighPassFrequency[highPass], true, gridW(i));
+            if (lowPass != 0) sum += filterDb(kLowPassFrequency[lowPass], false, gridW(i));
+            expected[i] = sum;
         }
+        InputCurves fast, direct;
+        computeInputCurves(bands, highPass, lowPass, fast);
+        computeInputCurvesDirect(bands, highPass, lowPass, direct);
+        EXPECT_LT(maxDifference(fast.total, expected), 1e-6) << highPass << " " << lowPass;
+        EXPECT_LT(maxDifference(direct.total, expected), 1e-6) << highPass << " " << lowPass;
+        // The filter series are 0 dB while off.
+        EXPECT_EQ(fast.highPass[0] == 0.0, highPass == 0);
+        EXPECT_EQ(fast.lowPass[240] == 0.0, lowPass == 0);
+    }
+
+    // Outputs: fifteen bands, each by its stored type.
+    std::array<EqBand, kOutputEqBands> out;
+    for (int b = 0; b < kOutputEqBands; ++b) {
+        out[std::size_t(b)] = defaultOutputEqBand(b);
+        out[std::size_t(b)].gain = (b % 7) * 5.0 - 15.0;
+        out[std::size_t(b)].q = 0.3 + 1.4 * b;
+    }
+    out[0].type = EqBandType::LowShelf;
+    out[14].type = EqBandType::HighShelf;
+    ResponseCurve expected, fast, direct;
+    for (std::size_t i = 0; i < kGridPoints; ++i) {
+        expected[i] = 0.0;
+        for (const EqBand& band : out)
+            expected[i] += wireBandDb(band, gridW(i));
+    }
+    outputChannelCurve(out, fast);
+    outputChannelCurveDirect(out, direct);
+    EXPECT_LT(maxDifference(fast, expected), 1e-6);
+    EXPECT_LT(maxDifference(direct, expected), 1e-6);
 }
 
-// The step-5 evaluation against H(e^jw) computed independently with complex numbers.
-TEST(DisplayResponse, BiquadMagnitudeMatchesComplexEvaluation)
+// The faults of the old display formulas, measured on the unit's filter: a -12 dB Q 4 cut at
+// 1 kHz is -3.05 dB at 891 Hz (not -8), and a Q 1 cut is about 0.67 octave wide at half gain.
+TEST(ChannelCurves, CutsHaveTheUnitsWidth)
 {
-    const Biquad designs[] = {peakDisplayBiquad(1000.0, 12.0, 1.0 / 0.5),
-                              peakDisplayBiquad(63.0, -15.0, 1.0 / 20.0),
-                              peakDisplayBiquad(16000.0, 7.5, 1.0 / 3.0),
-                              shelfDisplayBiquad(100.0, 1, -9.0),
-                              shelfDisplayBiquad(8000.0, 2, 15.0),
-                              lowPassDisplayBiquad(6500.0),
-                              highPassDisplayBiquad(150.0)};
-    for (const Biquad& c : designs) {
-        ResponseCurve curve;
-        biquadResponse(c, curve);
-        for (std::size_t i = 0; i < kGridPoints; ++i)
-            ASSERT_NEAR(curve[i], displayDb(c, ResponseGrid[i] * kDisplayRadPerHz), 1e-8) << i;
+    ResponseCurve curve;
+    inputBandCurve(EqBand{1000.0, -12.0, 4.0, EqBandType::Peak}, curve);
+    EXPECT_NEAR(curve[132], -3.05, 0.02); // grid point 891 Hz
+    EXPECT_NEAR(curve[136], -12.0, 0.01); // 1000 Hz
+
+    inputBandCurve(EqBand{1000.0, -12.0, 1.0, EqBandType::Peak}, curve);
+    std::vector<double> below;
+    for (std::size_t i = 0; i < kGridPoints; ++i)
+        if (curve[i] <= -6.0) below.push_back(ResponseGrid[i]);
+    ASSERT_FALSE(below.empty());
+    EXPECT_NEAR(std::log2(below.back() / below.front()), 0.67, 0.1);
+}
+
+// Every handle sits on its band's own curve: a Peak band passes through its gain at its
+// frequency, a shelf through half its gain (its corner); the handle level and the gain it maps
+// back to agree (within 0.15 dB, about a pixel: the Q.23 rounding of a narrow band near
+// 100 Hz). Below about 60 Hz the unit's Q.23 coefficients no longer hold a narrow band
+// (a -15 dB Q 20 cut at 20 Hz plays about +0.8 dB) and the curve shows what the unit plays.
+TEST(ChannelCurves, HandlesSitOnTheirBandCurve)
+{
+    for (std::size_t i : {std::size_t(56), std::size_t(136), std::size_t(200), std::size_t(240)}) {
+        const double f = ResponseGrid[i];
+        for (const EqBandType type :
+             {EqBandType::Peak, EqBandType::LowShelf, EqBandType::HighShelf}) {
+            for (const double gain : {-15.0, -6.0, 0.0, 4.5, 15.0}) {
+                for (const double q : {0.3, 2.0, 20.0}) {
+                    const EqBand band{f, gain, q, type};
+                    ResponseCurve curve;
+                    inputBandCurve(band, curve);
+                    const double level = bandHandleLevel(band);
+                    EXPECT_NEAR(curve[i], level, 0.15)
+                        << f << " " << int(type) << " " << gain << " q " << q;
+                    EXPECT_NEAR(gainForHandleLevel(type, level), gain, 1e-12);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(bandHandleLevel(EqBand{1000.0, 9.0, 1.0, EqBandType::Peak}), 9.0);
+    EXPECT_EQ(bandHandleLevel(EqBand{1000.0, 9.0, 1.0, EqBandType::LowShelf}), 4.5);
+    EXPECT_EQ(gainForHandleLevel(EqBandType::HighShelf, -3.0), -6.0);
+}
+
+// Between the grid's points: a narrow band at 1015 Hz peaks between the grid points 1000 and
+// 1030; its value at its own frequency is its gain, and the channel values at a grid frequency
+// are the curve's.
+TEST(ChannelCurves, ResponseBetweenGridPoints)
+{
+    const EqBand narrow{1015.0, 12.0, 20.0, EqBandType::Peak};
+    ResponseCurve curve;
+    inputBandCurve(narrow, curve);
+    EXPECT_LT(std::max(curve[136], curve[137]), 11.0); // the grid misses the peak by 1.2 dB
+    EXPECT_NEAR(bandResponseAt(narrow, 1015.0), 12.0, 0.01);
+
+    const auto bands = testBands();
+    InputCurves curves;
+    computeInputCurves(bands, 4, 8, curves);
+    std::array<EqBand, kOutputEqBands> out;
+    for (int b = 0; b < kOutputEqBands; ++b)
+        out[std::size_t(b)] =
+            EqBand{ResponseGrid[std::size_t(16 * b)], b - 7.0, 1.0 + b, EqBandType::Peak};
+    ResponseCurve outCurve;
+    outputChannelCurve(out, outCurve);
+    for (std::size_t i = 0; i < kGridPoints; i += 20) {
+        EXPECT_NEAR(inputChannelResponseAt(bands, 4, 8, ResponseGrid[i]), curves.total[i], 1e-6);
+        EXPECT_NEAR(outputChannelResponseAt(out, ResponseGrid[i]), outCurve[i], 1e-6);
     }
 }
 
-TEST(DisplayResponse, PeakCentreSnapsToTheGrid)
+// A flat band is flat on the wire and on screen; the filters sit 3 dB under their pass band at
+// their corner (Q 0.71); a band type no editor produces goes out and is drawn flat.
+TEST(ChannelCurves, FlatBandsFiltersAndStrayTypes)
 {
     ResponseCurve curve;
-    peakResponse(1010.0, 9.0, 1.0 / 2.0, curve); // drawn at grid point 1000 Hz
-    const auto top = std::max_element(curve.begin(), curve.end()) - curve.begin();
-    EXPECT_EQ(top, 136);
-    EXPECT_NEAR(curve[136], 9.0, 1e-3);
-    ResponseCurve snapped;
-    peakResponse(1000.0, 9.0, 1.0 / 2.0, snapped);
-    EXPECT_EQ(curve, snapped);
-}
+    for (const EqBandType type :
+         {EqBandType::Peak, EqBandType::LowShelf, EqBandType::HighShelf, EqBandType{7}}) {
+        inputBandCurve(EqBand{1000.0, 0.0, 3.0, type}, curve);
+        EXPECT_LT(maxDifference(curve, ResponseCurve{}), 1e-5) << int(type);
+    }
+    inputBandCurve(EqBand{1000.0, 12.0, 3.0, EqBandType{7}}, curve);
+    EXPECT_LT(maxDifference(curve, ResponseCurve{}), 1e-12);
 
-// The drawn shelf corners are moved (x1.2727 low, x0.76923 high) while the unit's coefficients
-// keep the band's frequency: at its corner a slope-1 shelf is at half its gain.
-TEST(DisplayResponse, ShelfCornersDrawnAwayFromTheSentFrequency)
-{
-    const double gain = 12.0;
-    const Biquad low = shelfDisplayBiquad(1000.0, 1, gain);
-    const Biquad high = shelfDisplayBiquad(1000.0, 2, gain);
-    EXPECT_NEAR(displayDb(low, 1272.7 * kDisplayRadPerHz), gain / 2, 0.01);
-    EXPECT_NEAR(displayDb(high, 769.2 * kDisplayRadPerHz), gain / 2, 0.01);
-    EXPECT_GT(displayDb(low, 1000.0 * kDisplayRadPerHz), gain / 2 + 0.5);
-    EXPECT_GT(displayDb(high, 1000.0 * kDisplayRadPerHz), gain / 2 + 0.5);
-
-    EXPECT_NEAR(DeviceDb(1000.0, gain, 0.5, EqBandType::LowShelf, 1000.0), gain / 2, 1e-9);
-    EXPECT_NEAR(DeviceDb(1000.0, gain, 0.5, EqBandType::HighShelf, 1000.0), gain / 2, 1e-9);
-    EXPECT_NEAR(DeviceDb(1000.0, gain, 0.5, EqBandType::LowShelf, 0.0), gain, 1e-9);
-    EXPECT_NEAR(DeviceDb(1000.0, gain, 0.5, EqBandType::LowShelf, 48000.0), 0.0, 1e-9);
-    EXPECT_NEAR(DeviceDb(1000.0, gain, 0.5, EqBandType::HighShelf, 48000.0), gain, 1e-9);
-}
-
-TEST(DisplayResponse, FiltersAtTheirCorner)
-{
-    // One section with Q = 1 / (2 x 0.70422535): at the corner |H| = Q.
     const double atCorner = 20.0 * std::log10(1.0 / (2.0 * 0.70422535));
-    EXPECT_NEAR(displayDb(highPassDisplayBiquad(150.0), 150.0 * kDisplayRadPerHz), atCorner, 1e-9);
-    EXPECT_NEAR(displayDb(lowPassDisplayBiquad(6500.0), 6500.0 * kDisplayRadPerHz), atCorner, 1e-9);
-    ResponseCurve curve;
-    highPassResponse(150.0, curve);
-    EXPECT_LT(curve.front(), -30.0);
-    EXPECT_NEAR(curve.back(), 0.0, 0.01);
-    lowPassResponse(6500.0, curve);
-    EXPECT_NEAR(curve.front(), 0.0, 1e-6);
-    EXPECT_LT(curve.back(), -15.0);
+    EXPECT_NEAR(biquadMagnitudeDb(highPassBiquad(150.0), 150.0 * kRadPerHz), atCorner, 1e-9);
+    EXPECT_NEAR(biquadMagnitudeDb(lowPassBiquad(6500.0), 6500.0 * kRadPerHz), atCorner, 1e-9);
+    EXPECT_LT(highPassCurve(10)[0], -15.0);
+    EXPECT_LT(lowPassCurve(10)[240], -15.0);
+    EXPECT_EQ(&highPassCurve(-4), &highPassCurve(0));
+    EXPECT_EQ(&lowPassCurve(99), &lowPassCurve(10));
 }
 
 TEST(deviceCoefficients, PeakCutIsNotTheMirrorOfTheBoost)
 {
     // V acts on the numerator only: both reach their gain at the centre ...
-    EXPECT_NEAR(DeviceDb(1000.0, 12.0, 2.0, EqBandType::Peak, 1000.0), 12.0, 1e-9);
-    EXPECT_NEAR(DeviceDb(1000.0, -12.0, 2.0, EqBandType::Peak, 1000.0), -12.0, 1e-9);
-    EXPECT_NEAR(DeviceDb(1000.0, 12.0, 2.0, EqBandType::Peak, 0.0), 0.0, 1e-9);
+    EXPECT_NEAR(deviceDb(1000.0, 12.0, 2.0, EqBandType::Peak, 1000.0), 12.0, 1e-9);
+    EXPECT_NEAR(deviceDb(1000.0, -12.0, 2.0, EqBandType::Peak, 1000.0), -12.0, 1e-9);
+    EXPECT_NEAR(deviceDb(1000.0, 12.0, 2.0, EqBandType::Peak, 0.0), 0.0, 1e-9);
     // ... but half an octave away the cut is much narrower than the boost.
-    const double boost = DeviceDb(1000.0, 12.0, 2.0, EqBandType::Peak, 1414.0);
-    const double cut = DeviceDb(1000.0, -12.0, 2.0, EqBandType::Peak, 1414.0);
+    const double boost = deviceDb(1000.0, 12.0, 2.0, EqBandType::Peak, 1414.0);
+    const double cut = deviceDb(1000.0, -12.0, 2.0, EqBandType::Peak, 1414.0);
     EXPECT_GT(boost + cut, 5.0);
 
     std::array<double, 3> b{1, 0, 0}, a{1, 0, 0};
@@ -196,97 +301,4 @@ TEST(deviceCoefficients, PeakCutIsNotTheMirrorOfTheBoost)
     deviceCoefficients(2000.0, 3.0, 1000.0, -1, b, a);
     EXPECT_EQ(b, (std::array<double, 3>{7, 8, 9}));
     EXPECT_EQ(a, (std::array<double, 3>{4, 5, 6}));
-}
-
-TEST(ChannelCurves, FastCurvesMatchTheFormulas)
-{
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> logFrequency(std::log(20.0), std::log(20000.0));
-    std::uniform_real_distribution<double> gain(-15.0, 15.0);
-    std::uniform_real_distribution<double> q(0.3, 20.0);
-    std::uniform_int_distribution<int> type(0, 2);
-    std::uniform_int_distribution<int> filter(0, 10);
-    const auto randomBand = [&] {
-        return EqBand{std::exp(logFrequency(random)), gain(random), q(random),
-                      EqBandType{type(random)}};
-    };
-    for (int round = 0; round < 40; ++round) {
-        std::array<EqBand, kInputEqBands> in;
-        for (EqBand& band : in)
-            band = randomBand();
-        std::array<EqBand, kOutputEqBands> out;
-        for (EqBand& band : out)
-            band = randomBand();
-        const int hp = filter(random), lp = filter(random);
-
-        InputCurves fast, direct;
-        computeInputCurves(in, hp, lp, fast);
-        computeInputCurvesDirect(in, hp, lp, direct);
-        ASSERT_LT(maxDifference(fast.bands, direct.bands), 1e-9);
-        ASSERT_EQ(fast.highPass, direct.highPass);
-        ASSERT_EQ(fast.lowPass, direct.lowPass);
-
-        ResponseCurve fastOut, directOut;
-        outputChannelCurve(out, fastOut);
-        outputChannelCurveDirect(out, directOut);
-        ASSERT_LT(maxDifference(fastOut, directOut), 1e-9);
-    }
-}
-
-TEST(ChannelCurves, BandSumsFiltersAndStrayValues)
-{
-    // Input bands by type; output bands always as Peak.
-    std::array<EqBand, kInputEqBands> in;
-    for (int b = 0; b < kInputEqBands; ++b)
-        in[static_cast<std::size_t>(b)] = defaultInputEqBand(b);
-    in[1] = EqBand{300.0, 6.0, 1.0, EqBandType::LowShelf};
-    in[3] = EqBand{3300.0, -4.0, 2.0, EqBandType::Peak};
-    ResponseCurve sum, shelf, peak;
-    inputChannelCurve(in, sum);
-    shelfResponse(300.0, 1, 6.0, shelf);
-    peakResponse(3300.0, -4.0, 0.5, peak);
-    for (std::size_t i = 0; i < kGridPoints; ++i)
-        ASSERT_NEAR(sum[i], shelf[i] + peak[i], 1e-9);
-
-    std::array<EqBand, kOutputEqBands> out;
-    for (int b = 0; b < kOutputEqBands; ++b)
-        out[static_cast<std::size_t>(b)] = defaultOutputEqBand(b);
-    out[8] = EqBand{1000.0, 6.0, 1.0, EqBandType::HighShelf};
-    outputChannelCurve(out, sum);
-    peakResponse(1000.0, 6.0, 1.0, peak);
-    for (std::size_t i = 0; i < kGridPoints; ++i)
-        ASSERT_NEAR(sum[i], peak[i], 1e-9);
-
-    // Filters off draw 0 dB; on, the table frequency of their index.
-    InputCurves curves;
-    computeInputCurves(in, 0, 0, curves);
-    EXPECT_EQ(*std::max_element(curves.highPass.begin(), curves.highPass.end()), 0.0);
-    EXPECT_EQ(*std::min_element(curves.lowPass.begin(), curves.lowPass.end()), 0.0);
-    computeInputCurves(in, 10, 2, curves);
-    ResponseCurve expected;
-    highPassResponse(150.0, expected);
-    EXPECT_EQ(curves.highPass, expected);
-    lowPassResponse(18000.0, expected);
-    EXPECT_EQ(curves.lowPass, expected);
-    EXPECT_EQ(highPassCurve(99), highPassCurve(10));
-
-    // Values no editor produces (from preset files) never poison the curve: bands that cannot
-    // be drawn are flat, and huge gains fall back to the band-by-band sum.
-    in[0] = EqBand{1000.0, 3.0, 0.0, EqBandType::Peak};
-    in[2] = EqBand{std::numeric_limits<double>::quiet_NaN(), 3.0, 1.0, EqBandType::Peak};
-    in[4] = EqBand{500.0, 3.0, 1.0, EqBandType{5}};
-    inputChannelCurve(in, sum);
-    shelfResponse(300.0, 1, 6.0, shelf);
-    peakResponse(3300.0, -4.0, 0.5, peak);
-    for (std::size_t i = 0; i < kGridPoints; ++i)
-        ASSERT_NEAR(sum[i], shelf[i] + peak[i], 1e-9);
-    for (EqBand& band : out)
-        band.gain = 400.0;
-    ResponseCurve direct;
-    outputChannelCurve(out, sum);
-    outputChannelCurveDirect(out, direct);
-    for (std::size_t i = 0; i < kGridPoints; ++i) {
-        ASSERT_TRUE(std::isfinite(sum[i])) << i;
-        ASSERT_NEAR(sum[i], direct[i], 1e-9 * std::max(1.0, std::abs(direct[i])));
-    }
 }

@@ -14,7 +14,9 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QTest>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -175,27 +177,37 @@ TEST(KitShots, RenderEveryWidget)
     matrix.resize(matrix.sizeHint() + QSize(40, 40));
     Save(matrix, "matrix");
 
-    // An input EQ graph: five bands, the high-pass on, the third band selected.
-    std::array<sonaro::EqBand, 5> bands{};
-    const double freqs[] = {80, 250, 1200, 3300, 10000};
-    const double gainsDb[] = {4.0, -6.0, 5.0, 2.5, -3.0};
+    // An input EQ graph: a low shelf, a cut, a boost, a high shelf and both filters, the third
+    // band selected; the handles sit on the bands' own curves.
+    const std::array<sonaro::EqBand, 5> bands{
+        sonaro::EqBand{120.0, 4.0, 0.7, sonaro::EqBandType::LowShelf},
+        sonaro::EqBand{400.0, -9.0, 4.0, sonaro::EqBandType::Peak},
+        sonaro::EqBand{2000.0, 6.0, 1.2, sonaro::EqBandType::Peak},
+        sonaro::EqBand{3300.0, 0.0, 0.5, sonaro::EqBandType::Peak},
+        sonaro::EqBand{9000.0, -5.0, 0.7, sonaro::EqBandType::HighShelf}};
     QList<QPointF> handles;
-    for (int i = 0; i < 5; ++i) {
-        bands[i].frequency = freqs[i];
-        bands[i].gain = gainsDb[i];
-        bands[i].q = 1.2;
-        handles << QPointF(freqs[i], gainsDb[i]);
-    }
-    sonaro::ResponseCurve sum{}, band{};
-    sonaro::inputChannelCurve(bands, sum);
+    for (const sonaro::EqBand& b : bands)
+        handles << QPointF(b.frequency, sonaro::bandHandleLevel(b));
+    sonaro::InputCurves curves;
+    sonaro::ResponseCurve band{};
+    sonaro::computeInputCurves(bands, 7, 7, curves);
     sonaro::inputBandCurve(bands[2], band);
+    const sonaro::ResponseCurve& sum = curves.total;
     ResponseGraph eq;
     eq.setLogarithmicX(true);
     eq.setYRange(-15, 15);
     eq.setXValues(sonaro::ResponseGrid);
-    eq.setSeries(1, sum);
-    eq.setSeries(3, sonaro::highPassCurve(4));
+    eq.setSeries(1, curves.total);
+    eq.setSeries(2, curves.lowPass);
+    eq.setSeries(3, curves.highPass);
     eq.setBandCurve(band);
+    // The values at the bands' own frequencies, so that the curves pass through the handles.
+    QList<QPointF> totalAtBands;
+    for (const sonaro::EqBand& b : bands)
+        totalAtBands << QPointF(b.frequency,
+                                sonaro::inputChannelResponseAt(bands, 7, 7, b.frequency));
+    eq.setSeriesExtraPoints(1, totalAtBands);
+    eq.setBandCurveExtraPoints({QPointF(bands[2].frequency, sonaro::bandHandleLevel(bands[2]))});
     eq.setHandles(handles);
     eq.setHandleLabels({"1", "2", "3", "4", "5"});
     eq.selectBand(2);
@@ -226,4 +238,17 @@ TEST(KitShots, RenderEveryWidget)
     small.setSeries(1, sum);
     small.resize(90, 44);
     Save(small, "graph-small");
+
+    // A read-out refusing typed text: the editor stays open with a red frame.
+    ValueReadout refused;
+    refused.setRange(20, 20000);
+    refused.setFormat(ValueFormat::Hertz);
+    refused.setValue(1000);
+    refused.resize(110, 28);
+    refused.setAttribute(Qt::WA_DontShowOnScreen);
+    refused.show();
+    refused.beginTypedEntry(QStringLiteral("1k2"));
+    refused.typedEntryEditor()->setText(QStringLiteral("1k2"));
+    QTest::keyClick(refused.typedEntryEditor(), Qt::Key_Return);
+    Save(refused, "readout-refused");
 }

@@ -5,6 +5,10 @@
 #include "KitTestSupport.h"
 
 #include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -159,4 +163,105 @@ TEST_F(ResponseGraphTest, ConstrainedHandlesAndTheCompactForm)
     EXPECT_EQ(clicked.count(), 1);
     EXPECT_EQ(dragged.count(), 0);
     EXPECT_EQ(small.plotRect(), QRectF(2, 2, 86, 40));
+}
+
+// The wheel over a handle asks for a Q change (Shift: fine), a double-click on a handle for the
+// band's reset; neither does anything away from the handles.
+TEST_F(ResponseGraphTest, WheelAndDoubleClickOnAHandleAskTheOwner)
+{
+    graph.setHandles({{100.0, 0.0}, {1000.0, 6.0}});
+    QSignalSpy wheel(&graph, &ResponseGraph::handleWheel);
+    QSignalSpy reset(&graph, &ResponseGraph::handleResetRequested);
+    QSignalSpy dragged(&graph, &ResponseGraph::pointDragged);
+    const QPointF on(graph.xToPixel(1000.0), graph.yToPixel(6.0));
+    const QPointF off(graph.xToPixel(5000.0), graph.yToPixel(-10.0));
+    const auto turn = [&](QPointF at, int delta, Qt::KeyboardModifiers mods) {
+        QWheelEvent e(at, graph.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
+                      Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&graph, &e);
+    };
+    turn(on, 240, Qt::NoModifier);
+    turn(on, -120, Qt::ShiftModifier);
+    turn(on, 60, Qt::NoModifier); // half a notch waits
+    turn(off, 120, Qt::NoModifier);
+    ASSERT_EQ(wheel.count(), 2);
+    EXPECT_EQ(wheel.at(0), (QList<QVariant>{1, 2, false}));
+    EXPECT_EQ(wheel.at(1), (QList<QVariant>{1, -1, true}));
+
+    sendMouse(&graph, QEvent::MouseButtonDblClick, off);
+    EXPECT_EQ(reset.count(), 0);
+    sendMouse(&graph, QEvent::MouseButtonDblClick, on);
+    ASSERT_EQ(reset.count(), 1);
+    EXPECT_EQ(reset.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(graph.handle(1), QPointF(1000.0, 6.0)); // the owner resets the band
+    EXPECT_EQ(dragged.count(), 0);
+}
+
+// Arrow keys nudge the selected handle and report it as a short drag: a twelfth of an octave
+// or 0.5 dB, a fifth of that with Shift, never past the ranges; nothing without a selection.
+TEST_F(ResponseGraphTest, ArrowKeysNudgeTheSelectedHandle)
+{
+    graph.setHandles({{100.0, 0.0}, {1000.0, 14.8}});
+    QSignalSpy dragged(&graph, &ResponseGraph::pointDragged);
+    QSignalSpy released(&graph, &ResponseGraph::pointReleased);
+    QTest::keyClick(&graph, Qt::Key_Right);
+    EXPECT_EQ(dragged.count(), 0);
+
+    graph.selectBand(1);
+    QTest::keyClick(&graph, Qt::Key_Right);
+    EXPECT_NEAR(graph.handle(1).x(), 1000.0 * std::pow(2.0, 1.0 / 12.0), 1e-9);
+    QTest::keyClick(&graph, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_NEAR(graph.handle(1).x(), 1000.0 * std::pow(2.0, 0.8 / 12.0), 1e-9);
+    QTest::keyClick(&graph, Qt::Key_Down);
+    EXPECT_NEAR(graph.handle(1).y(), 14.3, 1e-9);
+    QTest::keyClick(&graph, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_NEAR(graph.handle(1).y(), 14.4, 1e-9);
+    QTest::keyClick(&graph, Qt::Key_Up);
+    QTest::keyClick(&graph, Qt::Key_Up); // stops at +15 dB ...
+    QTest::keyClick(&graph, Qt::Key_Up); // ... and a nudge that moves nothing is silent
+    EXPECT_DOUBLE_EQ(graph.handle(1).y(), 15.0);
+    ASSERT_EQ(dragged.count(), 6);
+    EXPECT_EQ(released.count(), 6);
+    for (const auto& args : dragged)
+        EXPECT_EQ(args.at(0).toInt(), 1);
+    EXPECT_EQ(graph.handle(0), QPointF(100.0, 0.0));
+
+    // A handle that moves only vertically ignores left and right.
+    graph.setHandleAxes(1, ResponseGraph::Axes::Vertical);
+    const double x = graph.handle(1).x();
+    QTest::keyClick(&graph, Qt::Key_Left);
+    EXPECT_EQ(graph.handle(1).x(), x);
+    EXPECT_EQ(dragged.count(), 6);
+}
+
+// While dragging, the tooltip text shows frequency, gain and Q.
+TEST_F(ResponseGraphTest, DragToolTipShowsFrequencyGainAndQ)
+{
+    graph.setHandles({{250.0, -3.0}, {2500.0, 2.0}});
+    EXPECT_EQ(graph.handleToolTip(0), "250 Hz   -3.0 dB");
+    graph.setHandleInfo(1, 4.0, 1.4); // a shelf: the handle sits at half its gain
+    EXPECT_EQ(graph.handleToolTip(1), "2.50 kHz   +4.0 dB   Q 1.4");
+    EXPECT_EQ(graph.handleToolTip(5), QString());
+}
+
+// Extra points between the grid's go in x order into their curve (a narrow band's peak between
+// two grid points); setting the series again drops them.
+TEST_F(ResponseGraphTest, ExtraPointsJoinTheirCurveInOrder)
+{
+    std::vector<double> flat(ResponseGraph::kPoints, 0.0);
+    graph.setSeries(1, flat);
+    graph.setBandCurve(flat);
+    graph.setSeriesExtraPoints(1, {{1015.0, 12.0}, {50.0, -3.0}, {99999.0, 1.0}});
+    graph.setBandCurveExtraPoints({{1015.0, 12.0}});
+    const QPolygonF curve = graph.curvePolygon(1);
+    ASSERT_EQ(curve.size(), ResponseGraph::kPoints + 3);
+    for (qsizetype i = 1; i < curve.size(); ++i)
+        EXPECT_LE(curve[i - 1].x(), curve[i].x()) << i;
+    EXPECT_TRUE(curve.contains(QPointF(graph.xToPixel(1015.0), graph.yToPixel(12.0))));
+    EXPECT_TRUE(curve.contains(QPointF(graph.xToPixel(50.0), graph.yToPixel(-3.0))));
+    EXPECT_EQ(graph.curvePolygon(0).size(), ResponseGraph::kPoints + 1);
+    EXPECT_TRUE(graph.curvePolygon(2).isEmpty()); // never set
+
+    graph.setSeries(1, flat);
+    EXPECT_EQ(graph.curvePolygon(1).size(), ResponseGraph::kPoints);
 }

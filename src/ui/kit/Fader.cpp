@@ -77,8 +77,7 @@ double Fader::slotX() const
 
 double Fader::yForValue(int value) const
 {
-    const int span = std::max(1, maximum() - minimum());
-    return travelTop() + (travelBottom() - travelTop()) * (value - minimum()) / span;
+    return travelTop() + (travelBottom() - travelTop()) * fractionOf(value);
 }
 
 QRectF Fader::capRect() const
@@ -99,7 +98,7 @@ bool Fader::valueAtPoint(const QPointF& point, int& value) const
     if (cap.contains(point) || point.y() > readoutRect().top() - kReadoutGap / 2.0) return false;
     if (std::abs(point.x() - slotX()) > cap.width() / 2.0) return false;
     const double t = (point.y() - travelTop()) / std::max(1.0, travelBottom() - travelTop());
-    value = minimum() + static_cast<int>(std::lround(t * (maximum() - minimum())));
+    value = valueAtFraction(t);
     return true;
 }
 

@@ -60,9 +60,7 @@ QRectF Knob::dialRect() const
 
 double Knob::angleFor(int value) const
 {
-    const int span = std::max(1, maximum() - minimum());
-    const double t = double(std::clamp(value, minimum(), maximum()) - minimum()) / span;
-    return kStartAngle - t * kSweep;
+    return kStartAngle - fractionOf(value) * kSweep;
 }
 
 void Knob::paintEvent(QPaintEvent*)

@@ -2,9 +2,12 @@
 
 #include "ui/kit/Theme.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -29,6 +32,12 @@ constexpr double kHandleRadius = 6.0;
 constexpr double kSelectedHandleRadius = 7.5;
 constexpr int kFirstDecadeExponent = -2;
 constexpr int kLastDecadeExponent = 4;
+constexpr int kWheelNotch = 120; // angle delta of one wheel notch
+// Arrow-key nudges: a twelfth of an octave, 0.5 dB; Shift a fifth of each.
+constexpr double kNudgeOctaves = 1.0 / 12.0;
+constexpr double kNudgeDb = 0.5;
+constexpr double kNudgeLinearShare = 0.01;
+constexpr double kFineNudge = 0.2;
 
 bool finite(double v)
 {
@@ -151,6 +160,30 @@ void ResponseGraph::setSeries(int series, std::span<const double> values)
     auto& s = m_series[series - 1];
     std::copy_n(values.begin(), std::min<size_t>(values.size(), kPoints), s.begin());
     m_seriesShown[series - 1] = true;
+    m_seriesExtra[series - 1].clear();
+    invalidateCurves();
+}
+
+namespace {
+std::vector<QPointF> sortedByX(const QList<QPointF>& points)
+{
+    std::vector<QPointF> sorted(points.begin(), points.end());
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](QPointF a, QPointF b) { return a.x() < b.x(); });
+    return sorted;
+}
+} // namespace
+
+void ResponseGraph::setSeriesExtraPoints(int series, const QList<QPointF>& points)
+{
+    if (series < 1 || series > kSeriesCount) return;
+    m_seriesExtra[series - 1] = sortedByX(points);
+    invalidateCurves();
+}
+
+void ResponseGraph::setBandCurveExtraPoints(const QList<QPointF>& points)
+{
+    m_bandExtra = sortedByX(points);
     invalidateCurves();
 }
 
@@ -186,6 +219,7 @@ void ResponseGraph::setBandCurve(std::span<const double> values)
 {
     std::copy_n(values.begin(), std::min<size_t>(values.size(), kPoints), m_band.begin());
     m_bandShown = true;
+    m_bandExtra.clear();
     invalidateCurves();
 }
 
@@ -199,6 +233,7 @@ void ResponseGraph::setHandles(const QList<QPointF>& points)
 {
     m_handles.assign(points.begin(), points.end());
     m_handleAxes.resize(m_handles.size(), Axes::Both);
+    m_handleInfo.resize(m_handles.size());
     if (m_pressed >= handleCount()) m_pressed = -1;
     update();
 }
@@ -224,6 +259,27 @@ void ResponseGraph::setHandleLabels(const QStringList& labels)
 {
     m_handleLabels = labels;
     update();
+}
+
+void ResponseGraph::setHandleInfo(int index, double gain, double q)
+{
+    if (index < 0 || index >= handleCount()) return;
+    m_handleInfo[index] = HandleInfo{true, gain, q};
+}
+
+QString ResponseGraph::handleToolTip(int index) const
+{
+    if (index < 0 || index >= handleCount()) return {};
+    const QPointF h = m_handles[index];
+    if (!m_logX) return QString::asprintf("%0.1f, %0.1f", h.x(), h.y());
+    const QString frequency = h.x() < 1000.0 ? QString::asprintf("%d Hz", int(std::lround(h.x())))
+                                             : QString::asprintf("%0.2f kHz", h.x() / 1000.0);
+    const HandleInfo& info = m_handleInfo[index];
+    const double gain = info.set ? info.gain : h.y();
+    QString text =
+        frequency + QString::asprintf("   %+0.1f dB", std::abs(gain) < 0.05 ? 0.0 : gain);
+    if (info.set) text += QString::asprintf("   Q %0.1f", info.q);
+    return text;
 }
 
 void ResponseGraph::selectBand(int index)
@@ -325,6 +381,13 @@ QPointF ResponseGraph::seriesPixel(int series, int index) const
     return {xToPixel(m_x[index]), yToPixel(m_series[series - 1][index])};
 }
 
+QPolygonF ResponseGraph::curvePolygon(int series) const
+{
+    if (series == 0) return m_bandShown ? mapCurve(m_band, m_bandExtra) : QPolygonF();
+    if (series < 1 || series > kSeriesCount || !m_seriesShown[series - 1]) return {};
+    return mapCurve(m_series[series - 1], m_seriesExtra[series - 1]);
+}
+
 QList<ResponseGraph::AxisLabel> ResponseGraph::xAxisLabels() const
 {
     QList<AxisLabel> labels;
@@ -418,22 +481,34 @@ void ResponseGraph::invalidateCurves()
     update();
 }
 
-QPolygonF ResponseGraph::mapCurve(const std::vector<double>& values) const
+QPolygonF ResponseGraph::mapCurve(const std::vector<double>& values,
+                                  const std::vector<QPointF>& extra) const
 {
+    const auto drawable = [this](double x, double y) {
+        return finite(x) && finite(y) && !(m_logX && x <= 0.0);
+    };
     QPolygonF polygon;
-    polygon.reserve(kPoints);
+    polygon.reserve(kPoints + qsizetype(extra.size()));
+    // The extra points are sorted by x; each goes in before the first array point beyond it.
+    std::size_t next = 0;
     for (int i = 0; i < kPoints; ++i) {
-        if (!finite(values[i]) || !finite(m_x[i]) || (m_logX && m_x[i] <= 0.0)) continue;
+        for (; next < extra.size() && extra[next].x() < m_x[i]; ++next)
+            if (drawable(extra[next].x(), extra[next].y()))
+                polygon.append(QPointF(xToPixel(extra[next].x()), yToPixel(extra[next].y())));
+        if (!drawable(m_x[i], values[i])) continue;
         polygon.append(QPointF(xToPixel(m_x[i]), yToPixel(values[i])));
     }
+    for (; next < extra.size(); ++next)
+        if (drawable(extra[next].x(), extra[next].y()))
+            polygon.append(QPointF(xToPixel(extra[next].x()), yToPixel(extra[next].y())));
     return polygon;
 }
 
 void ResponseGraph::rebuildCurves()
 {
     for (int s = 0; s < kSeriesCount; ++s)
-        m_polygons[s] = m_seriesShown[s] ? mapCurve(m_series[s]) : QPolygonF();
-    m_bandPolygon = m_bandShown ? mapCurve(m_band) : QPolygonF();
+        m_polygons[s] = m_seriesShown[s] ? mapCurve(m_series[s], m_seriesExtra[s]) : QPolygonF();
+    m_bandPolygon = m_bandShown ? mapCurve(m_band, m_bandExtra) : QPolygonF();
     m_curvesDirty = false;
 }
 
@@ -674,7 +749,10 @@ void ResponseGraph::mouseMoveEvent(QMouseEvent* event)
     if (m_handleAxes[m_pressed] != Axes::Horizontal) point.setY(pixelToY(target.y()));
     m_handles[m_pressed] = point;
     update();
-    emit pointDragged(m_pressed);
+    const int dragged = m_pressed;
+    emit pointDragged(dragged);
+    // The owner may have corrected the handle (and its gain and Q) on the signal.
+    showDragToolTip(dragged);
     event->accept();
 }
 
@@ -689,12 +767,108 @@ void ResponseGraph::mouseReleaseEvent(QMouseEvent* event)
     m_pressed = -1;
     m_dragging = false;
     m_clickCandidate = false;
-    if (released >= 0)
+    if (released >= 0) {
+        QToolTip::hideText();
         emit pointReleased(released);
-    else if (click)
+    } else if (click)
         emit clicked();
     updateCursor(event->position());
     event->accept();
+}
+
+void ResponseGraph::showDragToolTip(int index)
+{
+    if (index < 0 || index >= handleCount()) return;
+    const QPointF centre(xToPixel(m_handles[index].x()), yToPixel(m_handles[index].y()));
+    const QPoint below = (centre + QPointF(kHitRadius, kHitRadius)).toPoint();
+    QToolTip::showText(mapToGlobal(below), handleToolTip(index), this);
+}
+
+void ResponseGraph::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const int index = event->button() == Qt::LeftButton ? handleAt(event->position()) : -1;
+    if (index < 0) {
+        QWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    m_pressed = -1;
+    m_dragging = false;
+    emit handleResetRequested(index);
+    event->accept();
+}
+
+void ResponseGraph::wheelEvent(QWheelEvent* event)
+{
+    const int index = handleAt(event->position());
+    if (index < 0) {
+        m_wheelRemainder = 0.0;
+        QWidget::wheelEvent(event);
+        return;
+    }
+    // Some platforms turn Shift+wheel into a horizontal wheel.
+    const QPoint angle = event->angleDelta();
+    m_wheelRemainder += (angle.y() != 0 ? angle.y() : angle.x()) / double(kWheelNotch);
+    const int notches = static_cast<int>(m_wheelRemainder);
+    m_wheelRemainder -= notches;
+    if (notches != 0) emit handleWheel(index, notches, event->modifiers() & Qt::ShiftModifier);
+    event->accept();
+}
+
+void ResponseGraph::keyPressEvent(QKeyEvent* event)
+{
+    const bool fine = event->modifiers() & Qt::ShiftModifier;
+    int xSteps = 0, ySteps = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        xSteps = -1;
+        break;
+    case Qt::Key_Right:
+        xSteps = 1;
+        break;
+    case Qt::Key_Up:
+        ySteps = 1;
+        break;
+    case Qt::Key_Down:
+        ySteps = -1;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (m_compact || m_selected < 0 || m_selected >= handleCount()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    nudge(m_selected, xSteps, ySteps, fine);
+    event->accept();
+}
+
+void ResponseGraph::nudge(int index, int xSteps, int ySteps, bool fine)
+{
+    const Axes axes = m_handleAxes[index];
+    if (axes == Axes::Vertical) xSteps = 0;
+    if (axes == Axes::Horizontal) ySteps = 0;
+    if (xSteps == 0 && ySteps == 0) return;
+    const double factor = fine ? kFineNudge : 1.0;
+    QPointF point = m_handles[index];
+    const double from = xFrom(), to = xTo();
+    const double xLow = std::min(from, to), xHigh = std::max(from, to);
+    if (xSteps != 0) {
+        double x = m_logX && point.x() > 0.0
+                       ? point.x() * std::pow(2.0, xSteps * kNudgeOctaves * factor)
+                       : point.x() + xSteps * kNudgeLinearShare * (xHigh - xLow) * factor;
+        point.setX(std::clamp(x, xLow, xHigh));
+    }
+    if (ySteps != 0) {
+        const double yLow = std::min(m_yMin, m_yMax), yHigh = std::max(m_yMin, m_yMax);
+        const double step = (m_logX ? kNudgeDb : kNudgeLinearShare * (yHigh - yLow)) * factor;
+        point.setY(std::clamp(point.y() + ySteps * step, yLow, yHigh));
+    }
+    if (point == m_handles[index]) return; // already at the end of the range
+    m_handles[index] = point;
+    update();
+    emit pointDragged(index);
+    emit pointReleased(index);
 }
 
 } // namespace sonaro::ui

@@ -24,7 +24,15 @@ namespace sonaro::ui {
 // Dragging: the handle under the mouse is found in reverse drawing order (the one drawn on top
 // wins); a drag starts once the mouse has moved kDragStartDistance pixels, and every mouse move
 // after that moves the handle and emits pointDragged(index) once. The owner reads handle(index)
-// and may correct it with setHandle (drag rules).
+// and may correct it with setHandle (drag rules). While dragging, a tooltip shows the handle's
+// frequency, gain and Q (or its x and y on a linear graph).
+//
+// On a handle the wheel asks for a change of the band's Q (handleWheel; Shift: fine) and a
+// double-click asks for the band's reset to 0 dB (handleResetRequested); the owner does both.
+// The arrow keys nudge the selected handle (left/right: frequency by a twelfth of an octave on a
+// log axis, a hundredth of the range on a linear one; up/down: 0.5 dB on a log-x graph, a
+// hundredth of the y range on a linear one; Shift: a fifth of each) within the ranges and report it
+// as a short drag: pointDragged, then pointReleased.
 class ResponseGraph : public QWidget
 {
     Q_OBJECT
@@ -77,6 +85,12 @@ public:
     void setBandCurvePoint(double y, int index);
     void setBandCurve(std::span<const double> values);
     void clearBandCurve();
+    // Exact values between the x array's points, drawn in x order with a series' points: a
+    // narrow band peaks between two grid points, so the EQ owners add each band's value at its
+    // frequency and the curve passes through the handles. Setting the series (or the band
+    // curve) drops its extra points: set them after it.
+    void setSeriesExtraPoints(int series, const QList<QPointF>& points);
+    void setBandCurveExtraPoints(const QList<QPointF>& points);
 
     // Draggable points in data coordinates, drawn in list order.
     void setHandles(const QList<QPointF>& points);
@@ -85,6 +99,10 @@ public:
     int handleCount() const { return int(m_handles.size()); }
     void setHandleAxes(int index, Axes axes);
     void setHandleLabels(const QStringList& labels);
+    // What the drag tooltip shows for a handle besides its frequency: the band's gain (a shelf's
+    // handle sits at half its gain) and Q. Without it the tooltip shows the handle's y alone.
+    void setHandleInfo(int index, double gain, double q);
+    QString handleToolTip(int index) const;
     void selectBand(int index);
     int selectedBand() const { return m_selected; }
 
@@ -109,6 +127,8 @@ public:
     double pixelToX(double pixel) const;
     double pixelToY(double pixel) const;
     QPointF seriesPixel(int series, int index) const;
+    // The polyline a series (1..3) or the band curve (0) is drawn with, extra points included.
+    QPolygonF curvePolygon(int series) const;
     int handleAt(QPointF position) const; // -1: none
     QList<AxisLabel> xAxisLabels() const;
     QList<AxisLabel> xMinorLines() const;
@@ -124,6 +144,10 @@ signals:
     void pointDragged(int index);
     void pointReleased(int index);
     void clicked();
+    // The wheel over handle index: steps notches (positive: up), fine with Shift.
+    void handleWheel(int index, int steps, bool fine);
+    // A double-click on handle index.
+    void handleResetRequested(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -132,14 +156,26 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void invalidateBackground();
     void invalidateCurves();
     void rebuildBackground();
     void rebuildCurves();
-    QPolygonF mapCurve(const std::vector<double>& values) const;
+    QPolygonF mapCurve(const std::vector<double>& values, const std::vector<QPointF>& extra) const;
     void updateCursor(QPointF position);
+    void showDragToolTip(int index);
+    void nudge(int index, int xSteps, int ySteps, bool fine);
+
+    struct HandleInfo
+    {
+        bool set = false;
+        double gain = 0.0;
+        double q = 0.0;
+    };
 
     double m_yMin = -15.0;
     double m_yMax = 15.0;
@@ -152,12 +188,16 @@ private:
     std::vector<double> m_x;
     std::array<std::vector<double>, kSeriesCount> m_series;
     std::array<bool, kSeriesCount> m_seriesShown{};
+    std::array<std::vector<QPointF>, kSeriesCount> m_seriesExtra;
     std::vector<double> m_band;
+    std::vector<QPointF> m_bandExtra;
     bool m_bandShown = false;
 
     std::vector<QPointF> m_handles;
     std::vector<Axes> m_handleAxes;
     QStringList m_handleLabels;
+    std::vector<HandleInfo> m_handleInfo;
+    double m_wheelRemainder = 0.0;
     int m_selected = -1;
 
     QString m_unitText;

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -16,6 +17,11 @@ namespace {
 constexpr double kDragSpanPixels = 200.0; // a drag this long sweeps the whole range
 constexpr double kFineDragFactor = 0.25;  // Shift slows a drag down to a quarter
 constexpr int kWheelNotch = 120;          // angle delta of one wheel notch
+// Steps on a logarithmic scale, as shares of the whole scale.
+constexpr double kLogSingleStep = 1.0 / 120.0;
+constexpr double kLogFineStep = kLogSingleStep / 5.0;
+constexpr double kLogPageStep = 1.0 / 12.0;
+constexpr int kRefusalFrame = 2;
 } // namespace
 
 ValueControl::ValueControl(QWidget* parent) : QWidget(parent)
@@ -78,10 +84,47 @@ void ValueControl::setFormatter(ValueFormatter formatter)
 void ValueControl::setFormat(ValueFormat format)
 {
     setFormatter(makeFormatter(format));
+    setParser([this, format](const QString& text, int& raw, QString* why) {
+        return parseFormattedText(format, text, m_minimum, m_maximum, raw, why);
+    });
+    setLogarithmic(isLogarithmicByDefault(format));
 }
+
 void ValueControl::setParser(ValueParser parser)
 {
     m_parser = std::move(parser);
+}
+
+void ValueControl::setLogarithmic(bool logarithmic)
+{
+    if (logarithmic == m_logarithmic) return;
+    m_logarithmic = logarithmic;
+    onValueChanged(); // the value's place on the scale moved
+    update();
+}
+
+bool ValueControl::isLogarithmic() const
+{
+    return m_logarithmic && m_minimum > 0 && m_maximum > m_minimum;
+}
+
+double ValueControl::fractionOf(int value) const
+{
+    if (m_maximum <= m_minimum) return 0.0;
+    value = std::clamp(value, m_minimum, m_maximum);
+    if (isLogarithmic())
+        return std::log(double(value) / m_minimum) / std::log(double(m_maximum) / m_minimum);
+    return double(value - m_minimum) / (m_maximum - m_minimum);
+}
+
+int ValueControl::valueAtFraction(double fraction) const
+{
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    if (isLogarithmic())
+        return std::clamp(static_cast<int>(std::lround(
+                              m_minimum * std::pow(double(m_maximum) / m_minimum, fraction))),
+                          m_minimum, m_maximum);
+    return m_minimum + static_cast<int>(std::lround(fraction * (m_maximum - m_minimum)));
 }
 
 QString ValueControl::text() const
@@ -116,7 +159,10 @@ void ValueControl::beginTypedEntry(const QString& initial)
         p.setColor(QPalette::Highlight, theme.accent);
         m_editor->setPalette(p);
         m_editor->installEventFilter(this);
+        // Typing again takes the refusal back until the next Enter.
+        connect(m_editor, &QLineEdit::textEdited, this, [this] { clearRefusal(); });
     }
+    clearRefusal();
     m_editor->setGeometry(readoutRect());
     m_editor->setText(initial.isEmpty() ? text() : initial);
     if (initial.isEmpty()) m_editor->selectAll();
@@ -126,31 +172,57 @@ void ValueControl::beginTypedEntry(const QString& initial)
 
 bool ValueControl::enterText(const QString& text)
 {
-    int raw = 0;
-    bool ok = false;
-    if (m_parser) {
-        ok = m_parser(text, raw);
-    } else {
-        ok = std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
-        raw = leadingInteger(text);
+    int raw = m_value;
+    QString why;
+    const bool ok =
+        m_parser ? m_parser(text, raw, &why)
+                 : parseFormattedText(ValueFormat::Plain, text, m_minimum, m_maximum, raw, &why);
+    if (!ok) {
+        m_entryError = why.isEmpty() ? tr("Not a value.") : why;
+        return false;
     }
-    if (!ok) return false;
+    m_entryError.clear();
     setValue(raw);
     emit valueEntered(m_value);
     return true;
 }
 
+void ValueControl::showRefusal(const QString& why)
+{
+    // The editor stays open with a red frame; the tooltip says why.
+    m_editor->setProperty("refused", true);
+    m_editor->setStyleSheet(QStringLiteral("QLineEdit { border: %1px solid %2; }")
+                                .arg(kRefusalFrame)
+                                .arg(Theme::instance().muteRed.name()));
+    m_editor->setToolTip(why);
+    QToolTip::showText(m_editor->mapToGlobal(QPoint(0, m_editor->height())), why, m_editor);
+    m_editor->selectAll();
+}
+
+void ValueControl::clearRefusal()
+{
+    if (!m_editor || !m_editor->property("refused").toBool()) return;
+    m_editor->setProperty("refused", false);
+    m_editor->setStyleSheet(QString());
+    m_editor->setToolTip(QString());
+    QToolTip::hideText();
+}
+
 void ValueControl::finishTypedEntry(bool accept)
 {
     if (!m_editor) return;
+    // Enter on the value's own text changes nothing: the text may be rounded ("1.23kHz" for
+    // 1234 Hz), and reading it back would move the value.
+    if (accept && m_editor->text().trimmed() != text() && !enterText(m_editor->text())) {
+        showRefusal(m_entryError);
+        return;
+    }
     QLineEdit* editor = m_editor;
     m_editor = nullptr; // before anything that could re-enter through focus changes
-    const QString typed = editor->text();
     editor->removeEventFilter(this);
     editor->hide();
     editor->deleteLater();
     setFocus(Qt::OtherFocusReason);
-    if (accept) enterText(typed);
 }
 
 void ValueControl::resetToDefault()
@@ -174,9 +246,29 @@ void ValueControl::userSet(int value)
     if (setValue(value)) emit moved(m_value);
 }
 
-void ValueControl::stepBy(int steps, int stepSize)
+void ValueControl::stepBy(int steps, Step step)
 {
-    userSet(m_value + steps * stepSize * upDirection());
+    if (isLogarithmic()) {
+        stepByFraction(steps, step == Step::Page   ? kLogPageStep
+                              : step == Step::Fine ? kLogFineStep
+                                                   : kLogSingleStep);
+        return;
+    }
+    const int size = step == Step::Page   ? m_pageStep
+                     : step == Step::Fine ? m_fineStep
+                                          : m_singleStep;
+    userSet(m_value + steps * size * upDirection());
+    emit released(m_value);
+}
+
+void ValueControl::stepByFraction(int steps, double fraction)
+{
+    const int direction = steps * upDirection();
+    int value = valueAtFraction(fractionOf(m_value) + direction * fraction);
+    // Every step moves at least one unit, also where a share of the scale is less than one.
+    if (direction > 0) value = std::max(value, m_value + 1);
+    if (direction < 0) value = std::min(value, m_value - 1);
+    userSet(value);
     emit released(m_value);
 }
 
@@ -196,6 +288,7 @@ void ValueControl::mousePressEvent(QMouseEvent* event)
         resetToDefault();
         return;
     }
+    m_pressValue = m_value;
     int jumped = 0;
     if (valueAtPoint(event->position(), jumped)) userSet(jumped);
     m_dragging = true;
@@ -213,7 +306,11 @@ void ValueControl::mouseMoveEvent(QMouseEvent* event)
     const bool fine = event->modifiers() & Qt::ShiftModifier;
     const double dy = event->position().y() - m_dragStartY;
     const double delta = dy * valuePerPixelDown() * (fine ? kFineDragFactor : 1.0);
-    userSet(m_dragStartValue + static_cast<int>(std::lround(delta)));
+    if (isLogarithmic()) {
+        userSet(valueAtFraction(fractionOf(m_dragStartValue) + delta / (m_maximum - m_minimum)));
+    } else {
+        userSet(m_dragStartValue + static_cast<int>(std::lround(delta)));
+    }
     event->accept();
 }
 
@@ -224,7 +321,8 @@ void ValueControl::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     m_dragging = false;
-    emit released(m_value);
+    // A click, or a drag back to where it started, changed nothing and reports nothing.
+    if (m_value != m_pressValue) emit released(m_value);
     event->accept();
 }
 
@@ -254,9 +352,9 @@ void ValueControl::wheelEvent(QWheelEvent* event)
     }
     m_wheelRemainder -= notches;
     const auto mods = event->modifiers();
-    const int step = (mods & Qt::ControlModifier) ? m_pageStep
-                     : (mods & Qt::ShiftModifier) ? m_fineStep
-                                                  : m_singleStep;
+    const Step step = (mods & Qt::ControlModifier) ? Step::Page
+                      : (mods & Qt::ShiftModifier) ? Step::Fine
+                                                   : Step::Single;
     stepBy(notches, step);
     event->accept();
 }
@@ -264,7 +362,7 @@ void ValueControl::wheelEvent(QWheelEvent* event)
 void ValueControl::keyPressEvent(QKeyEvent* event)
 {
     const bool fine = event->modifiers() & Qt::ShiftModifier;
-    const int single = fine ? m_fineStep : m_singleStep;
+    const Step single = fine ? Step::Fine : Step::Single;
     switch (event->key()) {
     case Qt::Key_Up:
     case Qt::Key_Right:
@@ -275,10 +373,10 @@ void ValueControl::keyPressEvent(QKeyEvent* event)
         stepBy(-1, single);
         break;
     case Qt::Key_PageUp:
-        stepBy(1, m_pageStep);
+        stepBy(1, Step::Page);
         break;
     case Qt::Key_PageDown:
-        stepBy(-1, m_pageStep);
+        stepBy(-1, Step::Page);
         break;
     case Qt::Key_Home:
         userSet(m_minimum);

@@ -15,17 +15,24 @@ namespace sonaro::ui {
 // It owns the value and its range, and the operator's ways of changing it:
 // - drag with the left button (Shift: fine); a subclass says how far a pixel moves the value;
 // - wheel: one step per notch, Shift fine steps, Ctrl fast (page) steps;
+// - on a logarithmic scale (frequencies) drags, wheel and keys move the value by ratios: a notch
+//   or an arrow key is 1/120 of the scale (a twelfth of an octave over 20 Hz..20 kHz), Shift a
+//   fifth of that, Page Up/Down and Ctrl+wheel a twelfth of the scale;
 // - keys: arrows step, Page Up/Down fast steps, Home/End the ends of the range, Enter or a digit
 //   opens typed entry, Delete resets to the default;
-// - typed entry in a small editor over the read-out: Enter confirms, Escape cancels;
+// - typed entry in a small editor over the read-out, in the units shown ("-6", "1k", "4:1",
+//   "inf"): Enter confirms (on the value's own text it changes nothing), Escape cancels. A value
+//   beyond the range is clamped to it; text that is not a value is refused: the editor stays open
+//   with a red frame and a tooltip saying why, and the value does not change;
 // - reset to the default value with a double-click or Ctrl+click;
 // - a tooltip that always shows the value's text.
 //
 // Signals: valueChanged for every change of the value (setters included; one signal per change,
 // none when the value stays). For the operator's actions also: moved while a drag, wheel or key
-// changes the value; released when a drag ends and after every key, wheel step or reset, even
-// when the value stayed at an end of the range (owners resend on it); valueEntered after typed
-// entry.
+// changes the value; released when a drag that changed the value ends and after every key, wheel
+// step or reset, even when the value stayed at an end of the range (owners resend on it); a
+// plain click, or a drag that ends where it started, emits nothing; valueEntered after accepted
+// typed entry.
 class ValueControl : public QWidget
 {
     Q_OBJECT
@@ -50,8 +57,17 @@ public:
     void setFineStep(int step);
 
     void setFormatter(ValueFormatter formatter);
+    // Installs the format's read-out text, its typed-entry parser (in the units shown, clamped to
+    // the range) and, for frequencies, the logarithmic scale.
     void setFormat(ValueFormat format);
     void setParser(ValueParser parser);
+
+    // A logarithmic scale (needs a range above 0; otherwise the scale stays linear).
+    void setLogarithmic(bool logarithmic);
+    bool isLogarithmic() const;
+    // Where a value sits on the scale, 0 (minimum) .. 1 (maximum), and the inverse.
+    double fractionOf(int value) const;
+    int valueAtFraction(double fraction) const;
     // The value as the control shows it.
     QString text() const;
     QString textFor(int value) const;
@@ -61,8 +77,10 @@ public:
     QLineEdit* typedEntryEditor() const { return m_editor; }
     // Opens the typed-entry editor with a text (the current value's text when empty).
     void beginTypedEntry(const QString& initial = {});
-    // Applies a typed text as Enter in the editor does; returns false when the parser refuses it.
+    // Applies a typed text as Enter in the editor does; returns false when the parser refuses it
+    // (typedEntryError() then says why).
     bool enterText(const QString& text);
+    QString typedEntryError() const { return m_entryError; }
 
     // Sets the default value as if the operator reset it (emits moved and released).
     void resetToDefault();
@@ -97,7 +115,16 @@ protected:
 
 private:
     void userSet(int value);
-    void stepBy(int steps, int stepSize);
+    enum class Step
+    {
+        Single,
+        Fine,
+        Page
+    };
+    void stepBy(int steps, Step step);
+    void stepByFraction(int steps, double fraction);
+    void showRefusal(const QString& why);
+    void clearRefusal();
     void finishTypedEntry(bool accept);
     void updateToolTip();
 
@@ -111,9 +138,12 @@ private:
     ValueFormatter m_formatter;
     ValueParser m_parser;
     bool m_typedEntry = true;
+    bool m_logarithmic = false;
+    QString m_entryError;
 
     bool m_dragging = false;
     int m_dragStartValue = 0;
+    int m_pressValue = 0;
     double m_dragStartY = 0.0;
     double m_wheelRemainder = 0.0;
     QPointer<QLineEdit> m_editor;

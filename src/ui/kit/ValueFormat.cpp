@@ -2,6 +2,9 @@
 
 #include "dsp/ReadoutFormat.h"
 #include "model/ValueConventions.h"
+#include "model/ValueText.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <climits>
@@ -10,6 +13,8 @@
 namespace sonaro::ui {
 
 namespace {
+
+constexpr int kGainSliderCentre = 150;
 
 // "%0.1f" without a "-0.0" for values that round to zero.
 QString oneDecimal(double value)
@@ -48,6 +53,8 @@ QString formatValue(ValueFormat format, int raw)
         return QString::asprintf("%0.2fkHz", raw / 1000.0);
     case ValueFormat::QTenths:
         return oneDecimal(raw * 0.1);
+    case ValueFormat::GainSliderTenths:
+        return oneDecimal((kGainSliderCentre - raw) * 0.1);
     }
     return QStringLiteral("NULL"); // a format code outside the list
 }
@@ -57,24 +64,138 @@ ValueFormatter makeFormatter(ValueFormat format)
     return [format](int raw) { return formatValue(format, raw); };
 }
 
-int leadingInteger(const QString& text)
+namespace {
+
+QString translate(const char* text)
 {
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i).isSpace())
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text.at(i) == u'-' || text.at(i) == u'+')) {
-        negative = text.at(i) == u'-';
-        ++i;
+    return QCoreApplication::translate("sonaro::ui::ValueControl", text);
+}
+
+ValueUnit unitOf(ValueFormat format)
+{
+    switch (format) {
+    case ValueFormat::Plain:
+        return ValueUnit::Number;
+    case ValueFormat::Threshold:
+    case ValueFormat::DecibelTenths:
+    case ValueFormat::GainSliderTenths:
+        return ValueUnit::Decibel;
+    case ValueFormat::Milliseconds:
+    case ValueFormat::SamplesMs:
+        return ValueUnit::Milliseconds;
+    case ValueFormat::Ratio:
+        return ValueUnit::Ratio;
+    case ValueFormat::Percent:
+        return ValueUnit::Percent;
+    case ValueFormat::Dbu:
+        return ValueUnit::Dbu;
+    case ValueFormat::Hertz:
+        return ValueUnit::Hertz;
+    case ValueFormat::QTenths:
+        return ValueUnit::Q;
     }
-    long long value = 0;
-    for (; i < text.size() && text.at(i) >= u'0' && text.at(i) <= u'9'; ++i) {
-        value = value * 10 + (text.at(i).unicode() - u'0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
+    return ValueUnit::Number;
+}
+
+// What the operator may type, for the refusal's tooltip.
+QString expected(ValueUnit unit, bool off)
+{
+    QString hint;
+    switch (unit) {
+    case ValueUnit::Number:
+    case ValueUnit::Q:
+        hint = translate("a number, such as 0.7");
+        break;
+    case ValueUnit::Decibel:
+        hint = translate("a level in dB, such as -6 or -6dB");
+        break;
+    case ValueUnit::Hertz:
+        hint = translate("a frequency in Hz, such as 250, 1k or 2.5k");
+        break;
+    case ValueUnit::Milliseconds:
+        hint = translate("a time in ms, such as 10 or 10ms");
+        break;
+    case ValueUnit::Ratio:
+        hint = translate("a ratio, such as 4, 4:1 or inf");
+        break;
+    case ValueUnit::Percent:
+        hint = translate("a percentage, such as 50");
+        break;
+    case ValueUnit::Dbu:
+        hint = translate("a level in dBu, such as -10");
+        break;
     }
-    if (negative) value = -value;
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+    if (off) hint += translate(", or OFF");
+    return hint;
+}
+
+QString refusal(ValueTextError error, const QString& text, ValueUnit unit, bool off)
+{
+    const QString want = expected(unit, off);
+    if (error == ValueTextError::Empty) return translate("Nothing typed: type %1.").arg(want);
+    return translate("\"%1\" is not a value here: type %2.").arg(text.trimmed(), want);
+}
+
+bool formatHasOff(ValueFormat format)
+{
+    return format == ValueFormat::Threshold || format == ValueFormat::Percent ||
+           format == ValueFormat::Dbu;
+}
+
+// The raw value of a typed value, before the control's clamp.
+double rawOf(ValueFormat format, const TypedValue& typed, int maximum)
+{
+    if (typed.kind == TypedValue::Kind::Infinite) return maximum; // INF:1 is the ratio's top
+    if (typed.kind == TypedValue::Kind::Off)
+        return format == ValueFormat::Threshold ? kThresholdReadoutOff : 0.0;
+    const double v = typed.value;
+    switch (format) {
+    case ValueFormat::Plain:
+    case ValueFormat::Milliseconds:
+    case ValueFormat::Ratio:
+    case ValueFormat::Percent:
+    case ValueFormat::Hertz:
+        return v;
+    case ValueFormat::Threshold:
+        return (v + 80.0) * 10.0;
+    case ValueFormat::Dbu:
+        return v + 120.0;
+    case ValueFormat::SamplesMs:
+        return v * 48.0; // samples at 48 kHz
+    case ValueFormat::DecibelTenths:
+    case ValueFormat::QTenths:
+        return v * 10.0;
+    case ValueFormat::GainSliderTenths:
+        return kGainSliderCentre - v * 10.0;
+    }
+    return v;
+}
+
+} // namespace
+
+bool parseFormattedText(ValueFormat format, const QString& text, int minimum, int maximum, int& raw,
+                        QString* why)
+{
+    if (minimum > maximum) std::swap(minimum, maximum);
+    const ValueUnit unit = unitOf(format);
+    const bool off = formatHasOff(format);
+    ValueTextResult result = parseValueText(unit, text.toStdString());
+    // OFF is a value only where the format shows it.
+    if (result.value && result.value->kind == TypedValue::Kind::Off && !off)
+        result = ValueTextResult{std::nullopt, ValueTextError::NotANumber};
+    if (!result.value) {
+        if (why) *why = refusal(result.error, text, unit, off);
+        return false;
+    }
+    const double value =
+        std::clamp(rawOf(format, *result.value, maximum), double(minimum), double(maximum));
+    raw = static_cast<int>(std::lround(value));
+    return true;
+}
+
+bool isLogarithmicByDefault(ValueFormat format)
+{
+    return format == ValueFormat::Hertz;
 }
 
 QString gainFaderText(int position)
@@ -82,10 +203,19 @@ QString gainFaderText(int position)
     return QString::fromStdString(gainText(gainForFaderPosition(position)));
 }
 
-bool parseGainFaderText(const QString& text, int& position)
+bool parseGainFaderText(const QString& text, int& position, QString* why)
 {
-    const int db = std::clamp(leadingInteger(text), -kGainOffsetDb, kGainMax - kGainOffsetDb);
-    position = faderPositionForGain(dbToGain(db));
+    const ValueTextResult result = parseValueText(ValueUnit::Decibel, text.toStdString());
+    if (!result.value || result.value->kind != TypedValue::Kind::Number) {
+        if (why)
+            *why = refusal(result.value ? ValueTextError::NotANumber : result.error, text,
+                           ValueUnit::Decibel, false);
+        return false;
+    }
+    // The fader moves in whole dB.
+    const double db =
+        std::clamp(result.value->value, double(-kGainOffsetDb), double(kGainMax - kGainOffsetDb));
+    position = faderPositionForGain(dbToGain(static_cast<int>(std::lround(db))));
     return true;
 }
 

@@ -11,8 +11,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 dir=build-package
 out=build/package
 
-# Debian's hardening flags (stack protector, fortified functions, read-only relocations);
-# CMake's Release type chooses the optimisation.
+# Debian's hardening flags (stack protector, fortified functions, read-only relocations bound
+# at start); CMake's Release type chooses the optimisation.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+bindnow
 export DEB_CXXFLAGS_MAINT_STRIP="-g -O2"
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags="$(dpkg-buildflags --get LDFLAGS)"

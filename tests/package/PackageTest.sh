@@ -109,7 +109,19 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
     grep -q "$version" "$root/page.txt" || fail "$(basename "$page") does not name $version"
 done
 
-bash -n "$root/usr/share/bash-completion/completions/sonaroctl" || fail "bash completion"
+# The completion offers commands, settings and values after options and their values.
+completion=$root/usr/share/bash-completion/completions/sonaroctl
+complete_words() {
+    bash -c 'source /usr/share/bash-completion/bash_completion && source "$0" &&
+        COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMP_LINE="$*" && COMP_POINT=${#COMP_LINE} &&
+        _sonaroctl && echo "${COMPREPLY[*]}"' \
+        "$completion" "$@"
+}
+[ "$(complete_words sonaroctl --bind 127.0.0.1 se)" = set ] || fail "completion of a command"
+[ "$(complete_words sonaroctl set max)" = max-open ] || fail "completion of a setting"
+[ "$(complete_words sonaroctl --port 5100 set route 1 2 '')" = "on off" ] ||
+    fail "completion of a switch"
+[ "$(complete_words sonaroctl preset '')" = "save load show" ] || fail "completion of preset"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failed" >&2

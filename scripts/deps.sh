@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth imagemagick fonts-noto-cjk fonts-dejavu-core
   clang libclang-rt-14-dev ccache
+  dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream man-db
+  bash-completion
 )
 
 missing=()

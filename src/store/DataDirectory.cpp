@@ -1,5 +1,7 @@
 #include "store/DataDirectory.h"
 
+#include "model/Version.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -21,19 +23,30 @@ DataDirectory::DataDirectory(const QString& path) : m_path(QDir::cleanPath(path)
 
 DataDirectory DataDirectory::resolve(const QString& commandLineDir)
 {
+    // Before a QCoreApplication exists there is no executable directory to ask for.
+    return resolve(commandLineDir, QCoreApplication::instance()
+                                       ? QCoreApplication::applicationDirPath()
+                                       : QString());
+}
+
+DataDirectory DataDirectory::resolve(const QString& commandLineDir, const QString& executableDir)
+{
     QString chosen = commandLineDir;
     if (chosen.isEmpty()) chosen = qEnvironmentVariable(kDataDirEnvironment);
     if (chosen.isEmpty()) {
-        // Before a QCoreApplication exists there is no executable directory to ask for.
-        const QString exeDir =
-            QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-        if (isWritableDirectory(exeDir))
-            chosen = exeDir;
+        if (isWritableDirectory(executableDir) && !isInstalledProgramDirectory(executableDir))
+            chosen = executableDir;
         else
             chosen = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     }
     QDir().mkpath(chosen);
     return DataDirectory(QFileInfo(chosen).absoluteFilePath());
+}
+
+bool DataDirectory::isInstalledProgramDirectory(const QString& executableDir)
+{
+    if (executableDir.isEmpty()) return false;
+    return QFileInfo::exists(QDir(executableDir).filePath(QString::fromLatin1(kInstalledMarker)));
 }
 
 QString DataDirectory::commandLineValue(const QStringList& arguments)

@@ -16,7 +16,9 @@ inline constexpr char kDataDirEnvironment[] = "SONARO_DATA_DIR";
 
 // The directory that holds the database, the start-up state file and the address file.
 // Chosen in this order: the directory given on the command line, SONARO_DATA_DIR, the
-// executable's directory when it is writable, the per-user application data directory.
+// executable's directory when it is writable and not an installation (a build tree), the per-user
+// application data directory. An installed program never writes beside itself, even where it
+// could (root in /usr/bin, a package unpacked into a writable tree).
 class DataDirectory
 {
 public:
@@ -25,6 +27,11 @@ public:
     // Resolves the directory and creates it when it is missing. commandLineDir is the value of
     // --data-dir (empty when the option was not given).
     static DataDirectory resolve(const QString& commandLineDir = {});
+    // The same for a program in executableDir.
+    static DataDirectory resolve(const QString& commandLineDir, const QString& executableDir);
+    // True when executableDir is the program directory of an installation: the installed
+    // metainfo file lies where the install rules put it relative to the programs.
+    static bool isInstalledProgramDirectory(const QString& executableDir);
     // The value of "--data-dir DIR" or "--data-dir=DIR" in arguments, empty when absent.
     static QString commandLineValue(const QStringList& arguments);
 

@@ -1,5 +1,6 @@
 #include "ui/AboutDialog.h"
 
+#include "model/Version.h"
 #include "ui/kit/Theme.h"
 
 #include <QEvent>
@@ -38,7 +39,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 void AboutDialog::retranslate()
 {
     setWindowTitle(tr("About Sonaro"));
-    m_version->setText(tr("Version %1").arg(QStringLiteral("1.0")));
+    m_version->setText(tr("Version %1").arg(QString::fromLatin1(kVersion)));
     m_link->setText(tr("Control software for networked automatic microphone mixers."));
     m_ok->setText(tr("OK"));
 }

@@ -7,7 +7,7 @@ class QPushButton;
 
 namespace sonaro::ui {
 
-// Product name, version and the project's page.
+// The program's name, its version (the project version) and what it is for.
 class AboutDialog : public QDialog
 {
     Q_OBJECT

@@ -1,8 +1,12 @@
 #include "store/DataDirectory.h"
 
+#include "model/Version.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -53,6 +57,39 @@ TEST(DataDirectory, CommandLineBeatsEnvironmentWhichBeatsTheExecutableDirectory)
     // The test runs from a writable build directory.
     EXPECT_EQ(DataDirectory::resolve().path(),
               QFileInfo(QCoreApplication::applicationDirPath()).absoluteFilePath());
+}
+
+// An installation as the install rules lay it out: <prefix>/bin beside the installed metainfo.
+// bin/ stays writable, as /usr/bin is for root and an unpacked package's tree is for anyone.
+TEST(DataDirectory, AnInstalledProgramKeepsItsFilesInThePerUserDirectory)
+{
+    EnvironmentGuard guard;
+    qunsetenv(kDataDirEnvironment);
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir prefix;
+    const QString bin = prefix.filePath("usr/bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    EXPECT_FALSE(DataDirectory::isInstalledProgramDirectory(bin));
+    EXPECT_FALSE(DataDirectory::isInstalledProgramDirectory(QString()));
+    // Without the metainfo a writable directory is a build tree and holds the files.
+    EXPECT_EQ(DataDirectory::resolve({}, bin).path(), QFileInfo(bin).absoluteFilePath());
+
+    const QString marker = QDir(bin).filePath(QString::fromLatin1(kInstalledMarker));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(marker).absolutePath()));
+    QFile file(marker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_EQ(QFileInfo(marker).absolutePath(), QDir(prefix.path()).filePath("usr/share/metainfo"));
+    EXPECT_TRUE(DataDirectory::isInstalledProgramDirectory(bin));
+
+    const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const DataDirectory installed = DataDirectory::resolve({}, bin);
+    EXPECT_EQ(installed.path(), QFileInfo(perUser).absoluteFilePath());
+    EXPECT_TRUE(QFileInfo(perUser).isDir());
+    EXPECT_FALSE(installed.databasePath().startsWith(bin));
+    // The command line and the environment still win over the installation.
+    EXPECT_EQ(DataDirectory::resolve(prefix.path(), bin).path(), prefix.path());
+    QStandardPaths::setTestModeEnabled(false);
 }
 
 TEST(DataDirectory, ReadsTheOptionInBothForms)

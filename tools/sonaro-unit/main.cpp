@@ -1,4 +1,5 @@
 // sonaro-unit: virtual mixer units that speak the unit side of the protocol.
+#include "model/Version.h"
 #include "unit/VirtualUnit.h"
 
 #include <QCommandLineParser>
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sonaro-unit"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Virtual Sonaro mixer units. Each unit binds its own address on the link port and\n"
@@ -26,6 +28,7 @@ int main(int argc, char** argv)
         "password \"666666\" (change them with the options below or with the program's\n"
         "account change)."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption address({"a", "address"},
                                      "Address of a unit (repeat for several units; default "
                                      "127.0.0.2). Use 127.x addresses for local tries.",

@@ -7,6 +7,7 @@
 // are never touched.
 
 #include "mixer/SonaroCore.h"
+#include "model/Version.h"
 #include "store/DataDirectory.h"
 #include "ui/InputEqWindow.h"
 #include "ui/LanguageSwitcher.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sonaro"));
     QApplication::setOrganizationName(QStringLiteral("Sonaro"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

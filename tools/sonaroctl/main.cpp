@@ -10,6 +10,8 @@
 #include "CtlArguments.h"
 #include "CtlRunner.h"
 
+#include "model/Version.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -72,7 +74,14 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Sonaro"));
     QCoreApplication::setOrganizationName(QStringLiteral("Sonaro"));
 
-    ParseResult parsed = parseArguments(QCoreApplication::arguments().mid(1));
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    const qsizetype optionsEnd = arguments.indexOf(QStringLiteral("--"));
+    if (arguments.first(optionsEnd < 0 ? arguments.size() : optionsEnd)
+            .contains(QStringLiteral("--version"))) {
+        std::printf("sonaroctl %s\n", sonaro::kVersion);
+        return kExitSuccess;
+    }
+    ParseResult parsed = parseArguments(arguments);
     if (parsed.outcome == ParseResult::Outcome::Help) {
         std::fputs(qPrintable(parsed.helpText), stdout);
         return kExitSuccess;

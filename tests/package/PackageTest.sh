@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# PackageTest.sh SOURCE_DIR VERSION APP_ID
+# Builds the package, checks its control fields and file list, unpacks it into a temporary root
+# and runs what it holds there: the programs, the desktop entry, the metainfo and the manuals.
+set -euo pipefail
+src=$1 version=$2 appid=$3
+arch=$(dpkg --print-architecture)
+deb=$src/build/package/sonaro_${version}_${arch}.deb
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+"$src/scripts/package.sh"
+[ -f "$deb" ] || { echo "FAIL: $deb was not written" >&2; exit 1; }
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+
+# Control fields.
+info=$(dpkg-deb -I "$deb")
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = sonaro ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', not $version"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)'"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+[ -n "$(field Description)" ] || fail "no Description"
+[ "$(field Section)" = sound ] || fail "Section is '$(field Section)'"
+# Computed from the binaries: the Qt libraries they link and the C++ run-time.
+for dep in libqt6widgets6 libqt6network6 libqt6sql6 libqt6sql6-sqlite libstdc++6 libc6; do
+    field Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qxF "$dep" ||
+        fail "Depends lacks $dep"
+done
+grep -q md5sums <<<"$info" || fail "no md5sums in the control archive"
+
+# lintian: no errors; its warnings are printed for the reader.
+lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+
+# File list.
+files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|')
+expected=(
+    /usr/bin/sonaro /usr/bin/sonaroctl /usr/bin/sonaro-unit
+    /usr/share/applications/$appid.desktop
+    /usr/share/icons/hicolor/scalable/apps/$appid.svg
+    /usr/share/icons/hicolor/48x48/apps/$appid.png
+    /usr/share/icons/hicolor/256x256/apps/$appid.png
+    /usr/share/metainfo/$appid.metainfo.xml
+    /usr/share/man/man1/sonaro.1.gz /usr/share/man/man1/sonaroctl.1.gz
+    /usr/share/man/man1/sonaro-unit.1.gz
+    /usr/share/bash-completion/completions/sonaroctl
+    /usr/share/doc/sonaro/copyright /usr/share/doc/sonaro/changelog.gz
+)
+for f in "${expected[@]}"; do
+    grep -qxF "$f" <<<"$files" || fail "the package lacks $f"
+done
+# Nothing from the build tree or the tests.
+if grep -Eq 'sonaro_tests|sonaro-soak|sonaro-figures|/include/|\.a$' <<<"$files"; then
+    fail "the package holds build or test files"
+fi
+
+# Unpacked, the programs run and report the one version.
+dpkg -x "$deb" "$root"
+bin=$root/usr/bin
+[ "$("$bin/sonaroctl" --version)" = "sonaroctl $version" ] || fail "sonaroctl --version"
+[ "$("$bin/sonaro-unit" --version)" = "sonaro-unit $version" ] || fail "sonaro-unit --version"
+[ "$(QT_QPA_PLATFORM=offscreen "$bin/sonaro" --version)" = "Sonaro $version" ] ||
+    fail "sonaro --version"
+"$bin/sonaro-unit" --help | grep -q -- '--address' || fail "sonaro-unit --help"
+file "$bin/sonaroctl" | grep -q 'not stripped' && fail "sonaroctl is not stripped"
+
+# An installed program keeps its files in the per-user data directory, never beside itself
+# (the unpacked bin/ is writable here, as /usr/bin is for root).
+before=$(ls -A "$bin")
+home=$root/home
+mkdir -p "$home/run"
+chmod 700 "$home/run"
+# No address file, so the link sends nothing; it is bound to loopback all the same.
+env -u SONARO_DATA_DIR HOME="$home" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" \
+    QT_QPA_PLATFORM=offscreen "$bin/sonaro" --bind 127.0.0.1 >"$root/sonaro.log" 2>&1 &
+pid=$!
+database=$home/data/Sonaro/Sonaro/Halvex.db
+for _ in $(seq 1 300); do
+    [ -f "$database" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+sleep 1 # the program keeps running with its database open
+kill -0 "$pid" 2>/dev/null || fail "the unpacked sonaro did not keep running: $(cat "$root/sonaro.log")"
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+[ -f "$database" ] || fail "no database in the per-user data directory"
+[ "$(ls -A "$bin")" = "$before" ] || fail "the program wrote beside its executable"
+
+# Desktop entry and metainfo.
+desktop-file-validate "$root/usr/share/applications/$appid.desktop" || fail "desktop entry"
+grep -q '^Name\[zh_CN\]=' "$root/usr/share/applications/$appid.desktop" ||
+    fail "no Chinese name in the desktop entry"
+appstreamcli validate --no-net "$root/usr/share/metainfo/$appid.metainfo.xml" ||
+    fail "metainfo"
+grep -q "release version=\"$version\"" "$root/usr/share/metainfo/$appid.metainfo.xml" ||
+    fail "the metainfo's release is not $version"
+
+# Every manual renders without a warning.
+for page in "$root"/usr/share/man/man1/*.1.gz; do
+    warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 \
+        >"$root/page.txt") || fail "$(basename "$page") does not render"
+    [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+    grep -q "$version" "$root/page.txt" || fail "$(basename "$page") does not name $version"
+done
+
+# The completion offers commands, settings and values after options and their values.
+completion=$root/usr/share/bash-completion/completions/sonaroctl
+complete_words() {
+    bash -c 'source /usr/share/bash-completion/bash_completion && source "$0" &&
+        COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMP_LINE="$*" && COMP_POINT=${#COMP_LINE} &&
+        _sonaroctl && echo "${COMPREPLY[*]}"' \
+        "$completion" "$@"
+}
+[ "$(complete_words sonaroctl --bind 127.0.0.1 se)" = set ] || fail "completion of a command"
+[ "$(complete_words sonaroctl set max)" = max-open ] || fail "completion of a setting"
+[ "$(complete_words sonaroctl --port 5100 set route 1 2 '')" = "on off" ] ||
+    fail "completion of a switch"
+[ "$(complete_words sonaroctl preset '')" = "save load show" ] || fail "completion of preset"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failed" >&2
+    exit 1
+fi
+echo "package $(basename "$deb"): all checks passed"

@@ -2,8 +2,9 @@
 
 #include "link/Session.h"
 
+#include "ui/IpAddressEdit.h"
+
 #include <QDialog>
-#include <QFrame>
 #include <QHostAddress>
 
 #include <array>
@@ -24,30 +25,6 @@ struct DiscoveredUnit;
 namespace sonaro::ui {
 
 class LoginDialog;
-
-// An IPv4 address as four octet boxes. Typing three digits or "." moves to the next box,
-// Backspace in an empty box goes back; an empty box counts as 0.
-class IpAddressEdit : public QFrame
-{
-    Q_OBJECT
-public:
-    explicit IpAddressEdit(QWidget* parent = nullptr);
-
-    // Dotted text; parts beyond 255 or missing parts become 0.
-    void setAddress(const QString& address);
-    // "%u.%u.%u.%u".
-    QString text() const;
-    QHostAddress address() const { return QHostAddress(text()); }
-    QLineEdit* octetEdit(int index) const { return m_octets[static_cast<std::size_t>(index)]; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    int indexOf(QObject* edit) const;
-
-    std::array<QLineEdit*, 4> m_octets{};
-};
 
 // The device search: lists the units that answer on the network of the link's bound address,
 // and ends with a unit opened (after a successful login), offline work or Cancel. The sweep runs

@@ -2,6 +2,7 @@
 #include "mixer/InputEqEditor.h"
 #include "mixer/LimiterEditor.h"
 #include "mixer/OutputEqEditor.h"
+#include "mixer/RecordingCommandPort.h"
 #include "model/RecordingOperator.h"
 
 #include <QCoreApplication>

@@ -9,6 +9,7 @@
 #include "ui/GroupDialog.h"
 #include "ui/LoginDialog.h"
 #include "ui/MessageBoxOperator.h"
+#include "ui/ThemedMessageBox.h"
 #include "ui/NameDialog.h"
 #include "ui/SearchDialog.h"
 #include "ui/kit/PaintedButton.h"

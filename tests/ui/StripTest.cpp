@@ -1,4 +1,5 @@
 #include "mixer/ControlSurface.h"
+#include "mixer/RecordingCommandPort.h"
 #include "model/RecordingOperator.h"
 #include "model/ValueConventions.h"
 #include "ui/InputStrip.h"

@@ -5,6 +5,7 @@
 #include "store/DeviceRegistry.h"
 #include "store/GroupDialogModel.h"
 #include "store/GroupStore.h"
+#include "ui/ThemedMessageBox.h"
 #include "ui/GroupDialog.h"
 #include "ui/LoginDialog.h"
 #include "ui/MessageBoxOperator.h"

@@ -48,12 +48,18 @@ bool Link::start()
     return true;
 }
 
-void Link::stop()
+void Link::discardQueued()
 {
     m_queue.clear();
     m_pumpTimer.stop();
     m_waitTimer.stop();
     m_waitActive = false;
+    m_waitPolicy = nullptr;
+}
+
+void Link::stop()
+{
+    discardQueued();
     if (!m_socket) return;
     // Closing frees the port at once; the object goes later, because stop() may run inside a
     // handler of a datagram this socket is still delivering.
@@ -167,7 +173,8 @@ void Link::readPending()
         QByteArray text = datagram.data();
         if (const qsizetype nul = text.indexOf('\0'); nul >= 0) text.truncate(nul);
         if (text.size() < kMinimumFrame) continue;
-        emit frameReceived(text, datagram.senderAddress());
+        emit frameReceived(text, datagram.senderAddress(),
+                           static_cast<quint16>(datagram.senderPort()));
     }
 }
 
@@ -231,6 +238,7 @@ void Link::pump()
     const bool done = request.sentCount >= request.times;
     if (acknowledged) {
         m_waitActive = true;
+        m_waitPause = pause;
         m_waitPolicy = &answerWaitFor(kind);
         m_waitFrame = frame;
         m_waitCycle = 0;
@@ -268,8 +276,10 @@ void Link::finishWait()
     m_waitTimer.stop();
     m_waitActive = false;
     m_waitPolicy = nullptr;
-    // The last datagram still gets its pause; the wait itself adds none.
-    m_readyAt = std::max(m_state.now(), m_lastSentAt + m_state.timings.sendPause);
+    // The request's pause counts from the answer (or from giving up): the unit is busy until it
+    // has answered, and may drop what arrives sooner.
+    m_readyAt = std::max(m_lastSentAt + m_state.timings.sendPause,
+                         m_state.now() + kClockResolutionMs + m_waitPause);
     schedule();
 }
 

@@ -62,6 +62,8 @@ public:
     void sendText(char kind, std::string frame, int times = 1);
     void enqueue(LinkRequest request);
     int queuedCount() const { return static_cast<int>(m_queue.size()); }
+    // Forgets every queued request and the answer wait in progress.
+    void discardQueued();
     bool isIdle() const { return m_queue.empty() && !m_waitActive; }
 
     // Builders for the coefficient frames E and B (the DSP code's buildE and buildB unless
@@ -74,8 +76,8 @@ public:
     bool answerPending(char command) const;
 
 signals:
-    // Every datagram of at least 6 characters, cut at the first zero byte.
-    void frameReceived(const QByteArray& frame, const QHostAddress& sender);
+    // Every datagram of at least 6 characters, cut at the first zero byte, with its sender.
+    void frameReceived(const QByteArray& frame, const QHostAddress& sender, quint16 senderPort);
     // Every datagram that left whole.
     void frameSent(const QByteArray& frame);
     // An acknowledged command gave up waiting for its answer.
@@ -106,6 +108,7 @@ private:
     const AnswerWaitPolicy* m_waitPolicy = nullptr;
     std::string m_waitFrame;
     int m_waitCycle = 0;
+    int m_waitPause = 0; // the pause of the request that waits, kept after its answer
 };
 
 } // namespace sonaro

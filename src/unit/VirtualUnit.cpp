@@ -5,7 +5,7 @@
 #include "protocol/FrameCodec.h"
 #include "unit/UnitFrames.h"
 
-#include <QDateTime>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkDatagram>
@@ -19,7 +19,12 @@ namespace {
 
 qint64 monotonicNow()
 {
-    return QDateTime::currentMSecsSinceEpoch();
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.elapsed();
 }
 
 // The groups of a checked frame's inner text, without the kind letter and the checksum.
@@ -128,6 +133,7 @@ void VirtualUnit::readPending()
         const QByteArray frame = datagram.data();
         const bool dropped = silent() || chance(m_options.dropIncoming);
         m_received.push_back(frame);
+        m_receivedAt.push_back(monotonicNow());
         log(frame, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()), dropped);
         emit frameReceived(frame);
         if (!dropped)

@@ -63,6 +63,10 @@ public:
     void setAnswerDelay(int ms) { m_options.answerDelay = ms; }
     void setCorruptChecksum(double p) { m_options.corruptChecksum = p; }
 
+    // Sends a frame of the unit's own (a front-panel change, a count) to the program it last
+    // heard from, under the same fault injection as every answer.
+    void sendToClient(std::string frame) { reply(std::move(frame)); }
+
     UnitRecord& record() { return m_record; }
     const UnitRecord& record() const { return m_record; }
     const LinkTable& linkTable() const { return m_links; }
@@ -72,7 +76,13 @@ public:
     // Every datagram received, in order (also the ones dropped by fault injection).
     const std::vector<QByteArray>& received() const { return m_received; }
     int receivedCount(char kind) const;
-    void clearReceived() { m_received.clear(); }
+    // When each of them arrived, in ms on a monotonic clock (the pacing log's times).
+    const std::vector<qint64>& receivedAt() const { return m_receivedAt; }
+    void clearReceived()
+    {
+        m_received.clear();
+        m_receivedAt.clear();
+    }
 
 signals:
     void frameReceived(const QByteArray& frame);
@@ -97,6 +107,7 @@ private:
     qint64 m_silentUntil = 0;
     std::mt19937 m_random;
     std::vector<QByteArray> m_received;
+    std::vector<qint64> m_receivedAt;
     QFile m_log;
     qint64 m_startedAt = 0;
 };

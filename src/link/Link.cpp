@@ -39,8 +39,9 @@ bool Link::start()
     if (m_socket) return true;
     auto* socket = new QUdpSocket(this);
     if (!socket->bind(m_state.bindAddress, m_state.port)) {
+        const QString cause = socket->errorString();
         delete socket;
-        emit socketError(QStringLiteral("Winsock error!"));
+        emit socketError(bindFailureText(m_state.bindAddress, m_state.port, cause));
         return false;
     }
     m_socket = socket;
@@ -67,6 +68,13 @@ void Link::stop()
     m_socket->disconnect(this);
     m_socket->deleteLater();
     m_socket = nullptr;
+}
+
+QString Link::bindFailureText(const QHostAddress& address, quint16 port, const QString& cause)
+{
+    return QStringLiteral("Winsock error!\nPort %1 on %2 cannot be used: %3")
+        .arg(port)
+        .arg(address.toString(), cause);
 }
 
 bool Link::isRunning() const

@@ -44,8 +44,11 @@ public:
     explicit Link(LinkState& state, QObject* parent = nullptr);
     ~Link() override;
 
-    // Binds the link port; false (and "Winsock error!" through the error signal) on failure.
+    // Binds the link port; false (and "Winsock error!" with the address, port and cause through
+    // the error signal) on failure.
     bool start();
+    // The message of a port that cannot be bound: "Winsock error!", then address, port, cause.
+    static QString bindFailureText(const QHostAddress& address, quint16 port, const QString& cause);
     // Closes the socket at once, so that another socket can bind the port; drops the queue.
     void stop();
     bool isRunning() const;

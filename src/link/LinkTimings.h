@@ -41,6 +41,8 @@ struct LinkTimings
     int probesPerTick = 4;
     int probeTick = 1;
     int probeAnswerWindow = 150;
+    // After the last probe, answers are still listed for this long.
+    int lateAnswerWindow = 1000;
 
     // All of the above divided by divisor (at least 1 ms each); for tests.
     LinkTimings scaled(int divisor) const
@@ -50,7 +52,7 @@ struct LinkTimings
                        &t.streamOnDelay, &t.reloginSettle, &t.bulkPause, &t.restartDelay,
                        &t.checkLoginReadInterval, &t.watchdogTick, &t.loginRetryInterval,
                        &t.silenceTimeout, &t.switchesPendingTimeout, &t.adminTick, &t.adminTimeout,
-                       &t.drainLimit, &t.probeAnswerWindow})
+                       &t.drainLimit, &t.probeAnswerWindow, &t.lateAnswerWindow})
             *v = *v / divisor > 0 ? *v / divisor : 1;
         return t;
     }

@@ -46,6 +46,8 @@ Session::Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorI
     m_loginDelay.setSingleShot(true);
     connect(&m_loginDelay, &QTimer::timeout, this, &Session::sendLogin);
     connect(&m_closingTimer, &QTimer::timeout, this, &Session::closingTick);
+    // A port that cannot be bound is told with its address and cause; the link stays silent.
+    connect(&m_link, &Link::socketError, this, [this](const QString& message) { error(message); });
 }
 
 void Session::enter(Connection next)
@@ -395,11 +397,14 @@ void LoginCheck::checkLogin(const QString& name, const QString& password)
     if (m_socket) return;
     auto* socket = new QUdpSocket(this);
     if (!socket->bind(m_state.bindAddress, m_state.port)) {
+        m_errorText =
+            Link::bindFailureText(m_state.bindAddress, m_state.port, socket->errorString());
         delete socket;
         // Reported on the next turn of the event loop, as every other outcome.
         QTimer::singleShot(0, this, [this] { emit finished(false); });
         return;
     }
+    m_errorText.clear();
     m_socket = socket;
     m_reads = 0;
     const std::string frame = buildR(viewOf(latin1Of(name)), viewOf(latin1Of(password)));
@@ -411,8 +416,14 @@ void LoginCheck::checkLogin(const QString& name, const QString& password)
 void LoginCheck::poll()
 {
     if (!m_socket) return;
+    const QHostAddress unit(m_state.deviceAddress);
     while (m_socket->hasPendingDatagrams()) {
-        const QByteArray data = m_socket->receiveDatagram(1024).data();
+        const QNetworkDatagram datagram = m_socket->receiveDatagram(1024);
+        // Only the unit's own answer counts.
+        if (datagram.senderPort() != m_state.port ||
+            !datagram.senderAddress().isEqual(unit, QHostAddress::TolerantConversion))
+            continue;
+        const QByteArray data = datagram.data();
         if (data.size() < 2 || data[1] != 'R') continue;
         std::string_view inner;
         const bool valid = checkIncomingFrame(viewOf(data), &inner) && inner.size() >= 12;

@@ -139,6 +139,8 @@ public:
     // name and password as typed (padded to 7 characters here).
     void checkLogin(const QString& name, const QString& password);
     bool isRunning() const { return m_socket != nullptr; }
+    // Why the last check could not run (the port could not be bound); empty otherwise.
+    QString errorText() const { return m_errorText; }
 
 signals:
     void finished(bool accepted);
@@ -151,6 +153,7 @@ private:
     QUdpSocket* m_socket = nullptr;
     QTimer m_timer;
     int m_reads = 0;
+    QString m_errorText;
 };
 
 } // namespace sonaro

@@ -76,3 +76,71 @@ TEST(Pacing, ThePauseAfterAnAnsweredCommandCountsFromTheAnswer)
 }
 
 } // namespace sonaro::testing
+
+namespace sonaro::testing {
+
+namespace {
+
+// The kinds the unit received, in order, as one text ("MVGLL").
+std::string kindsReceived(const VirtualUnit& unit)
+{
+    std::string kinds;
+    for (const QByteArray& frame : unit.received())
+        kinds += frame.size() > 1 ? frame[1] : '?';
+    return kinds;
+}
+
+} // namespace
+
+TEST(Pacing, ExitAndDisconnectSendWhatIsQueuedBeforeTheStreamGoesOff)
+{
+    for (const bool exiting : {false, true}) {
+        LoopbackHarness h;
+        ASSERT_TRUE(h.startBoth());
+        ASSERT_TRUE(h.login());
+        ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+        h.unit->clearReceived();
+        h.unit->setAnswerDelay(20);
+        UnitRecord& r = h.table.record(1);
+        r.inputGain[1] = 44;
+        r.panelLock = 1;
+        r.routing[1] = 0x33;
+        h.link.send('M', 1);
+        h.link.send('V', 1);
+        h.link.send('G', 1);
+        if (exiting)
+            h.session.shutdown();
+        else
+            h.session.disconnect();
+        EXPECT_FALSE(r.connected) << "the units are given up at once";
+        ASSERT_TRUE(waitFor([&] { return h.unit->receivedCount('L') >= 1; }, 2000));
+        spin(50);
+        EXPECT_EQ(kindsReceived(*h.unit), exiting ? "MVGL" : "MVGLL");
+        EXPECT_EQ(h.unit->received().back().toStdString(), buildL(false));
+        EXPECT_EQ(h.unit->record().inputGain[1], 44);
+        EXPECT_EQ(h.unit->record().panelLock, 1);
+        EXPECT_EQ(h.unit->record().routing[1], 0x33);
+        EXPECT_EQ(h.session.connection(), Connection::Offline);
+        EXPECT_EQ(h.link.isRunning(), !exiting);
+    }
+}
+
+TEST(Pacing, TheDrainIsBoundedWhenTheUnitStopsAnswering)
+{
+    LoopbackHarness h;
+    ASSERT_TRUE(h.startBoth());
+    ASSERT_TRUE(h.login());
+    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+    h.unit->setDropIncoming(1.0);
+    for (int unit = 1; unit <= 40; ++unit)
+        h.link.send('M', unit); // each waits for an answer that never comes
+    QElapsedTimer clock;
+    clock.start();
+    h.session.shutdown();
+    // The drain limit is 200 ms with the shrunk timings.
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_LT(h.sentCount('M'), 40);
+    EXPECT_EQ(h.sent.back().toStdString(), buildL(false));
+}
+
+} // namespace sonaro::testing

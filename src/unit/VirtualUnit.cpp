@@ -2,6 +2,7 @@
 
 #include "dsp/EqModel.h"
 #include "link/AddressFile.h"
+#include "model/ValueConventions.h"
 #include "protocol/FrameCodec.h"
 #include "unit/UnitFrames.h"
 
@@ -60,6 +61,7 @@ VirtualUnit::VirtualUnit(VirtualUnitOptions options, QObject* parent)
     applyFactoryValues(m_record);
     m_record.unitNumber = m_options.unitNumber;
     connect(&m_streamTimer, &QTimer::timeout, this, &VirtualUnit::sendStatus);
+    connect(&m_frontPanelTimer, &QTimer::timeout, this, &VirtualUnit::frontPanelChange);
 }
 
 VirtualUnit::~VirtualUnit()
@@ -80,14 +82,41 @@ bool VirtualUnit::start()
     connect(m_socket, &QUdpSocket::readyRead, this, &VirtualUnit::readPending);
     if (!m_options.logPath.isEmpty() && !m_log.isOpen()) {
         m_log.setFileName(m_options.logPath);
-        m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+        // Created for its owner alone; one made earlier by someone else is narrowed as well.
+        const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        if (m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text, ownerOnly))
+            m_log.setPermissions(ownerOnly);
     }
     m_startedAt = monotonicNow();
+    if (m_options.frontPanelInterval > 0) m_frontPanelTimer.start(m_options.frontPanelInterval);
     return true;
+}
+
+void VirtualUnit::frontPanelChange()
+{
+    UnitRecord& r = m_record;
+    const int ch = static_cast<int>(m_random() % kInputCount);
+    switch (m_frontPanelStep++ % 4) {
+    case 0:
+        r.inputGain[ch] = static_cast<int>(m_random() % (kGainMax + 1));
+        reply(buildReplyO(r, m_options.unitNumber));
+        return;
+    case 1:
+        r.inputPhantom[ch] ^= 1;
+        reply(buildReplyD(r, m_options.unitNumber));
+        return;
+    case 2:
+        reply(buildReplyZ(m_options.unitNumber, static_cast<int>(m_random() & 0xFF)));
+        return;
+    default:
+        reply(buildReplyK(m_options.unitNumber, m_options.unitCount));
+        return;
+    }
 }
 
 void VirtualUnit::stop()
 {
+    m_frontPanelTimer.stop();
     m_streamTimer.stop();
     if (!m_socket) return;
     m_socket->close();
@@ -145,11 +174,18 @@ void VirtualUnit::log(const QByteArray& frame, const QHostAddress& from, quint16
                       bool dropped)
 {
     if (!m_log.isOpen()) return;
+    QByteArray shown = frame;
+    if (shown.size() > 2 && (shown[1] == 'R' || shown[1] == 'X')) {
+        // Names and passwords never reach the log: every field up to the checksum is masked.
+        const qsizetype last = shown.lastIndexOf(',');
+        for (qsizetype i = 3; i < last; ++i)
+            if (shown[i] != ',') shown[i] = '*';
+    }
     QJsonObject line;
     line.insert(QStringLiteral("ms"), monotonicNow() - m_startedAt);
     line.insert(QStringLiteral("unit"), m_options.address.toString());
     line.insert(QStringLiteral("from"), QStringLiteral("%1:%2").arg(from.toString()).arg(fromPort));
-    line.insert(QStringLiteral("frame"), QString::fromLatin1(frame));
+    line.insert(QStringLiteral("frame"), QString::fromLatin1(shown));
     if (dropped) line.insert(QStringLiteral("dropped"), true);
     m_log.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
     m_log.flush();
@@ -189,9 +225,6 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
     const std::string_view text(data.constData(), static_cast<std::size_t>(data.size()));
     std::string_view inner;
     if (!checkFrame(text, &inner) || inner.size() < 2) return;
-    // A unit answers to whoever asked.
-    m_client = from;
-    m_clientPort = fromPort;
     const std::vector<std::string_view> g = groupsOf(inner);
     const int unit = m_options.unitNumber;
     UnitRecord& r = m_record;
@@ -203,11 +236,20 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
             return {&m_options.userName, &m_options.userPassword};
         return {nullptr, nullptr};
     };
+    const bool probe = inner[0] == 'I' && g.size() < 2;
+    if (m_options.refuseBeforeLogin && inner[0] != 'R' && !probe &&
+        (fromPort != m_loggedInPort || !from.isEqual(m_loggedIn)))
+        return;
+    // A unit answers to whoever asked.
+    m_client = from;
+    m_clientPort = fromPort;
     switch (inner[0]) {
     case 'R': {
         if (g.size() < 2) return;
         const auto [name, password] = account(g[0]);
         const bool accepted = password && padAccount(password->toStdString()) == padAccount(g[1]);
+        m_loggedIn = accepted ? from : QHostAddress();
+        m_loggedInPort = accepted ? fromPort : 0;
         reply(buildReplyR(accepted, m_options.unitCount));
         return;
     }

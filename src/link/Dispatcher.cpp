@@ -3,6 +3,7 @@
 #include "link/AddressFile.h"
 #include "model/ValueConventions.h"
 #include "protocol/FrameCodec.h"
+#include "protocol/ParameterWords.h"
 
 #include <algorithm>
 #include <cstring>
@@ -95,30 +96,6 @@ int clampedDigit(int value, int high)
 int bitOf(int byte, int position)
 {
     return (byte >> position) & 1;
-}
-
-void applyInputSwitches(UnitRecord& r, int ch, int byte)
-{
-    r.inputPhantom[ch] = bitOf(byte, 0);
-    r.inputLine[ch] = bitOf(byte, 1);
-    r.inputLowCut[ch] = bitOf(byte, 3);
-    r.inputPriority[ch] = bitOf(byte, 4);
-}
-
-void applyOutputSwitches(UnitRecord& r, int byte)
-{
-    r.outputFlagA = bitOf(byte, 1);
-    r.outputFlagB = bitOf(byte, 3);
-    r.outputFlagC = bitOf(byte, 5);
-    r.outputLevelType[0] = bitOf(byte, 6);
-    r.outputLevelType[1] = bitOf(byte, 7);
-}
-
-void applyUnitSwitches(UnitRecord& r, int byte)
-{
-    r.thresholdMode = bitOf(byte, 1);
-    r.deviceMode = bitOf(byte, 3);
-    r.panelLock = bitOf(byte, 5);
 }
 
 // A reported output gain: a non-zero value un-mutes the output; a muted output reported as 0
@@ -395,14 +372,14 @@ void Dispatcher::handleA(std::string_view inner)
     UnitRecord& r = m_state.table.record(unit);
     for (int b = 0; b < kInputEqBands; ++b) {
         const std::size_t at = 8 + 15 * static_cast<std::size_t>(b);
-        const int f = wordText(inner, at);
-        const int qWord = wordText(inner, at + 5);
-        const int g = wordText(inner, at + 10);
-        const double frequency = f > 0 && f <= 20000 ? f : 20.0;
-        const int type = qWord >> 14;
-        const int q10 = qWord & 0x3FFF; // Q x 10, kept when 0.2 < Q <= 20
-        const double q = q10 > 2 && q10 <= 200 ? q10 * 0.1 : 0.3;
-        const double gain = g >= 0 && g <= 300 ? (g - 150) * 0.1 : 0.0;
+        const auto f = static_cast<unsigned>(wordText(inner, at));
+        const auto qWord = static_cast<unsigned>(wordText(inner, at + 5));
+        const auto g = static_cast<unsigned>(wordText(inner, at + 10));
+        const double frequency = f > 0 && f <= 20000 ? frequencyFromWord(f) : 20.0;
+        const int type = typeFromQWord(qWord);
+        const unsigned q10 = qWord & kQWordValueMask; // Q x 10, kept when 0.2 < Q <= 20
+        const double q = q10 > 2 && q10 <= 200 ? QFromWord(qWord) : 0.3;
+        const double gain = g <= 300 ? gainFromWord(g) : 0.0;
         if (slot < 8) {
             r.inputEqAt(b, kEqFrequency, slot) = frequency;
             r.inputEqAt(b, kEqGain, slot) = gain;
@@ -453,12 +430,12 @@ void Dispatcher::handleU(std::string_view inner)
     const int output = byteText(inner, 5);
     if (!UnitTable::isValidUnit(unit) || output < 0 || output >= kOutputCount) return;
     UnitRecord& r = m_state.table.record(unit);
-    const int ratio = wordText(inner, 8);
-    const int threshold = wordText(inner, 13);
-    const int attack = wordText(inner, 18);
-    const int release = wordText(inner, 23);
-    r.limiterRatio[output] = ratio >= 1 && ratio <= 100 ? ratio : 1.0;
-    r.limiterThreshold[output] = threshold <= 1000 ? threshold * 0.1 - 80.0 : 20.0;
+    const auto ratio = static_cast<unsigned>(wordText(inner, 8));
+    const auto threshold = static_cast<unsigned>(wordText(inner, 13));
+    const int attack = attackFromWord(static_cast<unsigned>(wordText(inner, 18)));
+    const int release = releaseFromWord(static_cast<unsigned>(wordText(inner, 23)));
+    r.limiterRatio[output] = ratio >= 1 && ratio <= 100 ? ratioFromWord(ratio) : 1.0;
+    r.limiterThreshold[output] = threshold <= 1000 ? thresholdFromWord(threshold) : 20.0;
     r.limiterAttack[output] = attack <= 2000 ? attack : 1;
     // 10 and 20 ms are real settings of the unit.
     r.limiterRelease[output] = release >= 10 && release <= 5000 ? release : 50;
@@ -499,7 +476,7 @@ bool Dispatcher::handleS(std::string_view inner)
         const auto c = static_cast<std::size_t>(ch);
         r.feedback[ch] = clampedDigit(digitText(inner, 8 + c), 1);
         r.eqEditorValue[ch] = hexDigit(inner, 17 + c);
-        applyInputSwitches(r, ch, byteText(inner, 36 + 2 * c));
+        applyInputSwitchByte(r, ch, byteText(inner, 36 + 2 * c));
         r.inputGain[ch] = clampedByte(inner, 59 + 2 * c, 0, kGainMax);
         // Filter indexes run from input 8 down to input 1.
         r.highPassIndex[kInputCount - 1 - ch] =
@@ -509,8 +486,8 @@ bool Dispatcher::handleS(std::string_view inner)
     }
     r.routing[0] = byteText(inner, 26);
     r.routing[1] = byteText(inner, 28);
-    applyOutputSwitches(r, byteText(inner, 53));
-    applyUnitSwitches(r, byteText(inner, 56));
+    applyOutputSwitchByte(r, byteText(inner, 53));
+    applyUnitSwitchByte(r, byteText(inner, 56));
     applyOutputGain(r, 0, clampedByte(inner, 76, 0, kGainMax));
     applyOutputGain(r, 1, clampedByte(inner, 78, 0, kGainMax));
     r.threshold = clampedByte(inner, 81, 0, kGainMax);
@@ -536,9 +513,9 @@ bool Dispatcher::handleD(std::string_view inner)
     if (!UnitTable::isValidUnit(unit)) return false;
     UnitRecord& r = m_state.table.record(unit);
     for (int ch = 0; ch < kInputCount; ++ch)
-        applyInputSwitches(r, ch, byteText(inner, 5 + 2 * static_cast<std::size_t>(ch)));
-    applyOutputSwitches(r, byteText(inner, 22));
-    applyUnitSwitches(r, byteText(inner, 25));
+        applyInputSwitchByte(r, ch, byteText(inner, 5 + 2 * static_cast<std::size_t>(ch)));
+    applyOutputSwitchByte(r, byteText(inner, 22));
+    applyUnitSwitchByte(r, byteText(inner, 25));
     r.switchesPending = 0;
     r.switchReportReceived = 1;
     return true;

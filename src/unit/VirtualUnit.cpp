@@ -4,6 +4,7 @@
 #include "link/AddressFile.h"
 #include "model/ValueConventions.h"
 #include "protocol/FrameCodec.h"
+#include "protocol/ParameterWords.h"
 #include "unit/UnitFrames.h"
 
 #include <QElapsedTimer>
@@ -283,23 +284,10 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
         return;
     case 'M': {
         if (g.size() < 4 || g[1].size() < 16) return;
-        for (int ch = 0; ch < kInputCount; ++ch) {
-            const int b = hexValue(g[1].substr(2 * static_cast<std::size_t>(ch), 2));
-            r.inputPhantom[ch] = bitOf(b, 0);
-            r.inputLine[ch] = bitOf(b, 1);
-            r.inputLowCut[ch] = bitOf(b, 3);
-            r.inputPriority[ch] = bitOf(b, 4);
-        }
-        const int out = hexValue(g[2]);
-        r.outputFlagA = bitOf(out, 1);
-        r.outputFlagB = bitOf(out, 3);
-        r.outputFlagC = bitOf(out, 5);
-        r.outputLevelType[0] = bitOf(out, 6);
-        r.outputLevelType[1] = bitOf(out, 7);
-        const int u = hexValue(g[3]);
-        r.thresholdMode = bitOf(u, 1);
-        r.deviceMode = bitOf(u, 3);
-        r.panelLock = bitOf(u, 5);
+        for (int ch = 0; ch < kInputCount; ++ch)
+            applyInputSwitchByte(r, ch, hexValue(g[1].substr(2 * static_cast<std::size_t>(ch), 2)));
+        applyOutputSwitchByte(r, hexValue(g[2]));
+        applyUnitSwitchByte(r, hexValue(g[3]));
         reply(buildReplyD(r, unit));
         return;
     }
@@ -341,12 +329,12 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
             std::array<EqBand, kBandsPerBlock> bands;
             for (int b = 0; b < kBandsPerBlock; ++b) {
                 const std::size_t at = g.size() - 15 + 3 * static_cast<std::size_t>(b);
-                const int qWord = hexValue(g[at + 1]);
+                const auto qWord = static_cast<unsigned>(hexValue(g[at + 1]));
                 EqBand& band = bands[static_cast<std::size_t>(b)];
-                band.frequency = hexValue(g[at]);
-                band.gain = (hexValue(g[at + 2]) - 150) * 0.1;
-                band.q = (qWord & 0x3FFF) * 0.1;
-                band.type = static_cast<EqBandType>(qWord >> 14);
+                band.frequency = frequencyFromWord(static_cast<unsigned>(hexValue(g[at])));
+                band.gain = gainFromWord(static_cast<unsigned>(hexValue(g[at + 2])));
+                band.q = QFromWord(qWord);
+                band.type = static_cast<EqBandType>(typeFromQWord(qWord));
             }
             setEqSlotBands(r, slot, bands);
         }
@@ -358,10 +346,13 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
         const int output = hexValue(g[1]);
         if (output > 1) return;
         if (g.size() >= 4 && g[3].size() >= 16) {
-            r.limiterRatio[output] = hexValue(g[3].substr(0, 4));
-            r.limiterThreshold[output] = hexValue(g[3].substr(4, 4)) * 0.1 - 80.0;
-            r.limiterAttack[output] = hexValue(g[3].substr(8, 4));
-            r.limiterRelease[output] = hexValue(g[3].substr(12, 4));
+            auto word = [&](std::size_t at) {
+                return static_cast<unsigned>(hexValue(g[3].substr(at, 4)));
+            };
+            r.limiterRatio[output] = ratioFromWord(word(0));
+            r.limiterThreshold[output] = thresholdFromWord(word(4));
+            r.limiterAttack[output] = attackFromWord(word(8));
+            r.limiterRelease[output] = releaseFromWord(word(12));
         }
         reply(buildReplyH(unit, output));
         return;

@@ -58,6 +58,7 @@ TEST(Connection, ConnectToAnotherUnitAfterASilenceStartsAFreshLogin)
 
     ASSERT_TRUE(h.session.beginConnect());
     EXPECT_EQ(h.session.connection(), Connection::Searching);
+    spin(50); // what left before reaches the first unit
     const int firstUnitFrames = static_cast<int>(h.unit->received().size());
     h.state.deviceAddress = QStringLiteral("127.0.0.3");
     h.session.storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));

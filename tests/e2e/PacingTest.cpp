@@ -25,11 +25,12 @@ qint64 arrivalOf(const VirtualUnit& unit, char kind, std::size_t from, std::size
 
 TEST(Pacing, ThePauseAfterAnAnsweredCommandCountsFromTheAnswer)
 {
-    LoopbackHarness h;
+    // Timings halved only: an answer 20 ms late stays well inside the wait for it.
+    LoopbackHarness h(2);
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
     ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
-    constexpr int kAnswerDelay = 40;
+    constexpr int kAnswerDelay = 20;
     constexpr int kPause = 60;
     h.unit->setAnswerDelay(kAnswerDelay);
     h.unit->clearReceived();
@@ -95,7 +96,7 @@ std::string kindsReceived(const VirtualUnit& unit)
 TEST(Pacing, ExitAndDisconnectSendWhatIsQueuedBeforeTheStreamGoesOff)
 {
     for (const bool exiting : {false, true}) {
-        LoopbackHarness h;
+        LoopbackHarness h(2);
         ASSERT_TRUE(h.startBoth());
         ASSERT_TRUE(h.login());
         ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));

@@ -43,7 +43,7 @@ struct Receiver
     {
         table.current().connected = (flags & 2) ? 1 : 0;
         // Every state of the connection, chosen by three bits of the first byte.
-        state.connection = static_cast<Connection>(((flags >> 2) & 7) % 7);
+        state.connection = static_cast<Connection>((flags >> 2) & 7);
         // No address file: a confirmed change must not write anywhere.
         state.addressFilePath.clear();
     }

@@ -114,6 +114,12 @@ void Link::send(char kind, int unit, int index, int times)
 
 void Link::sendText(char kind, std::string frame, int times)
 {
+    // The same frame already waiting would only say the same thing again.
+    const bool waiting = std::any_of(m_queue.begin(), m_queue.end(), [&](const auto& r) {
+        return r.sentCount == 0 && r.kind == kind && r.times == times && r.frame == frame &&
+               r.delayBefore == 0 && r.pauseAfter < 0 && !r.onSent;
+    });
+    if (waiting) return;
     LinkRequest request;
     request.kind = kind;
     request.frame = std::move(frame);

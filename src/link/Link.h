@@ -61,7 +61,8 @@ public:
     // Queues a request for V, M, G, E or B of a unit; a request for the same (kind, unit, index)
     // already waiting is not added again.
     void send(char kind, int unit, int index = 0, int times = 1);
-    // Queues a fixed frame (R, L, C, F, T, I, X, J).
+    // Queues a fixed frame (R, L, C, F, T, I, X, J); the same frame already waiting unsent is
+    // not added again.
     void sendText(char kind, std::string frame, int times = 1);
     void enqueue(LinkRequest request);
     int queuedCount() const { return static_cast<int>(m_queue.size()); }

@@ -214,7 +214,7 @@ TEST(Session, AddressChangeConfirmedMovesTheLinkAndWritesTheAddressFile)
     EXPECT_EQ(h.state.deviceAddress, "127.0.0.6");
     EXPECT_FALSE(h.table.record(1).connected);
     // The unit moved to its new address; the status stream is switched off there twice.
-    EXPECT_EQ(h.unit->address().toString(), "127.0.0.6");
+    EXPECT_TRUE(waitFor([&] { return h.unit->address().toString() == "127.0.0.6"; }, 1000));
     ASSERT_TRUE(waitFor([&] { return h.unit->receivedCount('L') == 3; }, 1000));
     EXPECT_EQ(h.unit->received().back().toStdString(), buildL(false));
     const AddressFileEntry file = readAddressFile(h.state.addressFilePath);

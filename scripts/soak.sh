@@ -2,13 +2,28 @@
 # Fault soak: the real core against a virtual unit on loopback (127.0.0.1 -> 127.0.0.2) with
 # 20 % of datagrams dropped each way, two 5 s silences and 2 % corrupted checksums, while a
 # seeded random operator works the strips, matrix, system page, EQ and limiter.
-# Usage: scripts/soak.sh [SECONDS] [SEED]   (default 120 s, seed 1)
-# Prints actions, frames sent, retries, re-logins and, last, "differing fields: N [names]".
+# Usage: scripts/soak.sh [--seeds N] [SECONDS] [SEED]   (default 120 s, seed 1)
+# One run prints actions, frames sent, retries, re-logins and, last, "differing fields: N [names]".
+# With --seeds N, seeds SEED .. SEED+N-1 run one after another: one line per seed, and last
+# "differing fields: N" summed over all of them. The exit status is 0 only when nothing differs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=${1:-120}
-seed=${2:-1}
+seeds=0
+positional=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --seeds) seeds=${2:-}; shift 2 || { echo "soak.sh: --seeds needs a number" >&2; exit 2; } ;;
+    --seeds=*) seeds=${1#*=}; shift ;;
+    *) positional+=("$1"); shift ;;
+    esac
+done
+if ! [[ "$seeds" =~ ^[0-9]+$ ]]; then
+    echo "soak.sh: --seeds needs a number" >&2
+    exit 2
+fi
+seconds=${positional[0]:-120}
+seed=${positional[1]:-1}
 dir=${SONARO_BUILD_DIR:-build}
 
 ./scripts/deps.sh
@@ -17,4 +32,26 @@ export no_proxy='*'
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$dir" -j "$jobs" --target sonaro-soak >/dev/null
-exec "$dir/tools/sonaro-soak/sonaro-soak" --seconds "$seconds" --seed "$seed"
+soak="$dir/tools/sonaro-soak/sonaro-soak"
+if [ "$seeds" -eq 0 ]; then
+    exec "$soak" --seconds "$seconds" --seed "$seed"
+fi
+
+total=0
+failed=0
+for ((i = 0; i < seeds; i++)); do
+    s=$((seed + i))
+    out=$("$soak" --seconds "$seconds" --seed "$s") || true
+    line=$(printf '%s\n' "$out" | grep '^differing fields:' || true)
+    if [ -z "$line" ]; then
+        echo "seed $s: no login, no comparison"
+        failed=1
+        continue
+    fi
+    frames=$(printf '%s\n' "$out" | sed -n 's/^frames sent: //p')
+    count=$(printf '%s\n' "$line" | awk '{print $3}')
+    echo "seed $s: frames sent ${frames:-?}, ${line}"
+    total=$((total + count))
+done
+echo "differing fields: $total"
+[ "$total" -eq 0 ] && [ "$failed" -eq 0 ]

@@ -5,9 +5,12 @@
 #include "protocol/Commands.h"
 #include "protocol/FrameCodec.h"
 
-#include <QHostInfo>
+#include <QFile>
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QUdpSocket>
+
+#include "link/Link.h"
 
 #include <algorithm>
 
@@ -33,6 +36,25 @@ QString unpadded(std::string_view field)
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The interface that holds the default route, from the kernel's routing table; empty when it
+// cannot be read.
+QString defaultRouteInterface()
+{
+    QFile routes(QStringLiteral("/proc/net/route"));
+    if (!routes.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+    routes.readLine(); // the heading
+    for (int line = 0; line < 1024 && !routes.atEnd(); ++line) {
+        const QList<QByteArray> fields = routes.readLine().simplified().split(' ');
+        if (fields.size() > 2 && fields[1] == "00000000") return QString::fromLatin1(fields[0]);
+    }
+    return {};
+}
+
+bool inNetwork(quint32 ip, quint32 network)
+{
+    return (ip & 0xFFFFFF00u) == network;
+}
+
 } // namespace
 
 Discovery::Discovery(LinkState& state, OperatorInterface& ui, QObject* parent)
@@ -55,37 +77,60 @@ bool Discovery::start(Pace pace)
     m_window = pipelined ? m_state.timings.probeAnswerWindow : kOneHostWindow;
     m_perTick = pipelined ? std::max(1, m_state.timings.probesPerTick) : 1;
 
+    // The network: the bound address's, else the chosen one, else the default.
+    const std::vector<SweepNetwork> networks = sweepNetworks();
+    const SweepNetwork* chosen = networks.empty() ? nullptr : &networks.front();
+    for (const SweepNetwork& n : networks)
+        if (!m_sweepAddress.isNull() && n.address.isEqual(m_sweepAddress)) chosen = &n;
+    bool ok = false;
+    const quint32 own = chosen ? chosen->address.toIPv4Address(&ok) : 0;
+    if (!ok || own == 0) {
+        m_errorText = QStringLiteral("No network to search: no IPv4 interface is up.");
+        return false;
+    }
+
     auto* socket = new QUdpSocket(this);
     if (!socket->bind(m_state.bindAddress, m_state.port)) {
+        m_errorText =
+            Link::bindFailureText(m_state.bindAddress, m_state.port, socket->errorString());
         delete socket;
         return false;
     }
+    m_errorText.clear();
     m_socket = socket;
     connect(m_socket, &QUdpSocket::readyRead, this, &Discovery::readPending);
     m_running = true;
     m_results.clear();
     emit progress(0);
+    sweep(own & 0xFFFFFF00u, static_cast<int>(own & 0xFF));
+    return true;
+}
 
+std::vector<SweepNetwork> Discovery::sweepNetworks() const
+{
+    std::vector<SweepNetwork> networks;
     bool bound = false;
     const quint32 own = m_state.bindAddress.toIPv4Address(&bound);
     if (bound && own != 0) {
-        sweep(own & 0xFFFFFF00u, static_cast<int>(own & 0xFF));
-        return true;
+        // Probes leave from the bound address: its network is the only one reachable.
+        networks.push_back({QString(), m_state.bindAddress, false});
+        return networks;
     }
-    // Nothing bound: the network is the one of the host's own name.
-    QHostInfo::lookupHost(QHostInfo::localHostName(), this, [this](const QHostInfo& info) {
-        if (!m_running) return;
-        for (const QHostAddress& address : info.addresses()) {
-            bool ok = false;
-            const quint32 ip = address.toIPv4Address(&ok);
-            if (ok && ip != 0) {
-                sweep(ip & 0xFFFFFF00u, static_cast<int>(ip & 0xFF));
-                return;
-            }
+    const QString routed = defaultRouteInterface();
+    const auto flags = QNetworkInterface::IsUp | QNetworkInterface::IsRunning;
+    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
+        if ((nic.flags() & flags) != flags || (nic.flags() & QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry& entry : nic.addressEntries()) {
+            const QHostAddress address = entry.ip();
+            if (address.protocol() != QAbstractSocket::IPv4Protocol || address.isLoopback())
+                continue;
+            networks.push_back({nic.name(), address, nic.name() == routed});
         }
-        finish(); // no address of our own: nothing to sweep
-    });
-    return true;
+    }
+    std::stable_partition(networks.begin(), networks.end(),
+                          [](const SweepNetwork& n) { return n.holdsDefaultRoute; });
+    return networks;
 }
 
 void Discovery::sweep(quint32 network, int ownHost)
@@ -104,6 +149,7 @@ void Discovery::probe(int host)
     Host& h = m_hosts[static_cast<std::size_t>(host)];
     ++h.attempts;
     h.probedAt = m_state.now();
+    m_lastProbeAt = h.probedAt;
     static const std::string probeFrame = buildI(1);
     m_socket->writeDatagram(probeFrame.data(), static_cast<qint64>(probeFrame.size()),
                             QHostAddress(m_network | static_cast<quint32>(host)), m_state.port);
@@ -136,7 +182,14 @@ void Discovery::tick()
         m_inFlight.push_back(host);
         --budget;
     }
-    if (m_nextHost > kLastHost && m_inFlight.empty()) finish();
+    if (m_nextHost > kLastHost && m_inFlight.empty()) {
+        // Every host had its attempts; late answers are still listed for a while.
+        const qint64 left = m_lastProbeAt + m_state.timings.lateAnswerWindow - now;
+        if (left <= 0)
+            finish();
+        else
+            m_timer.start(static_cast<int>(left));
+    }
 }
 
 void Discovery::readPending()
@@ -147,6 +200,12 @@ void Discovery::readPending()
         std::vector<QHostAddress> senders;
         while (m_socket->hasPendingDatagrams() && collected.size() < kCollectBytes) {
             const QNetworkDatagram datagram = m_socket->receiveDatagram(kDatagramBytes);
+            bool ok = false;
+            const quint32 ip = datagram.senderAddress().toIPv4Address(&ok);
+            if (!ok || !inNetwork(ip, m_network) || (ip & 0xFF) == 0 || (ip & 0xFF) == 0xFF) {
+                ++m_dropped; // only hosts of the swept network answer a probe
+                continue;
+            }
             QByteArray data = datagram.data();
             if (collected.size() + data.size() > kCollectBytes) break;
             collected += data;
@@ -155,8 +214,7 @@ void Discovery::readPending()
         for (const QHostAddress& sender : senders) {
             bool ok = false;
             const quint32 ip = sender.toIPv4Address(&ok);
-            if (ok && (ip & 0xFFFFFF00u) == m_network && (ip & 0xFF) != 0)
-                m_hosts[ip & 0xFF].done = true;
+            if (ok && inNetwork(ip, m_network)) m_hosts[ip & 0xFF].done = true;
         }
         const std::string_view text(collected.constData(),
                                     static_cast<std::size_t>(collected.size()));

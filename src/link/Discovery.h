@@ -15,6 +15,14 @@ class QUdpSocket;
 
 namespace sonaro {
 
+// A network the search can sweep: an IPv4 interface and its /24.
+struct SweepNetwork
+{
+    QString interfaceName; // empty for the bound address
+    QHostAddress address;  // the interface's own address; the /24 around it is swept
+    bool holdsDefaultRoute = false;
+};
+
 // One unit that answered the probe, as the search list shows it.
 struct DiscoveredUnit
 {
@@ -24,11 +32,13 @@ struct DiscoveredUnit
     QString secondName;
 };
 
-// The device search: probes hosts 2..254 of the /24 of the bound address (of the host's own
-// address when nothing is bound) with "%I,01,32C6#" on the link port, two attempts per host,
-// and lists every unit that answers once. Probes are pipelined: they leave a few per
-// millisecond and each waits for its answer in parallel, so a whole /24 takes well under a
-// second. The link must be stopped while it runs (it binds the link port).
+// The device search: probes hosts 2..254 of the /24 of the bound address (of the chosen
+// interface when nothing is bound) with "%I,01,32C6#" on the link port, two attempts per host,
+// and lists every unit that answers once, as its answer arrives. Probes are pipelined: they leave
+// a few per millisecond and each waits for its answer in parallel; answers are listened for until
+// the late-answer window after the last probe has passed, so a whole /24 takes less than 2 s.
+// Only P frames from hosts of the swept network count; other datagrams are dropped and counted.
+// The link must be stopped while it runs (it binds the link port).
 class Discovery : public QObject
 {
     Q_OBJECT
@@ -42,8 +52,19 @@ public:
     Discovery(LinkState& state, OperatorInterface& ui, QObject* parent = nullptr);
     ~Discovery() override;
 
-    // Starts a sweep; false when one is running or the socket cannot be set up.
+    // The networks a sweep can cover: the bound address's alone when one is bound; otherwise
+    // every up IPv4 interface except loopback, the one holding the default route first.
+    std::vector<SweepNetwork> sweepNetworks() const;
+    // Chooses the network of the next sweeps by one of its addresses (null: the default, the
+    // first of sweepNetworks()). Ignored while an address is bound.
+    void setSweepAddress(const QHostAddress& address) { m_sweepAddress = address; }
+
+    // Starts a sweep; false when one is running or the socket cannot be set up (the reason in
+    // errorText()).
     bool start(Pace pace = Pace::Pipelined);
+    QString errorText() const { return m_errorText; }
+    // Datagrams dropped because they came from outside the swept network.
+    int droppedCount() const { return m_dropped; }
     bool isRunning() const { return m_running; }
     const std::vector<DiscoveredUnit>& results() const { return m_results; }
 
@@ -84,6 +105,10 @@ private:
     std::array<Host, 256> m_hosts{};
     std::vector<int> m_inFlight;
     std::vector<DiscoveredUnit> m_results;
+    QHostAddress m_sweepAddress;
+    QString m_errorText;
+    qint64 m_lastProbeAt = 0;
+    int m_dropped = 0;
 };
 
 } // namespace sonaro

@@ -1,8 +1,11 @@
 #include "link/Dispatcher.h"
 
 #include "link/AddressFile.h"
+#include "model/ValueConventions.h"
 #include "protocol/FrameCodec.h"
+#include "protocol/ParameterWords.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -53,6 +56,9 @@ bool validFrame(std::string_view frame, std::string_view& inner)
     return checkIncomingFrame(frame, &inner) && inner.size() >= innerLength(inner[0]);
 }
 
+// Filter index of the high-pass and low-pass lists (0..10).
+constexpr int kFilterIndexMax = 10;
+
 int byteText(std::string_view inner, std::size_t pos)
 {
     return static_cast<int>(hexField(inner, pos, 2));
@@ -75,33 +81,21 @@ int digitText(std::string_view inner, std::size_t pos)
     return c >= '0' && c <= '9' ? c - '0' : 0;
 }
 
+// A value from the unit held to the range the records allow, so that nothing out of range is
+// stored, shown or sent back.
+int clampedByte(std::string_view inner, std::size_t pos, int low, int high)
+{
+    return std::clamp(byteText(inner, pos), low, high);
+}
+
+int clampedDigit(int value, int high)
+{
+    return std::min(value, high);
+}
+
 int bitOf(int byte, int position)
 {
     return (byte >> position) & 1;
-}
-
-void applyInputSwitches(UnitRecord& r, int ch, int byte)
-{
-    r.inputPhantom[ch] = bitOf(byte, 0);
-    r.inputLine[ch] = bitOf(byte, 1);
-    r.inputLowCut[ch] = bitOf(byte, 3);
-    r.inputPriority[ch] = bitOf(byte, 4);
-}
-
-void applyOutputSwitches(UnitRecord& r, int byte)
-{
-    r.outputFlagA = bitOf(byte, 1);
-    r.outputFlagB = bitOf(byte, 3);
-    r.outputFlagC = bitOf(byte, 5);
-    r.outputLevelType[0] = bitOf(byte, 6);
-    r.outputLevelType[1] = bitOf(byte, 7);
-}
-
-void applyUnitSwitches(UnitRecord& r, int byte)
-{
-    r.thresholdMode = bitOf(byte, 1);
-    r.deviceMode = bitOf(byte, 3);
-    r.panelLock = bitOf(byte, 5);
 }
 
 // A reported output gain: a non-zero value un-mutes the output; a muted output reported as 0
@@ -127,16 +121,47 @@ LinkTable readLinkTable(std::string_view inner, std::size_t groupsAt, std::size_
 Dispatcher::Dispatcher(LinkState& state, Link& link, OperatorInterface& ui, QObject* parent)
     : QObject(parent), m_state(state), m_link(link), m_ui(ui)
 {
+    connect(&m_link, &Link::frameReceived, this, &Dispatcher::receive);
+}
+
+void Dispatcher::receive(const QByteArray& frame, const QHostAddress& sender, quint16 senderPort)
+{
+    const std::string_view text(frame.constData(), static_cast<std::size_t>(frame.size()));
+    if (!expectsUnit(m_state.connection)) {
+        drop(text, "no unit expected");
+        return;
+    }
+    const QHostAddress unit(m_state.deviceAddress);
+    if (senderPort != m_state.port || !sender.isEqual(unit, QHostAddress::TolerantConversion)) {
+        drop(text, "not from the unit");
+        return;
+    }
+    dispatch(text);
+}
+
+void Dispatcher::drop(std::string_view frame, const char* reason)
+{
+    ++m_dropped;
+    emit frameDropped(QByteArray(frame.data(), static_cast<qsizetype>(frame.size())),
+                      QString::fromLatin1(reason));
 }
 
 void Dispatcher::dispatch(std::string_view frame)
 {
     if (frame.size() < 6) return;
     std::string_view inner;
+    const Connection connection = m_state.connection;
     switch (frame[1]) {
     case 'R':
-        m_state.stampLastHeard(m_state.table.currentUnit());
-        if (handleR(frame)) afterLogin();
+        if (connection == Connection::LoggingIn || connection == Connection::Relogging) {
+            m_state.stampLastHeard(m_state.table.currentUnit());
+            if (handleR(frame)) afterLogin();
+        } else if (isLoggedIn(connection) && validFrame(frame, inner)) {
+            // A repeated answer: the unit is alive, and the login is already done.
+            m_state.stampLastHeard(m_state.table.currentUnit());
+        } else {
+            drop(frame, "login answer not asked for");
+        }
         return;
     case 'L':
         if (current().connected && validFrame(frame, inner)) handleL(inner);
@@ -148,10 +173,15 @@ void Dispatcher::dispatch(std::string_view frame)
         if (validFrame(frame, inner)) handleA(inner);
         return;
     case 'P':
-        if (validFrame(frame, inner) && handleP(inner)) {
+        // The link never probes; a P on it is the answer to an address change. A late answer to
+        // a discovery probe must not move the link elsewhere or report a change nobody asked for.
+        if (connection != Connection::ChangingAddress || !validFrame(frame, inner)) {
+            drop(frame, "address answer not asked for");
+            return;
+        }
+        if (handleP(inner)) {
             emit addressReported(m_state.deviceAddress, m_state.port);
             dropLink();
-            m_state.addressChangeConfirmed = true;
             m_ui.showMessage(Severity::Information,
                              QStringLiteral("Changing IP address successful, restart software."));
         }
@@ -163,15 +193,19 @@ void Dispatcher::dispatch(std::string_view frame)
         if (validFrame(frame, inner)) handleU(inner);
         return;
     case 'Q':
-        m_link.answerArrived('Q'); // the answer counts whatever its content
-        return;
     case 'H':
-        m_link.answerArrived('H');
+        // The answer counts whatever its content, once it arrived whole.
+        if (validFrame(frame, inner)) m_link.answerArrived(frame[1]);
         return;
     case 'Y':
-        m_state.accountChangePending = false;
-        if (validFrame(frame, inner)) handleY(inner);
-        // The unit has answered the change either way: the old login no longer holds.
+        // Only a whole answer to the change asked for ends the login; anything else would
+        // report a change that did not happen.
+        if (connection != Connection::ChangingAccount || !validFrame(frame, inner)) {
+            drop(frame, "account answer not asked for");
+            return;
+        }
+        handleY(inner);
+        // The old login no longer holds.
         dropLink();
         m_ui.showMessage(
             Severity::Information,
@@ -190,8 +224,9 @@ void Dispatcher::dispatch(std::string_view frame)
         if (validFrame(frame, inner) && handleN(inner)) emit groupsChanged();
         return;
     case 'D':
+        if (!validFrame(frame, inner)) return;
         m_link.answerArrived('D');
-        if (current().connected && validFrame(frame, inner) && handleD(inner)) emit stateChanged();
+        if (current().connected && handleD(inner)) emit stateChanged();
         return;
     default:
         return;
@@ -230,20 +265,18 @@ void Dispatcher::afterLogin()
     if (!cur.loginAccepted) {
         cur.connected = 0;
         cur.loginPending = 0;
-        // A refused re-login must not be repeated with the same password every few seconds.
-        m_state.reloginAfterSilence = false;
+        // The session goes offline: a refused re-login is not repeated with the same password.
         emit loginRefused();
         m_ui.showMessage(Severity::Error, QStringLiteral("User Password Error!"));
         return;
     }
     m_state.stampLastHeard(unit);
     const LinkTimings& t = m_state.timings;
-    const bool relogin = m_state.reloginAfterSilence;
+    const bool relogin = m_state.connection == Connection::Relogging;
     // After a silence the unit still has our EQ and dynamics; it only needs a moment.
     int delay = relogin ? t.reloginSettle : 0;
     auto stamp = [this, unit] { m_state.stampLastHeard(unit); };
     if (!relogin) {
-        m_state.loginRetryCount = 0;
         for (int slot = 0; slot < 14; ++slot) {
             for (int copy = 0; copy < 2; ++copy) {
                 LinkRequest f;
@@ -267,7 +300,6 @@ void Dispatcher::afterLogin()
             m_link.enqueue(std::move(request));
         }
     }
-    m_state.reloginAfterSilence = false;
     UnitRecord& first = m_state.table.record(1);
     if (relogin) {
         // V and G are never acknowledged, so one lost in the silence would leave the unit
@@ -340,14 +372,14 @@ void Dispatcher::handleA(std::string_view inner)
     UnitRecord& r = m_state.table.record(unit);
     for (int b = 0; b < kInputEqBands; ++b) {
         const std::size_t at = 8 + 15 * static_cast<std::size_t>(b);
-        const int f = wordText(inner, at);
-        const int qWord = wordText(inner, at + 5);
-        const int g = wordText(inner, at + 10);
-        const double frequency = f > 0 && f <= 20000 ? f : 20.0;
-        const int type = qWord >> 14;
-        const int q10 = qWord & 0x3FFF; // Q x 10, kept when 0.2 < Q <= 20
-        const double q = q10 > 2 && q10 <= 200 ? q10 * 0.1 : 0.3;
-        const double gain = g >= 0 && g <= 300 ? (g - 150) * 0.1 : 0.0;
+        const auto f = static_cast<unsigned>(wordText(inner, at));
+        const auto qWord = static_cast<unsigned>(wordText(inner, at + 5));
+        const auto g = static_cast<unsigned>(wordText(inner, at + 10));
+        const double frequency = f > 0 && f <= 20000 ? frequencyFromWord(f) : 20.0;
+        const int type = typeFromQWord(qWord);
+        const unsigned q10 = qWord & kQWordValueMask; // Q x 10, kept when 0.2 < Q <= 20
+        const double q = q10 > 2 && q10 <= 200 ? QFromWord(qWord) : 0.3;
+        const double gain = g <= 300 ? gainFromWord(g) : 0.0;
         if (slot < 8) {
             r.inputEqAt(b, kEqFrequency, slot) = frequency;
             r.inputEqAt(b, kEqGain, slot) = gain;
@@ -367,9 +399,6 @@ void Dispatcher::handleA(std::string_view inner)
 
 bool Dispatcher::handleP(std::string_view inner)
 {
-    // The link never probes; a P on it is the answer to an address change. A late answer to a
-    // discovery probe must not move the link elsewhere or report a change nobody asked for.
-    if (!m_state.addressChangeInProgress || m_state.addressChangeConfirmed) return false;
     const QString address = QString::fromStdString(normaliseAddress(inner.substr(5, 15)));
     const int port = decimalField(inner.substr(21, 5));
     UnitRecord& cur = current();
@@ -401,14 +430,15 @@ void Dispatcher::handleU(std::string_view inner)
     const int output = byteText(inner, 5);
     if (!UnitTable::isValidUnit(unit) || output < 0 || output >= kOutputCount) return;
     UnitRecord& r = m_state.table.record(unit);
-    const int ratio = wordText(inner, 8);
-    const int threshold = wordText(inner, 13);
-    const int attack = wordText(inner, 18);
-    const int release = wordText(inner, 23);
-    r.limiterRatio[output] = ratio >= 1 && ratio <= 100 ? ratio : 1.0;
-    r.limiterThreshold[output] = threshold <= 1000 ? threshold * 0.1 - 80.0 : 20.0;
+    const auto ratio = static_cast<unsigned>(wordText(inner, 8));
+    const auto threshold = static_cast<unsigned>(wordText(inner, 13));
+    const int attack = attackFromWord(static_cast<unsigned>(wordText(inner, 18)));
+    const int release = releaseFromWord(static_cast<unsigned>(wordText(inner, 23)));
+    r.limiterRatio[output] = ratio >= 1 && ratio <= 100 ? ratioFromWord(ratio) : 1.0;
+    r.limiterThreshold[output] = threshold <= 1000 ? thresholdFromWord(threshold) : 20.0;
     r.limiterAttack[output] = attack <= 2000 ? attack : 1;
-    r.limiterRelease[output] = release >= 50 && release <= 5000 ? release : 50;
+    // 10 and 20 ms are real settings of the unit.
+    r.limiterRelease[output] = release >= 10 && release <= 5000 ? release : 50;
     emit dynamicsReceived(unit, output);
 }
 
@@ -426,10 +456,11 @@ bool Dispatcher::handleO(std::string_view inner)
     if (!UnitTable::isValidUnit(unit)) return false;
     UnitRecord& r = m_state.table.record(unit);
     for (int ch = 0; ch < kInputCount; ++ch)
-        r.inputGain[ch] = byteText(inner, 5 + 2 * static_cast<std::size_t>(ch));
+        r.inputGain[ch] = clampedByte(inner, 5 + 2 * static_cast<std::size_t>(ch), 0, kGainMax);
     for (int out = 0; out < kOutputCount; ++out)
-        applyOutputGain(r, out, byteText(inner, 22 + 2 * static_cast<std::size_t>(out)));
-    r.threshold = byteText(inner, 27);
+        applyOutputGain(r, out,
+                        clampedByte(inner, 22 + 2 * static_cast<std::size_t>(out), 0, kGainMax));
+    r.threshold = clampedByte(inner, 27, 0, kGainMax);
     r.levelsReportReceived = 1;
     return true;
 }
@@ -439,27 +470,29 @@ bool Dispatcher::handleS(std::string_view inner)
     const int unit = byteText(inner, 2);
     if (!UnitTable::isValidUnit(unit)) return false;
     UnitRecord& r = m_state.table.record(unit);
-    r.limiterEnable[0] = digitText(inner, 5);
-    r.limiterEnable[1] = digitText(inner, 6);
+    r.limiterEnable[0] = clampedDigit(digitText(inner, 5), 1);
+    r.limiterEnable[1] = clampedDigit(digitText(inner, 6), 1);
     for (int ch = 0; ch < kInputCount; ++ch) {
         const auto c = static_cast<std::size_t>(ch);
-        r.feedback[ch] = digitText(inner, 8 + c);
+        r.feedback[ch] = clampedDigit(digitText(inner, 8 + c), 1);
         r.eqEditorValue[ch] = hexDigit(inner, 17 + c);
-        applyInputSwitches(r, ch, byteText(inner, 36 + 2 * c));
-        r.inputGain[ch] = byteText(inner, 59 + 2 * c);
+        applyInputSwitchByte(r, ch, byteText(inner, 36 + 2 * c));
+        r.inputGain[ch] = clampedByte(inner, 59 + 2 * c, 0, kGainMax);
         // Filter indexes run from input 8 down to input 1.
-        r.highPassIndex[kInputCount - 1 - ch] = hexDigit(inner, 90 + c);
-        r.lowPassIndex[kInputCount - 1 - ch] = hexDigit(inner, 99 + c);
+        r.highPassIndex[kInputCount - 1 - ch] =
+            clampedDigit(hexDigit(inner, 90 + c), kFilterIndexMax);
+        r.lowPassIndex[kInputCount - 1 - ch] =
+            clampedDigit(hexDigit(inner, 99 + c), kFilterIndexMax);
     }
     r.routing[0] = byteText(inner, 26);
     r.routing[1] = byteText(inner, 28);
-    applyOutputSwitches(r, byteText(inner, 53));
-    applyUnitSwitches(r, byteText(inner, 56));
-    applyOutputGain(r, 0, byteText(inner, 76));
-    applyOutputGain(r, 1, byteText(inner, 78));
-    r.threshold = byteText(inner, 81);
-    r.maxOpenChannels = byteText(inner, 84);
-    r.holdTime = byteText(inner, 87);
+    applyOutputSwitchByte(r, byteText(inner, 53));
+    applyUnitSwitchByte(r, byteText(inner, 56));
+    applyOutputGain(r, 0, clampedByte(inner, 76, 0, kGainMax));
+    applyOutputGain(r, 1, clampedByte(inner, 78, 0, kGainMax));
+    r.threshold = clampedByte(inner, 81, 0, kGainMax);
+    r.maxOpenChannels = clampedByte(inner, 84, 1, kMaxOpenChannelsMax);
+    r.holdTime = clampedByte(inner, 87, 0, kHoldTimeMax);
     const int mutes = byteText(inner, 119);
     for (int ch = 0; ch < kInputCount; ++ch)
         r.inputMute[ch] = bitOf(mutes, ch);
@@ -480,9 +513,9 @@ bool Dispatcher::handleD(std::string_view inner)
     if (!UnitTable::isValidUnit(unit)) return false;
     UnitRecord& r = m_state.table.record(unit);
     for (int ch = 0; ch < kInputCount; ++ch)
-        applyInputSwitches(r, ch, byteText(inner, 5 + 2 * static_cast<std::size_t>(ch)));
-    applyOutputSwitches(r, byteText(inner, 22));
-    applyUnitSwitches(r, byteText(inner, 25));
+        applyInputSwitchByte(r, ch, byteText(inner, 5 + 2 * static_cast<std::size_t>(ch)));
+    applyOutputSwitchByte(r, byteText(inner, 22));
+    applyUnitSwitchByte(r, byteText(inner, 25));
     r.switchesPending = 0;
     r.switchReportReceived = 1;
     return true;
@@ -493,7 +526,6 @@ void Dispatcher::dropLink()
     m_link.sendText('L', buildL(false), 2);
     for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
         m_state.table.record(unit).connected = 0;
-    m_state.reloginAfterSilence = false;
     m_state.table.record(1).loginPending = 0;
     setIndicator(false);
     emit linkDropped();

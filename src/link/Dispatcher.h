@@ -14,15 +14,24 @@ namespace sonaro {
 
 // Handles every frame the unit sends: validates it, writes the records, queues the follow-up
 // requests and tells the view what to redraw. Frames naming a unit outside 1..64 or an output
-// other than 0 and 1 are ignored.
+// other than 0 and 1 are ignored. Connects itself to the link: a datagram is believed only when
+// it comes from the unit's address and port while a unit is expected; anything else is dropped
+// and counted.
 class Dispatcher : public QObject
 {
     Q_OBJECT
 public:
     Dispatcher(LinkState& state, Link& link, OperatorInterface& ui, QObject* parent = nullptr);
 
-    // One received datagram (at least 6 characters).
+    // One datagram from the link: dropped (and counted) unless it comes from the unit's address
+    // and link port while the connection expects the unit; dispatched otherwise.
+    void receive(const QByteArray& frame, const QHostAddress& sender, quint16 senderPort);
+    // One received datagram (at least 6 characters), its sender already trusted.
     void dispatch(std::string_view frame);
+
+    // Datagrams dropped so far: from another sender, while no unit was expected, or a login,
+    // address or account answer nobody asked for.
+    int droppedCount() const { return m_dropped; }
 
     // Drops the link: status stream off twice, every unit not connected, indicator off.
     void dropLink();
@@ -30,6 +39,8 @@ public:
     void setIndicator(bool on);
 
 signals:
+    // A datagram was dropped unread (the reason in a few words, for an event log).
+    void frameDropped(const QByteArray& frame, const QString& reason);
     // The login answer was accepted: units 1..unitCount are connected. Emitted before the
     // follow-up requests are queued; the store makes sure their channel rows exist.
     void unitsReported(int unitCount);
@@ -69,10 +80,12 @@ private:
     bool handleN(std::string_view inner);
     bool handleD(std::string_view inner);
     UnitRecord& current() { return m_state.table.current(); }
+    void drop(std::string_view frame, const char* reason);
 
     LinkState& m_state;
     Link& m_link;
     OperatorInterface& m_ui;
+    int m_dropped = 0;
 };
 
 } // namespace sonaro

@@ -39,8 +39,9 @@ bool Link::start()
     if (m_socket) return true;
     auto* socket = new QUdpSocket(this);
     if (!socket->bind(m_state.bindAddress, m_state.port)) {
+        const QString cause = socket->errorString();
         delete socket;
-        emit socketError(QStringLiteral("Winsock error!"));
+        emit socketError(bindFailureText(m_state.bindAddress, m_state.port, cause));
         return false;
     }
     m_socket = socket;
@@ -48,12 +49,18 @@ bool Link::start()
     return true;
 }
 
-void Link::stop()
+void Link::discardQueued()
 {
     m_queue.clear();
     m_pumpTimer.stop();
     m_waitTimer.stop();
     m_waitActive = false;
+    m_waitPolicy = nullptr;
+}
+
+void Link::stop()
+{
+    discardQueued();
     if (!m_socket) return;
     // Closing frees the port at once; the object goes later, because stop() may run inside a
     // handler of a datagram this socket is still delivering.
@@ -61,6 +68,13 @@ void Link::stop()
     m_socket->disconnect(this);
     m_socket->deleteLater();
     m_socket = nullptr;
+}
+
+QString Link::bindFailureText(const QHostAddress& address, quint16 port, const QString& cause)
+{
+    return QStringLiteral("Winsock error!\nPort %1 on %2 cannot be used: %3")
+        .arg(port)
+        .arg(address.toString(), cause);
 }
 
 bool Link::isRunning() const
@@ -100,6 +114,12 @@ void Link::send(char kind, int unit, int index, int times)
 
 void Link::sendText(char kind, std::string frame, int times)
 {
+    // The same frame already waiting would only say the same thing again.
+    const bool waiting = std::any_of(m_queue.begin(), m_queue.end(), [&](const auto& r) {
+        return r.sentCount == 0 && r.kind == kind && r.times == times && r.frame == frame &&
+               r.delayBefore == 0 && r.pauseAfter < 0 && !r.onSent;
+    });
+    if (waiting) return;
     LinkRequest request;
     request.kind = kind;
     request.frame = std::move(frame);
@@ -167,7 +187,8 @@ void Link::readPending()
         QByteArray text = datagram.data();
         if (const qsizetype nul = text.indexOf('\0'); nul >= 0) text.truncate(nul);
         if (text.size() < kMinimumFrame) continue;
-        emit frameReceived(text, datagram.senderAddress());
+        emit frameReceived(text, datagram.senderAddress(),
+                           static_cast<quint16>(datagram.senderPort()));
     }
 }
 
@@ -231,6 +252,7 @@ void Link::pump()
     const bool done = request.sentCount >= request.times;
     if (acknowledged) {
         m_waitActive = true;
+        m_waitPause = pause;
         m_waitPolicy = &answerWaitFor(kind);
         m_waitFrame = frame;
         m_waitCycle = 0;
@@ -268,8 +290,10 @@ void Link::finishWait()
     m_waitTimer.stop();
     m_waitActive = false;
     m_waitPolicy = nullptr;
-    // The last datagram still gets its pause; the wait itself adds none.
-    m_readyAt = std::max(m_state.now(), m_lastSentAt + m_state.timings.sendPause);
+    // The request's pause counts from the answer (or from giving up): the unit is busy until it
+    // has answered, and may drop what arrives sooner.
+    m_readyAt = std::max(m_lastSentAt + m_state.timings.sendPause,
+                         m_state.now() + kClockResolutionMs + m_waitPause);
     schedule();
 }
 

@@ -44,8 +44,11 @@ public:
     explicit Link(LinkState& state, QObject* parent = nullptr);
     ~Link() override;
 
-    // Binds the link port; false (and "Winsock error!" through the error signal) on failure.
+    // Binds the link port; false (and "Winsock error!" with the address, port and cause through
+    // the error signal) on failure.
     bool start();
+    // The message of a port that cannot be bound: "Winsock error!", then address, port, cause.
+    static QString bindFailureText(const QHostAddress& address, quint16 port, const QString& cause);
     // Closes the socket at once, so that another socket can bind the port; drops the queue.
     void stop();
     bool isRunning() const;
@@ -58,10 +61,13 @@ public:
     // Queues a request for V, M, G, E or B of a unit; a request for the same (kind, unit, index)
     // already waiting is not added again.
     void send(char kind, int unit, int index = 0, int times = 1);
-    // Queues a fixed frame (R, L, C, F, T, I, X, J).
+    // Queues a fixed frame (R, L, C, F, T, I, X, J); the same frame already waiting unsent is
+    // not added again.
     void sendText(char kind, std::string frame, int times = 1);
     void enqueue(LinkRequest request);
     int queuedCount() const { return static_cast<int>(m_queue.size()); }
+    // Forgets every queued request and the answer wait in progress.
+    void discardQueued();
     bool isIdle() const { return m_queue.empty() && !m_waitActive; }
 
     // Builders for the coefficient frames E and B (the DSP code's buildE and buildB unless
@@ -74,8 +80,8 @@ public:
     bool answerPending(char command) const;
 
 signals:
-    // Every datagram of at least 6 characters, cut at the first zero byte.
-    void frameReceived(const QByteArray& frame, const QHostAddress& sender);
+    // Every datagram of at least 6 characters, cut at the first zero byte, with its sender.
+    void frameReceived(const QByteArray& frame, const QHostAddress& sender, quint16 senderPort);
     // Every datagram that left whole.
     void frameSent(const QByteArray& frame);
     // An acknowledged command gave up waiting for its answer.
@@ -106,6 +112,7 @@ private:
     const AnswerWaitPolicy* m_waitPolicy = nullptr;
     std::string m_waitFrame;
     int m_waitCycle = 0;
+    int m_waitPause = 0; // the pause of the request that waits, kept after its answer
 };
 
 } // namespace sonaro

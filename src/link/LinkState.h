@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Connection.h"
 #include "link/LinkTimings.h"
 #include "model/UnitTable.h"
 
@@ -24,7 +25,7 @@ struct UnitClock
 };
 
 // The process-wide state of the device link, shared by the link, the dispatcher, the session
-// and the discovery: where the unit is, the exchange flags, and the monotonic clocks.
+// and the discovery: where the unit is, where the connection stands, and the monotonic clocks.
 class LinkState
 {
 public:
@@ -44,13 +45,8 @@ public:
     // ip.ini; empty when the program keeps no address file.
     QString addressFilePath;
 
-    // Exchange flags.
-    int loginRetryCount = 0;
-    bool reloginAfterSilence = false;
-    bool addressChangeInProgress = false;
-    bool addressChangeConfirmed = false;
-    bool accountChangePending = false;
-    qint64 adminStart = 0;
+    // Where the connection stands; the session moves it, everything else only reads it.
+    Connection connection = Connection::Offline;
     // The connection indicator: on while status frames arrive.
     bool indicatorOn = false;
 

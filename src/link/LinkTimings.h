@@ -34,21 +34,25 @@ struct LinkTimings
     // Address and account changes: check period and time-out (more than 10 s).
     int adminTick = 1000;
     int adminTimeout = 10000;
+    // Disconnect and exit: the longest wait for the queue to go out before the stream is off.
+    int drainLimit = 2000;
     // Discovery: probes sent per pacing tick, tick length, how long a probe waits for its
     // answer before the second attempt (and after the last one).
     int probesPerTick = 4;
     int probeTick = 1;
     int probeAnswerWindow = 150;
+    // After the last probe, answers are still listed for this long.
+    int lateAnswerWindow = 1000;
 
     // All of the above divided by divisor (at least 1 ms each); for tests.
     LinkTimings scaled(int divisor) const
     {
         LinkTimings t = *this;
-        for (int* v :
-             {&t.sendPause, &t.answerPoll, &t.eqRequestPause, &t.dynamicsRequestPause,
-              &t.streamOnDelay, &t.reloginSettle, &t.bulkPause, &t.restartDelay,
-              &t.checkLoginReadInterval, &t.watchdogTick, &t.loginRetryInterval, &t.silenceTimeout,
-              &t.switchesPendingTimeout, &t.adminTick, &t.adminTimeout, &t.probeAnswerWindow})
+        for (int* v : {&t.sendPause, &t.answerPoll, &t.eqRequestPause, &t.dynamicsRequestPause,
+                       &t.streamOnDelay, &t.reloginSettle, &t.bulkPause, &t.restartDelay,
+                       &t.checkLoginReadInterval, &t.watchdogTick, &t.loginRetryInterval,
+                       &t.silenceTimeout, &t.switchesPendingTimeout, &t.adminTick, &t.adminTimeout,
+                       &t.drainLimit, &t.probeAnswerWindow, &t.lateAnswerWindow})
             *v = *v / divisor > 0 ? *v / divisor : 1;
         return t;
     }

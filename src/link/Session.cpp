@@ -3,6 +3,7 @@
 #include "link/AddressFile.h"
 #include "protocol/FrameCodec.h"
 
+#include <QEventLoop>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
@@ -40,6 +41,45 @@ Session::Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorI
     connect(&m_link, &Link::frameReceived, this, &Session::noteReceived);
     connect(&m_link, &Link::answerGivenUp, this, &Session::answerGivenUp);
     connect(&m_dispatcher, &Dispatcher::reloggedIn, this, &Session::resendUnanswered);
+    connect(&m_dispatcher, &Dispatcher::loginAccepted, this, &Session::loginAnswered);
+    connect(&m_dispatcher, &Dispatcher::loginRefused, this, [this] { enter(Connection::Offline); });
+    connect(&m_dispatcher, &Dispatcher::linkDropped, this, &Session::linkDropped);
+    m_loginDelay.setSingleShot(true);
+    connect(&m_loginDelay, &QTimer::timeout, this, &Session::sendLogin);
+    connect(&m_closingTimer, &QTimer::timeout, this, &Session::closingTick);
+    // A port that cannot be bound is told with its address and cause; the link stays silent.
+    connect(&m_link, &Link::socketError, this, [this](const QString& message) { error(message); });
+}
+
+void Session::enter(Connection next)
+{
+    const Connection previous = m_state.connection;
+    // Whatever the state left repeated or waited for ends with it.
+    m_loginDelay.stop();
+    if (next != Connection::Closing) m_closingTimer.stop();
+    m_loginTries = 0;
+    if (previous == Connection::LoggingIn || previous == Connection::Relogging)
+        current().loginPending = 0;
+    if (previous == next) return;
+    m_state.connection = next;
+    emit connectionChanged(next);
+}
+
+void Session::sendLoginFrame()
+{
+    const UnitRecord& r = current();
+    m_link.sendText('R', buildR(accountField(r.loginName), accountField(r.loginPassword)));
+    m_state.stampLoginSent(m_state.table.currentUnit());
+}
+
+void Session::loginAnswered()
+{
+    enter(Connection::Connected);
+}
+
+void Session::linkDropped()
+{
+    enter(Connection::Offline);
 }
 
 void Session::noteSent(const QByteArray& frame)
@@ -95,10 +135,55 @@ bool Session::start()
 
 void Session::shutdown()
 {
-    m_link.sendFrame(buildL(false));
+    beginClosing(true);
+    if (m_state.connection == Connection::Closing) {
+        // The program ends after this call, so the drain runs here; its own limit ends it, the
+        // extra time only guards against a timer that never fires.
+        QEventLoop loop;
+        connect(this, &Session::closed, &loop, &QEventLoop::quit);
+        QTimer::singleShot(m_state.timings.drainLimit * 2, &loop, &QEventLoop::quit);
+        loop.exec();
+        if (m_state.connection == Connection::Closing) finishClosing();
+    }
     m_linkTimer.stop();
     m_adminTimer.stop();
     m_link.stop();
+}
+
+void Session::beginClosing(bool exiting)
+{
+    m_exiting = exiting;
+    enter(Connection::Closing);
+    for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
+        m_state.table.record(unit).connected = 0;
+    m_dispatcher.setIndicator(false);
+    m_closingStart = m_state.now();
+    if (m_link.isIdle() || !m_link.isRunning()) {
+        finishClosing();
+        return;
+    }
+    m_closingTimer.start(std::max(1, m_state.timings.sendPause));
+}
+
+void Session::closingTick()
+{
+    if (m_link.isIdle() || m_state.now() - m_closingStart >= m_state.timings.drainLimit)
+        finishClosing();
+}
+
+void Session::finishClosing()
+{
+    m_closingTimer.stop();
+    // Past the limit, what is left is not sent.
+    m_link.discardQueued();
+    if (m_exiting) {
+        m_link.sendFrame(buildL(false));
+        enter(Connection::Offline);
+    } else {
+        m_dispatcher.dropLink(); // the link-dropped signal takes the session offline
+        enter(Connection::Offline);
+    }
+    emit closed();
 }
 
 bool Session::beginConnect()
@@ -107,15 +192,23 @@ bool Session::beginConnect()
         error(QStringLiteral("Already connect"));
         return false;
     }
+    // A silent unit is given up: the search may choose another one.
+    for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
+        m_state.table.record(unit).connected = 0;
+    m_dispatcher.setIndicator(false);
+    m_unanswered.clear();
+    m_giveUps.clear();
+    enter(Connection::Searching);
     m_link.stop();
     return true;
 }
 
 void Session::finishConnect(OpenMode mode)
 {
+    enter(Connection::Offline);
     m_link.start();
     if (mode != OpenMode::Open) return;
-    QTimer::singleShot(m_state.timings.restartDelay, this, &Session::sendLogin);
+    m_loginDelay.start(m_state.timings.restartDelay);
 }
 
 void Session::storeLogin(const QString& name, const QString& password)
@@ -132,65 +225,79 @@ void Session::storeLogin(const QString& name, const QString& password)
 
 void Session::sendLogin()
 {
+    // A new login: nothing left unanswered for an earlier login goes out after it.
+    m_unanswered.clear();
+    m_giveUps.clear();
+    enter(Connection::LoggingIn);
     UnitRecord& r = current();
     r.loginAccepted = 0;
-    m_link.sendText('R', buildR(accountField(r.loginName), accountField(r.loginPassword)));
-    m_state.loginRetryCount = 0;
+    sendLoginFrame();
     r.loginPending = 1;
-    m_state.stampLoginSent(m_state.table.currentUnit());
 }
 
 void Session::disconnect()
 {
-    m_dispatcher.dropLink();
+    beginClosing(false);
 }
 
 void Session::linkTimerTick()
 {
+    const int unit = m_state.table.currentUnit();
     UnitRecord& first = m_state.table.record(1);
-    UnitClock& clock = m_state.clock(1);
+    UnitClock& clock = m_state.clock(unit);
     const qint64 now = m_state.now();
     const LinkTimings& t = m_state.timings;
     // An M whose D never came is not waited for any longer.
-    if (first.switchesPending && now - clock.switchesSent >= t.switchesPendingTimeout)
+    if (first.switchesPending && now - m_state.clock(1).switchesSent >= t.switchesPendingTimeout)
         first.switchesPending = 0;
 
-    if (first.loginPending && now - clock.loginSent >= t.loginRetryInterval) {
-        if (++m_state.loginRetryCount >= kLoginTries) {
-            first.loginPending = 0;
+    switch (m_state.connection) {
+    case Connection::LoggingIn:
+        if (now - clock.loginSent < t.loginRetryInterval) return;
+        if (++m_loginTries >= kLoginTries) {
+            enter(Connection::Offline);
             m_dispatcher.setIndicator(false);
             emit connectFailed();
             error(m_state.deviceAddress + QStringLiteral("Connect fail."));
-        } else {
-            const UnitRecord& cur = current();
-            m_link.sendText('R',
-                            buildR(accountField(cur.loginName), accountField(cur.loginPassword)));
-            first.loginPending = 1;
-            m_state.stampLoginSent(1);
+            return;
         }
-    }
-
-    // Silence: the link is taken as lost and a login is sent again, every interval while the
-    // unit stays silent, until it answers.
-    const bool watching = first.connected || m_state.reloginAfterSilence;
-    if (watching && now - clock.lastHeard >= t.silenceTimeout) {
+        sendLoginFrame();
+        return;
+    case Connection::Connected:
+    case Connection::ChangingAddress:
+    case Connection::ChangingAccount:
+    case Connection::Relogging: {
+        // Silence: the link is taken as lost and a login is sent again, every interval while the
+        // unit stays silent, until it answers.
+        if (now - clock.lastHeard < t.silenceTimeout) return;
+        const Connection was = m_state.connection;
         m_dispatcher.setIndicator(false);
-        m_state.stampLastHeard(m_state.table.currentUnit());
-        clock.lastHeard = m_state.now();
-        first.connected = 0;
-        const UnitRecord& cur = current();
-        m_link.sendText('R', buildR(accountField(cur.loginName), accountField(cur.loginPassword)));
-        m_state.reloginAfterSilence = true;
+        m_state.stampLastHeard(unit);
+        current().connected = 0;
+        enter(Connection::Relogging);
+        sendLoginFrame();
+        // A change waiting for its answer is not confirmed by a unit that went away.
+        if (was == Connection::ChangingAddress) error(QStringLiteral("Change ip error"));
+        if (was == Connection::ChangingAccount) {
+            current().accountChangePending = 0;
+            error(QStringLiteral("Change user error"));
+        }
+        return;
+    }
+    case Connection::Offline:
+    case Connection::Searching:
+    case Connection::Closing:
+        return;
     }
 }
 
 bool Session::changeAddress(const QHostAddress& address)
 {
-    if (m_state.addressChangeInProgress) {
+    if (m_state.connection == Connection::ChangingAddress) {
         error(QStringLiteral("Already setting device ip."));
         return false;
     }
-    if (!current().connected) {
+    if (!current().connected || m_state.connection != Connection::Connected) {
         error(QStringLiteral("Please connect software."));
         return false;
     }
@@ -204,9 +311,8 @@ bool Session::changeAddress(const QHostAddress& address)
     std::snprintf(text, sizeof text, "%03u.%03u.%03u.%03u", (ip >> 24) & 0xFF, (ip >> 16) & 0xFF,
                   (ip >> 8) & 0xFF, ip & 0xFF);
     m_link.sendText('I', buildI(m_state.table.currentUnit(), text, m_state.port));
-    m_state.addressChangeInProgress = true;
-    m_state.addressChangeConfirmed = false;
-    m_state.adminStart = m_state.now();
+    enter(Connection::ChangingAddress);
+    m_adminStart = m_state.now();
     return true;
 }
 
@@ -233,6 +339,11 @@ bool Session::changeAccount(const QString& account, const QString& oldPassword,
                 error(QStringLiteral("Must be not &."));
                 return false;
             }
+            // The frame's delimiters: the unit would keep only what stands before them.
+            if (c == QLatin1Char(',') || c == QLatin1Char('#') || c == QLatin1Char('%')) {
+                error(QStringLiteral("Must be not , # % or &."));
+                return false;
+            }
             if (c.unicode() > 127) {
                 error(QStringLiteral("Must be English."));
                 return false;
@@ -247,30 +358,26 @@ bool Session::changeAccount(const QString& account, const QString& oldPassword,
         return false;
     }
     UnitRecord& r = current();
-    if (!r.connected) {
+    if (!r.connected || m_state.connection != Connection::Connected) {
         m_ui.showMessage(Severity::Information, QStringLiteral("Please connect software."));
         return false;
     }
-    m_state.accountChangePending = true;
+    enter(Connection::ChangingAccount);
     r.accountChangePending = 1;
-    m_state.adminStart = m_state.now();
+    m_adminStart = m_state.now();
     m_link.sendText('X', buildX(m_state.table.currentUnit(), name, oldPadded, newPadded));
     return true;
 }
 
 void Session::adminTimerTick()
 {
-    const qint64 elapsed = m_state.now() - m_state.adminStart;
-    const int timeout = m_state.timings.adminTimeout;
-    if (m_state.addressChangeInProgress && !m_state.addressChangeConfirmed && elapsed > timeout) {
-        m_state.addressChangeInProgress = false;
-        m_state.addressChangeConfirmed = false;
+    if (m_state.now() - m_adminStart <= m_state.timings.adminTimeout) return;
+    if (m_state.connection == Connection::ChangingAddress) {
+        enter(Connection::Connected);
         error(QStringLiteral("Change ip error"));
-    }
-    UnitRecord& r = current();
-    if (m_state.accountChangePending && elapsed > timeout && r.accountChangePending) {
-        r.accountChangePending = 0;
-        m_state.accountChangePending = false;
+    } else if (m_state.connection == Connection::ChangingAccount) {
+        current().accountChangePending = 0;
+        enter(Connection::Connected);
         error(QStringLiteral("Change user error"));
     }
 }
@@ -291,11 +398,14 @@ void LoginCheck::checkLogin(const QString& name, const QString& password)
     if (m_socket) return;
     auto* socket = new QUdpSocket(this);
     if (!socket->bind(m_state.bindAddress, m_state.port)) {
+        m_errorText =
+            Link::bindFailureText(m_state.bindAddress, m_state.port, socket->errorString());
         delete socket;
         // Reported on the next turn of the event loop, as every other outcome.
         QTimer::singleShot(0, this, [this] { emit finished(false); });
         return;
     }
+    m_errorText.clear();
     m_socket = socket;
     m_reads = 0;
     const std::string frame = buildR(viewOf(latin1Of(name)), viewOf(latin1Of(password)));
@@ -307,8 +417,14 @@ void LoginCheck::checkLogin(const QString& name, const QString& password)
 void LoginCheck::poll()
 {
     if (!m_socket) return;
+    const QHostAddress unit(m_state.deviceAddress);
     while (m_socket->hasPendingDatagrams()) {
-        const QByteArray data = m_socket->receiveDatagram(1024).data();
+        const QNetworkDatagram datagram = m_socket->receiveDatagram(1024);
+        // Only the unit's own answer counts.
+        if (datagram.senderPort() != m_state.port ||
+            !datagram.senderAddress().isEqual(unit, QHostAddress::TolerantConversion))
+            continue;
+        const QByteArray data = datagram.data();
         if (data.size() < 2 || data[1] != 'R') continue;
         std::string_view inner;
         const bool valid = checkIncomingFrame(viewOf(data), &inner) && inner.size() >= 12;

@@ -24,9 +24,10 @@ enum class OpenMode
     Offline = 2
 };
 
-// The connection to a unit: connect and login, login retries, the link watchdog, disconnect,
-// and the address and account changes with their time-outs. Runs on the main thread, driven by
-// two timers (the watchdog tick and the administration tick).
+// The connection to a unit as one state machine (see Connection): connect and login, login
+// retries, the link watchdog, disconnect, and the address and account changes with their
+// time-outs. Each state's repeats run only while it holds, so leaving a state ends them. Runs on
+// the main thread, driven by two timers (the watchdog tick and the administration tick).
 class Session : public QObject
 {
     Q_OBJECT
@@ -34,9 +35,13 @@ public:
     Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorInterface& ui,
             QObject* parent = nullptr);
 
+    // Where the connection stands.
+    Connection connection() const { return m_state.connection; }
+
     // Starts the link and both ticks.
     bool start();
-    // Status stream off and link stopped (program exit).
+    // Program exit: what is queued goes out (bounded by the drain limit), then the status
+    // stream off and the link stopped. Returns when the link is closed.
     void shutdown();
 
     // Connect, first half: "Already connect" when the current unit is connected (false);
@@ -48,10 +53,12 @@ public:
     // Stores the login dialog's name and password in the current unit's record and sets the
     // account level (1 for "admin&&", 2 for "user&&&", unchanged otherwise).
     void storeLogin(const QString& name, const QString& password);
-    // Sends R with the current unit's login, resets the retries, marks the login pending.
+    // Sends R with the current unit's login and starts logging in (a new login: whatever the
+    // previous state repeated ends here).
     void sendLogin();
 
-    // Status stream off twice, every unit not connected, indicator off.
+    // Every unit not connected and the indicator off at once; what is queued still goes out
+    // (bounded by the drain limit), then the status stream off twice; offline.
     void disconnect();
 
     // The 100 ms tick: M answer wait expiry, login retries, watchdog.
@@ -72,6 +79,10 @@ public:
 signals:
     // Three login requests stayed unanswered.
     void connectFailed();
+    // The connection moved to another state.
+    void connectionChanged(sonaro::Connection connection);
+    // A disconnect or exit has drained the queue and switched the stream off.
+    void closed();
 
 private:
     // An acknowledged command (M, E, B) as the link queues it.
@@ -82,6 +93,14 @@ private:
         int index = 0;
         bool operator==(const Acknowledged&) const = default;
     };
+    // Moves the state machine; leaving a state ends its repeats and timers.
+    void enter(Connection next);
+    void sendLoginFrame();
+    void beginClosing(bool exiting);
+    void closingTick();
+    void finishClosing();
+    void loginAnswered();
+    void linkDropped();
     void noteSent(const QByteArray& frame);
     void noteReceived(const QByteArray& frame);
     void answerGivenUp(char command);
@@ -96,6 +115,14 @@ private:
     OperatorInterface& m_ui;
     QTimer m_linkTimer;
     QTimer m_adminTimer;
+    // The login that follows a search, after the restart delay.
+    QTimer m_loginDelay;
+    // The drain of a disconnect or exit.
+    QTimer m_closingTimer;
+    qint64 m_closingStart = 0;
+    bool m_exiting = false;
+    int m_loginTries = 0;
+    qint64 m_adminStart = 0;
     // The last acknowledged command sent, how often each command gave up in a row, and the
     // commands left unanswered until the next login.
     Acknowledged m_lastAcknowledged;
@@ -116,6 +143,8 @@ public:
     // name and password as typed (padded to 7 characters here).
     void checkLogin(const QString& name, const QString& password);
     bool isRunning() const { return m_socket != nullptr; }
+    // Why the last check could not run (the port could not be bound); empty otherwise.
+    QString errorText() const { return m_errorText; }
 
 signals:
     void finished(bool accepted);
@@ -128,6 +157,7 @@ private:
     QUdpSocket* m_socket = nullptr;
     QTimer m_timer;
     int m_reads = 0;
+    QString m_errorText;
 };
 
 } // namespace sonaro

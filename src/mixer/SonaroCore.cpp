@@ -27,10 +27,6 @@ SonaroCore::SonaroCore(OperatorInterface& op, const CoreOptions& options, QObjec
         'E', [](const UnitRecord& r, int unit, int slot) { return buildE(r, unit, slot); });
     m_link.setFrameBuilder(
         'B', [](const UnitRecord& r, int unit, int output) { return buildB(r, unit, output); });
-    connect(&m_link, &Link::frameReceived, this, [this](const QByteArray& frame) {
-        m_dispatcher.dispatch(
-            std::string_view(frame.constData(), static_cast<size_t>(frame.size())));
-    });
     // The store keeps what the unit reports.
     connect(&m_dispatcher, &Dispatcher::unitsReported, this,
             [this](int count) { DeviceRegistry(m_db).ensureChannelRows(count); });

@@ -83,6 +83,40 @@ std::uint8_t unitSwitchByte(const UnitRecord& r)
                                      bitOf(r.panelLock, 5));
 }
 
+namespace {
+
+int flagAt(int byte, int position)
+{
+    return (byte >> position) & 1;
+}
+
+} // namespace
+
+void applyInputSwitchByte(UnitRecord& r, int ch, int byte)
+{
+    if (ch < 0 || ch >= kInputCount) return;
+    r.inputPhantom[ch] = flagAt(byte, 0);
+    r.inputLine[ch] = flagAt(byte, 1);
+    r.inputLowCut[ch] = flagAt(byte, 3);
+    r.inputPriority[ch] = flagAt(byte, 4);
+}
+
+void applyOutputSwitchByte(UnitRecord& r, int byte)
+{
+    r.outputFlagA = flagAt(byte, 1);
+    r.outputFlagB = flagAt(byte, 3);
+    r.outputFlagC = flagAt(byte, 5);
+    r.outputLevelType[0] = flagAt(byte, 6);
+    r.outputLevelType[1] = flagAt(byte, 7);
+}
+
+void applyUnitSwitchByte(UnitRecord& r, int byte)
+{
+    r.thresholdMode = flagAt(byte, 1);
+    r.deviceMode = flagAt(byte, 3);
+    r.panelLock = flagAt(byte, 5);
+}
+
 std::string buildM(const UnitRecord& r, int unit)
 {
     std::string inputs;

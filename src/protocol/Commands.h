@@ -39,10 +39,17 @@ std::string buildI(int unit, std::string_view address = {}, int port = 0);
 std::string buildX(int unit, std::string_view account, std::string_view oldPassword,
                    std::string_view newPassword);
 
-// The per-input byte of M and the two unit-wide bytes, for the virtual unit and tests.
+// The per-input byte of M (and of the unit's S and D reports) and the two unit-wide bytes.
+// Input: phantom bit 0, LINE bit 1, low cut bit 3, priority bit 4. Output: flags A, B, C at bits
+// 1, 3, 5, level types of outputs 1 and 2 at bits 6 and 7. Unit: threshold mode bit 1, device
+// mode bit 3, panel lock bit 5.
 std::uint8_t inputSwitchByte(const UnitRecord& record, int input);
 std::uint8_t outputSwitchByte(const UnitRecord& record);
 std::uint8_t unitSwitchByte(const UnitRecord& record);
+// Their inverses: the switches of the record set from a byte (other bits ignored).
+void applyInputSwitchByte(UnitRecord& record, int input, int byte);
+void applyOutputSwitchByte(UnitRecord& record, int byte);
+void applyUnitSwitchByte(UnitRecord& record, int byte);
 
 // How a link waits for the answer to an acknowledged command (M, E, B). Times are counted in
 // poll cycles of the answer wait (10 ms on the wire): the first datagram leaves at cycle 0,

@@ -2,10 +2,12 @@
 
 #include "dsp/EqModel.h"
 #include "link/AddressFile.h"
+#include "model/ValueConventions.h"
 #include "protocol/FrameCodec.h"
+#include "protocol/ParameterWords.h"
 #include "unit/UnitFrames.h"
 
-#include <QDateTime>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkDatagram>
@@ -19,7 +21,12 @@ namespace {
 
 qint64 monotonicNow()
 {
-    return QDateTime::currentMSecsSinceEpoch();
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.elapsed();
 }
 
 // The groups of a checked frame's inner text, without the kind letter and the checksum.
@@ -55,6 +62,7 @@ VirtualUnit::VirtualUnit(VirtualUnitOptions options, QObject* parent)
     applyFactoryValues(m_record);
     m_record.unitNumber = m_options.unitNumber;
     connect(&m_streamTimer, &QTimer::timeout, this, &VirtualUnit::sendStatus);
+    connect(&m_frontPanelTimer, &QTimer::timeout, this, &VirtualUnit::frontPanelChange);
 }
 
 VirtualUnit::~VirtualUnit()
@@ -75,14 +83,41 @@ bool VirtualUnit::start()
     connect(m_socket, &QUdpSocket::readyRead, this, &VirtualUnit::readPending);
     if (!m_options.logPath.isEmpty() && !m_log.isOpen()) {
         m_log.setFileName(m_options.logPath);
-        m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+        // Created for its owner alone; one made earlier by someone else is narrowed as well.
+        const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        if (m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text, ownerOnly))
+            m_log.setPermissions(ownerOnly);
     }
     m_startedAt = monotonicNow();
+    if (m_options.frontPanelInterval > 0) m_frontPanelTimer.start(m_options.frontPanelInterval);
     return true;
+}
+
+void VirtualUnit::frontPanelChange()
+{
+    UnitRecord& r = m_record;
+    const int ch = static_cast<int>(m_random() % kInputCount);
+    switch (m_frontPanelStep++ % 4) {
+    case 0:
+        r.inputGain[ch] = static_cast<int>(m_random() % (kGainMax + 1));
+        reply(buildReplyO(r, m_options.unitNumber));
+        return;
+    case 1:
+        r.inputPhantom[ch] ^= 1;
+        reply(buildReplyD(r, m_options.unitNumber));
+        return;
+    case 2:
+        reply(buildReplyZ(m_options.unitNumber, static_cast<int>(m_random() & 0xFF)));
+        return;
+    default:
+        reply(buildReplyK(m_options.unitNumber, m_options.unitCount));
+        return;
+    }
 }
 
 void VirtualUnit::stop()
 {
+    m_frontPanelTimer.stop();
     m_streamTimer.stop();
     if (!m_socket) return;
     m_socket->close();
@@ -128,6 +163,7 @@ void VirtualUnit::readPending()
         const QByteArray frame = datagram.data();
         const bool dropped = silent() || chance(m_options.dropIncoming);
         m_received.push_back(frame);
+        m_receivedAt.push_back(monotonicNow());
         log(frame, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()), dropped);
         emit frameReceived(frame);
         if (!dropped)
@@ -139,11 +175,18 @@ void VirtualUnit::log(const QByteArray& frame, const QHostAddress& from, quint16
                       bool dropped)
 {
     if (!m_log.isOpen()) return;
+    QByteArray shown = frame;
+    if (shown.size() > 2 && (shown[1] == 'R' || shown[1] == 'X')) {
+        // Names and passwords never reach the log: every field up to the checksum is masked.
+        const qsizetype last = shown.lastIndexOf(',');
+        for (qsizetype i = 3; i < last; ++i)
+            if (shown[i] != ',') shown[i] = '*';
+    }
     QJsonObject line;
     line.insert(QStringLiteral("ms"), monotonicNow() - m_startedAt);
     line.insert(QStringLiteral("unit"), m_options.address.toString());
     line.insert(QStringLiteral("from"), QStringLiteral("%1:%2").arg(from.toString()).arg(fromPort));
-    line.insert(QStringLiteral("frame"), QString::fromLatin1(frame));
+    line.insert(QStringLiteral("frame"), QString::fromLatin1(shown));
     if (dropped) line.insert(QStringLiteral("dropped"), true);
     m_log.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
     m_log.flush();
@@ -183,9 +226,6 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
     const std::string_view text(data.constData(), static_cast<std::size_t>(data.size()));
     std::string_view inner;
     if (!checkFrame(text, &inner) || inner.size() < 2) return;
-    // A unit answers to whoever asked.
-    m_client = from;
-    m_clientPort = fromPort;
     const std::vector<std::string_view> g = groupsOf(inner);
     const int unit = m_options.unitNumber;
     UnitRecord& r = m_record;
@@ -197,11 +237,20 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
             return {&m_options.userName, &m_options.userPassword};
         return {nullptr, nullptr};
     };
+    const bool probe = inner[0] == 'I' && g.size() < 2;
+    if (m_options.refuseBeforeLogin && inner[0] != 'R' && !probe &&
+        (fromPort != m_loggedInPort || !from.isEqual(m_loggedIn)))
+        return;
+    // A unit answers to whoever asked.
+    m_client = from;
+    m_clientPort = fromPort;
     switch (inner[0]) {
     case 'R': {
         if (g.size() < 2) return;
         const auto [name, password] = account(g[0]);
         const bool accepted = password && padAccount(password->toStdString()) == padAccount(g[1]);
+        m_loggedIn = accepted ? from : QHostAddress();
+        m_loggedInPort = accepted ? fromPort : 0;
         reply(buildReplyR(accepted, m_options.unitCount));
         return;
     }
@@ -235,23 +284,10 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
         return;
     case 'M': {
         if (g.size() < 4 || g[1].size() < 16) return;
-        for (int ch = 0; ch < kInputCount; ++ch) {
-            const int b = hexValue(g[1].substr(2 * static_cast<std::size_t>(ch), 2));
-            r.inputPhantom[ch] = bitOf(b, 0);
-            r.inputLine[ch] = bitOf(b, 1);
-            r.inputLowCut[ch] = bitOf(b, 3);
-            r.inputPriority[ch] = bitOf(b, 4);
-        }
-        const int out = hexValue(g[2]);
-        r.outputFlagA = bitOf(out, 1);
-        r.outputFlagB = bitOf(out, 3);
-        r.outputFlagC = bitOf(out, 5);
-        r.outputLevelType[0] = bitOf(out, 6);
-        r.outputLevelType[1] = bitOf(out, 7);
-        const int u = hexValue(g[3]);
-        r.thresholdMode = bitOf(u, 1);
-        r.deviceMode = bitOf(u, 3);
-        r.panelLock = bitOf(u, 5);
+        for (int ch = 0; ch < kInputCount; ++ch)
+            applyInputSwitchByte(r, ch, hexValue(g[1].substr(2 * static_cast<std::size_t>(ch), 2)));
+        applyOutputSwitchByte(r, hexValue(g[2]));
+        applyUnitSwitchByte(r, hexValue(g[3]));
         reply(buildReplyD(r, unit));
         return;
     }
@@ -293,12 +329,12 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
             std::array<EqBand, kBandsPerBlock> bands;
             for (int b = 0; b < kBandsPerBlock; ++b) {
                 const std::size_t at = g.size() - 15 + 3 * static_cast<std::size_t>(b);
-                const int qWord = hexValue(g[at + 1]);
+                const auto qWord = static_cast<unsigned>(hexValue(g[at + 1]));
                 EqBand& band = bands[static_cast<std::size_t>(b)];
-                band.frequency = hexValue(g[at]);
-                band.gain = (hexValue(g[at + 2]) - 150) * 0.1;
-                band.q = (qWord & 0x3FFF) * 0.1;
-                band.type = static_cast<EqBandType>(qWord >> 14);
+                band.frequency = frequencyFromWord(static_cast<unsigned>(hexValue(g[at])));
+                band.gain = gainFromWord(static_cast<unsigned>(hexValue(g[at + 2])));
+                band.q = QFromWord(qWord);
+                band.type = static_cast<EqBandType>(typeFromQWord(qWord));
             }
             setEqSlotBands(r, slot, bands);
         }
@@ -310,10 +346,13 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
         const int output = hexValue(g[1]);
         if (output > 1) return;
         if (g.size() >= 4 && g[3].size() >= 16) {
-            r.limiterRatio[output] = hexValue(g[3].substr(0, 4));
-            r.limiterThreshold[output] = hexValue(g[3].substr(4, 4)) * 0.1 - 80.0;
-            r.limiterAttack[output] = hexValue(g[3].substr(8, 4));
-            r.limiterRelease[output] = hexValue(g[3].substr(12, 4));
+            auto word = [&](std::size_t at) {
+                return static_cast<unsigned>(hexValue(g[3].substr(at, 4)));
+            };
+            r.limiterRatio[output] = ratioFromWord(word(0));
+            r.limiterThreshold[output] = thresholdFromWord(word(4));
+            r.limiterAttack[output] = attackFromWord(word(8));
+            r.limiterRelease[output] = releaseFromWord(word(12));
         }
         reply(buildReplyH(unit, output));
         return;

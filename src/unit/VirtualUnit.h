@@ -37,7 +37,13 @@ struct VirtualUnitOptions
     double dropOutgoing = 0.0;    // probability that a frame to send is lost
     double corruptChecksum = 0.0; // probability that a sent frame has a wrong checksum
     int answerDelay = 0;          // ms before each answer leaves
-    QString logPath;              // JSON lines of every datagram received; empty: no log
+    // As a real unit: nothing but a login (and a search probe) is answered or applied before an
+    // accepted login from the same address and port.
+    bool refuseBeforeLogin = false;
+    int frontPanelInterval = 0; // ms between front-panel changes sent on its own; 0: none
+    // JSON lines of every datagram received, readable by its owner only, login and account
+    // fields masked; empty: no log.
+    QString logPath;
     unsigned seed = 1;
 };
 
@@ -62,6 +68,15 @@ public:
     void setDropOutgoing(double p) { m_options.dropOutgoing = p; }
     void setAnswerDelay(int ms) { m_options.answerDelay = ms; }
     void setCorruptChecksum(double p) { m_options.corruptChecksum = p; }
+    void setRefuseBeforeLogin(bool refuse) { m_options.refuseBeforeLogin = refuse; }
+
+    // One change made at the unit's front panel, told to the program as the unit tells it: an
+    // input gain (O), a switch (D), the open inputs (Z) or the unit count (K), in turn.
+    void frontPanelChange();
+
+    // Sends a frame of the unit's own (a front-panel change, a count) to the program it last
+    // heard from, under the same fault injection as every answer.
+    void sendToClient(std::string frame) { reply(std::move(frame)); }
 
     UnitRecord& record() { return m_record; }
     const UnitRecord& record() const { return m_record; }
@@ -72,7 +87,13 @@ public:
     // Every datagram received, in order (also the ones dropped by fault injection).
     const std::vector<QByteArray>& received() const { return m_received; }
     int receivedCount(char kind) const;
-    void clearReceived() { m_received.clear(); }
+    // When each of them arrived, in ms on a monotonic clock (the pacing log's times).
+    const std::vector<qint64>& receivedAt() const { return m_receivedAt; }
+    void clearReceived()
+    {
+        m_received.clear();
+        m_receivedAt.clear();
+    }
 
 signals:
     void frameReceived(const QByteArray& frame);
@@ -92,11 +113,17 @@ private:
     LinkTable m_links;
     AutomixModel m_automix;
     QTimer m_streamTimer;
+    QTimer m_frontPanelTimer;
+    int m_frontPanelStep = 0;
+    // The address and port that logged in last (refuseBeforeLogin).
+    QHostAddress m_loggedIn;
+    quint16 m_loggedInPort = 0;
     QHostAddress m_client;
     quint16 m_clientPort = 0;
     qint64 m_silentUntil = 0;
     std::mt19937 m_random;
     std::vector<QByteArray> m_received;
+    std::vector<qint64> m_receivedAt;
     QFile m_log;
     qint64 m_startedAt = 0;
 };

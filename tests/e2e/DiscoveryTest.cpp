@@ -91,3 +91,67 @@ TEST(Discovery, RowsAreKeyedByTheAddressInsideTheFrame)
     EXPECT_EQ(discovery.results()[0].port, "05000");
     EXPECT_EQ(discovery.results()[0].firstName, "admin");
 }
+
+TEST(Discovery, AnswerASecondLateIsListedAndStrangersAreNot)
+{
+    const quint16 port = freeLoopbackPort({"127.0.0.4", "127.0.1.7"});
+    ASSERT_NE(port, 0);
+    UnitTable table;
+    LinkState state(table);
+    state.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+    state.port = port;
+    RecordingOperator ui;
+    auto late = unitAt("127.0.0.4", port, 900);
+    ASSERT_TRUE(late);
+    // A host outside the swept network offers a unit inside it.
+    QUdpSocket stranger;
+    ASSERT_TRUE(stranger.bind(QHostAddress(QStringLiteral("127.0.1.7")), port));
+
+    Discovery discovery(state, ui);
+    ASSERT_EQ(discovery.sweepNetworks().size(), 1u) << "bound: only the bound network";
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(discovery.start());
+    const std::string offer = buildReplyP(1, "127.0.0.50", port, "x", "y");
+    stranger.writeDatagram(offer.data(), static_cast<qint64>(offer.size()),
+                           QHostAddress(QStringLiteral("127.0.0.1")), port);
+    ASSERT_TRUE(waitFor([&] { return !discovery.isRunning(); }, 5000));
+    EXPECT_LE(clock.elapsed(), 2000);
+    ASSERT_EQ(discovery.results().size(), 1u);
+    EXPECT_EQ(discovery.results()[0].address, "127.0.0.4");
+    EXPECT_EQ(discovery.droppedCount(), 1);
+}
+
+TEST(Discovery, APortInUseIsToldWithAddressPortAndCause)
+{
+    const quint16 port = freeLoopbackPort({});
+    QUdpSocket holder;
+    ASSERT_TRUE(holder.bind(QHostAddress(QStringLiteral("127.0.0.1")), port));
+    UnitTable table;
+    LinkState state(table);
+    state.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+    state.port = port;
+    RecordingOperator ui;
+    const QString where = QStringLiteral("Port %1 on 127.0.0.1").arg(port);
+
+    Discovery discovery(state, ui);
+    EXPECT_FALSE(discovery.start());
+    EXPECT_TRUE(discovery.errorText().startsWith("Winsock error!"));
+    EXPECT_TRUE(discovery.errorText().contains(where)) << discovery.errorText().toStdString();
+
+    LoginCheck check(state);
+    bool accepted = true;
+    QObject::connect(&check, &LoginCheck::finished, [&](bool ok) { accepted = ok; });
+    check.checkLogin("admin", "888888");
+    ASSERT_TRUE(waitFor([&] { return !check.errorText().isEmpty(); }, 1000));
+    EXPECT_TRUE(check.errorText().contains(where));
+
+    Link link(state);
+    Dispatcher dispatcher(state, link, ui);
+    Session session(state, link, dispatcher, ui);
+    EXPECT_FALSE(session.start());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "ERROR");
+    EXPECT_TRUE(ui.messages[0].text.startsWith("Winsock error!\n"));
+    EXPECT_TRUE(ui.messages[0].text.contains(where)) << ui.messages[0].text.toStdString();
+}

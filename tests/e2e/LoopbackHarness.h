@@ -68,11 +68,6 @@ struct LoopbackHarness
         state.deviceAddress = QStringLiteral("127.0.0.2");
         state.port = port;
         table.initialiseAccounts();
-        QObject::connect(
-            &link, &Link::frameReceived, &dispatcher,
-            [this](const QByteArray& frame, const QHostAddress&) {
-                dispatcher.dispatch({frame.constData(), static_cast<std::size_t>(frame.size())});
-            });
         QObject::connect(&link, &Link::frameSent, &dispatcher,
                          [this](const QByteArray& frame) { sent.push_back(frame); });
         VirtualUnitOptions options;

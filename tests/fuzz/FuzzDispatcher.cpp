@@ -43,8 +43,8 @@ struct Receiver
     explicit Receiver(std::uint8_t flags) : state(table), link(state), dispatcher(state, link, ui)
     {
         table.current().connected = (flags & 2) ? 1 : 0;
-        state.addressChangeInProgress = (flags & 4) != 0;
-        state.reloginAfterSilence = (flags & 8) != 0;
+        // Every state of the connection, chosen by three bits of the first byte.
+        state.connection = static_cast<Connection>((flags >> 2) & 7);
         // No address file: a confirmed change must not write anywhere.
         state.addressFilePath.clear();
     }

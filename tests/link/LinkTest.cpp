@@ -109,19 +109,23 @@ TEST(Link, QueuedRequestsCarryTheNewestStateAndAreNotDuplicated)
     }
     f.link.send('G', 1);
     f.link.send('V', 2);
+    // The same fixed frame asked for again while it waits is not queued twice.
+    for (int i = 0; i < 100; ++i)
+        f.link.sendText('R', buildR("admin&&", "888888&"));
     // One request sent twice on purpose is never merged.
     f.link.send('V', 1, 0, 2);
-    EXPECT_EQ(f.link.queuedCount(), 5);
+    EXPECT_EQ(f.link.queuedCount(), 6);
     r.inputGain[0] = 55;
     ASSERT_TRUE(waitFor([&] { return f.link.isIdle(); }, 2000));
     ASSERT_TRUE(waitFor([&] { return f.unit.hasPendingDatagrams(); }, 500));
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     const std::vector<QByteArray> frames = f.unitReads();
-    ASSERT_EQ(frames.size(), 6u);
+    ASSERT_EQ(frames.size(), 7u);
     EXPECT_EQ(frames[1].toStdString(), buildV(r, 1)) << "built when it left";
     EXPECT_EQ(frames[2].toStdString(), buildG(r, 1));
     EXPECT_EQ(frames[3].toStdString(), buildV(f.table.record(2), 2));
-    EXPECT_EQ(frames[4], frames[5]);
+    EXPECT_EQ(frames[4].toStdString(), buildR("admin&&", "888888&"));
+    EXPECT_EQ(frames[5], frames[6]);
 }
 
 TEST(Link, DatagramsKeepTheSendPauseAndTheRequestedDelays)
@@ -132,8 +136,8 @@ TEST(Link, DatagramsKeepTheSendPauseAndTheRequestedDelays)
     std::vector<qint64> times;
     QObject::connect(&f.link, &Link::frameSent,
                      [&](const QByteArray&) { times.push_back(f.state.now()); });
-    for (int i = 0; i < 4; ++i)
-        f.link.sendText('C', buildC(1));
+    for (int unit = 1; unit <= 4; ++unit)
+        f.link.sendText('C', buildC(unit));
     LinkRequest late;
     late.kind = 'L';
     late.frame = buildL(true);

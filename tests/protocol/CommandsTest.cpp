@@ -152,3 +152,18 @@ TEST(AnswerWait, PoliciesGiveTheDocumentedDatagramsAndDurations)
     EXPECT_TRUE(isAcknowledged('E'));
     EXPECT_FALSE(isAcknowledged('V'));
 }
+
+TEST(Commands, SwitchBytesDecodeToWhatTheyEncode)
+{
+    // Every byte: the bits that mean something come back, the others are ignored.
+    for (int byte = 0; byte < 256; ++byte) {
+        UnitRecord r = UnitRecord{};
+        applyInputSwitchByte(r, 5, byte);
+        applyOutputSwitchByte(r, byte);
+        applyUnitSwitchByte(r, byte);
+        EXPECT_EQ(inputSwitchByte(r, 5), byte & 0x1B) << byte;
+        EXPECT_EQ(outputSwitchByte(r), byte & 0xEA) << byte;
+        EXPECT_EQ(unitSwitchByte(r), byte & 0x2A) << byte;
+        EXPECT_EQ(inputSwitchByte(r, 4), 0) << "other inputs untouched";
+    }
+}

@@ -15,6 +15,7 @@ struct DispatchFixture
 {
     DispatchFixture() : state(table), link(state), dispatcher(state, link, ui)
     {
+        state.connection = Connection::LoggingIn;
         QObject::connect(&dispatcher, &Dispatcher::linkTableReported,
                          [this](const LinkTable& t) { tables.push_back(t); });
     }
@@ -171,7 +172,7 @@ TEST(Dispatcher, OutOfRangeUnitsAndOutputsAreIgnored)
 TEST(Dispatcher, DynamicsOutOfRangeTakeTheirDefaults)
 {
     DispatchFixture f;
-    f.dispatch(buildFrame('U', {"01", "01", "0065", "03E9", "07D1", "0031"}));
+    f.dispatch(buildFrame('U', {"01", "01", "0065", "03E9", "07D1", "0009"}));
     EXPECT_DOUBLE_EQ(f.record(1).limiterRatio[1], 1.0);
     EXPECT_DOUBLE_EQ(f.record(1).limiterThreshold[1], 20.0);
     EXPECT_EQ(f.record(1).limiterAttack[1], 1);
@@ -181,6 +182,9 @@ TEST(Dispatcher, DynamicsOutOfRangeTakeTheirDefaults)
     EXPECT_DOUBLE_EQ(f.record(1).limiterThreshold[0], -20.0);
     EXPECT_EQ(f.record(1).limiterAttack[0], 10);
     EXPECT_EQ(f.record(1).limiterRelease[0], 100);
+    // 10 ms is the shortest release the unit has.
+    f.dispatch(buildFrame('U', {"01", "00", "0004", "0258", "000A", "000A"}));
+    EXPECT_EQ(f.record(1).limiterRelease[0], 10);
 }
 
 TEST(Dispatcher, LevelsReportKeepsTheGainOfAMutedOutput)
@@ -259,43 +263,49 @@ TEST(Dispatcher, StateReportFillsEveryFieldAndTheLinkTable)
     EXPECT_EQ(f.tables.size(), 2u);
 }
 
-TEST(Dispatcher, CorruptAccountAnswerStillDropsTheLinkButChangesNoLogin)
+TEST(Dispatcher, AccountAnswerActsOnlyWhenWholeAndAskedFor)
 {
     DispatchFixture f;
     f.record(1).connected = 1;
     storeAccount(f.record(1).loginPassword, "old");
-    f.state.accountChangePending = true;
+    // Without a change asked for, even a whole answer changes nothing.
+    f.state.connection = Connection::Connected;
+    f.dispatch(buildReplyY(1, "user", "pw"));
+    // While a change waits, a corrupt answer is dropped as well.
+    f.state.connection = Connection::ChangingAccount;
     std::string y = buildReplyY(1, "admin", "new");
     y[y.size() - 2] = y[y.size() - 2] == '0' ? '1' : '0';
     f.dispatch(y);
-    EXPECT_FALSE(f.state.accountChangePending);
-    EXPECT_FALSE(f.record(1).connected);
+    EXPECT_TRUE(f.record(1).connected);
     EXPECT_EQ(accountField(f.record(1).loginPassword), "old&&&&");
-    ASSERT_EQ(f.ui.messages.size(), 1u);
-    EXPECT_EQ(f.ui.messages[0].text, "Password changed successfully, please reconnect the device");
+    EXPECT_TRUE(f.ui.messages.empty());
+    EXPECT_EQ(f.dispatcher.droppedCount(), 2);
 
     f.dispatch(buildReplyY(1, "user", "pw"));
+    EXPECT_FALSE(f.record(1).connected);
     EXPECT_EQ(accountField(f.record(1).loginName), "user&&&");
     EXPECT_EQ(accountField(f.record(1).loginPassword), "pw&&&&&");
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].text, "Password changed successfully, please reconnect the device");
 }
 
 TEST(Dispatcher, AddressReportActsOnlyOnARequestedChange)
 {
     DispatchFixture f;
     f.record(1).connected = 1;
+    f.state.connection = Connection::Connected;
     const std::string p = buildReplyP(1, "192.168.001.010", 6000, "boss", "guest");
     f.dispatch(p); // a stray answer to somebody's probe
     EXPECT_TRUE(f.record(1).connected);
     EXPECT_EQ(f.state.deviceAddress, "192.168.0.188");
     EXPECT_TRUE(f.ui.messages.empty());
 
-    f.state.addressChangeInProgress = true;
+    f.state.connection = Connection::ChangingAddress;
     f.dispatch(p);
     EXPECT_EQ(f.state.deviceAddress, "192.168.1.10");
     EXPECT_EQ(f.state.port, 6000);
     EXPECT_EQ(accountField(f.record(1).adminName), "boss&&&");
     EXPECT_EQ(accountField(f.record(1).userName), "guest&&");
-    EXPECT_TRUE(f.state.addressChangeConfirmed);
     EXPECT_FALSE(f.record(1).connected);
     ASSERT_EQ(f.ui.messages.size(), 1u);
     EXPECT_EQ(f.ui.messages[0].text, "Changing IP address successful, restart software.");

@@ -54,12 +54,20 @@ int main(int argc, char** argv)
                                         "5000");
     const QCommandLineOption log("log",
                                  "Append every datagram received as a JSON line to this file "
-                                 "(fields ms, unit, from, frame, dropped).",
+                                 "(fields ms, unit, from, frame, dropped), readable by its "
+                                 "owner only; login and account fields are masked.",
                                  "file");
+    const QCommandLineOption refuse("refuse-before-login",
+                                    "Answer and apply nothing but a login and a search probe "
+                                    "before an accepted login, as a real unit.");
+    const QCommandLineOption frontPanel("front-panel",
+                                        "Make a front-panel change every this many ms and tell "
+                                        "it to the program (O, D, Z and K frames in turn).",
+                                        "ms");
     const QCommandLineOption seed("seed", "Seed of the simulation and the fault injection.", "n",
                                   "1");
     parser.addOptions({address, port, units, adminPassword, userPassword, status, dropIn, dropOut,
-                       corrupt, delay, silenceAfter, silenceFor, log, seed});
+                       corrupt, delay, silenceAfter, silenceFor, log, seed, refuse, frontPanel});
     parser.process(app);
 
     QStringList addresses = parser.values(address);
@@ -82,6 +90,8 @@ int main(int argc, char** argv)
         options.corruptChecksum = parser.value(corrupt).toDouble();
         options.answerDelay = parser.value(delay).toInt();
         options.logPath = parser.value(log);
+        options.refuseBeforeLogin = parser.isSet(refuse);
+        options.frontPanelInterval = std::max(0, parser.value(frontPanel).toInt());
         options.seed = parser.value(seed).toUInt() + static_cast<unsigned>(running.size());
         auto unit = std::make_unique<VirtualUnit>(options);
         if (!unit->start()) {

@@ -3,9 +3,7 @@
 #include "mixer/LimiterEditor.h"
 #include "mixer/OutputEqEditor.h"
 #include "model/RecordingOperator.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "support/EventLoop.h"
 
 #include <functional>
 #include <memory>
@@ -14,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace sonaro;
+using sonaro::testing::waitFor;
 
 namespace {
 
@@ -49,17 +48,6 @@ struct Bench
     RecordingCommandPort port;
     ControlSurface surface;
 };
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 struct Action
 {

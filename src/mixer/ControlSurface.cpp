@@ -54,11 +54,6 @@ void ControlSurface::reloadGroups()
     emit groupsChanged();
 }
 
-void ControlSurface::setLinkTableProvider(std::function<LinkTable()> provider)
-{
-    m_linkTable = std::move(provider);
-}
-
 bool ControlSurface::requireAdministrator()
 {
     if (record().accountLevel == 1) return true;
@@ -93,10 +88,7 @@ void ControlSurface::requestJ(int pauseAfterMs)
     r.unit = unit();
     r.pauseAfterMs = pauseAfterMs;
     r.renewsLastHeard = true;
-    if (m_linkTable)
-        r.linkTable = m_linkTable();
-    else
-        r.linkTable = m_db ? GroupStore(*m_db).sendLinkTable() : LinkTable{};
+    r.linkTable = m_db ? GroupStore(*m_db).sendLinkTable() : LinkTable{};
     m_port.submit(r);
 }
 

@@ -83,8 +83,6 @@ public:
     const StripGroups& stripGroups() const { return m_groups; }
     // Reads the groups from the database again and hands every strip its group data.
     void reloadGroups();
-    // Overrides where J's table comes from (tests).
-    void setLinkTableProvider(std::function<LinkTable()> provider);
 
     // True for the administrator account. Otherwise tells the operator "You do not have
     // permission." and returns false: the one check behind every administrator-only setting and
@@ -157,7 +155,6 @@ private:
     OperatorInterface& m_op;
     StripGroups m_groups;
     Database* m_db = nullptr;
-    std::function<LinkTable()> m_linkTable;
 };
 
 } // namespace sonaro

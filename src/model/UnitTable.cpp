@@ -7,11 +7,6 @@ UnitTable::UnitTable()
     clear();
 }
 
-void UnitTable::setCurrentUnit(int unit)
-{
-    if (isValidUnit(unit)) m_currentUnit = unit;
-}
-
 void UnitTable::clear()
 {
     for (UnitRecord& r : m_records)

@@ -31,7 +31,6 @@ public:
     }
 
     int currentUnit() const { return m_currentUnit; }
-    void setCurrentUnit(int unit);
     UnitRecord& current() { return record(m_currentUnit); }
     const UnitRecord& current() const { return record(m_currentUnit); }
 

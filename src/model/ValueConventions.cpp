@@ -17,9 +17,4 @@ const char* outputLevelLabel(int levelType)
     return levelType == 1 ? "MIC" : "LINE";
 }
 
-const char* openStateLabel(int open)
-{
-    return open == 1 ? "ACTIVE" : "WAITING";
-}
-
 } // namespace sonaro

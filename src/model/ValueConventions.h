@@ -35,27 +35,8 @@ inline int gainForFaderPosition(int position)
 // Input source type: 0 MIC, 1 LINE. Output level type: 0 LINE, 1 MIC (opposite coding).
 const char* inputSourceLabel(int line);
 const char* outputLevelLabel(int levelType);
-// Open state reported by the unit: 1 ACTIVE, 0 WAITING.
-const char* openStateLabel(int open);
 
-// System page knobs: the threshold knob has positions 0..60, the hold-time knob 0..40; both
-// store max - position. The maximum-open-channels list stores index + 1.
-inline int thresholdForKnob(int position)
-{
-    return kGainMax - position;
-}
-inline int knobForThreshold(int threshold)
-{
-    return kGainMax - threshold;
-}
-inline int holdTimeForKnob(int position)
-{
-    return kHoldTimeMax - position;
-}
-inline int knobForHoldTime(int holdTime)
-{
-    return kHoldTimeMax - holdTime;
-}
+// The maximum-open-channels list stores index + 1.
 inline int maxOpenForListIndex(int index)
 {
     return index + 1;

@@ -131,26 +131,4 @@ ValueTextResult parseValueText(ValueUnit unit, std::string_view text)
     return accepted(TypedValue::Kind::Number, value);
 }
 
-std::string_view valueUnitSymbol(ValueUnit unit)
-{
-    switch (unit) {
-    case ValueUnit::Number:
-    case ValueUnit::Q:
-        return {};
-    case ValueUnit::Decibel:
-        return "dB";
-    case ValueUnit::Hertz:
-        return "Hz";
-    case ValueUnit::Milliseconds:
-        return "ms";
-    case ValueUnit::Ratio:
-        return ":1";
-    case ValueUnit::Percent:
-        return "%";
-    case ValueUnit::Dbu:
-        return "dBu";
-    }
-    return {};
-}
-
 } // namespace sonaro

@@ -52,8 +52,4 @@ struct ValueTextResult
 // the largest double of their sign, so that the caller's clamp takes them to the range's end.
 ValueTextResult parseValueText(ValueUnit unit, std::string_view text);
 
-// The unit as the operator types it ("dB", "Hz", "ms", ...), for messages; empty for Number
-// and Q.
-std::string_view valueUnitSymbol(ValueUnit unit);
-
 } // namespace sonaro

@@ -31,7 +31,6 @@ void LanguageSwitcher::setLanguage(Language language)
         QCoreApplication::removeTranslator(&m_qt);
         m_installed = false;
     }
-    emit languageChanged(language);
 }
 
 void LanguageSwitcher::toggle()

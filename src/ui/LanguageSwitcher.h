@@ -22,9 +22,6 @@ public:
     void setLanguage(Language language);
     void toggle();
 
-signals:
-    void languageChanged(sonaro::Language language);
-
 private:
     UnitTable& m_table;
     QTranslator m_program;

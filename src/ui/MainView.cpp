@@ -388,15 +388,9 @@ void MainView::disconnectUnit()
     refreshFromState();
 }
 
-void MainView::setPresetPathChooser(std::function<QString(bool save)> chooser)
-{
-    m_choosePath = std::move(chooser);
-}
-
 void MainView::openPreset()
 {
     m_core.files().openPreset([this] {
-        if (m_choosePath) return m_choosePath(false);
         return QFileDialog::getOpenFileName(this, tr("OPEN FILE"), QString(),
                                             tr("ini Files (*.ini);;All files (*)"));
     });
@@ -406,7 +400,6 @@ void MainView::openPreset()
 void MainView::savePreset()
 {
     m_core.files().savePreset([this] {
-        if (m_choosePath) return m_choosePath(true);
         QString path = QFileDialog::getSaveFileName(this, tr("SAVE FILE"), QStringLiteral("*.ini"),
                                                     tr("ini Files (*.ini);;All files (*)"));
         if (!path.isEmpty() && !path.contains(QLatin1Char('.'))) path += QStringLiteral(".ini");

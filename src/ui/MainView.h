@@ -72,9 +72,6 @@ public:
     InputEqWindow* inputEqEditor() const { return m_inputEq; }
     OutputEqWindow* outputEqEditor() const { return m_outputEq; }
 
-    // File dialogs can be replaced (tests, scripted runs).
-    void setPresetPathChooser(std::function<QString(bool save)> chooser);
-
 public slots:
     void connectUnit();
     void disconnectUnit();
@@ -136,7 +133,6 @@ private:
     Actions m_actions;
     InputEqWindow* m_inputEq = nullptr;
     OutputEqWindow* m_outputEq = nullptr;
-    std::function<QString(bool save)> m_choosePath;
 };
 
 } // namespace sonaro::ui

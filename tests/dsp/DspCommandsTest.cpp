@@ -5,6 +5,7 @@
 #include "dsp/EqModel.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ParameterWords.h"
+#include "support/FactoryRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +14,9 @@
 #include <vector>
 
 using namespace sonaro;
+using sonaro::testing::factoryRecord;
 
 namespace {
-
-UnitRecord factoryRecord()
-{
-    UnitRecord r = zeroRecord();
-    applyFactoryValues(r);
-    return r;
-}
 
 // The groups of a frame's inner text after the kind letter, without the checksum.
 std::vector<std::string> groupsOf(const std::string& frame)

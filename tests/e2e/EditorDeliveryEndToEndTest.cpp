@@ -1,11 +1,8 @@
-#include "LoopbackHarness.h"
-
 #include "mixer/InputEqEditor.h"
 #include "mixer/LimiterEditor.h"
 #include "mixer/OutputEqEditor.h"
 #include "mixer/SonaroCore.h"
-
-#include <QTemporaryDir>
+#include "support/LoopbackCore.h"
 
 #include <gtest/gtest.h>
 
@@ -14,52 +11,22 @@ using namespace sonaro::testing;
 
 namespace {
 
-// The program's core against a virtual unit on loopback (127.0.0.1 -> 127.0.0.2), timings shrunk.
-struct EditorBench
+// The editors start from the factory record, not from a data.ini.
+LoopbackCore editorCore()
 {
-    EditorBench() : port(freeLoopbackPort())
-    {
-        CoreOptions options;
-        options.dataDirectory = dir.path();
-        options.readStateFile = false;
-        options.bindAddress = QStringLiteral("127.0.0.1");
-        options.deviceAddress = QStringLiteral("127.0.0.2");
-        options.port = port;
-        options.timings = LinkTimings{}.scaled(10);
-        options.timings.silenceTimeout = LinkTimings{}.silenceTimeout;
-        core = std::make_unique<SonaroCore>(op, options);
-        VirtualUnitOptions unitOptions;
-        unitOptions.address = QHostAddress(QStringLiteral("127.0.0.2"));
-        unitOptions.port = port;
-        unitOptions.statusInterval = 10;
-        unit = std::make_unique<VirtualUnit>(unitOptions);
-    }
-
-    bool login()
-    {
-        core->session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
-        core->session().sendLogin();
-        return waitFor([this] { return unit->streaming() && core->linkState().indicatorOn; },
-                       3000) &&
-               waitFor([this] { return core->link().isIdle(); }, 3000);
-    }
-    UnitRecord& rec() { return core->table().current(); }
-
-    QTemporaryDir dir;
-    quint16 port;
-    RecordingOperator op;
-    std::unique_ptr<SonaroCore> core;
-    std::unique_ptr<VirtualUnit> unit;
-};
+    LoopbackCoreOptions options;
+    options.readStateFile = false;
+    return LoopbackCore(options);
+}
 
 } // namespace
 
 // The program closes within the editors' ticks: their last edits reach the unit before L 0.
 TEST(EditorDeliveryEndToEnd, ProgramCloseSendsTheEditsTheTicksHadNotSent)
 {
-    EditorBench b;
+    LoopbackCore b = editorCore();
     ASSERT_NE(b.port, 0);
-    ASSERT_TRUE(b.unit->start() && b.core->start());
+    ASSERT_TRUE(b.start());
     ASSERT_TRUE(b.login());
     InputEqEditor eq(b.core->surface(), b.core->commandPort(), b.op);
     LimiterEditor limiter(b.core->surface(), b.core->commandPort());
@@ -88,16 +55,16 @@ TEST(EditorDeliveryEndToEnd, ProgramCloseSendsTheEditsTheTicksHadNotSent)
 // Edits made while the unit is away (the editor closed meanwhile) reach it after the next login.
 TEST(EditorDeliveryEndToEnd, OfflineButtonActionsReachTheUnitAfterTheNextLogin)
 {
-    EditorBench b;
+    LoopbackCore b = editorCore();
     ASSERT_NE(b.port, 0);
-    ASSERT_TRUE(b.unit->start() && b.core->start());
+    ASSERT_TRUE(b.start());
     ASSERT_TRUE(b.login());
-    for (UnitRecord* r : {&b.rec(), &b.unit->record()}) {
+    for (UnitRecord* r : {&b.record(), &b.unit->record()}) {
         r->inputEqAt(0, kEqGain, 5) = 6.0;
         r->highPassIndex[5] = 4;
     }
     b.core->disconnectUnit();
-    ASSERT_TRUE(waitFor([&] { return !b.rec().connected; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return !b.record().connected; }, 2000));
     {
         InputEqEditor eq(b.core->surface(), b.core->commandPort(), b.op);
         eq.selectChannel(5);
@@ -122,9 +89,9 @@ TEST(EditorDeliveryEndToEnd, OfflineButtonActionsReachTheUnitAfterTheNextLogin)
 // The operator disconnects within the tick: the edit reaches the unit before the stream stops.
 TEST(EditorDeliveryEndToEnd, DisconnectSendsTheEditFirst)
 {
-    EditorBench b;
+    LoopbackCore b = editorCore();
     ASSERT_NE(b.port, 0);
-    ASSERT_TRUE(b.unit->start() && b.core->start());
+    ASSERT_TRUE(b.start());
     ASSERT_TRUE(b.login());
     OutputEqEditor eq(b.core->surface(), b.core->commandPort());
     QObject::connect(b.core.get(), &SonaroCore::aboutToLeaveUnit, &eq, &EditorBase::flush);

@@ -1,9 +1,10 @@
 // sonaroctl end to end: the real program in a child process, a virtual unit on 127.0.0.2 in
 // this process, the link bound to 127.0.0.1 on a free port per test, timings shrunk tenfold.
-#include "LoopbackHarness.h"
-
 #include "mixer/StateFile.h"
 #include "protocol/Commands.h"
+#include "support/EventLoop.h"
+#include "support/LoopbackPort.h"
+#include "unit/VirtualUnit.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,10 +1,6 @@
-#include "LoopbackHarness.h"
-#include "model/RecordingOperator.h"
-
 #include "mixer/SonaroCore.h"
 #include "store/GroupStore.h"
-
-#include <QTemporaryDir>
+#include "support/LoopbackCore.h"
 
 #include <gtest/gtest.h>
 
@@ -12,71 +8,6 @@ using namespace sonaro;
 using namespace sonaro::testing;
 
 namespace {
-
-// The desktop program's core (database, link, session, surface) in a temporary data directory,
-// bound to 127.0.0.1, against a virtual unit on 127.0.0.2, with timings shrunk ten times.
-struct CoreBench
-{
-    CoreBench() : port(freeLoopbackPort())
-    {
-        CoreOptions options;
-        options.dataDirectory = dir.path();
-        options.bindAddress = QStringLiteral("127.0.0.1");
-        options.deviceAddress = QStringLiteral("127.0.0.2");
-        options.port = port;
-        options.timings = LinkTimings{}.scaled(10);
-        // These tests are about what reaches the unit, not the watchdog: a loaded machine may
-        // stall the loop for a few hundred milliseconds (disk writes), so keep its full delay.
-        options.timings.silenceTimeout = LinkTimings{}.silenceTimeout;
-        core = std::make_unique<SonaroCore>(op, options);
-        VirtualUnitOptions unitOptions;
-        unitOptions.address = QHostAddress(QStringLiteral("127.0.0.2"));
-        unitOptions.port = port;
-        unitOptions.statusInterval = 10;
-        unit = std::make_unique<VirtualUnit>(unitOptions);
-    }
-
-    bool startAndLogin()
-    {
-        if (!unit->start() || !core->start()) return false;
-        core->session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
-        core->session().sendLogin();
-        return waitFor([this] { return unit->streaming() && core->linkState().indicatorOn; },
-                       3000) &&
-               waitFor([this] { return core->link().isIdle(); }, 3000);
-    }
-
-    // Kind letters of the frames the unit received since the last clear, with L's argument.
-    std::string received() const
-    {
-        QStringList kinds;
-        for (const QByteArray& f : unit->received()) {
-            if (f.size() < 2) continue;
-            QString k = QString::fromLatin1(f.mid(1, 1));
-            if (f[1] == 'L') k += QString::fromLatin1(f.mid(3, 2));
-            kinds << k;
-        }
-        return kinds.join(QLatin1Char(' ')).toStdString();
-    }
-
-    // The link's queue is empty and the unit has read everything that left.
-    bool waitIdle()
-    {
-        if (!waitFor([this] { return core->link().isIdle(); }, 5000)) return false;
-        spin(50);
-        return true;
-    }
-    bool waitReceived(char kind, int count)
-    {
-        return waitFor([&] { return unit->receivedCount(kind) >= count; }, 5000);
-    }
-
-    QTemporaryDir dir;
-    quint16 port;
-    RecordingOperator op;
-    std::unique_ptr<SonaroCore> core;
-    std::unique_ptr<VirtualUnit> unit;
-};
 
 std::string expand(std::initializer_list<std::pair<const char*, int>> parts)
 {
@@ -91,9 +22,9 @@ std::string expand(std::initializer_list<std::pair<const char*, int>> parts)
 
 TEST(SurfaceEndToEnd, FactoryRestoreSendsItsSequenceAndKeepsTheLink)
 {
-    CoreBench b;
+    LoopbackCore b;
     ASSERT_NE(b.port, 0);
-    ASSERT_TRUE(b.startAndLogin());
+    ASSERT_TRUE(b.start() && b.login());
     UnitRecord& r = b.core->table().current();
     r.inputGain[0] = 12;
     b.unit->clearReceived();
@@ -102,15 +33,15 @@ TEST(SurfaceEndToEnd, FactoryRestoreSendsItsSequenceAndKeepsTheLink)
     ASSERT_TRUE(b.core->files().factoryRestore());
     ASSERT_TRUE(b.waitReceived('L', 2));
     ASSERT_TRUE(b.waitIdle());
-    EXPECT_EQ(b.received(), expand({{"L00", 1},
-                                    {"M", 1},
-                                    {"G", 1},
-                                    {"V", 1},
-                                    {"J", 1},
-                                    {"E", 14},
-                                    {"B", 2},
-                                    {"C", 1},
-                                    {"L01", 1}}));
+    EXPECT_EQ(b.receivedKinds(), expand({{"L00", 1},
+                                         {"M", 1},
+                                         {"G", 1},
+                                         {"V", 1},
+                                         {"J", 1},
+                                         {"E", 14},
+                                         {"B", 2},
+                                         {"C", 1},
+                                         {"L01", 1}}));
     EXPECT_EQ(b.unit->receivedCount('R'), loginsBefore) << "the watchdog stayed quiet";
     EXPECT_TRUE(r.connected);
     EXPECT_EQ(b.unit->record().inputGain[0], 44);
@@ -121,9 +52,9 @@ TEST(SurfaceEndToEnd, FactoryRestoreSendsItsSequenceAndKeepsTheLink)
 
 TEST(SurfaceEndToEnd, PresetSaveAndOpenSendTheWholeRecordInOrder)
 {
-    CoreBench b;
+    LoopbackCore b;
     ASSERT_NE(b.port, 0);
-    ASSERT_TRUE(b.startAndLogin());
+    ASSERT_TRUE(b.start() && b.login());
     FileActions& files = b.core->files();
     UnitRecord& r = b.core->table().current();
     r.inputGain[3] = 20;
@@ -141,7 +72,7 @@ TEST(SurfaceEndToEnd, PresetSaveAndOpenSendTheWholeRecordInOrder)
     ASSERT_TRUE(b.waitIdle());
     EXPECT_EQ(b.op.messages.back().text, "Open successfully");
     EXPECT_EQ(
-        b.received(),
+        b.receivedKinds(),
         expand(
             {{"L00", 1}, {"V", 1}, {"M", 1}, {"J", 1}, {"G", 1}, {"E", 14}, {"B", 2}, {"L01", 1}}));
     EXPECT_EQ(r.inputGain[3], 20);
@@ -154,7 +85,7 @@ TEST(SurfaceEndToEnd, PresetSaveAndOpenSendTheWholeRecordInOrder)
 
 TEST(SurfaceEndToEnd, PresetNeedsAConnectionBeforeAnyFileIsChosen)
 {
-    CoreBench b;
+    LoopbackCore b;
     ASSERT_TRUE(b.core->start());
     bool asked = false;
     EXPECT_FALSE(b.core->files().openPreset([&] {
@@ -172,8 +103,8 @@ TEST(SurfaceEndToEnd, PresetNeedsAConnectionBeforeAnyFileIsChosen)
 
 TEST(SurfaceEndToEnd, LinkedFaderReachesTheUnitInOneV)
 {
-    CoreBench b;
-    ASSERT_TRUE(b.startAndLogin());
+    LoopbackCore b;
+    ASSERT_TRUE(b.start() && b.login());
     // Inputs 1..3 in GROUP 1 with the gain linked, through the store as the group dialog saves.
     GroupStore store(b.core->database());
     GroupTable groups = store.loadGroupTable();

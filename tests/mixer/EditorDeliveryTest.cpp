@@ -4,9 +4,7 @@
 #include "mixer/OutputEqEditor.h"
 #include "mixer/RecordingCommandPort.h"
 #include "model/RecordingOperator.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "support/EventLoop.h"
 
 #include <functional>
 #include <memory>
@@ -15,6 +13,7 @@
 #include <gtest/gtest.h>
 
 using namespace sonaro;
+using sonaro::testing::waitFor;
 
 namespace {
 
@@ -50,17 +49,6 @@ struct Bench
     RecordingCommandPort port;
     ControlSurface surface;
 };
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 struct Action
 {

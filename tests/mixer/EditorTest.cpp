@@ -4,15 +4,14 @@
 #include "mixer/OutputEqEditor.h"
 #include "model/RecordingOperator.h"
 #include "protocol/Commands.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "support/EventLoop.h"
 
 #include <cstring>
 
 #include <gtest/gtest.h>
 
 using namespace sonaro;
+using sonaro::testing::waitFor;
 
 namespace {
 
@@ -384,10 +383,7 @@ TEST_F(EditorTest, TimerTicksOnItsOwn)
     editor.selectChannel(0);
     editor.knobChanged(0, 150.0, 1.0, 1.0);
     editor.start();
-    QElapsedTimer clock;
-    clock.start();
-    while (port.requests.empty() && clock.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    EXPECT_TRUE(waitFor([&] { return !port.requests.empty(); }, 2000));
     EXPECT_EQ(port.kinds(), "E");
 }
 

@@ -42,16 +42,21 @@ bool LoopbackCore::login(const QString& user, const QString& password)
     core->session().storeLogin(user, password);
     core->session().sendLogin();
     return waitFor(
-               [this] {
-                   return core->table().current().connected && (!unit || unit->streaming());
-               },
+               [this] { return core->table().current().connected && (!unit || unit->streaming()); },
                3000) &&
            waitIdle();
 }
 
 bool LoopbackCore::waitIdle(int timeoutMs)
 {
-    return waitFor([this] { return core->link().isIdle(); }, timeoutMs);
+    if (!waitFor([this] { return core->link().isIdle(); }, timeoutMs)) return false;
+    spin(50);
+    return true;
+}
+
+bool LoopbackCore::waitReceived(char kind, int count, int timeoutMs)
+{
+    return unit && waitFor([&] { return unit->receivedCount(kind) >= count; }, timeoutMs);
 }
 
 std::string LoopbackCore::receivedKinds() const

@@ -16,9 +16,9 @@ namespace sonaro::testing {
 
 struct LoopbackCoreOptions
 {
-    bool withUnit = true;       // a virtual unit on kUnitAddress, started by start()
-    bool readStateFile = true;  // as the desktop program does at start-up
-    int timingDivisor = 10;     // the link's timings shrunk this many times
+    bool withUnit = true;      // a virtual unit on kUnitAddress, started by start()
+    bool readStateFile = true; // as the desktop program does at start-up
+    int timingDivisor = 10;    // the link's timings shrunk this many times
     // Most tests are about what reaches the unit, not the watchdog: a loaded machine may stall
     // the loop for a few hundred milliseconds (disk writes), so the silence time-out stays whole.
     bool fullSilenceTimeout = true;
@@ -38,7 +38,10 @@ public:
     // Logs in and waits until the unit streams and the login's requests have all left.
     bool login(const QString& user = QStringLiteral("admin"),
                const QString& password = QStringLiteral("888888"));
-    bool waitIdle(int timeoutMs = 3000);
+    // The link's queue is empty and the unit has had a moment to read everything that left.
+    bool waitIdle(int timeoutMs = 5000);
+    // The unit received at least this many frames of the kind since its last clear.
+    bool waitReceived(char kind, int count, int timeoutMs = 5000);
 
     // Kind letters of the frames the unit received since its last clear (see FrameRecorder).
     std::string receivedKinds() const;

@@ -1,11 +1,12 @@
-#include "e2e/LoopbackHarness.h"
-#include "model/RecordingOperator.h"
-
 #include "link/AddressFile.h"
+#include "link/LinkState.h"
 #include "mixer/SonaroCore.h"
+#include "model/RecordingOperator.h"
 #include "store/DeviceRegistry.h"
 #include "store/GroupDialogModel.h"
 #include "store/GroupStore.h"
+#include "support/EventLoop.h"
+#include "support/LoopbackPort.h"
 #include "ui/GroupDialog.h"
 #include "ui/LoginDialog.h"
 #include "ui/MessageBoxOperator.h"
@@ -13,6 +14,7 @@
 #include "ui/NameDialog.h"
 #include "ui/SearchDialog.h"
 #include "ui/kit/PaintedButton.h"
+#include "unit/VirtualUnit.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -22,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 

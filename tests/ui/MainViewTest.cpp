@@ -1,11 +1,9 @@
-#include "e2e/LoopbackHarness.h"
-#include "model/RecordingOperator.h"
-
+#include "ui/MainView.h"
 #include "mixer/SonaroCore.h"
+#include "support/LoopbackWindow.h"
 #include "ui/GroupTabBar.h"
 #include "ui/InputStrip.h"
 #include "ui/LanguageSwitcher.h"
-#include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/OutputStrip.h"
 #include "ui/kit/Fader.h"
@@ -15,7 +13,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -26,58 +23,13 @@ using namespace sonaro::ui;
 
 namespace {
 
-// The desktop program's window on a core with its own data directory, bound to 127.0.0.1.
-struct ViewBench
+// The window on a core that has no unit to talk to.
+LoopbackCoreOptions withoutUnit()
 {
-    explicit ViewBench(bool withUnit = false) : port(freeLoopbackPort())
-    {
-        CoreOptions options;
-        options.dataDirectory = dir.path();
-        options.bindAddress = QStringLiteral("127.0.0.1");
-        options.deviceAddress = QStringLiteral("127.0.0.2");
-        options.port = port;
-        options.timings = LinkTimings{}.scaled(10);
-        options.timings.silenceTimeout = LinkTimings{}.silenceTimeout;
-        core = std::make_unique<SonaroCore>(op, options);
-        language = std::make_unique<LanguageSwitcher>(core->table());
-        language->load();
-        language->setLanguage(Language::Chinese);
-        if (withUnit) {
-            VirtualUnitOptions unitOptions;
-            unitOptions.address = QHostAddress(QStringLiteral("127.0.0.2"));
-            unitOptions.port = port;
-            unitOptions.statusInterval = 10;
-            unit = std::make_unique<VirtualUnit>(unitOptions);
-            unit->start();
-        }
-        core->start();
-        view = new MainView(*core);
-        window = std::make_unique<MainWindow>(view, *language);
-        window->resize(1400, 900);
-        window->show();
-    }
-    ~ViewBench()
-    {
-        language->setLanguage(Language::English); // leave the application as other tests expect
-    }
-
-    bool login()
-    {
-        core->session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
-        core->session().sendLogin();
-        return waitFor([this] { return core->table().current().connected && unit->streaming(); },
-                       3000);
-    }
-
-    QTemporaryDir dir;
-    quint16 port;
-    RecordingOperator op;
-    std::unique_ptr<SonaroCore> core;
-    std::unique_ptr<LanguageSwitcher> language;
-    std::unique_ptr<VirtualUnit> unit;
-    MainView* view = nullptr;
-    std::unique_ptr<MainWindow> window;
-};
+    LoopbackCoreOptions options;
+    options.withUnit = false;
+    return options;
+}
 
 QStringList pageButtonTexts(const MainView& view)
 {
@@ -91,7 +43,7 @@ QStringList pageButtonTexts(const MainView& view)
 
 TEST(MainView, StartsInChineseAndTwoSwitchesComeBackWithEveryLabel)
 {
-    ViewBench b;
+    LoopbackWindow b(withoutUnit());
     const QStringList chinese = pageButtonTexts(*b.view);
     EXPECT_EQ(chinese, (QStringList{QString::fromUtf8("通道"), QString::fromUtf8("均衡"),
                                     QString::fromUtf8("矩阵"), QString::fromUtf8("系统"),
@@ -120,7 +72,7 @@ TEST(MainView, StartsInChineseAndTwoSwitchesComeBackWithEveryLabel)
 
 TEST(MainView, UserAccountsCannotOpenTheMatrixOrTheSystemPage)
 {
-    ViewBench b;
+    LoopbackWindow b(withoutUnit());
     ASSERT_EQ(b.core->table().current().accountLevel, 2);
     b.view->pageButton(2)->click(); // MATRIX
     EXPECT_EQ(b.view->currentPage(), MainView::ChannelsPage);
@@ -146,7 +98,7 @@ TEST(MainView, UserAccountsCannotOpenTheMatrixOrTheSystemPage)
 
 TEST(MainView, TheMenuBarAndTheMainPopUpShareOneActionEach)
 {
-    ViewBench b;
+    LoopbackWindow b(withoutUnit());
     const MainView::Actions& a = b.view->actions();
     const QList<QAction*> popup = b.view->popupMenu()->actions();
     const QList<QAction*> main = b.window->mainMenu()->actions();
@@ -168,7 +120,7 @@ TEST(MainView, TheMenuBarAndTheMainPopUpShareOneActionEach)
 
 TEST(MainView, FrameSizeIsClamped)
 {
-    ViewBench b;
+    LoopbackWindow b(withoutUnit());
     b.window->resize(400, 200);
     EXPECT_EQ(b.window->size(), QSize(1000, 500));
     b.window->resize(4000, 3000);
@@ -177,7 +129,7 @@ TEST(MainView, FrameSizeIsClamped)
 
 TEST(MainView, TabsFollowTheGroupRowsAndThePageShowsUngroupedStrips)
 {
-    ViewBench b;
+    LoopbackWindow b(withoutUnit());
     GroupTabBar* tabs = b.view->tabBar();
     ASSERT_EQ(tabs->count(), 6);
     EXPECT_EQ(tabs->tabText(0), "SINGLE");
@@ -191,7 +143,7 @@ TEST(MainView, TabsFollowTheGroupRowsAndThePageShowsUngroupedStrips)
 
 TEST(MainView, MatrixClickTogglesTheCellAndSendsG)
 {
-    ViewBench b(true);
+    LoopbackWindow b;
     ASSERT_TRUE(b.login());
     b.view->showMatrixPage();
     ASSERT_EQ(b.view->currentPage(), MainView::MatrixPage);
@@ -209,7 +161,7 @@ TEST(MainView, MatrixClickTogglesTheCellAndSendsG)
 
 TEST(MainView, StripNamesAppearWithTheFirstLogin)
 {
-    ViewBench b(true);
+    LoopbackWindow b;
     ASSERT_TRUE(b.login());
     ASSERT_TRUE(waitFor([&] { return b.view->inputStrip(0)->name() == "Input0"; }, 2000));
     EXPECT_EQ(b.view->outputStrip(1)->name(), "Output1");

@@ -1,31 +1,18 @@
-#include "e2e/LoopbackHarness.h"
 #include "model/RecordingOperator.h"
+#include "support/EventLoop.h"
 
 #include "mixer/SonaroCore.h"
-#include "store/DeviceRegistry.h"
-#include "store/GroupDialogModel.h"
-#include "store/GroupStore.h"
-#include "ui/ThemedMessageBox.h"
-#include "ui/GroupDialog.h"
-#include "ui/LoginDialog.h"
-#include "ui/MessageBoxOperator.h"
-#include "ui/NameDialog.h"
-#include "ui/SearchDialog.h"
+#include "ui/IpAddressEdit.h"
 #include "ui/SystemPage.h"
 #include "ui/kit/Knob.h"
 #include "ui/kit/PaintedButton.h"
-#include "ui/kit/Theme.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QHash>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTranslator>
-#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -201,174 +188,4 @@ TEST(SystemPage, AddressAndAccountChangesGoToTheSession)
     // The unit's confirmed new address reaches the field.
     emit f.core->dispatcher().addressReported(QStringLiteral("127.0.0.9"), 5000);
     EXPECT_EQ(page.addressEdit()->text(), "127.0.0.9");
-}
-
-// --- screenshots -------------------------------------------------------------------------------
-
-namespace {
-
-// The Chinese labels, so that the screenshots show the real text widths before the program's
-// translation file exists.
-class TableTranslator : public QTranslator
-{
-public:
-    TableTranslator()
-    {
-        const char* pairs[][2] = {
-            {"SYSTEM SETTING", "系统设置"},
-            {"UNIT", "设备"},
-            {"PANEL LOCK", "主机面板锁"},
-            {"DEVICE MODE", "主机状态"},
-            {"LOCK", "上锁"},
-            {"UNLOCK", "解锁"},
-            {"MASTER", "主机"},
-            {"SLAVE", "从机"},
-            {"AUTOMIX", "自动混音"},
-            {"MODE", "模式"},
-            {"AUTO", "自动"},
-            {"MANUAL", "手动"},
-            {"THRESHOLD", "门限"},
-            {"HOLD TIME", "保持时间"},
-            {"MAX. OPEN CH", "最大话筒数"},
-            {"OK", "确定"},
-            {"NETWORK", "网络"},
-            {"DEVICE IP", "设备地址"},
-            {"FACTORY SETTINGS", "工厂设置"},
-            {"Every setting of the unit returns to its factory value.",
-             "设备的所有设置恢复为出厂值。"},
-            {"RESTORE", "恢复设置"},
-            {"CHANGE USER", "修改用户"},
-            {"ACCOUNT", "账户"},
-            {"USER", "新用户名"},
-            {"OLD PSW", "旧密码"},
-            {"NEW PSW", "新密码"},
-            {"CONFIRM PSW", "确认密码"},
-            {"SEARCH", "搜索"},
-            {"PORT", "端口"},
-            {"USERNAME1", "用户名1"},
-            {"USERNAME2", "用户名2"},
-            {"IPAddr", "IP地址"},
-            {"OPEN", "打开"},
-            {"OFFLINE", "离线"},
-            {"Cancel", "取消"},
-            {"Login", "登录"},
-            {"USER NAME", "用户名"},
-            {"USER PSW", "密码"},
-            {"Name", "名称"},
-            {"GROUP", "组设置"},
-            {"GROUP %1", "组 %1"},
-            {"GAIN", "增益"},
-            {"MUTE", "哑音"},
-            {"PRIORITY", "优先"},
-            {"PHANTOM", "幻象电源"},
-            {"EQ", "均衡"},
-            {"LIMITER", "输出限制"},
-            {"CANCEL", "取消"},
-            {"Input %1", "输入 %1"},
-            {"Output %1", "输出 %1"},
-            {"Yes", "是"},
-            {"No", "否"},
-        };
-        for (const auto& pair : pairs)
-            m_table.insert(QString::fromUtf8(pair[0]), QString::fromUtf8(pair[1]));
-    }
-
-    bool isEmpty() const override { return false; }
-    QString translate(const char*, const char* sourceText, const char*, int) const override
-    {
-        return m_table.value(QString::fromUtf8(sourceText));
-    }
-
-private:
-    QHash<QString, QString> m_table;
-};
-
-QString shotDir()
-{
-    return qEnvironmentVariable("SONARO_DIALOG_SHOTS");
-}
-
-void shoot(QWidget& w, const QString& name)
-{
-    w.setAttribute(Qt::WA_DontShowOnScreen);
-    w.show();
-    QApplication::processEvents();
-    w.grab().save(shotDir() + "/" + name + ".png");
-}
-
-} // namespace
-
-// Renders every window of this part in English and in Chinese. Runs only when
-// SONARO_DIALOG_SHOTS names the output directory.
-TEST(DialogShots, EveryWindowInBothLanguages)
-{
-    if (shotDir().isEmpty())
-        GTEST_SKIP() << "set SONARO_DIALOG_SHOTS to a directory to render the windows";
-    QDir().mkpath(shotDir());
-    Theme::applyTo(*qApp);
-    const quint16 port = freeLoopbackPort({"127.0.0.2", "127.0.0.3"});
-    ASSERT_NE(port, 0);
-    VirtualUnitOptions options;
-    options.port = port;
-    VirtualUnit a(options);
-    options.address = QHostAddress(QStringLiteral("127.0.0.3"));
-    options.adminName = QStringLiteral("boss");
-    VirtualUnit b(options);
-    ASSERT_TRUE(a.start() && b.start());
-
-    TableTranslator chinese;
-    for (const Language language : {Language::English, Language::Chinese}) {
-        PageFixture f;
-        f.core->linkState().port = port;
-        ASSERT_TRUE(f.core->database().openDatabase());
-        DeviceRegistry(f.core->database()).ensureChannelRows(1);
-        const bool zh = language == Language::Chinese;
-        f.core->table().setLanguage(language);
-        if (zh) QCoreApplication::installTranslator(&chinese);
-        const QString suffix = zh ? "-zh" : "-en";
-
-        f.record().thresholdMode = 1;
-        f.record().threshold = 20;
-        f.record().holdTime = 6;
-        f.record().maxOpenChannels = 4;
-        SystemPage page(*f.core);
-        page.resize(1000, 700);
-        shoot(page, "system-page" + suffix);
-
-        SearchDialog search(*f.core);
-        shoot(search, "search-empty" + suffix);
-        search.startSearch();
-        QApplication::processEvents();
-        shoot(search, "search-running" + suffix);
-        ASSERT_TRUE(waitFor([&] { return !search.isSearching(); }, 5000));
-        search.list()->sortItems(0, Qt::AscendingOrder);
-        shoot(search, "search-found" + suffix);
-
-        LoginDialog login([&] { return f.core->createLoginCheck(); }, QStringLiteral("admin"),
-                          f.op);
-        login.passwordEdit()->setText(QStringLiteral("888888"));
-        shoot(login, "login" + suffix);
-
-        NameDialog name(QStringLiteral("Lectern"));
-        shoot(name, "name" + suffix);
-
-        GroupTable table = GroupStore(f.core->database()).loadGroupTable();
-        GroupDialogModel model(f.core->database(), f.op, table);
-        GroupDialog group(model);
-        shoot(group, "group-empty" + suffix);
-        group.groupButton(2)->click();
-        for (int s : {1, 2, 3})
-            group.channelButton(s)->click();
-        group.linkButton(kGainLink)->click();
-        group.linkButton(kMuteLink)->click();
-        shoot(group, "group-inputs" + suffix);
-
-        ThemedMessageBox error(Severity::Error, QStringLiteral("User Password Error!"),
-                               ThemedMessageBox::Buttons::Ok);
-        shoot(error, "box-error" + suffix);
-        ThemedMessageBox question(Severity::Notice, QStringLiteral("Restore Factory Settings?"),
-                                  ThemedMessageBox::Buttons::YesNo);
-        shoot(question, "box-question" + suffix);
-        if (zh) QCoreApplication::removeTranslator(&chinese);
-    }
 }

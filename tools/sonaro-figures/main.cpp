@@ -4,6 +4,7 @@
 // "max stall <sequence>: X ms (wire Y ms)" per sequence.
 #include "mixer/SonaroCore.h"
 #include "model/RecordingOperator.h"
+#include "support/LoopbackPort.h"
 #include "unit/VirtualUnit.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QUdpSocket>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,19 +22,9 @@ using namespace sonaro;
 
 namespace {
 
-const QString kProgramAddress = QStringLiteral("127.0.0.1");
-const QString kUnitAddress = QStringLiteral("127.0.0.2");
-
-quint16 freePort()
-{
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        QUdpSocket probe;
-        if (!probe.bind(QHostAddress(kProgramAddress), 0)) continue;
-        QUdpSocket other;
-        if (other.bind(QHostAddress(kUnitAddress), probe.localPort())) return probe.localPort();
-    }
-    return 0;
-}
+using testing::freeLoopbackPort;
+using testing::kProgramAddress;
+using testing::kUnitAddress;
 
 // With --trace: the longest event deliveries, wall and thread CPU time, to find what blocks.
 class TimingApplication : public QCoreApplication
@@ -126,7 +116,7 @@ int main(int argc, char* argv[])
     TimingApplication app(argc, argv);
     app.tracing = app.arguments().contains(QStringLiteral("--trace"));
     QTemporaryDir dataDir;
-    const quint16 port = freePort();
+    const quint16 port = freeLoopbackPort();
     if (!dataDir.isValid() || port == 0) {
         std::fprintf(stderr, "sonaro-figures: no data directory or no free loopback port\n");
         return 1;

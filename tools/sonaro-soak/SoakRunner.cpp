@@ -9,15 +9,15 @@
 #include "mixer/OutputEqEditor.h"
 #include "mixer/SonaroCore.h"
 #include "model/ValueConventions.h"
+#include "support/EventLoop.h"
+#include "support/LoopbackPort.h"
 #include "unit/VirtualUnit.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QUdpSocket>
 
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <random>
 
@@ -25,31 +25,11 @@ namespace sonaro {
 
 namespace {
 
-const QString kProgramAddress = QStringLiteral("127.0.0.1");
-const QString kUnitAddress = QStringLiteral("127.0.0.2");
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-// A port free on both loopback addresses.
-quint16 freePort()
-{
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        QUdpSocket probe;
-        if (!probe.bind(QHostAddress(kProgramAddress), 0)) continue;
-        QUdpSocket other;
-        if (other.bind(QHostAddress(kUnitAddress), probe.localPort())) return probe.localPort();
-    }
-    return 0;
-}
+using testing::freeLoopbackPort;
+using testing::kProgramAddress;
+using testing::kUnitAddress;
+using testing::spin;
+using testing::waitFor;
 
 // The operator: one random strip, matrix, system, EQ or limiter action per call, on a value
 // grid that the wire carries exactly.
@@ -210,7 +190,7 @@ SoakResult runSoak(const SoakOptions& options)
 {
     SoakResult result;
     QTemporaryDir dataDir;
-    const quint16 port = freePort();
+    const quint16 port = freeLoopbackPort();
     if (!dataDir.isValid() || port == 0) {
         std::fprintf(stderr, "sonaro-soak: no data directory or no free loopback port\n");
         return result;
@@ -307,14 +287,14 @@ SoakResult runSoak(const SoakOptions& options)
     const LinkTimings& t = core.linkState().timings;
     const int settleMs =
         t.silenceTimeout + t.reloginSettle + 2 * InputEqEditor::kDefaultSendIntervalMs;
-    waitFor([&] { return false; }, settleMs);
+    spin(settleMs);
     waitFor(
         [&] {
             return program.connected && core.link().isIdle() && !inputEq.dirty() &&
                    !outputEq.dirty() && !limiter.dirty();
         },
         30000);
-    waitFor([&] { return false; }, 500);
+    spin(500);
 
     result.relogins = logins > 0 ? logins - 1 : 0;
     result.differing = differingFields(program, unit.record());

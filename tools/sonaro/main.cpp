@@ -1,10 +1,11 @@
 // sonaro: the desktop control program.
 //
-//   sonaro [--data-dir DIR] [--bind ADDR] [--demo]
+//   sonaro [--data-dir DIR] [--bind ADDR] [--demo] [--screenshots DIR]
 //
 // --demo starts a virtual unit on 127.0.0.2, binds the link to 127.0.0.1 and connects to it, with
 // files in a demo data directory of its own, so the operator's ip.ini, database and state file
-// are never touched.
+// are never touched. --screenshots does the same in a temporary data directory, saves every page
+// and editor in both languages into DIR and quits.
 
 #include "mixer/SonaroCore.h"
 #include "model/Version.h"
@@ -22,8 +23,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
@@ -34,6 +37,11 @@ namespace {
 constexpr char kDemoUnitAddress[] = "127.0.0.2";
 constexpr char kDemoBindAddress[] = "127.0.0.1";
 constexpr quint16 kDemoPort = 5000;
+// Ports tried after kDemoPort when another program holds it.
+constexpr int kDemoPortTries = 20;
+// Time the unit gets to log in, then to stream before the first picture.
+constexpr int kLoginWaitMs = 10000;
+constexpr int kScreenshotSettleMs = 1500;
 } // namespace
 
 int main(int argc, char** argv)
@@ -70,7 +78,13 @@ int main(int argc, char** argv)
     options.bindAddress = parser.value(bind);
     std::unique_ptr<VirtualUnit> unit;
     VirtualUnitOptions unitOptions;
-    if (parser.isSet(demo)) {
+    const bool shooting = parser.isSet(screenshots);
+    std::unique_ptr<QTemporaryDir> shotData; // a picture run's data files, removed at the end
+    if (parser.isSet(demo) || shooting) {
+        if (shooting && options.dataDirectory.isEmpty()) {
+            shotData = std::make_unique<QTemporaryDir>();
+            options.dataDirectory = shotData->path();
+        }
         if (options.dataDirectory.isEmpty())
             options.dataDirectory =
                 QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
@@ -78,13 +92,17 @@ int main(int argc, char** argv)
         QDir().mkpath(options.dataDirectory);
         options.bindAddress = QString::fromLatin1(kDemoBindAddress);
         options.deviceAddress = QString::fromLatin1(kDemoUnitAddress);
-        options.port = kDemoPort;
         unitOptions.address = QHostAddress(QString::fromLatin1(kDemoUnitAddress));
-        unitOptions.port = kDemoPort;
-        unit = std::make_unique<VirtualUnit>(unitOptions);
-        if (!unit->start()) {
-            qWarning("sonaro: the demo unit could not bind %s:%u", kDemoUnitAddress, kDemoPort);
-            unit.reset();
+        for (int i = 0; i < kDemoPortTries && !unit; ++i) {
+            unitOptions.port = quint16(kDemoPort + i);
+            unit = std::make_unique<VirtualUnit>(unitOptions);
+            if (!unit->start()) unit.reset();
+        }
+        if (unit) {
+            options.port = unitOptions.port;
+        } else {
+            qWarning("sonaro: the demo unit could not bind %s", kDemoUnitAddress);
+            if (shooting) return 1;
         }
     }
 
@@ -101,7 +119,12 @@ int main(int argc, char** argv)
     // Without a window manager "maximised" means nothing; take the screen's working area.
     if (QScreen* screen = QGuiApplication::primaryScreen())
         window.setGeometry(screen->availableGeometry());
-    window.showMaximized();
+    if (shooting) {
+        window.resize(1920, 1080); // the size of the pictures, with or without a screen
+        window.show();
+    } else {
+        window.showMaximized();
+    }
 
     if (unit) {
         // Log in to the demo unit as its administrator, as Connect would after the dialogs.
@@ -110,45 +133,69 @@ int main(int argc, char** argv)
             core.session().sendLogin();
         });
     }
-    if (parser.isSet(screenshots)) {
+    if (shooting) {
         const QString dir = parser.value(screenshots);
-        QDir().mkpath(dir);
-        // Let the unit log in and stream for a moment, then visit every page in both languages.
-        auto shoot = [&window, dir](const QString& name) {
-            window.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
-        };
-        QTimer::singleShot(3000, &window, [&, shoot, dir] {
+        if (!QDir().mkpath(dir)) {
+            qWarning("sonaro: cannot create %s", qPrintable(dir));
+            return 1;
+        }
+        // Every page and editor in both languages; the status says whether every file was saved.
+        auto shootAll = [&, dir] {
+            bool saved = true;
+            auto save = [&saved, &dir](QWidget* w, const QString& name) {
+                const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+                if (!w || !w->grab().save(path)) {
+                    qWarning("sonaro: could not save %s", qPrintable(path));
+                    saved = false;
+                }
+            };
+            // The editors, each as its own window.
+            auto saveWindow = [&save](QWidget* w, const QString& name) {
+                if (w) {
+                    w->resize(w->sizeHint().expandedTo(QSize(1200, 760)));
+                    w->show();
+                    QCoreApplication::processEvents();
+                }
+                save(w, name);
+                if (w) w->hide();
+            };
             for (const char* lang : {"zh", "en"}) {
                 const QString prefix = QString::fromLatin1(lang) + QLatin1Char('-');
                 view->showChannelsPage();
                 QCoreApplication::processEvents();
-                shoot(prefix + QStringLiteral("channels"));
+                save(&window, prefix + QStringLiteral("channels"));
                 view->showMatrixPage();
                 QCoreApplication::processEvents();
-                shoot(prefix + QStringLiteral("matrix"));
+                save(&window, prefix + QStringLiteral("matrix"));
                 view->showSystemPage();
                 QCoreApplication::processEvents();
-                shoot(prefix + QStringLiteral("system"));
-                // The editors, each as its own window.
-                auto grabWindow = [&dir](QWidget* w, const QString& name) {
-                    w->resize(w->sizeHint().expandedTo(QSize(1200, 760)));
-                    w->show();
-                    QCoreApplication::processEvents();
-                    w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
-                    w->hide();
-                };
+                save(&window, prefix + QStringLiteral("system"));
                 view->openInputEq(0);
-                grabWindow(view->inputEqEditor(), prefix + QStringLiteral("input-eq"));
+                saveWindow(view->inputEqEditor(), prefix + QStringLiteral("input-eq"));
                 view->openOutputEq(0);
-                grabWindow(view->outputEqEditor(), prefix + QStringLiteral("output-eq"));
+                saveWindow(view->outputEqEditor(), prefix + QStringLiteral("output-eq"));
                 ui::LimiterWindow limiter(core, 0, view);
-                grabWindow(&limiter, prefix + QStringLiteral("limiter"));
+                saveWindow(&limiter, prefix + QStringLiteral("limiter"));
                 language.toggle();
                 QCoreApplication::processEvents();
             }
             view->showChannelsPage();
-            window.close();
+            // Quit even when a message box or an editor is still a top-level window.
+            QCoreApplication::exit(saved ? 0 : 1);
+        };
+        // Once the unit has logged in, let it stream for a moment; give up on the login after a
+        // bounded wait and take the pictures as they are.
+        auto* poll = new QTimer(&window);
+        QElapsedTimer waited;
+        waited.start();
+        QObject::connect(poll, &QTimer::timeout, &window, [&core, poll, waited, shootAll] {
+            const bool connected = core.table().current().connected;
+            if (!connected && waited.elapsed() < kLoginWaitMs) return;
+            poll->stop();
+            if (!connected) qWarning("sonaro: the unit did not log in; pictures show it offline");
+            QTimer::singleShot(kScreenshotSettleMs, poll, shootAll);
         });
+        poll->start(100);
     }
     return app.exec();
 }

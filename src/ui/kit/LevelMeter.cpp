@@ -41,13 +41,6 @@ void LevelMeter::setLevel(int level)
     }
 }
 
-void LevelMeter::setBands(int yellowPercent, int redPercent)
-{
-    m_yellowPercent = std::clamp(yellowPercent, 0, 100);
-    m_redPercent = std::clamp(redPercent, m_yellowPercent, 100);
-    m_dirty = true;
-}
-
 void LevelMeter::setCaption(const QString& caption)
 {
     m_caption = caption;

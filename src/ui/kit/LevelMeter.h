@@ -25,8 +25,6 @@ public:
     int level() const { return m_level; }
     int peakLevel() const { return m_peak; }
 
-    // Band edges in percent of the range: yellow from `yellow`, red from `red`.
-    void setBands(int yellowPercent, int redPercent);
     // How many ticks the peak marker holds before it falls, one segment per tick.
     void setPeakHoldTicks(int ticks) { m_holdTicks = std::max(0, ticks); }
     void setCaption(const QString& caption);

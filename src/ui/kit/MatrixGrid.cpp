@@ -39,24 +39,10 @@ void MatrixGrid::setGridSize(int columns, int rows)
     update();
 }
 
-void MatrixGrid::setCellGeometry(int cellSize, int gap)
-{
-    m_cellSize = std::max(4, cellSize);
-    m_gap = std::max(0, gap);
-    updateGeometry();
-    update();
-}
-
 void MatrixGrid::setGridOrigin(QPoint origin)
 {
     m_origin = origin;
     m_autoCentre = false;
-    update();
-}
-
-void MatrixGrid::setAutoCentre(bool centre)
-{
-    m_autoCentre = centre;
     update();
 }
 

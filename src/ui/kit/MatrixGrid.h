@@ -34,14 +34,12 @@ public:
     void setGridSize(int columns, int rows);
     int columns() const { return m_columns; }
     int rows() const { return m_rows; }
-    void setCellGeometry(int cellSize, int gap);
     int cellSize() const { return m_cellSize; }
     int gap() const { return m_gap; }
 
     // Top-left corner of the first cell in widget coordinates. Setting it turns centring off;
     // by default the grid and its labels are centred in the widget.
     void setGridOrigin(QPoint origin);
-    void setAutoCentre(bool centre);
     QPoint gridOrigin() const;
     void setScrollOffset(QPoint offset);
     QPoint scrollOffset() const { return m_scroll; }

@@ -82,23 +82,6 @@ ResponseGraph::ResponseGraph(QWidget* parent)
 
 // --- ranges and data ------------------------------------------------------------------------
 
-void ResponseGraph::setYMaximum(double value)
-{
-    setYRange(m_yMin, value);
-}
-void ResponseGraph::setYMinimum(double value)
-{
-    setYRange(value, m_yMax);
-}
-void ResponseGraph::setXMaximum(double value)
-{
-    setXRange(m_xMin, value);
-}
-void ResponseGraph::setXMinimum(double value)
-{
-    setXRange(value, m_xMax);
-}
-
 void ResponseGraph::setYRange(double minimum, double maximum)
 {
     if (!finite(minimum) || !finite(maximum) || (minimum == m_yMin && maximum == m_yMax)) return;
@@ -145,15 +128,6 @@ void ResponseGraph::setPointValue(double y, int index, int series)
     invalidateCurves();
 }
 
-void ResponseGraph::setPointX(double x, int index)
-{
-    if (index < 0 || index >= kPoints) return;
-    m_x[index] = x;
-    if (index == 0 || index == kPoints - 1)
-        invalidateBackground(); // the log range comes from the end points
-    invalidateCurves();
-}
-
 void ResponseGraph::setSeries(int series, std::span<const double> values)
 {
     if (series < 1 || series > kSeriesCount) return;
@@ -194,25 +168,10 @@ void ResponseGraph::setXValues(std::span<const double> values)
     invalidateCurves();
 }
 
-void ResponseGraph::clearSeries(int series)
-{
-    if (series < 1 || series > kSeriesCount) return;
-    m_seriesShown[series - 1] = false;
-    invalidateCurves();
-}
-
 double ResponseGraph::pointValue(int index, int series) const
 {
     if (index < 0 || index >= kPoints || series < 1 || series > kSeriesCount) return 0.0;
     return m_series[series - 1][index];
-}
-
-void ResponseGraph::setBandCurvePoint(double y, int index)
-{
-    if (index < 0 || index >= kPoints) return;
-    m_band[index] = y;
-    m_bandShown = true;
-    invalidateCurves();
 }
 
 void ResponseGraph::setBandCurve(std::span<const double> values)

@@ -59,10 +59,6 @@ public:
 
     explicit ResponseGraph(QWidget* parent = nullptr);
 
-    void setYMaximum(double value);
-    void setYMinimum(double value);
-    void setXMaximum(double value);
-    void setXMinimum(double value);
     void setYRange(double minimum, double maximum);
     void setXRange(double minimum, double maximum);
     void setLogarithmicX(bool logarithmic);
@@ -77,12 +73,9 @@ public:
     // Series are numbered 1 (main), 2 (low-pass), 3 (high-pass). Indexes outside 0..240 and
     // series outside 1..3 are ignored.
     void setPointValue(double y, int index, int series);
-    void setPointX(double x, int index);
     void setSeries(int series, std::span<const double> values);
     void setXValues(std::span<const double> values);
-    void clearSeries(int series); // not drawn until set again
     double pointValue(int index, int series) const;
-    void setBandCurvePoint(double y, int index);
     void setBandCurve(std::span<const double> values);
     void clearBandCurve();
     // Exact values between the x array's points, drawn in x order with a series' points: a

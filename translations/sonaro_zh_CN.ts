@@ -399,6 +399,18 @@
         <translation>工具</translation>
     </message>
     <message>
+        <source>EDIT</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>撤销</translation>
+    </message>
+    <message>
+        <source>Redo</source>
+        <translation>重做</translation>
+    </message>
+    <message>
         <source>Switch to Chinese (中文)</source>
         <translation>切换到英文 (English)</translation>
     </message>

@@ -74,6 +74,8 @@ public:
     UnitRecord& record() { return m_table.current(); }
     int unit() const { return m_table.currentUnit(); }
     bool connected() const { return m_table.current().connected != 0; }
+    // Where the surface's commands go (undo sends the restored values the same way).
+    CommandPort& commandPort() { return m_port; }
 
     // The database of channel names and groups. Without one, strips are never grouped and J
     // carries an empty table.

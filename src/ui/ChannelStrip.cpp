@@ -2,6 +2,7 @@
 
 #include "dsp/EqModel.h"
 #include "dsp/ResponseGrid.h"
+#include "mixer/UndoHistory.h"
 #include "model/ValueConventions.h"
 #include "ui/kit/Fader.h"
 #include "ui/kit/LevelMeter.h"
@@ -30,6 +31,7 @@ constexpr int kCurveHeight = 46;
 ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent)
     : QFrame(parent), m_surface(surface), m_channel(channel)
 {
+    UndoHistory::of(surface); // the history knows the record before the first change
     const Theme& theme = Theme::instance();
     setFixedWidth(kStripWidth);
     setAttribute(Qt::WA_StyledBackground, false);
@@ -88,6 +90,11 @@ int ChannelStrip::meterPushValue(std::int32_t& level)
     constexpr int kMeterMax = 191;
     level = std::clamp(level, kMeterMin, kMeterMax);
     return ((5 * level - 400) * 10) / 110;
+}
+
+void ChannelStrip::undoStep()
+{
+    UndoHistory::of(m_surface).commit();
 }
 
 int ChannelStrip::dbForFaderPosition(int position)

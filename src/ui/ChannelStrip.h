@@ -67,6 +67,8 @@ protected:
     void setHeaderText(const QString& text);
     // The current unit's record, as the strip shows it.
     const UnitRecord& record() { return m_surface.table().current(); }
+    // The operator's action is final: it becomes one step of the undo history.
+    void undoStep();
     void setFaderPosition(int position);
     // Draws the channel's EQ curve (241 points over the response grid).
     void setCurve(std::span<const double> values, std::span<const double> lowPass = {},

@@ -1,15 +1,25 @@
 #include "ui/EditorWindowParts.h"
 
+#include "dsp/EqCurves.h"
 #include "dsp/EqModel.h"
 #include "dsp/ResponseGrid.h"
+#include "mixer/UndoHistory.h"
 #include "ui/kit/Knob.h"
 #include "ui/kit/ResponseGraph.h"
 #include "ui/kit/Theme.h"
+#include "ui/kit/ValueControl.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QDialog>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
+#include <QShortcut>
+#include <QSlider>
 
+#include <algorithm>
 #include <cmath>
 
 namespace sonaro::ui {
@@ -77,7 +87,7 @@ Knob* makeFrequencyKnob(QWidget* parent, double factoryFrequency)
     knob->setRange(int(kEqMinFrequency), int(kEqMaxFrequency));
     knob->setDefaultValue(int(factoryFrequency));
     knob->setPageStep(100);
-    knob->setFormatter([](int raw) { return QString::number(raw); });
+    knob->setFormat(ValueFormat::Hertz); // typed "1k", "2.5k"; turned on a logarithmic scale
     return knob;
 }
 
@@ -87,7 +97,7 @@ Knob* makeGainKnob(QWidget* parent)
     knob->setRange(tenths(kEqMinGain), tenths(kEqMaxGain));
     knob->setArcOrigin(0);
     knob->setDefaultValue(0);
-    knob->setFormatter(oneDecimal);
+    knob->setFormat(ValueFormat::DecibelTenths);
     return knob;
 }
 
@@ -96,8 +106,35 @@ Knob* makeQKnob(QWidget* parent)
     auto* knob = new Knob(parent);
     knob->setRange(tenths(kEqMinQ), tenths(kEqMaxQ));
     knob->setDefaultValue(tenths(kEqResetQ));
-    knob->setFormatter(oneDecimal);
+    knob->setFormat(ValueFormat::QTenths);
     return knob;
+}
+
+double wheeledQ(double q, int steps, bool fine)
+{
+    if (std::isnan(q)) q = kEqResetQ;
+    // Six notches an octave, twenty-four with Shift; at least one tenth a notch, so a fine step
+    // at a low Q still moves.
+    const double factor = std::exp2(double(steps) / (fine ? 24.0 : 6.0));
+    double next = std::round(q * factor * 10.0) / 10.0;
+    if (steps > 0 && next <= q) next = std::round(q * 10.0 + 1.0) / 10.0;
+    if (steps < 0 && next >= q) next = std::round(q * 10.0 - 1.0) / 10.0;
+    return std::clamp(next, kEqMinQ, kEqMaxQ);
+}
+
+QList<QPointF> handlePoints(std::span<const EqBand> bands)
+{
+    QList<QPointF> points;
+    for (const EqBand& band : bands)
+        points << QPointF(band.frequency, bandHandleLevel(band));
+    return points;
+}
+
+double draggedGain(const EqBand& shown, double level)
+{
+    // A drag along the frequency alone keeps the stored gain exactly.
+    if (std::abs(level - bandHandleLevel(shown)) < 1e-9) return shown.gain;
+    return std::round(gainForHandleLevel(shown.type, level) * 10.0) / 10.0;
 }
 
 void onKnobEdited(Knob* knob, QObject* context, const std::function<void()>& edited)
@@ -126,6 +163,44 @@ void followCore(SonaroCore& core, EditorBase& editor, QWidget* window,
     QObject::connect(&core.dispatcher(), &Dispatcher::dynamicsReceived, window,
                      [refresh] { refresh(); });
     QObject::connect(&core, &SonaroCore::aboutToLeaveUnit, &editor, &EditorBase::flush);
+
+    // Undo and redo reach every window; the window shows what they put back.
+    UndoHistory& history = UndoHistory::of(surface);
+    QObject::connect(&history, &UndoHistory::restored, window, [refresh] { refresh(); });
+    auto* undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), window);
+    QObject::connect(undo, &QShortcut::activated, &history, [&history] { history.undo(); });
+    auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), window);
+    QObject::connect(redo, &QShortcut::activated, &history, [&history] { history.redo(); });
+}
+
+void recordUndoSteps(QWidget* window, SonaroCore& core)
+{
+    UndoHistory* history = &UndoHistory::of(core.surface());
+    const auto step = [history] { history->commit(); };
+    for (ValueControl* control : window->findChildren<ValueControl*>()) {
+        QObject::connect(control, &ValueControl::released, history, step);
+        QObject::connect(control, &ValueControl::valueEntered, history, step);
+        // Moves without a mouse button are keys or the wheel: the step ends at rest.
+        QObject::connect(control, &ValueControl::moved, history, [history] {
+            if (QGuiApplication::mouseButtons() == Qt::NoButton) history->commitSoon();
+        });
+    }
+    for (ResponseGraph* graph : window->findChildren<ResponseGraph*>()) {
+        QObject::connect(graph, &ResponseGraph::pointReleased, history, step);
+        QObject::connect(graph, &ResponseGraph::handleResetRequested, history, step);
+        QObject::connect(graph, &ResponseGraph::handleWheel, history,
+                         [history] { history->commitSoon(); });
+    }
+    for (QSlider* slider : window->findChildren<QSlider*>()) {
+        QObject::connect(slider, &QSlider::sliderReleased, history, step);
+        QObject::connect(slider, &QSlider::valueChanged, history, [history, slider] {
+            if (!slider->isSliderDown()) history->commitSoon();
+        });
+    }
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        QObject::connect(button, &QAbstractButton::clicked, history, step);
+    for (QComboBox* list : window->findChildren<QComboBox*>())
+        QObject::connect(list, &QComboBox::activated, history, step);
 }
 
 } // namespace sonaro::ui

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "dsp/EqModel.h"
 #include "mixer/EditorBase.h"
 #include "mixer/SonaroCore.h"
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <span>
 
 class QDialog;
 class QFrame;
@@ -36,6 +40,15 @@ ResponseGraph* makeEqGraph(QWidget* parent, int bands);
 Knob* makeFrequencyKnob(QWidget* parent, double factoryFrequency);
 Knob* makeGainKnob(QWidget* parent);
 Knob* makeQKnob(QWidget* parent);
+// A wheel over a band's handle: Q turned by `steps` notches (finer with Shift), kept in tenths
+// within the Q range.
+double wheeledQ(double q, int steps, bool fine);
+// The graph handles of the bands: at each band's frequency, on its own curve (a shelf's handle at
+// half its gain).
+QList<QPointF> handlePoints(std::span<const EqBand> bands);
+// The gain to store for a handle dragged to `level`: the inverse of where the handle sits, in
+// tenths of a dB; a drag that left the level alone keeps the stored gain.
+double draggedGain(const EqBand& shown, double level);
 void onKnobEdited(Knob* knob, QObject* context, const std::function<void()>& edited);
 
 // Keeps an editor window on the unit's state and its edits on their way to the unit: the window
@@ -44,5 +57,11 @@ void onKnobEdited(Knob* knob, QObject* context, const std::function<void()>& edi
 // what it still holds when the program closes.
 void followCore(SonaroCore& core, EditorBase& editor, QWidget* window,
                 const std::function<void()>& refresh, const std::function<void()>& reloadNames);
+
+// Makes every final operator action on the window's controls one step of the core's undo
+// history: a knob, slider or read-out let go or given a value, a knob turned by keys or the wheel
+// once it rests, a handle let go, a button, a list choice. Call it after the controls' own
+// handlers are connected, so the step holds their change.
+void recordUndoSteps(QWidget* window, SonaroCore& core);
 
 } // namespace sonaro::ui

@@ -1,5 +1,6 @@
 #include "ui/InputEqWindow.h"
 
+#include "dsp/EqCurves.h"
 #include "store/DeviceRegistry.h"
 #include "store/GroupStore.h"
 #include "ui/EditorWindowParts.h"
@@ -9,6 +10,7 @@
 #include "ui/kit/PaintedButton.h"
 #include "ui/kit/ResponseGraph.h"
 #include "ui/kit/Theme.h"
+#include "ui/kit/ValueFormat.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -66,11 +68,22 @@ InputEqWindow::InputEqWindow(SonaroCore& core, int channel, QWidget* parent)
     // The graph.
     m_graph = makeEqGraph(this, kInputEqBands);
     connect(m_graph, &ResponseGraph::pointDragged, this, [this](int band) {
+        if (band < 0 || band >= kInputEqBands) return;
         const QPointF p = m_graph->handle(band);
-        m_editor.bandDragged(band, p.x(), p.y());
+        m_editor.bandDragged(band, p.x(), draggedGain(m_editor.bands()[std::size_t(band)], p.y()));
     });
     connect(m_graph, &ResponseGraph::pointPressed, this,
             [this](int band) { m_editor.selectBand(band); });
+    connect(m_graph, &ResponseGraph::handleWheel, this, [this](int band, int steps, bool fine) {
+        if (band < 0 || band >= kInputEqBands) return;
+        const EqBand e = m_editor.bands()[std::size_t(band)];
+        m_editor.knobChanged(band, e.frequency, e.gain, wheeledQ(e.q, steps, fine));
+    });
+    connect(m_graph, &ResponseGraph::handleResetRequested, this, [this](int band) {
+        if (band < 0 || band >= kInputEqBands) return;
+        const EqBand e = m_editor.bands()[std::size_t(band)];
+        m_editor.knobChanged(band, e.frequency, 0.0, e.q);
+    });
 
     // Side panel: channel list, bypass, reset, copy.
     QFrame* side = makePanel(this);
@@ -210,6 +223,7 @@ InputEqWindow::InputEqWindow(SonaroCore& core, int channel, QWidget* parent)
     retranslate();
     loadChannelNames();
     openChannel(channel);
+    recordUndoSteps(this, core);
     m_editor.start();
 }
 
@@ -237,7 +251,7 @@ void InputEqWindow::buildBand(int band, QGridLayout* grid, QWidget* box)
     c.slider->setDefaultValue(150);
     c.slider->setSingleStep(1);
     c.slider->setPageStep(10);
-    c.slider->setFormatter([](int p) { return oneDecimal(150 - p); });
+    c.slider->setFormat(ValueFormat::GainSliderTenths);
     c.slider->setScaleMarks({0, 150, 300}, [](int p) { return QString::number((150 - p) / 10); });
     c.slider->setUnityPosition(150);
     c.slider->setMinimumHeight(150);
@@ -324,7 +338,6 @@ void InputEqWindow::refresh()
     }
 
     const std::array<EqBand, kInputEqBands> bands = m_editor.bands();
-    QList<QPointF> points;
     for (int band = 0; band < kInputEqBands; ++band) {
         const EqBand& e = bands[std::size_t(band)];
         BandControls& c = m_bands[std::size_t(band)];
@@ -344,20 +357,33 @@ void InputEqWindow::refresh()
                        band == m_editor.selectedBand() ? theme.accentBright : theme.text);
             return p;
         }());
-        points << QPointF(e.frequency, e.gain);
     }
 
+    const UnitRecord& record = m_core.table().current();
+    const int highPassIndex = record.highPassIndex[channel];
+    const int lowPassIndex = record.lowPassIndex[channel];
     InputCurves curves;
     m_editor.computeCurves(curves);
     m_graph->setSeries(1, curves.total);
+    QList<QPointF> onTotal;
+    for (const EqBand& e : bands)
+        onTotal << QPointF(e.frequency,
+                           inputChannelResponseAt(bands, highPassIndex, lowPassIndex, e.frequency));
+    m_graph->setSeriesExtraPoints(1, onTotal);
     m_graph->setSeries(2, curves.lowPass);
     m_graph->setSeries(3, curves.highPass);
     ResponseCurve band;
-    if (m_editor.computeSelectedBandCurve(band))
+    if (m_editor.computeSelectedBandCurve(band)) {
         m_graph->setBandCurve(band);
-    else
+        const EqBand& selected = bands[std::size_t(m_editor.selectedBand())];
+        m_graph->setBandCurveExtraPoints(
+            {QPointF(selected.frequency, bandResponseAt(selected, selected.frequency))});
+    } else {
         m_graph->clearBandCurve();
-    m_graph->setHandles(points);
+    }
+    m_graph->setHandles(handlePoints(bands));
+    for (int b = 0; b < kInputEqBands; ++b)
+        m_graph->setHandleInfo(b, bands[std::size_t(b)].gain, bands[std::size_t(b)].q);
     m_graph->selectBand(m_editor.selectedBand());
     m_graph->setEnabled(!bypassed);
 

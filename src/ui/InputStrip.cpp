@@ -43,18 +43,22 @@ InputStrip::InputStrip(ControlSurface& surface, int channel, QWidget* parent)
     // strips it changed (linked ones included).
     connect(m_line, &QAbstractButton::clicked, this, [this] {
         m_surface.setInputLine(m_channel, !record().inputLine[m_channel]);
+        undoStep();
         refresh();
     });
     connect(m_phantom, &QAbstractButton::clicked, this, [this] {
         m_surface.setInputPhantom(m_channel, !record().inputPhantom[m_channel]);
+        undoStep();
         refresh();
     });
     connect(m_priority, &QAbstractButton::clicked, this, [this] {
         m_surface.setInputPriority(m_channel, !record().inputPriority[m_channel]);
+        undoStep();
         refresh();
     });
     connect(m_mute, &QAbstractButton::clicked, this, [this] {
         m_surface.setInputMute(m_channel, !record().inputMute[m_channel]);
+        undoStep();
         refresh();
     });
     connect(fader(), &ValueControl::moved, this, [this](int position) {
@@ -62,9 +66,11 @@ InputStrip::InputStrip(ControlSurface& surface, int channel, QWidget* parent)
     });
     connect(fader(), &ValueControl::released, this, [this](int position) {
         m_surface.setInputGain(m_channel, dbForFaderPosition(position), Phase::Committed);
+        undoStep();
     });
     connect(fader(), &ValueControl::valueEntered, this, [this](int position) {
         m_surface.setInputGain(m_channel, dbForFaderPosition(position), Phase::Entered);
+        undoStep();
         refresh();
     });
     connect(this, &ChannelStrip::curveClicked, this, &InputStrip::eqRequested);

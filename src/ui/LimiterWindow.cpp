@@ -164,6 +164,7 @@ LimiterWindow::LimiterWindow(SonaroCore& core, int output, QWidget* parent)
     resize(860, 520);
     m_editor.selectOutput(output);
     retranslate();
+    recordUndoSteps(this, core);
     m_editor.start();
 }
 

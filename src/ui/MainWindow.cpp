@@ -1,11 +1,15 @@
 #include "ui/MainWindow.h"
 
+#include "mixer/UndoHistory.h"
 #include "ui/AboutDialog.h"
 #include "ui/LanguageSwitcher.h"
 #include "ui/MainView.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QKeySequence>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
 
@@ -30,6 +34,22 @@ MainWindow::MainWindow(MainView* view, LanguageSwitcher& language, QWidget* pare
     m_mainMenu->addSeparator();
     m_mainMenu->addAction(actions.exit);
 
+    // Undo and redo of the strips' and the editors' changes.
+    UndoHistory& history = UndoHistory::of(view->core().surface());
+    m_editMenu = menuBar()->addMenu(QString());
+    m_undo = m_editMenu->addAction(QString(), &history, [&history] { history.undo(); });
+    m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redo = m_editMenu->addAction(QString(), &history, [&history] { history.redo(); });
+    m_redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    const auto available = [this, &history] {
+        m_undo->setEnabled(history.canUndo());
+        m_redo->setEnabled(history.canRedo());
+    };
+    // A change still settling can be undone before it is a step: ask when the menu opens.
+    connect(m_editMenu, &QMenu::aboutToShow, this, available);
+    connect(&history, &UndoHistory::availabilityChanged, this, available);
+    available();
+
     m_toolsMenu = menuBar()->addMenu(QString());
     m_toolsMenu->addAction(actions.channels);
     m_toolsMenu->addAction(actions.matrix);
@@ -51,6 +71,9 @@ void MainWindow::retranslate()
 {
     setWindowTitle(QStringLiteral("Sonaro"));
     m_mainMenu->setTitle(tr("MAIN"));
+    m_editMenu->setTitle(tr("EDIT"));
+    m_undo->setText(tr("Undo"));
+    m_redo->setText(tr("Redo"));
     m_toolsMenu->setTitle(tr("TOOLS"));
     m_language->setText(tr("Switch to Chinese (中文)"));
     m_helpMenu->setTitle(tr("HELP (&H)"));

@@ -25,6 +25,9 @@ public:
     MainWindow(MainView* view, LanguageSwitcher& language, QWidget* parent = nullptr);
 
     QMenu* mainMenu() const { return m_mainMenu; }
+    QMenu* editMenu() const { return m_editMenu; }
+    QAction* undoAction() const { return m_undo; }
+    QAction* redoAction() const { return m_redo; }
     QMenu* toolsMenu() const { return m_toolsMenu; }
     QMenu* helpMenu() const { return m_helpMenu; }
     QAction* languageAction() const { return m_language; }
@@ -44,6 +47,9 @@ private:
     bool m_closed = false;
     LanguageSwitcher& m_switcher;
     QMenu* m_mainMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QAction* m_undo = nullptr;
+    QAction* m_redo = nullptr;
     QMenu* m_toolsMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
     QAction* m_language = nullptr;

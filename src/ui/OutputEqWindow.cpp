@@ -1,5 +1,6 @@
 #include "ui/OutputEqWindow.h"
 
+#include "dsp/EqCurves.h"
 #include "store/DeviceRegistry.h"
 #include "ui/EditorWindowParts.h"
 #include "ui/kit/Knob.h"
@@ -54,11 +55,22 @@ OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
 
     m_graph = makeEqGraph(this, kOutputEqBands);
     connect(m_graph, &ResponseGraph::pointDragged, this, [this](int band) {
+        if (band < 0 || band >= kOutputEqBands) return;
         const QPointF p = m_graph->handle(band);
-        m_editor.bandDragged(band, p.x(), p.y());
+        m_editor.bandDragged(band, p.x(), draggedGain(m_editor.bands()[std::size_t(band)], p.y()));
     });
     connect(m_graph, &ResponseGraph::pointPressed, this,
             [this](int band) { m_editor.selectBand(band); });
+    connect(m_graph, &ResponseGraph::handleWheel, this, [this](int band, int steps, bool fine) {
+        if (band < 0 || band >= kOutputEqBands) return;
+        const EqBand e = m_editor.bands()[std::size_t(band)];
+        m_editor.knobChanged(band, e.frequency, e.gain, wheeledQ(e.q, steps, fine));
+    });
+    connect(m_graph, &ResponseGraph::handleResetRequested, this, [this](int band) {
+        if (band < 0 || band >= kOutputEqBands) return;
+        const EqBand e = m_editor.bands()[std::size_t(band)];
+        m_editor.knobChanged(band, e.frequency, 0.0, e.q);
+    });
 
     QFrame* bandPanel = makePanel(this);
     auto* grid = new QGridLayout(bandPanel);
@@ -104,6 +116,7 @@ OutputEqWindow::OutputEqWindow(SonaroCore& core, int output, QWidget* parent)
     resize(1240, 720);
     openOutput(output);
     retranslate();
+    recordUndoSteps(this, core);
     m_editor.start();
 }
 
@@ -133,7 +146,6 @@ void OutputEqWindow::refresh()
 {
     const auto bands = m_editor.bands();
     const bool bypassed = m_editor.bypassed();
-    QList<QPointF> points;
     for (int band = 0; band < kOutputEqBands; ++band) {
         const std::size_t b = std::size_t(band);
         const EqBand& e = bands[b];
@@ -143,16 +155,25 @@ void OutputEqWindow::refresh()
         m_q[b]->setValue(tenths(e.q));
         for (Knob* k : {m_frequency[b], m_gain[b], m_q[b]})
             k->setEnabled(!bypassed);
-        points << QPointF(e.frequency, e.gain);
     }
     ResponseCurve curve;
     m_editor.computeCurve(curve);
     m_graph->setSeries(1, curve);
-    if (m_editor.computeSelectedBandCurve(curve))
+    QList<QPointF> onTotal;
+    for (const EqBand& e : bands)
+        onTotal << QPointF(e.frequency, outputChannelResponseAt(bands, e.frequency));
+    m_graph->setSeriesExtraPoints(1, onTotal);
+    if (m_editor.computeSelectedBandCurve(curve)) {
         m_graph->setBandCurve(curve);
-    else
+        const EqBand& selected = bands[std::size_t(m_editor.selectedBand())];
+        m_graph->setBandCurveExtraPoints(
+            {QPointF(selected.frequency, bandResponseAt(selected, selected.frequency))});
+    } else {
         m_graph->clearBandCurve();
-    m_graph->setHandles(points);
+    }
+    m_graph->setHandles(handlePoints(bands));
+    for (int b = 0; b < kOutputEqBands; ++b)
+        m_graph->setHandleInfo(b, bands[std::size_t(b)].gain, bands[std::size_t(b)].q);
     m_graph->selectBand(m_editor.selectedBand());
     m_graph->setEnabled(!bypassed);
     m_bypass->setChecked(bypassed);

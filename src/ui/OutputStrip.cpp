@@ -33,10 +33,12 @@ OutputStrip::OutputStrip(ControlSurface& surface, int channel, QWidget* parent)
     connect(m_level, &QAbstractButton::clicked, this, [this] {
         const bool mic = record().outputLevelType[m_channel] != 0;
         m_surface.setOutputLevelType(m_channel, mic ? OutputLevel::Line : OutputLevel::Mic);
+        undoStep();
         refresh();
     });
     connect(m_mute, &QAbstractButton::clicked, this, [this] {
         m_surface.setOutputMute(m_channel, !record().outputMute[m_channel]);
+        undoStep();
         refresh();
     });
     connect(m_limiter, &QAbstractButton::clicked, this, [this] {
@@ -57,9 +59,11 @@ OutputStrip::OutputStrip(ControlSurface& surface, int channel, QWidget* parent)
     });
     connect(fader(), &ValueControl::released, this, [this](int position) {
         m_surface.setOutputGain(m_channel, dbForFaderPosition(position), Phase::Committed);
+        undoStep();
     });
     connect(fader(), &ValueControl::valueEntered, this, [this](int position) {
         m_surface.setOutputGain(m_channel, dbForFaderPosition(position), Phase::Entered);
+        undoStep();
         refresh();
     });
     connect(&m_surface, &ControlSurface::outputStripChanged, this, [this](int out) {

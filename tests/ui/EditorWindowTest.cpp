@@ -10,6 +10,8 @@
 #include "ui/kit/Theme.h"
 #include "ui/kit/ValueReadout.h"
 
+#include "dsp/DynamicsModel.h"
+#include "dsp/EqCurves.h"
 #include "store/DeviceRegistry.h"
 #include "ui/KitTestSupport.h"
 
@@ -20,10 +22,13 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTranslator>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <vector>
 
 using namespace sonaro;
 using namespace sonaro::ui;
@@ -295,3 +300,146 @@ TEST_F(EditorWindowTest, Screenshots)
 }
 
 } // namespace
+
+// Every control of the editors reads typed text in the units it shows: in range it is taken,
+// beyond the range clamped, and text that is not a value changes nothing.
+TEST_F(EditorWindowTest, TypedEntryInTheShownUnitsThroughEveryEditor)
+{
+    InputEqWindow input(*core, 0, nullptr);
+    Show(input);
+    struct Case
+    {
+        ValueControl* control;
+        QString text;
+        bool accepted;
+        double band1Value; // what the record holds afterwards
+        EqParam field;
+    };
+    const std::vector<Case> cases = {
+        {input.gainKnob(1), "-6", true, -6.0, kEqGain},
+        {input.gainKnob(1), "+4.5dB", true, 4.5, kEqGain},
+        {input.gainKnob(1), "40", true, 15.0, kEqGain},
+        {input.gainKnob(1), "loud", false, 15.0, kEqGain},
+        {input.gainKnob(1), "", false, 15.0, kEqGain},
+        {input.gainSlider(1), "0", true, 0.0, kEqGain},
+        {input.gainSlider(1), "-6", true, -6.0, kEqGain},
+        {input.gainSlider(1), "-99", true, -15.0, kEqGain},
+        {input.frequencyKnob(1), "1k", true, 1000.0, kEqFrequency},
+        {input.frequencyKnob(1), "2.5k", true, 2500.0, kEqFrequency},
+        {input.frequencyKnob(1), "5", true, 20.0, kEqFrequency},
+        {input.frequencyKnob(1), "k", false, 20.0, kEqFrequency},
+        {input.qKnob(1), "2", true, 2.0, kEqQ},
+        {input.qKnob(1), "0.7", true, 0.7, kEqQ},
+        {input.qKnob(1), "99", true, 20.0, kEqQ},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.control->enterText(c.text), c.accepted) << c.text.toStdString();
+        EXPECT_NEAR(rec().inputEqAt(1, c.field, 0), c.band1Value, 1e-9) << c.text.toStdString();
+    }
+    EXPECT_EQ(input.gainKnob(1)->value(), -150); // the knob follows the slider's last entry
+
+    OutputEqWindow output(*core, 0, nullptr);
+    Show(output);
+    EXPECT_TRUE(output.frequencyKnob(2)->enterText("1.5k"));
+    EXPECT_EQ(rec().outputEqAt(0, kEqFrequency, 2), 1500.0);
+    EXPECT_TRUE(output.gainKnob(2)->enterText("-3"));
+    EXPECT_EQ(rec().outputEqAt(0, kEqGain, 2), -3.0);
+    EXPECT_FALSE(output.qKnob(2)->enterText("wide"));
+    EXPECT_TRUE(output.qKnob(2)->enterText("4"));
+    EXPECT_EQ(rec().outputEqAt(0, kEqQ, 2), 4.0);
+
+    LimiterWindow limiter(*core, 0, nullptr);
+    Show(limiter);
+    EXPECT_TRUE(limiter.thresholdReadout()->enterText("-20"));
+    EXPECT_EQ(rec().limiterThreshold[0], -20.0);
+    EXPECT_TRUE(limiter.ratioReadout()->enterText("4:1"));
+    EXPECT_EQ(rec().limiterRatio[0], 4.0);
+    EXPECT_TRUE(limiter.ratioReadout()->enterText("inf"));
+    EXPECT_EQ(rec().limiterRatio[0], kRatioInfinite);
+    EXPECT_EQ(limiter.ratioReadout()->text(), "INF:1");
+    EXPECT_EQ(limiter.ratioList()->currentText(), "INF:1");
+    EXPECT_TRUE(limiter.releaseReadout()->enterText("20ms"));
+    EXPECT_EQ(rec().limiterRelease[0], 20);
+    EXPECT_TRUE(limiter.releaseReadout()->enterText("1"));
+    EXPECT_EQ(rec().limiterRelease[0], 10); // the shortest release
+    EXPECT_FALSE(limiter.releaseReadout()->enterText("soon"));
+    EXPECT_EQ(rec().limiterRelease[0], 10);
+}
+
+// The wheel over a handle turns the band's Q (finer with Shift) and a double-click resets its
+// gain; both go out the way a knob's change does.
+TEST_F(EditorWindowTest, WheelTurnsQAndDoubleClickResetsTheGain)
+{
+    rec().connected = 1;
+    EditorDelivery& delivery = EditorDelivery::of(core->surface(), core->commandPort());
+    rec().inputEqAt(2, kEqGain, 0) = 6.0;
+    rec().inputEqAt(2, kEqQ, 0) = 1.0;
+    InputEqWindow dlg(*core, 0, nullptr);
+    Show(dlg);
+    ResponseGraph* graph = dlg.graph();
+    const auto at = [&] {
+        return QPointF(graph->xToPixel(graph->handle(2).x()),
+                       graph->yToPixel(graph->handle(2).y()));
+    };
+    const auto turn = [&](int delta, Qt::KeyboardModifiers mods) {
+        QWheelEvent e(at(), graph->mapToGlobal(at()), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      mods, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(graph, &e);
+    };
+    turn(120 * 6, Qt::NoModifier); // six notches: an octave up
+    EXPECT_NEAR(rec().inputEqAt(2, kEqQ, 0), 2.0, 1e-9);
+    EXPECT_EQ(dlg.qKnob(2)->value(), 20);
+    EXPECT_TRUE(delivery.pending());
+    turn(-120, Qt::ShiftModifier);
+    EXPECT_NEAR(rec().inputEqAt(2, kEqQ, 0), 1.9, 1e-9);
+    for (int i = 0; i < 40; ++i)
+        turn(120 * 6, Qt::NoModifier);
+    EXPECT_NEAR(rec().inputEqAt(2, kEqQ, 0), kEqMaxQ, 1e-9);
+    for (int i = 0; i < 40; ++i)
+        turn(-120, Qt::ShiftModifier); // fine steps still move at the low end
+    EXPECT_LT(rec().inputEqAt(2, kEqQ, 0), 10.0);
+    EXPECT_NEAR(rec().inputEqAt(2, kEqGain, 0), 6.0, 1e-9);
+
+    sendMouse(graph, QEvent::MouseButtonDblClick, at());
+    EXPECT_EQ(rec().inputEqAt(2, kEqGain, 0), 0.0);
+    EXPECT_EQ(graph->handle(2).y(), 0.0);
+    EXPECT_EQ(dlg.gainKnob(2)->value(), 0);
+    dlg.close();
+    EXPECT_FALSE(delivery.pending());
+
+    OutputEqWindow output(*core, 0, nullptr);
+    Show(output);
+    rec().outputEqAt(0, kEqGain, 4) = -9.0;
+    output.editor().selectBand(4);
+    emit output.graph()->handleResetRequested(4);
+    EXPECT_EQ(rec().outputEqAt(0, kEqGain, 4), 0.0);
+    rec().outputEqAt(0, kEqQ, 4) = 4.0;
+    emit output.graph()->handleWheel(4, -6, false);
+    EXPECT_NEAR(rec().outputEqAt(0, kEqQ, 4), 2.0, 1e-9);
+    EXPECT_EQ(output.qKnob(4)->value(), 20);
+}
+
+// A shelf's handle sits on the shelf's own curve at its set frequency, the drag tooltip shows
+// the stored gain, and a vertical drag of the handle stores the gain that puts it there.
+TEST_F(EditorWindowTest, AShelfHandleSitsOnItsCurve)
+{
+    rec().inputEqType[4][0] = static_cast<std::int32_t>(EqBandType::HighShelf);
+    rec().inputEqAt(4, kEqGain, 0) = 12.0;
+    rec().inputEqAt(4, kEqFrequency, 0) = 4000.0;
+    InputEqWindow dlg(*core, 0, nullptr);
+    Show(dlg);
+    const EqBand band = inputEqBand(rec(), 0, 4);
+    ResponseGraph* graph = dlg.graph();
+    EXPECT_NEAR(graph->handle(4).x(), 4000.0, 1e-9);
+    EXPECT_NEAR(graph->handle(4).y(), bandResponseAt(band, 4000.0), 0.05);
+    EXPECT_NEAR(graph->handle(4).y(), 6.0, 0.05);
+    EXPECT_TRUE(graph->handleToolTip(4).contains("12.0")) << graph->handleToolTip(4).toStdString();
+
+    // A drag sideways keeps the gain; a drag down to the 3 dB line stores a 6 dB shelf.
+    dragHandle(graph, 4, QPointF(graph->xToPixel(2000.0), graph->yToPixel(graph->handle(4).y())));
+    EXPECT_NEAR(rec().inputEqAt(4, kEqFrequency, 0), 2000.0, 60.0);
+    EXPECT_EQ(rec().inputEqAt(4, kEqGain, 0), 12.0);
+    dragHandle(graph, 4, QPointF(graph->xToPixel(graph->handle(4).x()), graph->yToPixel(3.0)));
+    EXPECT_NEAR(rec().inputEqAt(4, kEqGain, 0), 6.0, 0.25);
+    EXPECT_NEAR(graph->handle(4).y(), rec().inputEqAt(4, kEqGain, 0) / 2.0, 0.1);
+}

@@ -145,3 +145,35 @@ TEST(Strips, ATypedGainOnAMutedInputChangesNothing)
     EXPECT_EQ(bench.table.current().inputGain[2], 30);
     EXPECT_EQ(bench.port.kinds(), std::vector<char>{'V'});
 }
+
+// A strip's fader takes a typed gain in dB, clamps it to the fader's range, and refuses empty or
+// non-numeric text without touching the record or the unit.
+TEST(Strips, TypedGainIsReadInDecibels)
+{
+    StripBench bench;
+    UnitRecord& r = bench.table.current();
+    InputStrip& input = *bench.inputs[1];
+    bench.port.requests.clear();
+    EXPECT_TRUE(input.fader()->enterText("-6"));
+    EXPECT_EQ(r.inputGain[1], 44);
+    EXPECT_EQ(bench.port.kinds(), std::vector<char>{'V'});
+    EXPECT_TRUE(input.fader()->enterText("+3dB"));
+    EXPECT_EQ(r.inputGain[1], 53);
+    EXPECT_TRUE(input.fader()->enterText("25"));
+    EXPECT_EQ(r.inputGain[1], 60); // +10 dB, the top
+    bench.port.requests.clear();
+    for (const char* text : {"", "  ", "abc", "6k"}) {
+        EXPECT_FALSE(input.fader()->enterText(QString::fromLatin1(text))) << text;
+        EXPECT_EQ(r.inputGain[1], 60) << text;
+    }
+    EXPECT_TRUE(bench.port.requests.empty());
+
+    OutputStrip& output = *bench.outputs[0];
+    EXPECT_TRUE(output.fader()->enterText("-12"));
+    EXPECT_EQ(r.outputGain[0], 38);
+    EXPECT_TRUE(output.fader()->enterText("-80"));
+    EXPECT_EQ(r.outputGain[0], 0); // -50 dB, the bottom
+    EXPECT_TRUE(output.fader()->enterText("-12"));
+    EXPECT_FALSE(output.fader()->enterText("loud"));
+    EXPECT_EQ(r.outputGain[0], 38);
+}

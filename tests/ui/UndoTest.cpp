@@ -1,0 +1,229 @@
+#include "mixer/ControlSurface.h"
+#include "mixer/EditorDelivery.h"
+#include "mixer/InputEqEditor.h"
+#include "mixer/LimiterEditor.h"
+#include "mixer/UndoHistory.h"
+#include "model/RecordingOperator.h"
+#include "model/ValueConventions.h"
+#include "store/DeviceRegistry.h"
+#include "ui/InputEqWindow.h"
+#include "ui/InputStrip.h"
+#include "ui/LanguageSwitcher.h"
+#include "ui/kit/Fader.h"
+#include "ui/kit/Knob.h"
+#include "ui/kit/PaintedButton.h"
+#include "ui/kit/ResponseGraph.h"
+
+#include "ui/KitTestSupport.h"
+
+#include <QApplication>
+#include <QKeySequence>
+#include <QShortcut>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+using namespace sonaro;
+using namespace sonaro::ui;
+
+namespace {
+
+// A surface on a recording port: every command undo asks for is counted.
+struct UndoBench
+{
+    UndoBench() : surface(table, port, op)
+    {
+        applyFactoryValues(table.current());
+        table.current().connected = 1;
+        history = &UndoHistory::of(surface);
+    }
+    UnitRecord& rec() { return table.current(); }
+    std::vector<char> takeKinds()
+    {
+        std::vector<char> kinds = port.kinds();
+        port.requests.clear();
+        return kinds;
+    }
+
+    UnitTable table;
+    RecordingCommandPort port;
+    RecordingOperator op;
+    ControlSurface surface;
+    UndoHistory* history = nullptr;
+};
+
+} // namespace
+
+// Undo and redo put back exactly what a step changed and ask for exactly its commands: V for a
+// gain, M for a switch, E for the one EQ slot, B for the one limiter.
+TEST(Undo, UndoAndRedoRestoreAndSendExactly)
+{
+    UndoBench b;
+    InputStrip strip(b.surface, 3);
+    InputEqEditor eq(b.surface, b.port, b.op);
+    LimiterEditor limiter(b.surface, b.port);
+    const int gain = b.rec().inputGain[3];
+
+    ASSERT_TRUE(strip.fader()->enterText("-20"));
+    EXPECT_EQ(b.rec().inputGain[3], 30);
+    b.surface.setInputPhantom(5, !b.rec().inputPhantom[5]);
+    b.history->commit();
+    const int phantom = b.rec().inputPhantom[5];
+    eq.selectChannel(6);
+    eq.knobChanged(2, 700.0, -4.0, 2.0);
+    eq.flush();
+    b.history->commit();
+    limiter.releaseReadoutChanged(200);
+    limiter.flush();
+    b.history->commit();
+    EXPECT_EQ(b.history->undoCount(), 4);
+    b.port.requests.clear();
+
+    ASSERT_TRUE(b.history->undo());
+    EXPECT_EQ(b.takeKinds(), std::vector<char>{'B'});
+    EXPECT_NE(b.rec().limiterRelease[0], 200);
+    ASSERT_TRUE(b.history->undo());
+    ASSERT_EQ(b.port.requests.size(), 1u);
+    EXPECT_EQ(b.port.requests[0].kind, 'E');
+    EXPECT_EQ(b.port.requests[0].index, 6);
+    b.port.requests.clear();
+    EXPECT_EQ(inputEqBand(b.rec(), 6, 2).gain, 0.0);
+    ASSERT_TRUE(b.history->undo());
+    EXPECT_EQ(b.takeKinds(), std::vector<char>{'M'});
+    EXPECT_NE(b.rec().inputPhantom[5], phantom);
+    ASSERT_TRUE(b.history->undo());
+    EXPECT_EQ(b.takeKinds(), std::vector<char>{'V'});
+    EXPECT_EQ(b.rec().inputGain[3], gain);
+    EXPECT_EQ(strip.fader()->value(), faderPositionForGain(gain)); // the strip shows it
+    EXPECT_FALSE(b.history->undo());
+    EXPECT_TRUE(b.port.requests.empty());
+
+    ASSERT_TRUE(b.history->redo());
+    EXPECT_EQ(b.takeKinds(), std::vector<char>{'V'});
+    EXPECT_EQ(b.rec().inputGain[3], 30);
+    ASSERT_TRUE(b.history->redo());
+    ASSERT_TRUE(b.history->redo());
+    EXPECT_EQ(inputEqBand(b.rec(), 6, 2).frequency, 700.0);
+    EXPECT_EQ(inputEqBand(b.rec(), 6, 2).gain, -4.0);
+    EXPECT_EQ(inputEqBand(b.rec(), 6, 2).q, 2.0);
+    EXPECT_EQ(b.takeKinds(), (std::vector<char>{'M', 'E'}));
+}
+
+// Offline an undone EQ change waits with the editors' changes for the unit; V is not sent.
+TEST(Undo, OfflineTheRestoredEditorValuesWaitForTheUnit)
+{
+    UndoBench b;
+    InputEqEditor eq(b.surface, b.port, b.op);
+    eq.knobChanged(0, 100.0, 6.0, 1.0);
+    eq.flush();
+    b.history->commit();
+    b.surface.setInputGain(0, -10, Phase::Committed);
+    b.history->commit();
+    b.rec().connected = 0;
+    b.port.requests.clear();
+    ASSERT_TRUE(b.history->undo());
+    ASSERT_TRUE(b.history->undo());
+    EXPECT_TRUE(b.port.requests.empty());
+    EditorDelivery& delivery = EditorDelivery::of(b.surface, b.port);
+    EXPECT_TRUE(delivery.pending());
+    EXPECT_EQ(inputEqBand(b.rec(), 0, 0).gain, 0.0);
+}
+
+// Steps: at least a hundred kept, the oldest dropped beyond the depth, a new change clears redo,
+// and everything moved before a step ends (a drag) is one step.
+TEST(Undo, StepsDepthAndRedoCleared)
+{
+    UndoBench b;
+    for (int i = 0; i < UndoHistory::kDepth + 20; ++i) {
+        b.surface.setOutputGain(0, -50 + (i % 60), Phase::Committed);
+        b.history->commit();
+    }
+    EXPECT_GE(b.history->undoCount(), 100);
+    EXPECT_EQ(b.history->undoCount(), UndoHistory::kDepth);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(b.history->undo());
+    const int back = UndoHistory::kDepth + 20 - 1 - 100;
+    EXPECT_EQ(b.rec().outputGain[0], (back % 60));
+    EXPECT_TRUE(b.history->canRedo());
+    b.surface.setOutputGain(1, -3, Phase::Committed);
+    b.history->commit();
+    EXPECT_FALSE(b.history->canRedo());
+    EXPECT_FALSE(b.history->redo());
+
+    // A fader drag: many moves, one step.
+    UndoBench d;
+    InputStrip strip(d.surface, 0);
+    const int before = d.rec().inputGain[0];
+    for (int p = 10; p < 40; p += 3)
+        emit strip.fader()->moved(p);
+    emit strip.fader()->released(40);
+    EXPECT_EQ(d.history->undoCount(), 1);
+    ASSERT_TRUE(d.history->undo());
+    EXPECT_EQ(d.rec().inputGain[0], before);
+    EXPECT_FALSE(d.history->canUndo());
+}
+
+// In the EQ window a handle drag is one step; Ctrl+Z takes it back and the window shows it.
+TEST(Undo, EditorDragIsOneStepAndCtrlZUndoesIt)
+{
+    QTemporaryDir dir;
+    RecordingOperator op;
+    CoreOptions options;
+    options.dataDirectory = dir.path();
+    options.readStateFile = false;
+    options.bindAddress = QStringLiteral("127.0.0.1");
+    SonaroCore core(op, options);
+    DeviceRegistry(core.database()).ensureChannelRows(1);
+    applyFactoryValues(core.table().current());
+    UndoHistory& history = UndoHistory::of(core.surface());
+    history.clear();
+
+    InputEqWindow dlg(core, 1, nullptr);
+    dlg.setAttribute(Qt::WA_DontShowOnScreen);
+    dlg.show();
+    QCoreApplication::processEvents();
+    const EqBand before = inputEqBand(core.table().current(), 1, 2);
+    ResponseGraph* graph = dlg.graph();
+    const QPointF from(graph->xToPixel(graph->handle(2).x()),
+                       graph->yToPixel(graph->handle(2).y()));
+    const QPointF to(graph->xToPixel(3000.0), graph->yToPixel(-8.0));
+    Press(graph, from);
+    for (int step = 1; step <= 6; ++step)
+        Move(graph, from + (to - from) * (step / 6.0));
+    Release(graph, to);
+    EXPECT_NE(inputEqBand(core.table().current(), 1, 2).gain, before.gain);
+    EXPECT_EQ(history.undoCount(), 1);
+
+    // Ctrl+Z in the editor window undoes; Ctrl+Shift+Z redoes.
+    QShortcut* undo = nullptr;
+    for (QShortcut* shortcut : dlg.findChildren<QShortcut*>())
+        if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_Z)) undo = shortcut;
+    ASSERT_NE(undo, nullptr);
+    emit undo->activated();
+    const EqBand after = inputEqBand(core.table().current(), 1, 2);
+    EXPECT_EQ(after.frequency, before.frequency);
+    EXPECT_EQ(after.gain, before.gain);
+    EXPECT_EQ(dlg.gainKnob(2)->value(), int(std::lround(before.gain * 10)));
+    EXPECT_NEAR(graph->handle(2).x(), before.frequency, 1e-9);
+    EXPECT_TRUE(history.canRedo());
+}
+
+TEST(Undo, TheEditMenuSpeaksBothLanguages)
+{
+    UnitTable table;
+    LanguageSwitcher switcher(table);
+    ASSERT_TRUE(switcher.load());
+    switcher.setLanguage(Language::Chinese);
+    const auto menu = [](const char* text) {
+        return QCoreApplication::translate("sonaro::ui::MainWindow", text);
+    };
+    EXPECT_EQ(menu("EDIT"), QString::fromUtf8("编辑"));
+    EXPECT_EQ(menu("Undo"), QString::fromUtf8("撤销"));
+    EXPECT_EQ(menu("Redo"), QString::fromUtf8("重做"));
+    switcher.setLanguage(Language::English);
+    EXPECT_EQ(menu("Undo"), "Undo");
+}

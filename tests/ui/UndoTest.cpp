@@ -1,3 +1,4 @@
+#include "mixer/RecordingCommandPort.h"
 #include "mixer/ControlSurface.h"
 #include "mixer/EditorDelivery.h"
 #include "mixer/InputEqEditor.h"

@@ -7,6 +7,8 @@
 #include "model/OperatorInterface.h"
 #include "model/RecordingOperator.h"
 #include "model/UnitTable.h"
+#include "support/EventLoop.h"
+#include "support/LoopbackPort.h"
 #include "unit/VirtualUnit.h"
 
 #include <QCoreApplication>
@@ -18,43 +20,6 @@
 #include <vector>
 
 namespace sonaro::testing {
-
-// Runs the event loop until the condition holds or the time is up.
-inline bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-    }
-    return true;
-}
-
-// Runs the event loop for the given time.
-inline void spin(int ms)
-{
-    waitFor([] { return false; }, ms);
-}
-
-// A UDP port that is free on 127.0.0.1 and on each of the given loopback addresses right now.
-inline quint16 freeLoopbackPort(const std::vector<QString>& others = {QStringLiteral("127.0.0.2")})
-{
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        QUdpSocket probe;
-        if (!probe.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0)) continue;
-        const quint16 port = probe.localPort();
-        bool free = true;
-        std::vector<std::unique_ptr<QUdpSocket>> held;
-        for (const QString& address : others) {
-            auto socket = std::make_unique<QUdpSocket>();
-            if (!socket->bind(QHostAddress(address), port)) free = false;
-            held.push_back(std::move(socket));
-        }
-        if (free) return port;
-    }
-    return 0;
-}
 
 // The program's side of the link (link, dispatcher, session) bound to 127.0.0.1, with the
 // timings shrunk ten times, talking to a virtual unit on 127.0.0.2.

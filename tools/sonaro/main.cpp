@@ -7,6 +7,7 @@
 // are never touched. --screenshots does the same in a temporary data directory, saves every page
 // and editor in both languages into DIR and quits.
 
+#include "dsp/EqModel.h"
 #include "mixer/SonaroCore.h"
 #include "model/Version.h"
 #include "store/DataDirectory.h"
@@ -159,6 +160,21 @@ int main(int argc, char** argv)
                 save(w, name);
                 if (w) w->hide();
             };
+            // The editors show an EQ at work: on input 1 a low shelf, a boost, a narrow cut and a
+            // high shelf between both filters; on output 1 a few bands; limiter 1 at 4:1. Only the
+            // pictures' record holds them; nothing is sent.
+            UnitRecord& r = core.table().current();
+            setInputEqBand(r, 0, 0, EqBand{120.0, 4.0, 0.7, EqBandType::LowShelf});
+            setInputEqBand(r, 0, 1, EqBand{400.0, 5.0, 1.4, EqBandType::Peak});
+            setInputEqBand(r, 0, 2, EqBand{1000.0, -12.0, 4.0, EqBandType::Peak});
+            setInputEqBand(r, 0, 3, EqBand{6000.0, -6.0, 0.7, EqBandType::HighShelf});
+            r.highPassIndex[0] = 3;
+            r.lowPassIndex[0] = 8;
+            r.outputEqAt(0, kEqGain, 2) = 3.5;
+            r.outputEqAt(0, kEqGain, 7) = -6.0;
+            r.outputEqAt(0, kEqGain, 12) = 2.5;
+            r.limiterThreshold[0] = -24.0;
+            r.limiterRatio[0] = 4.0;
             for (const char* lang : {"zh", "en"}) {
                 const QString prefix = QString::fromLatin1(lang) + QLatin1Char('-');
                 view->showChannelsPage();

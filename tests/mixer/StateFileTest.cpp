@@ -10,7 +10,7 @@
 #include <cstring>
 #include <limits>
 
-namespace sonaro::test {
+namespace sonaro::testing {
 namespace {
 
 class StateFileTest : public StoreTest
@@ -235,4 +235,4 @@ TEST_F(StateFileTest, FailedWriteIsReportedAndLeavesTheOldFile)
 }
 
 } // namespace
-} // namespace sonaro::test
+} // namespace sonaro::testing

@@ -3,7 +3,7 @@
 
 #include <QFile>
 
-namespace sonaro::test {
+namespace sonaro::testing {
 namespace {
 
 using ::testing::ElementsAre;
@@ -97,4 +97,4 @@ TEST_F(StoreTest, StatementOpensTheDatabaseOnFirstUseAndLogsBoundValues)
 }
 
 } // namespace
-} // namespace sonaro::test
+} // namespace sonaro::testing

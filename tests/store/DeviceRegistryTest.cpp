@@ -1,7 +1,7 @@
 #include "store/DeviceRegistry.h"
 #include "store/StoreTestSupport.h"
 
-namespace sonaro::test {
+namespace sonaro::testing {
 namespace {
 
 using ::testing::ElementsAre;
@@ -103,4 +103,4 @@ TEST_F(DeviceRegistryTest, FactoryResetNamesEveryRowAndClearsGroups)
 }
 
 } // namespace
-} // namespace sonaro::test
+} // namespace sonaro::testing

@@ -2,7 +2,7 @@
 #include "store/GroupStore.h"
 #include "store/StoreTestSupport.h"
 
-namespace sonaro::test {
+namespace sonaro::testing {
 namespace {
 
 using ::testing::ElementsAre;
@@ -111,4 +111,4 @@ TEST_F(GroupDialogModelTest, ChannelWithoutDeviceRowIsRefused)
 }
 
 } // namespace
-} // namespace sonaro::test
+} // namespace sonaro::testing

@@ -2,7 +2,7 @@
 #include "protocol/Commands.h"
 #include "store/StoreTestSupport.h"
 
-namespace sonaro::test {
+namespace sonaro::testing {
 namespace {
 
 using ::testing::ElementsAre;
@@ -154,4 +154,4 @@ TEST_F(GroupStoreTest, RowsOfOtherUnitsAndStrayMembersDoNotReachTheStrips)
 }
 
 } // namespace
-} // namespace sonaro::test
+} // namespace sonaro::testing

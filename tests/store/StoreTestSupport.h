@@ -13,7 +13,7 @@
 
 #include <memory>
 
-namespace sonaro::test {
+namespace sonaro::testing {
 
 // A database in a temporary directory, with every statement recorded.
 class StoreTest : public ::testing::Test
@@ -53,4 +53,4 @@ protected:
     QStringList log;
 };
 
-} // namespace sonaro::test
+} // namespace sonaro::testing

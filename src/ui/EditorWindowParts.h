@@ -3,6 +3,7 @@
 #include "dsp/EqModel.h"
 #include "mixer/EditorBase.h"
 #include "mixer/SonaroCore.h"
+#include "ui/kit/ResponseGraph.h"
 
 #include <QList>
 #include <QPointF>
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <span>
 
 class QDialog;
@@ -63,5 +65,40 @@ void followCore(SonaroCore& core, EditorBase& editor, QWidget* window,
 // once it rests, a handle let go, a button, a list choice. Call it after the controls' own
 // handlers are connected, so the step holds their change.
 void recordUndoSteps(QWidget* window, SonaroCore& core);
+
+// The EQ graph's handles drive the editor: a drag moves the band, a press selects it, the wheel
+// turns its Q and a double-click resets its gain, each through the same path as the knobs.
+template <typename Editor>
+void connectEqGraph(ResponseGraph* graph, Editor& editor, int bandCount, QObject* context)
+{
+    // The band as the editor holds it now (a copy: the editor reads it from the record).
+    auto bandOf = [&editor, bandCount](int band) -> std::optional<EqBand> {
+        if (band < 0 || band >= bandCount) return std::nullopt;
+        return editor.bands()[std::size_t(band)];
+    };
+    QObject::connect(graph, &ResponseGraph::pointDragged, context,
+                     [graph, &editor, bandOf](int band) {
+                         const std::optional<EqBand> e = bandOf(band);
+                         if (!e) return;
+                         const QPointF p = graph->handle(band);
+                         editor.bandDragged(band, p.x(), draggedGain(*e, p.y()));
+                     });
+    QObject::connect(graph, &ResponseGraph::pointPressed, context,
+                     [&editor](int band) { editor.selectBand(band); });
+    QObject::connect(graph, &ResponseGraph::handleWheel, context,
+                     [&editor, bandOf](int band, int steps, bool fine) {
+                         const std::optional<EqBand> e = bandOf(band);
+                         if (!e) return;
+                         const EqBand b = *e;
+                         editor.knobChanged(band, b.frequency, b.gain, wheeledQ(b.q, steps, fine));
+                     });
+    QObject::connect(graph, &ResponseGraph::handleResetRequested, context,
+                     [&editor, bandOf](int band) {
+                         const std::optional<EqBand> e = bandOf(band);
+                         if (!e) return;
+                         const EqBand b = *e;
+                         editor.knobChanged(band, b.frequency, 0.0, b.q);
+                     });
+}
 
 } // namespace sonaro::ui

@@ -67,23 +67,7 @@ InputEqWindow::InputEqWindow(SonaroCore& core, int channel, QWidget* parent)
 
     // The graph.
     m_graph = makeEqGraph(this, kInputEqBands);
-    connect(m_graph, &ResponseGraph::pointDragged, this, [this](int band) {
-        if (band < 0 || band >= kInputEqBands) return;
-        const QPointF p = m_graph->handle(band);
-        m_editor.bandDragged(band, p.x(), draggedGain(m_editor.bands()[std::size_t(band)], p.y()));
-    });
-    connect(m_graph, &ResponseGraph::pointPressed, this,
-            [this](int band) { m_editor.selectBand(band); });
-    connect(m_graph, &ResponseGraph::handleWheel, this, [this](int band, int steps, bool fine) {
-        if (band < 0 || band >= kInputEqBands) return;
-        const EqBand e = m_editor.bands()[std::size_t(band)];
-        m_editor.knobChanged(band, e.frequency, e.gain, wheeledQ(e.q, steps, fine));
-    });
-    connect(m_graph, &ResponseGraph::handleResetRequested, this, [this](int band) {
-        if (band < 0 || band >= kInputEqBands) return;
-        const EqBand e = m_editor.bands()[std::size_t(band)];
-        m_editor.knobChanged(band, e.frequency, 0.0, e.q);
-    });
+    connectEqGraph(m_graph, m_editor, kInputEqBands, this);
 
     // Side panel: channel list, bypass, reset, copy.
     QFrame* side = makePanel(this);

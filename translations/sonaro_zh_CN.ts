@@ -616,6 +616,33 @@
     </message>
 </context>
 <context>
+    <name>sonaro::HostAddressRules</name>
+    <message>
+        <source>%1 is not a host address (0.x.x.x means "this network").</source>
+        <translation>%1 不是主机地址（0.x.x.x 表示“本网络”）。</translation>
+    </message>
+    <message>
+        <source>%1 is a loopback address; the unit could not be reached there.</source>
+        <translation>%1 是回环地址，设备在该地址上将无法访问。</translation>
+    </message>
+    <message>
+        <source>%1 is a multicast address, not a host address.</source>
+        <translation>%1 是组播地址，不是主机地址。</translation>
+    </message>
+    <message>
+        <source>%1 is a reserved or broadcast address, not a host address.</source>
+        <translation>%1 是保留地址或广播地址，不是主机地址。</translation>
+    </message>
+    <message>
+        <source>%1 is the network address of its /24; choose a host from .1 to .254.</source>
+        <translation>%1 是其 /24 网段的网络地址，请选择 .1 到 .254 之间的主机地址。</translation>
+    </message>
+    <message>
+        <source>%1 is the broadcast address of its /24; choose a host from .1 to .254.</source>
+        <translation>%1 是其 /24 网段的广播地址，请选择 .1 到 .254 之间的主机地址。</translation>
+    </message>
+</context>
+<context>
     <name>sonaro::ui::ThemedMessageBox</name>
     <message>
         <source>Yes</source>

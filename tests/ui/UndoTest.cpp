@@ -1,8 +1,8 @@
-#include "mixer/RecordingCommandPort.h"
 #include "mixer/ControlSurface.h"
 #include "mixer/EditorDelivery.h"
 #include "mixer/InputEqEditor.h"
 #include "mixer/LimiterEditor.h"
+#include "mixer/RecordingCommandPort.h"
 #include "mixer/UndoHistory.h"
 #include "model/RecordingOperator.h"
 #include "model/ValueConventions.h"
@@ -134,6 +134,38 @@ TEST(Undo, OfflineTheRestoredEditorValuesWaitForTheUnit)
     EXPECT_EQ(inputEqBand(b.rec(), 0, 0).gain, 0.0);
 }
 
+// A BYPASS press is one step: undo brings the gains and filters back and the channel is no
+// longer bypassed; redo flattens it again, and un-bypass after the redo still restores.
+TEST(Undo, BypassPressUndoesAndRedoes)
+{
+    UndoBench b;
+    InputEqEditor eq(b.surface, b.port, b.op);
+    eq.selectChannel(2);
+    eq.knobChanged(1, 250.0, 6.0, 1.0);
+    b.rec().lowPassIndex[2] = 3;
+    eq.flush();
+    b.history->commit();
+    eq.toggleBypass();
+    eq.flush();
+    b.history->commit();
+    ASSERT_TRUE(eq.bypassed());
+    b.port.requests.clear();
+
+    ASSERT_TRUE(b.history->undo());
+    EXPECT_FALSE(eq.bypassed());
+    EXPECT_EQ(inputEqBand(b.rec(), 2, 1).gain, 6.0);
+    EXPECT_EQ(b.rec().lowPassIndex[2], 3);
+    EXPECT_FALSE(b.port.requests.empty()) << "the restored EQ goes to the unit";
+
+    ASSERT_TRUE(b.history->redo());
+    EXPECT_TRUE(eq.bypassed());
+    EXPECT_EQ(inputEqBand(b.rec(), 2, 1).gain, 0.0);
+    eq.toggleBypass();
+    EXPECT_FALSE(eq.bypassed());
+    EXPECT_EQ(inputEqBand(b.rec(), 2, 1).gain, 6.0);
+    EXPECT_EQ(b.rec().lowPassIndex[2], 3);
+}
+
 // Steps: at least a hundred kept, the oldest dropped beyond the depth, a new change clears redo,
 // and everything moved before a step ends (a drag) is one step.
 TEST(Undo, StepsDepthAndRedoCleared)
@@ -211,6 +243,17 @@ TEST(Undo, EditorDragIsOneStepAndCtrlZUndoesIt)
     EXPECT_EQ(dlg.gainKnob(2)->value(), int(std::lround(before.gain * 10)));
     EXPECT_NEAR(graph->handle(2).x(), before.frequency, 1e-9);
     EXPECT_TRUE(history.canRedo());
+
+    // BYPASS pressed and taken back: the button goes dark with the gains restored.
+    ASSERT_TRUE(history.redo());
+    const double dragged = inputEqBand(core.table().current(), 1, 2).gain;
+    ASSERT_NE(dragged, 0.0);
+    dlg.bypassButton()->click();
+    ASSERT_TRUE(dlg.bypassButton()->isChecked());
+    EXPECT_EQ(inputEqBand(core.table().current(), 1, 2).gain, 0.0);
+    emit undo->activated();
+    EXPECT_FALSE(dlg.bypassButton()->isChecked());
+    EXPECT_EQ(inputEqBand(core.table().current(), 1, 2).gain, dragged);
 }
 
 TEST(Undo, TheEditMenuSpeaksBothLanguages)

@@ -137,6 +137,29 @@ double draggedGain(const EqBand& shown, double level)
     return std::round(gainForHandleLevel(shown.type, level) * 10.0) / 10.0;
 }
 
+void showBandsOnGraph(ResponseGraph* graph, std::span<const EqBand> bands, int selectedBand,
+                      const ResponseCurve* selectedCurve,
+                      const std::function<double(double)>& totalAt, bool enabled)
+{
+    QList<QPointF> onTotal;
+    for (const EqBand& e : bands)
+        onTotal << QPointF(e.frequency, totalAt(e.frequency));
+    graph->setSeriesExtraPoints(1, onTotal);
+    if (selectedCurve && selectedBand >= 0 && selectedBand < int(bands.size())) {
+        graph->setBandCurve(*selectedCurve);
+        const EqBand& selected = bands[std::size_t(selectedBand)];
+        graph->setBandCurveExtraPoints(
+            {QPointF(selected.frequency, bandResponseAt(selected, selected.frequency))});
+    } else {
+        graph->clearBandCurve();
+    }
+    graph->setHandles(handlePoints(bands));
+    for (std::size_t b = 0; b < bands.size(); ++b)
+        graph->setHandleInfo(int(b), bands[b].gain, bands[b].q);
+    graph->selectBand(selectedBand);
+    graph->setEnabled(enabled);
+}
+
 void onKnobEdited(Knob* knob, QObject* context, const std::function<void()>& edited)
 {
     QObject::connect(knob, &ValueControl::moved, context, [edited] { edited(); });

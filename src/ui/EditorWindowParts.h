@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/EqModel.h"
+#include "dsp/ResponseGrid.h"
 #include "mixer/EditorBase.h"
 #include "mixer/SonaroCore.h"
 #include "ui/kit/ResponseGraph.h"
@@ -51,6 +52,12 @@ QList<QPointF> handlePoints(std::span<const EqBand> bands);
 // The gain to store for a handle dragged to `level`: the inverse of where the handle sits, in
 // tenths of a dB; a drag that left the level alone keeps the stored gain.
 double draggedGain(const EqBand& shown, double level);
+// The bands on an EQ graph whose series 1 is the channel total: a point on the total at each
+// band's frequency (`totalAt`), the selected band's own curve (when `selectedCurve` is given) with
+// its point, every handle with its gain and Q, the selection, and whether the graph takes edits.
+void showBandsOnGraph(ResponseGraph* graph, std::span<const EqBand> bands, int selectedBand,
+                      const ResponseCurve* selectedCurve,
+                      const std::function<double(double)>& totalAt, bool enabled);
 void onKnobEdited(Knob* knob, QObject* context, const std::function<void()>& edited);
 
 // Keeps an editor window on the unit's state and its edits on their way to the unit: the window

@@ -349,27 +349,14 @@ void InputEqWindow::refresh()
     InputCurves curves;
     m_editor.computeCurves(curves);
     m_graph->setSeries(1, curves.total);
-    QList<QPointF> onTotal;
-    for (const EqBand& e : bands)
-        onTotal << QPointF(e.frequency,
-                           inputChannelResponseAt(bands, highPassIndex, lowPassIndex, e.frequency));
-    m_graph->setSeriesExtraPoints(1, onTotal);
     m_graph->setSeries(2, curves.lowPass);
     m_graph->setSeries(3, curves.highPass);
     ResponseCurve band;
-    if (m_editor.computeSelectedBandCurve(band)) {
-        m_graph->setBandCurve(band);
-        const EqBand& selected = bands[std::size_t(m_editor.selectedBand())];
-        m_graph->setBandCurveExtraPoints(
-            {QPointF(selected.frequency, bandResponseAt(selected, selected.frequency))});
-    } else {
-        m_graph->clearBandCurve();
-    }
-    m_graph->setHandles(handlePoints(bands));
-    for (int b = 0; b < kInputEqBands; ++b)
-        m_graph->setHandleInfo(b, bands[std::size_t(b)].gain, bands[std::size_t(b)].q);
-    m_graph->selectBand(m_editor.selectedBand());
-    m_graph->setEnabled(!bypassed);
+    const bool banded = m_editor.computeSelectedBandCurve(band);
+    showBandsOnGraph(
+        m_graph, bands, m_editor.selectedBand(), banded ? &band : nullptr,
+        [&](double f) { return inputChannelResponseAt(bands, highPassIndex, lowPassIndex, f); },
+        !bypassed);
 
     {
         QSignalBlocker b1(m_highPassSlider), b2(m_lowPassSlider);

@@ -143,23 +143,11 @@ void OutputEqWindow::refresh()
     ResponseCurve curve;
     m_editor.computeCurve(curve);
     m_graph->setSeries(1, curve);
-    QList<QPointF> onTotal;
-    for (const EqBand& e : bands)
-        onTotal << QPointF(e.frequency, outputChannelResponseAt(bands, e.frequency));
-    m_graph->setSeriesExtraPoints(1, onTotal);
-    if (m_editor.computeSelectedBandCurve(curve)) {
-        m_graph->setBandCurve(curve);
-        const EqBand& selected = bands[std::size_t(m_editor.selectedBand())];
-        m_graph->setBandCurveExtraPoints(
-            {QPointF(selected.frequency, bandResponseAt(selected, selected.frequency))});
-    } else {
-        m_graph->clearBandCurve();
-    }
-    m_graph->setHandles(handlePoints(bands));
-    for (int b = 0; b < kOutputEqBands; ++b)
-        m_graph->setHandleInfo(b, bands[std::size_t(b)].gain, bands[std::size_t(b)].q);
-    m_graph->selectBand(m_editor.selectedBand());
-    m_graph->setEnabled(!bypassed);
+    ResponseCurve band;
+    const bool banded = m_editor.computeSelectedBandCurve(band);
+    showBandsOnGraph(
+        m_graph, bands, m_editor.selectedBand(), banded ? &band : nullptr,
+        [&](double f) { return outputChannelResponseAt(bands, f); }, !bypassed);
     m_bypass->setChecked(bypassed);
 }
 

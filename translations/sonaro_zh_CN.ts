@@ -309,7 +309,81 @@
     </message>
 </context>
 <context>
+    <name>sonaro::ui::ConnectionIndicator</name>
+    <message>
+        <source>OFFLINE</source>
+        <translation>离线</translation>
+    </message>
+    <message>
+        <source>SEARCHING</source>
+        <translation>正在搜索</translation>
+    </message>
+    <message>
+        <source>LOGGING IN</source>
+        <translation>正在登录</translation>
+    </message>
+    <message>
+        <source>CONNECTED</source>
+        <translation>已连接</translation>
+    </message>
+    <message>
+        <source>WAITING FOR UNIT</source>
+        <translation>等待设备</translation>
+    </message>
+    <message>
+        <source>RE-LOGGING</source>
+        <translation>重新登录</translation>
+    </message>
+    <message>
+        <source>CHANGING ADDRESS</source>
+        <translation>正在更改地址</translation>
+    </message>
+    <message>
+        <source>CHANGING ACCOUNT</source>
+        <translation>正在更改账户</translation>
+    </message>
+    <message>
+        <source>DISCONNECTING</source>
+        <translation>正在断开</translation>
+    </message>
+    <message>
+        <source>Connection to the unit: %1</source>
+        <translation>与设备的连接: %1</translation>
+    </message>
+</context>
+<context>
+    <name>sonaro::ui::FirstRunPanel</name>
+    <message>
+        <source>No unit connected</source>
+        <translation>未连接设备</translation>
+    </message>
+    <message>
+        <source>Search the network for a unit, type its address, or work offline: names, groups, EQ and presets prepared now are kept and sent when you connect.</source>
+        <translation>搜索网络中的设备、输入设备地址，或离线工作：现在准备的名称、分组、均衡和预设都会保留，并在连接后发送。</translation>
+    </message>
+    <message>
+        <source>SEARCH...</source>
+        <translation>搜索...</translation>
+    </message>
+    <message>
+        <source>Unit address:</source>
+        <translation>设备地址:</translation>
+    </message>
+    <message>
+        <source>CONNECT</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>WORK OFFLINE</source>
+        <translation>离线工作</translation>
+    </message>
+</context>
+<context>
     <name>sonaro::ui::MainView</name>
+    <message>
+        <source>&quot;%1&quot; is not an address: type four numbers from 0 to 255 with dots between, such as 192.168.1.100.</source>
+        <translation>“%1” 不是地址：请输入四个 0 到 255 之间的数字，以点分隔，例如 192.168.1.100。</translation>
+    </message>
     <message>
         <source>Offline</source>
         <translation>离线</translation>
@@ -345,10 +419,6 @@
     <message>
         <source>MENU</source>
         <translation>菜单</translation>
-    </message>
-    <message>
-        <source>CONNECTION</source>
-        <translation>CONNECTION</translation>
     </message>
     <message>
         <source>CONNECT</source>

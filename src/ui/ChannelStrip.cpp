@@ -33,7 +33,9 @@ ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent
 {
     UndoHistory::of(surface); // the history knows the record before the first change
     const Theme& theme = Theme::instance();
-    setFixedWidth(kStripWidth);
+    setMinimumWidth(kStripMinWidth);
+    setMaximumWidth(kStripMaxWidth);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     setAttribute(Qt::WA_StyledBackground, false);
 
     m_number = new QLabel(this);
@@ -90,6 +92,13 @@ int ChannelStrip::meterPushValue(std::int32_t& level)
     constexpr int kMeterMax = 191;
     level = std::clamp(level, kMeterMin, kMeterMax);
     return ((5 * level - 400) * 10) / 110;
+}
+
+void ChannelStrip::showMeter(int push)
+{
+    if (push == m_meterShown) return;
+    m_meterShown = push;
+    m_meter->setLevel(push);
 }
 
 void ChannelStrip::undoStep()

@@ -25,7 +25,9 @@ class ChannelStrip : public QFrame
     Q_OBJECT
 
 public:
-    static constexpr int kStripWidth = 118;
+    // Strips share the page's width between these bounds.
+    static constexpr int kStripMinWidth = 118;
+    static constexpr int kStripMaxWidth = 420;
     static constexpr int kMeterTickMs = 30;
 
     ChannelStrip(ControlSurface& surface, int channel, QWidget* parent = nullptr);
@@ -67,6 +69,11 @@ protected:
     void setHeaderText(const QString& text);
     // The current unit's record, as the strip shows it.
     const UnitRecord& record() { return m_surface.table().current(); }
+    // Levels and open states are live only while the current unit is connected; otherwise the
+    // strip shows silence and dark lamps, whatever a state file or a lost unit left behind.
+    bool isLive() { return record().connected != 0; }
+    // The meter at a push value (0..50), repainted only when it changes.
+    void showMeter(int push);
     // The operator's action is final: it becomes one step of the undo history.
     void undoStep();
     void setFaderPosition(int position);

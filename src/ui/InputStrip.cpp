@@ -108,9 +108,11 @@ void InputStrip::refresh()
     m_phantom->setChecked(r.inputPhantom[m_channel] != 0);
     m_priority->setChecked(r.inputPriority[m_channel] != 0);
     m_mute->setChecked(r.inputMute[m_channel] != 0);
-    m_open->setChecked(r.inputOpen[m_channel] != 0);
-    m_open->setText(openStateText(r.inputOpen[m_channel]));
-    m_openShown = r.inputOpen[m_channel];
+    const bool live = isLive();
+    m_openShown = live ? r.inputOpen[m_channel] : 0;
+    m_open->setChecked(m_openShown != 0);
+    m_open->setText(openStateText(m_openShown));
+    if (!live) showMeter(0);
     setFaderPosition(faderPositionForGain(r.inputGain[m_channel]));
     InputCurves curves;
     computeInputCurves(inputEqBands(r, m_channel), r.highPassIndex[m_channel],
@@ -120,20 +122,18 @@ void InputStrip::refresh()
 
 void InputStrip::meterTick()
 {
-    // Levels and open states stream only from a connected unit 1.
+    // Levels and open states stream only from a connected unit 1; without it the strip falls
+    // silent and its lamp goes dark.
     UnitTable& table = m_surface.table();
-    if (table.currentUnit() != 1 || !table.record(1).connected) return;
-    UnitRecord& r = table.record(1);
-    if (r.inputOpen[m_channel] != m_openShown) {
-        m_openShown = r.inputOpen[m_channel];
+    const bool live = table.currentUnit() == 1 && table.record(1).connected;
+    UnitRecord& r = table.current();
+    const int open = live ? r.inputOpen[m_channel] : 0;
+    if (open != m_openShown) {
+        m_openShown = open;
         m_open->setChecked(m_openShown != 0);
         m_open->setText(openStateText(m_openShown));
     }
-    const int push = meterPushValue(r.inputLevel[m_channel]);
-    if (push != m_meterShown) {
-        m_meterShown = push;
-        meter()->setLevel(push);
-    }
+    showMeter(live ? meterPushValue(r.inputLevel[m_channel]) : 0);
 }
 
 } // namespace sonaro::ui

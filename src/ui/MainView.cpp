@@ -1,11 +1,15 @@
 #include "ui/MainView.h"
 
+#include "model/HostAddressRules.h"
 #include "store/GroupDialogModel.h"
+#include "ui/ConnectionIndicator.h"
+#include "ui/FirstRunPanel.h"
 #include "ui/GroupDialog.h"
 #include "ui/GroupTabBar.h"
 #include "ui/InputEqWindow.h"
 #include "ui/InputStrip.h"
 #include "ui/LimiterWindow.h"
+#include "ui/LoginDialog.h"
 #include "ui/NameDialog.h"
 #include "ui/OutputEqWindow.h"
 #include "ui/OutputStrip.h"
@@ -16,16 +20,15 @@
 #include "ui/kit/Theme.h"
 
 #include <QAction>
-#include <QCursor>
 #include <QEvent>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollArea>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace sonaro::ui {
@@ -33,10 +36,9 @@ namespace sonaro::ui {
 namespace {
 constexpr int kHeaderHeight = 40;
 constexpr int kPageButtonWidth = 112;
-constexpr int kIndicatorWidth = 150;
+constexpr int kIndicatorWidth = 190;
 constexpr int kMargin = 10;
 constexpr int kStripSpacing = 5;
-constexpr int kIndicatorPollMs = 100;
 enum PageButton
 {
     kChannelsButton = 0,
@@ -54,13 +56,26 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     header->setSpacing(6);
     buildHeader(header);
 
-    // Channel page: the group tabs above the strips.
+    // A data directory that has never seen a unit has no channel rows yet: the strips get
+    // theirs now, so that names and groups can be prepared offline; the first login keeps them.
+    const bool firstRun =
+        core.hasDatabase() && !core.channelName(ChannelKind::Input, 0).has_value();
+    if (firstRun) core.deviceRegistry().ensureChannelRows(1);
+
+    // Channel page: the group tabs above the strips, which share the page's width (centred
+    // once they reach their widest).
     m_channelPage = new QWidget(this);
     m_tabs = new GroupTabBar(m_channelPage);
+    m_firstRun = new FirstRunPanel(m_channelPage);
+    m_firstRun->setVisible(firstRun);
+    connect(m_firstRun, &FirstRunPanel::searchRequested, this, &MainView::connectUnit);
+    connect(m_firstRun, &FirstRunPanel::addressEntered, this, &MainView::connectToAddress);
+    connect(m_firstRun, &FirstRunPanel::offlineChosen, m_firstRun, &QWidget::hide);
     m_stripArea = new QWidget;
     m_stripLayout = new QHBoxLayout(m_stripArea);
     m_stripLayout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     m_stripLayout->setSpacing(kStripSpacing);
+    m_stripLayout->addStretch();
     m_stripLayout->addStretch();
     m_stripScroll = new QScrollArea(m_channelPage);
     m_stripScroll->setWidget(m_stripArea);
@@ -69,6 +84,8 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     auto* channelLayout = new QVBoxLayout(m_channelPage);
     channelLayout->setContentsMargins(0, 0, 0, 0);
     channelLayout->setSpacing(0);
+    channelLayout->addWidget(m_firstRun);
+    channelLayout->addSpacing(m_firstRun->isVisible() ? kMargin : 0);
     channelLayout->addWidget(m_tabs);
     channelLayout->addWidget(m_stripScroll, 1);
 
@@ -105,10 +122,18 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
 
     m_system = new SystemPage(core, this);
 
+    // The matrix and the system settings keep their natural size, centred on their pages.
+    const auto centred = [this](QWidget* page) {
+        auto* holder = new QWidget(this);
+        auto* grid = new QGridLayout(holder);
+        grid->setContentsMargins(0, 0, 0, 0);
+        grid->addWidget(page, 0, 0, Qt::AlignCenter);
+        return holder;
+    };
     m_stack = new QStackedWidget(this);
     m_stack->addWidget(m_channelPage);
-    m_stack->addWidget(m_matrix);
-    m_stack->addWidget(m_system);
+    m_stack->addWidget(centred(m_matrix));
+    m_stack->addWidget(centred(m_system));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
@@ -127,9 +152,12 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     connect(&surface, &ControlSurface::matrixChanged, this, &MainView::showRouting);
     connect(&core.dispatcher(), &Dispatcher::indicatorChanged, this, &MainView::updateIndicator);
     connect(&core.dispatcher(), &Dispatcher::unitsReported, this, &MainView::refreshFromState);
-    auto* poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this, [this] { updateIndicator(m_core.indicatorOn()); });
-    poll->start(kIndicatorPollMs);
+    connect(&core.session(), &Session::connectionChanged, this, [this](Connection c) {
+        // A unit logged in: the first-run offer has done its work. Leaving the unit: lamps and
+        // meters show no stale life.
+        if (isLoggedIn(c)) m_firstRun->hide();
+        refreshFromState();
+    });
 
     connect(this, &MainView::inputEqRequested, this, &MainView::openInputEq);
     connect(this, &MainView::outputEqRequested, this, &MainView::openOutputEq);
@@ -138,7 +166,6 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     retranslate();
     refreshFromState();
     showPage(ChannelsPage);
-    highlight(kChannelsButton);
 }
 
 void MainView::buildHeader(QHBoxLayout* header)
@@ -154,34 +181,19 @@ void MainView::buildHeader(QHBoxLayout* header)
     }
     connect(m_pageButtons[kChannelsButton], &QAbstractButton::clicked, this,
             &MainView::showChannelsPage);
-    connect(m_pageButtons[kEqButton], &QAbstractButton::clicked, this, [this] {
-        highlight(kEqButton);
-        const int index = m_tabs->currentIndex();
-        const int page = index >= 0 ? m_tabs->pageAt(index) : 0;
-        // The editor opens on the first channel of the active tab's page.
-        const PageLayout layout = m_core.pageLayout(page);
-        int channel = 0;
-        for (const StripRef& s : layout.strips)
-            if (s.kind == ChannelKind::Input) {
-                channel = s.index;
-                break;
-            }
-        emit inputEqRequested(channel);
-    });
+    connect(m_pageButtons[kEqButton], &QAbstractButton::clicked, this, &MainView::openEqPage);
     connect(m_pageButtons[kMatrixButton], &QAbstractButton::clicked, this,
             &MainView::showMatrixPage);
     connect(m_pageButtons[kSystemButton], &QAbstractButton::clicked, this,
             &MainView::showSystemPage);
     connect(m_pageButtons[kMenuButton], &QAbstractButton::clicked, this, [this] {
-        highlight(kMenuButton);
-        m_popup->popup(QCursor::pos());
+        m_menuOpen = true;
+        syncHighlight();
+        PaintedButton* menu = m_pageButtons[kMenuButton];
+        m_popup->popup(menu->mapToGlobal(QPoint(0, menu->height())));
     });
     header->addSpacing(16);
-    m_indicator = new PaintedButton(this);
-    m_indicator->setIndicator(true);
-    m_indicator->setCheckable(true);
-    m_indicator->setLampVisible(true);
-    m_indicator->setCheckedColour(theme.activeGreen);
+    m_indicator = new ConnectionIndicator(this);
     m_indicator->setFixedSize(kIndicatorWidth, kHeaderHeight - 8);
     header->addWidget(m_indicator);
     header->addStretch();
@@ -209,6 +221,10 @@ void MainView::buildActions()
     m_actions.system = make(&MainView::showSystemPage);
 
     m_popup = new QMenu(this);
+    connect(m_popup, &QMenu::aboutToHide, this, [this] {
+        m_menuOpen = false;
+        syncHighlight();
+    });
     m_popup->addAction(m_actions.openFile);
     m_popup->addAction(m_actions.saveFile);
     m_popup->addAction(m_actions.connect);
@@ -240,46 +256,54 @@ void MainView::buildTabs()
 
 int MainView::highlightedButton() const
 {
-    return m_highlighted;
+    if (m_menuOpen) return kMenuButton;
+    switch (m_page) {
+    case MatrixPage:
+        return kMatrixButton;
+    case SystemSettingsPage:
+        return kSystemButton;
+    case ChannelsPage:
+        break;
+    }
+    return kChannelsButton;
 }
 
-void MainView::highlight(int button)
+void MainView::syncHighlight()
 {
-    m_highlighted = button;
+    // A click toggles a checkable button by itself; the highlight is set back from the page.
+    const int lit = highlightedButton();
     for (int i = 0; i < 5; ++i)
-        m_pageButtons[static_cast<std::size_t>(i)]->setChecked(i == button);
+        m_pageButtons[static_cast<std::size_t>(i)]->setChecked(i == lit);
 }
 
 bool MainView::administrator()
 {
-    if (m_core.surface().requireAdministrator()) return true;
-    highlight(m_highlighted); // the refused button does not stay lit
-    return false;
+    const bool allowed = m_core.surface().requireAdministrator();
+    syncHighlight(); // a refused button does not stay lit
+    return allowed;
 }
 
 void MainView::showChannelsPage()
 {
-    highlight(kChannelsButton);
     showPage(ChannelsPage);
 }
 
 void MainView::showMatrixPage()
 {
     if (!administrator()) return;
-    highlight(kMatrixButton);
     showPage(MatrixPage);
 }
 
 void MainView::showSystemPage()
 {
     if (!administrator()) return;
-    highlight(kSystemButton);
     showPage(SystemSettingsPage);
 }
 
 void MainView::showPage(Page page)
 {
     m_page = page;
+    syncHighlight();
     m_core.surface().reloadGroups();
     switch (page) {
     case ChannelsPage:
@@ -287,11 +311,11 @@ void MainView::showPage(Page page)
         layoutChannelPage();
         break;
     case MatrixPage:
-        m_stack->setCurrentWidget(m_matrix);
+        m_stack->setCurrentWidget(m_matrix->parentWidget());
         break;
     case SystemSettingsPage:
         m_system->refresh();
-        m_stack->setCurrentWidget(m_system);
+        m_stack->setCurrentWidget(m_system->parentWidget());
         break;
     }
 }
@@ -332,7 +356,8 @@ void MainView::layoutChannelPage()
         else if (ref.kind == ChannelKind::Output && ref.index >= 0 && ref.index < kOutputCount)
             strip = m_outputs[static_cast<std::size_t>(ref.index)];
         if (!strip || strip->isVisibleTo(m_stripArea)) continue;
-        m_stripLayout->insertWidget(position++, strip);
+        // After the leading stretch; the strips take the width, the stretches what is left.
+        m_stripLayout->insertWidget(1 + position++, strip, 1);
         strip->show();
     }
 }
@@ -355,7 +380,7 @@ void MainView::refreshFromState()
     for (OutputStrip* s : m_outputs)
         s->refresh();
     m_system->refresh();
-    updateIndicator(m_core.indicatorOn());
+    updateIndicator();
 }
 
 void MainView::showRouting()
@@ -365,9 +390,9 @@ void MainView::showRouting()
     m_matrix->setRowBits(1, static_cast<quint32>(r.routing[1]));
 }
 
-void MainView::updateIndicator(bool on)
+void MainView::updateIndicator()
 {
-    m_indicator->setChecked(on);
+    m_indicator->setState(m_core.session().connection(), m_core.indicatorOn());
     const UnitRecord& r = m_core.table().current();
     m_unitLabel->setText(r.connected ? m_core.deviceAddress() : tr("Offline"));
 }
@@ -379,6 +404,40 @@ void MainView::connectUnit()
     SearchDialog dialog(m_core, this);
     dialog.exec();
     session.finishConnect(dialog.openMode());
+    refreshFromState();
+}
+
+void MainView::connectToAddress(const QString& address)
+{
+    quint32 host = 0;
+    if (!parseIpv4(address, &host)) {
+        m_firstRun->refuseAddress(
+            tr("\"%1\" is not an address: type four numbers from 0 to 255 with dots between, "
+               "such as 192.168.1.100.")
+                .arg(address));
+        return;
+    }
+    // The program may talk to a unit on loopback (the virtual unit); anything else that no unit
+    // can hold is refused before the link is touched.
+    const HostAddressProblem problem = hostAddressProblem(host, true);
+    if (problem != HostAddressProblem::None) {
+        m_firstRun->refuseAddress(hostAddressProblemText(problem, address));
+        return;
+    }
+    m_firstRun->clearRefusal();
+    Session& session = m_core.session();
+    if (!session.beginConnect()) return;
+    session.useDeviceAddress(address);
+    LoginDialog dialog([this] { return m_core.createLoginCheck(); },
+                       QString::fromStdString(accountText(m_core.table().current().adminName)),
+                       m_core.operatorInterface(), this);
+    emit loginDialogOpened(&dialog);
+    if (dialog.exec() == QDialog::Accepted) {
+        session.storeLogin(dialog.name(), dialog.password());
+        session.finishConnect(OpenMode::Open);
+    } else {
+        session.finishConnect(OpenMode::Cancel);
+    }
     refreshFromState();
 }
 
@@ -443,6 +502,25 @@ void MainView::openInputEq(int channel)
     m_inputEq->activateWindow();
 }
 
+void MainView::openEqPage()
+{
+    syncHighlight(); // the editor is a window of its own; the shown page stays named
+    const int index = m_tabs->currentIndex();
+    const int page = index >= 0 ? m_tabs->pageAt(index) : 0;
+    // The editor opens on the first input of the active tab, with that tab's group chosen.
+    int channel = 0;
+    for (const StripRef& s : m_core.pageLayout(page).strips)
+        if (s.kind == ChannelKind::Input && s.index >= 0 && s.index < kInputCount) {
+            channel = s.index;
+            break;
+        }
+    openInputEq(channel);
+    GroupTabBar* editorTabs = m_inputEq->groupTabs();
+    const int editorIndex = editorTabs->indexOfPage(page);
+    if (editorIndex >= 0) editorTabs->setCurrentIndex(editorIndex);
+    m_inputEq->openChannel(channel);
+}
+
 void MainView::openOutputEq(int output)
 {
     if (!m_outputEq)
@@ -472,7 +550,6 @@ void MainView::retranslate()
                                      QT_TR_NOOP("SYSTEM"), QT_TR_NOOP("MENU")};
     for (int i = 0; i < 5; ++i)
         m_pageButtons[static_cast<std::size_t>(i)]->setText(tr(captions[i]));
-    m_indicator->setText(tr("CONNECTION"));
     m_actions.openFile->setText(tr("OPEN FILE"));
     m_actions.saveFile->setText(tr("SAVE FILE"));
     m_actions.connect->setText(tr("CONNECT"));
@@ -484,7 +561,7 @@ void MainView::retranslate()
     m_actions.system->setText(tr("SYSTEM", "menu"));
     m_matrix->setTitles(tr("INPUTS"), tr("OUTPUTS"));
     m_matrix->setLegend(tr("CHANNEL OPEN"), tr("CHANNEL CLOSED"));
-    updateIndicator(m_core.indicatorOn());
+    updateIndicator();
 }
 
 void MainView::changeEvent(QEvent* event)

@@ -16,6 +16,9 @@ class QStackedWidget;
 
 namespace sonaro::ui {
 
+class ConnectionIndicator;
+class FirstRunPanel;
+class LoginDialog;
 class PaintedButton;
 class InputEqWindow;
 class MatrixGrid;
@@ -44,10 +47,14 @@ public:
 
     SonaroCore& core() { return m_core; }
     Page currentPage() const { return m_page; }
-    // The page button that is highlighted (0 CHANNELS .. 4 MENU).
+    // The page button that is highlighted (0 CHANNELS .. 4 MENU): the shown page's, or MENU while
+    // its pop-up is open.
     int highlightedButton() const;
     PaintedButton* pageButton(int i) const { return m_pageButtons[static_cast<std::size_t>(i)]; }
-    PaintedButton* connectionIndicator() const { return m_indicator; }
+    ConnectionIndicator* connectionIndicator() const { return m_indicator; }
+    // Offered while no unit was ever connected: search, a typed address, or offline work.
+    FirstRunPanel* firstRunPanel() const { return m_firstRun; }
+    QWidget* channelPage() const { return m_channelPage; }
     GroupTabBar* tabBar() const { return m_tabs; }
     InputStrip* inputStrip(int ch) const { return m_inputs[static_cast<std::size_t>(ch)]; }
     OutputStrip* outputStrip(int out) const { return m_outputs[static_cast<std::size_t>(out)]; }
@@ -78,6 +85,8 @@ public slots:
     void showChannelsPage();
     void showMatrixPage();
     void showSystemPage();
+    // Connects to a typed address (a dotted IPv4 host address) and logs in.
+    void connectToAddress(const QString& address);
     void openGroupDialog();
     void openPreset();
     void savePreset();
@@ -86,6 +95,8 @@ public slots:
     void closeSequence(const std::function<void()>& done);
     // The editors: both EQ editors are modeless windows made once; the limiter is modal.
     void openInputEq(int channel);
+    // The EQ page button: the input editor on the channels of the active group tab.
+    void openEqPage();
     void openOutputEq(int output);
     void openLimiter(int output);
 
@@ -95,6 +106,8 @@ signals:
     void inputEqRequested(int channel);
     void outputEqRequested(int output);
     void limiterRequested(int output);
+    // A login dialog of connectToAddress() is about to run (tests answer it).
+    void loginDialogOpened(sonaro::ui::LoginDialog* dialog);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -105,19 +118,20 @@ private:
     void buildActions();
     void buildTabs();
     void showRouting();
-    void highlight(int button);
+    void syncHighlight();
     bool administrator();
     void showPage(Page page);
     void layoutChannelPage();
     void renameStrip(ChannelKind kind, int channel);
     void retranslate();
-    void updateIndicator(bool on);
+    void updateIndicator();
 
     SonaroCore& m_core;
     Page m_page = ChannelsPage;
-    int m_highlighted = 0;
+    bool m_menuOpen = false;
     std::array<PaintedButton*, 5> m_pageButtons{};
-    PaintedButton* m_indicator = nullptr;
+    ConnectionIndicator* m_indicator = nullptr;
+    FirstRunPanel* m_firstRun = nullptr;
     QLabel* m_unitLabel = nullptr;
     QStackedWidget* m_stack = nullptr;
     QWidget* m_channelPage = nullptr;

@@ -19,8 +19,9 @@ class MainWindow : public QMainWindow
 public:
     static constexpr int kMinWidth = 1000;
     static constexpr int kMinHeight = 500;
-    static constexpr int kMaxWidth = 1920;
-    static constexpr int kMaxHeight = 1600;
+    // Up to a 4K screen: the strips share whatever width the window has.
+    static constexpr int kMaxWidth = 3840;
+    static constexpr int kMaxHeight = 2160;
 
     MainWindow(MainView* view, LanguageSwitcher& language, QWidget* parent = nullptr);
 

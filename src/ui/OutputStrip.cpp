@@ -96,6 +96,7 @@ void OutputStrip::refresh()
     // A muted output shows its fader at the bottom (-50 dB); the stored gain is kept.
     setFaderPosition(r.outputMute[m_channel] ? kGainMax
                                              : faderPositionForGain(r.outputGain[m_channel]));
+    if (!isLive()) showMeter(0);
     ResponseCurve curve;
     outputChannelCurve(outputEqBands(r, m_channel), curve);
     setCurve(curve);
@@ -106,12 +107,7 @@ void OutputStrip::meterTick()
     UnitTable& table = m_surface.table();
     const int unit = table.currentUnit();
     UnitRecord& r = table.record(unit);
-    if (!r.connected) return;
-    const int push = meterPushValue(r.outputLevel[m_channel]);
-    if (push != m_meterShown) {
-        m_meterShown = push;
-        meter()->setLevel(push);
-    }
+    showMeter(r.connected ? meterPushValue(r.outputLevel[m_channel]) : 0);
 }
 
 } // namespace sonaro::ui

@@ -1,21 +1,30 @@
 #include "ui/MainView.h"
 #include "mixer/SonaroCore.h"
 #include "support/LoopbackWindow.h"
+#include "ui/ConnectionIndicator.h"
 #include "ui/GroupTabBar.h"
+#include "ui/InputEqWindow.h"
 #include "ui/InputStrip.h"
 #include "ui/LanguageSwitcher.h"
 #include "ui/MainWindow.h"
 #include "ui/OutputStrip.h"
 #include "ui/kit/Fader.h"
+#include "ui/kit/LevelMeter.h"
 #include "ui/kit/MatrixGrid.h"
 #include "ui/kit/PaintedButton.h"
+#include "ui/kit/Theme.h"
 
 #include <QAction>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
 
 using namespace sonaro;
 using namespace sonaro::testing;
@@ -94,6 +103,165 @@ TEST(MainView, UserAccountsCannotOpenTheMatrixOrTheSystemPage)
         lit += b.view->pageButton(i)->isChecked() ? 1 : 0;
     EXPECT_EQ(lit, 1);
     EXPECT_EQ(b.view->highlightedButton(), 3);
+
+    // A refused page leaves the shown page named: here the system page, not CHANNELS.
+    b.core->table().current().accountLevel = 2;
+    b.view->pageButton(2)->click();
+    EXPECT_EQ(b.view->currentPage(), MainView::SystemSettingsPage);
+    EXPECT_EQ(b.view->highlightedButton(), 3);
+    EXPECT_TRUE(b.view->pageButton(3)->isChecked());
+    EXPECT_FALSE(b.view->pageButton(2)->isChecked());
+}
+
+TEST(MainView, TheHighlightNamesTheShownPageAfterTheMenuAndTheEqEditor)
+{
+    LoopbackWindow b(withoutUnit());
+    const auto lit = [&b] {
+        std::vector<int> on;
+        for (int i = 0; i < 5; ++i)
+            if (b.view->pageButton(i)->isChecked()) on.push_back(i);
+        return on;
+    };
+    // MENU lights while its pop-up is open and gives the highlight back when it closes.
+    b.view->pageButton(4)->click();
+    EXPECT_EQ(lit(), std::vector<int>{4});
+    b.view->popupMenu()->hide();
+    EXPECT_EQ(lit(), std::vector<int>{0});
+    EXPECT_EQ(b.view->highlightedButton(), 0);
+    // The EQ editor is a window of its own; the channel page is still the one shown.
+    b.view->pageButton(1)->click();
+    ASSERT_NE(b.view->inputEqEditor(), nullptr);
+    EXPECT_EQ(lit(), std::vector<int>{0});
+    b.view->inputEqEditor()->hide();
+    // Leaving a page by the menu bar moves the highlight too.
+    b.core->table().current().accountLevel = 1;
+    b.view->actions().matrix->trigger();
+    EXPECT_EQ(lit(), std::vector<int>{2});
+    b.view->actions().channels->trigger();
+    EXPECT_EQ(lit(), std::vector<int>{0});
+}
+
+TEST(MainView, TheEqPageButtonOpensTheEditorOnTheActiveGroupTab)
+{
+    LoopbackWindow b(withoutUnit());
+    // Group 2 holds inputs 4 and 6 with the EQ link.
+    GroupTable table = b.core->groupStore().loadGroupTable();
+    GroupSlot& slot = table.slot(2);
+    slot.members[3] = slot.members[5] = true;
+    slot.memberKind = 1;
+    slot.memberCount = 2;
+    slot.flags[kEqLink] = true;
+    b.core->groupStore().saveGroupTable(table);
+    b.core->surface().reloadGroups();
+    GroupTabBar* tabs = b.view->tabBar();
+    tabs->moveTab(2, 4); // the tab order is the operator's, the page stays
+    tabs->setCurrentIndex(tabs->indexOfPage(2));
+    b.view->pageButton(1)->click();
+    InputEqWindow* editor = b.view->inputEqEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->editor().channel(), 3);
+    EXPECT_EQ(editor->groupTabs()->pageAt(editor->groupTabs()->currentIndex()), 2);
+    const std::vector<int> targets = editor->editor().targets();
+    EXPECT_EQ(targets, (std::vector<int>{3, 5}));
+    editor->hide();
+
+    // The SINGLE tab opens the first channel of no group.
+    tabs->setCurrentIndex(tabs->indexOfPage(0));
+    b.view->pageButton(1)->click();
+    EXPECT_EQ(editor->editor().channel(), 0);
+    EXPECT_EQ(editor->groupTabs()->pageAt(editor->groupTabs()->currentIndex()), 0);
+}
+
+// The strips share the page's width at every window size from a laptop to a 4K screen.
+TEST(MainView, StripsShareTheWidthAtEverySize)
+{
+    LoopbackWindow b(withoutUnit());
+    for (const QSize size : {QSize(1280, 800), QSize(1920, 1080), QSize(3840, 2160)}) {
+        b.window->resize(size);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(b.window->size(), size);
+        std::vector<ChannelStrip*> strips;
+        for (int ch = 0; ch < kInputCount; ++ch)
+            strips.push_back(b.view->inputStrip(ch));
+        for (int out = 0; out < kOutputCount; ++out)
+            strips.push_back(b.view->outputStrip(out));
+        int left = INT_MAX;
+        int right = 0;
+        for (ChannelStrip* s : strips) {
+            ASSERT_TRUE(s->isVisible()) << s->objectName().toStdString();
+            EXPECT_GE(s->width(), ChannelStrip::kStripMinWidth) << size.width();
+            const QPoint at = s->mapTo(b.view->channelPage(), QPoint(0, 0));
+            left = std::min(left, at.x());
+            right = std::max(right, at.x() + s->width());
+        }
+        const int page = b.view->channelPage()->width();
+        EXPECT_GE(right - left, page * 9 / 10) << size.width() << " page " << page;
+    }
+}
+
+TEST(MainView, TheIndicatorSaysWhereTheConnectionStands)
+{
+    LoopbackWindow b;
+    ASSERT_TRUE(b.started());
+    b.window->languageAction()->trigger();
+    QCoreApplication::processEvents();
+    ConnectionIndicator* indicator = b.view->connectionIndicator();
+    const Theme& theme = Theme::instance();
+    EXPECT_EQ(indicator->connection(), Connection::Offline);
+    EXPECT_EQ(indicator->text(), "OFFLINE");
+    EXPECT_FALSE(indicator->isChecked());
+    ASSERT_TRUE(b.login());
+    ASSERT_TRUE(waitFor([&] { return indicator->text() == "CONNECTED"; }, 2000));
+    EXPECT_EQ(indicator->checkedColour(), theme.activeGreen);
+    EXPECT_TRUE(indicator->isChecked());
+    // Words and colours for the states between.
+    EXPECT_EQ(ConnectionIndicator::stateText(Connection::Relogging, false), "RE-LOGGING");
+    EXPECT_EQ(ConnectionIndicator::stateText(Connection::LoggingIn, false), "LOGGING IN");
+    EXPECT_EQ(ConnectionIndicator::stateText(Connection::ChangingAddress, true),
+              "CHANGING ADDRESS");
+    indicator->setState(Connection::Relogging, false);
+    EXPECT_EQ(indicator->checkedColour(), theme.priorityAmber);
+
+    // Meters and open lamps were live; a disconnect takes them down at once.
+    b.record().inputOpen[0] = 1;
+    b.record().inputLevel[0] = 191;
+    ASSERT_TRUE(waitFor([&] { return b.view->inputStrip(0)->openIndicator()->isChecked(); }, 2000));
+    b.view->actions().disconnect->trigger();
+    ASSERT_TRUE(waitFor([&] { return indicator->text() == "OFFLINE"; }, 4000));
+    spin(3 * ChannelStrip::kMeterTickMs);
+    for (int ch = 0; ch < kInputCount; ++ch) {
+        EXPECT_EQ(b.view->inputStrip(ch)->meter()->level(), 0) << ch;
+        EXPECT_FALSE(b.view->inputStrip(ch)->openIndicator()->isChecked()) << ch;
+        EXPECT_EQ(b.view->inputStrip(ch)->openIndicator()->text(), "WAITING") << ch;
+    }
+    for (int out = 0; out < kOutputCount; ++out)
+        EXPECT_EQ(b.view->outputStrip(out)->meter()->level(), 0) << out;
+}
+
+// Open states and levels kept in data.ini from an earlier session are not shown as live.
+TEST(MainView, AnOfflineStartShowsNoStaleLife)
+{
+    QTemporaryDir dir;
+    {
+        LoopbackWindow first(withoutUnit());
+        first.record().inputOpen[2] = 1;
+        first.record().inputLevel[2] = 191;
+        first.record().outputLevel[1] = 191;
+        ASSERT_TRUE(
+            first.core->files().writeStateFile(first.core->dataDirectory().stateFilePath()));
+        QFile::copy(first.core->dataDirectory().stateFilePath(), dir.filePath("data.ini"));
+    }
+    LoopbackWindow b(withoutUnit());
+    ASSERT_TRUE(b.core->files().readStartupState(dir.filePath("data.ini")));
+    // What the file may hold, whatever the reader keeps of it.
+    b.record().inputOpen[2] = 1;
+    b.record().inputLevel[2] = 191;
+    b.view->refreshFromState();
+    spin(3 * ChannelStrip::kMeterTickMs);
+    EXPECT_FALSE(b.view->inputStrip(2)->openIndicator()->isChecked());
+    EXPECT_EQ(b.view->inputStrip(2)->meter()->level(), 0);
+    EXPECT_EQ(b.view->outputStrip(1)->meter()->level(), 0);
+    EXPECT_EQ(b.view->connectionIndicator()->connection(), Connection::Offline);
 }
 
 TEST(MainView, TheMenuBarAndTheMainPopUpShareOneActionEach)
@@ -123,8 +291,8 @@ TEST(MainView, FrameSizeIsClamped)
     LoopbackWindow b(withoutUnit());
     b.window->resize(400, 200);
     EXPECT_EQ(b.window->size(), QSize(1000, 500));
-    b.window->resize(4000, 3000);
-    EXPECT_EQ(b.window->size(), QSize(1920, 1600));
+    b.window->resize(5000, 3000);
+    EXPECT_EQ(b.window->size(), QSize(3840, 2160));
 }
 
 TEST(MainView, TabsFollowTheGroupRowsAndThePageShowsUngroupedStrips)
@@ -165,7 +333,7 @@ TEST(MainView, StripNamesAppearWithTheFirstLogin)
     ASSERT_TRUE(b.login());
     ASSERT_TRUE(waitFor([&] { return b.view->inputStrip(0)->name() == "Input0"; }, 2000));
     EXPECT_EQ(b.view->outputStrip(1)->name(), "Output1");
-    EXPECT_TRUE(waitFor([&] { return b.view->connectionIndicator()->isChecked(); }, 2000));
+    EXPECT_TRUE(waitFor([&] { return b.view->connectionIndicator()->isHeard(); }, 2000));
     // Every strip is on the first page, in SerialID order.
     EXPECT_TRUE(b.view->inputStrip(7)->isVisible());
     EXPECT_TRUE(b.view->outputStrip(0)->isVisible());

@@ -9,6 +9,9 @@
 #include "ui/kit/LevelMeter.h"
 #include "ui/kit/PaintedButton.h"
 
+#include "support/EventLoop.h"
+
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -16,9 +19,15 @@
 #include <vector>
 
 using namespace sonaro;
+using namespace sonaro::testing;
 using namespace sonaro::ui;
 
 namespace {
+
+bool waitForMeter(ChannelStrip& strip, int level)
+{
+    return waitFor([&] { return strip.meter()->level() == level; }, 2000);
+}
 
 struct StripBench
 {
@@ -176,4 +185,59 @@ TEST(Strips, TypedGainIsReadInDecibels)
     EXPECT_TRUE(output.fader()->enterText("-12"));
     EXPECT_FALSE(output.fader()->enterText("loud"));
     EXPECT_EQ(r.outputGain[0], 38);
+}
+
+// Typed at the strip itself: a refused text keeps the editor open, framed red with the reason,
+// and changes nothing; an "O" is not a zero.
+TEST(Strips, ARefusedTypedGainStaysInTheEditorAndChangesNothing)
+{
+    StripBench bench;
+    InputStrip& strip = *bench.inputs[3];
+    strip.resize(ChannelStrip::kStripMinWidth, 480);
+    strip.show();
+    Fader* fader = strip.fader();
+    ASSERT_TRUE(fader->enterText("-6"));
+    bench.port.requests.clear();
+    for (const char* text : {"O", "", "abc", "--"}) {
+        fader->beginTypedEntry(QString::fromLatin1(text));
+        ASSERT_TRUE(fader->isEditing());
+        QLineEdit* editor = fader->typedEntryEditor();
+        editor->setText(QString::fromLatin1(text));
+        QTest::keyClick(editor, Qt::Key_Return);
+        EXPECT_TRUE(fader->isEditing()) << text;
+        EXPECT_FALSE(editor->styleSheet().isEmpty()) << text;
+        EXPECT_FALSE(editor->toolTip().isEmpty()) << text;
+        EXPECT_EQ(bench.table.current().inputGain[3], 44) << text;
+        QTest::keyClick(editor, Qt::Key_Escape);
+        EXPECT_FALSE(fader->isEditing()) << text;
+    }
+    EXPECT_TRUE(bench.port.requests.empty());
+    fader->beginTypedEntry("0");
+    QTest::keyClick(fader->typedEntryEditor(), Qt::Key_Return);
+    EXPECT_FALSE(fader->isEditing());
+    EXPECT_EQ(bench.table.current().inputGain[3], 50);
+    EXPECT_EQ(bench.port.kinds(), std::vector<char>{'V'});
+}
+
+// Levels and open states are shown only while the unit is connected.
+TEST(Strips, WithoutAConnectionMetersAreSilentAndLampsDark)
+{
+    StripBench bench;
+    InputStrip& input = *bench.inputs[0];
+    OutputStrip& output = *bench.outputs[0];
+    input.show();
+    output.show();
+    UnitRecord& r = bench.table.current();
+    r.inputOpen[0] = 1;
+    r.inputLevel[0] = 191;
+    r.outputLevel[0] = 191;
+    ASSERT_TRUE(waitForMeter(input, 50));
+    ASSERT_TRUE(input.openIndicator()->isChecked());
+    r.connected = 0;
+    spin(3 * ChannelStrip::kMeterTickMs);
+    EXPECT_EQ(input.meter()->level(), 0);
+    EXPECT_EQ(output.meter()->level(), 0);
+    EXPECT_FALSE(input.openIndicator()->isChecked());
+    input.refresh();
+    EXPECT_FALSE(input.openIndicator()->isChecked()) << "a refresh shows no stale open state";
 }

@@ -57,6 +57,7 @@ void ControlSurface::reloadGroups()
 bool ControlSurface::requireAdministrator()
 {
     if (record().accountLevel == 1) return true;
+    emit actionRefused();
     m_op.showMessage(Severity::Error, QStringLiteral("You do not have permission."));
     return false;
 }

@@ -139,6 +139,8 @@ signals:
     void systemChanged();
     // The whole record changed (factory restore, preset): refresh every control.
     void refreshNeeded();
+    // An administrator-only action was refused (for the event log).
+    void actionRefused();
 
 private:
     std::vector<int> linkedChannels(const StripGroupData& group, int own, LinkFlag flag) const;

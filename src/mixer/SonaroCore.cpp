@@ -3,6 +3,7 @@
 #include "dsp/DspCommands.h"
 #include "link/AddressFile.h"
 #include "link/Discovery.h"
+#include "mixer/EventLogSources.h"
 #include "store/DeviceRegistry.h"
 #include "store/GroupDialogModel.h"
 #include "store/GroupStore.h"
@@ -17,12 +18,18 @@
 namespace sonaro {
 
 SonaroCore::SonaroCore(OperatorInterface& op, const CoreOptions& options, QObject* parent)
-    : QObject(parent), m_op(op), m_options(options),
+    : QObject(parent), m_messages(op, m_eventLog),
+      m_fileMessages(op, m_eventLog, EventKind::Preset),
+      m_storageMessages(op, m_eventLog, EventKind::Storage), m_op(m_messages), m_options(options),
       m_dataDir(DataDirectory::resolve(options.dataDirectory)), m_state(m_table, options.timings),
-      m_db(op, m_dataDir.databasePath()), m_link(m_state), m_dispatcher(m_state, m_link, op),
-      m_session(m_state, m_link, m_dispatcher, op), m_port(m_link, m_state),
-      m_surface(m_table, m_port, op), m_files(m_table, m_surface, op)
+      m_db(m_storageMessages, m_dataDir.databasePath()), m_link(m_state),
+      m_dispatcher(m_state, m_link, m_op), m_session(m_state, m_link, m_dispatcher, m_op),
+      m_port(m_link, m_state), m_surface(m_table, m_port, m_op),
+      m_files(m_table, m_surface, m_fileMessages)
 {
+    if (!options.logFile.isEmpty())
+        m_logFile = std::make_unique<EventLogFile>(m_eventLog, m_dataDir.filePath(options.logFile));
+    new EventLogSources(*this);
     m_link.setFrameBuilder(
         'E', [](const UnitRecord& r, int unit, int slot) { return buildE(r, unit, slot); });
     m_link.setFrameBuilder(
@@ -52,7 +59,7 @@ bool SonaroCore::start()
     const QString bind = !m_options.bindAddress.isEmpty() ? m_options.bindAddress : entry.bind;
     if (!bind.isEmpty()) m_state.bindAddress = QHostAddress(bind);
 
-    if (m_options.readStateFile) m_files.readStartupState(m_dataDir.stateFilePath());
+    if (m_options.readStateFile) readStateFile();
     m_table.initialiseAccounts();
     m_surface.reloadGroups();
     emit m_surface.refreshNeeded();
@@ -62,13 +69,13 @@ bool SonaroCore::start()
 void SonaroCore::disconnectUnit()
 {
     emit aboutToLeaveUnit();
-    m_files.writeStateFile(m_dataDir.stateFilePath());
+    writeStateFile();
     m_session.disconnect();
 }
 
 void SonaroCore::closeSequence()
 {
-    m_files.writeStateFile(m_dataDir.stateFilePath());
+    writeStateFile();
     m_session.shutdown();
 }
 
@@ -155,6 +162,32 @@ Discovery* SonaroCore::createDiscovery(QObject* parent)
 std::unique_ptr<LoginCheck> SonaroCore::createLoginCheck()
 {
     return std::make_unique<LoginCheck>(m_state);
+}
+
+} // namespace sonaro
+
+namespace sonaro {
+
+bool SonaroCore::readStateFile()
+{
+    const LoggingOperator::KindScope kind(m_fileMessages, EventKind::StateFile);
+    const QString path = m_dataDir.stateFilePath();
+    const bool loaded = m_files.readStartupState(path);
+    if (loaded)
+        m_eventLog.add(EventKind::StateFile,
+                       QT_TRANSLATE_NOOP("sonaro::EventLog", "Settings read from %1"), {path});
+    return loaded;
+}
+
+bool SonaroCore::writeStateFile()
+{
+    const LoggingOperator::KindScope kind(m_fileMessages, EventKind::StateFile);
+    const QString path = m_dataDir.stateFilePath();
+    const bool written = m_files.writeStateFile(path);
+    if (written)
+        m_eventLog.add(EventKind::StateFile,
+                       QT_TRANSLATE_NOOP("sonaro::EventLog", "Settings written to %1"), {path});
+    return written;
 }
 
 } // namespace sonaro

@@ -5,8 +5,11 @@
 #include "link/LinkState.h"
 #include "link/Session.h"
 #include "mixer/ControlSurface.h"
+#include "mixer/EventLog.h"
+#include "mixer/EventLogFile.h"
 #include "mixer/FileActions.h"
 #include "mixer/LinkCommandPort.h"
+#include "mixer/LoggingOperator.h"
 #include "model/UnitTable.h"
 #include "store/DataDirectory.h"
 #include "store/Database.h"
@@ -35,6 +38,8 @@ struct CoreOptions
     int port = -1;             // -1: ip.ini's host (5000 when absent)
     bool readStateFile = true; // the desktop program reads data.ini at start-up
     LinkTimings timings;
+    // The event log's file (a bare name lies in the data directory); empty: none.
+    QString logFile;
 };
 
 // Everything the desktop program and sonaroctl share, wired together: the unit records, the
@@ -78,6 +83,8 @@ public:
     DeviceRegistry deviceRegistry() { return DeviceRegistry(m_db); }
     GroupStore groupStore() { return GroupStore(m_db); }
     OperatorInterface& operatorInterface() { return m_op; }
+    // What happened, time-stamped: connection, logins, messages shown, files, storage.
+    EventLog& eventLog() { return m_eventLog; }
 
     // --- for windows ----------------------------------------------------------------------------
     // The unit's address as the link uses it, and whether status frames arrive.
@@ -105,6 +112,17 @@ signals:
     void aboutToLeaveUnit();
 
 private:
+    // The start-up state file, logged as such.
+    bool readStateFile();
+    bool writeStateFile();
+
+    // Every message to the operator is logged on its way: the file actions' and the database's
+    // under their own kinds.
+    EventLog m_eventLog;
+    LoggingOperator m_messages;
+    LoggingOperator m_fileMessages;
+    LoggingOperator m_storageMessages;
+    std::unique_ptr<EventLogFile> m_logFile;
     OperatorInterface& m_op;
     CoreOptions m_options;
     DataDirectory m_dataDir;

@@ -3,6 +3,7 @@
 #include "model/UnitRecord.h"
 #include "model/ValueConventions.h"
 
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QRegularExpression>
 
@@ -39,6 +40,7 @@ Options:
   --password PSW      password (default: $SONARO_PASSWORD, else a prompt on a terminal)
   --json              machine-readable output
   --yes               answer Yes to the program's questions
+  --log FILE          append the event log's lines (connection, login, messages) to FILE
   -h, --help          this help; 'sonaroctl COMMAND --help' for a command
 
 Exit status: 0 success, 1 failure (reason on standard error), 2 usage error,
@@ -318,11 +320,15 @@ ParseResult parseArguments(const QStringList& arguments)
         const bool known = name == QLatin1String("--data-dir") || name == QLatin1String("--bind") ||
                            name == QLatin1String("--address") || name == QLatin1String("--port") ||
                            name == QLatin1String("--user") || name == QLatin1String("--password") ||
-                           name == QLatin1String("--seconds");
+                           name == QLatin1String("--seconds") || name == QLatin1String("--log");
         if (!known) return usageError(QStringLiteral("unknown option '%1'").arg(name));
         if (!takeValue(v)) return usageError(QStringLiteral("%1 needs a value").arg(name));
         if (name == QLatin1String("--data-dir")) {
             s.dataDir = v;
+        } else if (name == QLatin1String("--log")) {
+            if (v.isEmpty()) return usageError(QStringLiteral("--log needs a file name"));
+            // Relative to where sonaroctl runs, not to the data directory.
+            s.logFile = QFileInfo(v).absoluteFilePath();
         } else if (name == QLatin1String("--bind") || name == QLatin1String("--address")) {
             QHostAddress address;
             if (!address.setAddress(v) || address.protocol() != QAbstractSocket::IPv4Protocol)

@@ -60,6 +60,7 @@ struct CtlSettings
     Command command = Command::None;
     SetRequest set;
     QString file;
+    QString logFile; // --log: the event log's lines go here too
 };
 
 struct ParseResult

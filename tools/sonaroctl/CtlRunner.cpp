@@ -257,6 +257,7 @@ void CtlRunner::startSession()
     options.port = m_settings.port;
     options.readStateFile = true; // what the desktop last knew (a muted output's gain, groups)
     options.timings = m_timingScale > 1 ? LinkTimings{}.scaled(m_timingScale) : LinkTimings{};
+    options.logFile = m_settings.logFile;
     m_core = std::make_unique<SonaroCore>(m_op, options);
     connect(&m_core->link(), &Link::socketError, this,
             [this](const QString& message) { m_socketError = message; });

@@ -1,7 +1,7 @@
 // sonaroctl: command-line control of a Sonaro mixer unit for scripts and installers.
 //
 //   sonaroctl [--data-dir DIR] [--bind ADDR] [--address ADDR] [--port N] [--user NAME]
-//             [--password PSW] [--json] COMMAND ...
+//             [--password PSW] [--json] [--log FILE] COMMAND ...
 //
 // A thin main over the core the desktop program uses; see 'sonaroctl --help'. The environment
 // variable SONARO_TIMING_SCALE=N (not shown in the help) divides every link timing and time-out

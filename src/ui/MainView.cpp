@@ -39,6 +39,7 @@ constexpr int kPageButtonWidth = 112;
 constexpr int kIndicatorWidth = 190;
 constexpr int kMargin = 10;
 constexpr int kStripSpacing = 5;
+constexpr int kMatrixMaxCell = 150;
 enum PageButton
 {
     kChannelsButton = 0,
@@ -85,7 +86,7 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     channelLayout->setContentsMargins(0, 0, 0, 0);
     channelLayout->setSpacing(0);
     channelLayout->addWidget(m_firstRun);
-    channelLayout->addSpacing(m_firstRun->isVisible() ? kMargin : 0);
+    channelLayout->addSpacing(firstRun ? kMargin : 0);
     channelLayout->addWidget(m_tabs);
     channelLayout->addWidget(m_stripScroll, 1);
 
@@ -122,7 +123,9 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
 
     m_system = new SystemPage(core, this);
 
-    // The matrix and the system settings keep their natural size, centred on their pages.
+    // The matrix grows with its page (it centres itself); the system settings keep their
+    // natural size, centred.
+    m_matrix->setMaximumCellSize(kMatrixMaxCell);
     const auto centred = [this](QWidget* page) {
         auto* holder = new QWidget(this);
         auto* grid = new QGridLayout(holder);
@@ -132,7 +135,7 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     };
     m_stack = new QStackedWidget(this);
     m_stack->addWidget(m_channelPage);
-    m_stack->addWidget(centred(m_matrix));
+    m_stack->addWidget(m_matrix);
     m_stack->addWidget(centred(m_system));
 
     auto* layout = new QVBoxLayout(this);
@@ -311,7 +314,7 @@ void MainView::showPage(Page page)
         layoutChannelPage();
         break;
     case MatrixPage:
-        m_stack->setCurrentWidget(m_matrix->parentWidget());
+        m_stack->setCurrentWidget(m_matrix);
         break;
     case SystemSettingsPage:
         m_system->refresh();

@@ -186,3 +186,26 @@ TEST_F(MatrixGridTest, ClickTogglesTheCellAndRowWordsFollow)
     EXPECT_TRUE(toggled.at(0).at(1).toBool());
     EXPECT_FALSE(toggled.at(1).at(1).toBool());
 }
+
+// On a large page the cells grow, square and up to their maximum; clicks still find them.
+TEST(MatrixGrid, CellsGrowWithTheWidgetUpToTheirMaximum)
+{
+    MatrixGrid grid;
+    grid.setGridSize(8, 2);
+    grid.resize(1900, 900);
+    grid.show(); // a hidden widget is told its size when it shows
+    EXPECT_EQ(grid.cellSize(), MatrixGrid::kDefaultCellSize) << "without a maximum they keep it";
+    grid.setMaximumCellSize(150);
+    EXPECT_EQ(grid.cellSize(), 150);
+    const QRect cell = grid.cellRect({5, 1});
+    EXPECT_EQ(cell.width(), 150);
+    EXPECT_GE(grid.cellRect({0, 0}).left(), 0);
+    EXPECT_LE(grid.cellRect({7, 1}).right(), grid.width());
+    EXPECT_EQ(grid.hitTest(cell.center()), (MatrixCell{5, 1}));
+    grid.resize(1000, 900); // the width decides
+    EXPECT_GT(grid.cellSize(), MatrixGrid::kDefaultCellSize);
+    EXPECT_LT(grid.cellSize(), 150);
+    EXPECT_LE(grid.cellRect({7, 1}).right(), grid.width());
+    grid.resize(400, 300); // never below the default
+    EXPECT_EQ(grid.cellSize(), MatrixGrid::kDefaultCellSize);
+}

@@ -35,6 +35,7 @@ void MatrixGrid::setGridSize(int columns, int rows)
     m_columns = std::clamp(columns, 1, 32);
     m_rows = std::clamp(rows, 1, 32);
     m_on.fill(false, m_columns * m_rows);
+    fitCells();
     updateGeometry();
     update();
 }
@@ -63,6 +64,33 @@ QRect MatrixGrid::contentRect() const
     return QRect(QPoint(-kFrameOutset, -kTitleAbove - 14),
                  QPoint(g.width() + kFrameOutset + kRowLabelSpace,
                         g.height() + kFrameOutset + kLegendSpace));
+}
+
+void MatrixGrid::setMaximumCellSize(int size)
+{
+    m_maxCellSize = std::max(size, int(kDefaultCellSize));
+    fitCells();
+}
+
+void MatrixGrid::fitCells()
+{
+    // The decorations keep their size; the cells take what is left, square.
+    const QRect c = contentRect();
+    const QSize g = gridSize();
+    const int freeWidth = width() - 2 * kOuterMargin - (c.width() - g.width());
+    const int freeHeight = height() - 2 * kOuterMargin - (c.height() - g.height());
+    const int byWidth = (freeWidth + m_gap) / std::max(1, m_columns) - m_gap;
+    const int byHeight = (freeHeight + m_gap) / std::max(1, m_rows) - m_gap;
+    const int size = std::clamp(std::min(byWidth, byHeight), int(kDefaultCellSize), m_maxCellSize);
+    if (size == m_cellSize) return;
+    m_cellSize = size;
+    update();
+}
+
+void MatrixGrid::resizeEvent(QResizeEvent* event)
+{
+    fitCells();
+    QWidget::resizeEvent(event);
 }
 
 QSize MatrixGrid::sizeHint() const

@@ -35,6 +35,8 @@ public:
     int columns() const { return m_columns; }
     int rows() const { return m_rows; }
     int cellSize() const { return m_cellSize; }
+    // Cells grow with the widget up to this size (the default size: they keep it).
+    void setMaximumCellSize(int size);
     int gap() const { return m_gap; }
 
     // Top-left corner of the first cell in widget coordinates. Setting it turns centring off;
@@ -75,15 +77,18 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool valid(MatrixCell cell) const;
     QSize gridSize() const;
     QRect contentRect() const; // grid and decorations, relative to the grid origin
+    void fitCells();
 
     int m_columns = kDefaultColumns;
     int m_rows = kDefaultRows;
     int m_cellSize = kDefaultCellSize;
+    int m_maxCellSize = kDefaultCellSize;
     int m_gap = kDefaultGap;
     bool m_autoCentre = true;
     QPoint m_origin{20, 20};

@@ -727,4 +727,217 @@
         <translation>确定</translation>
     </message>
 </context>
+<context>
+    <name>sonaro::EventLog</name>
+    <message>
+        <source>Connection</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>Re-login</source>
+        <translation>重新登录</translation>
+    </message>
+    <message>
+        <source>Silence</source>
+        <translation>设备无响应</translation>
+    </message>
+    <message>
+        <source>Resend</source>
+        <translation>重发</translation>
+    </message>
+    <message>
+        <source>Not delivered</source>
+        <translation>未送达</translation>
+    </message>
+    <message>
+        <source>Refused action</source>
+        <translation>拒绝的操作</translation>
+    </message>
+    <message>
+        <source>Address change</source>
+        <translation>地址更改</translation>
+    </message>
+    <message>
+        <source>Account change</source>
+        <translation>账户更改</translation>
+    </message>
+    <message>
+        <source>Preset</source>
+        <translation>预设文件</translation>
+    </message>
+    <message>
+        <source>State file</source>
+        <translation>状态文件</translation>
+    </message>
+    <message>
+        <source>Storage error</source>
+        <translation>存储错误</translation>
+    </message>
+    <message>
+        <source>Message shown</source>
+        <translation>显示的消息</translation>
+    </message>
+    <message>
+        <source>Dropped frame</source>
+        <translation>丢弃的数据帧</translation>
+    </message>
+    <message>
+        <source>Not confirmed by the unit, sent again (%2): %1</source>
+        <translation>设备未确认，已重发（第 %2 次）：%1</translation>
+    </message>
+    <message>
+        <source>Not delivered: the unit never confirmed %1</source>
+        <translation>未送达：设备始终未确认 %1</translation>
+    </message>
+    <message>
+        <source>The event log cannot be written to %1: %2</source>
+        <translation>无法写入事件日志 %1：%2</translation>
+    </message>
+    <message>
+        <source>No answer to the login from %1</source>
+        <translation>%1 未响应登录</translation>
+    </message>
+    <message>
+        <source>Logged in again to %1 after the silence</source>
+        <translation>无响应后已重新登录到 %1</translation>
+    </message>
+    <message>
+        <source>Logged in to %1 as %2 (unit count %3)</source>
+        <translation>已以 %2 登录到 %1（设备数 %3）</translation>
+    </message>
+    <message>
+        <source>Login as %2 refused by %1</source>
+        <translation>%1 拒绝了 %2 的登录</translation>
+    </message>
+    <message>
+        <source>The unit reported its new address %1, port %2</source>
+        <translation>设备报告了新地址 %1，端口 %2</translation>
+    </message>
+    <message>
+        <source>Refused: only the administrator may do this</source>
+        <translation>已拒绝：只有管理员可以执行此操作</translation>
+    </message>
+    <message>
+        <source>Refused: only the administrator may do this (logged in as %1)</source>
+        <translation>已拒绝：只有管理员可以执行此操作（当前登录：%1）</translation>
+    </message>
+    <message>
+        <source>Searching for units</source>
+        <translation>正在搜索设备</translation>
+    </message>
+    <message>
+        <source>Logging in to %1 as %2</source>
+        <translation>正在以 %2 登录到 %1</translation>
+    </message>
+    <message>
+        <source>The unit did not confirm the address change</source>
+        <translation>设备未确认地址更改</translation>
+    </message>
+    <message>
+        <source>The unit did not confirm the account change</source>
+        <translation>设备未确认账户更改</translation>
+    </message>
+    <message>
+        <source>Connected to %1</source>
+        <translation>已连接到 %1</translation>
+    </message>
+    <message>
+        <source>No status from %1 for %2 ms; logging in again</source>
+        <translation>%1 已 %2 毫秒无状态，正在重新登录</translation>
+    </message>
+    <message>
+        <source>Disconnecting from %1</source>
+        <translation>正在断开 %1</translation>
+    </message>
+    <message>
+        <source>The unit confirmed the account change; log in again</source>
+        <translation>设备已确认账户更改，请重新登录</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>离线</translation>
+    </message>
+    <message>
+        <source>Dropped (%1): %2</source>
+        <translation>已丢弃（%1）：%2</translation>
+    </message>
+    <message>
+        <source>%1 more frames dropped</source>
+        <translation>另有 %1 个数据帧被丢弃</translation>
+    </message>
+    <message>
+        <source>Address change sent: unit %1 to %2</source>
+        <translation>已发送地址更改：设备 %1 改为 %2</translation>
+    </message>
+    <message>
+        <source>Account change sent: unit %1, account %2</source>
+        <translation>已发送账户更改：设备 %1，账户 %2</translation>
+    </message>
+    <message>
+        <source>Settings read from %1</source>
+        <translation>已从 %1 读取设置</translation>
+    </message>
+    <message>
+        <source>Settings written to %1</source>
+        <translation>已将设置写入 %1</translation>
+    </message>
+</context>
+<context>
+    <name>sonaro::ui::EventLogDock</name>
+    <message>
+        <source>Event log</source>
+        <translation>事件日志</translation>
+    </message>
+    <message>
+        <source>EVENT LOG</source>
+        <translation>事件日志</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>显示</translation>
+    </message>
+    <message>
+        <source>All kinds</source>
+        <translation>全部类型</translation>
+    </message>
+    <message>
+        <source>Save log…</source>
+        <translation>保存日志…</translation>
+    </message>
+    <message>
+        <source>Save log</source>
+        <translation>保存日志</translation>
+    </message>
+    <message>
+        <source>Log files (*.log *.txt);;All files (*)</source>
+        <translation>日志文件 (*.log *.txt);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>The log could not be saved to %1: %2</source>
+        <translation>无法将日志保存到 %1：%2</translation>
+    </message>
+    <message>
+        <source>Saved to %1</source>
+        <translation>已保存到 %1</translation>
+    </message>
+</context>
+<context>
+    <name>sonaro::ui::EventLogModel</name>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>事件</translation>
+    </message>
+</context>
 </TS>

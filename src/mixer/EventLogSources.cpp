@@ -39,7 +39,7 @@ EventLogSources::EventLogSources(SonaroCore& core)
     connect(&dispatcher, &Dispatcher::loginAccepted, this, [this](int units) {
         if (std::exchange(m_relogged, false)) return;
         m_log.add(EventKind::Login,
-                  QT_TRANSLATE_NOOP("sonaro::EventLog", "Logged in to %1 as %2 (%3 units)"),
+                  QT_TRANSLATE_NOOP("sonaro::EventLog", "Logged in to %1 as %2 (unit count %3)"),
                   {address(), loginName(), QString::number(units)});
     });
     connect(&dispatcher, &Dispatcher::loginRefused, this, [this] {

@@ -2,6 +2,7 @@
 
 #include "mixer/UndoHistory.h"
 #include "ui/AboutDialog.h"
+#include "ui/EventLogDock.h"
 #include "ui/LanguageSwitcher.h"
 #include "ui/MainView.h"
 
@@ -55,6 +56,11 @@ MainWindow::MainWindow(MainView* view, LanguageSwitcher& language, QWidget* pare
     m_toolsMenu->addAction(actions.matrix);
     m_toolsMenu->addAction(actions.system);
     m_toolsMenu->addAction(actions.group);
+    // The event log, docked below the pages and hidden until asked for.
+    m_eventLog = new EventLogDock(view->core().eventLog(), view->core().operatorInterface(), this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_eventLog);
+    m_eventLog->hide();
+    m_toolsMenu->addAction(m_eventLog->toggleViewAction());
     m_toolsMenu->addSeparator();
     // The language switch sits in both languages' menus, under the same place.
     m_language = m_toolsMenu->addAction(QString(), &language, &LanguageSwitcher::toggle);

@@ -7,6 +7,7 @@ class QMenu;
 
 namespace sonaro::ui {
 
+class EventLogDock;
 class LanguageSwitcher;
 class MainView;
 
@@ -32,6 +33,7 @@ public:
     QMenu* toolsMenu() const { return m_toolsMenu; }
     QMenu* helpMenu() const { return m_helpMenu; }
     QAction* languageAction() const { return m_language; }
+    EventLogDock* eventLogDock() const { return m_eventLog; }
 
 public slots:
     void showAbout();
@@ -55,6 +57,7 @@ private:
     QMenu* m_helpMenu = nullptr;
     QAction* m_language = nullptr;
     QAction* m_about = nullptr;
+    EventLogDock* m_eventLog = nullptr;
 };
 
 } // namespace sonaro::ui

@@ -44,7 +44,7 @@ TEST(EventLogEndToEnd, ConnectionLoginSilenceReloginAndDisconnectReachTheLog)
     EXPECT_TRUE(has(log, EventKind::Connection, "Logging in to 127.0.0.2 as admin"));
     EXPECT_TRUE(has(log, EventKind::Connection, "Connected to 127.0.0.2"));
     EXPECT_EQ(textsOf(log, EventKind::Login),
-              QStringList{"Logged in to 127.0.0.2 as admin (1 units)"});
+              QStringList{"Logged in to 127.0.0.2 as admin (unit count 1)"});
 
     c.unit->silence(1200);
     ASSERT_TRUE(waitFor([&] { return !textsOf(log, EventKind::Silence).isEmpty(); }, 3000));

@@ -72,7 +72,7 @@ TEST_F(SonaroctlLog, WritesTheRunsEventsToTheFileNamedWithoutThePassword)
     const QString lines = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(lines.contains("\tconnection\tLogging in to 127.0.0.2 as admin\n"))
         << lines.toStdString();
-    EXPECT_TRUE(lines.contains("\tlogin\tLogged in to 127.0.0.2 as admin (1 units)\n"));
+    EXPECT_TRUE(lines.contains("\tlogin\tLogged in to 127.0.0.2 as admin (unit count 1)\n"));
     EXPECT_FALSE(lines.contains("888888"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("data/sonaro.log")));
 

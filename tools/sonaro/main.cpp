@@ -76,6 +76,7 @@ int main(int argc, char** argv)
     CoreOptions options;
     options.dataDirectory = parser.value(dataDir);
     options.bindAddress = parser.value(bind);
+    options.logFile = QString::fromLatin1(kEventLogFileName); // sonaro.log in the data directory
     std::unique_ptr<VirtualUnit> unit;
     VirtualUnitOptions unitOptions;
     const bool shooting = parser.isSet(screenshots);

@@ -11,6 +11,7 @@
 #include "mixer/SonaroCore.h"
 #include "model/Version.h"
 #include "store/DataDirectory.h"
+#include "store/DataDirectoryLock.h"
 #include "ui/InputEqWindow.h"
 #include "ui/LanguageSwitcher.h"
 #include "ui/LimiterWindow.h"
@@ -18,6 +19,7 @@
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxOperator.h"
 #include "ui/OutputEqWindow.h"
+#include "ui/ThemedMessageBox.h"
 #include "ui/kit/Theme.h"
 #include "unit/VirtualUnit.h"
 
@@ -30,6 +32,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
 
 using namespace sonaro;
@@ -43,6 +46,8 @@ constexpr int kDemoPortTries = 20;
 // Time the unit gets to log in, then to stream before the first picture.
 constexpr int kLoginWaitMs = 10000;
 constexpr int kScreenshotSettleMs = 1500;
+// The exit status when another program holds the data directory.
+constexpr int kExitDataDirectoryInUse = 3;
 } // namespace
 
 int main(int argc, char** argv)
@@ -112,6 +117,17 @@ int main(int argc, char** argv)
     ui::LanguageSwitcher language(core.table());
     language.load();
     language.setLanguage(Language::Chinese); // the program starts in Chinese
+    // One program per data directory, settled before anything there is read or written.
+    DataDirectoryLock lock(core.dataDirectory().path());
+    if (lock.acquire() == DataDirectoryLock::Result::InUse) {
+        const QString refusal = lock.refusal();
+        std::fprintf(stderr, "sonaro: %s\n", qPrintable(refusal));
+        const QString platform = QGuiApplication::platformName();
+        if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+            ui::ThemedMessageBox(Severity::Error, refusal, ui::ThemedMessageBox::Buttons::Ok)
+                .exec();
+        return kExitDataDirectoryInUse;
+    }
     core.start();
 
     auto* view = new ui::MainView(core);

@@ -10,6 +10,8 @@
 // and the optional bind (the local address the link binds).
 namespace sonaro {
 
+class OperatorInterface;
+
 // Splits at "." and rebuilds "%d.%d.%d.%d" from the decimal value of each part, so
 // "192.168.001.010" becomes "192.168.1.10". Missing parts count as 0.
 std::string normaliseAddress(std::string_view text);
@@ -23,8 +25,11 @@ struct AddressFileEntry
 };
 
 AddressFileEntry readAddressFile(const QString& path);
-// Writes the unit address (and the port, when given).
-bool writeAddressFile(const QString& path, const QString& ip);
-bool writeAddressFile(const QString& path, const QString& ip, quint16 port);
+// Writes the unit address (and the port, when given) into section "device", keeping every other
+// line of the file as it stands. The file is replaced whole or not at all; a failure is reported
+// to op as "Save Fail: <reason>" when op is given.
+bool writeAddressFile(const QString& path, const QString& ip, OperatorInterface* op = nullptr);
+bool writeAddressFile(const QString& path, const QString& ip, quint16 port,
+                      OperatorInterface* op = nullptr);
 
 } // namespace sonaro

@@ -407,7 +407,7 @@ bool Dispatcher::handleP(std::string_view inner)
     m_state.deviceAddress = address;
     if (port > 0 && port <= 65535) m_state.port = static_cast<quint16>(port);
     if (!m_state.addressFilePath.isEmpty())
-        writeAddressFile(m_state.addressFilePath, address, m_state.port);
+        writeAddressFile(m_state.addressFilePath, address, m_state.port, &m_ui);
     return true;
 }
 

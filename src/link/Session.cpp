@@ -385,7 +385,8 @@ void Session::adminTimerTick()
 void Session::useDeviceAddress(const QString& address)
 {
     m_state.deviceAddress = address;
-    if (!m_state.addressFilePath.isEmpty()) writeAddressFile(m_state.addressFilePath, address);
+    if (!m_state.addressFilePath.isEmpty())
+        writeAddressFile(m_state.addressFilePath, address, &m_ui);
 }
 
 } // namespace sonaro

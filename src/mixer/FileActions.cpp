@@ -6,9 +6,46 @@
 #include "store/DeviceRegistry.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cstring>
 
 namespace sonaro {
+
+namespace {
+
+QString translated(const char* text)
+{
+    return QCoreApplication::translate("sonaro::FileActions", text);
+}
+
+// The administrator's settings in a preset keep the unit's values (those of session) when a user
+// opens it. Returns the names of those whose values in the file differed.
+QStringList keepAdministratorSettings(UnitRecord& loaded, const UnitRecord& session)
+{
+    QStringList kept;
+    auto keep = [&](auto& field, const auto& unitValue, const char* name) {
+        if (std::memcmp(&field, &unitValue, sizeof field) == 0) return;
+        std::memcpy(&field, &unitValue, sizeof field);
+        kept << translated(name);
+    };
+    keep(loaded.routing, session.routing, QT_TRANSLATE_NOOP("sonaro::FileActions", "routing"));
+    keep(loaded.maxOpenChannels, session.maxOpenChannels,
+         QT_TRANSLATE_NOOP("sonaro::FileActions", "maximum open channels"));
+    keep(loaded.holdTime, session.holdTime, QT_TRANSLATE_NOOP("sonaro::FileActions", "hold time"));
+    keep(loaded.thresholdMode, session.thresholdMode,
+         QT_TRANSLATE_NOOP("sonaro::FileActions", "automix mode"));
+    keep(loaded.threshold, session.threshold,
+         QT_TRANSLATE_NOOP("sonaro::FileActions", "threshold"));
+    keep(loaded.panelLock, session.panelLock,
+         QT_TRANSLATE_NOOP("sonaro::FileActions", "panel lock"));
+    keep(loaded.deviceMode, session.deviceMode,
+         QT_TRANSLATE_NOOP("sonaro::FileActions", "device mode"));
+    return kept;
+}
+
+} // namespace
 
 FileActions::FileActions(UnitTable& table, ControlSurface& surface, OperatorInterface& op)
     : m_table(table), m_surface(surface), m_op(op)
@@ -37,11 +74,22 @@ bool FileActions::openPreset(const std::function<QString()>& choosePath)
         m_op.showMessage(Severity::Error, QStringLiteral("Open Fail"));
         return false;
     }
+    const UnitRecord before = m_surface.record();
     if (!StateFile::openPreset(path, m_surface.record(), *m_db, m_op)) return false;
+    QStringList kept;
+    if (before.accountLevel != 1) kept = keepAdministratorSettings(m_surface.record(), before);
     m_surface.reloadGroups();
     m_surface.sendPresetSequence();
     emit m_surface.refreshNeeded();
-    m_op.showMessage(Severity::Information, QStringLiteral("Open successfully"));
+    if (kept.isEmpty()) {
+        m_op.showMessage(Severity::Information, QStringLiteral("Open successfully"));
+    } else {
+        m_op.showMessage(
+            Severity::Information,
+            translated("Open successfully. Only the administrator may change these, so they "
+                       "keep the unit's values: %1.")
+                .arg(kept.join(translated(", "))));
+    }
     return true;
 }
 
@@ -49,22 +97,38 @@ bool FileActions::savePreset(const std::function<QString()>& choosePath)
 {
     const QString path = choosePath();
     if (path.isEmpty()) return false;
-    if (!writeStateFile(path)) return false;
+    if (!writeSettingsFile(path)) return false;
     m_op.showMessage(Severity::Information, QStringLiteral("Save successfully"));
     return true;
 }
 
+QString FileActions::presetFilePath(const QString& chosen)
+{
+    if (chosen.isEmpty()) return chosen;
+    const QString name = QFileInfo(chosen).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0 && dot < name.size() - 1) return chosen;
+    // "room." becomes "room.ini", not "room..ini".
+    return chosen +
+           (chosen.endsWith(QLatin1Char('.')) ? QStringLiteral("ini") : QStringLiteral(".ini"));
+}
+
 bool FileActions::writeStateFile(const QString& path)
 {
-    if (m_db) return StateFile::write(path, m_table.record(1), *m_db, m_op);
-    // Without a database the file still keeps every setting, with no groups.
-    const QByteArray bytes = StateFile::encode(m_table.record(1), GroupFileRecords{});
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_op.showMessage(Severity::Error, QStringLiteral("Save Fail"));
+    if (m_db && m_db->isConnected() && !m_db->directoryWritable()) {
+        m_db->reportProblem(
+            Database::Problem::ReadOnlyDirectory,
+            translated("%1 was not written: the data directory cannot be written.").arg(path));
         return false;
     }
-    return true;
+    return writeSettingsFile(path);
+}
+
+bool FileActions::writeSettingsFile(const QString& path)
+{
+    // Without a database the file still keeps every setting, with no groups.
+    const GroupFileRecords groups = m_db ? StateFile::collectGroups(*m_db) : GroupFileRecords{};
+    return StateFile::write(path, m_table.record(1), groups, m_op);
 }
 
 bool FileActions::readStartupState(const QString& path)

@@ -28,17 +28,27 @@ public:
 
     // "OPEN FILE": needs a connected unit ("Cannot connect." before any file is chosen), reads
     // the chosen file (an empty path means the operator cancelled), rebuilds the groups and
-    // sends the whole record. True when the preset was opened.
+    // sends the whole record. True when the preset was opened. A user (not the administrator)
+    // gets every setting of the file except the administrator's own (routing, maximum open
+    // channels, hold time, automix mode and threshold, panel lock, device mode): those keep the
+    // unit's values, and the message names the ones that differed.
     bool openPreset(const std::function<QString()>& choosePath);
-    // "SAVE FILE": writes record 1 and the groups; no connection needed.
+    // "SAVE FILE": writes record 1 and the groups; no connection needed. "Save successfully"
+    // only once the file is complete on disk; otherwise "Save Fail: <reason>".
     bool savePreset(const std::function<QString()>& choosePath);
-    // The start-up state file, written at Disconnect and close, read once at start-up.
+    // The file name a preset is saved under: the chosen one, with ".ini" added when the file
+    // name itself has no suffix (a dot in a folder's name does not count).
+    static QString presetFilePath(const QString& chosen);
+    // The start-up state file, written at Disconnect and close, read once at start-up. Not
+    // written when the data directory was found read-only (the operator was told at start-up).
     bool writeStateFile(const QString& path);
     bool readStartupState(const QString& path);
     // Administrator only. Asks first; returns false when refused or when the operator said No.
     bool factoryRestore();
 
 private:
+    bool writeSettingsFile(const QString& path);
+
     UnitTable& m_table;
     ControlSurface& m_surface;
     OperatorInterface& m_op;

@@ -1,11 +1,11 @@
 #include "mixer/StateFile.h"
 
 #include "model/OperatorInterface.h"
+#include "model/SavedFile.h"
 #include "store/Database.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -194,18 +194,15 @@ void StateFile::keepSessionFields(UnitRecord& loaded, const UnitRecord& session)
 bool StateFile::write(const QString& path, const UnitRecord& record, Database& db,
                       OperatorInterface& op)
 {
-    const QByteArray data = encode(record, collectGroups(db));
-    QSaveFile file(path);
-    QString error;
-    if (!file.open(QIODevice::WriteOnly))
-        error = file.errorString();
-    else if (file.write(data) != data.size())
-        error = file.errorString();
-    else if (!file.commit())
-        error = file.errorString();
-    if (error.isEmpty()) return true;
-    file.cancelWriting();
-    op.showMessage(Severity::Error, QStringLiteral("Save Fail: %1: %2").arg(path, error));
+    return write(path, record, collectGroups(db), op);
+}
+
+bool StateFile::write(const QString& path, const UnitRecord& record, const GroupFileRecords& groups,
+                      OperatorInterface& op)
+{
+    const QString reason = saveWholeFile(path, encode(record, groups));
+    if (reason.isEmpty()) return true;
+    op.showMessage(Severity::Error, saveFailText(reason));
     return false;
 }
 

@@ -32,9 +32,13 @@ public:
     static constexpr std::size_t kGroupRecordSize = sizeof(GroupFileRecord);
     static constexpr std::size_t kFileSize = kUnitRecordSize + 5 * kGroupRecordSize;
 
-    // Writes record and the database's group memberships to path, atomically: a failed write
-    // leaves the previous file untouched. Reports "Save Fail" and returns false on failure.
+    // Writes record and the database's group memberships to path, whole or not at all: a failed
+    // or short write leaves the previous file untouched. Reports "Save Fail: <reason>" and
+    // returns false on failure.
     static bool write(const QString& path, const UnitRecord& record, Database& db,
+                      OperatorInterface& op);
+    // The same with the given group records.
+    static bool write(const QString& path, const UnitRecord& record, const GroupFileRecords& groups,
                       OperatorInterface& op);
 
     enum class ReadResult

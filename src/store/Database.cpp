@@ -3,8 +3,13 @@
 #include "model/OperatorInterface.h"
 
 #include <QAtomicInt>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 
 namespace sonaro {
 
@@ -35,6 +40,8 @@ const char* const kSchema[] = {
     "openflag integer, eqflag integer, limitflag integer, phontonflag integer)",
 };
 
+const char* const kTables[] = {"Device", "Group1", "DvLink", "ControlType"};
+
 struct GroupRow
 {
     int id;
@@ -62,8 +69,8 @@ QString DbRow::text(const char* column) const
     return m_record.value(QString::fromLatin1(column)).toString();
 }
 
-Database::Database(OperatorInterface& op, const QString& databasePath)
-    : m_op(op), m_path(databasePath), m_connectionName(nextConnectionName())
+Database::Database(OperatorInterface& op, const QString& databasePath, QObject* parent)
+    : QObject(parent), m_op(op), m_path(databasePath), m_connectionName(nextConnectionName())
 {
 }
 
@@ -74,42 +81,120 @@ Database::~Database()
     if (QSqlDatabase::contains(m_connectionName)) QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-void Database::report(const QString& text)
+void Database::reportProblem(Problem kind, const QString& text)
 {
-    m_op.showMessage(Severity::Error, text);
+    const unsigned bit = 1u << static_cast<unsigned>(kind);
+    if (m_problemsShown & bit) {
+        emit storageProblem(text);
+        return;
+    }
+    m_problemsShown |= bit;
+    m_op.showMessage(kind == Problem::ReadOnlyDirectory ? Severity::Warning : Severity::Error,
+                     text);
 }
 
 bool Database::openDatabase()
 {
     m_openAttempted = true;
     if (m_connected) return true;
+    return open(true);
+}
+
+bool Database::open(bool mayAsk)
+{
     if (!m_db.isValid())
         m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     if (!m_db.isValid()) {
-        report(QStringLiteral("The SQLite driver (QSQLITE) is not available."));
+        reportProblem(Problem::Open, tr("The SQLite driver (QSQLITE) is not available."));
         return false;
     }
+    const QFileInfo file(m_path);
+    m_directoryWritable = QFileInfo(file.absolutePath()).isWritable();
+    if (!m_directoryWritable) {
+        reportProblem(Problem::ReadOnlyDirectory,
+                      tr("The data directory %1 cannot be written. Sonaro runs on, but channel "
+                         "names, groups and settings are kept for this session only. Make the "
+                         "directory writable, or start Sonaro with --data-dir and a writable "
+                         "directory.")
+                          .arg(QDir::toNativeSeparators(file.absolutePath())));
+        return openInMemory(file.exists());
+    }
+    const bool existed = file.exists();
+    QString reason;
+    if (openFile(reason)) return true;
+    if (!existed || !mayAsk) {
+        reportProblem(Problem::Open,
+                      tr("The database %1 cannot be opened: %2. Sonaro runs on without keeping "
+                         "channel names and groups. Check the file and its directory, or start "
+                         "Sonaro with --data-dir and another directory.")
+                          .arg(QDir::toNativeSeparators(m_path), reason));
+        return openInMemory(false);
+    }
+    // A damaged file is the operator's data: it is moved aside, never overwritten or deleted.
+    const QString aside =
+        QStringLiteral("%1.damaged-%2")
+            .arg(m_path, QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    m_problemsShown |= 1u << static_cast<unsigned>(Problem::Open);
+    const bool moveIt = m_op.confirm(
+        Severity::Error,
+        tr("The database %1 cannot be read: %2.\n\nMove it aside as %3 and start a new, empty "
+           "database? Channel names and groups start afresh; the old file is kept.\n\nNo: Sonaro "
+           "runs on without keeping channel names and groups until it is started again.")
+            .arg(QDir::toNativeSeparators(m_path), reason, QFileInfo(aside).fileName()));
+    if (!moveIt) {
+        emit storageProblem(tr("The damaged database %1 stays; nothing is stored this session.")
+                                .arg(QDir::toNativeSeparators(m_path)));
+        return openInMemory(false);
+    }
+    if (!moveAside(aside, reason)) {
+        m_problemsShown &= ~(1u << static_cast<unsigned>(Problem::Open));
+        reportProblem(Problem::Open,
+                      tr("The database %1 could not be moved aside: %2. Sonaro runs on without "
+                         "keeping channel names and groups. Move or delete the file, then start "
+                         "Sonaro again.")
+                          .arg(QDir::toNativeSeparators(m_path), reason));
+        return openInMemory(false);
+    }
+    emit storageProblem(tr("The damaged database was moved aside as %1; a new one was started.")
+                            .arg(QDir::toNativeSeparators(aside)));
+    if (openFile(reason)) return true;
+    m_problemsShown &= ~(1u << static_cast<unsigned>(Problem::Open));
+    reportProblem(Problem::Open, tr("The database %1 cannot be opened: %2. Sonaro runs on without "
+                                    "keeping channel names and groups.")
+                                     .arg(QDir::toNativeSeparators(m_path), reason));
+    return openInMemory(false);
+}
+
+bool Database::openFile(QString& reason)
+{
+    reason.clear();
+    m_db.setConnectOptions();
     m_db.setDatabaseName(m_path);
     if (!m_db.open()) {
-        report(errorText(m_db.lastError()));
+        reason = errorText(m_db.lastError());
         return false;
     }
-    // SQLite opens any file lazily; reading the catalogue finds a file that is not a database.
-    int tableCount = -1;
+    // SQLite opens any file lazily; reading the catalogue finds a file that is not a database,
+    // and the quick check a file whose pages are cut off or overwritten.
     {
         QSqlQuery probe(m_db);
-        if (probe.exec(QStringLiteral("select count(*) from sqlite_master where type='table'")) &&
-            probe.next()) {
-            tableCount = probe.value(0).toInt();
-        } else {
-            const QString error = errorText(probe.lastError());
-            probe = QSqlQuery();
-            m_db.close();
-            report(error);
-            return false;
+        QStringList tables;
+        if (probe.exec(QStringLiteral("select name from sqlite_master where type='table'"))) {
+            while (probe.next())
+                tables << probe.value(0).toString();
+            if (probe.exec(QStringLiteral("pragma quick_check")) && probe.next() &&
+                probe.value(0).toString() != QLatin1String("ok"))
+                reason = probe.value(0).toString();
         }
+        if (reason.isEmpty() && probe.lastError().isValid()) reason = errorText(probe.lastError());
+        if (reason.isEmpty() && !tables.isEmpty()) {
+            for (const char* table : kTables)
+                if (!tables.contains(QString::fromLatin1(table), Qt::CaseInsensitive))
+                    reason = tr("the table %1 is missing").arg(QString::fromLatin1(table));
+        }
+        if (reason.isEmpty() && tables.isEmpty()) createSchema(reason);
     }
-    if (tableCount == 0 && !createSchema()) {
+    if (!reason.isEmpty()) {
         m_db.close();
         return false;
     }
@@ -121,8 +206,80 @@ bool Database::openDatabase()
         pragma.exec(QStringLiteral("pragma journal_mode=WAL"));
         pragma.exec(QStringLiteral("pragma synchronous=NORMAL"));
     }
-    m_connected = true;
+    finishOpen(false);
     return true;
+}
+
+bool Database::openInMemory(bool copyFile)
+{
+    if (m_db.isOpen()) m_db.close();
+    // URIs let the copy attach the file read-only, without its journal files.
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+    m_db.setDatabaseName(QStringLiteral(":memory:"));
+    QString reason;
+    if (!m_db.open() || !createSchema(reason)) {
+        if (reason.isEmpty()) reason = errorText(m_db.lastError());
+        reportProblem(Problem::Open, tr("No database could be opened: %1").arg(reason));
+        return false;
+    }
+    if (copyFile && !copyFromFile()) {
+        // Whatever the copy left behind goes; a fresh database in memory takes its place.
+        m_db.close();
+        m_db.setDatabaseName(QStringLiteral(":memory:"));
+        if (!m_db.open() || !createSchema(reason)) {
+            reportProblem(Problem::Open, tr("No database could be opened: %1").arg(reason));
+            return false;
+        }
+        emit storageProblem(tr("The database %1 could not be read; this session starts with "
+                               "an empty one.")
+                                .arg(QDir::toNativeSeparators(m_path)));
+    }
+    finishOpen(true);
+    return true;
+}
+
+bool Database::copyFromFile()
+{
+    QSqlQuery query(m_db);
+    // immutable: the file is only read, and no journal file is looked for or made beside it.
+    const QString uri =
+        QUrl::fromLocalFile(QFileInfo(m_path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+        QStringLiteral("?immutable=1");
+    if (!query.prepare(QStringLiteral("attach database ? as disk"))) return false;
+    query.addBindValue(uri);
+    if (!query.exec()) return false;
+    bool ok = m_db.transaction() && query.exec(QStringLiteral("delete from main.Group1"));
+    for (const char* table : kTables) {
+        if (!ok) break;
+        ok = query.exec(QStringLiteral("insert into main.%1 select * from disk.%1")
+                            .arg(QString::fromLatin1(table)));
+    }
+    ok = ok && m_db.commit();
+    if (!ok) m_db.rollback();
+    query.exec(QStringLiteral("detach database disk"));
+    return ok;
+}
+
+bool Database::moveAside(const QString& aside, QString& reason)
+{
+    if (m_db.isOpen()) m_db.close();
+    if (!QDir().rename(m_path, aside)) {
+        QFile file(m_path);
+        reason = file.open(QIODevice::ReadOnly) ? tr("it cannot be renamed") : file.errorString();
+        return false;
+    }
+    // Journal files of the old file would be applied to the new one: they go with it.
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        const QString journal = m_path + QLatin1String(suffix);
+        if (QFileInfo::exists(journal)) QDir().rename(journal, aside + QLatin1String(suffix));
+    }
+    return true;
+}
+
+void Database::finishOpen(bool inMemory)
+{
+    m_inMemory = inMemory;
+    m_connected = true;
 }
 
 Database::Batch::Batch(Database& db) : m_db(db)
@@ -132,14 +289,16 @@ Database::Batch::Batch(Database& db) : m_db(db)
 
 Database::Batch::~Batch()
 {
-    if (m_active && !m_db.m_db.commit()) m_db.report(errorText(m_db.m_db.lastError()));
+    if (m_active && !m_db.m_db.commit())
+        m_db.reportProblem(Problem::Statement,
+                           m_db.statementFailure(errorText(m_db.m_db.lastError())));
 }
 
-bool Database::createSchema()
+bool Database::createSchema(QString& reason)
 {
     // One transaction, so that a failure never leaves half a schema behind.
     if (!m_db.transaction()) {
-        report(errorText(m_db.lastError()));
+        reason = errorText(m_db.lastError());
         return false;
     }
     QSqlQuery query(m_db);
@@ -160,14 +319,13 @@ bool Database::createSchema()
         ok = query.exec();
     }
     if (!ok) {
-        const QString error = errorText(query.lastError());
+        reason = errorText(query.lastError());
         query = QSqlQuery();
         m_db.rollback();
-        report(error);
         return false;
     }
     if (!m_db.commit()) {
-        report(errorText(m_db.lastError()));
+        reason = errorText(m_db.lastError());
         return false;
     }
     return true;
@@ -175,14 +333,23 @@ bool Database::createSchema()
 
 bool Database::ensureOpenAttempted()
 {
-    if (!m_openAttempted) return openDatabase();
+    if (!m_openAttempted) {
+        m_openAttempted = true;
+        return open(false);
+    }
     if (!m_connected) {
-        // As with a connection that failed to open: the statement fails and is reported, but the
-        // open is not retried for every statement.
-        report(QStringLiteral("The database %1 is not open.").arg(m_path));
+        // As with a connection that failed to open: the statement fails, but the open is not
+        // retried for every statement.
+        reportProblem(Problem::Open,
+                      tr("The database %1 is not open.").arg(QDir::toNativeSeparators(m_path)));
         return false;
     }
     return true;
+}
+
+QString Database::statementFailure(const QString& error) const
+{
+    return tr("The database %1 failed: %2").arg(QDir::toNativeSeparators(m_path), error);
 }
 
 DbRows Database::openQuery(const QString& statement, const QVariantList& values)
@@ -199,7 +366,7 @@ DbRows Database::openQuery(const QString& statement, const QVariantList& values)
         ok = query.exec();
     }
     if (!ok) {
-        report(errorText(query.lastError()));
+        reportProblem(Problem::Statement, statementFailure(errorText(query.lastError())));
         return rows;
     }
     while (query.next())
@@ -218,7 +385,7 @@ bool Database::executeSql(const QString& statement, const QVariantList& values)
             query.addBindValue(value);
         ok = query.exec();
     }
-    if (!ok) report(errorText(query.lastError()));
+    if (!ok) reportProblem(Problem::Statement, statementFailure(errorText(query.lastError())));
     return ok;
 }
 
@@ -226,6 +393,7 @@ void Database::closeDatabase()
 {
     if (m_db.isValid() && m_db.isOpen()) m_db.close();
     m_connected = false;
+    m_inMemory = false;
     m_openAttempted = false;
 }
 

@@ -464,8 +464,7 @@ void MainView::savePreset()
     m_core.files().savePreset([this] {
         QString path = QFileDialog::getSaveFileName(this, tr("SAVE FILE"), QStringLiteral("*.ini"),
                                                     tr("ini Files (*.ini);;All files (*)"));
-        if (!path.isEmpty() && !path.contains(QLatin1Char('.'))) path += QStringLiteral(".ini");
-        return path;
+        return FileActions::presetFilePath(path);
     });
 }
 

@@ -1,6 +1,7 @@
 #include "model/RecordingOperator.h"
 #include "store/StoreTestSupport.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace sonaro::testing {
@@ -42,42 +43,27 @@ TEST(Database, NewFileGetsTablesInColumnOrderAndSixGroups)
     EXPECT_TRUE(op.messages.empty());
 }
 
-TEST(Database, CorruptFileIsReportedAndEveryStatementFailsQuietly)
+TEST_F(StoreTest, FailedStatementsAreToldOnceAndThenOnlySignalled)
 {
-    QTemporaryDir dir;
-    RecordingOperator op;
-    const QString path = dir.filePath(kDatabaseFileName);
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'x'));
-    }
-    Database db(op, path);
-    EXPECT_FALSE(db.openDatabase());
-    ASSERT_EQ(op.messages.size(), 1u);
-    EXPECT_TRUE(op.messages[0].text.contains("not a database"))
-        << op.messages[0].text.toStdString();
-    EXPECT_EQ(op.messages[0].title, "ERROR");
-
-    // The program goes on: each statement reports and yields nothing.
-    EXPECT_TRUE(db.openQuery("select * from Device").empty());
-    EXPECT_FALSE(db.executeSql("delete from DvLink"));
-    EXPECT_EQ(op.messages.size(), 3u);
-    // The file is left as it was.
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray(4096, 'x'));
-}
-
-TEST_F(StoreTest, FailedStatementCarriesSqliteTextAndLaterStatementsRun)
-{
+    QStringList signalled;
+    QObject::connect(db.get(), &Database::storageProblem,
+                     [&](const QString& text) { signalled << text; });
     EXPECT_TRUE(db->openQuery("select * from NoSuchTable").empty());
     EXPECT_FALSE(db->executeSql("insert into NoSuchTable values(1)"));
-    ASSERT_EQ(op.messages.size(), 2u);
+    {
+        Database::Batch batch(*db);
+        EXPECT_FALSE(db->executeSql("delete from NoSuchTable"));
+    }
+    ASSERT_EQ(op.messages.size(), 1u);
     EXPECT_TRUE(op.messages[0].text.contains("no such table: NoSuchTable"));
-    // Deleting from an empty table is no error.
+    EXPECT_TRUE(op.messages[0].text.contains(QDir::toNativeSeparators(db->databasePath())));
+    EXPECT_EQ(op.messages[0].title, "ERROR");
+    ASSERT_EQ(signalled.size(), 2);
+    EXPECT_TRUE(signalled[1].contains("no such table: NoSuchTable"));
+    // Later statements still run; deleting from an empty table is no error.
     EXPECT_TRUE(db->executeSql("delete from DvLink"));
-    EXPECT_EQ(op.messages.size(), 2u);
+    EXPECT_EQ(op.messages.size(), 1u);
+    EXPECT_EQ(signalled.size(), 2);
 }
 
 TEST_F(StoreTest, StatementOpensTheDatabaseOnFirstUseAndLogsBoundValues)

@@ -13,10 +13,12 @@
 #include "mixer/SonaroCore.h"
 #include "model/Version.h"
 #include "store/DataDirectory.h"
+#include "store/DataDirectoryLock.h"
 #include "ui/LanguageSwitcher.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxOperator.h"
+#include "ui/ThemedMessageBox.h"
 #include "ui/kit/Theme.h"
 #include "unit/VirtualUnit.h"
 
@@ -28,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
 
 using namespace sonaro;
@@ -38,6 +41,8 @@ constexpr char kDemoBindAddress[] = "127.0.0.1";
 constexpr quint16 kDemoPort = 5000;
 // Ports tried after kDemoPort when another program holds it.
 constexpr int kDemoPortTries = 20;
+// The exit status when another program holds the data directory.
+constexpr int kExitDataDirectoryInUse = 3;
 } // namespace
 
 int main(int argc, char** argv)
@@ -112,6 +117,17 @@ int main(int argc, char** argv)
     ui::LanguageSwitcher language(core.table());
     language.load();
     language.setLanguage(Language::Chinese); // the program starts in Chinese
+    // One program per data directory, settled before anything there is read or written.
+    DataDirectoryLock lock(core.dataDirectory().path());
+    if (lock.acquire() == DataDirectoryLock::Result::InUse) {
+        const QString refusal = lock.refusal();
+        std::fprintf(stderr, "sonaro: %s\n", qPrintable(refusal));
+        const QString platform = QGuiApplication::platformName();
+        if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+            ui::ThemedMessageBox(Severity::Error, refusal, ui::ThemedMessageBox::Buttons::Ok)
+                .exec();
+        return kExitDataDirectoryInUse;
+    }
     core.start();
 
     auto* view = new ui::MainView(core);

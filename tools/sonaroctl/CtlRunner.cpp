@@ -258,6 +258,11 @@ void CtlRunner::startSession()
     options.readStateFile = true; // what the desktop last knew (a muted output's gain, groups)
     options.timings = m_timingScale > 1 ? LinkTimings{}.scaled(m_timingScale) : LinkTimings{};
     options.logFile = m_settings.logFile;
+    m_lock = std::make_unique<DataDirectoryLock>(DataDirectory::resolve(m_settings.dataDir).path());
+    if (m_lock->acquire() == DataDirectoryLock::Result::InUse) {
+        finish(kExitFailure, m_lock->refusal());
+        return;
+    }
     m_core = std::make_unique<SonaroCore>(m_op, options);
     connect(&m_core->link(), &Link::socketError, this,
             [this](const QString& message) { m_socketError = message; });

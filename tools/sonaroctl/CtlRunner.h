@@ -7,6 +7,7 @@
 #include "link/LinkState.h"
 #include "mixer/SonaroCore.h"
 #include "model/UnitTable.h"
+#include "store/DataDirectoryLock.h"
 
 #include <QObject>
 #include <QTimer>
@@ -83,6 +84,7 @@ private:
     std::unique_ptr<sonaro::Discovery> m_discovery;
 
     // every command that logs in
+    std::unique_ptr<sonaro::DataDirectoryLock> m_lock; // held from the session's start to exit
     std::unique_ptr<sonaro::SonaroCore> m_core;
     bool m_loggedIn = false;
     bool m_streaming = false; // monitor: the first status frame arrived

@@ -1,5 +1,7 @@
 // sonaroctl end to end: the real program in a child process, a virtual unit on 127.0.0.2 in
 // this process, the link bound to 127.0.0.1 on a free port per test, timings shrunk tenfold.
+#include "CtlProcess.h"
+
 #include "mixer/StateFile.h"
 #include "protocol/Commands.h"
 #include "support/EventLoop.h"
@@ -20,41 +22,13 @@ using namespace sonaro::testing;
 
 namespace {
 
-struct CtlResult
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 // Runs sonaroctl to its end while this process's event loop keeps the virtual units answering.
 CtlResult RunCtl(const QStringList& arguments, const QString& passwordVariable = {})
 {
-    constexpr int kTimeoutMs = 20000;
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("SONARO_TIMING_SCALE"), QStringLiteral("10"));
-    env.remove(QStringLiteral("SONARO_PASSWORD"));
-    env.remove(QStringLiteral("SONARO_DATA_DIR"));
+    QProcessEnvironment extra;
     if (!passwordVariable.isEmpty())
-        env.insert(QStringLiteral("SONARO_PASSWORD"), passwordVariable);
-    process.setProcessEnvironment(env);
-#ifdef SONAROCTL_PATH
-    process.start(QStringLiteral(SONAROCTL_PATH), arguments);
-#endif
-    process.closeWriteChannel(); // standard input is no terminal: never a prompt
-    CtlResult result;
-    if (!process.waitForStarted(5000)) return result;
-    const bool ended = waitFor([&] { return process.state() == QProcess::NotRunning; }, kTimeoutMs);
-    if (!ended) {
-        process.kill();
-        process.waitForFinished(2000);
-        return result;
-    }
-    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+        extra.insert(QStringLiteral("SONARO_PASSWORD"), passwordVariable);
+    return runCtl(arguments, extra);
 }
 
 QJsonObject parseObject(const QString& text)
@@ -396,12 +370,14 @@ TEST_F(Sonaroctl, PresetsRoundTripThroughAFile)
     QStringList expectedKinds = {"L", "V", "M", "J", "G"};
     for (int slot = 0; slot < 14; ++slot)
         expectedKinds << "E";
+    // Then the read-back that confirms the gains and settings, and the stream off.
     expectedKinds << "B"
                   << "B"
                   << "L"
+                  << "C"
                   << "L";
     EXPECT_EQ(kindsOf(got, first), expectedKinds);
-    EXPECT_EQ(got[got.size() - 2], bytesOf(buildL(true)));
+    EXPECT_EQ(got[got.size() - 3], bytesOf(buildL(true)));
     EXPECT_EQ(got.back(), off);
 
     // Files that are missing or not a preset fail before anything is sent.

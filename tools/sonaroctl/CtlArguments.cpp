@@ -322,6 +322,10 @@ ParseResult parseArguments(const QStringList& arguments)
         if (!known) return usageError(QStringLiteral("unknown option '%1'").arg(name));
         if (!takeValue(v)) return usageError(QStringLiteral("%1 needs a value").arg(name));
         if (name == QLatin1String("--data-dir")) {
+            // An empty text would fall back to the program's own directory without a word.
+            if (v.isEmpty())
+                return usageError(
+                    QStringLiteral("--data-dir needs a directory, not an empty text"));
             s.dataDir = v;
         } else if (name == QLatin1String("--bind") || name == QLatin1String("--address")) {
             QHostAddress address;

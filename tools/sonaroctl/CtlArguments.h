@@ -67,7 +67,7 @@ struct ParseResult
     enum class Outcome
     {
         Run,
-        Help,      // print helpText on standard output, exit 0
+        Help, // print helpText on standard output, exit 0
         Usage // print error on standard error, exit 2
     };
     Outcome outcome = Outcome::Usage;

@@ -1,18 +1,23 @@
 #include "CtlRunner.h"
 
 #include "StateReport.h"
+#include "TextEscape.h"
 
 #include "link/AddressFile.h"
 #include "mixer/StateFile.h"
+#include "model/HostAddressRules.h"
 #include "model/ValueConventions.h"
+#include "protocol/FrameCodec.h"
 #include "store/DataDirectory.h"
 
 #include <QFile>
 #include <QHostInfo>
 #include <QJsonDocument>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace sonaroctl {
 
@@ -25,6 +30,9 @@ constexpr int kStateTimeoutMs = 10000;    // login answer to complete state repo
 constexpr int kDrainTimeoutMs = 30000;    // every queued command has left
 constexpr int kDiscoverTimeoutMs = 60000; // the sweep ends by itself well before this
 constexpr int kDrainPollMs = 5;
+constexpr int kConfirmTimeoutMs = 10000; // the read-back's S, after everything left
+constexpr int kReadBackWaitMs = 1000;    // each C of the read-back waits this long for its S
+constexpr int kQuietMs = 100;            // before the read-back: the unit applies what it got
 constexpr int kEqSlots = 14;
 
 QString jsonText(const QJsonObject& object)
@@ -44,8 +52,17 @@ CtlRunner::CtlRunner(CtlSettings settings, int timingScale, QObject* parent)
       m_op(m_settings.yes)
 {
     m_deadline.setSingleShot(true);
+    m_silence.setSingleShot(true);
+    connect(&m_silence, &QTimer::timeout, this,
+            [this] { unitWentSilent(QStringLiteral("the unit went silent")); });
     connect(&m_drainPoll, &QTimer::timeout, this, [this] {
-        if (m_core && m_core->link().isIdle()) finish(m_drainStatus);
+        if (!m_core || !m_core->link().isIdle()) return;
+        if (m_afterDrain) {
+            m_drainPoll.stop();
+            std::exchange(m_afterDrain, nullptr)();
+            return;
+        }
+        finish(m_drainStatus);
     });
 }
 
@@ -70,6 +87,8 @@ void CtlRunner::finish(int status, const QString& reason)
     m_phase = Phase::Done;
     m_deadline.stop();
     m_drainPoll.stop();
+    m_silence.stop();
+    m_op.releaseHeld(status == kExitSuccess);
     if (!reason.isEmpty()) {
         std::fprintf(stderr, "sonaroctl: %s\n", qPrintable(reason));
         std::fflush(stderr);
@@ -81,7 +100,7 @@ void CtlRunner::finish(int status, const QString& reason)
         if (m_core) {
             // A session that learned the unit's state keeps it in data.ini as the desktop's
             // close does; either way the status stream is switched off and the link stopped.
-            if (m_loggedIn)
+            if (m_loggedIn && m_stateReported)
                 m_core->closeSequence();
             else
                 m_core->session().shutdown();
@@ -118,17 +137,29 @@ void CtlRunner::start()
             finish(kExitFailure, QStringLiteral("%1: %2").arg(m_settings.file, reason));
             return;
         }
+        const QString savedBy = QString::fromStdString(accountText(record.loginName));
+        const QStringList bad = outOfRange(record);
         if (m_settings.json) {
             QJsonObject object = recordJson(record);
             object.insert(QStringLiteral("file"), m_settings.file);
-            object.insert(QStringLiteral("loginName"),
-                          QString::fromStdString(accountText(record.loginName)));
+            object.insert(QStringLiteral("loginName"), savedBy);
             object.insert(QStringLiteral("groups"), groupsJson(groups));
+            object.insert(QStringLiteral("outOfRange"), QJsonArray::fromStringList(bad));
             print(jsonText(object));
         } else {
-            print(QStringLiteral("Preset %1 (saved by %2)\n\n")
-                      .arg(m_settings.file, QString::fromStdString(accountText(record.loginName))) +
-                  recordText(record) + QLatin1Char('\n') + groupsText(groups));
+            QString text = QStringLiteral("Preset %1 (saved by %2)\n\n")
+                               .arg(escapeControls(m_settings.file), escapeControls(savedBy)) +
+                           recordText(record) + QLatin1Char('\n') + groupsText(groups);
+            if (!bad.isEmpty())
+                text += QStringLiteral("\nOut of range (no unit takes these values):\n  ! ") +
+                        bad.join(QStringLiteral("\n  ! ")) + QLatin1Char('\n');
+            print(text);
+        }
+        if (!bad.isEmpty()) {
+            std::fprintf(stderr, "sonaroctl: %s: %lld value(s) out of range\n",
+                         qPrintable(escapeControls(m_settings.file)),
+                         static_cast<long long>(bad.size()));
+            std::fflush(stderr);
         }
         finish(kExitSuccess);
         return;
@@ -217,8 +248,17 @@ void CtlRunner::runDiscovery(const QHostAddress& bind, quint16 port)
         });
         QJsonArray list;
         QStringList lines;
+        int ignored = 0;
         for (const DiscoveredUnit& u : units) {
-            const int unitPort = u.port.toInt();
+            // Only what could be a unit is listed: a dotted address with parts up to 255 and a
+            // port of 1 to 65535.
+            quint32 ip = 0;
+            bool portOk = false;
+            const int unitPort = u.port.toInt(&portOk);
+            if (!parseIpv4(u.address, &ip) || !portOk || unitPort < 1 || unitPort > 65535) {
+                ++ignored;
+                continue;
+            }
             QJsonObject row;
             row.insert(QStringLiteral("address"), u.address);
             row.insert(QStringLiteral("port"), unitPort);
@@ -228,7 +268,14 @@ void CtlRunner::runDiscovery(const QHostAddress& bind, quint16 port)
             lines << QStringLiteral("%1 %2 %3 %4")
                          .arg(u.address)
                          .arg(unitPort)
-                         .arg(u.firstName, u.secondName);
+                         .arg(escapeControls(u.firstName), escapeControls(u.secondName));
+        }
+        if (ignored > 0) {
+            std::fprintf(stderr,
+                         "sonaroctl: ignored %d answer(s) with an impossible address or "
+                         "port\n",
+                         ignored);
+            std::fflush(stderr);
         }
         if (m_settings.json)
             print(jsonText(list));
@@ -260,6 +307,11 @@ void CtlRunner::startSession()
     m_core = std::make_unique<SonaroCore>(m_op, options);
     connect(&m_core->link(), &Link::socketError, this,
             [this](const QString& message) { m_socketError = message; });
+    // After the dispatcher's own connection: the record already holds what a frame reported.
+    connect(&m_core->link(), &Link::frameReceived, this, &CtlRunner::watchFrame);
+    connect(&m_core->link(), &Link::frameSent, this, [this](const QByteArray& frame) {
+        if (m_loggedIn && frame.size() > 1 && frame[1] == 'C') m_stateAsked = true;
+    });
 
     if (!m_core->start()) {
         const LinkState& state = m_core->linkState();
@@ -299,8 +351,15 @@ void CtlRunner::startSession()
             m_dynamics.set(static_cast<std::size_t>(output));
         checkState();
     });
+    connect(&dispatcher, &Dispatcher::linkDropped, this,
+            [this] { unitWentSilent(QStringLiteral("the link dropped")); });
+    connect(&m_core->session(), &Session::connectionChanged, this, [this](Connection c) {
+        if (c == Connection::Relogging) unitWentSilent(QStringLiteral("the unit went silent"));
+        if (c == Connection::Offline) unitWentSilent(QStringLiteral("the link dropped"));
+    });
     connect(&dispatcher, &Dispatcher::levelsChanged, this, [this] {
         if (m_phase != Phase::Monitoring) return;
+        m_silence.start(m_core->linkState().timings.silenceTimeout);
         if (!m_streaming) {
             // --seconds count from the first status frame, not from the login's requests.
             m_streaming = true;
@@ -312,6 +371,8 @@ void CtlRunner::startSession()
         print(m_settings.json ? jsonText(levelsJson(r)) : levelsText(r));
     });
 
+    m_confirmation =
+        std::make_unique<ChangeConfirmation>(*m_core, scaled(kReadBackWaitMs), scaled(kQuietMs));
     m_phase = Phase::LoggingIn;
     m_core->session().storeLogin(m_settings.user, m_settings.password);
     m_core->session().sendLogin();
@@ -326,7 +387,17 @@ void CtlRunner::startSession()
             finish(kExitFailure, QStringLiteral("the unit did not report its complete state"));
             return;
         case Phase::Draining:
+            // A unit that leaves commands unanswered keeps the queue busy with their repeats:
+            // judge now what it did confirm, and name the rest.
+            if (m_afterDrain) {
+                m_drainPoll.stop();
+                std::exchange(m_afterDrain, nullptr)();
+                return;
+            }
             finish(kExitFailure, QStringLiteral("the commands did not all leave in time"));
+            return;
+        case Phase::Confirming:
+            finish(kExitFailure, QStringLiteral("the unit did not confirm in time"));
             return;
         case Phase::Monitoring:
             if (m_streaming)
@@ -345,26 +416,14 @@ void CtlRunner::loggedIn(int units)
 {
     if (m_phase != Phase::LoggingIn) return; // a later re-login after silence
     m_loggedIn = true;
+    m_units = units;
     m_deadline.stop();
-    const LinkState& state = m_core->linkState();
+    // Only what the unit reports after this login counts.
+    m_eqSlots.reset();
+    m_dynamics.reset();
+    m_stateAsked = false;
+    m_stateReported = false;
     switch (m_settings.command) {
-    case Command::Login:
-        if (m_settings.json) {
-            QJsonObject object;
-            object.insert(QStringLiteral("address"), state.deviceAddress);
-            object.insert(QStringLiteral("port"), state.port);
-            object.insert(QStringLiteral("user"), m_settings.user);
-            object.insert(QStringLiteral("units"), units);
-            print(jsonText(object));
-        } else {
-            print(QStringLiteral("Logged in to %1:%2 as %3: %4 unit(s)")
-                      .arg(state.deviceAddress)
-                      .arg(state.port)
-                      .arg(m_settings.user)
-                      .arg(units));
-        }
-        finish(kExitSuccess);
-        return;
     case Command::Monitor:
         m_phase = Phase::Monitoring;
         m_deadline.start(scaled(kStateTimeoutMs));
@@ -380,7 +439,7 @@ void CtlRunner::loggedIn(int units)
 void CtlRunner::checkState()
 {
     if (m_phase != Phase::WaitingForState) return;
-    if (!m_core->table().current().switchReportReceived) return;
+    if (!m_stateReported) return;
     // show and preset save need every EQ block and both dynamics blocks as well.
     const bool needsAll =
         m_settings.command == Command::Show || m_settings.command == Command::PresetSave;
@@ -398,6 +457,24 @@ void CtlRunner::act()
         return;
     }
     switch (m_settings.command) {
+    case Command::Login:
+        // Said only now: the unit has answered the state request that follows the login.
+        if (m_settings.json) {
+            QJsonObject object;
+            object.insert(QStringLiteral("address"), state.deviceAddress);
+            object.insert(QStringLiteral("port"), state.port);
+            object.insert(QStringLiteral("user"), m_settings.user);
+            object.insert(QStringLiteral("units"), m_units);
+            print(jsonText(object));
+        } else {
+            print(QStringLiteral("Logged in to %1:%2 as %3: %4 unit(s)")
+                      .arg(state.deviceAddress)
+                      .arg(state.port)
+                      .arg(m_settings.user)
+                      .arg(m_units));
+        }
+        finish(kExitSuccess);
+        return;
     case Command::Show: {
         const UnitRecord& r = surface.record();
         if (m_settings.json) {
@@ -426,21 +503,31 @@ void CtlRunner::act()
         return;
     case Command::PresetLoad:
         // "Open Fail" with its reason is printed by the file actions.
+        m_op.holdSuccessReports();
+        m_confirmation->begin();
         if (!m_core->files().openPreset([this] { return m_settings.file; })) {
             finish(kExitFailure, QStringLiteral("cannot open %1").arg(m_settings.file));
             return;
         }
-        if (m_settings.json)
-            print(jsonText(QJsonObject{{QStringLiteral("loaded"), m_settings.file}}));
-        else
-            print(QStringLiteral("Loaded %1").arg(m_settings.file));
-        drainThen(kExitSuccess);
+        m_confirmation->expect();
+        confirmThen(QStringLiteral("preset load %1").arg(m_settings.file), [this] {
+            if (m_settings.json)
+                print(jsonText(QJsonObject{{QStringLiteral("loaded"), m_settings.file}}));
+            else
+                print(QStringLiteral("Loaded %1").arg(m_settings.file));
+            finish(kExitSuccess);
+        });
         return;
     case Command::Set: {
         bool changed = false;
+        m_op.holdSuccessReports();
+        m_confirmation->begin();
         if (!applySetting(changed)) return; // finished with the reason
-        printSetReport(changed);
-        drainThen(kExitSuccess);
+        m_confirmation->expect();
+        confirmThen(QStringLiteral("set ") + setWords(), [this, changed] {
+            printSetReport(changed);
+            finish(kExitSuccess);
+        });
         return;
     }
     default:
@@ -540,6 +627,89 @@ void CtlRunner::printSetReport(bool changed)
     line += QLatin1Char(' ') + q.valueText;
     line += changed ? QStringLiteral(" (changed)") : QStringLiteral(" (unchanged)");
     print(line);
+}
+
+QString CtlRunner::setWords() const
+{
+    const SetRequest& q = m_settings.set;
+    QString line = q.name;
+    if (q.target > 0) line += QLatin1Char(' ') + QString::number(q.target);
+    if (q.input > 0) line += QLatin1Char(' ') + QString::number(q.input);
+    return line + QLatin1Char(' ') + q.valueText;
+}
+
+void CtlRunner::confirmThen(const QString& what, std::function<void()> confirmed)
+{
+    m_op.holdSuccessReports();
+    m_afterDrain = [this, what, confirmed = std::move(confirmed)] {
+        m_phase = Phase::Confirming;
+        m_deadline.start(scaled(kConfirmTimeoutMs));
+        connect(m_confirmation.get(), &ChangeConfirmation::finished, this,
+                [this, what, confirmed](const QStringList& unconfirmed) {
+                    if (m_phase != Phase::Confirming) return;
+                    if (unconfirmed.isEmpty()) {
+                        confirmed();
+                        return;
+                    }
+                    finish(kExitFailure, QStringLiteral("%1: not confirmed by the unit: %2")
+                                             .arg(what, unconfirmed.join(QStringLiteral("; "))));
+                });
+        m_confirmation->run();
+    };
+    drainThen(kExitSuccess);
+}
+
+void CtlRunner::watchFrame(const QByteArray& frame, const QHostAddress& sender, quint16 port)
+{
+    if (m_phase == Phase::Done || frame.size() < 2) return;
+    const LinkState& state = m_core->linkState();
+    if (port != state.port ||
+        !sender.isEqual(QHostAddress(state.deviceAddress), QHostAddress::TolerantConversion))
+        return;
+    std::string_view inner;
+    if (!checkIncomingFrame(
+            std::string_view(frame.constData(), static_cast<std::size_t>(frame.size())), &inner))
+        return;
+    if (frame[1] == 'S') {
+        if (m_stateAsked &&
+            static_cast<int>(hexField(inner, 2, 2)) == m_core->table().currentUnit()) {
+            m_stateReported = true;
+            checkState();
+        }
+        return;
+    }
+    if (frame[1] != 'R' || inner.size() < 7) return;
+    const QString first = QString::fromLatin1(inner.substr(2, 2));
+    const QString second = QString::fromLatin1(inner.substr(5, 2));
+    const QString refused = QStringLiteral("FF");
+    if (first.compare(refused, Qt::CaseInsensitive) == 0 &&
+        second.compare(refused, Qt::CaseInsensitive) == 0) {
+        if (m_validLogin) {
+            finish(kExitRefused, QStringLiteral("the unit refused the login after accepting it"));
+            return;
+        }
+        // The upper-case refusal was reported by the dispatcher already.
+        if (first != refused || second != refused)
+            m_op.showMessage(Severity::Error, QStringLiteral("User Password Error!"));
+        finish(kExitRefused);
+        return;
+    }
+    // The unit count is two decimal digits, 01 to 64: anything else is no answer to believe.
+    static const QRegularExpression twoDigits(QStringLiteral("^[0-9]{2}$"));
+    const int count = second.toInt();
+    if (!twoDigits.match(second).hasMatch() || count < 1 || count > UnitTable::kMaxUnits) {
+        finish(kExitFailure,
+               QStringLiteral("the login answer reports an impossible unit count '%1'")
+                   .arg(escapeControls(second)));
+        return;
+    }
+    m_validLogin = true;
+}
+
+void CtlRunner::unitWentSilent(const QString& reason)
+{
+    if (m_phase == Phase::Done || m_phase == Phase::Idle || m_phase == Phase::LoggingIn) return;
+    finish(kExitFailure, reason);
 }
 
 void CtlRunner::drainThen(int status)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChangeConfirmation.h"
 #include "ConsoleOperator.h"
 #include "CtlArguments.h"
 
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 #include <bitset>
+#include <functional>
 #include <memory>
 
 namespace sonaroctl {
@@ -54,6 +56,7 @@ private:
         LoggingIn,
         WaitingForState,
         Draining,
+        Confirming,
         Monitoring,
         Done
     };
@@ -70,7 +73,13 @@ private:
     void act();
     bool applySetting(bool& changed);
     void drainThen(int status);
+    // Waits until everything queued has left, then for the unit's confirmation; success runs
+    // confirmed, anything unconfirmed ends the run with status 1 naming it.
+    void confirmThen(const QString& what, std::function<void()> confirmed);
     void printSetReport(bool changed);
+    QString setWords() const;
+    void watchFrame(const QByteArray& frame, const QHostAddress& sender, quint16 port);
+    void unitWentSilent(const QString& reason);
 
     CtlSettings m_settings;
     int m_timingScale;
@@ -85,6 +94,13 @@ private:
     // every command that logs in
     std::unique_ptr<sonaro::SonaroCore> m_core;
     bool m_loggedIn = false;
+    int m_units = 0;
+    bool m_validLogin = false;    // an accepting login answer with a possible unit count came
+    bool m_stateAsked = false;    // the login's C left
+    bool m_stateReported = false; // and the S that answers it arrived
+    std::unique_ptr<ChangeConfirmation> m_confirmation;
+    std::function<void()> m_afterDrain;
+    QTimer m_silence;
     bool m_streaming = false; // monitor: the first status frame arrived
     std::bitset<14> m_eqSlots;
     std::bitset<sonaro::kOutputCount> m_dynamics;

@@ -1,5 +1,7 @@
 #include "StateReport.h"
 
+#include "dsp/DynamicsModel.h"
+#include "dsp/EqModel.h"
 #include "model/ValueConventions.h"
 
 #include <QStringList>
@@ -190,6 +192,48 @@ QString recordText(const UnitRecord& r)
         lines << QStringLiteral("  output %1: %2").arg(out + 1).arg(bands.join(' '));
     }
     return lines.join('\n') + QLatin1Char('\n');
+}
+
+QStringList outOfRange(const UnitRecord& r)
+{
+    QStringList bad;
+    auto check = [&bad](const QString& what, double value, double low, double high) {
+        if (!(value >= low && value <= high)) // NaN fails too
+            bad << QStringLiteral("%1 (%2)").arg(what).arg(value);
+    };
+    auto checkBand = [&](const QString& where, double f, double g, double q, int type) {
+        check(where + QStringLiteral(" frequency"), f, kEqMinFrequency, kEqMaxFrequency);
+        check(where + QStringLiteral(" gain"), g, kEqMinGain, kEqMaxGain);
+        check(where + QStringLiteral(" Q"), q, kEqMinQ, kEqMaxQ);
+        check(where + QStringLiteral(" type"), type, 0, 2);
+    };
+    for (int ch = 0; ch < kInputCount; ++ch) {
+        const QString in = QStringLiteral("input %1").arg(ch + 1);
+        check(in + QStringLiteral(" gain"), r.inputGain[ch], 0, kGainMax);
+        check(in + QStringLiteral(" high pass"), r.highPassIndex[ch], 0, kFilterIndexCount - 1);
+        check(in + QStringLiteral(" low pass"), r.lowPassIndex[ch], 0, kFilterIndexCount - 1);
+        for (int b = 0; b < kInputEqBands; ++b)
+            checkBand(in + QStringLiteral(" EQ band %1").arg(b + 1),
+                      r.inputEqAt(b, kEqFrequency, ch), r.inputEqAt(b, kEqGain, ch),
+                      r.inputEqAt(b, kEqQ, ch), r.inputEqType[b][ch]);
+    }
+    for (int out = 0; out < kOutputCount; ++out) {
+        const QString o = QStringLiteral("output %1").arg(out + 1);
+        check(o + QStringLiteral(" gain"), r.outputGain[out], 0, kGainMax);
+        check(o + QStringLiteral(" limiter ratio"), r.limiterRatio[out], 1, kRatioInfinite);
+        check(o + QStringLiteral(" limiter threshold"), r.limiterThreshold[out], kThresholdMin,
+              kThresholdOff);
+        check(o + QStringLiteral(" limiter attack"), r.limiterAttack[out], 1, 2000);
+        check(o + QStringLiteral(" limiter release"), r.limiterRelease[out], 10, 5000);
+        for (int b = 0; b < kOutputEqBands; ++b)
+            checkBand(o + QStringLiteral(" EQ band %1").arg(b + 1),
+                      r.outputEqAt(out, kEqFrequency, b), r.outputEqAt(out, kEqGain, b),
+                      r.outputEqAt(out, kEqQ, b), r.outputEqType[out][b]);
+    }
+    check(QStringLiteral("threshold"), r.threshold, 0, kGainMax);
+    check(QStringLiteral("hold time"), r.holdTime, 0, kHoldTimeMax);
+    check(QStringLiteral("max open channels"), r.maxOpenChannels, 1, kMaxOpenChannelsMax);
+    return bad;
 }
 
 QJsonArray groupsJson(const GroupFileRecords& groups)

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 // How sonaroctl prints a unit's state: one JSON object (for --json) and a text form for people.
 // Channel, output and band numbers are counted from 1 as the desktop labels them; gains are in
@@ -14,6 +15,10 @@ namespace sonaroctl {
 
 QJsonObject recordJson(const sonaro::UnitRecord& record);
 QString recordText(const sonaro::UnitRecord& record);
+
+// The fields whose values no unit would take (a damaged or foreign file), named as the report
+// names them, with the raw value; empty when every value is in its range.
+QStringList outOfRange(const sonaro::UnitRecord& record);
 
 QJsonArray groupsJson(const sonaro::GroupFileRecords& groups);
 QString groupsText(const sonaro::GroupFileRecords& groups);

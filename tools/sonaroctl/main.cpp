@@ -9,10 +9,14 @@
 
 #include "CtlArguments.h"
 #include "CtlRunner.h"
+#include "TextEscape.h"
 
 #include "model/Version.h"
+#include "store/DataDirectory.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -102,6 +106,31 @@ int main(int argc, char** argv)
                                              "or run on a terminal"));
         const QString error = checkAccountText(QStringLiteral("the password"), settings.password);
         if (!error.isEmpty()) return usageError(error);
+    }
+
+    // A data directory that was named but does not exist is made only inside an existing
+    // directory, and the operator is told: a mistyped path must not grow a tree of its own.
+    if (settings.command != Command::PresetShow) {
+        const QString named = !settings.dataDir.isEmpty()
+                                  ? settings.dataDir
+                                  : qEnvironmentVariable(sonaro::kDataDirEnvironment);
+        if (!named.isEmpty() && !QFileInfo(named).isDir()) {
+            const QFileInfo info(named);
+            if (info.exists())
+                return usageError(QStringLiteral("the data directory %1 is not a directory")
+                                      .arg(escapeControls(named)));
+            if (!info.absoluteDir().exists())
+                return usageError(QStringLiteral("the data directory %1 does not exist, nor does "
+                                                 "its parent")
+                                      .arg(escapeControls(named)));
+            if (!QDir().mkdir(info.absoluteFilePath())) {
+                std::fprintf(stderr, "sonaroctl: cannot create the data directory %s\n",
+                             qPrintable(escapeControls(named)));
+                return kExitFailure;
+            }
+            std::fprintf(stderr, "sonaroctl: created the data directory %s\n",
+                         qPrintable(escapeControls(named)));
+        }
     }
 
     bool scaleOk = false;

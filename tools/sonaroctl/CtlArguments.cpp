@@ -1,7 +1,9 @@
 #include "CtlArguments.h"
 
+#include "dsp/EqModel.h"
 #include "model/UnitRecord.h"
 #include "model/ValueConventions.h"
+#include "model/ValueText.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -80,10 +82,29 @@ const char kSetHelp[] = R"(Usage: sonaroctl [OPTIONS] set SETTING ARGUMENTS
   set route OUT IN on|off     crosspoint of input IN (1..8) on output OUT (1..2)
   set hold-time N             automix hold time, stored value 0..40
   set max-open N              most open channels, 1..8
+  set eq CH BAND FIELD VALUE  input EQ band BAND (1..5) of input CH:
+                                freq 20..20k (e.g. 1k, 2.5kHz), gain -15..15 (dB),
+                                q 0.3..20, type peak|low-shelf|high-shelf
+  set hpf CH HZ|off           high-pass cut-off of input CH: 35 50 60 70 80 90 100 120 130 150
+  set lpf CH HZ|off           low-pass cut-off: 20k 18k 15k 12k 10k 8k 7.5k 7k 6.8k 6.5k
+  set output-eq OUT BAND FIELD VALUE
+                              output EQ band BAND (1..15): freq, gain or q as above
+  set limiter OUT FIELD VALUE limiter of output OUT: threshold -80..20 (dB) or off,
+                              ratio 1:1..10:1 or inf, attack 1..2000 (ms), release
+                              10..5000 (ms), enable on|off
+  set automix-mode auto|manual
+  set threshold DB            automix threshold, -50..10 dB (manual mode only)
+  set panel-lock on|off
+  set device-mode master|slave
+  set output-level OUT mic|line
 
-Logs in, waits for the state report, runs the desktop control's action (linked channels
-follow as on the desktop), waits until every command has left and switches the status
-stream off. A switch already in the requested state sends nothing.
+Values are given in the units the desktop shows and read as its typed entry reads them.
+Logs in, waits for the state report, runs the desktop control's or editor's action (linked
+channels follow as on the desktop, the same permission checks apply), waits until every
+command has left and for the unit's confirmation (M by its D, V and G by reading the state
+back, E and B by Q and H), and switches the status stream off. A switch already in the
+requested state sends nothing. Exit 0 only when the unit confirmed the change; 1 names what
+it did not confirm; 2 for a refused value.
 )";
 
 const char kPresetHelp[] = R"(Usage: sonaroctl [OPTIONS] preset save|load|show FILE
@@ -126,12 +147,62 @@ struct SettingInfo
 };
 
 constexpr SettingInfo kSettings[] = {
-    {"input-gain", Setting::InputGain, 2},   {"input-mute", Setting::InputMute, 2},
-    {"input-mic", Setting::InputMic, 2},     {"phantom", Setting::Phantom, 2},
-    {"priority", Setting::Priority, 2},      {"output-gain", Setting::OutputGain, 2},
-    {"output-mute", Setting::OutputMute, 2}, {"route", Setting::Route, 3},
-    {"hold-time", Setting::HoldTime, 1},     {"max-open", Setting::MaxOpen, 1},
+    {"input-gain", Setting::InputGain, 2},
+    {"input-mute", Setting::InputMute, 2},
+    {"input-mic", Setting::InputMic, 2},
+    {"phantom", Setting::Phantom, 2},
+    {"priority", Setting::Priority, 2},
+    {"output-gain", Setting::OutputGain, 2},
+    {"output-mute", Setting::OutputMute, 2},
+    {"route", Setting::Route, 3},
+    {"hold-time", Setting::HoldTime, 1},
+    {"max-open", Setting::MaxOpen, 1},
+    {"eq", Setting::InputEq, 4},
+    {"hpf", Setting::HighPass, 2},
+    {"lpf", Setting::LowPass, 2},
+    {"output-eq", Setting::OutputEq, 4},
+    {"limiter", Setting::Limiter, 3},
+    {"automix-mode", Setting::AutomixMode, 1},
+    {"threshold", Setting::Threshold, 1},
+    {"panel-lock", Setting::PanelLock, 1},
+    {"device-mode", Setting::DeviceMode, 1},
+    {"output-level", Setting::OutputLevel, 2},
 };
+
+// A value typed in the unit its control shows, parsed as the desktop's typed entry parses it.
+std::optional<sonaro::TypedValue> typedValue(sonaro::ValueUnit unit, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return sonaro::parseValueText(
+               unit, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+        .value;
+}
+
+QString numberText(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+// The filter index whose cut-off is hz (1..10), or nullopt; 0 for "off".
+std::optional<int> filterIndex(const QString& text, bool highPass)
+{
+    if (text.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0) return 0;
+    const auto v = typedValue(sonaro::ValueUnit::Hertz, text);
+    if (!v || v->kind != sonaro::TypedValue::Kind::Number) return std::nullopt;
+    const auto& table = highPass ? sonaro::kHighPassFrequency : sonaro::kLowPassFrequency;
+    for (int i = 1; i < sonaro::kFilterIndexCount; ++i)
+        if (std::abs(table[static_cast<std::size_t>(i)] - v->value) < 0.5) return i;
+    return std::nullopt;
+}
+
+QString filterChoices(bool highPass)
+{
+    const auto& table = highPass ? sonaro::kHighPassFrequency : sonaro::kLowPassFrequency;
+    QStringList list;
+    for (int i = 1; i < sonaro::kFilterIndexCount; ++i)
+        list << QString::number(table[static_cast<std::size_t>(i)]);
+    return list.join(QLatin1Char(' '));
+}
 
 // Fills request from the words after "set"; returns the usage error or an empty text.
 QString parseSet(const QStringList& words, SetRequest& request)
@@ -216,6 +287,146 @@ QString parseSet(const QStringList& words, SetRequest& request)
         error = number(words[1], "open channels", 1, sonaro::kMaxOpenChannelsMax, request.value);
         request.valueText = QString::number(request.value);
         return error;
+    case Setting::InputEq:
+    case Setting::OutputEq: {
+        const bool input = info->setting == Setting::InputEq;
+        error = input ? number(words[1], "channel", 1, sonaro::kInputCount, request.target)
+                      : number(words[1], "output", 1, sonaro::kOutputCount, request.target);
+        if (error.isEmpty())
+            error = number(words[2], "band", 1,
+                           input ? sonaro::kInputEqBands : sonaro::kOutputEqBands, request.band);
+        if (!error.isEmpty()) return error;
+        const QString field = words[3].toLower();
+        const QString& text = words[4];
+        if (field == QLatin1String("freq") || field == QLatin1String("frequency")) {
+            request.field = Field::Frequency;
+            const auto v = typedValue(sonaro::ValueUnit::Hertz, text);
+            if (!v || v->kind != sonaro::TypedValue::Kind::Number ||
+                v->value < sonaro::kEqMinFrequency || v->value > sonaro::kEqMaxFrequency)
+                return QStringLiteral("frequency must be 20 Hz to 20 kHz (e.g. 1k), not '%1'")
+                    .arg(text);
+            request.number = v->value;
+            request.valueText = QStringLiteral("freq %1Hz").arg(numberText(v->value));
+        } else if (field == QLatin1String("gain")) {
+            request.field = Field::Gain;
+            const auto v = typedValue(sonaro::ValueUnit::Decibel, text);
+            if (!v || v->kind != sonaro::TypedValue::Kind::Number ||
+                v->value < sonaro::kEqMinGain || v->value > sonaro::kEqMaxGain)
+                return QStringLiteral("EQ gain must be -15 to 15 dB, not '%1'").arg(text);
+            request.number = v->value;
+            request.valueText = QStringLiteral("gain %1dB").arg(numberText(v->value));
+        } else if (field == QLatin1String("q")) {
+            request.field = Field::Q;
+            const auto v = typedValue(sonaro::ValueUnit::Q, text);
+            if (!v || v->kind != sonaro::TypedValue::Kind::Number || v->value < sonaro::kEqMinQ ||
+                v->value > sonaro::kEqMaxQ)
+                return QStringLiteral("Q must be 0.3 to 20, not '%1'").arg(text);
+            request.number = v->value;
+            request.valueText = QStringLiteral("q %1").arg(numberText(v->value));
+        } else if (field == QLatin1String("type") && input) {
+            request.field = Field::Type;
+            const QString type = text.toLower();
+            if (type == QLatin1String("peak"))
+                request.value = static_cast<int>(sonaro::EqBandType::Peak);
+            else if (type == QLatin1String("low-shelf"))
+                request.value = static_cast<int>(sonaro::EqBandType::LowShelf);
+            else if (type == QLatin1String("high-shelf"))
+                request.value = static_cast<int>(sonaro::EqBandType::HighShelf);
+            else
+                return QStringLiteral("type takes peak, low-shelf or high-shelf, not '%1'")
+                    .arg(text);
+            request.valueText = QStringLiteral("type ") + type;
+        } else {
+            return input ? QStringLiteral("set eq changes freq, gain, q or type, not '%1'")
+                               .arg(words[3])
+                         : QStringLiteral("set output-eq changes freq, gain or q, not '%1'")
+                               .arg(words[3]);
+        }
+        return {};
+    }
+    case Setting::HighPass:
+    case Setting::LowPass: {
+        const bool high = info->setting == Setting::HighPass;
+        error = number(words[1], "channel", 1, sonaro::kInputCount, request.target);
+        if (!error.isEmpty()) return error;
+        const auto index = filterIndex(words[2], high);
+        if (!index)
+            return QStringLiteral("%1 takes off or one of the cut-offs %2 (Hz), not '%3'")
+                .arg(words[0], filterChoices(high), words[2]);
+        request.value = *index;
+        request.valueText =
+            *index == 0 ? QStringLiteral("off")
+                        : QStringLiteral("%1Hz").arg(high ? sonaro::kHighPassFrequency[*index]
+                                                          : sonaro::kLowPassFrequency[*index]);
+        return {};
+    }
+    case Setting::Limiter: {
+        error = number(words[1], "output", 1, sonaro::kOutputCount, request.target);
+        if (!error.isEmpty()) return error;
+        const QString field = words[2].toLower();
+        const QString& text = words[3];
+        if (field == QLatin1String("threshold")) {
+            request.field = Field::Threshold;
+            const auto v = typedValue(sonaro::ValueUnit::Decibel, text);
+            const bool off = v && v->kind == sonaro::TypedValue::Kind::Off;
+            if (!v || (!off && (v->kind != sonaro::TypedValue::Kind::Number || v->value < -80 ||
+                                v->value > 20)))
+                return QStringLiteral("limiter threshold must be -80 to 20 dB or off, not '%1'")
+                    .arg(text);
+            request.number = off ? 20.0 : std::round(v->value * 10.0) / 10.0;
+            request.valueText =
+                off ? QStringLiteral("threshold off")
+                    : QStringLiteral("threshold %1dB").arg(numberText(request.number));
+        } else if (field == QLatin1String("ratio")) {
+            request.field = Field::Ratio;
+            const auto v = typedValue(sonaro::ValueUnit::Ratio, text);
+            const bool infinite = v && v->kind == sonaro::TypedValue::Kind::Infinite;
+            if (!v ||
+                (!infinite && (v->kind != sonaro::TypedValue::Kind::Number ||
+                               v->value != std::floor(v->value) || v->value < 1 || v->value > 10)))
+                return QStringLiteral("ratio must be 1:1 to 10:1 or inf, not '%1'").arg(text);
+            request.value = infinite ? 11 : static_cast<int>(v->value);
+            request.valueText = infinite ? QStringLiteral("ratio INF:1")
+                                         : QStringLiteral("ratio %1:1").arg(request.value);
+        } else if (field == QLatin1String("attack") || field == QLatin1String("release")) {
+            const bool attack = field == QLatin1String("attack");
+            request.field = attack ? Field::Attack : Field::Release;
+            const int low = attack ? 1 : 10;
+            const int high = attack ? 2000 : 5000;
+            const auto v = typedValue(sonaro::ValueUnit::Milliseconds, text);
+            if (!v || v->kind != sonaro::TypedValue::Kind::Number ||
+                v->value != std::floor(v->value) || v->value < low || v->value > high)
+                return QStringLiteral("%1 must be %2 to %3 ms, not '%4'")
+                    .arg(field)
+                    .arg(low)
+                    .arg(high)
+                    .arg(text);
+            request.value = static_cast<int>(v->value);
+            request.valueText = QStringLiteral("%1 %2ms").arg(field).arg(request.value);
+        } else if (field == QLatin1String("enable")) {
+            request.field = Field::Enable;
+            const auto v = choiceOf(text, "on", "off");
+            if (!v) return QStringLiteral("limiter enable takes on or off, not '%1'").arg(text);
+            request.value = *v;
+            request.valueText = QStringLiteral("enable ") + text.toLower();
+        } else {
+            return QStringLiteral("set limiter changes threshold, ratio, attack, release or "
+                                  "enable, not '%1'")
+                .arg(words[2]);
+        }
+        return {};
+    }
+    case Setting::AutomixMode:
+        return onOff(words[1], "manual", "auto");
+    case Setting::Threshold:
+        return gain(words[1]);
+    case Setting::PanelLock:
+        return onOff(words[1], "on", "off");
+    case Setting::DeviceMode:
+        return onOff(words[1], "master", "slave");
+    case Setting::OutputLevel:
+        error = number(words[1], "output", 1, sonaro::kOutputCount, request.target);
+        return error.isEmpty() ? onOff(words[2], "mic", "line") : error;
     case Setting::None:
         break;
     }

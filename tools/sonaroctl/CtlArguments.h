@@ -31,16 +31,45 @@ enum class Setting
     OutputMute,
     Route,
     HoldTime,
-    MaxOpen
+    MaxOpen,
+    InputEq,     // band field of input CH: frequency, gain, Q or type
+    HighPass,    // the input's high-pass cut-off, or off
+    LowPass,     // the input's low-pass cut-off, or off
+    OutputEq,    // band field of output OUT: frequency, gain or Q
+    Limiter,     // threshold, ratio, attack, release or enable of output OUT
+    AutomixMode, // auto (0) or manual (1) threshold
+    Threshold,   // automix threshold, dB
+    PanelLock,   // on / off
+    DeviceMode,  // master (1) / slave (0)
+    OutputLevel  // output OUT: mic (1) / line (0)
+};
+
+// The field of an EQ band or a limiter that `set eq`, `set output-eq` and `set limiter` change.
+enum class Field
+{
+    None,
+    Frequency,
+    Gain,
+    Q,
+    Type,
+    Threshold,
+    Ratio,
+    Attack,
+    Release,
+    Enable
 };
 
 struct SetRequest
 {
     Setting setting = Setting::None;
-    QString name;      // as typed, e.g. "input-gain"
-    int target = 0;    // channel 1..8 or output 1..2 (none for hold-time and max-open)
-    int input = 0;     // route: input 1..8
-    int value = 0;     // dB, on (1) / off (0), line (1) / mic (0), hold time, open channels
+    QString name;   // as typed, e.g. "input-gain"
+    int target = 0; // channel 1..8 or output 1..2 (none for hold-time and max-open)
+    int input = 0;  // route: input 1..8
+    int value = 0;  // dB, on (1) / off (0), line (1) / mic (0), hold time, open channels,
+                    // filter index (0 off), band type, whole ms, ratio (11: infinite)
+    int band = 0;   // EQ band, counted from 1
+    Field field = Field::None;
+    double number = 0; // Hz, dB or Q of an EQ band; limiter threshold in dB
     QString valueText; // the value as the report shows it
 };
 

@@ -4,6 +4,9 @@
 #include "TextEscape.h"
 
 #include "link/AddressFile.h"
+#include "mixer/InputEqEditor.h"
+#include "mixer/LimiterEditor.h"
+#include "mixer/OutputEqEditor.h"
 #include "mixer/StateFile.h"
 #include "model/HostAddressRules.h"
 #include "model/ValueConventions.h"
@@ -17,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace sonaroctl {
@@ -543,6 +547,7 @@ bool CtlRunner::applySetting(bool& changed)
     const SetRequest& q = m_settings.set;
     const int i = q.target - 1;
     const bool on = q.value != 0;
+    const UnitRecord before = r;
     Outcome outcome = Outcome::Unchanged;
     switch (q.setting) {
     case Setting::InputGain:
@@ -588,6 +593,98 @@ bool CtlRunner::applySetting(bool& changed)
         changed = r.maxOpenChannels != q.value;
         outcome = s.setMaxOpenChannels(q.value);
         break;
+    case Setting::InputEq:
+    case Setting::HighPass:
+    case Setting::LowPass: {
+        // The input EQ window's own logic: the same linked channels, the same frames.
+        InputEqEditor editor(s, m_core->commandPort(), m_op);
+        editor.selectChannel(i);
+        if (q.setting == Setting::HighPass || q.setting == Setting::LowPass) {
+            const bool high = q.setting == Setting::HighPass;
+            const bool on = high ? editor.highPassOn() : editor.lowPassOn();
+            if (q.value == 0) {
+                if (on) high ? editor.toggleHighPass() : editor.toggleLowPass();
+            } else {
+                const int position = InputEqEditor::kFilterPositions - q.value;
+                high ? editor.highPassSliderMoved(position) : editor.lowPassSliderMoved(position);
+                if (!on) high ? editor.toggleHighPass() : editor.toggleLowPass();
+            }
+        } else if (q.field == Field::Type) {
+            editor.setBandType(q.band - 1, static_cast<EqBandType>(q.value));
+        } else {
+            EqBand band = editor.bands()[static_cast<std::size_t>(q.band - 1)];
+            (q.field == Field::Frequency ? band.frequency
+             : q.field == Field::Gain    ? band.gain
+                                         : band.q) = q.number;
+            editor.knobChanged(q.band - 1, band.frequency, band.gain, band.q);
+        }
+        editor.flush();
+        outcome =
+            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        break;
+    }
+    case Setting::OutputEq: {
+        OutputEqEditor editor(s, m_core->commandPort());
+        editor.selectOutput(i);
+        EqBand band = editor.bands()[static_cast<std::size_t>(q.band - 1)];
+        (q.field == Field::Frequency ? band.frequency
+         : q.field == Field::Gain    ? band.gain
+                                     : band.q) = q.number;
+        editor.knobChanged(q.band - 1, band.frequency, band.gain, band.q);
+        editor.flush();
+        outcome =
+            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        break;
+    }
+    case Setting::Limiter: {
+        LimiterEditor editor(s, m_core->commandPort());
+        editor.selectOutput(i);
+        switch (q.field) {
+        case Field::Threshold:
+            editor.thresholdReadoutChanged(thresholdReadoutRaw(q.number));
+            break;
+        case Field::Ratio:
+            editor.ratioReadoutChanged(q.value);
+            break;
+        case Field::Attack:
+            editor.attackReadoutChanged(q.value);
+            break;
+        case Field::Release:
+            editor.releaseReadoutChanged(q.value);
+            break;
+        case Field::Enable:
+            if (editor.enabled() != on) editor.toggleEnable();
+            break;
+        default:
+            break;
+        }
+        editor.flush();
+        outcome =
+            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        break;
+    }
+    case Setting::AutomixMode:
+        outcome = s.setThresholdMode(on ? ThresholdMode::Manual : ThresholdMode::Auto);
+        break;
+    case Setting::Threshold:
+        changed = r.threshold != dbToGain(q.value);
+        outcome = s.setThreshold(q.value);
+        if (outcome == Outcome::Inapplicable) {
+            finish(kExitFailure, QStringLiteral("the threshold is set by the unit in auto mode: "
+                                                "switch to manual first (sonaroctl set "
+                                                "automix-mode manual)"));
+            return false;
+        }
+        break;
+    case Setting::PanelLock:
+        outcome = s.setPanelLock(on);
+        break;
+    case Setting::DeviceMode:
+        outcome = s.setDeviceMode(on ? DeviceMode::Master : DeviceMode::Slave);
+        break;
+    case Setting::OutputLevel:
+        outcome = s.setOutputLevelType(i, on ? OutputLevel::Mic : OutputLevel::Line);
+        break;
     case Setting::None:
         finish(kExitUsage, QStringLiteral("unknown setting"));
         return false;
@@ -603,7 +700,8 @@ bool CtlRunner::applySetting(bool& changed)
     }
     // The switches report a change exactly when the surface made one.
     const bool valueSetting = q.setting == Setting::InputGain || q.setting == Setting::OutputGain ||
-                              q.setting == Setting::HoldTime || q.setting == Setting::MaxOpen;
+                              q.setting == Setting::HoldTime || q.setting == Setting::MaxOpen ||
+                              q.setting == Setting::Threshold;
     if (!valueSetting) changed = outcome == Outcome::Applied;
     return true;
 }

@@ -367,7 +367,10 @@ TEST_F(Sonaroctl, PresetsRoundTripThroughAFile)
     EXPECT_EQ(unit->record().inputGain[5], 20);
     EXPECT_DOUBLE_EQ(unit->record().outputEqAt(0, kEqGain, 3), -4.5);
     EXPECT_DOUBLE_EQ(unit->record().limiterRatio[0], 4);
-    const std::vector<QByteArray>& got = unit->received();
+    // An acknowledged frame the loaded machine answered late goes again: count it once.
+    std::vector<QByteArray> got;
+    for (const QByteArray& frame : unit->received())
+        if (got.empty() || got.back() != frame || frame[1] != 'E') got.push_back(frame);
     std::size_t first = 0;
     const QByteArray off = bytesOf(buildL(false));
     // The bulk sequence starts with the first L 0 after the login's own stream switch (L 1).

@@ -1,6 +1,7 @@
 #include "CtlArguments.h"
 
 #include "dsp/EqModel.h"
+#include "model/HostAddressRules.h"
 #include "model/UnitRecord.h"
 #include "model/ValueConventions.h"
 #include "model/ValueText.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr int kMinDb = -sonaro::kGainOffsetDb;                   // -50
 constexpr int kMaxDb = sonaro::kGainMax - sonaro::kGainOffsetDb; // 10
+constexpr int kNameLength = 32;                                  // what a strip's name shows
 
 const char kToolHelp[] = R"(Usage: sonaroctl [OPTIONS] COMMAND [ARGUMENTS]
 
@@ -31,6 +33,12 @@ Commands:
   preset load FILE         send a preset file to the unit
   preset show FILE         print a preset file's contents (offline)
   monitor [--seconds N]    print levels and open states as they stream
+  factory-restore          restore the unit's factory settings (asks unless --yes)
+  address set IP           give the unit a new address
+  account change [NAME]    change the account's password (and name)
+  name [output] CH TEXT    name an input (or output) channel
+  eq copy FROM TO          copy the EQ of input FROM to input TO
+  eq reset CH              reset the EQ of input CH
 
 Options:
   --data-dir DIR      keep the database, ip.ini and data.ini in DIR
@@ -43,7 +51,8 @@ Options:
   --yes               answer Yes to the program's questions
   -h, --help          this help; 'sonaroctl COMMAND --help' for a command
 
-Exit status: 0 success, 1 failure (reason on standard error), 2 usage error,
+Exit status: 0 success (every change confirmed by the unit), 1 failure (reason on
+standard error, naming what the unit did not confirm), 2 usage error or refused value,
 3 login refused ("User Password Error!"), 4 no answer ("Connect fail.").
 )";
 
@@ -121,6 +130,48 @@ const char kMonitorHelp[] = R"(Usage: sonaroctl [OPTIONS] [--json] monitor [--se
 Logs in and prints one line per status frame: the eight input levels, the two output
 levels and the open state of each input (JSON lines with --json). Runs N seconds, or until
 interrupted (Ctrl-C), then switches the status stream off.
+)";
+
+const char kFactoryHelp[] = R"(Usage: sonaroctl [OPTIONS] [--yes] factory-restore
+
+Logs in as the administrator and restores the unit's factory settings as the system page's
+RESTORE does (the channel names are reset too), then waits for the unit's confirmation.
+Asks "Restore Factory Settings?" on standard input unless --yes is given; a closed or
+non-answering standard input refuses.
+)";
+
+const char kAddressHelp[] = R"(Usage: sonaroctl [OPTIONS] address set IP
+
+Logs in as the administrator and gives the unit the address IP on the same link port.
+IP must be a host address (not a network, broadcast, multicast or loopback address;
+loopback is allowed only when the link is bound to loopback). Done only when the unit
+reported its new address; ip.ini keeps it.
+)";
+
+const char kAccountHelp[] = R"(Usage: sonaroctl [OPTIONS] account change [NAME]
+
+Logs in with --user and --password and changes that account's password (and its name to
+NAME when given) as the system page does. The new password comes from SONARO_NEW_PASSWORD,
+else from a prompt on a terminal (asked twice), never from the command line. Names and
+passwords are 1 to 6 printable ASCII characters without "&", ",", "#" or "%".
+Done only when the unit answered the change; the old login then no longer holds.
+)";
+
+const char kNameHelp[] = R"(Usage: sonaroctl [OPTIONS] name CH TEXT
+       sonaroctl [OPTIONS] name output OUT TEXT
+
+Logs in and stores TEXT as the name of input CH (1..8) or output OUT (1..2) in the
+database, as the strip's name dialog does.
+)";
+
+const char kEqHelp[] = R"(Usage: sonaroctl [OPTIONS] eq copy FROM TO
+       sonaroctl [OPTIONS] eq reset CH
+
+  eq copy FROM TO   the input EQ window's COPY EQ: input TO (and its linked inputs) takes
+                    the bands and filters of input FROM
+  eq reset CH       the input EQ window's RESET: flat bands, filters off
+
+Waits for the unit's confirmation as set does.
 )";
 
 std::optional<int> wholeNumber(const QString& text)
@@ -433,6 +484,20 @@ QString parseSet(const QStringList& words, SetRequest& request)
     return QStringLiteral("unknown setting");
 }
 
+// A whole number in low..high into out; the usage error otherwise.
+QString number(const QString& text, const char* what, int low, int high, int& out)
+{
+    const auto n = wholeNumber(text);
+    if (!n || *n < low || *n > high)
+        return QStringLiteral("%1 must be %2 to %3, not '%4'")
+            .arg(QLatin1String(what))
+            .arg(low)
+            .arg(high)
+            .arg(text);
+    out = *n;
+    return {};
+}
+
 ParseResult usageError(const QString& error)
 {
     ParseResult r;
@@ -456,7 +521,20 @@ QString commandHelp(const QString& command)
     if (command == QLatin1String("set")) return QString::fromLatin1(kSetHelp);
     if (command == QLatin1String("preset")) return QString::fromLatin1(kPresetHelp);
     if (command == QLatin1String("monitor")) return QString::fromLatin1(kMonitorHelp);
+    if (command == QLatin1String("factory-restore")) return QString::fromLatin1(kFactoryHelp);
+    if (command == QLatin1String("address")) return QString::fromLatin1(kAddressHelp);
+    if (command == QLatin1String("account")) return QString::fromLatin1(kAccountHelp);
+    if (command == QLatin1String("name")) return QString::fromLatin1(kNameHelp);
+    if (command == QLatin1String("eq")) return QString::fromLatin1(kEqHelp);
     return {};
+}
+
+QString checkNewAccountText(const QString& what, const QString& text)
+{
+    for (const QChar c : text)
+        if (c == QLatin1Char(',') || c == QLatin1Char('#') || c == QLatin1Char('%'))
+            return QStringLiteral("%1 must not contain ',', '#' or '%'").arg(what);
+    return checkAccountText(what, text);
 }
 
 QString checkAccountText(const QString& what, const QString& text)
@@ -607,6 +685,52 @@ ParseResult parseArguments(const QStringList& arguments)
     } else if (command == QLatin1String("set")) {
         s.command = Command::Set;
         error = parseSet(rest, s.set);
+    } else if (command == QLatin1String("factory-restore")) {
+        s.command = Command::FactoryRestore;
+        error = noArguments();
+    } else if (command == QLatin1String("address")) {
+        s.command = Command::AddressSet;
+        quint32 ip = 0;
+        if (rest.size() != 2 || rest[0] != QLatin1String("set"))
+            error = QStringLiteral("address takes: set IP");
+        else if (!sonaro::parseIpv4(rest[1], &ip))
+            error = QStringLiteral("address set needs an IPv4 address, not '%1'").arg(rest[1]);
+        s.text = rest.value(1);
+    } else if (command == QLatin1String("account")) {
+        s.command = Command::AccountChange;
+        if (rest.isEmpty() || rest[0] != QLatin1String("change") || rest.size() > 2)
+            error = QStringLiteral("account takes: change [NAME]");
+        s.text = rest.value(1);
+        if (error.isEmpty() && !s.text.isEmpty())
+            error = checkNewAccountText(QStringLiteral("the new account name"), s.text);
+    } else if (command == QLatin1String("name")) {
+        s.command = Command::Name;
+        s.outputChannel = rest.value(0) == QLatin1String("output");
+        const QStringList args = s.outputChannel ? rest.mid(1) : rest;
+        if (args.size() != 2)
+            error = QStringLiteral("name takes CH TEXT or output OUT TEXT");
+        else
+            error = number(args[0], s.outputChannel ? "output" : "channel", 1,
+                           s.outputChannel ? sonaro::kOutputCount : sonaro::kInputCount, s.channel);
+        s.text = args.value(1);
+        if (error.isEmpty() && (s.text.trimmed().isEmpty() || s.text.size() > kNameLength))
+            error = QStringLiteral("the name must be 1 to %1 characters").arg(kNameLength);
+        for (const QChar c : std::as_const(s.text))
+            if (error.isEmpty() && (c.unicode() < 0x20 || c.unicode() == 0x7F))
+                error = QStringLiteral("the name must not contain control characters");
+    } else if (command == QLatin1String("eq")) {
+        const QString action = rest.value(0);
+        if (action == QLatin1String("copy") && rest.size() == 3) {
+            s.command = Command::EqCopy;
+            error = number(rest[1], "channel", 1, sonaro::kInputCount, s.channel);
+            if (error.isEmpty())
+                error = number(rest[2], "channel", 1, sonaro::kInputCount, s.toChannel);
+        } else if (action == QLatin1String("reset") && rest.size() == 2) {
+            s.command = Command::EqReset;
+            error = number(rest[1], "channel", 1, sonaro::kInputCount, s.channel);
+        } else {
+            error = QStringLiteral("eq takes: copy FROM TO, or reset CH");
+        }
     } else if (command == QLatin1String("preset")) {
         const QString action = rest.value(0);
         if (action == QLatin1String("save"))

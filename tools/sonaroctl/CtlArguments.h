@@ -15,7 +15,13 @@ enum class Command
     PresetSave,
     PresetLoad,
     PresetShow,
-    Monitor
+    Monitor,
+    FactoryRestore,
+    AddressSet,
+    AccountChange,
+    Name,
+    EqCopy,
+    EqReset
 };
 
 // What `set` changes. Channel, output and input numbers are the operator's, counted from 1.
@@ -89,6 +95,13 @@ struct CtlSettings
     Command command = Command::None;
     SetRequest set;
     QString file;
+    // address set: the new address; account change: the account's new name (empty: --user) and
+    // its new password (never from the command line); name: the new name.
+    QString text;
+    QString newPassword;
+    bool outputChannel = false; // name output OUT
+    int channel = 0;            // name, eq reset, eq copy's source: counted from 1
+    int toChannel = 0;          // eq copy's target
 };
 
 struct ParseResult
@@ -116,5 +129,7 @@ QString commandHelp(const QString& command);
 // Account names and passwords are 1 to 6 printable ASCII characters without "&" (the filler
 // that pads them to 7 on the wire). Returns an empty text when valid, else the reason.
 QString checkAccountText(const QString& what, const QString& text);
+// The same, and none of the frame's delimiters "," "#" "%": the rules of an account change.
+QString checkNewAccountText(const QString& what, const QString& text);
 
 } // namespace sonaroctl

@@ -358,6 +358,11 @@ void CtlRunner::startSession()
     connect(&dispatcher, &Dispatcher::linkDropped, this,
             [this] { unitWentSilent(QStringLiteral("the link dropped")); });
     connect(&m_core->session(), &Session::connectionChanged, this, [this](Connection c) {
+        if (m_phase == Phase::Administering && c == Connection::Connected) {
+            // The session gave the change up (its time-out) and said so.
+            finish(kExitFailure, QStringLiteral("the unit did not answer the change"));
+            return;
+        }
         if (c == Connection::Relogging) unitWentSilent(QStringLiteral("the unit went silent"));
         if (c == Connection::Offline) unitWentSilent(QStringLiteral("the link dropped"));
     });
@@ -403,6 +408,9 @@ void CtlRunner::startSession()
         case Phase::Confirming:
             finish(kExitFailure, QStringLiteral("the unit did not confirm in time"));
             return;
+        case Phase::Administering:
+            finish(kExitFailure, QStringLiteral("the unit did not answer the change"));
+            return;
         case Phase::Monitoring:
             if (m_streaming)
                 finish(kExitSuccess); // --seconds are over
@@ -444,9 +452,11 @@ void CtlRunner::checkState()
 {
     if (m_phase != Phase::WaitingForState) return;
     if (!m_stateReported) return;
-    // show and preset save need every EQ block and both dynamics blocks as well.
-    const bool needsAll =
-        m_settings.command == Command::Show || m_settings.command == Command::PresetSave;
+    // Whatever prints, saves or edits the state needs every EQ block and both dynamics blocks
+    // as well: an EQ or limiter edit sends the whole block.
+    const Command c = m_settings.command;
+    const bool needsAll = c != Command::Login && c != Command::AddressSet &&
+                          c != Command::AccountChange && c != Command::Name;
     if (needsAll && (!m_eqSlots.all() || !m_dynamics.all())) return;
     act();
 }
@@ -465,6 +475,7 @@ void CtlRunner::act()
         // Said only now: the unit has answered the state request that follows the login.
         if (m_settings.json) {
             QJsonObject object;
+            object.insert(QStringLiteral("schemaVersion"), kSchemaVersion);
             object.insert(QStringLiteral("address"), state.deviceAddress);
             object.insert(QStringLiteral("port"), state.port);
             object.insert(QStringLiteral("user"), m_settings.user);
@@ -481,8 +492,14 @@ void CtlRunner::act()
         return;
     case Command::Show: {
         const UnitRecord& r = surface.record();
+        ChannelNames names;
+        for (int ch = 0; ch < kInputCount; ++ch)
+            names.inputs << m_core->channelName(ChannelKind::Input, ch).value_or(QString());
+        for (int out = 0; out < kOutputCount; ++out)
+            names.outputs << m_core->channelName(ChannelKind::Output, out).value_or(QString());
         if (m_settings.json) {
             QJsonObject object = recordJson(r);
+            addNames(object, names);
             object.insert(QStringLiteral("address"), state.deviceAddress);
             object.insert(QStringLiteral("port"), state.port);
             print(jsonText(object));
@@ -491,7 +508,7 @@ void CtlRunner::act()
                       .arg(r.unitNumber)
                       .arg(state.deviceAddress)
                       .arg(state.port) +
-                  recordText(r));
+                  recordText(r) + QLatin1Char('\n') + namesText(names));
         }
         finish(kExitSuccess);
         return;
@@ -534,10 +551,141 @@ void CtlRunner::act()
         });
         return;
     }
+    case Command::FactoryRestore:
+        m_op.holdSuccessReports();
+        m_confirmation->begin();
+        // Asks through the operator: answered Yes only with --yes or the prompt's yes.
+        if (!m_core->files().factoryRestore()) {
+            finish(kExitFailure, QStringLiteral("factory restore not done"));
+            return;
+        }
+        m_confirmation->expect();
+        confirmThen(QStringLiteral("factory-restore"), [this] {
+            print(m_settings.json ? jsonText(QJsonObject{{QStringLiteral("factoryRestored"), true}})
+                                  : QStringLiteral("Factory settings restored"));
+            finish(kExitSuccess);
+        });
+        return;
+    case Command::AddressSet:
+        changeAddress();
+        return;
+    case Command::AccountChange:
+        changeAccount();
+        return;
+    case Command::Name: {
+        const ChannelKind kind =
+            m_settings.outputChannel ? ChannelKind::Output : ChannelKind::Input;
+        const int index = m_settings.channel - 1;
+        const std::optional<QString> current = m_core->channelName(kind, index);
+        if (!current) {
+            finish(kExitFailure, QStringLiteral("the database has no row for this channel"));
+            return;
+        }
+        // Done when the database gives back the new name.
+        const QString shown = m_core->renameChannel(kind, index, *current, m_settings.text);
+        if (shown != m_settings.text || m_core->channelName(kind, index) != m_settings.text) {
+            finish(kExitFailure, QStringLiteral("the name was not stored"));
+            return;
+        }
+        const QString what =
+            m_settings.outputChannel ? QStringLiteral("output") : QStringLiteral("input");
+        if (m_settings.json) {
+            QJsonObject object;
+            object.insert(what, m_settings.channel);
+            object.insert(QStringLiteral("name"), m_settings.text);
+            print(jsonText(object));
+        } else {
+            print(QStringLiteral("%1 %2 named %3")
+                      .arg(what)
+                      .arg(m_settings.channel)
+                      .arg(escapeControls(m_settings.text)));
+        }
+        finish(kExitSuccess);
+        return;
+    }
+    case Command::EqCopy:
+    case Command::EqReset: {
+        m_op.holdSuccessReports();
+        m_confirmation->begin();
+        const bool copy = m_settings.command == Command::EqCopy;
+        {
+            // The input EQ window's own logic: linked inputs follow as they do there.
+            InputEqEditor editor(m_core->surface(), m_core->commandPort(), m_op);
+            editor.selectChannel((copy ? m_settings.toChannel : m_settings.channel) - 1);
+            if (copy) {
+                if (!editor.copyFrom(m_settings.channel - 1)) {
+                    finish(kExitFailure, QStringLiteral("the copy was not made"));
+                    return;
+                }
+            } else {
+                editor.reset();
+            }
+            editor.flush();
+        }
+        m_confirmation->expect();
+        const QString what =
+            copy ? QStringLiteral("eq copy %1 %2").arg(m_settings.channel).arg(m_settings.toChannel)
+                 : QStringLiteral("eq reset %1").arg(m_settings.channel);
+        confirmThen(what, [this, what] {
+            print(m_settings.json ? jsonText(QJsonObject{{QStringLiteral("done"), what}})
+                                  : what + QStringLiteral(" done"));
+            finish(kExitSuccess);
+        });
+        return;
+    }
     default:
         finish(kExitFailure, QStringLiteral("nothing to do"));
         return;
     }
+}
+
+void CtlRunner::changeAddress()
+{
+    LinkState& state = m_core->linkState();
+    quint32 ip = 0;
+    parseIpv4(m_settings.text, &ip); // checked with the arguments
+    const bool loopbackBound = state.bindAddress.isLoopback();
+    const HostAddressProblem problem = hostAddressProblem(ip, loopbackBound);
+    if (problem != HostAddressProblem::None) {
+        finish(kExitUsage, hostAddressProblemText(problem, m_settings.text));
+        return;
+    }
+    const QString wanted = QHostAddress(ip).toString();
+    connect(&m_core->dispatcher(), &Dispatcher::addressReported, this,
+            [this, wanted](const QString& address, quint16 port) {
+                if (m_phase != Phase::Administering) return;
+                if (address != wanted) {
+                    finish(kExitFailure,
+                           QStringLiteral("the unit reported the address %1:%2, not %3")
+                               .arg(escapeControls(address))
+                               .arg(port)
+                               .arg(wanted));
+                    return;
+                }
+                print(m_settings.json
+                          ? jsonText(QJsonObject{{QStringLiteral("address"), address},
+                                                 {QStringLiteral("port"), port}})
+                          : QStringLiteral("The unit now answers at %1:%2").arg(address).arg(port));
+                finish(kExitSuccess);
+            });
+    m_phase = Phase::Administering;
+    if (!m_core->session().changeAddress(QHostAddress(ip))) {
+        finish(kExitFailure); // the session said why
+        return;
+    }
+    m_deadline.start(2 * state.timings.adminTimeout + scaled(kStateTimeoutMs));
+}
+
+void CtlRunner::changeAccount()
+{
+    const QString account = m_settings.text.isEmpty() ? m_settings.user : m_settings.text;
+    m_phase = Phase::Administering;
+    if (!m_core->session().changeAccount(account, m_settings.password, m_settings.newPassword,
+                                         m_settings.newPassword)) {
+        finish(kExitFailure); // the session said why
+        return;
+    }
+    m_deadline.start(2 * m_core->linkState().timings.adminTimeout + scaled(kStateTimeoutMs));
 }
 
 bool CtlRunner::applySetting(bool& changed)
@@ -776,6 +924,16 @@ void CtlRunner::watchFrame(const QByteArray& frame, const QHostAddress& sender, 
         }
         return;
     }
+    if (frame[1] == 'Y' && m_phase == Phase::Administering &&
+        m_settings.command == Command::AccountChange) {
+        const QString name = m_settings.text.isEmpty() ? m_settings.user : m_settings.text;
+        print(m_settings.json
+                  ? jsonText(QJsonObject{{QStringLiteral("account"), name},
+                                         {QStringLiteral("changed"), true}})
+                  : QStringLiteral("Account %1 changed; log in with the new password").arg(name));
+        finish(kExitSuccess);
+        return;
+    }
     if (frame[1] != 'R' || inner.size() < 7) return;
     const QString first = QString::fromLatin1(inner.substr(2, 2));
     const QString second = QString::fromLatin1(inner.substr(5, 2));
@@ -807,6 +965,13 @@ void CtlRunner::watchFrame(const QByteArray& frame, const QHostAddress& sender, 
 void CtlRunner::unitWentSilent(const QString& reason)
 {
     if (m_phase == Phase::Done || m_phase == Phase::Idle || m_phase == Phase::LoggingIn) return;
+    if (m_phase == Phase::Administering) {
+        // A confirmed change drops the link itself, just before its answer is seen here.
+        QTimer::singleShot(0, this, [this, reason] {
+            if (m_phase == Phase::Administering) finish(kExitFailure, reason);
+        });
+        return;
+    }
     finish(kExitFailure, reason);
 }
 

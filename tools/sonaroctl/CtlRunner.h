@@ -57,6 +57,7 @@ private:
         WaitingForState,
         Draining,
         Confirming,
+        Administering, // an address or account change waits for the unit's answer
         Monitoring,
         Done
     };
@@ -80,6 +81,8 @@ private:
     QString setWords() const;
     void watchFrame(const QByteArray& frame, const QHostAddress& sender, quint16 port);
     void unitWentSilent(const QString& reason);
+    void changeAddress();
+    void changeAccount();
 
     CtlSettings m_settings;
     int m_timingScale;

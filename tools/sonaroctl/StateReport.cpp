@@ -1,5 +1,7 @@
 #include "StateReport.h"
 
+#include "TextEscape.h"
+
 #include "dsp/DynamicsModel.h"
 #include "dsp/EqModel.h"
 #include "model/ValueConventions.h"
@@ -7,6 +9,7 @@
 #include <QStringList>
 
 #include <cmath>
+#include <utility>
 
 namespace sonaroctl {
 
@@ -72,6 +75,14 @@ QJsonObject recordJson(const UnitRecord& r)
         in.insert(QStringLiteral("feedback"), r.feedback[ch] != 0);
         in.insert(QStringLiteral("highPass"), r.highPassIndex[ch]);
         in.insert(QStringLiteral("lowPass"), r.lowPassIndex[ch]);
+        in.insert(QStringLiteral("highPassHz"),
+                  r.highPassIndex[ch] > 0 && r.highPassIndex[ch] < kFilterIndexCount
+                      ? QJsonValue(highPassFrequency(r.highPassIndex[ch]))
+                      : QJsonValue());
+        in.insert(QStringLiteral("lowPassHz"),
+                  r.lowPassIndex[ch] > 0 && r.lowPassIndex[ch] < kFilterIndexCount
+                      ? QJsonValue(lowPassFrequency(r.lowPassIndex[ch]))
+                      : QJsonValue());
         in.insert(QStringLiteral("open"), r.inputOpen[ch] != 0);
         in.insert(QStringLiteral("level"), r.inputLevel[ch]);
         QJsonArray eq;
@@ -114,8 +125,10 @@ QJsonObject recordJson(const UnitRecord& r)
     system.insert(QStringLiteral("deviceMode"),
                   r.deviceMode ? QStringLiteral("master") : QStringLiteral("slave"));
     system.insert(QStringLiteral("panelLock"), r.panelLock != 0);
+    system.insert(QStringLiteral("thresholdDb"), gainToDb(r.threshold));
 
     QJsonObject state;
+    state.insert(QStringLiteral("schemaVersion"), kSchemaVersion);
     state.insert(QStringLiteral("unit"), r.unitNumber);
     state.insert(QStringLiteral("adminName"), QString::fromStdString(accountText(r.adminName)));
     state.insert(QStringLiteral("userName"), QString::fromStdString(accountText(r.userName)));
@@ -192,6 +205,32 @@ QString recordText(const UnitRecord& r)
         lines << QStringLiteral("  output %1: %2").arg(out + 1).arg(bands.join(' '));
     }
     return lines.join('\n') + QLatin1Char('\n');
+}
+
+void addNames(QJsonObject& state, const ChannelNames& names)
+{
+    for (const auto& [key, list] : {std::pair{QStringLiteral("inputs"), &names.inputs},
+                                    std::pair{QStringLiteral("outputs"), &names.outputs}}) {
+        QJsonArray channels = state.value(key).toArray();
+        for (qsizetype i = 0; i < channels.size() && i < list->size(); ++i) {
+            QJsonObject channel = channels[i].toObject();
+            channel.insert(QStringLiteral("name"), list->at(i));
+            channels[i] = channel;
+        }
+        state.insert(key, channels);
+    }
+}
+
+QString namesText(const ChannelNames& names)
+{
+    QStringList in;
+    for (qsizetype i = 0; i < names.inputs.size(); ++i)
+        in << QStringLiteral("%1 %2").arg(i + 1).arg(escapeControls(names.inputs[i]));
+    QStringList out;
+    for (qsizetype i = 0; i < names.outputs.size(); ++i)
+        out << QStringLiteral("%1 %2").arg(i + 1).arg(escapeControls(names.outputs[i]));
+    return QStringLiteral("Names: inputs %1; outputs %2\n")
+        .arg(in.join(QStringLiteral(", ")), out.join(QStringLiteral(", ")));
 }
 
 QStringList outOfRange(const UnitRecord& r)

@@ -13,6 +13,19 @@
 // dB as the read-outs show them.
 namespace sonaroctl {
 
+// The version of the JSON that show, preset show and login print; raised whenever a field is
+// renamed or removed or changes its meaning (new fields keep it).
+constexpr int kSchemaVersion = 1;
+
+// Channel names as the database holds them; empty where it has none.
+struct ChannelNames
+{
+    QStringList inputs;
+    QStringList outputs;
+};
+void addNames(QJsonObject& state, const ChannelNames& names);
+QString namesText(const ChannelNames& names);
+
 QJsonObject recordJson(const sonaro::UnitRecord& record);
 QString recordText(const sonaro::UnitRecord& record);
 

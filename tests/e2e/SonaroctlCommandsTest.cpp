@@ -3,6 +3,7 @@
 #include "CtlProcess.h"
 
 #include "link/AddressFile.h"
+#include "protocol/Commands.h"
 #include "support/FactoryRecord.h"
 #include "support/LoopbackPort.h"
 #include "unit/VirtualUnit.h"
@@ -134,6 +135,59 @@ TEST_F(SonaroctlCommands, NamesAndTheInputEqCopyAndReset)
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_DOUBLE_EQ(unit->record().inputEqAt(2, kEqGain, 0), 0);
     EXPECT_EQ(unit->record().highPassIndex[0], 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SonaroctlCommands, WatchTellsFrontPanelChangesAndStopsCleanlyOnSigterm)
+{
+    QProcess process;
+    startCtl(process, link() << QStringLiteral("watch") << QStringLiteral("--levels")
+                             << QStringLiteral("5"));
+    ASSERT_TRUE(waitFor([&] { return process.canReadLine(); }, 10000)) << "the start event";
+    const QJsonObject start = jsonObjectOf(QString::fromUtf8(process.readLine()));
+    EXPECT_EQ(start.value("event").toString(), "start");
+    EXPECT_EQ(start.value("schemaVersion").toInt(), 1);
+
+    // The unit's own front panel: a gain (O), then a phantom switch (D).
+    const int phantomBefore = [&] {
+        int bits = 0;
+        for (int ch = 0; ch < kInputCount; ++ch)
+            bits |= unit->record().inputPhantom[ch] << ch;
+        return bits;
+    }();
+    unit->frontPanelChange();
+    unit->frontPanelChange();
+    int changed = -1;
+    for (int ch = 0; ch < kInputCount; ++ch)
+        if (((phantomBefore >> ch) & 1) != unit->record().inputPhantom[ch]) changed = ch;
+    ASSERT_GE(changed, 0);
+    const QString field = QStringLiteral("inputs[%1].phantom").arg(changed + 1);
+
+    QJsonObject seen;
+    QStringList events;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            while (process.canReadLine()) {
+                const QJsonObject event = jsonObjectOf(QString::fromUtf8(process.readLine()));
+                events << event.value("event").toString();
+                if (event.value("field").toString() == field) seen = event;
+            }
+            return !seen.isEmpty() && events.contains("levels");
+        },
+        5000))
+        << events.join(' ').toStdString();
+    EXPECT_EQ(seen.value("source").toString(), "unit");
+    EXPECT_EQ(seen.value("old").toBool(), ((phantomBefore >> changed) & 1) != 0);
+    EXPECT_EQ(seen.value("new").toBool(), unit->record().inputPhantom[changed] != 0);
+
+    process.terminate(); // SIGTERM
+    const CtlResult r = finishCtl(process);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_FALSE(unit->streaming()) << "the status stream is off";
+    EXPECT_EQ(unit->received().back(), QByteArray::fromStdString(buildL(false)));
 }
 
 } // namespace

@@ -10,17 +10,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace sonaro;
 using namespace sonaro::testing;
 
 namespace {
 
-// The frames that carry settings: what a change sends.
+// The frames that carry settings: what a change sends. An acknowledged frame that a loaded
+// machine answered late goes again; it counts once.
 std::vector<QByteArray> settingFrames(const std::vector<QByteArray>& frames)
 {
     std::vector<QByteArray> list;
     for (const QByteArray& f : frames)
-        if (f.size() > 1 && QByteArray("VMGEB").contains(f[1])) list.push_back(f);
+        if (f.size() > 1 && QByteArray("VMGEB").contains(f[1]) &&
+            std::find(list.begin(), list.end(), f) == list.end())
+            list.push_back(f);
     return list;
 }
 

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace sonaro;
 using namespace sonaro::testing;
 
@@ -367,10 +369,11 @@ TEST_F(Sonaroctl, PresetsRoundTripThroughAFile)
     EXPECT_EQ(unit->record().inputGain[5], 20);
     EXPECT_DOUBLE_EQ(unit->record().outputEqAt(0, kEqGain, 3), -4.5);
     EXPECT_DOUBLE_EQ(unit->record().limiterRatio[0], 4);
-    // An acknowledged frame the loaded machine answered late goes again: count it once.
+    // An EQ block the loaded machine answered late goes again: count each one once.
     std::vector<QByteArray> got;
     for (const QByteArray& frame : unit->received())
-        if (got.empty() || got.back() != frame || frame[1] != 'E') got.push_back(frame);
+        if (frame[1] != 'E' || std::find(got.begin(), got.end(), frame) == got.end())
+            got.push_back(frame);
     std::size_t first = 0;
     const QByteArray off = bytesOf(buildL(false));
     // The bulk sequence starts with the first L 0 after the login's own stream switch (L 1).

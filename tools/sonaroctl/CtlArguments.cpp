@@ -33,6 +33,8 @@ Commands:
   preset load FILE         send a preset file to the unit
   preset show FILE         print a preset file's contents (offline)
   monitor [--seconds N]    print levels and open states as they stream
+  watch [--seconds N] [--levels HZ]
+                           stream every event as one JSON object per line
   factory-restore          restore the unit's factory settings (asks unless --yes)
   address set IP           give the unit a new address
   account change [NAME]    change the account's password (and name)
@@ -172,6 +174,23 @@ const char kEqHelp[] = R"(Usage: sonaroctl [OPTIONS] eq copy FROM TO
   eq reset CH       the input EQ window's RESET: flat bands, filters off
 
 Waits for the unit's confirmation as set does.
+)";
+
+const char kWatchHelp[] = R"(Usage: sonaroctl [OPTIONS] watch [--seconds N] [--levels HZ]
+
+Logs in, waits for the unit's complete state and prints one JSON object per line for every
+event, with an "event" field:
+  levels      input and output levels and open states, at most HZ times a second
+              (default 2; --levels 0: none)
+  open        the open inputs changed
+  change      a field changed: "field" (as show --json names it), "old", "new" and
+              "source" ("unit": the unit reported it; "us": this program changed it)
+  delivered   the unit answered an acknowledged command: "command" M, E or B
+  undelivered an acknowledged command stayed unanswered: "command"
+  relogin     the link logged in again
+  silence     the unit fell silent or the link dropped; watch then exits with status 1
+Runs N seconds, or until SIGINT or SIGTERM, which end it with status 0 after the status
+stream was switched off.
 )";
 
 std::optional<int> wholeNumber(const QString& text)
@@ -526,6 +545,7 @@ QString commandHelp(const QString& command)
     if (command == QLatin1String("account")) return QString::fromLatin1(kAccountHelp);
     if (command == QLatin1String("name")) return QString::fromLatin1(kNameHelp);
     if (command == QLatin1String("eq")) return QString::fromLatin1(kEqHelp);
+    if (command == QLatin1String("watch")) return QString::fromLatin1(kWatchHelp);
     return {};
 }
 
@@ -556,6 +576,7 @@ ParseResult parseArguments(const QStringList& arguments)
     QStringList words;
     bool help = false;
     bool secondsGiven = false;
+    bool levelsGiven = false;
     bool optionsEnded = false;
 
     for (int i = 0; i < arguments.size(); ++i) {
@@ -607,7 +628,7 @@ ParseResult parseArguments(const QStringList& arguments)
         const bool known = name == QLatin1String("--data-dir") || name == QLatin1String("--bind") ||
                            name == QLatin1String("--address") || name == QLatin1String("--port") ||
                            name == QLatin1String("--user") || name == QLatin1String("--password") ||
-                           name == QLatin1String("--seconds");
+                           name == QLatin1String("--seconds") || name == QLatin1String("--levels");
         if (!known) return usageError(QStringLiteral("unknown option '%1'").arg(name));
         if (!takeValue(v)) return usageError(QStringLiteral("%1 needs a value").arg(name));
         if (name == QLatin1String("--data-dir")) {
@@ -641,6 +662,14 @@ ParseResult parseArguments(const QStringList& arguments)
                     QStringLiteral("--seconds needs a positive number, not '%1'").arg(v));
             s.seconds = seconds;
             secondsGiven = true;
+        } else if (name == QLatin1String("--levels")) {
+            bool ok = false;
+            const double hz = v.toDouble(&ok);
+            if (!ok || !std::isfinite(hz) || hz < 0 || hz > 100)
+                return usageError(
+                    QStringLiteral("--levels needs 0 to 100 (per second), not '%1'").arg(v));
+            s.levelsHz = hz;
+            levelsGiven = true;
         }
     }
 
@@ -681,6 +710,9 @@ ParseResult parseArguments(const QStringList& arguments)
         error = noArguments();
     } else if (command == QLatin1String("monitor")) {
         s.command = Command::Monitor;
+        error = noArguments();
+    } else if (command == QLatin1String("watch")) {
+        s.command = Command::Watch;
         error = noArguments();
     } else if (command == QLatin1String("set")) {
         s.command = Command::Set;
@@ -745,8 +777,11 @@ ParseResult parseArguments(const QStringList& arguments)
             error = QStringLiteral("preset %1 takes one file").arg(action);
         s.file = rest.value(1);
     }
-    if (error.isEmpty() && secondsGiven && s.command != Command::Monitor)
-        error = QStringLiteral("--seconds is an option of monitor");
+    if (error.isEmpty() && secondsGiven && s.command != Command::Monitor &&
+        s.command != Command::Watch)
+        error = QStringLiteral("--seconds is an option of monitor and watch");
+    if (error.isEmpty() && levelsGiven && s.command != Command::Watch)
+        error = QStringLiteral("--levels is an option of watch");
     if (error.isEmpty() && s.anyNetwork && s.command != Command::Discover)
         error = QStringLiteral("--any-network is an option of discover");
     if (error.isEmpty() && s.command != Command::Discover && s.command != Command::PresetShow) {

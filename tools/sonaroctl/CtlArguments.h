@@ -21,7 +21,8 @@ enum class Command
     AccountChange,
     Name,
     EqCopy,
-    EqReset
+    EqReset,
+    Watch
 };
 
 // What `set` changes. Channel, output and input numbers are the operator's, counted from 1.
@@ -91,7 +92,8 @@ struct CtlSettings
     bool json = false;
     bool yes = false;
     bool anyNetwork = false;
-    double seconds = -1.0; // monitor: < 0 runs until interrupted
+    double seconds = -1.0; // monitor, watch: < 0 runs until interrupted
+    double levelsHz = 2.0; // watch: level events per second at most; 0: none
     Command command = Command::None;
     SetRequest set;
     QString file;

@@ -115,6 +115,7 @@ void CtlRunner::finish(int status, const QString& reason)
 
 void CtlRunner::interrupt()
 {
+    // monitor and watch end normally; finish() switches the status stream off on the way out.
     if (m_phase == Phase::Monitoring)
         finish(kExitSuccess);
     else
@@ -377,7 +378,25 @@ void CtlRunner::startSession()
                 m_deadline.start(static_cast<int>(std::min(m_settings.seconds * 1000.0, 2.0e9)));
         }
         const UnitRecord& r = m_core->table().record(1);
+        if (m_settings.command == Command::Watch) {
+            watchLevels(r);
+            return;
+        }
         print(m_settings.json ? jsonText(levelsJson(r)) : levelsText(r));
+    });
+    auto reported = [this] {
+        if (m_phase == Phase::Monitoring && m_settings.command == Command::Watch)
+            watchChanges(QStringLiteral("unit"));
+    };
+    connect(&dispatcher, &Dispatcher::stateChanged, this, reported);
+    connect(&dispatcher, &Dispatcher::eqReceived, this, reported);
+    connect(&dispatcher, &Dispatcher::dynamicsReceived, this, reported);
+    connect(&dispatcher, &Dispatcher::reloggedIn, this, [this] {
+        watchEvent({{QStringLiteral("event"), QStringLiteral("relogin")}});
+    });
+    connect(&m_core->link(), &Link::answerGivenUp, this, [this](char command) {
+        watchEvent({{QStringLiteral("event"), QStringLiteral("undelivered")},
+                    {QStringLiteral("command"), QString(QLatin1Char(command))}});
     });
 
     m_confirmation =
@@ -436,6 +455,12 @@ void CtlRunner::loggedIn(int units)
     m_stateAsked = false;
     m_stateReported = false;
     switch (m_settings.command) {
+    case Command::Watch:
+        // Waits for the state like show: changes are told against it.
+        m_phase = Phase::WaitingForState;
+        m_deadline.start(scaled(kStateTimeoutMs));
+        checkState();
+        return;
     case Command::Monitor:
         m_phase = Phase::Monitoring;
         m_deadline.start(scaled(kStateTimeoutMs));
@@ -549,6 +574,20 @@ void CtlRunner::act()
             printSetReport(changed);
             finish(kExitSuccess);
         });
+        return;
+    }
+    case Command::Watch: {
+        m_watched = flatState(recordJson(surface.record()));
+        m_lastOpen = -1;
+        m_phase = Phase::Monitoring;
+        m_streaming = true;
+        watchEvent({{QStringLiteral("event"), QStringLiteral("start")},
+                    {QStringLiteral("schemaVersion"), kSchemaVersion},
+                    {QStringLiteral("address"), state.deviceAddress},
+                    {QStringLiteral("port"), state.port}});
+        m_silence.start(state.timings.silenceTimeout);
+        if (m_settings.seconds > 0)
+            m_deadline.start(static_cast<int>(std::min(m_settings.seconds * 1000.0, 2.0e9)));
         return;
     }
     case Command::FactoryRestore:
@@ -924,6 +963,11 @@ void CtlRunner::watchFrame(const QByteArray& frame, const QHostAddress& sender, 
         }
         return;
     }
+    if ((frame[1] == 'D' || frame[1] == 'Q' || frame[1] == 'H') && m_phase == Phase::Monitoring) {
+        const char command = frame[1] == 'D' ? 'M' : frame[1] == 'Q' ? 'E' : 'B';
+        watchEvent({{QStringLiteral("event"), QStringLiteral("delivered")},
+                    {QStringLiteral("command"), QString(QLatin1Char(command))}});
+    }
     if (frame[1] == 'Y' && m_phase == Phase::Administering &&
         m_settings.command == Command::AccountChange) {
         const QString name = m_settings.text.isEmpty() ? m_settings.user : m_settings.text;
@@ -962,9 +1006,54 @@ void CtlRunner::watchFrame(const QByteArray& frame, const QHostAddress& sender, 
     m_validLogin = true;
 }
 
+void CtlRunner::watchEvent(const QJsonObject& event)
+{
+    if (m_settings.command != Command::Watch || m_phase != Phase::Monitoring) return;
+    print(jsonText(event));
+}
+
+void CtlRunner::watchLevels(const UnitRecord& r)
+{
+    int open = 0;
+    for (int ch = 0; ch < kInputCount; ++ch)
+        open |= (r.inputOpen[ch] ? 1 : 0) << ch;
+    if (open != m_lastOpen) {
+        QJsonObject event = levelsJson(r);
+        event.remove(QStringLiteral("inputs"));
+        event.remove(QStringLiteral("outputs"));
+        event.insert(QStringLiteral("event"), QStringLiteral("open"));
+        m_lastOpen = open;
+        watchEvent(event);
+    }
+    if (m_settings.levelsHz <= 0) return;
+    const qint64 interval = static_cast<qint64>(1000.0 / m_settings.levelsHz);
+    if (m_levelClock.isValid() && m_levelClock.elapsed() < interval) return;
+    m_levelClock.start();
+    QJsonObject event = levelsJson(r);
+    event.insert(QStringLiteral("event"), QStringLiteral("levels"));
+    watchEvent(event);
+}
+
+void CtlRunner::watchChanges(const QString& source)
+{
+    const QMap<QString, QJsonValue> now = flatState(recordJson(m_core->surface().record()));
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        const QJsonValue old = m_watched.value(it.key());
+        if (old == it.value()) continue;
+        watchEvent({{QStringLiteral("event"), QStringLiteral("change")},
+                    {QStringLiteral("field"), it.key()},
+                    {QStringLiteral("old"), old},
+                    {QStringLiteral("new"), it.value()},
+                    {QStringLiteral("source"), source}});
+    }
+    m_watched = now;
+}
+
 void CtlRunner::unitWentSilent(const QString& reason)
 {
     if (m_phase == Phase::Done || m_phase == Phase::Idle || m_phase == Phase::LoggingIn) return;
+    watchEvent(
+        {{QStringLiteral("event"), QStringLiteral("silence")}, {QStringLiteral("reason"), reason}});
     if (m_phase == Phase::Administering) {
         // A confirmed change drops the link itself, just before its answer is seen here.
         QTimer::singleShot(0, this, [this, reason] {

@@ -9,6 +9,9 @@
 #include "mixer/SonaroCore.h"
 #include "model/UnitTable.h"
 
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QMap>
 #include <QObject>
 #include <QTimer>
 
@@ -82,6 +85,10 @@ private:
     void watchFrame(const QByteArray& frame, const QHostAddress& sender, quint16 port);
     void unitWentSilent(const QString& reason);
     void changeAddress();
+    // watch: one JSON line per event.
+    void watchEvent(const QJsonObject& event);
+    void watchLevels(const sonaro::UnitRecord& record);
+    void watchChanges(const QString& source);
     void changeAccount();
 
     CtlSettings m_settings;
@@ -104,6 +111,9 @@ private:
     std::unique_ptr<ChangeConfirmation> m_confirmation;
     std::function<void()> m_afterDrain;
     QTimer m_silence;
+    QMap<QString, QJsonValue> m_watched; // watch: the state as last told
+    int m_lastOpen = -1;
+    QElapsedTimer m_levelClock;
     bool m_streaming = false; // monitor: the first status frame arrived
     std::bitset<14> m_eqSlots;
     std::bitset<sonaro::kOutputCount> m_dynamics;

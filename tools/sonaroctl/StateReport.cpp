@@ -233,6 +233,40 @@ QString namesText(const ChannelNames& names)
         .arg(in.join(QStringLiteral(", ")), out.join(QStringLiteral(", ")));
 }
 
+namespace {
+
+void flatten(const QJsonValue& value, const QString& path, QMap<QString, QJsonValue>& out)
+{
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key() == QLatin1String("level") || it.key() == QLatin1String("open")) continue;
+            flatten(it.value(), path.isEmpty() ? it.key() : path + QLatin1Char('.') + it.key(),
+                    out);
+        }
+    } else if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        // Lists of numbers (the routed inputs) are one field; lists of objects are walked.
+        if (array.isEmpty() || !array.first().isObject()) {
+            out.insert(path, value);
+            return;
+        }
+        for (qsizetype i = 0; i < array.size(); ++i)
+            flatten(array[i], QStringLiteral("%1[%2]").arg(path).arg(i + 1), out);
+    } else {
+        out.insert(path, value);
+    }
+}
+
+} // namespace
+
+QMap<QString, QJsonValue> flatState(const QJsonObject& state)
+{
+    QMap<QString, QJsonValue> out;
+    flatten(state, QString(), out);
+    return out;
+}
+
 QStringList outOfRange(const UnitRecord& r)
 {
     QStringList bad;

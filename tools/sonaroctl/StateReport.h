@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,10 @@ struct ChannelNames
 };
 void addNames(QJsonObject& state, const ChannelNames& names);
 QString namesText(const ChannelNames& names);
+
+// The state as "path": value pairs named as the JSON names them ("inputs[3].gainDb",
+// "outputs[1].eq[14].q"), without the levels and open states that stream on their own.
+QMap<QString, QJsonValue> flatState(const QJsonObject& state);
 
 QJsonObject recordJson(const sonaro::UnitRecord& record);
 QString recordText(const sonaro::UnitRecord& record);

@@ -1,7 +1,10 @@
 #include "CtlArguments.h"
 
+#include "dsp/EqModel.h"
+#include "model/HostAddressRules.h"
 #include "model/UnitRecord.h"
 #include "model/ValueConventions.h"
+#include "model/ValueText.h"
 
 #include <QFileInfo>
 #include <QHostAddress>
@@ -16,6 +19,7 @@ namespace {
 
 constexpr int kMinDb = -sonaro::kGainOffsetDb;                   // -50
 constexpr int kMaxDb = sonaro::kGainMax - sonaro::kGainOffsetDb; // 10
+constexpr int kNameLength = 32;                                  // what a strip's name shows
 
 const char kToolHelp[] = R"(Usage: sonaroctl [OPTIONS] COMMAND [ARGUMENTS]
 
@@ -30,6 +34,14 @@ Commands:
   preset load FILE         send a preset file to the unit
   preset show FILE         print a preset file's contents (offline)
   monitor [--seconds N]    print levels and open states as they stream
+  watch [--seconds N] [--levels HZ]
+                           stream every event as one JSON object per line
+  factory-restore          restore the unit's factory settings (asks unless --yes)
+  address set IP           give the unit a new address
+  account change [NAME]    change the account's password (and name)
+  name [output] CH TEXT    name an input (or output) channel
+  eq copy FROM TO          copy the EQ of input FROM to input TO
+  eq reset CH              reset the EQ of input CH
 
 Options:
   --data-dir DIR      keep the database, ip.ini and data.ini in DIR
@@ -43,7 +55,8 @@ Options:
   --log FILE          append the event log's lines (connection, login, messages) to FILE
   -h, --help          this help; 'sonaroctl COMMAND --help' for a command
 
-Exit status: 0 success, 1 failure (reason on standard error), 2 usage error,
+Exit status: 0 success (every change confirmed by the unit), 1 failure (reason on
+standard error, naming what the unit did not confirm), 2 usage error or refused value,
 3 login refused ("User Password Error!"), 4 no answer ("Connect fail.").
 )";
 
@@ -82,10 +95,29 @@ const char kSetHelp[] = R"(Usage: sonaroctl [OPTIONS] set SETTING ARGUMENTS
   set route OUT IN on|off     crosspoint of input IN (1..8) on output OUT (1..2)
   set hold-time N             automix hold time, stored value 0..40
   set max-open N              most open channels, 1..8
+  set eq CH BAND FIELD VALUE  input EQ band BAND (1..5) of input CH:
+                                freq 20..20k (e.g. 1k, 2.5kHz), gain -15..15 (dB),
+                                q 0.3..20, type peak|low-shelf|high-shelf
+  set hpf CH HZ|off           high-pass cut-off of input CH: 35 50 60 70 80 90 100 120 130 150
+  set lpf CH HZ|off           low-pass cut-off: 20k 18k 15k 12k 10k 8k 7.5k 7k 6.8k 6.5k
+  set output-eq OUT BAND FIELD VALUE
+                              output EQ band BAND (1..15): freq, gain or q as above
+  set limiter OUT FIELD VALUE limiter of output OUT: threshold -80..20 (dB) or off,
+                              ratio 1:1..10:1 or inf, attack 1..2000 (ms), release
+                              10..5000 (ms), enable on|off
+  set automix-mode auto|manual
+  set threshold DB            automix threshold, -50..10 dB (manual mode only)
+  set panel-lock on|off
+  set device-mode master|slave
+  set output-level OUT mic|line
 
-Logs in, waits for the state report, runs the desktop control's action (linked channels
-follow as on the desktop), waits until every command has left and switches the status
-stream off. A switch already in the requested state sends nothing.
+Values are given in the units the desktop shows and read as its typed entry reads them.
+Logs in, waits for the state report, runs the desktop control's or editor's action (linked
+channels follow as on the desktop, the same permission checks apply), waits until every
+command has left and for the unit's confirmation (M by its D, V and G by reading the state
+back, E and B by Q and H), and switches the status stream off. A switch already in the
+requested state sends nothing. Exit 0 only when the unit confirmed the change; 1 names what
+it did not confirm; 2 for a refused value.
 )";
 
 const char kPresetHelp[] = R"(Usage: sonaroctl [OPTIONS] preset save|load|show FILE
@@ -102,6 +134,65 @@ const char kMonitorHelp[] = R"(Usage: sonaroctl [OPTIONS] [--json] monitor [--se
 Logs in and prints one line per status frame: the eight input levels, the two output
 levels and the open state of each input (JSON lines with --json). Runs N seconds, or until
 interrupted (Ctrl-C), then switches the status stream off.
+)";
+
+const char kFactoryHelp[] = R"(Usage: sonaroctl [OPTIONS] [--yes] factory-restore
+
+Logs in as the administrator and restores the unit's factory settings as the system page's
+RESTORE does (the channel names are reset too), then waits for the unit's confirmation.
+Asks "Restore Factory Settings?" on standard input unless --yes is given; a closed or
+non-answering standard input refuses.
+)";
+
+const char kAddressHelp[] = R"(Usage: sonaroctl [OPTIONS] address set IP
+
+Logs in as the administrator and gives the unit the address IP on the same link port.
+IP must be a host address (not a network, broadcast, multicast or loopback address;
+loopback is allowed only when the link is bound to loopback). Done only when the unit
+reported its new address; ip.ini keeps it.
+)";
+
+const char kAccountHelp[] = R"(Usage: sonaroctl [OPTIONS] account change [NAME]
+
+Logs in with --user and --password and changes that account's password (and its name to
+NAME when given) as the system page does. The new password comes from SONARO_NEW_PASSWORD,
+else from a prompt on a terminal (asked twice), never from the command line. Names and
+passwords are 1 to 6 printable ASCII characters without "&", ",", "#" or "%".
+Done only when the unit answered the change; the old login then no longer holds.
+)";
+
+const char kNameHelp[] = R"(Usage: sonaroctl [OPTIONS] name CH TEXT
+       sonaroctl [OPTIONS] name output OUT TEXT
+
+Logs in and stores TEXT as the name of input CH (1..8) or output OUT (1..2) in the
+database, as the strip's name dialog does.
+)";
+
+const char kEqHelp[] = R"(Usage: sonaroctl [OPTIONS] eq copy FROM TO
+       sonaroctl [OPTIONS] eq reset CH
+
+  eq copy FROM TO   the input EQ window's COPY EQ: input TO (and its linked inputs) takes
+                    the bands and filters of input FROM
+  eq reset CH       the input EQ window's RESET: flat bands, filters off
+
+Waits for the unit's confirmation as set does.
+)";
+
+const char kWatchHelp[] = R"(Usage: sonaroctl [OPTIONS] watch [--seconds N] [--levels HZ]
+
+Logs in, waits for the unit's complete state and prints one JSON object per line for every
+event, with an "event" field:
+  levels      input and output levels and open states, at most HZ times a second
+              (default 2; --levels 0: none)
+  open        the open inputs changed
+  change      a field changed: "field" (as show --json names it), "old", "new" and
+              "source" ("unit": the unit reported it; "us": this program changed it)
+  delivered   the unit answered an acknowledged command: "command" M, E or B
+  undelivered an acknowledged command stayed unanswered: "command"
+  relogin     the link logged in again
+  silence     the unit fell silent or the link dropped; watch then exits with status 1
+Runs N seconds, or until SIGINT or SIGTERM, which end it with status 0 after the status
+stream was switched off.
 )";
 
 std::optional<int> wholeNumber(const QString& text)
@@ -128,12 +219,62 @@ struct SettingInfo
 };
 
 constexpr SettingInfo kSettings[] = {
-    {"input-gain", Setting::InputGain, 2},   {"input-mute", Setting::InputMute, 2},
-    {"input-mic", Setting::InputMic, 2},     {"phantom", Setting::Phantom, 2},
-    {"priority", Setting::Priority, 2},      {"output-gain", Setting::OutputGain, 2},
-    {"output-mute", Setting::OutputMute, 2}, {"route", Setting::Route, 3},
-    {"hold-time", Setting::HoldTime, 1},     {"max-open", Setting::MaxOpen, 1},
+    {"input-gain", Setting::InputGain, 2},
+    {"input-mute", Setting::InputMute, 2},
+    {"input-mic", Setting::InputMic, 2},
+    {"phantom", Setting::Phantom, 2},
+    {"priority", Setting::Priority, 2},
+    {"output-gain", Setting::OutputGain, 2},
+    {"output-mute", Setting::OutputMute, 2},
+    {"route", Setting::Route, 3},
+    {"hold-time", Setting::HoldTime, 1},
+    {"max-open", Setting::MaxOpen, 1},
+    {"eq", Setting::InputEq, 4},
+    {"hpf", Setting::HighPass, 2},
+    {"lpf", Setting::LowPass, 2},
+    {"output-eq", Setting::OutputEq, 4},
+    {"limiter", Setting::Limiter, 3},
+    {"automix-mode", Setting::AutomixMode, 1},
+    {"threshold", Setting::Threshold, 1},
+    {"panel-lock", Setting::PanelLock, 1},
+    {"device-mode", Setting::DeviceMode, 1},
+    {"output-level", Setting::OutputLevel, 2},
 };
+
+// A value typed in the unit its control shows, parsed as the desktop's typed entry parses it.
+std::optional<sonaro::TypedValue> typedValue(sonaro::ValueUnit unit, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return sonaro::parseValueText(
+               unit, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+        .value;
+}
+
+QString numberText(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+// The filter index whose cut-off is hz (1..10), or nullopt; 0 for "off".
+std::optional<int> filterIndex(const QString& text, bool highPass)
+{
+    if (text.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0) return 0;
+    const auto v = typedValue(sonaro::ValueUnit::Hertz, text);
+    if (!v || v->kind != sonaro::TypedValue::Kind::Number) return std::nullopt;
+    const auto& table = highPass ? sonaro::kHighPassFrequency : sonaro::kLowPassFrequency;
+    for (int i = 1; i < sonaro::kFilterIndexCount; ++i)
+        if (std::abs(table[static_cast<std::size_t>(i)] - v->value) < 0.5) return i;
+    return std::nullopt;
+}
+
+QString filterChoices(bool highPass)
+{
+    const auto& table = highPass ? sonaro::kHighPassFrequency : sonaro::kLowPassFrequency;
+    QStringList list;
+    for (int i = 1; i < sonaro::kFilterIndexCount; ++i)
+        list << QString::number(table[static_cast<std::size_t>(i)]);
+    return list.join(QLatin1Char(' '));
+}
 
 // Fills request from the words after "set"; returns the usage error or an empty text.
 QString parseSet(const QStringList& words, SetRequest& request)
@@ -218,10 +359,164 @@ QString parseSet(const QStringList& words, SetRequest& request)
         error = number(words[1], "open channels", 1, sonaro::kMaxOpenChannelsMax, request.value);
         request.valueText = QString::number(request.value);
         return error;
+    case Setting::InputEq:
+    case Setting::OutputEq: {
+        const bool input = info->setting == Setting::InputEq;
+        error = input ? number(words[1], "channel", 1, sonaro::kInputCount, request.target)
+                      : number(words[1], "output", 1, sonaro::kOutputCount, request.target);
+        if (error.isEmpty())
+            error = number(words[2], "band", 1,
+                           input ? sonaro::kInputEqBands : sonaro::kOutputEqBands, request.band);
+        if (!error.isEmpty()) return error;
+        const QString field = words[3].toLower();
+        const QString& text = words[4];
+        if (field == QLatin1String("freq") || field == QLatin1String("frequency")) {
+            request.field = Field::Frequency;
+            const auto v = typedValue(sonaro::ValueUnit::Hertz, text);
+            if (!v || v->kind != sonaro::TypedValue::Kind::Number ||
+                v->value < sonaro::kEqMinFrequency || v->value > sonaro::kEqMaxFrequency)
+                return QStringLiteral("frequency must be 20 Hz to 20 kHz (e.g. 1k), not '%1'")
+                    .arg(text);
+            request.number = v->value;
+            request.valueText = QStringLiteral("freq %1Hz").arg(numberText(v->value));
+        } else if (field == QLatin1String("gain")) {
+            request.field = Field::Gain;
+            const auto v = typedValue(sonaro::ValueUnit::Decibel, text);
+            if (!v || v->kind != sonaro::TypedValue::Kind::Number ||
+                v->value < sonaro::kEqMinGain || v->value > sonaro::kEqMaxGain)
+                return QStringLiteral("EQ gain must be -15 to 15 dB, not '%1'").arg(text);
+            request.number = v->value;
+            request.valueText = QStringLiteral("gain %1dB").arg(numberText(v->value));
+        } else if (field == QLatin1String("q")) {
+            request.field = Field::Q;
+            const auto v = typedValue(sonaro::ValueUnit::Q, text);
+            if (!v || v->kind != sonaro::TypedValue::Kind::Number || v->value < sonaro::kEqMinQ ||
+                v->value > sonaro::kEqMaxQ)
+                return QStringLiteral("Q must be 0.3 to 20, not '%1'").arg(text);
+            request.number = v->value;
+            request.valueText = QStringLiteral("q %1").arg(numberText(v->value));
+        } else if (field == QLatin1String("type") && input) {
+            request.field = Field::Type;
+            const QString type = text.toLower();
+            if (type == QLatin1String("peak"))
+                request.value = static_cast<int>(sonaro::EqBandType::Peak);
+            else if (type == QLatin1String("low-shelf"))
+                request.value = static_cast<int>(sonaro::EqBandType::LowShelf);
+            else if (type == QLatin1String("high-shelf"))
+                request.value = static_cast<int>(sonaro::EqBandType::HighShelf);
+            else
+                return QStringLiteral("type takes peak, low-shelf or high-shelf, not '%1'")
+                    .arg(text);
+            request.valueText = QStringLiteral("type ") + type;
+        } else {
+            return input ? QStringLiteral("set eq changes freq, gain, q or type, not '%1'")
+                               .arg(words[3])
+                         : QStringLiteral("set output-eq changes freq, gain or q, not '%1'")
+                               .arg(words[3]);
+        }
+        return {};
+    }
+    case Setting::HighPass:
+    case Setting::LowPass: {
+        const bool high = info->setting == Setting::HighPass;
+        error = number(words[1], "channel", 1, sonaro::kInputCount, request.target);
+        if (!error.isEmpty()) return error;
+        const auto index = filterIndex(words[2], high);
+        if (!index)
+            return QStringLiteral("%1 takes off or one of the cut-offs %2 (Hz), not '%3'")
+                .arg(words[0], filterChoices(high), words[2]);
+        request.value = *index;
+        request.valueText =
+            *index == 0 ? QStringLiteral("off")
+                        : QStringLiteral("%1Hz").arg(high ? sonaro::kHighPassFrequency[*index]
+                                                          : sonaro::kLowPassFrequency[*index]);
+        return {};
+    }
+    case Setting::Limiter: {
+        error = number(words[1], "output", 1, sonaro::kOutputCount, request.target);
+        if (!error.isEmpty()) return error;
+        const QString field = words[2].toLower();
+        const QString& text = words[3];
+        if (field == QLatin1String("threshold")) {
+            request.field = Field::Threshold;
+            const auto v = typedValue(sonaro::ValueUnit::Decibel, text);
+            const bool off = v && v->kind == sonaro::TypedValue::Kind::Off;
+            if (!v || (!off && (v->kind != sonaro::TypedValue::Kind::Number || v->value < -80 ||
+                                v->value > 20)))
+                return QStringLiteral("limiter threshold must be -80 to 20 dB or off, not '%1'")
+                    .arg(text);
+            request.number = off ? 20.0 : std::round(v->value * 10.0) / 10.0;
+            request.valueText =
+                off ? QStringLiteral("threshold off")
+                    : QStringLiteral("threshold %1dB").arg(numberText(request.number));
+        } else if (field == QLatin1String("ratio")) {
+            request.field = Field::Ratio;
+            const auto v = typedValue(sonaro::ValueUnit::Ratio, text);
+            const bool infinite = v && v->kind == sonaro::TypedValue::Kind::Infinite;
+            if (!v ||
+                (!infinite && (v->kind != sonaro::TypedValue::Kind::Number ||
+                               v->value != std::floor(v->value) || v->value < 1 || v->value > 10)))
+                return QStringLiteral("ratio must be 1:1 to 10:1 or inf, not '%1'").arg(text);
+            request.value = infinite ? 11 : static_cast<int>(v->value);
+            request.valueText = infinite ? QStringLiteral("ratio INF:1")
+                                         : QStringLiteral("ratio %1:1").arg(request.value);
+        } else if (field == QLatin1String("attack") || field == QLatin1String("release")) {
+            const bool attack = field == QLatin1String("attack");
+            request.field = attack ? Field::Attack : Field::Release;
+            const int low = attack ? 1 : 10;
+            const int high = attack ? 2000 : 5000;
+            const auto v = typedValue(sonaro::ValueUnit::Milliseconds, text);
+            if (!v || v->kind != sonaro::TypedValue::Kind::Number ||
+                v->value != std::floor(v->value) || v->value < low || v->value > high)
+                return QStringLiteral("%1 must be %2 to %3 ms, not '%4'")
+                    .arg(field)
+                    .arg(low)
+                    .arg(high)
+                    .arg(text);
+            request.value = static_cast<int>(v->value);
+            request.valueText = QStringLiteral("%1 %2ms").arg(field).arg(request.value);
+        } else if (field == QLatin1String("enable")) {
+            request.field = Field::Enable;
+            const auto v = choiceOf(text, "on", "off");
+            if (!v) return QStringLiteral("limiter enable takes on or off, not '%1'").arg(text);
+            request.value = *v;
+            request.valueText = QStringLiteral("enable ") + text.toLower();
+        } else {
+            return QStringLiteral("set limiter changes threshold, ratio, attack, release or "
+                                  "enable, not '%1'")
+                .arg(words[2]);
+        }
+        return {};
+    }
+    case Setting::AutomixMode:
+        return onOff(words[1], "manual", "auto");
+    case Setting::Threshold:
+        return gain(words[1]);
+    case Setting::PanelLock:
+        return onOff(words[1], "on", "off");
+    case Setting::DeviceMode:
+        return onOff(words[1], "master", "slave");
+    case Setting::OutputLevel:
+        error = number(words[1], "output", 1, sonaro::kOutputCount, request.target);
+        return error.isEmpty() ? onOff(words[2], "mic", "line") : error;
     case Setting::None:
         break;
     }
     return QStringLiteral("unknown setting");
+}
+
+// A whole number in low..high into out; the usage error otherwise.
+QString number(const QString& text, const char* what, int low, int high, int& out)
+{
+    const auto n = wholeNumber(text);
+    if (!n || *n < low || *n > high)
+        return QStringLiteral("%1 must be %2 to %3, not '%4'")
+            .arg(QLatin1String(what))
+            .arg(low)
+            .arg(high)
+            .arg(text);
+    out = *n;
+    return {};
 }
 
 ParseResult usageError(const QString& error)
@@ -247,7 +542,21 @@ QString commandHelp(const QString& command)
     if (command == QLatin1String("set")) return QString::fromLatin1(kSetHelp);
     if (command == QLatin1String("preset")) return QString::fromLatin1(kPresetHelp);
     if (command == QLatin1String("monitor")) return QString::fromLatin1(kMonitorHelp);
+    if (command == QLatin1String("factory-restore")) return QString::fromLatin1(kFactoryHelp);
+    if (command == QLatin1String("address")) return QString::fromLatin1(kAddressHelp);
+    if (command == QLatin1String("account")) return QString::fromLatin1(kAccountHelp);
+    if (command == QLatin1String("name")) return QString::fromLatin1(kNameHelp);
+    if (command == QLatin1String("eq")) return QString::fromLatin1(kEqHelp);
+    if (command == QLatin1String("watch")) return QString::fromLatin1(kWatchHelp);
     return {};
+}
+
+QString checkNewAccountText(const QString& what, const QString& text)
+{
+    for (const QChar c : text)
+        if (c == QLatin1Char(',') || c == QLatin1Char('#') || c == QLatin1Char('%'))
+            return QStringLiteral("%1 must not contain ',', '#' or '%'").arg(what);
+    return checkAccountText(what, text);
 }
 
 QString checkAccountText(const QString& what, const QString& text)
@@ -269,6 +578,7 @@ ParseResult parseArguments(const QStringList& arguments)
     QStringList words;
     bool help = false;
     bool secondsGiven = false;
+    bool levelsGiven = false;
     bool optionsEnded = false;
 
     for (int i = 0; i < arguments.size(); ++i) {
@@ -320,10 +630,15 @@ ParseResult parseArguments(const QStringList& arguments)
         const bool known = name == QLatin1String("--data-dir") || name == QLatin1String("--bind") ||
                            name == QLatin1String("--address") || name == QLatin1String("--port") ||
                            name == QLatin1String("--user") || name == QLatin1String("--password") ||
-                           name == QLatin1String("--seconds") || name == QLatin1String("--log");
+                           name == QLatin1String("--seconds") || name == QLatin1String("--log") ||
+                           name == QLatin1String("--levels");
         if (!known) return usageError(QStringLiteral("unknown option '%1'").arg(name));
         if (!takeValue(v)) return usageError(QStringLiteral("%1 needs a value").arg(name));
         if (name == QLatin1String("--data-dir")) {
+            // An empty text would fall back to the program's own directory without a word.
+            if (v.isEmpty())
+                return usageError(
+                    QStringLiteral("--data-dir needs a directory, not an empty text"));
             s.dataDir = v;
         } else if (name == QLatin1String("--log")) {
             if (v.isEmpty()) return usageError(QStringLiteral("--log needs a file name"));
@@ -354,6 +669,14 @@ ParseResult parseArguments(const QStringList& arguments)
                     QStringLiteral("--seconds needs a positive number, not '%1'").arg(v));
             s.seconds = seconds;
             secondsGiven = true;
+        } else if (name == QLatin1String("--levels")) {
+            bool ok = false;
+            const double hz = v.toDouble(&ok);
+            if (!ok || !std::isfinite(hz) || hz < 0 || hz > 100)
+                return usageError(
+                    QStringLiteral("--levels needs 0 to 100 (per second), not '%1'").arg(v));
+            s.levelsHz = hz;
+            levelsGiven = true;
         }
     }
 
@@ -395,9 +718,58 @@ ParseResult parseArguments(const QStringList& arguments)
     } else if (command == QLatin1String("monitor")) {
         s.command = Command::Monitor;
         error = noArguments();
+    } else if (command == QLatin1String("watch")) {
+        s.command = Command::Watch;
+        error = noArguments();
     } else if (command == QLatin1String("set")) {
         s.command = Command::Set;
         error = parseSet(rest, s.set);
+    } else if (command == QLatin1String("factory-restore")) {
+        s.command = Command::FactoryRestore;
+        error = noArguments();
+    } else if (command == QLatin1String("address")) {
+        s.command = Command::AddressSet;
+        quint32 ip = 0;
+        if (rest.size() != 2 || rest[0] != QLatin1String("set"))
+            error = QStringLiteral("address takes: set IP");
+        else if (!sonaro::parseIpv4(rest[1], &ip))
+            error = QStringLiteral("address set needs an IPv4 address, not '%1'").arg(rest[1]);
+        s.text = rest.value(1);
+    } else if (command == QLatin1String("account")) {
+        s.command = Command::AccountChange;
+        if (rest.isEmpty() || rest[0] != QLatin1String("change") || rest.size() > 2)
+            error = QStringLiteral("account takes: change [NAME]");
+        s.text = rest.value(1);
+        if (error.isEmpty() && !s.text.isEmpty())
+            error = checkNewAccountText(QStringLiteral("the new account name"), s.text);
+    } else if (command == QLatin1String("name")) {
+        s.command = Command::Name;
+        s.outputChannel = rest.value(0) == QLatin1String("output");
+        const QStringList args = s.outputChannel ? rest.mid(1) : rest;
+        if (args.size() != 2)
+            error = QStringLiteral("name takes CH TEXT or output OUT TEXT");
+        else
+            error = number(args[0], s.outputChannel ? "output" : "channel", 1,
+                           s.outputChannel ? sonaro::kOutputCount : sonaro::kInputCount, s.channel);
+        s.text = args.value(1);
+        if (error.isEmpty() && (s.text.trimmed().isEmpty() || s.text.size() > kNameLength))
+            error = QStringLiteral("the name must be 1 to %1 characters").arg(kNameLength);
+        for (const QChar c : std::as_const(s.text))
+            if (error.isEmpty() && (c.unicode() < 0x20 || c.unicode() == 0x7F))
+                error = QStringLiteral("the name must not contain control characters");
+    } else if (command == QLatin1String("eq")) {
+        const QString action = rest.value(0);
+        if (action == QLatin1String("copy") && rest.size() == 3) {
+            s.command = Command::EqCopy;
+            error = number(rest[1], "channel", 1, sonaro::kInputCount, s.channel);
+            if (error.isEmpty())
+                error = number(rest[2], "channel", 1, sonaro::kInputCount, s.toChannel);
+        } else if (action == QLatin1String("reset") && rest.size() == 2) {
+            s.command = Command::EqReset;
+            error = number(rest[1], "channel", 1, sonaro::kInputCount, s.channel);
+        } else {
+            error = QStringLiteral("eq takes: copy FROM TO, or reset CH");
+        }
     } else if (command == QLatin1String("preset")) {
         const QString action = rest.value(0);
         if (action == QLatin1String("save"))
@@ -412,8 +784,11 @@ ParseResult parseArguments(const QStringList& arguments)
             error = QStringLiteral("preset %1 takes one file").arg(action);
         s.file = rest.value(1);
     }
-    if (error.isEmpty() && secondsGiven && s.command != Command::Monitor)
-        error = QStringLiteral("--seconds is an option of monitor");
+    if (error.isEmpty() && secondsGiven && s.command != Command::Monitor &&
+        s.command != Command::Watch)
+        error = QStringLiteral("--seconds is an option of monitor and watch");
+    if (error.isEmpty() && levelsGiven && s.command != Command::Watch)
+        error = QStringLiteral("--levels is an option of watch");
     if (error.isEmpty() && s.anyNetwork && s.command != Command::Discover)
         error = QStringLiteral("--any-network is an option of discover");
     if (error.isEmpty() && s.command != Command::Discover && s.command != Command::PresetShow) {

@@ -1,18 +1,27 @@
 #include "CtlRunner.h"
 
 #include "StateReport.h"
+#include "TextEscape.h"
 
 #include "link/AddressFile.h"
+#include "mixer/InputEqEditor.h"
+#include "mixer/LimiterEditor.h"
+#include "mixer/OutputEqEditor.h"
 #include "mixer/StateFile.h"
+#include "model/HostAddressRules.h"
 #include "model/ValueConventions.h"
+#include "protocol/FrameCodec.h"
 #include "store/DataDirectory.h"
 
 #include <QFile>
 #include <QHostInfo>
 #include <QJsonDocument>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <utility>
 
 namespace sonaroctl {
 
@@ -25,6 +34,9 @@ constexpr int kStateTimeoutMs = 10000;    // login answer to complete state repo
 constexpr int kDrainTimeoutMs = 30000;    // every queued command has left
 constexpr int kDiscoverTimeoutMs = 60000; // the sweep ends by itself well before this
 constexpr int kDrainPollMs = 5;
+constexpr int kConfirmTimeoutMs = 10000; // the read-back's S, after everything left
+constexpr int kReadBackWaitMs = 1000;    // each C of the read-back waits this long for its S
+constexpr int kQuietMs = 100;            // before the read-back: the unit applies what it got
 constexpr int kEqSlots = 14;
 
 QString jsonText(const QJsonObject& object)
@@ -44,8 +56,17 @@ CtlRunner::CtlRunner(CtlSettings settings, int timingScale, QObject* parent)
       m_op(m_settings.yes)
 {
     m_deadline.setSingleShot(true);
+    m_silence.setSingleShot(true);
+    connect(&m_silence, &QTimer::timeout, this,
+            [this] { unitWentSilent(QStringLiteral("the unit went silent")); });
     connect(&m_drainPoll, &QTimer::timeout, this, [this] {
-        if (m_core && m_core->link().isIdle()) finish(m_drainStatus);
+        if (!m_core || !m_core->link().isIdle()) return;
+        if (m_afterDrain) {
+            m_drainPoll.stop();
+            std::exchange(m_afterDrain, nullptr)();
+            return;
+        }
+        finish(m_drainStatus);
     });
 }
 
@@ -70,6 +91,8 @@ void CtlRunner::finish(int status, const QString& reason)
     m_phase = Phase::Done;
     m_deadline.stop();
     m_drainPoll.stop();
+    m_silence.stop();
+    m_op.releaseHeld(status == kExitSuccess);
     if (!reason.isEmpty()) {
         std::fprintf(stderr, "sonaroctl: %s\n", qPrintable(reason));
         std::fflush(stderr);
@@ -81,7 +104,7 @@ void CtlRunner::finish(int status, const QString& reason)
         if (m_core) {
             // A session that learned the unit's state keeps it in data.ini as the desktop's
             // close does; either way the status stream is switched off and the link stopped.
-            if (m_loggedIn)
+            if (m_loggedIn && m_stateReported)
                 m_core->closeSequence();
             else
                 m_core->session().shutdown();
@@ -92,6 +115,7 @@ void CtlRunner::finish(int status, const QString& reason)
 
 void CtlRunner::interrupt()
 {
+    // monitor and watch end normally; finish() switches the status stream off on the way out.
     if (m_phase == Phase::Monitoring)
         finish(kExitSuccess);
     else
@@ -118,17 +142,29 @@ void CtlRunner::start()
             finish(kExitFailure, QStringLiteral("%1: %2").arg(m_settings.file, reason));
             return;
         }
+        const QString savedBy = QString::fromStdString(accountText(record.loginName));
+        const QStringList bad = outOfRange(record);
         if (m_settings.json) {
             QJsonObject object = recordJson(record);
             object.insert(QStringLiteral("file"), m_settings.file);
-            object.insert(QStringLiteral("loginName"),
-                          QString::fromStdString(accountText(record.loginName)));
+            object.insert(QStringLiteral("loginName"), savedBy);
             object.insert(QStringLiteral("groups"), groupsJson(groups));
+            object.insert(QStringLiteral("outOfRange"), QJsonArray::fromStringList(bad));
             print(jsonText(object));
         } else {
-            print(QStringLiteral("Preset %1 (saved by %2)\n\n")
-                      .arg(m_settings.file, QString::fromStdString(accountText(record.loginName))) +
-                  recordText(record) + QLatin1Char('\n') + groupsText(groups));
+            QString text = QStringLiteral("Preset %1 (saved by %2)\n\n")
+                               .arg(escapeControls(m_settings.file), escapeControls(savedBy)) +
+                           recordText(record) + QLatin1Char('\n') + groupsText(groups);
+            if (!bad.isEmpty())
+                text += QStringLiteral("\nOut of range (no unit takes these values):\n  ! ") +
+                        bad.join(QStringLiteral("\n  ! ")) + QLatin1Char('\n');
+            print(text);
+        }
+        if (!bad.isEmpty()) {
+            std::fprintf(stderr, "sonaroctl: %s: %lld value(s) out of range\n",
+                         qPrintable(escapeControls(m_settings.file)),
+                         static_cast<long long>(bad.size()));
+            std::fflush(stderr);
         }
         finish(kExitSuccess);
         return;
@@ -217,8 +253,17 @@ void CtlRunner::runDiscovery(const QHostAddress& bind, quint16 port)
         });
         QJsonArray list;
         QStringList lines;
+        int ignored = 0;
         for (const DiscoveredUnit& u : units) {
-            const int unitPort = u.port.toInt();
+            // Only what could be a unit is listed: a dotted address with parts up to 255 and a
+            // port of 1 to 65535.
+            quint32 ip = 0;
+            bool portOk = false;
+            const int unitPort = u.port.toInt(&portOk);
+            if (!parseIpv4(u.address, &ip) || !portOk || unitPort < 1 || unitPort > 65535) {
+                ++ignored;
+                continue;
+            }
             QJsonObject row;
             row.insert(QStringLiteral("address"), u.address);
             row.insert(QStringLiteral("port"), unitPort);
@@ -228,7 +273,14 @@ void CtlRunner::runDiscovery(const QHostAddress& bind, quint16 port)
             lines << QStringLiteral("%1 %2 %3 %4")
                          .arg(u.address)
                          .arg(unitPort)
-                         .arg(u.firstName, u.secondName);
+                         .arg(escapeControls(u.firstName), escapeControls(u.secondName));
+        }
+        if (ignored > 0) {
+            std::fprintf(stderr,
+                         "sonaroctl: ignored %d answer(s) with an impossible address or "
+                         "port\n",
+                         ignored);
+            std::fflush(stderr);
         }
         if (m_settings.json)
             print(jsonText(list));
@@ -266,6 +318,11 @@ void CtlRunner::startSession()
     m_core = std::make_unique<SonaroCore>(m_op, options);
     connect(&m_core->link(), &Link::socketError, this,
             [this](const QString& message) { m_socketError = message; });
+    // After the dispatcher's own connection: the record already holds what a frame reported.
+    connect(&m_core->link(), &Link::frameReceived, this, &CtlRunner::watchFrame);
+    connect(&m_core->link(), &Link::frameSent, this, [this](const QByteArray& frame) {
+        if (m_loggedIn && frame.size() > 1 && frame[1] == 'C') m_stateAsked = true;
+    });
 
     if (!m_core->start()) {
         const LinkState& state = m_core->linkState();
@@ -305,8 +362,20 @@ void CtlRunner::startSession()
             m_dynamics.set(static_cast<std::size_t>(output));
         checkState();
     });
+    connect(&dispatcher, &Dispatcher::linkDropped, this,
+            [this] { unitWentSilent(QStringLiteral("the link dropped")); });
+    connect(&m_core->session(), &Session::connectionChanged, this, [this](Connection c) {
+        if (m_phase == Phase::Administering && c == Connection::Connected) {
+            // The session gave the change up (its time-out) and said so.
+            finish(kExitFailure, QStringLiteral("the unit did not answer the change"));
+            return;
+        }
+        if (c == Connection::Relogging) unitWentSilent(QStringLiteral("the unit went silent"));
+        if (c == Connection::Offline) unitWentSilent(QStringLiteral("the link dropped"));
+    });
     connect(&dispatcher, &Dispatcher::levelsChanged, this, [this] {
         if (m_phase != Phase::Monitoring) return;
+        m_silence.start(m_core->linkState().timings.silenceTimeout);
         if (!m_streaming) {
             // --seconds count from the first status frame, not from the login's requests.
             m_streaming = true;
@@ -315,9 +384,29 @@ void CtlRunner::startSession()
                 m_deadline.start(static_cast<int>(std::min(m_settings.seconds * 1000.0, 2.0e9)));
         }
         const UnitRecord& r = m_core->table().record(1);
+        if (m_settings.command == Command::Watch) {
+            watchLevels(r);
+            return;
+        }
         print(m_settings.json ? jsonText(levelsJson(r)) : levelsText(r));
     });
+    auto reported = [this] {
+        if (m_phase == Phase::Monitoring && m_settings.command == Command::Watch)
+            watchChanges(QStringLiteral("unit"));
+    };
+    connect(&dispatcher, &Dispatcher::stateChanged, this, reported);
+    connect(&dispatcher, &Dispatcher::eqReceived, this, reported);
+    connect(&dispatcher, &Dispatcher::dynamicsReceived, this, reported);
+    connect(&dispatcher, &Dispatcher::reloggedIn, this, [this] {
+        watchEvent({{QStringLiteral("event"), QStringLiteral("relogin")}});
+    });
+    connect(&m_core->link(), &Link::answerGivenUp, this, [this](char command) {
+        watchEvent({{QStringLiteral("event"), QStringLiteral("undelivered")},
+                    {QStringLiteral("command"), QString(QLatin1Char(command))}});
+    });
 
+    m_confirmation =
+        std::make_unique<ChangeConfirmation>(*m_core, scaled(kReadBackWaitMs), scaled(kQuietMs));
     m_phase = Phase::LoggingIn;
     m_core->session().storeLogin(m_settings.user, m_settings.password);
     m_core->session().sendLogin();
@@ -332,7 +421,20 @@ void CtlRunner::startSession()
             finish(kExitFailure, QStringLiteral("the unit did not report its complete state"));
             return;
         case Phase::Draining:
+            // A unit that leaves commands unanswered keeps the queue busy with their repeats:
+            // judge now what it did confirm, and name the rest.
+            if (m_afterDrain) {
+                m_drainPoll.stop();
+                std::exchange(m_afterDrain, nullptr)();
+                return;
+            }
             finish(kExitFailure, QStringLiteral("the commands did not all leave in time"));
+            return;
+        case Phase::Confirming:
+            finish(kExitFailure, QStringLiteral("the unit did not confirm in time"));
+            return;
+        case Phase::Administering:
+            finish(kExitFailure, QStringLiteral("the unit did not answer the change"));
             return;
         case Phase::Monitoring:
             if (m_streaming)
@@ -351,25 +453,19 @@ void CtlRunner::loggedIn(int units)
 {
     if (m_phase != Phase::LoggingIn) return; // a later re-login after silence
     m_loggedIn = true;
+    m_units = units;
     m_deadline.stop();
-    const LinkState& state = m_core->linkState();
+    // Only what the unit reports after this login counts.
+    m_eqSlots.reset();
+    m_dynamics.reset();
+    m_stateAsked = false;
+    m_stateReported = false;
     switch (m_settings.command) {
-    case Command::Login:
-        if (m_settings.json) {
-            QJsonObject object;
-            object.insert(QStringLiteral("address"), state.deviceAddress);
-            object.insert(QStringLiteral("port"), state.port);
-            object.insert(QStringLiteral("user"), m_settings.user);
-            object.insert(QStringLiteral("units"), units);
-            print(jsonText(object));
-        } else {
-            print(QStringLiteral("Logged in to %1:%2 as %3: %4 unit(s)")
-                      .arg(state.deviceAddress)
-                      .arg(state.port)
-                      .arg(m_settings.user)
-                      .arg(units));
-        }
-        finish(kExitSuccess);
+    case Command::Watch:
+        // Waits for the state like show: changes are told against it.
+        m_phase = Phase::WaitingForState;
+        m_deadline.start(scaled(kStateTimeoutMs));
+        checkState();
         return;
     case Command::Monitor:
         m_phase = Phase::Monitoring;
@@ -386,10 +482,12 @@ void CtlRunner::loggedIn(int units)
 void CtlRunner::checkState()
 {
     if (m_phase != Phase::WaitingForState) return;
-    if (!m_core->table().current().switchReportReceived) return;
-    // show and preset save need every EQ block and both dynamics blocks as well.
-    const bool needsAll =
-        m_settings.command == Command::Show || m_settings.command == Command::PresetSave;
+    if (!m_stateReported) return;
+    // Whatever prints, saves or edits the state needs every EQ block and both dynamics blocks
+    // as well: an EQ or limiter edit sends the whole block.
+    const Command c = m_settings.command;
+    const bool needsAll = c != Command::Login && c != Command::AddressSet &&
+                          c != Command::AccountChange && c != Command::Name;
     if (needsAll && (!m_eqSlots.all() || !m_dynamics.all())) return;
     act();
 }
@@ -404,10 +502,35 @@ void CtlRunner::act()
         return;
     }
     switch (m_settings.command) {
+    case Command::Login:
+        // Said only now: the unit has answered the state request that follows the login.
+        if (m_settings.json) {
+            QJsonObject object;
+            object.insert(QStringLiteral("schemaVersion"), kSchemaVersion);
+            object.insert(QStringLiteral("address"), state.deviceAddress);
+            object.insert(QStringLiteral("port"), state.port);
+            object.insert(QStringLiteral("user"), m_settings.user);
+            object.insert(QStringLiteral("units"), m_units);
+            print(jsonText(object));
+        } else {
+            print(QStringLiteral("Logged in to %1:%2 as %3: %4 unit(s)")
+                      .arg(state.deviceAddress)
+                      .arg(state.port)
+                      .arg(m_settings.user)
+                      .arg(m_units));
+        }
+        finish(kExitSuccess);
+        return;
     case Command::Show: {
         const UnitRecord& r = surface.record();
+        ChannelNames names;
+        for (int ch = 0; ch < kInputCount; ++ch)
+            names.inputs << m_core->channelName(ChannelKind::Input, ch).value_or(QString());
+        for (int out = 0; out < kOutputCount; ++out)
+            names.outputs << m_core->channelName(ChannelKind::Output, out).value_or(QString());
         if (m_settings.json) {
             QJsonObject object = recordJson(r);
+            addNames(object, names);
             object.insert(QStringLiteral("address"), state.deviceAddress);
             object.insert(QStringLiteral("port"), state.port);
             print(jsonText(object));
@@ -416,7 +539,7 @@ void CtlRunner::act()
                       .arg(r.unitNumber)
                       .arg(state.deviceAddress)
                       .arg(state.port) +
-                  recordText(r));
+                  recordText(r) + QLatin1Char('\n') + namesText(names));
         }
         finish(kExitSuccess);
         return;
@@ -432,27 +555,182 @@ void CtlRunner::act()
         return;
     case Command::PresetLoad:
         // "Open Fail" with its reason is printed by the file actions.
+        m_op.holdSuccessReports();
+        m_confirmation->begin();
         if (!m_core->files().openPreset([this] { return m_settings.file; })) {
             finish(kExitFailure, QStringLiteral("cannot open %1").arg(m_settings.file));
             return;
         }
-        if (m_settings.json)
-            print(jsonText(QJsonObject{{QStringLiteral("loaded"), m_settings.file}}));
-        else
-            print(QStringLiteral("Loaded %1").arg(m_settings.file));
-        drainThen(kExitSuccess);
+        m_confirmation->expect();
+        confirmThen(QStringLiteral("preset load %1").arg(m_settings.file), [this] {
+            if (m_settings.json)
+                print(jsonText(QJsonObject{{QStringLiteral("loaded"), m_settings.file}}));
+            else
+                print(QStringLiteral("Loaded %1").arg(m_settings.file));
+            finish(kExitSuccess);
+        });
         return;
     case Command::Set: {
         bool changed = false;
+        m_op.holdSuccessReports();
+        m_confirmation->begin();
         if (!applySetting(changed)) return; // finished with the reason
-        printSetReport(changed);
-        drainThen(kExitSuccess);
+        m_confirmation->expect();
+        confirmThen(QStringLiteral("set ") + setWords(), [this, changed] {
+            printSetReport(changed);
+            finish(kExitSuccess);
+        });
+        return;
+    }
+    case Command::Watch: {
+        m_watched = flatState(recordJson(surface.record()));
+        m_lastOpen = -1;
+        m_phase = Phase::Monitoring;
+        m_streaming = true;
+        watchEvent({{QStringLiteral("event"), QStringLiteral("start")},
+                    {QStringLiteral("schemaVersion"), kSchemaVersion},
+                    {QStringLiteral("address"), state.deviceAddress},
+                    {QStringLiteral("port"), state.port}});
+        m_silence.start(state.timings.silenceTimeout);
+        if (m_settings.seconds > 0)
+            m_deadline.start(static_cast<int>(std::min(m_settings.seconds * 1000.0, 2.0e9)));
+        return;
+    }
+    case Command::FactoryRestore:
+        m_op.holdSuccessReports();
+        m_confirmation->begin();
+        // Asks through the operator: answered Yes only with --yes or the prompt's yes.
+        if (!m_core->files().factoryRestore()) {
+            finish(kExitFailure, QStringLiteral("factory restore not done"));
+            return;
+        }
+        m_confirmation->expect();
+        confirmThen(QStringLiteral("factory-restore"), [this] {
+            print(m_settings.json ? jsonText(QJsonObject{{QStringLiteral("factoryRestored"), true}})
+                                  : QStringLiteral("Factory settings restored"));
+            finish(kExitSuccess);
+        });
+        return;
+    case Command::AddressSet:
+        changeAddress();
+        return;
+    case Command::AccountChange:
+        changeAccount();
+        return;
+    case Command::Name: {
+        const ChannelKind kind =
+            m_settings.outputChannel ? ChannelKind::Output : ChannelKind::Input;
+        const int index = m_settings.channel - 1;
+        const std::optional<QString> current = m_core->channelName(kind, index);
+        if (!current) {
+            finish(kExitFailure, QStringLiteral("the database has no row for this channel"));
+            return;
+        }
+        // Done when the database gives back the new name.
+        const QString shown = m_core->renameChannel(kind, index, *current, m_settings.text);
+        if (shown != m_settings.text || m_core->channelName(kind, index) != m_settings.text) {
+            finish(kExitFailure, QStringLiteral("the name was not stored"));
+            return;
+        }
+        const QString what =
+            m_settings.outputChannel ? QStringLiteral("output") : QStringLiteral("input");
+        if (m_settings.json) {
+            QJsonObject object;
+            object.insert(what, m_settings.channel);
+            object.insert(QStringLiteral("name"), m_settings.text);
+            print(jsonText(object));
+        } else {
+            print(QStringLiteral("%1 %2 named %3")
+                      .arg(what)
+                      .arg(m_settings.channel)
+                      .arg(escapeControls(m_settings.text)));
+        }
+        finish(kExitSuccess);
+        return;
+    }
+    case Command::EqCopy:
+    case Command::EqReset: {
+        m_op.holdSuccessReports();
+        m_confirmation->begin();
+        const bool copy = m_settings.command == Command::EqCopy;
+        {
+            // The input EQ window's own logic: linked inputs follow as they do there.
+            InputEqEditor editor(m_core->surface(), m_core->commandPort(), m_op);
+            editor.selectChannel((copy ? m_settings.toChannel : m_settings.channel) - 1);
+            if (copy) {
+                if (!editor.copyFrom(m_settings.channel - 1)) {
+                    finish(kExitFailure, QStringLiteral("the copy was not made"));
+                    return;
+                }
+            } else {
+                editor.reset();
+            }
+            editor.flush();
+        }
+        m_confirmation->expect();
+        const QString what =
+            copy ? QStringLiteral("eq copy %1 %2").arg(m_settings.channel).arg(m_settings.toChannel)
+                 : QStringLiteral("eq reset %1").arg(m_settings.channel);
+        confirmThen(what, [this, what] {
+            print(m_settings.json ? jsonText(QJsonObject{{QStringLiteral("done"), what}})
+                                  : what + QStringLiteral(" done"));
+            finish(kExitSuccess);
+        });
         return;
     }
     default:
         finish(kExitFailure, QStringLiteral("nothing to do"));
         return;
     }
+}
+
+void CtlRunner::changeAddress()
+{
+    LinkState& state = m_core->linkState();
+    quint32 ip = 0;
+    parseIpv4(m_settings.text, &ip); // checked with the arguments
+    const bool loopbackBound = state.bindAddress.isLoopback();
+    const HostAddressProblem problem = hostAddressProblem(ip, loopbackBound);
+    if (problem != HostAddressProblem::None) {
+        finish(kExitUsage, hostAddressProblemText(problem, m_settings.text));
+        return;
+    }
+    const QString wanted = QHostAddress(ip).toString();
+    connect(&m_core->dispatcher(), &Dispatcher::addressReported, this,
+            [this, wanted](const QString& address, quint16 port) {
+                if (m_phase != Phase::Administering) return;
+                if (address != wanted) {
+                    finish(kExitFailure,
+                           QStringLiteral("the unit reported the address %1:%2, not %3")
+                               .arg(escapeControls(address))
+                               .arg(port)
+                               .arg(wanted));
+                    return;
+                }
+                print(m_settings.json
+                          ? jsonText(QJsonObject{{QStringLiteral("address"), address},
+                                                 {QStringLiteral("port"), port}})
+                          : QStringLiteral("The unit now answers at %1:%2").arg(address).arg(port));
+                finish(kExitSuccess);
+            });
+    m_phase = Phase::Administering;
+    if (!m_core->session().changeAddress(QHostAddress(ip))) {
+        finish(kExitFailure); // the session said why
+        return;
+    }
+    m_deadline.start(2 * state.timings.adminTimeout + scaled(kStateTimeoutMs));
+}
+
+void CtlRunner::changeAccount()
+{
+    const QString account = m_settings.text.isEmpty() ? m_settings.user : m_settings.text;
+    m_phase = Phase::Administering;
+    if (!m_core->session().changeAccount(account, m_settings.password, m_settings.newPassword,
+                                         m_settings.newPassword)) {
+        finish(kExitFailure); // the session said why
+        return;
+    }
+    m_deadline.start(2 * m_core->linkState().timings.adminTimeout + scaled(kStateTimeoutMs));
 }
 
 bool CtlRunner::applySetting(bool& changed)
@@ -462,6 +740,7 @@ bool CtlRunner::applySetting(bool& changed)
     const SetRequest& q = m_settings.set;
     const int i = q.target - 1;
     const bool on = q.value != 0;
+    const UnitRecord before = r;
     Outcome outcome = Outcome::Unchanged;
     switch (q.setting) {
     case Setting::InputGain:
@@ -507,6 +786,98 @@ bool CtlRunner::applySetting(bool& changed)
         changed = r.maxOpenChannels != q.value;
         outcome = s.setMaxOpenChannels(q.value);
         break;
+    case Setting::InputEq:
+    case Setting::HighPass:
+    case Setting::LowPass: {
+        // The input EQ window's own logic: the same linked channels, the same frames.
+        InputEqEditor editor(s, m_core->commandPort(), m_op);
+        editor.selectChannel(i);
+        if (q.setting == Setting::HighPass || q.setting == Setting::LowPass) {
+            const bool high = q.setting == Setting::HighPass;
+            const bool on = high ? editor.highPassOn() : editor.lowPassOn();
+            if (q.value == 0) {
+                if (on) high ? editor.toggleHighPass() : editor.toggleLowPass();
+            } else {
+                const int position = InputEqEditor::kFilterPositions - q.value;
+                high ? editor.highPassSliderMoved(position) : editor.lowPassSliderMoved(position);
+                if (!on) high ? editor.toggleHighPass() : editor.toggleLowPass();
+            }
+        } else if (q.field == Field::Type) {
+            editor.setBandType(q.band - 1, static_cast<EqBandType>(q.value));
+        } else {
+            EqBand band = editor.bands()[static_cast<std::size_t>(q.band - 1)];
+            (q.field == Field::Frequency ? band.frequency
+             : q.field == Field::Gain    ? band.gain
+                                         : band.q) = q.number;
+            editor.knobChanged(q.band - 1, band.frequency, band.gain, band.q);
+        }
+        editor.flush();
+        outcome =
+            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        break;
+    }
+    case Setting::OutputEq: {
+        OutputEqEditor editor(s, m_core->commandPort());
+        editor.selectOutput(i);
+        EqBand band = editor.bands()[static_cast<std::size_t>(q.band - 1)];
+        (q.field == Field::Frequency ? band.frequency
+         : q.field == Field::Gain    ? band.gain
+                                     : band.q) = q.number;
+        editor.knobChanged(q.band - 1, band.frequency, band.gain, band.q);
+        editor.flush();
+        outcome =
+            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        break;
+    }
+    case Setting::Limiter: {
+        LimiterEditor editor(s, m_core->commandPort());
+        editor.selectOutput(i);
+        switch (q.field) {
+        case Field::Threshold:
+            editor.thresholdReadoutChanged(thresholdReadoutRaw(q.number));
+            break;
+        case Field::Ratio:
+            editor.ratioReadoutChanged(q.value);
+            break;
+        case Field::Attack:
+            editor.attackReadoutChanged(q.value);
+            break;
+        case Field::Release:
+            editor.releaseReadoutChanged(q.value);
+            break;
+        case Field::Enable:
+            if (editor.enabled() != on) editor.toggleEnable();
+            break;
+        default:
+            break;
+        }
+        editor.flush();
+        outcome =
+            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        break;
+    }
+    case Setting::AutomixMode:
+        outcome = s.setThresholdMode(on ? ThresholdMode::Manual : ThresholdMode::Auto);
+        break;
+    case Setting::Threshold:
+        changed = r.threshold != dbToGain(q.value);
+        outcome = s.setThreshold(q.value);
+        if (outcome == Outcome::Inapplicable) {
+            finish(kExitFailure, QStringLiteral("the threshold is set by the unit in auto mode: "
+                                                "switch to manual first (sonaroctl set "
+                                                "automix-mode manual)"));
+            return false;
+        }
+        break;
+    case Setting::PanelLock:
+        outcome = s.setPanelLock(on);
+        break;
+    case Setting::DeviceMode:
+        outcome = s.setDeviceMode(on ? DeviceMode::Master : DeviceMode::Slave);
+        break;
+    case Setting::OutputLevel:
+        outcome = s.setOutputLevelType(i, on ? OutputLevel::Mic : OutputLevel::Line);
+        break;
     case Setting::None:
         finish(kExitUsage, QStringLiteral("unknown setting"));
         return false;
@@ -522,7 +893,8 @@ bool CtlRunner::applySetting(bool& changed)
     }
     // The switches report a change exactly when the surface made one.
     const bool valueSetting = q.setting == Setting::InputGain || q.setting == Setting::OutputGain ||
-                              q.setting == Setting::HoldTime || q.setting == Setting::MaxOpen;
+                              q.setting == Setting::HoldTime || q.setting == Setting::MaxOpen ||
+                              q.setting == Setting::Threshold;
     if (!valueSetting) changed = outcome == Outcome::Applied;
     return true;
 }
@@ -546,6 +918,156 @@ void CtlRunner::printSetReport(bool changed)
     line += QLatin1Char(' ') + q.valueText;
     line += changed ? QStringLiteral(" (changed)") : QStringLiteral(" (unchanged)");
     print(line);
+}
+
+QString CtlRunner::setWords() const
+{
+    const SetRequest& q = m_settings.set;
+    QString line = q.name;
+    if (q.target > 0) line += QLatin1Char(' ') + QString::number(q.target);
+    if (q.input > 0) line += QLatin1Char(' ') + QString::number(q.input);
+    return line + QLatin1Char(' ') + q.valueText;
+}
+
+void CtlRunner::confirmThen(const QString& what, std::function<void()> confirmed)
+{
+    m_op.holdSuccessReports();
+    m_afterDrain = [this, what, confirmed = std::move(confirmed)] {
+        m_phase = Phase::Confirming;
+        m_deadline.start(scaled(kConfirmTimeoutMs));
+        connect(m_confirmation.get(), &ChangeConfirmation::finished, this,
+                [this, what, confirmed](const QStringList& unconfirmed) {
+                    if (m_phase != Phase::Confirming) return;
+                    if (unconfirmed.isEmpty()) {
+                        confirmed();
+                        return;
+                    }
+                    finish(kExitFailure, QStringLiteral("%1: not confirmed by the unit: %2")
+                                             .arg(what, unconfirmed.join(QStringLiteral("; "))));
+                });
+        m_confirmation->run();
+    };
+    drainThen(kExitSuccess);
+}
+
+void CtlRunner::watchFrame(const QByteArray& frame, const QHostAddress& sender, quint16 port)
+{
+    if (m_phase == Phase::Done || frame.size() < 2) return;
+    const LinkState& state = m_core->linkState();
+    if (port != state.port ||
+        !sender.isEqual(QHostAddress(state.deviceAddress), QHostAddress::TolerantConversion))
+        return;
+    std::string_view inner;
+    if (!checkIncomingFrame(
+            std::string_view(frame.constData(), static_cast<std::size_t>(frame.size())), &inner))
+        return;
+    if (frame[1] == 'S') {
+        if (m_stateAsked &&
+            static_cast<int>(hexField(inner, 2, 2)) == m_core->table().currentUnit()) {
+            m_stateReported = true;
+            checkState();
+        }
+        return;
+    }
+    if ((frame[1] == 'D' || frame[1] == 'Q' || frame[1] == 'H') && m_phase == Phase::Monitoring) {
+        const char command = frame[1] == 'D' ? 'M' : frame[1] == 'Q' ? 'E' : 'B';
+        watchEvent({{QStringLiteral("event"), QStringLiteral("delivered")},
+                    {QStringLiteral("command"), QString(QLatin1Char(command))}});
+    }
+    if (frame[1] == 'Y' && m_phase == Phase::Administering &&
+        m_settings.command == Command::AccountChange) {
+        const QString name = m_settings.text.isEmpty() ? m_settings.user : m_settings.text;
+        print(m_settings.json
+                  ? jsonText(QJsonObject{{QStringLiteral("account"), name},
+                                         {QStringLiteral("changed"), true}})
+                  : QStringLiteral("Account %1 changed; log in with the new password").arg(name));
+        finish(kExitSuccess);
+        return;
+    }
+    if (frame[1] != 'R' || inner.size() < 7) return;
+    const QString first = QString::fromLatin1(inner.substr(2, 2));
+    const QString second = QString::fromLatin1(inner.substr(5, 2));
+    const QString refused = QStringLiteral("FF");
+    if (first.compare(refused, Qt::CaseInsensitive) == 0 &&
+        second.compare(refused, Qt::CaseInsensitive) == 0) {
+        if (m_validLogin) {
+            finish(kExitRefused, QStringLiteral("the unit refused the login after accepting it"));
+            return;
+        }
+        // The upper-case refusal was reported by the dispatcher already.
+        if (first != refused || second != refused)
+            m_op.showMessage(Severity::Error, QStringLiteral("User Password Error!"));
+        finish(kExitRefused);
+        return;
+    }
+    // The unit count is two decimal digits, 01 to 64: anything else is no answer to believe.
+    static const QRegularExpression twoDigits(QStringLiteral("^[0-9]{2}$"));
+    const int count = second.toInt();
+    if (!twoDigits.match(second).hasMatch() || count < 1 || count > UnitTable::kMaxUnits) {
+        finish(kExitFailure,
+               QStringLiteral("the login answer reports an impossible unit count '%1'")
+                   .arg(escapeControls(second)));
+        return;
+    }
+    m_validLogin = true;
+}
+
+void CtlRunner::watchEvent(const QJsonObject& event)
+{
+    if (m_settings.command != Command::Watch || m_phase != Phase::Monitoring) return;
+    print(jsonText(event));
+}
+
+void CtlRunner::watchLevels(const UnitRecord& r)
+{
+    int open = 0;
+    for (int ch = 0; ch < kInputCount; ++ch)
+        open |= (r.inputOpen[ch] ? 1 : 0) << ch;
+    if (open != m_lastOpen) {
+        QJsonObject event = levelsJson(r);
+        event.remove(QStringLiteral("inputs"));
+        event.remove(QStringLiteral("outputs"));
+        event.insert(QStringLiteral("event"), QStringLiteral("open"));
+        m_lastOpen = open;
+        watchEvent(event);
+    }
+    if (m_settings.levelsHz <= 0) return;
+    const qint64 interval = static_cast<qint64>(1000.0 / m_settings.levelsHz);
+    if (m_levelClock.isValid() && m_levelClock.elapsed() < interval) return;
+    m_levelClock.start();
+    QJsonObject event = levelsJson(r);
+    event.insert(QStringLiteral("event"), QStringLiteral("levels"));
+    watchEvent(event);
+}
+
+void CtlRunner::watchChanges(const QString& source)
+{
+    const QMap<QString, QJsonValue> now = flatState(recordJson(m_core->surface().record()));
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        const QJsonValue old = m_watched.value(it.key());
+        if (old == it.value()) continue;
+        watchEvent({{QStringLiteral("event"), QStringLiteral("change")},
+                    {QStringLiteral("field"), it.key()},
+                    {QStringLiteral("old"), old},
+                    {QStringLiteral("new"), it.value()},
+                    {QStringLiteral("source"), source}});
+    }
+    m_watched = now;
+}
+
+void CtlRunner::unitWentSilent(const QString& reason)
+{
+    if (m_phase == Phase::Done || m_phase == Phase::Idle || m_phase == Phase::LoggingIn) return;
+    watchEvent(
+        {{QStringLiteral("event"), QStringLiteral("silence")}, {QStringLiteral("reason"), reason}});
+    if (m_phase == Phase::Administering) {
+        // A confirmed change drops the link itself, just before its answer is seen here.
+        QTimer::singleShot(0, this, [this, reason] {
+            if (m_phase == Phase::Administering) finish(kExitFailure, reason);
+        });
+        return;
+    }
+    finish(kExitFailure, reason);
 }
 
 void CtlRunner::drainThen(int status)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChangeConfirmation.h"
 #include "ConsoleOperator.h"
 #include "CtlArguments.h"
 
@@ -9,10 +10,14 @@
 #include "model/UnitTable.h"
 #include "store/DataDirectoryLock.h"
 
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QMap>
 #include <QObject>
 #include <QTimer>
 
 #include <bitset>
+#include <functional>
 #include <memory>
 
 namespace sonaroctl {
@@ -55,6 +60,8 @@ private:
         LoggingIn,
         WaitingForState,
         Draining,
+        Confirming,
+        Administering, // an address or account change waits for the unit's answer
         Monitoring,
         Done
     };
@@ -71,7 +78,19 @@ private:
     void act();
     bool applySetting(bool& changed);
     void drainThen(int status);
+    // Waits until everything queued has left, then for the unit's confirmation; success runs
+    // confirmed, anything unconfirmed ends the run with status 1 naming it.
+    void confirmThen(const QString& what, std::function<void()> confirmed);
     void printSetReport(bool changed);
+    QString setWords() const;
+    void watchFrame(const QByteArray& frame, const QHostAddress& sender, quint16 port);
+    void unitWentSilent(const QString& reason);
+    void changeAddress();
+    // watch: one JSON line per event.
+    void watchEvent(const QJsonObject& event);
+    void watchLevels(const sonaro::UnitRecord& record);
+    void watchChanges(const QString& source);
+    void changeAccount();
 
     CtlSettings m_settings;
     int m_timingScale;
@@ -87,6 +106,16 @@ private:
     std::unique_ptr<sonaro::DataDirectoryLock> m_lock; // held from the session's start to exit
     std::unique_ptr<sonaro::SonaroCore> m_core;
     bool m_loggedIn = false;
+    int m_units = 0;
+    bool m_validLogin = false;    // an accepting login answer with a possible unit count came
+    bool m_stateAsked = false;    // the login's C left
+    bool m_stateReported = false; // and the S that answers it arrived
+    std::unique_ptr<ChangeConfirmation> m_confirmation;
+    std::function<void()> m_afterDrain;
+    QTimer m_silence;
+    QMap<QString, QJsonValue> m_watched; // watch: the state as last told
+    int m_lastOpen = -1;
+    QElapsedTimer m_levelClock;
     bool m_streaming = false; // monitor: the first status frame arrived
     std::bitset<14> m_eqSlots;
     std::bitset<sonaro::kOutputCount> m_dynamics;

@@ -1,10 +1,15 @@
 #include "StateReport.h"
 
+#include "TextEscape.h"
+
+#include "dsp/DynamicsModel.h"
+#include "dsp/EqModel.h"
 #include "model/ValueConventions.h"
 
 #include <QStringList>
 
 #include <cmath>
+#include <utility>
 
 namespace sonaroctl {
 
@@ -70,6 +75,14 @@ QJsonObject recordJson(const UnitRecord& r)
         in.insert(QStringLiteral("feedback"), r.feedback[ch] != 0);
         in.insert(QStringLiteral("highPass"), r.highPassIndex[ch]);
         in.insert(QStringLiteral("lowPass"), r.lowPassIndex[ch]);
+        in.insert(QStringLiteral("highPassHz"),
+                  r.highPassIndex[ch] > 0 && r.highPassIndex[ch] < kFilterIndexCount
+                      ? QJsonValue(highPassFrequency(r.highPassIndex[ch]))
+                      : QJsonValue());
+        in.insert(QStringLiteral("lowPassHz"),
+                  r.lowPassIndex[ch] > 0 && r.lowPassIndex[ch] < kFilterIndexCount
+                      ? QJsonValue(lowPassFrequency(r.lowPassIndex[ch]))
+                      : QJsonValue());
         in.insert(QStringLiteral("open"), r.inputOpen[ch] != 0);
         in.insert(QStringLiteral("level"), r.inputLevel[ch]);
         QJsonArray eq;
@@ -112,8 +125,10 @@ QJsonObject recordJson(const UnitRecord& r)
     system.insert(QStringLiteral("deviceMode"),
                   r.deviceMode ? QStringLiteral("master") : QStringLiteral("slave"));
     system.insert(QStringLiteral("panelLock"), r.panelLock != 0);
+    system.insert(QStringLiteral("thresholdDb"), gainToDb(r.threshold));
 
     QJsonObject state;
+    state.insert(QStringLiteral("schemaVersion"), kSchemaVersion);
     state.insert(QStringLiteral("unit"), r.unitNumber);
     state.insert(QStringLiteral("adminName"), QString::fromStdString(accountText(r.adminName)));
     state.insert(QStringLiteral("userName"), QString::fromStdString(accountText(r.userName)));
@@ -190,6 +205,108 @@ QString recordText(const UnitRecord& r)
         lines << QStringLiteral("  output %1: %2").arg(out + 1).arg(bands.join(' '));
     }
     return lines.join('\n') + QLatin1Char('\n');
+}
+
+void addNames(QJsonObject& state, const ChannelNames& names)
+{
+    for (const auto& [key, list] : {std::pair{QStringLiteral("inputs"), &names.inputs},
+                                    std::pair{QStringLiteral("outputs"), &names.outputs}}) {
+        QJsonArray channels = state.value(key).toArray();
+        for (qsizetype i = 0; i < channels.size() && i < list->size(); ++i) {
+            QJsonObject channel = channels[i].toObject();
+            channel.insert(QStringLiteral("name"), list->at(i));
+            channels[i] = channel;
+        }
+        state.insert(key, channels);
+    }
+}
+
+QString namesText(const ChannelNames& names)
+{
+    QStringList in;
+    for (qsizetype i = 0; i < names.inputs.size(); ++i)
+        in << QStringLiteral("%1 %2").arg(i + 1).arg(escapeControls(names.inputs[i]));
+    QStringList out;
+    for (qsizetype i = 0; i < names.outputs.size(); ++i)
+        out << QStringLiteral("%1 %2").arg(i + 1).arg(escapeControls(names.outputs[i]));
+    return QStringLiteral("Names: inputs %1; outputs %2\n")
+        .arg(in.join(QStringLiteral(", ")), out.join(QStringLiteral(", ")));
+}
+
+namespace {
+
+void flatten(const QJsonValue& value, const QString& path, QMap<QString, QJsonValue>& out)
+{
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key() == QLatin1String("level") || it.key() == QLatin1String("open")) continue;
+            flatten(it.value(), path.isEmpty() ? it.key() : path + QLatin1Char('.') + it.key(),
+                    out);
+        }
+    } else if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        // Lists of numbers (the routed inputs) are one field; lists of objects are walked.
+        if (array.isEmpty() || !array.first().isObject()) {
+            out.insert(path, value);
+            return;
+        }
+        for (qsizetype i = 0; i < array.size(); ++i)
+            flatten(array[i], QStringLiteral("%1[%2]").arg(path).arg(i + 1), out);
+    } else {
+        out.insert(path, value);
+    }
+}
+
+} // namespace
+
+QMap<QString, QJsonValue> flatState(const QJsonObject& state)
+{
+    QMap<QString, QJsonValue> out;
+    flatten(state, QString(), out);
+    return out;
+}
+
+QStringList outOfRange(const UnitRecord& r)
+{
+    QStringList bad;
+    auto check = [&bad](const QString& what, double value, double low, double high) {
+        if (!(value >= low && value <= high)) // NaN fails too
+            bad << QStringLiteral("%1 (%2)").arg(what).arg(value);
+    };
+    auto checkBand = [&](const QString& where, double f, double g, double q, int type) {
+        check(where + QStringLiteral(" frequency"), f, kEqMinFrequency, kEqMaxFrequency);
+        check(where + QStringLiteral(" gain"), g, kEqMinGain, kEqMaxGain);
+        check(where + QStringLiteral(" Q"), q, kEqMinQ, kEqMaxQ);
+        check(where + QStringLiteral(" type"), type, 0, 2);
+    };
+    for (int ch = 0; ch < kInputCount; ++ch) {
+        const QString in = QStringLiteral("input %1").arg(ch + 1);
+        check(in + QStringLiteral(" gain"), r.inputGain[ch], 0, kGainMax);
+        check(in + QStringLiteral(" high pass"), r.highPassIndex[ch], 0, kFilterIndexCount - 1);
+        check(in + QStringLiteral(" low pass"), r.lowPassIndex[ch], 0, kFilterIndexCount - 1);
+        for (int b = 0; b < kInputEqBands; ++b)
+            checkBand(in + QStringLiteral(" EQ band %1").arg(b + 1),
+                      r.inputEqAt(b, kEqFrequency, ch), r.inputEqAt(b, kEqGain, ch),
+                      r.inputEqAt(b, kEqQ, ch), r.inputEqType[b][ch]);
+    }
+    for (int out = 0; out < kOutputCount; ++out) {
+        const QString o = QStringLiteral("output %1").arg(out + 1);
+        check(o + QStringLiteral(" gain"), r.outputGain[out], 0, kGainMax);
+        check(o + QStringLiteral(" limiter ratio"), r.limiterRatio[out], 1, kRatioInfinite);
+        check(o + QStringLiteral(" limiter threshold"), r.limiterThreshold[out], kThresholdMin,
+              kThresholdOff);
+        check(o + QStringLiteral(" limiter attack"), r.limiterAttack[out], 1, 2000);
+        check(o + QStringLiteral(" limiter release"), r.limiterRelease[out], 10, 5000);
+        for (int b = 0; b < kOutputEqBands; ++b)
+            checkBand(o + QStringLiteral(" EQ band %1").arg(b + 1),
+                      r.outputEqAt(out, kEqFrequency, b), r.outputEqAt(out, kEqGain, b),
+                      r.outputEqAt(out, kEqQ, b), r.outputEqType[out][b]);
+    }
+    check(QStringLiteral("threshold"), r.threshold, 0, kGainMax);
+    check(QStringLiteral("hold time"), r.holdTime, 0, kHoldTimeMax);
+    check(QStringLiteral("max open channels"), r.maxOpenChannels, 1, kMaxOpenChannelsMax);
+    return bad;
 }
 
 QJsonArray groupsJson(const GroupFileRecords& groups)

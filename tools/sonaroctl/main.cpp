@@ -9,10 +9,14 @@
 
 #include "CtlArguments.h"
 #include "CtlRunner.h"
+#include "TextEscape.h"
 
 #include "model/Version.h"
+#include "store/DataDirectory.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -40,10 +44,9 @@ void onSignal(int)
 }
 
 // Reads a password from the terminal without echo. Runs before the event loop starts.
-QString promptPassword(const QString& user, const QString& address)
+QString promptPassword(const QString& prompt)
 {
-    std::fprintf(stderr, "Password for %s at %s: ", qPrintable(user),
-                 address.isEmpty() ? "the unit" : qPrintable(address));
+    std::fprintf(stderr, "%s: ", qPrintable(prompt));
     std::fflush(stderr);
     termios saved{};
     const bool terminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
@@ -96,12 +99,76 @@ int main(int argc, char** argv)
         if (!fromEnvironment.isEmpty())
             settings.password = QString::fromLocal8Bit(fromEnvironment);
         else if (::isatty(STDIN_FILENO))
-            settings.password = promptPassword(settings.user, settings.deviceAddress);
+            settings.password =
+                promptPassword(QStringLiteral("Password for %1 at %2")
+                                   .arg(settings.user, settings.deviceAddress.isEmpty()
+                                                           ? QStringLiteral("the unit")
+                                                           : settings.deviceAddress));
         else
             return usageError(QStringLiteral("no password: give --password, set SONARO_PASSWORD "
                                              "or run on a terminal"));
         const QString error = checkAccountText(QStringLiteral("the password"), settings.password);
         if (!error.isEmpty()) return usageError(error);
+    }
+
+    if (settings.command == Command::AccountChange) {
+        // Never from the command line, where other users and the shell history see it.
+        const QByteArray fromEnvironment = qgetenv("SONARO_NEW_PASSWORD");
+        if (!fromEnvironment.isEmpty()) {
+            settings.newPassword = QString::fromLocal8Bit(fromEnvironment);
+        } else if (::isatty(STDIN_FILENO)) {
+            settings.newPassword = promptPassword(QStringLiteral("New password"));
+            if (promptPassword(QStringLiteral("New password again")) != settings.newPassword)
+                return usageError(QStringLiteral("the two new passwords differ"));
+        } else {
+            return usageError(QStringLiteral("no new password: set SONARO_NEW_PASSWORD or run on "
+                                             "a terminal"));
+        }
+        const QString error =
+            checkNewAccountText(QStringLiteral("the new password"), settings.newPassword);
+        if (!error.isEmpty()) return usageError(error);
+    }
+
+    if (settings.command == Command::FactoryRestore && !settings.yes) {
+        // Asked here, before anything is sent; a closed standard input is a No.
+        std::fputs("Restore Factory Settings? [y/N] ", stderr);
+        std::fflush(stderr);
+        std::string answer;
+        const bool got = static_cast<bool>(std::getline(std::cin, answer));
+        if (!got) std::fputc('\n', stderr);
+        const QString reply = QString::fromStdString(answer).trimmed().toLower();
+        if (!got || (reply != QLatin1String("y") && reply != QLatin1String("yes"))) {
+            std::fputs("sonaroctl: factory restore not confirmed: nothing was changed (give --yes "
+                       "to restore without asking)\n",
+                       stderr);
+            return kExitFailure;
+        }
+        settings.yes = true;
+    }
+
+    // A data directory that was named but does not exist is made only inside an existing
+    // directory, and the operator is told: a mistyped path must not grow a tree of its own.
+    if (settings.command != Command::PresetShow) {
+        const QString named = !settings.dataDir.isEmpty()
+                                  ? settings.dataDir
+                                  : qEnvironmentVariable(sonaro::kDataDirEnvironment);
+        if (!named.isEmpty() && !QFileInfo(named).isDir()) {
+            const QFileInfo info(named);
+            if (info.exists())
+                return usageError(QStringLiteral("the data directory %1 is not a directory")
+                                      .arg(escapeControls(named)));
+            if (!info.absoluteDir().exists())
+                return usageError(QStringLiteral("the data directory %1 does not exist, nor does "
+                                                 "its parent")
+                                      .arg(escapeControls(named)));
+            if (!QDir().mkdir(info.absoluteFilePath())) {
+                std::fprintf(stderr, "sonaroctl: cannot create the data directory %s\n",
+                             qPrintable(escapeControls(named)));
+                return kExitFailure;
+            }
+            std::fprintf(stderr, "sonaroctl: created the data directory %s\n",
+                         qPrintable(escapeControls(named)));
+        }
     }
 
     bool scaleOk = false;

@@ -9,6 +9,13 @@
     </message>
 </context>
 <context>
+    <name>sonaro::Discovery</name>
+    <message>
+        <source>No network to search: no IPv4 interface is up.</source>
+        <translation>没有可搜索的网络：没有已启用的 IPv4 网络接口。</translation>
+    </message>
+</context>
+<context>
     <name>sonaro::ui::AboutDialog</name>
     <message>
         <source>About Sonaro</source>
@@ -572,6 +579,22 @@
     <message>
         <source>Cancel</source>
         <translation>取消</translation>
+    </message>
+    <message>
+        <source>NETWORK</source>
+        <translation>网络</translation>
+    </message>
+    <message>
+        <source>(default route)</source>
+        <translation>(默认路由)</translation>
+    </message>
+    <message>
+        <source>Probes the hosts of %1.0/24.</source>
+        <translation>探测 %1.0/24 网段的主机。</translation>
+    </message>
+    <message>
+        <source>Type all four parts of the address, each 0 to 255.</source>
+        <translation>请填写地址的全部四段，每段 0 到 255。</translation>
     </message>
 </context>
 <context>

@@ -5,9 +5,8 @@
 #include "protocol/Commands.h"
 #include "protocol/FrameCodec.h"
 
-#include <QFile>
+#include <QCoreApplication>
 #include <QNetworkDatagram>
-#include <QNetworkInterface>
 #include <QUdpSocket>
 
 #include "link/Link.h"
@@ -34,20 +33,6 @@ QString unpadded(std::string_view field)
     while (!text.empty() && text.back() == kAccountFiller)
         text.pop_back();
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The interface that holds the default route, from the kernel's routing table; empty when it
-// cannot be read.
-QString defaultRouteInterface()
-{
-    QFile routes(QStringLiteral("/proc/net/route"));
-    if (!routes.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
-    routes.readLine(); // the heading
-    for (int line = 0; line < 1024 && !routes.atEnd(); ++line) {
-        const QList<QByteArray> fields = routes.readLine().simplified().split(' ');
-        if (fields.size() > 2 && fields[1] == "00000000") return QString::fromLatin1(fields[0]);
-    }
-    return {};
 }
 
 bool inNetwork(quint32 ip, quint32 network)
@@ -77,15 +62,19 @@ bool Discovery::start(Pace pace)
     m_window = pipelined ? m_state.timings.probeAnswerWindow : kOneHostWindow;
     m_perTick = pipelined ? std::max(1, m_state.timings.probesPerTick) : 1;
 
-    // The network: the bound address's, else the chosen one, else the default.
-    const std::vector<SweepNetwork> networks = sweepNetworks();
-    const SweepNetwork* chosen = networks.empty() ? nullptr : &networks.front();
-    for (const SweepNetwork& n : networks)
+    // The chosen network when it is one of the choices, else the default.
+    const SweepChoices choices = sweepChoices();
+    const SweepNetwork* chosen =
+        choices.defaultIndex < 0
+            ? nullptr
+            : &choices.networks[static_cast<std::size_t>(choices.defaultIndex)];
+    for (const SweepNetwork& n : choices.networks)
         if (!m_sweepAddress.isNull() && n.address.isEqual(m_sweepAddress)) chosen = &n;
     bool ok = false;
     const quint32 own = chosen ? chosen->address.toIPv4Address(&ok) : 0;
     if (!ok || own == 0) {
-        m_errorText = QStringLiteral("No network to search: no IPv4 interface is up.");
+        m_errorText = QCoreApplication::translate("sonaro::Discovery",
+                                                  "No network to search: no IPv4 interface is up.");
         return false;
     }
 
@@ -106,31 +95,10 @@ bool Discovery::start(Pace pace)
     return true;
 }
 
-std::vector<SweepNetwork> Discovery::sweepNetworks() const
+SweepChoices Discovery::sweepChoices() const
 {
-    std::vector<SweepNetwork> networks;
-    bool bound = false;
-    const quint32 own = m_state.bindAddress.toIPv4Address(&bound);
-    if (bound && own != 0) {
-        // Probes leave from the bound address: its network is the only one reachable.
-        networks.push_back({QString(), m_state.bindAddress, false});
-        return networks;
-    }
-    const QString routed = defaultRouteInterface();
-    const auto flags = QNetworkInterface::IsUp | QNetworkInterface::IsRunning;
-    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
-        if ((nic.flags() & flags) != flags || (nic.flags() & QNetworkInterface::IsLoopBack))
-            continue;
-        for (const QNetworkAddressEntry& entry : nic.addressEntries()) {
-            const QHostAddress address = entry.ip();
-            if (address.protocol() != QAbstractSocket::IPv4Protocol || address.isLoopback())
-                continue;
-            networks.push_back({nic.name(), address, nic.name() == routed});
-        }
-    }
-    std::stable_partition(networks.begin(), networks.end(),
-                          [](const SweepNetwork& n) { return n.holdsDefaultRoute; });
-    return networks;
+    return chooseSweepNetworks(m_interfaces ? *m_interfaces : systemInterfaceAddresses(),
+                               m_state.bindAddress, defaultRouteInterface());
 }
 
 void Discovery::sweep(quint32 network, int ownHost)

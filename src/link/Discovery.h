@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LinkState.h"
+#include "link/NetworkInterfaces.h"
 #include "model/OperatorInterface.h"
 
 #include <QHostAddress>
@@ -9,19 +10,13 @@
 #include <QTimer>
 
 #include <array>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class QUdpSocket;
 
 namespace sonaro {
-
-// A network the search can sweep: an IPv4 interface and its /24.
-struct SweepNetwork
-{
-    QString interfaceName; // empty for the bound address
-    QHostAddress address;  // the interface's own address; the /24 around it is swept
-    bool holdsDefaultRoute = false;
-};
 
 // One unit that answered the probe, as the search list shows it.
 struct DiscoveredUnit
@@ -52,11 +47,18 @@ public:
     Discovery(LinkState& state, OperatorInterface& ui, QObject* parent = nullptr);
     ~Discovery() override;
 
-    // The networks a sweep can cover: the bound address's alone when one is bound; otherwise
-    // every up IPv4 interface except loopback, the one holding the default route first.
-    std::vector<SweepNetwork> sweepNetworks() const;
-    // Chooses the network of the next sweeps by one of its addresses (null: the default, the
-    // first of sweepNetworks()). Ignored while an address is bound.
+    // The networks a sweep can cover and the default among them (chooseSweepNetworks over the
+    // machine's interfaces, or over the ones given to setInterfaces).
+    SweepChoices sweepChoices() const;
+    std::vector<SweepNetwork> sweepNetworks() const { return sweepChoices().networks; }
+    // The interface addresses to choose from instead of the machine's (tests, and a dialog that
+    // listed them already).
+    void setInterfaces(std::vector<InterfaceAddress> interfaces)
+    {
+        m_interfaces = std::move(interfaces);
+    }
+    // Chooses the network of the next sweeps by its address (null: the default). An address that
+    // is not among sweepNetworks() is never swept: the default is.
     void setSweepAddress(const QHostAddress& address) { m_sweepAddress = address; }
 
     // Starts a sweep; false when one is running or the socket cannot be set up (the reason in
@@ -106,6 +108,7 @@ private:
     std::vector<int> m_inFlight;
     std::vector<DiscoveredUnit> m_results;
     QHostAddress m_sweepAddress;
+    std::optional<std::vector<InterfaceAddress>> m_interfaces;
     QString m_errorText;
     qint64 m_lastProbeAt = 0;
     int m_dropped = 0;

@@ -1,5 +1,6 @@
 #include "ui/IpAddressEdit.h"
 
+#include "model/HostAddressRules.h"
 #include "ui/kit/Theme.h"
 
 #include <QHBoxLayout>
@@ -112,9 +113,20 @@ void IpAddressEdit::setAddress(const QString& address)
 QString IpAddressEdit::text() const
 {
     QStringList parts;
-    for (QLineEdit* edit : m_octets)
-        parts << QString::number(std::clamp(edit->text().toInt(), 0, 255));
+    for (QLineEdit* edit : m_octets) {
+        // A part out of range stays as typed, so that it is refused rather than clamped.
+        const QString typed = edit->text().trimmed();
+        bool ok = false;
+        const uint value = typed.toUInt(&ok);
+        parts << (ok && value <= 255 ? QString::number(value) : typed);
+    }
     return parts.join(QLatin1Char('.'));
+}
+
+bool IpAddressEdit::isComplete() const
+{
+    quint32 address = 0;
+    return parseIpv4(text(), &address);
 }
 
 } // namespace sonaro::ui

@@ -2,11 +2,13 @@
 
 #include "link/Discovery.h"
 #include "mixer/SonaroCore.h"
+#include "model/HostAddressRules.h"
 #include "model/UnitRecord.h"
 #include "ui/LoginDialog.h"
 #include "ui/kit/Theme.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIntValidator>
@@ -29,6 +31,7 @@ constexpr int kLastHost = 254;
 constexpr int kListHeight = 240;
 constexpr int kButtonWidth = 88;
 constexpr std::array<int, 4> kColumnWidths = {150, 100, 100, 100};
+constexpr int kNetworkListWidth = 260;
 
 } // namespace
 
@@ -73,6 +76,12 @@ SearchDialog::SearchDialog(SonaroCore& core, QWidget* parent) : QDialog(parent),
     m_progress->setSizePolicy(keep);
     m_progress->hide();
 
+    m_networkLabel = new QLabel(this);
+    m_networkLabel->setFont(theme.font(12, true));
+    m_network = new QComboBox(this);
+    m_network->setMinimumWidth(kNetworkListWidth);
+    m_networkLabel->setBuddy(m_network);
+
     m_addressLabel = new QLabel(this);
     m_addressLabel->setFont(theme.font(12, true));
     m_address = new IpAddressEdit(this);
@@ -95,6 +104,11 @@ SearchDialog::SearchDialog(SonaroCore& core, QWidget* parent) : QDialog(parent),
     connect(m_ok, &QPushButton::clicked, this, &SearchDialog::openTyped);
     connect(m_cancel, &QPushButton::clicked, this, &SearchDialog::reject);
 
+    auto* networkRow = new QHBoxLayout;
+    networkRow->setSpacing(12);
+    networkRow->addWidget(m_networkLabel);
+    networkRow->addWidget(m_network);
+    networkRow->addStretch();
     auto* addressRow = new QHBoxLayout;
     addressRow->setSpacing(12);
     addressRow->addWidget(m_addressLabel);
@@ -111,6 +125,7 @@ SearchDialog::SearchDialog(SonaroCore& core, QWidget* parent) : QDialog(parent),
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 14);
     layout->setSpacing(10);
+    layout->addLayout(networkRow);
     layout->addWidget(m_list, 1);
     layout->addWidget(m_progress);
     layout->addLayout(addressRow);
@@ -123,11 +138,39 @@ SearchDialog::SearchDialog(SonaroCore& core, QWidget* parent) : QDialog(parent),
     setAutoFillBackground(true);
     resize(sizeHint().expandedTo(
         QSize(std::accumulate(kColumnWidths.begin(), kColumnWidths.end(), 0) + 60, 0)));
+    setInterfaces(systemInterfaceAddresses());
     retranslate();
     updateButtons();
 }
 
 SearchDialog::~SearchDialog() = default;
+
+void SearchDialog::setInterfaces(std::vector<InterfaceAddress> interfaces)
+{
+    m_discovery->setInterfaces(std::move(interfaces));
+    fillNetworks();
+}
+
+void SearchDialog::fillNetworks()
+{
+    const SweepChoices choices = m_discovery->sweepChoices();
+    // A language switch lists them again: the operator's choice stays.
+    const QString chosen = m_network->currentData().toString();
+    QSignalBlocker block(m_network);
+    m_network->clear();
+    for (const SweepNetwork& n : choices.networks) {
+        QString label = sweepNetworkLabel(n);
+        if (n.holdsDefaultRoute) label += QLatin1Char(' ') + tr("(default route)");
+        m_network->addItem(label, n.address.toString());
+        const quint32 ip = n.address.toIPv4Address();
+        const QString network =
+            QStringLiteral("%1.%2.%3").arg(ip >> 24).arg((ip >> 16) & 0xFF).arg((ip >> 8) & 0xFF);
+        m_network->setItemData(m_network->count() - 1,
+                               tr("Probes the hosts of %1.0/24.").arg(network), Qt::ToolTipRole);
+    }
+    const int kept = chosen.isEmpty() ? -1 : m_network->findData(chosen);
+    m_network->setCurrentIndex(kept >= 0 ? kept : choices.defaultIndex);
+}
 
 bool SearchDialog::isSearching() const
 {
@@ -139,7 +182,12 @@ void SearchDialog::startSearch()
     if (isSearching()) return;
     m_list->clear();
     m_progress->setValue(0);
-    if (!m_discovery->start()) return; // the port could not be bound: nothing to search with
+    m_discovery->setSweepAddress(QHostAddress(m_network->currentData().toString()));
+    if (!m_discovery->start()) {
+        // No network, or the port is held by another program: say which and why.
+        m_core.operatorInterface().showMessage(Severity::Error, m_discovery->errorText());
+        return;
+    }
     m_progress->show();
     updateButtons();
 }
@@ -164,6 +212,7 @@ void SearchDialog::updateButtons()
 {
     const bool searching = isSearching();
     m_search->setEnabled(!searching);
+    m_network->setEnabled(!searching);
     m_open->setEnabled(!searching && !m_list->selectedItems().isEmpty());
     m_offline->setEnabled(!searching);
     m_ok->setEnabled(!searching);
@@ -202,6 +251,13 @@ void SearchDialog::openSelected()
 void SearchDialog::openTyped()
 {
     if (isSearching()) return;
+    quint32 typed = 0;
+    if (!parseIpv4(m_address->text(), &typed)) {
+        // An emptied part is not read as 0: there is no unit to open at half an address.
+        m_core.operatorInterface().showMessage(
+            Severity::Error, tr("Type all four parts of the address, each 0 to 255."));
+        return;
+    }
     useAddress(m_address->text());
     login(QString::fromStdString(accountText(m_core.table().current().adminName)));
 }
@@ -234,6 +290,8 @@ void SearchDialog::retranslate()
 {
     setWindowTitle(tr("SEARCH"));
     m_list->setHeaderLabels({tr("DEVICE IP"), tr("PORT"), tr("USERNAME1"), tr("USERNAME2")});
+    m_networkLabel->setText(tr("NETWORK"));
+    fillNetworks();
     m_addressLabel->setText(tr("IPAddr"));
     m_search->setText(tr("SEARCH"));
     m_open->setText(tr("OPEN"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/NetworkInterfaces.h"
 #include "link/Session.h"
 
 #include "ui/IpAddressEdit.h"
@@ -8,7 +9,9 @@
 #include <QHostAddress>
 
 #include <array>
+#include <vector>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -26,10 +29,12 @@ namespace sonaro::ui {
 
 class LoginDialog;
 
-// The device search: lists the units that answer on the network of the link's bound address,
-// and ends with a unit opened (after a successful login), offline work or Cancel. The sweep runs
-// on the event loop; while it runs the dialog cannot be closed and opens nothing. The link must
-// be stopped while the dialog is open (Session::beginConnect).
+// The device search: lists the units that answer on the chosen network (one of the machine's
+// IPv4 interfaces, the one holding the default route unless the operator picks another; the
+// bound address's network when the link is bound), and ends with a unit opened (after a
+// successful login), offline work or Cancel. The sweep runs on the event loop; while it runs the
+// dialog cannot be closed and opens nothing. The link must be stopped while the dialog is open
+// (Session::beginConnect).
 class SearchDialog : public QDialog
 {
     Q_OBJECT
@@ -47,9 +52,13 @@ public:
 
     sonaro::OpenMode openMode() const { return m_mode; }
     bool isSearching() const;
+    // Lists the networks of these interface addresses instead of the machine's.
+    void setInterfaces(std::vector<sonaro::InterfaceAddress> interfaces);
 
     QTreeWidget* list() const { return m_list; }
     QProgressBar* progressBar() const { return m_progress; }
+    // The networks to sweep; each item's data is the interface address.
+    QComboBox* networkList() const { return m_network; }
     IpAddressEdit* addressEdit() const { return m_address; }
     QPushButton* searchButton() const { return m_search; }
     QPushButton* openButton() const { return m_open; }
@@ -80,6 +89,7 @@ private:
     void updateButtons();
     void useAddress(const QString& address);
     void login(const QString& proposedName);
+    void fillNetworks();
     void retranslate();
 
     SonaroCore& m_core;
@@ -87,6 +97,8 @@ private:
     sonaro::OpenMode m_mode = sonaro::OpenMode::Cancel;
     QTreeWidget* m_list = nullptr;
     QProgressBar* m_progress = nullptr;
+    QLabel* m_networkLabel = nullptr;
+    QComboBox* m_network = nullptr;
     QLabel* m_addressLabel = nullptr;
     IpAddressEdit* m_address = nullptr;
     QPushButton* m_search = nullptr;

@@ -108,7 +108,11 @@ TEST(Discovery, AnswerASecondLateIsListedAndStrangersAreNot)
     ASSERT_TRUE(stranger.bind(QHostAddress(QStringLiteral("127.0.1.7")), port));
 
     Discovery discovery(state, ui);
-    ASSERT_EQ(discovery.sweepNetworks().size(), 1u) << "bound: only the bound network";
+    const quint32 lo = QHostAddress(QStringLiteral("127.0.0.1")).toIPv4Address();
+    const quint32 eth = QHostAddress(QStringLiteral("10.99.0.5")).toIPv4Address();
+    discovery.setInterfaces(
+        {{"lo", lo, 0xFF000000u, true, true}, {"eth0", eth, ~0u << 8, true, false}});
+    ASSERT_EQ(discovery.sweepNetworks().size(), 1u) << "bound to loopback: loopback only";
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(discovery.start());

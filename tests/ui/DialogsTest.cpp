@@ -10,13 +10,15 @@
 #include "ui/GroupDialog.h"
 #include "ui/LoginDialog.h"
 #include "ui/MessageBoxOperator.h"
-#include "ui/ThemedMessageBox.h"
 #include "ui/NameDialog.h"
 #include "ui/SearchDialog.h"
+#include "ui/ThemedMessageBox.h"
 #include "ui/kit/PaintedButton.h"
 #include "unit/VirtualUnit.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
@@ -205,15 +207,99 @@ TEST(SearchDialog, TypedAddressOfflineAndCancel)
     }
 }
 
+TEST(SearchDialog, SweepsTheChosenInterfaceAndListsNoOtherNetwork)
+{
+    const quint16 port = freeLoopbackPort({"127.0.0.2", "127.0.1.7"});
+    ASSERT_NE(port, 0);
+    auto near = startUnit("127.0.0.2", port);
+    auto chosen = startUnit("127.0.1.7", port);
+    ASSERT_TRUE(near && chosen);
+    CoreFixture f(port); // bound to 127.0.0.1
+    const auto address = [](const char* text) {
+        return QHostAddress(QString::fromLatin1(text)).toIPv4Address();
+    };
+
+    SearchDialog dialog(*f.core);
+    // Bound to loopback, the loopback addresses are the networks to offer: never the others.
+    dialog.setInterfaces({{"lo", address("127.0.0.1"), 0xFF000000u, true, true},
+                          {"eth0", address("10.99.0.5"), 0xFFFFFF00u, true, false},
+                          {"lo", address("127.0.1.1"), 0xFF000000u, true, true},
+                          {"wlan0", address("10.98.0.5"), 0xFFFF0000u, false, false}});
+    dialog.show();
+    QComboBox* networks = dialog.networkList();
+    ASSERT_EQ(networks->count(), 2);
+    EXPECT_EQ(networks->itemText(0), "lo  127.0.0.1/8");
+    EXPECT_EQ(networks->itemText(1), "lo  127.0.1.1/8");
+    EXPECT_EQ(networks->currentIndex(), 0) << "the bound address's network first";
+    EXPECT_EQ(networks->itemData(1, Qt::ToolTipRole).toString(),
+              "Probes the hosts of 127.0.1.0/24.");
+
+    networks->setCurrentIndex(1);
+    dialog.searchButton()->click();
+    ASSERT_TRUE(dialog.isSearching());
+    EXPECT_FALSE(networks->isEnabled()) << "the network stays while the sweep runs";
+    ASSERT_TRUE(waitFor([&] { return !dialog.isSearching(); }, 5000));
+    EXPECT_TRUE(networks->isEnabled());
+    ASSERT_EQ(dialog.list()->topLevelItemCount(), 1);
+    EXPECT_EQ(dialog.list()->topLevelItem(0)->text(SearchDialog::kAddressColumn), "127.0.1.7");
+    EXPECT_EQ(near->receivedCount('I'), 0) << "the other network is not probed";
+    EXPECT_EQ(chosen->receivedCount('I'), 1);
+}
+
+TEST(SearchDialog, APortInUseAndAnUnfinishedAddressAreToldAndDoNothing)
+{
+    const quint16 port = freeLoopbackPort({});
+    ASSERT_NE(port, 0);
+    QUdpSocket holder;
+    ASSERT_TRUE(holder.bind(QHostAddress(QStringLiteral("127.0.0.1")), port));
+    CoreFixture f(port);
+    const QByteArray before = [&] {
+        QFile file(f.core->linkState().addressFilePath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+
+    SearchDialog dialog(*f.core);
+    dialog.show();
+    dialog.searchButton()->click();
+    EXPECT_FALSE(dialog.isSearching());
+    EXPECT_TRUE(dialog.progressBar()->isHidden());
+    ASSERT_EQ(f.op.messages.size(), 1u);
+    EXPECT_EQ(f.op.messages[0].title, "ERROR");
+    EXPECT_TRUE(f.op.messages[0].text.startsWith("Winsock error!"));
+    EXPECT_TRUE(f.op.messages[0].text.contains(QStringLiteral("Port %1 on 127.0.0.1").arg(port)))
+        << f.op.messages[0].text.toStdString();
+
+    // OK with an emptied part: no login, the address and ip.ini stay.
+    bool loginOpened = false;
+    QObject::connect(&dialog, &SearchDialog::loginDialogOpened, [&](LoginDialog* login) {
+        loginOpened = true;
+        QTimer::singleShot(0, login, &LoginDialog::reject);
+    });
+    dialog.addressEdit()->setAddress(QStringLiteral("127.0.0.9"));
+    dialog.addressEdit()->octetEdit(2)->clear();
+    dialog.okButton()->click();
+    EXPECT_FALSE(loginOpened);
+    ASSERT_EQ(f.op.messages.size(), 2u);
+    EXPECT_EQ(f.op.messages[1].text, "Type all four parts of the address, each 0 to 255.");
+    EXPECT_EQ(f.core->linkState().deviceAddress, "127.0.0.2");
+    QFile file(f.core->linkState().addressFilePath);
+    EXPECT_EQ(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), before);
+}
+
 TEST(IpAddressEdit, ReadsAndWritesFourOctets)
 {
     IpAddressEdit edit;
     edit.setAddress(QStringLiteral("192.168.001.010"));
     EXPECT_EQ(edit.text(), "192.168.1.10");
+    EXPECT_TRUE(edit.isComplete());
+    EXPECT_EQ(edit.address(), QHostAddress(QStringLiteral("192.168.1.10")));
     edit.setAddress(QStringLiteral("10.300.x"));
-    EXPECT_EQ(edit.text(), "10.0.0.0") << "out of range, garbage and missing parts are 0";
+    EXPECT_EQ(edit.text(), "10.0.0.0") << "what setAddress cannot read is 0";
+    // A box the operator emptied is a missing part, not 0.
     edit.octetEdit(3)->clear();
-    EXPECT_EQ(edit.text(), "10.0.0.0");
+    EXPECT_EQ(edit.text(), "10.0.0.");
+    EXPECT_FALSE(edit.isComplete());
+    EXPECT_TRUE(edit.address().isNull());
 }
 
 TEST(LoginDialog, LengthChecksAndRefusedLogin)

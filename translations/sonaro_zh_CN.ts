@@ -365,8 +365,8 @@
         <translation>未连接设备</translation>
     </message>
     <message>
-        <source>Search the network for a unit, type its address, or work offline: names, groups, EQ and presets prepared now are kept and sent when you connect.</source>
-        <translation>搜索网络中的设备、输入设备地址，或离线工作：现在准备的名称、分组、均衡和预设都会保留，并在连接后发送。</translation>
+        <source>Search the network for a unit, type its address, or work offline: names, groups, EQ and presets can be prepared before a unit is connected.</source>
+        <translation>搜索网络中的设备、输入设备地址，或离线工作：连接设备之前即可准备名称、分组、均衡和预设。</translation>
     </message>
     <message>
         <source>SEARCH...</source>

@@ -99,7 +99,7 @@ void FirstRunPanel::retranslate()
 {
     m_title->setText(tr("No unit connected"));
     m_text->setText(tr("Search the network for a unit, type its address, or work offline: names, "
-                       "groups, EQ and presets prepared now are kept and sent when you connect."));
+                       "groups, EQ and presets can be prepared before a unit is connected."));
     m_search->setText(tr("SEARCH..."));
     m_addressLabel->setText(tr("Unit address:"));
     m_connect->setText(tr("CONNECT"));

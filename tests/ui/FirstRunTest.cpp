@@ -8,6 +8,7 @@
 #include "ui/OutputStrip.h"
 #include "ui/kit/Fader.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,6 +49,15 @@ TEST(FirstRun, EveryStripShowsAndTheSearchIsOffered)
     }
     for (int out = 0; out < kOutputCount; ++out)
         EXPECT_TRUE(b.view->outputStrip(out)->isVisible()) << out;
+
+    // The program starts in Chinese; the offer and the indicator speak it too.
+    EXPECT_EQ(panel->offlineButton()->text(), QString::fromUtf8("离线工作"));
+    EXPECT_EQ(b.view->connectionIndicator()->text(), QString::fromUtf8("离线"));
+    b.window->languageAction()->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel->offlineButton()->text(), "WORK OFFLINE");
+    EXPECT_EQ(panel->searchButton()->text(), "SEARCH...");
+    EXPECT_EQ(b.view->connectionIndicator()->text(), "OFFLINE");
 
     // WORK OFFLINE puts the offer away; the strips stay.
     panel->offlineButton()->click();

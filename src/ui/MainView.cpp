@@ -127,6 +127,7 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     connect(&surface, &ControlSurface::matrixChanged, this, &MainView::showRouting);
     connect(&core.dispatcher(), &Dispatcher::indicatorChanged, this, &MainView::updateIndicator);
     connect(&core.dispatcher(), &Dispatcher::unitsReported, this, &MainView::refreshFromState);
+    connect(&core.session(), &Session::connectionChanged, this, &MainView::leaveAdministratorPages);
     auto* poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, [this] { updateIndicator(m_core.indicatorOn()); });
     poll->start(kIndicatorPollMs);
@@ -275,6 +276,12 @@ void MainView::showSystemPage()
     if (!administrator()) return;
     highlight(kSystemButton);
     showPage(SystemSettingsPage);
+}
+
+void MainView::leaveAdministratorPages()
+{
+    // Every login is checked, not only the page's opening: a user does not keep them open.
+    if (m_page != ChannelsPage && m_core.table().current().accountLevel != 1) showChannelsPage();
 }
 
 void MainView::showPage(Page page)

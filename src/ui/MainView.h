@@ -78,6 +78,9 @@ public slots:
     void showChannelsPage();
     void showMatrixPage();
     void showSystemPage();
+    // Back to the channels when the logged-in account is not the administrator (at every login
+    // and every change of the connection).
+    void leaveAdministratorPages();
     void openGroupDialog();
     void openPreset();
     void savePreset();

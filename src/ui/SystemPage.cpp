@@ -277,6 +277,11 @@ void SystemPage::buildAccount()
     // is chosen in the list, never typed.
     m_newUser = new QLineEdit(m_account->currentText(), m_accountBox);
     m_newUser->setReadOnly(true);
+    m_newUser->setFocusPolicy(Qt::NoFocus);
+    QPalette shown = m_newUser->palette();
+    shown.setColor(QPalette::Base, Theme::instance().panel);
+    shown.setColor(QPalette::Text, Theme::instance().textDim);
+    m_newUser->setPalette(shown);
     m_oldPasswordLabel = rowLabel(m_accountBox);
     m_oldPassword = new QLineEdit(m_accountBox);
     m_newPasswordLabel = rowLabel(m_accountBox);

@@ -9,6 +9,13 @@
     </message>
 </context>
 <context>
+    <name>sonaro::ControlSurface</name>
+    <message>
+        <source>You do not have permission.</source>
+        <translation>您没有权限。</translation>
+    </message>
+</context>
+<context>
     <name>sonaro::Discovery</name>
     <message>
         <source>No network to search: no IPv4 interface is up.</source>
@@ -706,6 +713,18 @@
     <message>
         <source>CONFIRM PSW</source>
         <translation>确认密码</translation>
+    </message>
+    <message>
+        <source>Type all four parts of the address, each 0 to 255.</source>
+        <translation>请填写地址的全部四段，每段 0 到 255。</translation>
+    </message>
+    <message>
+        <source>Change the unit's address from %1 to %2?
+
+The unit will move to %2 at once and the connection will drop. The program follows it: connect again to reach the unit at its new address.</source>
+        <translation>将设备地址从 %1 改为 %2？
+
+设备将立即移到 %2，连接会断开。程序会跟随设备：请重新连接，在新地址上访问设备。</translation>
     </message>
 </context>
 <context>

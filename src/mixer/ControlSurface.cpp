@@ -3,6 +3,8 @@
 #include "model/ValueConventions.h"
 #include "store/Database.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -58,7 +60,8 @@ bool ControlSurface::requireAdministrator()
 {
     if (record().accountLevel == 1) return true;
     emit actionRefused();
-    m_op.showMessage(Severity::Error, QStringLiteral("You do not have permission."));
+    m_op.showMessage(Severity::Error, QCoreApplication::translate("sonaro::ControlSurface",
+                                                                  "You do not have permission."));
     return false;
 }
 

@@ -161,6 +161,7 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
         if (isLoggedIn(c)) m_firstRun->hide();
         refreshFromState();
     });
+    connect(&core.session(), &Session::connectionChanged, this, &MainView::leaveAdministratorPages);
 
     connect(this, &MainView::inputEqRequested, this, &MainView::openInputEq);
     connect(this, &MainView::outputEqRequested, this, &MainView::openOutputEq);
@@ -301,6 +302,13 @@ void MainView::showSystemPage()
 {
     if (!administrator()) return;
     showPage(SystemSettingsPage);
+}
+
+void MainView::leaveAdministratorPages()
+{
+    // Every login is checked, not only the page's opening: a user does not keep them open.
+    const bool administratorPage = m_page == MatrixPage || m_page == SystemPage;
+    if (administratorPage && m_core.table().current().accountLevel != 1) showChannelsPage();
 }
 
 void MainView::showPage(Page page)

@@ -87,6 +87,9 @@ public slots:
     void showSystemPage();
     // Connects to a typed address (a dotted IPv4 host address) and logs in.
     void connectToAddress(const QString& address);
+    // Back to the channels when the logged-in account is not the administrator (at every login
+    // and every change of the connection).
+    void leaveAdministratorPages();
     void openGroupDialog();
     void openPreset();
     void savePreset();

@@ -1,8 +1,9 @@
 #include "ui/SystemPage.h"
 
 #include "mixer/SonaroCore.h"
+#include "model/HostAddressRules.h"
 #include "model/ValueConventions.h"
-#include "ui/SearchDialog.h"
+#include "ui/IpAddressEdit.h"
 #include "ui/kit/Knob.h"
 #include "ui/kit/PaintedButton.h"
 #include "ui/kit/Theme.h"
@@ -242,8 +243,7 @@ void SystemPage::buildNetwork()
     m_addressLabel->setBuddy(m_address);
     m_addressOk = new QPushButton(m_networkBox);
     m_addressOk->setFixedWidth(kOkWidth);
-    connect(m_addressOk, &QPushButton::clicked, this,
-            [this] { m_core.session().changeAddress(m_address->address()); });
+    connect(m_addressOk, &QPushButton::clicked, this, &SystemPage::changeAddress);
 
     auto* row = new QHBoxLayout(m_networkBox);
     row->setSpacing(12);
@@ -273,7 +273,15 @@ void SystemPage::buildAccount()
     m_account->addItems({QStringLiteral("admin"), QStringLiteral("user")});
     m_account->setCurrentIndex(0);
     m_newUserLabel = rowLabel(m_accountBox);
+    // Shows the account whose password changes; the unit keeps its account names, so the name
+    // is chosen in the list, never typed.
     m_newUser = new QLineEdit(m_account->currentText(), m_accountBox);
+    m_newUser->setReadOnly(true);
+    m_newUser->setFocusPolicy(Qt::NoFocus);
+    QPalette shown = m_newUser->palette();
+    shown.setColor(QPalette::Base, Theme::instance().panel);
+    shown.setColor(QPalette::Text, Theme::instance().textDim);
+    m_newUser->setPalette(shown);
     m_oldPasswordLabel = rowLabel(m_accountBox);
     m_oldPassword = new QLineEdit(m_accountBox);
     m_newPasswordLabel = rowLabel(m_accountBox);
@@ -294,7 +302,6 @@ void SystemPage::buildAccount()
     m_confirmPasswordLabel->setBuddy(m_confirmPassword);
     m_changeUser = new QPushButton(m_accountBox);
     m_changeUser->setMinimumWidth(kStateButtonWidth);
-    // The account chosen in the list is the one whose password changes.
     connect(m_account, &QComboBox::currentTextChanged, m_newUser, &QLineEdit::setText);
     connect(m_changeUser, &QPushButton::clicked, this, &SystemPage::changeAccount);
     connect(m_confirmPassword, &QLineEdit::returnPressed, this, &SystemPage::changeAccount);
@@ -333,10 +340,40 @@ void SystemPage::commitHoldTime()
     refresh();
 }
 
+void SystemPage::changeAddress()
+{
+    OperatorInterface& op = m_core.operatorInterface();
+    const QString typed = m_address->text();
+    quint32 address = 0;
+    if (!parseIpv4(typed, &address)) {
+        op.showMessage(Severity::Error, tr("Type all four parts of the address, each 0 to 255."));
+        return;
+    }
+    // A 127.x unit is reachable only when the link itself runs on loopback (demo, tests).
+    const bool loopbackAllowed = m_core.linkState().bindAddress.isLoopback();
+    const HostAddressProblem problem = hostAddressProblem(address, loopbackAllowed);
+    if (problem != HostAddressProblem::None) {
+        op.showMessage(Severity::Error, hostAddressProblemText(problem, typed));
+        return;
+    }
+    Session& session = m_core.session();
+    // Asked only when the change can go out; otherwise the session says why it cannot.
+    if (session.connection() == Connection::Connected && m_core.table().current().connected) {
+        const QString question =
+            tr("Change the unit's address from %1 to %2?\n\nThe unit will move to %2 at once and "
+               "the connection will drop. The program follows it: connect again to reach the "
+               "unit at its new address.")
+                .arg(m_core.deviceAddress(), typed);
+        if (!op.confirm(Severity::Warning, question)) return;
+    }
+    session.changeAddress(QHostAddress(address));
+}
+
 void SystemPage::changeAccount()
 {
-    m_core.session().changeAccount(m_newUser->text(), m_oldPassword->text(), m_newPassword->text(),
-                                   m_confirmPassword->text());
+    // The account whose password changes is the one chosen in the list.
+    m_core.session().changeAccount(m_account->currentText(), m_oldPassword->text(),
+                                   m_newPassword->text(), m_confirmPassword->text());
 }
 
 void SystemPage::refresh()

@@ -63,6 +63,7 @@ private:
     void buildAccount();
     void commitThreshold();
     void commitHoldTime();
+    void changeAddress();
     void changeAccount();
     void retranslate();
     void setButtonTexts();

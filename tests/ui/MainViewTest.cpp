@@ -86,7 +86,7 @@ TEST(MainView, UserAccountsCannotOpenTheMatrixOrTheSystemPage)
     b.view->pageButton(2)->click(); // MATRIX
     EXPECT_EQ(b.view->currentPage(), MainView::ChannelsPage);
     ASSERT_EQ(b.op.messages.size(), 1u);
-    EXPECT_EQ(b.op.messages[0].text, "You do not have permission.");
+    EXPECT_EQ(b.op.messages[0].text, QString::fromUtf8("您没有权限。")); // the window is in Chinese
     EXPECT_EQ(b.op.messages[0].title, "ERROR");
     EXPECT_EQ(b.view->highlightedButton(), 0);
     EXPECT_TRUE(b.view->pageButton(0)->isChecked());

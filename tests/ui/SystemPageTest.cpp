@@ -1,6 +1,9 @@
+#include "model/HostAddressRules.h"
 #include "model/RecordingOperator.h"
 #include "support/EventLoop.h"
+#include "support/LoopbackCore.h"
 
+#include "link/AddressFile.h"
 #include "mixer/SonaroCore.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/SystemPage.h"
@@ -9,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace sonaro;
@@ -44,6 +49,12 @@ struct PageFixture
     RecordingOperator op;
     std::unique_ptr<SonaroCore> core;
 };
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 void Key(QWidget* w, int key)
 {
@@ -188,4 +199,106 @@ TEST(SystemPage, AddressAndAccountChangesGoToTheSession)
     // The unit's confirmed new address reaches the field.
     emit f.core->dispatcher().addressReported(QStringLiteral("127.0.0.9"), 5000);
     EXPECT_EQ(page.addressEdit()->text(), "127.0.0.9");
+}
+
+TEST(SystemPage, AnUnusableAddressIsRefusedAndAGoodOneMovesTheUnitOnceConfirmed)
+{
+    LoopbackCore b;
+    ASSERT_TRUE(b.start());
+    ASSERT_TRUE(b.login());
+    SystemPage page(*b.core);
+    IpAddressEdit* edit = page.addressEdit();
+    const QString addressFile = b.core->dataDirectory().addressFilePath();
+    const QByteArray fileBefore = fileBytes(addressFile);
+    b.unit->clearReceived();
+
+    // An emptied part is not 0; the usual host rules, and 127.x only while the link is on
+    // loopback itself.
+    const QString unfinished = QStringLiteral("Type all four parts of the address, each 0 to 255.");
+    const std::pair<QString, QString> refused[] = {
+        {"10.1..7", unfinished},
+        {"0.1.2.3", hostAddressProblemText(HostAddressProblem::Unspecified, "0.1.2.3")},
+        {"10.1.2.0", hostAddressProblemText(HostAddressProblem::NetworkAddress, "10.1.2.0")},
+        {"10.1.2.255", hostAddressProblemText(HostAddressProblem::BroadcastAddress, "10.1.2.255")},
+        {"224.0.0.5", hostAddressProblemText(HostAddressProblem::Multicast, "224.0.0.5")},
+        {"255.255.255.255",
+         hostAddressProblemText(HostAddressProblem::Reserved, "255.255.255.255")},
+    };
+    for (const auto& [typed, message] : refused) {
+        SCOPED_TRACE(typed.toStdString());
+        const QStringList parts = typed.split('.');
+        for (int i = 0; i < 4; ++i)
+            edit->octetEdit(i)->setText(parts[i]);
+        b.op.messages.clear();
+        page.addressOkButton()->click();
+        ASSERT_EQ(b.op.messages.size(), 1u);
+        EXPECT_EQ(b.op.messages[0].text, message);
+        EXPECT_EQ(b.op.messages[0].title, "ERROR");
+    }
+    const QHostAddress bound = b.core->linkState().bindAddress;
+    b.core->linkState().bindAddress = QHostAddress(QHostAddress::AnyIPv4);
+    edit->setAddress(QStringLiteral("127.0.0.77"));
+    b.op.messages.clear();
+    page.addressOkButton()->click();
+    b.core->linkState().bindAddress = bound;
+    ASSERT_EQ(b.op.messages.size(), 1u);
+    EXPECT_EQ(b.op.messages[0].text,
+              hostAddressProblemText(HostAddressProblem::Loopback, "127.0.0.77"));
+    EXPECT_TRUE(b.op.questions.empty());
+    spin(50);
+    EXPECT_EQ(b.unit->receivedCount('I'), 0);
+
+    // A usable one: the question names both addresses; No sends nothing.
+    b.op.messages.clear();
+    b.op.answer = false;
+    page.addressOkButton()->click();
+    ASSERT_EQ(b.op.questions.size(), 1u);
+    EXPECT_EQ(b.op.questions[0].title, "Warming");
+    EXPECT_TRUE(b.op.questions[0].text.contains("from 127.0.0.2 to 127.0.0.77"))
+        << b.op.questions[0].text.toStdString();
+    spin(50);
+    EXPECT_EQ(b.unit->receivedCount('I'), 0);
+
+    // Yes: I goes out; ip.ini changes only once the unit reported its new address. The file is
+    // read as the unit takes the I, before it answers.
+    b.op.answer = true;
+    QByteArray sent;
+    QByteArray fileWhenSent;
+    QObject::connect(b.unit.get(), &VirtualUnit::frameReceived, [&](const QByteArray& frame) {
+        if (!frame.startsWith("%I,")) return;
+        sent = frame;
+        fileWhenSent = fileBytes(addressFile);
+    });
+    page.addressOkButton()->click();
+    ASSERT_TRUE(b.waitReceived('I', 1));
+    EXPECT_TRUE(sent.startsWith(
+        QStringLiteral("%I,01,127.000.000.077:%1,").arg(b.port, 5, 10, QChar('0')).toLatin1()))
+        << sent.toStdString();
+    EXPECT_EQ(fileWhenSent, fileBefore) << "not before the unit's answer";
+    ASSERT_TRUE(waitFor([&] { return !b.op.messages.empty(); }, 3000));
+    EXPECT_EQ(b.op.messages[0].text, "Changing IP address successful, restart software.");
+    EXPECT_EQ(readAddressFile(addressFile).ip, "127.0.0.77");
+    EXPECT_EQ(edit->text(), "127.0.0.77");
+}
+
+TEST(SystemPage, TheAccountChangeTakesTheAccountFromTheList)
+{
+    LoopbackCore b;
+    ASSERT_TRUE(b.start());
+    ASSERT_TRUE(b.login());
+    SystemPage page(*b.core);
+    b.unit->clearReceived();
+    page.accountList()->setCurrentIndex(1);
+    EXPECT_EQ(page.newUserEdit()->text(), "user");
+    EXPECT_TRUE(page.newUserEdit()->isReadOnly()) << "the unit's account names are not typed";
+    page.newUserEdit()->setText(QStringLiteral("bob"));
+    page.oldPasswordEdit()->setText(QStringLiteral("666666"));
+    page.newPasswordEdit()->setText(QStringLiteral("123456"));
+    page.confirmPasswordEdit()->setText(QStringLiteral("123456"));
+    page.changeUserButton()->click();
+    ASSERT_TRUE(b.waitReceived('X', 1));
+    const auto x = std::find_if(b.unit->received().begin(), b.unit->received().end(),
+                                [](const QByteArray& f) { return f.startsWith("%X,"); });
+    ASSERT_NE(x, b.unit->received().end());
+    EXPECT_TRUE(x->startsWith("%X,01,user&&&,666666&,user&&&,123456&,")) << x->toStdString();
 }

@@ -307,7 +307,7 @@ void MainView::showSystemPage()
 void MainView::leaveAdministratorPages()
 {
     // Every login is checked, not only the page's opening: a user does not keep them open.
-    const bool administratorPage = m_page == MatrixPage || m_page == SystemPage;
+    const bool administratorPage = m_page == MatrixPage || m_page == SystemSettingsPage;
     if (administratorPage && m_core.table().current().accountLevel != 1) showChannelsPage();
 }
 

@@ -137,6 +137,7 @@ EventLog::EventLog(int capacity, QObject* parent)
 {
 }
 
+// Only the pointer of source is kept: it must be a literal, as QT_TRANSLATE_NOOP's are.
 void EventLog::add(EventKind kind, const char* source, const QStringList& arguments)
 {
     Event event;

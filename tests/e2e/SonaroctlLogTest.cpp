@@ -76,12 +76,6 @@ TEST_F(SonaroctlLog, WritesTheRunsEventsToTheFileNamedWithoutThePassword)
     EXPECT_FALSE(lines.contains("888888"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("data/sonaro.log")));
 
-    // A second run appends.
-    ASSERT_EQ(run({"login", "--log", "logs/ctl.log"}), 0);
-    file.close();
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(file.readAll()).count("\tlogin\t"), 2);
-
     EXPECT_EQ(run({"--log", "", "login"}), 2);
 }
 

@@ -30,6 +30,9 @@ SonaroCore::SonaroCore(OperatorInterface& op, const CoreOptions& options, QObjec
     if (!options.logFile.isEmpty())
         m_logFile = std::make_unique<EventLogFile>(m_eventLog, m_dataDir.filePath(options.logFile));
     new EventLogSources(*this);
+    // Storage failures after the first of their kind are told only here, never by a box.
+    connect(&m_db, &Database::storageProblem, this,
+            [this](const QString& text) { m_eventLog.addText(EventKind::Storage, text); });
     m_link.setFrameBuilder(
         'E', [](const UnitRecord& r, int unit, int slot) { return buildE(r, unit, slot); });
     m_link.setFrameBuilder(

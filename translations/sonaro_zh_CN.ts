@@ -7,6 +7,135 @@
         <source>Restore Successfully.</source>
         <translation>恢复出厂设置成功.</translation>
     </message>
+    <message>
+        <source>routing</source>
+        <translation>路由</translation>
+    </message>
+    <message>
+        <source>maximum open channels</source>
+        <translation>最大话筒数</translation>
+    </message>
+    <message>
+        <source>hold time</source>
+        <translation>保持时间</translation>
+    </message>
+    <message>
+        <source>automix mode</source>
+        <translation>自动混音模式</translation>
+    </message>
+    <message>
+        <source>threshold</source>
+        <translation>门限</translation>
+    </message>
+    <message>
+        <source>panel lock</source>
+        <translation>主机面板锁</translation>
+    </message>
+    <message>
+        <source>device mode</source>
+        <translation>主机状态</translation>
+    </message>
+    <message>
+        <source>Open successfully. Only the administrator may change these, so they keep the unit&apos;s values: %1.</source>
+        <translation>打开成功。以下设置只有管理员可以更改，因此保持设备当前的值：%1。</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>%1 was not written: the data directory cannot be written.</source>
+        <translation>未写入 %1：数据目录不可写入。</translation>
+    </message>
+</context>
+<context>
+    <name>sonaro::SavedFile</name>
+    <message>
+        <source>Save Fail: %1</source>
+        <translation>保存失败: %1</translation>
+    </message>
+    <message>
+        <source>only %1 of %2 bytes could be written</source>
+        <translation>%2 字节中只写入了 %1 字节</translation>
+    </message>
+</context>
+<context>
+    <name>sonaro::DataDirectoryLock</name>
+    <message>
+        <source>Another Sonaro program is already using the data directory %1. Close it first, or start this one with --data-dir and another directory.</source>
+        <translation>另一个 Sonaro 程序正在使用数据目录 %1。请先关闭它，或用 --data-dir 指定另一个目录启动本程序。</translation>
+    </message>
+    <message>
+        <source>Another Sonaro program (process %1) is already using the data directory %2. Close it first, or start this one with --data-dir and another directory.</source>
+        <translation>另一个 Sonaro 程序（进程 %1）正在使用数据目录 %2。请先关闭它，或用 --data-dir 指定另一个目录启动本程序。</translation>
+    </message>
+</context>
+<context>
+    <name>sonaro::Database</name>
+    <message>
+        <source>The SQLite driver (QSQLITE) is not available.</source>
+        <translation>SQLite 驱动 (QSQLITE) 不可用。</translation>
+    </message>
+    <message>
+        <source>The data directory %1 cannot be written. Sonaro runs on, but channel names, groups and settings are kept for this session only. Make the directory writable, or start Sonaro with --data-dir and a writable directory.</source>
+        <translation>数据目录 %1 不可写入。Sonaro 继续运行，但通道名称、分组和设置只保留到本次运行结束。请使该目录可写，或用 --data-dir 指定一个可写的目录启动 Sonaro。</translation>
+    </message>
+    <message>
+        <source>The database %1 cannot be opened: %2. Sonaro runs on without keeping channel names and groups. Check the file and its directory, or start Sonaro with --data-dir and another directory.</source>
+        <translation>无法打开数据库 %1：%2。Sonaro 继续运行，但不保存通道名称和分组。请检查该文件及其目录，或用 --data-dir 指定另一个目录启动 Sonaro。</translation>
+    </message>
+    <message>
+        <source>The database %1 cannot be read: %2.
+
+Move it aside as %3 and start a new, empty database? Channel names and groups start afresh; the old file is kept.
+
+No: Sonaro runs on without keeping channel names and groups until it is started again.</source>
+        <translation>无法读取数据库 %1：%2。
+
+将它改名为 %3 移到一旁，并新建一个空数据库吗？通道名称和分组将重新开始；旧文件会保留。
+
+否：Sonaro 继续运行，但在重新启动前不保存通道名称和分组。</translation>
+    </message>
+    <message>
+        <source>The damaged database %1 stays; nothing is stored this session.</source>
+        <translation>损坏的数据库 %1 保持原样；本次运行不保存任何内容。</translation>
+    </message>
+    <message>
+        <source>The database %1 could not be moved aside: %2. Sonaro runs on without keeping channel names and groups. Move or delete the file, then start Sonaro again.</source>
+        <translation>数据库 %1 无法移到一旁：%2。Sonaro 继续运行，但不保存通道名称和分组。请移动或删除该文件，然后重新启动 Sonaro。</translation>
+    </message>
+    <message>
+        <source>The damaged database was moved aside as %1; a new one was started.</source>
+        <translation>损坏的数据库已改名为 %1；已新建数据库。</translation>
+    </message>
+    <message>
+        <source>The database %1 cannot be opened: %2. Sonaro runs on without keeping channel names and groups.</source>
+        <translation>无法打开数据库 %1：%2。Sonaro 继续运行，但不保存通道名称和分组。</translation>
+    </message>
+    <message>
+        <source>the table %1 is missing</source>
+        <translation>缺少数据表 %1</translation>
+    </message>
+    <message>
+        <source>No database could be opened: %1</source>
+        <translation>无法打开任何数据库：%1</translation>
+    </message>
+    <message>
+        <source>The database %1 could not be read; this session starts with an empty one.</source>
+        <translation>无法读取数据库 %1；本次运行使用空数据库。</translation>
+    </message>
+    <message>
+        <source>it cannot be renamed</source>
+        <translation>无法改名</translation>
+    </message>
+    <message>
+        <source>The database %1 is not open.</source>
+        <translation>数据库 %1 未打开。</translation>
+    </message>
+    <message>
+        <source>The database %1 failed: %2</source>
+        <translation>数据库 %1 出错：%2</translation>
+    </message>
 </context>
 <context>
     <name>sonaro::ControlSurface</name>

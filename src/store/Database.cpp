@@ -83,14 +83,23 @@ Database::~Database()
 
 void Database::reportProblem(Problem kind, const QString& text)
 {
-    const unsigned bit = 1u << static_cast<unsigned>(kind);
-    if (m_problemsShown & bit) {
+    if (m_problemsShown & problemBit(kind)) {
         emit storageProblem(text);
         return;
     }
-    m_problemsShown |= bit;
+    showProblem(kind, text);
+}
+
+void Database::showProblem(Problem kind, const QString& text)
+{
+    m_problemsShown |= problemBit(kind);
     m_op.showMessage(kind == Problem::ReadOnlyDirectory ? Severity::Warning : Severity::Error,
                      text);
+}
+
+unsigned Database::problemBit(Problem kind)
+{
+    return 1u << static_cast<unsigned>(kind);
 }
 
 bool Database::openDatabase()
@@ -131,10 +140,14 @@ bool Database::open(bool mayAsk)
         return openInMemory(false);
     }
     // A damaged file is the operator's data: it is moved aside, never overwritten or deleted.
-    const QString aside =
+    const QString stamped =
         QStringLiteral("%1.damaged-%2")
             .arg(m_path, QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    m_problemsShown |= 1u << static_cast<unsigned>(Problem::Open);
+    QString aside = stamped;
+    for (int n = 2; QFileInfo::exists(aside) && n < 100; ++n)
+        aside = stamped + QStringLiteral("-%1").arg(n);
+    // The question is the report of this failure: later ones of its kind are not shown.
+    m_problemsShown |= problemBit(Problem::Open);
     const bool moveIt = m_op.confirm(
         Severity::Error,
         tr("The database %1 cannot be read: %2.\n\nMove it aside as %3 and start a new, empty "
@@ -146,22 +159,21 @@ bool Database::open(bool mayAsk)
                                 .arg(QDir::toNativeSeparators(m_path)));
         return openInMemory(false);
     }
+    // The operator said Yes: whether it worked or not, they are told.
     if (!moveAside(aside, reason)) {
-        m_problemsShown &= ~(1u << static_cast<unsigned>(Problem::Open));
-        reportProblem(Problem::Open,
-                      tr("The database %1 could not be moved aside: %2. Sonaro runs on without "
-                         "keeping channel names and groups. Move or delete the file, then start "
-                         "Sonaro again.")
-                          .arg(QDir::toNativeSeparators(m_path), reason));
+        showProblem(Problem::Open,
+                    tr("The database %1 could not be moved aside: %2. Sonaro runs on without "
+                       "keeping channel names and groups. Move or delete the file, then start "
+                       "Sonaro again.")
+                        .arg(QDir::toNativeSeparators(m_path), reason));
         return openInMemory(false);
     }
     emit storageProblem(tr("The damaged database was moved aside as %1; a new one was started.")
                             .arg(QDir::toNativeSeparators(aside)));
     if (openFile(reason)) return true;
-    m_problemsShown &= ~(1u << static_cast<unsigned>(Problem::Open));
-    reportProblem(Problem::Open, tr("The database %1 cannot be opened: %2. Sonaro runs on without "
-                                    "keeping channel names and groups.")
-                                     .arg(QDir::toNativeSeparators(m_path), reason));
+    showProblem(Problem::Open, tr("The database %1 cannot be opened: %2. Sonaro runs on without "
+                                  "keeping channel names and groups.")
+                                   .arg(QDir::toNativeSeparators(m_path), reason));
     return openInMemory(false);
 }
 

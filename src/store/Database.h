@@ -117,6 +117,9 @@ private:
     bool createSchema(QString& reason);
     void finishOpen(bool inMemory);
     QString statementFailure(const QString& error) const;
+    // Shows the failure whether or not one of its kind was shown.
+    void showProblem(Problem kind, const QString& text);
+    static unsigned problemBit(Problem kind);
 
     OperatorInterface& m_op;
     QString m_path;

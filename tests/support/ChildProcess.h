@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QProcess>
+
 #include <cstdio>
 #include <functional>
 
@@ -33,6 +36,43 @@ inline int runInChild(const std::function<int()>& body, bool asUnprivileged = fa
     int status = 0;
     if (::waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Set in a process that runTestInChild() started.
+inline constexpr char kChildTestVariable[] = "SONARO_CHILD_TEST";
+inline bool isChildTest()
+{
+    return qEnvironmentVariableIsSet(kChildTestVariable);
+}
+
+// Runs one test of this binary (gtest name "Suite.Test") in a fresh process and returns its exit
+// status (0: the test passed; -1: it did not end normally in time). Unlike runInChild() this never
+// copies the running process, whose other threads may hold locks a copy would wait on forever:
+// use it for bodies that run the event loop, sockets and all. The test itself skips unless
+// isChildTest(). asUnprivileged as for runInChild().
+inline int runTestInChild(const QString& testName, bool asUnprivileged = false)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kChildTestVariable), QStringLiteral("1"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    if (asUnprivileged && ::geteuid() == 0) {
+        child.setChildProcessModifier([] {
+            constexpr uid_t kNobody = 65534;
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                ::_exit(120);
+        });
+    }
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=") + testName});
+    if (!child.waitForStarted(10000)) return -1;
+    if (!child.waitForFinished(120000)) {
+        child.kill();
+        child.waitForFinished(5000);
+        return -1;
+    }
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
 }
 
 // In a child body: prints what failed and yields the failure status when the condition is false.

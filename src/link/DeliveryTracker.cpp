@@ -158,6 +158,7 @@ void DeliveryTracker::rebase()
         d.panel.assign(all.size(), PanelChange{});
         for (std::size_t i = 0; i < all.size(); ++i)
             d.lastSeen[i] = all[i].get(record(unit));
+        d.sentValue = d.lastSeen;
     }
 }
 
@@ -233,6 +234,13 @@ void DeliveryTracker::frameSent(const QByteArray& frame)
     const int slot = kindSlot(kind);
     if (slot < 0) return;
     d.lastSent[static_cast<std::size_t>(slot)] = ++m_sequence;
+    // The frame was built from the record just now, unless it is a resend of the same datagram.
+    if (frame != d.lastFrame[static_cast<std::size_t>(slot)]) {
+        d.lastFrame[static_cast<std::size_t>(slot)] = frame;
+        const auto& all = fields();
+        for (std::size_t i = 0; i < all.size(); ++i)
+            if (all[i].kind == kind) d.sentValue[i] = all[i].get(record(unit));
+    }
     if (kind == 'M') {
         d.awaitingSwitches = true;
         return;
@@ -284,11 +292,12 @@ void DeliveryTracker::reportApplied(char report, int unit)
         const auto it = d.pending.find(static_cast<int>(i));
         if (it == d.pending.end()) {
             PanelChange& panel = d.panel[i];
-            if (panel.known && judged(d, field.kind, unit, report)) {
+            if (panel.known && report != 'O') {
                 panel.known = false;
                 // A frame of ours built before the unit's own change reached the unit after
                 // it and took the change back: the unit's change is restored.
-                if (reported == panel.before && reported != panel.after) {
+                if (reported == panel.before && reported != panel.after &&
+                    d.sentValue[i] == panel.before) {
                     field.set(r, panel.after);
                     d.lastSeen[i] = panel.after;
                     d.pending[static_cast<int>(i)].wanted = panel.after;

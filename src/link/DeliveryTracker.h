@@ -109,6 +109,9 @@ private:
     {
         std::vector<int> lastSeen;
         std::vector<PanelChange> panel;
+        // What the last frame of each kind carried (an answer wait's resend carries it again).
+        std::vector<int> sentValue;
+        std::array<QByteArray, 3> lastFrame;
         std::map<int, Pending> pending;   // by field index
         std::array<qint64, 3> lastSent{}; // V, M, G
         qint64 lastReadRequest = 0;

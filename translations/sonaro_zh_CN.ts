@@ -136,12 +136,43 @@ No: Sonaro runs on without keeping channel names and groups until it is started 
         <source>The database %1 failed: %2</source>
         <translation>数据库 %1 出错：%2</translation>
     </message>
+    <message>
+        <source>No unit is connected: the factory settings replace only the local settings until they are sent to a unit. Restore Factory Settings?</source>
+        <translation>未连接设备：出厂设置只替换本地设置，直到发送给设备为止。恢复出厂设置？</translation>
+    </message>
 </context>
 <context>
     <name>sonaro::ControlSurface</name>
     <message>
         <source>You do not have permission.</source>
         <translation>您没有权限。</translation>
+    </message>
+    <message>
+        <source>Saved — will be sent when connected</source>
+        <translation>已保存——连接后发送</translation>
+    </message>
+</context>
+<context>
+    <name>sonaro::ui::MessageBoxOperator</name>
+    <message>
+        <source>Settings changed while offline differ from the unit&apos;s:</source>
+        <translation>离线时更改的设置与设备的设置不同：</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>另有 %1 项</translation>
+    </message>
+    <message>
+        <source>Send your offline settings to the unit, or take the unit&apos;s settings?</source>
+        <translation>将离线设置发送到设备，还是采用设备的设置？</translation>
+    </message>
+    <message>
+        <source>Send my settings</source>
+        <translation>发送我的设置</translation>
+    </message>
+    <message>
+        <source>Take the unit&apos;s</source>
+        <translation>采用设备的设置</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "link/Dispatcher.h"
 
 #include "link/AddressFile.h"
+#include "link/DeliveryTracker.h"
 #include "model/ValueConventions.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ParameterWords.h"
@@ -301,21 +302,9 @@ void Dispatcher::afterLogin()
         }
     }
     UnitRecord& first = m_state.table.record(1);
-    if (relogin) {
-        // V and G are never acknowledged, so one lost in the silence would leave the unit
-        // different from the records: both go again, before the state report is asked for.
-        for (int u = 1; u <= first.unitCount; ++u) {
-            for (const char kind : {'V', 'G'}) {
-                LinkRequest again;
-                again.kind = kind;
-                again.unit = u;
-                again.delayBefore = delay;
-                delay = 0;
-                m_link.enqueue(std::move(again));
-            }
-        }
-        emit reloggedIn();
-    }
+    // The state is read first; the changes the unit has not confirmed go again once its report
+    // shows what it holds, so changes made at the unit meanwhile are kept.
+    if (relogin) emit reloggedIn();
     for (int u = 1; u <= first.unitCount; ++u) {
         LinkRequest c;
         c.kind = 'C';
@@ -462,6 +451,7 @@ bool Dispatcher::handleO(std::string_view inner)
                         clampedByte(inner, 22 + 2 * static_cast<std::size_t>(out), 0, kGainMax));
     r.threshold = clampedByte(inner, 27, 0, kGainMax);
     r.levelsReportReceived = 1;
+    if (m_deliveries) m_deliveries->reportApplied('O', unit);
     return true;
 }
 
@@ -498,6 +488,7 @@ bool Dispatcher::handleS(std::string_view inner)
         r.inputMute[ch] = bitOf(mutes, ch);
     emit linkTableReported(readLinkTable(inner, 108, 122));
     r.switchReportReceived = 1;
+    if (m_deliveries) m_deliveries->reportApplied('S', unit);
     return true;
 }
 
@@ -518,6 +509,7 @@ bool Dispatcher::handleD(std::string_view inner)
     applyUnitSwitchByte(r, byteText(inner, 25));
     r.switchesPending = 0;
     r.switchReportReceived = 1;
+    if (m_deliveries) m_deliveries->reportApplied('D', unit);
     return true;
 }
 

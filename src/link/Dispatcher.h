@@ -12,6 +12,8 @@
 
 namespace sonaro {
 
+class DeliveryTracker;
+
 // Handles every frame the unit sends: validates it, writes the records, queues the follow-up
 // requests and tells the view what to redraw. Frames naming a unit outside 1..64 or an output
 // other than 0 and 1 are ignored. Connects itself to the link: a datagram is believed only when
@@ -37,6 +39,8 @@ public:
     void dropLink();
     // Turns the connection indicator on or off (signalled only when it changes).
     void setIndicator(bool on);
+    // Told of every state report (S, O, D) once it is in the record.
+    void setDeliveryTracker(DeliveryTracker* tracker) { m_deliveries = tracker; }
 
 signals:
     // A datagram was dropped unread (the reason in a few words, for an event log).
@@ -60,8 +64,7 @@ signals:
     // A confirmed address change: the new address and port of the link.
     void addressReported(const QString& address, quint16 port);
     void loginRefused();
-    // A login after a silence was accepted; V and G of every unit are queued again and the
-    // state report is not yet asked for, so what is queued now reaches the unit before it.
+    // A login after a silence was accepted; the state report is not yet asked for.
     void reloggedIn();
     void loginAccepted(int unitCount);
 
@@ -85,6 +88,7 @@ private:
     LinkState& m_state;
     Link& m_link;
     OperatorInterface& m_ui;
+    DeliveryTracker* m_deliveries = nullptr;
     int m_dropped = 0;
 };
 

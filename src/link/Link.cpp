@@ -143,6 +143,13 @@ void Link::enqueue(LinkRequest request)
     schedule();
 }
 
+bool Link::isQueued(char kind, int unit) const
+{
+    return std::any_of(m_queue.begin(), m_queue.end(), [&](const LinkRequest& r) {
+        return r.sentCount == 0 && r.kind == kind && r.unit == unit;
+    });
+}
+
 void Link::setFrameBuilder(char kind, FrameBuilder builder)
 {
     if (kind == 'E') m_buildE = std::move(builder);

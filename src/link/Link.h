@@ -68,7 +68,18 @@ public:
     int queuedCount() const { return static_cast<int>(m_queue.size()); }
     // Forgets every queued request and the answer wait in progress.
     void discardQueued();
-    bool isIdle() const { return m_queue.empty() && !m_waitActive; }
+    // Nothing queued, no answer awaited and no change waiting for its confirmation.
+    bool isIdle() const
+    {
+        return m_queue.empty() && !m_waitActive && !(m_confirming && m_confirming());
+    }
+    // True while changes sent wait for the unit's confirmation (set by the session).
+    void setConfirmationCheck(std::function<bool()> confirming)
+    {
+        m_confirming = std::move(confirming);
+    }
+    // A request for (kind, unit) waits unsent in the queue.
+    bool isQueued(char kind, int unit) const;
 
     // Builders for the coefficient frames E and B (the DSP code's buildE and buildB unless
     // replaced, e.g. by a test).
@@ -104,6 +115,7 @@ private:
     QTimer m_waitTimer;
     qint64 m_lastSentAt = -1000000;
     qint64 m_readyAt = 0; // the previous request finished (its pause or its wait is over)
+    std::function<bool()> m_confirming;
     FrameBuilder m_buildE;
     FrameBuilder m_buildB;
 

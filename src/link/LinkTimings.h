@@ -36,6 +36,10 @@ struct LinkTimings
     int adminTimeout = 10000;
     // Disconnect and exit: the longest wait for the queue to go out before the stream is off.
     int drainLimit = 2000;
+    // Read-back of V and G: the quiet time after the last of a burst before C asks for the
+    // state report, and how long a read-back waits for its S before asking again.
+    int readBackQuiet = 300;
+    int readBackRetry = 1000;
     // Discovery: probes sent per pacing tick, tick length, how long a probe waits for its
     // answer before the second attempt (and after the last one).
     int probesPerTick = 4;
@@ -48,11 +52,26 @@ struct LinkTimings
     LinkTimings scaled(int divisor) const
     {
         LinkTimings t = *this;
-        for (int* v : {&t.sendPause, &t.answerPoll, &t.eqRequestPause, &t.dynamicsRequestPause,
-                       &t.streamOnDelay, &t.reloginSettle, &t.bulkPause, &t.restartDelay,
-                       &t.checkLoginReadInterval, &t.watchdogTick, &t.loginRetryInterval,
-                       &t.silenceTimeout, &t.switchesPendingTimeout, &t.adminTick, &t.adminTimeout,
-                       &t.drainLimit, &t.probeAnswerWindow, &t.lateAnswerWindow})
+        for (int* v : {&t.sendPause,
+                       &t.answerPoll,
+                       &t.eqRequestPause,
+                       &t.dynamicsRequestPause,
+                       &t.streamOnDelay,
+                       &t.reloginSettle,
+                       &t.bulkPause,
+                       &t.restartDelay,
+                       &t.checkLoginReadInterval,
+                       &t.watchdogTick,
+                       &t.loginRetryInterval,
+                       &t.silenceTimeout,
+                       &t.switchesPendingTimeout,
+                       &t.adminTick,
+                       &t.adminTimeout,
+                       &t.drainLimit,
+                       &t.readBackQuiet,
+                       &t.readBackRetry,
+                       &t.probeAnswerWindow,
+                       &t.lateAnswerWindow})
             *v = *v / divisor > 0 ? *v / divisor : 1;
         return t;
     }

@@ -33,8 +33,15 @@ std::string_view viewOf(const QByteArray& bytes)
 
 Session::Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorInterface& ui,
                  QObject* parent)
-    : QObject(parent), m_state(state), m_link(link), m_dispatcher(dispatcher), m_ui(ui)
+    : QObject(parent), m_state(state), m_link(link), m_dispatcher(dispatcher), m_ui(ui),
+      m_deliveries(state, link, ui)
 {
+    m_dispatcher.setDeliveryTracker(&m_deliveries);
+    m_link.setConfirmationCheck([this] { return m_deliveries.awaitingConfirmation(); });
+    connect(&m_deliveries, &DeliveryTracker::changeConfirmed, this, &Session::changeConfirmed);
+    connect(&m_deliveries, &DeliveryTracker::changeResent, this, &Session::changeResent);
+    connect(&m_deliveries, &DeliveryTracker::changeNotDelivered, this,
+            &Session::changeNotDelivered);
     connect(&m_linkTimer, &QTimer::timeout, this, &Session::linkTimerTick);
     connect(&m_adminTimer, &QTimer::timeout, this, &Session::adminTimerTick);
     connect(&m_link, &Link::frameSent, this, &Session::noteSent);
@@ -62,6 +69,8 @@ void Session::enter(Connection next)
         current().loginPending = 0;
     if (previous == next) return;
     m_state.connection = next;
+    // Without a logged-in unit, what waits is asked about at the next login.
+    if (next == Connection::Offline || next == Connection::Searching) m_deliveries.markOffline();
     emit connectionChanged(next);
 }
 
@@ -113,6 +122,14 @@ void Session::answerGivenUp(char command)
         m_link.send(lost.kind, lost.unit, lost.index);
         return;
     }
+    // The switches wait as unconfirmed changes: after a re-login they go again once the state
+    // report shows that the unit lacks them; a unit that streams but never answers has them
+    // reported as not delivered.
+    if (lost.kind == 'M') {
+        if (UnitTable::isValidUnit(lost.unit) && m_state.table.record(lost.unit).connected)
+            m_deliveries.switchesGivenUp(lost.unit);
+        return;
+    }
     if (std::find(m_unanswered.begin(), m_unanswered.end(), lost) == m_unanswered.end())
         m_unanswered.push_back(lost);
 }
@@ -127,6 +144,7 @@ void Session::resendUnanswered()
 
 bool Session::start()
 {
+    m_deliveries.rebase();
     const bool started = m_link.start();
     m_linkTimer.start(m_state.timings.watchdogTick);
     m_adminTimer.start(m_state.timings.adminTick);

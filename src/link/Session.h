@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/DeliveryTracker.h"
 #include "link/Dispatcher.h"
 #include "link/Link.h"
 #include "link/LinkState.h"
@@ -38,6 +39,11 @@ public:
 
     // Where the connection stands.
     Connection connection() const { return m_state.connection; }
+
+    // The operator's changes the unit has not confirmed yet, and their confirmations, resends
+    // and losses (the names are listed in DeliveryTracker.h).
+    DeliveryTracker& deliveries() { return m_deliveries; }
+    QStringList unconfirmedChanges() const { return m_deliveries.unconfirmedChanges(); }
 
     // Starts the link and both ticks.
     bool start();
@@ -84,6 +90,10 @@ signals:
     void connectionChanged(sonaro::Connection connection);
     // A disconnect or exit has drained the queue and switched the stream off.
     void closed();
+    // An operator change (by name) reached the unit, went again, or could not be delivered.
+    void changeConfirmed(const QString& what);
+    void changeResent(const QString& what, int attempt);
+    void changeNotDelivered(const QString& what);
 
 private:
     // An acknowledged command (M, E, B) as the link queues it.
@@ -114,6 +124,7 @@ private:
     Link& m_link;
     Dispatcher& m_dispatcher;
     OperatorInterface& m_ui;
+    DeliveryTracker m_deliveries;
     QTimer m_linkTimer;
     QTimer m_adminTimer;
     // The login that follows a search, after the restart delay.

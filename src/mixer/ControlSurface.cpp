@@ -1,5 +1,6 @@
 #include "mixer/ControlSurface.h"
 
+#include "link/DeliveryTracker.h"
 #include "model/ValueConventions.h"
 #include "store/Database.h"
 
@@ -82,7 +83,11 @@ void ControlSurface::request(char kind, int index, int times, int pauseAfterMs,
     r.times = times;
     r.pauseAfterMs = pauseAfterMs;
     r.renewsLastHeard = renewsLastHeard;
-    m_port.submit(r);
+    // Without a unit the change is kept and goes at the next login.
+    if (connected())
+        m_port.submit(r);
+    else
+        m_port.hold(r);
 }
 
 void ControlSurface::requestJ(int pauseAfterMs)
@@ -93,7 +98,7 @@ void ControlSurface::requestJ(int pauseAfterMs)
     r.pauseAfterMs = pauseAfterMs;
     r.renewsLastHeard = true;
     r.linkTable = m_db ? GroupStore(*m_db).sendLinkTable() : LinkTable{};
-    m_port.submit(r);
+    if (connected()) m_port.submit(r);
 }
 
 // --- input strip
@@ -112,7 +117,7 @@ Outcome ControlSurface::setInputGain(int ch, int dB, Phase phase)
         r.inputGain[linked] = gain;
         emit inputStripChanged(linked);
     }
-    if (connected()) request('V', 0, 1, 0, phase == Phase::Dragging);
+    request('V', 0, 1, 0, phase == Phase::Dragging);
     return Outcome::Applied;
 }
 
@@ -129,7 +134,7 @@ Outcome ControlSurface::setLinkedInputSwitch(int ch, bool on, LinkFlag flag,
         (r.*field)[linked] = value;
         emit inputStripChanged(linked);
     }
-    if (connected()) request(command, 0, times);
+    request(command, 0, times);
     return Outcome::Applied;
 }
 
@@ -157,7 +162,7 @@ Outcome ControlSurface::setInputLine(int ch, bool line)
     r.inputPhantom[ch] = line ? 0 : 1;
     const int gain = r.inputGain[ch];
     r.inputGain[ch] = 0;
-    if (connected()) request('M', 0, 1, kMicLinePauseMs);
+    request('M', 0, 1, kMicLinePauseMs);
     r.inputGain[ch] = std::clamp(gain, 0, kGainMax);
     emit inputStripChanged(ch);
     return Outcome::Applied;
@@ -188,7 +193,7 @@ Outcome ControlSurface::setOutputGain(int out, int dB, Phase phase)
             r.outputGain[o] = gain;
             emit outputStripChanged(o);
         }
-        if (connected()) request('V');
+        request('V');
         return Outcome::Applied;
     }
     // Moving a fader un-mutes its output before the gain is applied.
@@ -199,7 +204,6 @@ Outcome ControlSurface::setOutputGain(int out, int dB, Phase phase)
         emit outputStripChanged(o);
     }
     if (!links(group, kGainLink)) markSelectedOutput(out);
-    if (!connected()) return Outcome::Applied;
     if (phase == Phase::Dragging) {
         request('V', 0, 2, 0, true);
     } else {
@@ -218,7 +222,7 @@ Outcome ControlSurface::setOutputLevelType(int out, OutputLevel level)
     r.outputLevelType[out] = value;
     markSelectedOutput(out);
     emit outputStripChanged(out);
-    if (connected()) request('M');
+    request('M');
     return Outcome::Applied;
 }
 
@@ -236,10 +240,8 @@ Outcome ControlSurface::setOutputMute(int out, bool mute)
         emit outputStripChanged(o);
     }
     if (!links(group, kMuteLink)) markSelectedOutput(out);
-    if (connected()) {
-        request('M');
-        request('V', 0, 2);
-    }
+    request('M');
+    request('V', 0, 2);
     return Outcome::Applied;
 }
 
@@ -269,7 +271,7 @@ Outcome ControlSurface::setCrosspoint(int input, int output, bool routed)
     if (crosspoint(input, output) == routed) return Outcome::Unchanged;
     UnitRecord& r = record();
     r.routing[output] = (r.routing[output] ^ (1 << input)) & 0xFF;
-    if (connected()) request('G');
+    request('G');
     emit matrixChanged();
     return Outcome::Applied;
 }
@@ -284,7 +286,7 @@ Outcome ControlSurface::applySystemSwitch(std::int32_t UnitRecord::*field, int v
     if (r.*field == value) return Outcome::Unchanged;
     r.*field = value;
     emit systemChanged();
-    if (connected()) request('M');
+    request('M');
     return Outcome::Applied;
 }
 
@@ -310,8 +312,9 @@ Outcome ControlSurface::setThreshold(int dB)
     if (!thresholdAdjustable()) return Outcome::Inapplicable;
     record().threshold = gainForDb(dB);
     emit systemChanged();
-    if (connected()) request('V');
-    m_op.showMessage(Severity::Information, QStringLiteral("Set ok."));
+    request('V');
+    reportWhenDelivered(Severity::Information, QStringLiteral("Set ok."),
+                        QStringLiteral("threshold"));
     return Outcome::Applied;
 }
 
@@ -321,8 +324,9 @@ Outcome ControlSurface::setHoldTime(int ms)
     const int steps = static_cast<int>(std::lround(static_cast<double>(ms) / kHoldTimeStepMs));
     record().holdTime = std::clamp(steps, 0, kHoldTimeMax);
     emit systemChanged();
-    if (connected()) request('G');
-    m_op.showMessage(Severity::Information, QStringLiteral("Set ok."));
+    request('G');
+    reportWhenDelivered(Severity::Information, QStringLiteral("Set ok."),
+                        QStringLiteral("hold time"));
     return Outcome::Applied;
 }
 
@@ -331,9 +335,67 @@ Outcome ControlSurface::setMaxOpenChannels(int count)
     if (!requireAdministrator()) return Outcome::Refused;
     record().maxOpenChannels = std::clamp(count, 1, kMaxOpenChannelsMax);
     emit systemChanged();
-    if (connected()) request('G');
-    m_op.showMessage(Severity::Notice, QStringLiteral("Set OK."));
+    request('G');
+    reportWhenDelivered(Severity::Notice, QStringLiteral("Set OK."),
+                        QStringLiteral("maximum open channels"));
     return Outcome::Applied;
+}
+
+// --- confirmations
+// -------------------------------------------------------------------------------
+
+QString ControlSurface::savedOfflineText()
+{
+    return QCoreApplication::translate("sonaro::ControlSurface",
+                                       "Saved \u2014 will be sent when connected");
+}
+
+void ControlSurface::reportWhenDelivered(Severity severity, const QString& text,
+                                         const QString& field)
+{
+    if (!connected()) {
+        m_op.showMessage(Severity::Information, savedOfflineText());
+        return;
+    }
+    const QStringList waiting = m_port.unconfirmedChanges();
+    QSet<QString> awaited;
+    if (field.isEmpty()) {
+        // Every change of this unit that is on its way.
+        const QString prefix = DeliveryTracker::fieldName(unit(), QString());
+        for (const QString& name : waiting)
+            if (unit() == 1 ? !name.startsWith(QStringLiteral("unit ")) : name.startsWith(prefix))
+                awaited.insert(name);
+    } else if (const QString name = DeliveryTracker::fieldName(unit(), field);
+               waiting.contains(name)) {
+        awaited.insert(name);
+    }
+    // Nothing on its way: the unit has reported these values already.
+    if (awaited.isEmpty()) {
+        m_op.showMessage(severity, text);
+        return;
+    }
+    m_awaitedMessages.push_back({severity, text, awaited});
+}
+
+void ControlSurface::changeConfirmed(const QString& what)
+{
+    for (auto it = m_awaitedMessages.begin(); it != m_awaitedMessages.end();) {
+        it->fields.remove(what);
+        if (!it->fields.isEmpty()) {
+            ++it;
+            continue;
+        }
+        const AwaitedMessage done = *it;
+        it = m_awaitedMessages.erase(it);
+        m_op.showMessage(done.severity, done.text);
+    }
+}
+
+void ControlSurface::changeNotDelivered(const QString& what)
+{
+    // What did not arrive is never reported as done.
+    std::erase_if(m_awaitedMessages,
+                  [&](const AwaitedMessage& m) { return m.fields.contains(what); });
 }
 
 // --- whole-record sequences

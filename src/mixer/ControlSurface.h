@@ -6,6 +6,7 @@
 #include "store/GroupStore.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -54,10 +55,11 @@ enum class DeviceMode
 
 // Every operator intent of the strips, the matrix and the system page, for the desktop and for
 // sonaroctl alike. An intent changes the current unit's record, repeats the change on linked
-// channels where the group allows it, and asks the link for the command(s) only while the unit is
-// connected. Administrator-only settings (routing, panel lock, device mode, automix mode,
-// threshold, hold time, maximum open channels, factory restore) are refused here, in one place.
-// Views repaint from the record when the signals below arrive.
+// channels where the group allows it, and asks the link for the command(s) while the unit is
+// connected; otherwise the port holds the change for the next login. Administrator-only settings
+// (routing, panel lock, device mode, automix mode, threshold, hold time, maximum open channels,
+// factory restore) are refused here, in one place. Views repaint from the record when the signals
+// below arrive.
 class ControlSurface : public QObject
 {
     Q_OBJECT
@@ -130,6 +132,17 @@ public:
     // Sends the whole record as the factory restore does (L 0 ... L 1 with 100 ms pauses).
     void sendFactorySequence();
 
+    // "Done" is said only once the unit confirmed: text is shown when the change of field (a
+    // name as the session lists them; empty: every change of the unit now on its way) is
+    // confirmed, at once when nothing is on its way, never when it could not be delivered.
+    // Without a connected unit the operator is told that the change was saved and waits.
+    void reportWhenDelivered(Severity severity, const QString& text, const QString& field);
+    // "Saved — will be sent when connected", in the operator's language.
+    static QString savedOfflineText();
+    // The session's confirmations of the operator's changes, by name.
+    void changeConfirmed(const QString& what);
+    void changeNotDelivered(const QString& what);
+
 signals:
     // The groups were reloaded: strips and channel tabs lay themselves out again.
     void groupsChanged();
@@ -154,8 +167,16 @@ private:
                                  int times);
     Outcome applySystemSwitch(std::int32_t UnitRecord::*field, int value);
 
+    struct AwaitedMessage
+    {
+        Severity severity;
+        QString text;
+        QSet<QString> fields;
+    };
+
     UnitTable& m_table;
     CommandPort& m_port;
+    std::vector<AwaitedMessage> m_awaitedMessages;
     OperatorInterface& m_op;
     StripGroups m_groups;
     Database* m_db = nullptr;

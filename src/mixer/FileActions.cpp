@@ -144,16 +144,25 @@ bool FileActions::readStartupState(const QString& path)
 bool FileActions::factoryRestore()
 {
     if (!m_surface.requireAdministrator()) return false;
-    if (!m_op.confirm(Severity::Notice, QStringLiteral("Restore Factory Settings?"))) return false;
+    // Without a unit the restore changes only what is kept here until it is sent.
+    const bool offline = !m_surface.connected();
+    const QString question =
+        offline ? QCoreApplication::translate(
+                      "sonaro::FileActions",
+                      "No unit is connected: the factory settings replace only the local "
+                      "settings until they are sent to a unit. Restore Factory Settings?")
+                : QStringLiteral("Restore Factory Settings?");
+    if (!m_op.confirm(Severity::Notice, question)) return false;
     if (m_resetDatabase)
         m_resetDatabase();
     else if (m_db)
         DeviceRegistry(*m_db).resetChannelsForFactory();
     applyFactoryValues(m_surface.record());
-    if (m_surface.connected()) m_surface.sendFactorySequence();
+    m_surface.sendFactorySequence();
     emit m_surface.refreshNeeded();
-    m_op.showMessage(Severity::Information,
-                     QCoreApplication::translate("sonaro::FileActions", "Restore Successfully."));
+    m_surface.reportWhenDelivered(
+        Severity::Information,
+        QCoreApplication::translate("sonaro::FileActions", "Restore Successfully."), QString());
     return true;
 }
 

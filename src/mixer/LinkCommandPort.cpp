@@ -1,5 +1,6 @@
 #include "mixer/LinkCommandPort.h"
 
+#include "link/DeliveryTracker.h"
 #include "link/Link.h"
 #include "link/LinkState.h"
 
@@ -9,8 +10,20 @@ namespace {
 constexpr int kProtocolBulkPauseMs = 100; // the bulk pause the timings' bulkPause stands for
 }
 
+void LinkCommandPort::hold(const CommandRequest& r)
+{
+    if (m_tracker) m_tracker->noteChange(r.kind, r.unit);
+}
+
+QStringList LinkCommandPort::unconfirmedChanges() const
+{
+    return m_tracker ? m_tracker->unconfirmedChanges() : QStringList();
+}
+
 void LinkCommandPort::submit(const CommandRequest& r)
 {
+    // Noted before it is queued: the frame is built from the record when it leaves.
+    if (m_tracker) m_tracker->noteChange(r.kind, r.unit);
     LinkRequest request;
     request.kind = r.kind;
     request.unit = r.unit;

@@ -24,7 +24,7 @@ SonaroCore::SonaroCore(OperatorInterface& op, const CoreOptions& options, QObjec
       m_dataDir(DataDirectory::resolve(options.dataDirectory)), m_state(m_table, options.timings),
       m_db(m_storageMessages, m_dataDir.databasePath()), m_link(m_state),
       m_dispatcher(m_state, m_link, m_op), m_session(m_state, m_link, m_dispatcher, m_op),
-      m_port(m_link, m_state), m_surface(m_table, m_port, m_op),
+      m_port(m_link, m_state, &m_session.deliveries()), m_surface(m_table, m_port, m_op),
       m_files(m_table, m_surface, m_fileMessages)
 {
     if (!options.logFile.isEmpty())
@@ -44,6 +44,12 @@ SonaroCore::SonaroCore(OperatorInterface& op, const CoreOptions& options, QObjec
             [this](const LinkTable& table) { GroupStore(m_db).storeLinkTable(table); });
     connect(&m_dispatcher, &Dispatcher::groupsChanged, &m_surface, &ControlSurface::reloadGroups);
     connect(&m_dispatcher, &Dispatcher::stateChanged, &m_surface, &ControlSurface::refreshNeeded);
+    // Messages that say "done" wait for the unit's confirmation.
+    connect(&m_session, &Session::changeConfirmed, &m_surface, &ControlSurface::changeConfirmed);
+    connect(&m_session, &Session::changeNotDelivered, &m_surface,
+            &ControlSurface::changeNotDelivered);
+    connect(&m_session.deliveries(), &DeliveryTracker::valuesTaken, &m_surface,
+            &ControlSurface::refreshNeeded);
     m_surface.setDatabase(&m_db);
     m_files.setDatabase(&m_db);
 }

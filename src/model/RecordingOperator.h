@@ -28,6 +28,13 @@ public:
         questions.push_back({severity, text, severityTitle(severity)});
         return answer;
     }
+    // Records the differences and answers with offlineChoice at once.
+    void chooseOfflineSettings(const QStringList& differences,
+                               std::function<void(OfflineChoice)> answerWith) override
+    {
+        offlineQuestions.push_back(differences);
+        answerWith(offlineChoice);
+    }
     QStringList texts() const
     {
         QStringList list;
@@ -38,7 +45,9 @@ public:
 
     std::vector<Entry> messages;
     std::vector<Entry> questions;
+    std::vector<QStringList> offlineQuestions;
     bool answer = true;
+    OfflineChoice offlineChoice = OfflineChoice::SendMine;
 };
 
 } // namespace sonaro

@@ -23,6 +23,11 @@ public:
 
     void showMessage(Severity severity, const QString& text) override;
     bool confirm(Severity severity, const QString& text) override;
+    // A themed box listing what differs, with "Send my settings" and "Take the unit's"; opened
+    // without waiting, the answer is given when the operator chooses (closing it takes the
+    // unit's settings: nothing is sent that was not chosen).
+    void chooseOfflineSettings(const QStringList& differences,
+                               std::function<void(OfflineChoice)> answer) override;
 
 private:
     QWidget* boxParent() const;

@@ -161,7 +161,15 @@ void VirtualUnit::readPending()
     while (m_socket && m_socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_socket->receiveDatagram(4096);
         const QByteArray frame = datagram.data();
-        const bool dropped = silent() || chance(m_options.dropIncoming);
+        bool dropped = silent() || chance(m_options.dropIncoming);
+        if (!dropped && frame.size() > 1) {
+            // A loss asked for by kind.
+            int& left = m_dropNext[static_cast<unsigned char>(frame[1])];
+            if (left > 0) {
+                --left;
+                dropped = true;
+            }
+        }
         m_received.push_back(frame);
         m_receivedAt.push_back(monotonicNow());
         log(frame, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()), dropped);

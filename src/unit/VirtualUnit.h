@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -69,6 +70,8 @@ public:
     void setAnswerDelay(int ms) { m_options.answerDelay = ms; }
     void setCorruptChecksum(double p) { m_options.corruptChecksum = p; }
     void setRefuseBeforeLogin(bool refuse) { m_options.refuseBeforeLogin = refuse; }
+    // The next count frames of this kind are lost on their way in.
+    void dropNext(char kind, int count) { m_dropNext[static_cast<unsigned char>(kind)] = count; }
 
     // One change made at the unit's front panel, told to the program as the unit tells it: an
     // input gain (O), a switch (D), the open inputs (Z) or the unit count (K), in turn.
@@ -122,6 +125,7 @@ private:
     quint16 m_clientPort = 0;
     qint64 m_silentUntil = 0;
     std::mt19937 m_random;
+    std::array<int, 256> m_dropNext{};
     std::vector<QByteArray> m_received;
     std::vector<qint64> m_receivedAt;
     QFile m_log;

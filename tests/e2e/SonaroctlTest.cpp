@@ -385,7 +385,7 @@ TEST_F(Sonaroctl, PresetsRoundTripThroughAFile)
     QStringList expectedKinds = {"L", "V", "M", "J", "G"};
     for (int slot = 0; slot < 14; ++slot)
         expectedKinds << "E";
-    // Then the read-back that confirms the gains and settings, and the stream off.
+    // The V and G are read back (C) before the program says done and switches the stream off.
     expectedKinds << "B"
                   << "B"
                   << "L"

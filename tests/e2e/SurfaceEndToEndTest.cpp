@@ -71,10 +71,16 @@ TEST(SurfaceEndToEnd, PresetSaveAndOpenSendTheWholeRecordInOrder)
     ASSERT_TRUE(b.waitReceived('L', 2));
     ASSERT_TRUE(b.waitIdle());
     EXPECT_EQ(b.op.messages.back().text, "Open successfully");
-    EXPECT_EQ(
-        b.receivedKinds(),
-        expand(
-            {{"L00", 1}, {"V", 1}, {"M", 1}, {"J", 1}, {"G", 1}, {"E", 14}, {"B", 2}, {"L01", 1}}));
+    EXPECT_EQ(b.receivedKinds(), expand({{"L00", 1},
+                                         {"V", 1},
+                                         {"M", 1},
+                                         {"J", 1},
+                                         {"G", 1},
+                                         {"E", 14},
+                                         {"B", 2},
+                                         {"L01", 1},
+                                         {"C", 1}}))
+        << "the V and the G are read back";
     EXPECT_EQ(r.inputGain[3], 20);
     EXPECT_TRUE(r.connected) << "the session's own fields survive the preset";
     EXPECT_EQ(r.accountLevel, 1);
@@ -116,6 +122,11 @@ TEST(SurfaceEndToEnd, LinkedFaderReachesTheUnitInOneV)
     slot.flags[kGainLink] = true;
     store.saveGroupTable(groups);
     b.core->surface().reloadGroups();
+    // The group reaches the unit as J with the group dialog's OK.
+    b.core->surface().sendLinkTable();
+    ASSERT_TRUE(b.waitReceived('J', 1));
+    EXPECT_EQ(b.unit->linkTable().group[1], 1);
+    EXPECT_EQ(b.unit->linkTable().flags[1], kVolFlagBit);
 
     b.unit->clearReceived();
     b.core->surface().setInputGain(1, -10, Phase::Dragging); // gain 40 on inputs 1..3
@@ -126,10 +137,7 @@ TEST(SurfaceEndToEnd, LinkedFaderReachesTheUnitInOneV)
     EXPECT_EQ(b.unit->record().inputGain[1], 40);
     EXPECT_EQ(b.unit->record().inputGain[2], 40);
     EXPECT_EQ(b.unit->record().inputGain[3], 44);
-
-    // The group reaches the unit as J after the group dialog's OK.
-    b.core->surface().sendLinkTable();
-    ASSERT_TRUE(b.waitReceived('J', 1));
-    EXPECT_EQ(b.unit->linkTable().group[1], 1);
-    EXPECT_EQ(b.unit->linkTable().flags[1], kVolFlagBit);
+    // The read-back's state report carries the same groups back.
+    EXPECT_EQ(b.unit->receivedCount('C'), 1);
+    EXPECT_EQ(b.core->groupStore().loadGroupTable().slot(1).memberCount, 3);
 }

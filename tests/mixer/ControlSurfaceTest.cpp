@@ -42,8 +42,12 @@ public:
             s.append(static_cast<std::size_t>(r.times), r.kind);
         return s;
     }
+    void hold(const CommandRequest& r) override { held.push_back(r.kind); }
+    QStringList unconfirmedChanges() const override { return unconfirmed; }
     std::vector<CommandRequest> requests;
     std::vector<std::string> frames;
+    std::string held;
+    QStringList unconfirmed;
 
 private:
     UnitTable& m_table;
@@ -402,4 +406,42 @@ TEST_F(SurfaceTest, PresetsNeedAConnectedUnitBeforeAnyFileIsChosen)
     table.current().connected = 1;
     EXPECT_FALSE(files.openPreset([] { return QString(); })) << "cancelled";
     EXPECT_EQ(op.messages.size(), 1u);
+}
+
+TEST_F(SurfaceTest, DoneIsSaidOnlyOnceTheUnitConfirmed)
+{
+    // The change waits for the unit: nothing is said at the click.
+    port.unconfirmed = {"hold time", "input 2 gain"};
+    surface.setHoldTime(300);
+    EXPECT_TRUE(op.messages.empty());
+    surface.changeConfirmed("input 2 gain");
+    EXPECT_TRUE(op.messages.empty()) << "another field's confirmation says nothing";
+    surface.changeConfirmed("hold time");
+    ASSERT_EQ(op.messages.size(), 1u);
+    EXPECT_EQ(op.messages[0].text, "Set ok.");
+
+    // What could not be delivered is never reported as set.
+    port.unconfirmed = {"maximum open channels"};
+    surface.setMaxOpenChannels(3);
+    surface.changeNotDelivered("maximum open channels");
+    surface.changeConfirmed("maximum open channels");
+    EXPECT_EQ(op.messages.size(), 1u);
+
+    // A value the unit already has (nothing waits) is confirmed at once.
+    port.unconfirmed = {};
+    surface.setMaxOpenChannels(4);
+    ASSERT_EQ(op.messages.size(), 2u);
+    EXPECT_EQ(op.messages[1].text, "Set OK.");
+}
+
+TEST_F(SurfaceTest, OfflineChangesAreHeldAndToldAsSaved)
+{
+    table.current().connected = 0;
+    surface.setInputPhantom(2, !table.current().inputPhantom[2]);
+    surface.setOutputGain(0, -3, Phase::Committed);
+    surface.setHoldTime(250);
+    EXPECT_TRUE(port.requests.empty()) << "nothing is sent without a unit";
+    EXPECT_EQ(port.held, "MMVG");
+    ASSERT_EQ(op.messages.size(), 1u);
+    EXPECT_EQ(op.messages[0].text, "Saved \u2014 will be sent when connected");
 }

@@ -88,7 +88,8 @@ TEST(SystemPage, ThresholdKnobWorksOnlyInManual)
     spin(SystemPage::kKnobCommitDelayMs);
     EXPECT_EQ(f.record().threshold, 14);
     ASSERT_EQ(f.op.messages.size(), 1u);
-    EXPECT_EQ(f.op.messages[0].text, "Set ok.");
+    // No unit: the setting is kept for the next connection, never reported as set.
+    EXPECT_EQ(f.op.messages[0].text, ControlSurface::savedOfflineText());
     EXPECT_EQ(f.op.messages[0].title, "INFO");
 
     // A turn still pending when the mode goes back to Auto is dropped.
@@ -127,8 +128,7 @@ TEST(SystemPage, ShowsTheRecordAndSendsThroughTheSurface)
     page.maxOpenList()->setCurrentIndex(7);
     page.maxOpenOkButton()->click();
     EXPECT_EQ(r.maxOpenChannels, 8);
-    EXPECT_EQ(f.op.messages.back().text, "Set OK.");
-    EXPECT_EQ(f.op.messages.back().title, "Info");
+    EXPECT_EQ(f.op.messages.back().text, ControlSurface::savedOfflineText());
 
     // Factory restore: No changes nothing; Yes shows the factory values.
     f.op.answer = false;

@@ -11,15 +11,18 @@
 #include "model/ValueConventions.h"
 #include "support/EventLoop.h"
 #include "support/LoopbackPort.h"
+#include "unit/UnitFrames.h"
 #include "unit/VirtualUnit.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <random>
+#include <set>
 
 namespace sonaro {
 
@@ -184,6 +187,18 @@ private:
     std::mt19937 m_random;
 };
 
+// The session's name of a field the front panel changes ("inputGain[1]" -> "input 2 gain").
+QString trackerName(const std::string& field)
+{
+    const QString name = QString::fromStdString(field);
+    const int open = static_cast<int>(name.indexOf(QLatin1Char('[')));
+    if (open < 0) return name;
+    const int index = name.mid(open + 1, name.size() - open - 2).toInt() + 1;
+    const QString what = name.left(open) == QStringLiteral("inputGain") ? QStringLiteral("gain")
+                                                                        : QStringLiteral("phantom");
+    return QStringLiteral("input %1 %2").arg(index).arg(what);
+}
+
 } // namespace
 
 SoakResult runSoak(const SoakOptions& options)
@@ -211,11 +226,39 @@ SoakResult runSoak(const SoakOptions& options)
     unitOptions.seed = options.seed;
     VirtualUnit unit(unitOptions);
 
-    // The editors send through the same link as the surface does.
-    LinkCommandPort editorPort(core.link(), core.linkState());
+    // The editors send through the same port as the surface does, so their G waits for its
+    // confirmation too.
+    CommandPort& editorPort = core.commandPort();
     InputEqEditor inputEq(core.surface(), editorPort, op);
     OutputEqEditor outputEq(core.surface(), editorPort);
     LimiterEditor limiter(core.surface(), editorPort);
+
+    // Changes made at the unit's front panel. Only those whose report reached the program can
+    // be kept by it (a lost report leaves the program nothing to keep); those the operator
+    // changed again later are the operator's.
+    struct PanelChange
+    {
+        std::string field;
+        UnitRecord at;
+        QByteArray frames[2]; // the O and the D the unit may have sent for it
+        bool heard = false;
+        bool replaced = false;
+    };
+    std::vector<PanelChange> panelChanges;
+    auto replace = [&](const std::vector<std::string>& names) {
+        for (PanelChange& c : panelChanges)
+            if (std::find(names.begin(), names.end(), c.field) != names.end()) c.replaced = true;
+    };
+    QObject::connect(&core.link(), &Link::frameReceived, &core, [&](const QByteArray& frame) {
+        ++result.framesReceived;
+        for (PanelChange& c : panelChanges)
+            if (frame == c.frames[0] || frame == c.frames[1]) c.heard = true;
+    });
+    std::set<std::string> lost;
+    QObject::connect(&core.session(), &Session::changeNotDelivered, &core,
+                     [&](const QString& what) { lost.insert(what.toStdString()); });
+    QObject::connect(&core.session(), &Session::changeConfirmed, &core,
+                     [&](const QString& what) { lost.erase(what.toStdString()); });
 
     QByteArray previousSent;
     QObject::connect(&core.link(), &Link::frameSent, &core, [&](const QByteArray& frame) {
@@ -264,6 +307,7 @@ SoakResult runSoak(const SoakOptions& options)
     QElapsedTimer clock;
     clock.start();
     qint64 nextAction = 0;
+    qint64 nextPanelChange = options.panelIntervalMs;
     while (clock.elapsed() < runMs) {
         const qint64 now = clock.elapsed();
         if (nextSilence < 2 && now >= silences[nextSilence]) {
@@ -272,8 +316,25 @@ SoakResult runSoak(const SoakOptions& options)
             std::fflush(stdout);
             ++nextSilence;
         }
+        if (now >= nextPanelChange) {
+            const UnitRecord before = unit.record();
+            unit.frontPanelChange();
+            const std::vector<std::string> names = differingFields(before, unit.record());
+            replace(names);
+            const QStringList waiting = core.session().unconfirmedChanges();
+            for (const std::string& name : names) {
+                // A change of the operator's still on its way wins over the unit's own.
+                PanelChange c{name, unit.record(), {}, false, waiting.contains(trackerName(name))};
+                c.frames[0] = QByteArray::fromStdString(buildReplyO(unit.record(), 1));
+                c.frames[1] = QByteArray::fromStdString(buildReplyD(unit.record(), 1));
+                panelChanges.push_back(std::move(c));
+            }
+            nextPanelChange = now + options.panelIntervalMs;
+        }
         if (now >= nextAction) {
+            const UnitRecord before = program;
             randomOperator.act();
+            replace(differingFields(before, program));
             ++result.actions;
             nextAction = now + std::uniform_int_distribution<int>(50, 400)(pace);
         }
@@ -295,9 +356,28 @@ SoakResult runSoak(const SoakOptions& options)
         },
         30000);
     spin(500);
+    // The program reads the unit's state once more, as it does after every burst of changes:
+    // a field with a change still waiting keeps the operator's value, so what was lost shows.
+    core.link().sendText('C', buildC(1));
+    waitFor([&] { return core.link().isIdle(); }, 5000);
+    spin(200);
 
     result.relogins = logins > 0 ? logins - 1 : 0;
     result.differing = differingFields(program, unit.record());
+    // A change given up as not delivered took the unit's value: it still counts.
+    for (const std::string& name : lost)
+        result.differing.push_back("not delivered: " + name);
+    result.readBackDatagrams = 2 * core.session().deliveries().readBackRequests() +
+                               core.session().deliveries().resendCount();
+    for (const PanelChange& c : panelChanges) {
+        if (c.replaced) continue;
+        ++result.panelChanges;
+        if (!c.heard) continue;
+        ++result.panelChangesHeard;
+        const std::vector<std::string> now = differingFields(c.at, unit.record());
+        if (std::find(now.begin(), now.end(), c.field) != now.end())
+            result.panelReverted.push_back(c.field);
+    }
     unit.stop();
     core.session().shutdown();
     return result;

@@ -12,6 +12,7 @@ struct SoakOptions
     double dropEachWay = 0.20;
     double corruptChecksum = 0.02;
     int silenceMs = 5000;
+    int panelIntervalMs = 1500; // a change at the unit's front panel this often
 };
 
 struct SoakResult
@@ -22,6 +23,14 @@ struct SoakResult
     int answerRetries = 0; // M, E and B sent again while waiting for their answer
     int loginRetries = 0;  // R sent again (login retries and watchdog logins)
     int relogins = 0;      // logins accepted after the first
+    int framesReceived = 0;
+    // Datagrams that exist only for the read-back: C, its S, and the resends it caused.
+    int readBackDatagrams = 0;
+    // Front-panel changes the operator did not change again, those whose report reached the
+    // program, and the fields of those that the unit no longer holds at the end.
+    int panelChanges = 0;
+    int panelChangesHeard = 0;
+    std::vector<std::string> panelReverted;
     std::vector<std::string> differing;
 };
 

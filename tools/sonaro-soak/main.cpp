@@ -1,5 +1,7 @@
 // sonaro-soak [--seconds N] [--seed N]: fault soak of the link against a virtual unit on
-// loopback. The last line is "differing fields: N", followed by the names when N > 0.
+// loopback, with changes made at the unit's front panel meanwhile. Prints the read-back's share
+// of the datagrams and whether the front-panel changes were kept; the last line is
+// "differing fields: N", followed by the names when N > 0.
 #include "SoakRunner.h"
 
 #include <QCommandLineParser>
@@ -41,9 +43,18 @@ int main(int argc, char* argv[])
     std::printf("retries: %d (answer waits %d, logins %d)\n", r.answerRetries + r.loginRetries,
                 r.answerRetries, r.loginRetries);
     std::printf("re-logins: %d\n", r.relogins);
+    const int total = r.framesSent + r.framesReceived;
+    std::printf("read-back datagrams: %d of %d (%.1f %%)\n", r.readBackDatagrams, total,
+                total > 0 ? 100.0 * r.readBackDatagrams / total : 0.0);
+    std::printf("front-panel changes kept: %d of %d heard (%d made)",
+                r.panelChangesHeard - static_cast<int>(r.panelReverted.size()), r.panelChangesHeard,
+                r.panelChanges);
+    for (const std::string& name : r.panelReverted)
+        std::printf(" reverted %s", name.c_str());
+    std::printf("\n");
     std::printf("differing fields: %zu", r.differing.size());
     for (const std::string& name : r.differing)
         std::printf(" %s", name.c_str());
     std::printf("\n");
-    return r.differing.empty() ? 0 : 1;
+    return r.differing.empty() && r.panelReverted.empty() ? 0 : 1;
 }

@@ -3,11 +3,14 @@
 #include "CtlProcess.h"
 
 #include "link/AddressFile.h"
+#include "model/ValueConventions.h"
 #include "protocol/Commands.h"
 #include "support/FactoryRecord.h"
 #include "support/LoopbackPort.h"
 #include "unit/VirtualUnit.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -188,6 +191,48 @@ TEST_F(SonaroctlCommands, WatchTellsFrontPanelChangesAndStopsCleanlyOnSigterm)
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_FALSE(unit->streaming()) << "the status stream is off";
     EXPECT_EQ(unit->received().back(), QByteArray::fromStdString(buildL(false)));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SonaroctlCommands, TheReadmesCommissioningScriptRunsAgainstAVirtualUnit)
+{
+    // Resolved as text: the test data directory itself need not exist.
+    const QString script = QDir::cleanPath(
+        QStringLiteral(SONARO_TEST_DATA_DIR "/../../scripts/commission-example.sh"));
+    ASSERT_TRUE(QFileInfo::exists(script));
+    const QString preset = dir.filePath("room.ini");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SONAROCTL"), QStringLiteral(SONAROCTL_PATH));
+    env.insert(QStringLiteral("SONARO_PASSWORD"), QStringLiteral("888888"));
+    env.insert(QStringLiteral("SONARO_DATA_DIR"), dir.path());
+    env.insert(QStringLiteral("SONARO_TIMING_SCALE"), QStringLiteral("10"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("sh"), {script, QStringLiteral("127.0.0.2"), QString::number(port),
+                                         QStringLiteral("127.0.0.1"), preset});
+    process.closeWriteChannel();
+    const CtlResult r = finishCtl(process, 100000);
+    ASSERT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("commissioned 127.0.0.2")) << r.out.toStdString();
+
+    const UnitRecord& u = unit->record();
+    EXPECT_EQ(u.inputGain[0], dbToGain(-8));
+    EXPECT_EQ(u.inputLine[2], 1);
+    EXPECT_EQ(u.routing[1] & 0x04, 0) << "input 3 off output 2";
+    EXPECT_EQ(u.highPassIndex[0], 5);
+    EXPECT_DOUBLE_EQ(u.inputEqAt(1, kEqFrequency, 2), 250);
+    EXPECT_DOUBLE_EQ(u.inputEqAt(1, kEqGain, 2), -4);
+    EXPECT_EQ(u.limiterEnable[0], 1);
+    EXPECT_DOUBLE_EQ(u.limiterRatio[0], 4);
+    EXPECT_EQ(u.maxOpenChannels, 2);
+    const CtlResult shown = runCtl({"--json", "preset", "show", preset});
+    ASSERT_EQ(shown.status, 0) << shown.err.toStdString();
+    EXPECT_EQ(
+        jsonObjectOf(shown.out).value("inputs").toArray()[0].toObject().value("gainDb").toInt(),
+        -8);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Commissions a small room from a script: gains, routing, EQ, limiter, names, then saves the
+# Commissions a small room from a script: names, gains, routing, a group, EQ, limiter, then saves the
 # result as a preset. Every step exits non-zero unless the unit confirmed it, so the script
 # stops at the first change that did not take.
 #
@@ -41,6 +41,9 @@ ctl set priority 3 on
 
 # The room speakers get every microphone; the recorder only the lectern.
 ctl set route 2 3 off
+
+# The two lectern microphones move together.
+ctl group set 1 1,2 gain,mute,eq
 
 # Take the rumble out of the lectern microphones and some boom out of the handheld.
 ctl set hpf 1 80

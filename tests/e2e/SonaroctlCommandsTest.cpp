@@ -228,11 +228,51 @@ TEST_F(SonaroctlCommands, TheReadmesCommissioningScriptRunsAgainstAVirtualUnit)
     EXPECT_EQ(u.limiterEnable[0], 1);
     EXPECT_DOUBLE_EQ(u.limiterRatio[0], 4);
     EXPECT_EQ(u.maxOpenChannels, 2);
+    EXPECT_NE(unit->linkTable().group[0], 0) << "inputs 1 and 2 grouped";
+    EXPECT_EQ(unit->linkTable().group[1], unit->linkTable().group[0]);
     const CtlResult shown = runCtl({"--json", "preset", "show", preset});
     ASSERT_EQ(shown.status, 0) << shown.err.toStdString();
     EXPECT_EQ(
         jsonObjectOf(shown.out).value("inputs").toArray()[0].toObject().value("gainDb").toInt(),
         -8);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SonaroctlCommands, GroupsAreSetShownAndClearedThroughTheUnitsLinkTable)
+{
+    CtlResult r =
+        runCtl(link() << QStringLiteral("group") << QStringLiteral("set") << QStringLiteral("2")
+                      << QStringLiteral("1,2,3") << QStringLiteral("gain,mute"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_GE(unit->receivedCount('J'), 1);
+
+    r = runCtl(link() << QStringLiteral("--json") << QStringLiteral("group")
+                      << QStringLiteral("show"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QJsonObject group2 = jsonObjectOf(r.out).value("groups").toArray()[1].toObject();
+    EXPECT_EQ(group2.value("members").toArray(), (QJsonArray{1, 2, 3}));
+    EXPECT_EQ(group2.value("links").toArray(), (QJsonArray{"gain", "mute"}));
+
+    // Linked gains follow as on the desktop.
+    r = runCtl(link() << QStringLiteral("set") << QStringLiteral("input-gain")
+                      << QStringLiteral("2") << QStringLiteral("-30"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(unit->record().inputGain[0], dbToGain(-30));
+    EXPECT_EQ(unit->record().inputGain[2], dbToGain(-30));
+
+    // A channel belongs to one group only.
+    r = runCtl(link() << QStringLiteral("group") << QStringLiteral("set") << QStringLiteral("3")
+                      << QStringLiteral("3"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Already add group!")) << r.err.toStdString();
+
+    r = runCtl(link() << QStringLiteral("group") << QStringLiteral("clear") << QStringLiteral("2"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    r = runCtl(link() << QStringLiteral("group") << QStringLiteral("show"));
+    EXPECT_TRUE(r.out.contains("group 2: -; links none")) << r.out.toStdString();
 }
 
 } // namespace

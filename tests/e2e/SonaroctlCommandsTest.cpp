@@ -21,36 +21,21 @@ using namespace sonaro::testing;
 
 namespace {
 
-class SonaroctlCommands : public ::testing::Test
+class SonaroctlCommands : public CtlTest
 {
 protected:
     void SetUp() override
     {
-#ifndef SONAROCTL_PATH
-        GTEST_SKIP() << "built without the sonaroctl program";
-#endif
-        ASSERT_TRUE(dir.isValid());
-        port = freeLoopbackPort({QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.9")});
-        ASSERT_NE(port, 0);
-        VirtualUnitOptions options;
-        options.address = QHostAddress(QStringLiteral("127.0.0.2"));
-        options.port = port;
-        options.statusInterval = 20;
-        unit = std::make_unique<VirtualUnit>(options);
-        ASSERT_TRUE(unit->start());
+        if (!prepared({QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.9")})) return;
+        unit = startVirtualUnit(QStringLiteral("127.0.0.2"), port);
+        ASSERT_TRUE(unit);
     }
 
     QStringList link(const QString& password = QStringLiteral("888888")) const
     {
-        return {QStringLiteral("--data-dir"), dir.path(),
-                QStringLiteral("--bind"),     QStringLiteral("127.0.0.1"),
-                QStringLiteral("--address"),  QStringLiteral("127.0.0.2"),
-                QStringLiteral("--port"),     QString::number(port),
-                QStringLiteral("--password"), password};
+        return linkArguments(dir.path(), QStringLiteral("127.0.0.2"), port, password);
     }
 
-    QTemporaryDir dir;
-    quint16 port = 0;
     std::unique_ptr<VirtualUnit> unit;
 };
 

@@ -219,6 +219,20 @@ std::optional<int> wholeNumber(const QString& text)
     return text.toInt();
 }
 
+// A whole number in low..high into out; the usage error otherwise.
+QString number(const QString& text, const char* what, int low, int high, int& out)
+{
+    const auto n = wholeNumber(text);
+    if (!n || *n < low || *n > high)
+        return QStringLiteral("%1 must be %2 to %3, not '%4'")
+            .arg(QLatin1String(what))
+            .arg(low)
+            .arg(high)
+            .arg(text);
+    out = *n;
+    return {};
+}
+
 // "on"/"off" and the like; nullopt when the word is neither.
 std::optional<int> choiceOf(const QString& text, const char* one, const char* zero)
 {
@@ -309,18 +323,6 @@ QString parseSet(const QStringList& words, SetRequest& request)
             .arg(words[0])
             .arg(info->arguments);
 
-    auto number = [&](const QString& text, const char* what, int low, int high,
-                      int& out) -> QString {
-        const auto n = wholeNumber(text);
-        if (!n || *n < low || *n > high)
-            return QStringLiteral("%1 must be %2 to %3, not '%4'")
-                .arg(QLatin1String(what))
-                .arg(low)
-                .arg(high)
-                .arg(text);
-        out = *n;
-        return {};
-    };
     auto onOff = [&](const QString& text, const char* one, const char* zero) -> QString {
         const auto v = choiceOf(text, one, zero);
         if (!v)
@@ -520,20 +522,6 @@ QString parseSet(const QStringList& words, SetRequest& request)
         break;
     }
     return QStringLiteral("unknown setting");
-}
-
-// A whole number in low..high into out; the usage error otherwise.
-QString number(const QString& text, const char* what, int low, int high, int& out)
-{
-    const auto n = wholeNumber(text);
-    if (!n || *n < low || *n > high)
-        return QStringLiteral("%1 must be %2 to %3, not '%4'")
-            .arg(QLatin1String(what))
-            .arg(low)
-            .arg(high)
-            .arg(text);
-    out = *n;
-    return {};
 }
 
 ParseResult usageError(const QString& error)

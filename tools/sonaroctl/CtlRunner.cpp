@@ -800,6 +800,18 @@ bool CtlRunner::applySetting(bool& changed)
     const bool on = q.value != 0;
     const UnitRecord before = r;
     Outcome outcome = Outcome::Unchanged;
+    // The editors report no outcome: what they did shows in the record.
+    auto recordChanged = [&] {
+        return std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+    };
+    // A knob of one band: the asked field changes, the band's other fields stay.
+    auto knob = [&q](auto& editor) {
+        EqBand band = editor.bands()[static_cast<std::size_t>(q.band - 1)];
+        (q.field == Field::Frequency ? band.frequency
+         : q.field == Field::Gain    ? band.gain
+                                     : band.q) = q.number;
+        editor.knobChanged(q.band - 1, band.frequency, band.gain, band.q);
+    };
     switch (q.setting) {
     case Setting::InputGain:
         changed = r.inputGain[i] != dbToGain(q.value);
@@ -863,28 +875,18 @@ bool CtlRunner::applySetting(bool& changed)
         } else if (q.field == Field::Type) {
             editor.setBandType(q.band - 1, static_cast<EqBandType>(q.value));
         } else {
-            EqBand band = editor.bands()[static_cast<std::size_t>(q.band - 1)];
-            (q.field == Field::Frequency ? band.frequency
-             : q.field == Field::Gain    ? band.gain
-                                         : band.q) = q.number;
-            editor.knobChanged(q.band - 1, band.frequency, band.gain, band.q);
+            knob(editor);
         }
         editor.flush();
-        outcome =
-            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        outcome = recordChanged();
         break;
     }
     case Setting::OutputEq: {
         OutputEqEditor editor(s, m_core->commandPort());
         editor.selectOutput(i);
-        EqBand band = editor.bands()[static_cast<std::size_t>(q.band - 1)];
-        (q.field == Field::Frequency ? band.frequency
-         : q.field == Field::Gain    ? band.gain
-                                     : band.q) = q.number;
-        editor.knobChanged(q.band - 1, band.frequency, band.gain, band.q);
+        knob(editor);
         editor.flush();
-        outcome =
-            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        outcome = recordChanged();
         break;
     }
     case Setting::Limiter: {
@@ -910,8 +912,7 @@ bool CtlRunner::applySetting(bool& changed)
             break;
         }
         editor.flush();
-        outcome =
-            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        outcome = recordChanged();
         break;
     }
     case Setting::AutomixMode:

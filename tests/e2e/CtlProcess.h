@@ -6,14 +6,20 @@
 
 #include "protocol/FrameCodec.h"
 #include "support/EventLoop.h"
+#include "support/LoopbackPort.h"
+#include "unit/VirtualUnit.h"
+
+#include <gtest/gtest.h>
 
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QUdpSocket>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,10 +77,62 @@ inline CtlResult runCtl(const QStringList& arguments, const QProcessEnvironment&
     return finishCtl(process);
 }
 
+// The options that point sonaroctl at a unit on loopback, with the link bound to 127.0.0.1.
+inline QStringList linkArguments(const QString& dataDir, const QString& unitAddress, quint16 port,
+                                 const QString& password)
+{
+    return {QStringLiteral("--data-dir"), dataDir,
+            QStringLiteral("--bind"),     QStringLiteral("127.0.0.1"),
+            QStringLiteral("--address"),  unitAddress,
+            QStringLiteral("--port"),     QString::number(port),
+            QStringLiteral("--password"), password};
+}
+
 inline QJsonObject jsonObjectOf(const QString& text)
 {
     return QJsonDocument::fromJson(text.toUtf8()).object();
 }
+
+// A virtual unit on loopback for sonaroctl to talk to, streaming every 20 ms; null when it
+// cannot bind.
+inline std::unique_ptr<VirtualUnit> startVirtualUnit(const QString& address, quint16 port,
+                                                     int unitCount = 1)
+{
+    VirtualUnitOptions options;
+    options.address = QHostAddress(address);
+    options.port = port;
+    options.unitCount = unitCount;
+    options.statusInterval = 20;
+    auto unit = std::make_unique<VirtualUnit>(options);
+    return unit->start() ? std::move(unit) : nullptr;
+}
+
+// What every sonaroctl test needs: the program, a data directory and a port free on the
+// addresses the test's units use.
+class CtlTest : public ::testing::Test
+{
+protected:
+    // Call first in SetUp; false when the test cannot go on (skipped or failed).
+    bool prepared(const std::vector<QString>& unitAddresses)
+    {
+        prepare(unitAddresses);
+        return !IsSkipped() && !HasFatalFailure();
+    }
+
+    QTemporaryDir dir;
+    quint16 port = 0;
+
+private:
+    void prepare(const std::vector<QString>& unitAddresses)
+    {
+#ifndef SONAROCTL_PATH
+        GTEST_SKIP() << "built without the sonaroctl program";
+#endif
+        ASSERT_TRUE(dir.isValid());
+        port = freeLoopbackPort(unitAddresses);
+        ASSERT_NE(port, 0);
+    }
+};
 
 // A unit that answers as the test says: every datagram it receives goes to the handler, which
 // returns the frames to send back to the sender. Bound to a 127.x address only.

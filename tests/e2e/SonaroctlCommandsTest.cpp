@@ -3,11 +3,14 @@
 #include "CtlProcess.h"
 
 #include "link/AddressFile.h"
+#include "model/ValueConventions.h"
 #include "protocol/Commands.h"
 #include "support/FactoryRecord.h"
 #include "support/LoopbackPort.h"
 #include "unit/VirtualUnit.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -18,36 +21,21 @@ using namespace sonaro::testing;
 
 namespace {
 
-class SonaroctlCommands : public ::testing::Test
+class SonaroctlCommands : public CtlTest
 {
 protected:
     void SetUp() override
     {
-#ifndef SONAROCTL_PATH
-        GTEST_SKIP() << "built without the sonaroctl program";
-#endif
-        ASSERT_TRUE(dir.isValid());
-        port = freeLoopbackPort({QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.9")});
-        ASSERT_NE(port, 0);
-        VirtualUnitOptions options;
-        options.address = QHostAddress(QStringLiteral("127.0.0.2"));
-        options.port = port;
-        options.statusInterval = 20;
-        unit = std::make_unique<VirtualUnit>(options);
-        ASSERT_TRUE(unit->start());
+        if (!prepared({QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.9")})) return;
+        unit = startVirtualUnit(QStringLiteral("127.0.0.2"), port);
+        ASSERT_TRUE(unit);
     }
 
     QStringList link(const QString& password = QStringLiteral("888888")) const
     {
-        return {QStringLiteral("--data-dir"), dir.path(),
-                QStringLiteral("--bind"),     QStringLiteral("127.0.0.1"),
-                QStringLiteral("--address"),  QStringLiteral("127.0.0.2"),
-                QStringLiteral("--port"),     QString::number(port),
-                QStringLiteral("--password"), password};
+        return linkArguments(dir.path(), QStringLiteral("127.0.0.2"), port, password);
     }
 
-    QTemporaryDir dir;
-    quint16 port = 0;
     std::unique_ptr<VirtualUnit> unit;
 };
 
@@ -188,6 +176,88 @@ TEST_F(SonaroctlCommands, WatchTellsFrontPanelChangesAndStopsCleanlyOnSigterm)
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_FALSE(unit->streaming()) << "the status stream is off";
     EXPECT_EQ(unit->received().back(), QByteArray::fromStdString(buildL(false)));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SonaroctlCommands, TheReadmesCommissioningScriptRunsAgainstAVirtualUnit)
+{
+    // Resolved as text: the test data directory itself need not exist.
+    const QString script = QDir::cleanPath(
+        QStringLiteral(SONARO_TEST_DATA_DIR "/../../scripts/commission-example.sh"));
+    ASSERT_TRUE(QFileInfo::exists(script));
+    const QString preset = dir.filePath("room.ini");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SONAROCTL"), QStringLiteral(SONAROCTL_PATH));
+    env.insert(QStringLiteral("SONARO_PASSWORD"), QStringLiteral("888888"));
+    env.insert(QStringLiteral("SONARO_DATA_DIR"), dir.path());
+    env.insert(QStringLiteral("SONARO_TIMING_SCALE"), QStringLiteral("10"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("sh"), {script, QStringLiteral("127.0.0.2"), QString::number(port),
+                                         QStringLiteral("127.0.0.1"), preset});
+    process.closeWriteChannel();
+    const CtlResult r = finishCtl(process, 100000);
+    ASSERT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("commissioned 127.0.0.2")) << r.out.toStdString();
+
+    const UnitRecord& u = unit->record();
+    EXPECT_EQ(u.inputGain[0], dbToGain(-8));
+    EXPECT_EQ(u.inputLine[2], 1);
+    EXPECT_EQ(u.routing[1] & 0x04, 0) << "input 3 off output 2";
+    EXPECT_EQ(u.highPassIndex[0], 5);
+    EXPECT_DOUBLE_EQ(u.inputEqAt(1, kEqFrequency, 2), 250);
+    EXPECT_DOUBLE_EQ(u.inputEqAt(1, kEqGain, 2), -4);
+    EXPECT_EQ(u.limiterEnable[0], 1);
+    EXPECT_DOUBLE_EQ(u.limiterRatio[0], 4);
+    EXPECT_EQ(u.maxOpenChannels, 2);
+    EXPECT_NE(unit->linkTable().group[0], 0) << "inputs 1 and 2 grouped";
+    EXPECT_EQ(unit->linkTable().group[1], unit->linkTable().group[0]);
+    const CtlResult shown = runCtl({"--json", "preset", "show", preset});
+    ASSERT_EQ(shown.status, 0) << shown.err.toStdString();
+    EXPECT_EQ(
+        jsonObjectOf(shown.out).value("inputs").toArray()[0].toObject().value("gainDb").toInt(),
+        -8);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SonaroctlCommands, GroupsAreSetShownAndClearedThroughTheUnitsLinkTable)
+{
+    CtlResult r =
+        runCtl(link() << QStringLiteral("group") << QStringLiteral("set") << QStringLiteral("2")
+                      << QStringLiteral("1,2,3") << QStringLiteral("gain,mute"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_GE(unit->receivedCount('J'), 1);
+
+    r = runCtl(link() << QStringLiteral("--json") << QStringLiteral("group")
+                      << QStringLiteral("show"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QJsonObject group2 = jsonObjectOf(r.out).value("groups").toArray()[1].toObject();
+    EXPECT_EQ(group2.value("members").toArray(), (QJsonArray{1, 2, 3}));
+    EXPECT_EQ(group2.value("links").toArray(), (QJsonArray{"gain", "mute"}));
+
+    // Linked gains follow as on the desktop.
+    r = runCtl(link() << QStringLiteral("set") << QStringLiteral("input-gain")
+                      << QStringLiteral("2") << QStringLiteral("-30"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(unit->record().inputGain[0], dbToGain(-30));
+    EXPECT_EQ(unit->record().inputGain[2], dbToGain(-30));
+
+    // A channel belongs to one group only.
+    r = runCtl(link() << QStringLiteral("group") << QStringLiteral("set") << QStringLiteral("3")
+                      << QStringLiteral("3"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Already add group!")) << r.err.toStdString();
+
+    r = runCtl(link() << QStringLiteral("group") << QStringLiteral("clear") << QStringLiteral("2"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    r = runCtl(link() << QStringLiteral("group") << QStringLiteral("show"));
+    EXPECT_TRUE(r.out.contains("group 2: -; links none")) << r.out.toStdString();
 }
 
 } // namespace

@@ -62,17 +62,12 @@ QByteArray bytesOf(const std::string& frame)
     return QByteArray::fromStdString(frame);
 }
 
-class Sonaroctl : public ::testing::Test
+class Sonaroctl : public CtlTest
 {
 protected:
     void SetUp() override
     {
-#ifndef SONAROCTL_PATH
-        GTEST_SKIP() << "built without the sonaroctl program";
-#endif
-        ASSERT_TRUE(dir.isValid());
-        port = freeLoopbackPort({QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3")});
-        ASSERT_NE(port, 0);
+        if (!prepared({QStringLiteral("127.0.0.2"), QStringLiteral("127.0.0.3")})) return;
         unit = startUnit(QStringLiteral("127.0.0.2"));
         ASSERT_TRUE(unit);
         factory = unit->record();
@@ -80,22 +75,12 @@ protected:
 
     std::unique_ptr<VirtualUnit> startUnit(const QString& address, int unitCount = 1)
     {
-        VirtualUnitOptions options;
-        options.address = QHostAddress(address);
-        options.port = port;
-        options.unitCount = unitCount;
-        options.statusInterval = 20;
-        auto u = std::make_unique<VirtualUnit>(options);
-        return u->start() ? std::move(u) : nullptr;
+        return startVirtualUnit(address, port, unitCount);
     }
 
     QStringList Link(const QString& password = QStringLiteral("888888")) const
     {
-        return {QStringLiteral("--data-dir"), dir.path(),
-                QStringLiteral("--bind"),     QStringLiteral("127.0.0.1"),
-                QStringLiteral("--address"),  QStringLiteral("127.0.0.2"),
-                QStringLiteral("--port"),     QString::number(port),
-                QStringLiteral("--password"), password};
+        return linkArguments(dir.path(), QStringLiteral("127.0.0.2"), port, password);
     }
 
     CtlResult Set(const QStringList& words)
@@ -103,8 +88,6 @@ protected:
         return RunCtl(Link() << QStringLiteral("--json") << QStringLiteral("set") << words);
     }
 
-    QTemporaryDir dir;
-    quint16 port = 0;
     std::unique_ptr<VirtualUnit> unit;
     UnitRecord factory{};
 };

@@ -28,17 +28,12 @@ int hexAt(const QByteArray& frame, int position)
     return frame.mid(position, 2).toInt(nullptr, 16);
 }
 
-class SonaroctlTruth : public ::testing::Test
+class SonaroctlTruth : public CtlTest
 {
 protected:
     void SetUp() override
     {
-#ifndef SONAROCTL_PATH
-        GTEST_SKIP() << "built without the sonaroctl program";
-#endif
-        ASSERT_TRUE(dir.isValid());
-        port = freeLoopbackPort({QString::fromLatin1(kRogueAddress)});
-        ASSERT_NE(port, 0);
+        if (!prepared({QString::fromLatin1(kRogueAddress)})) return;
         record = factoryRecord();
         record.unitNumber = 1;
         QObject::connect(&stream, &QTimer::timeout, [this] {
@@ -89,15 +84,10 @@ protected:
 
     QStringList link() const
     {
-        return {QStringLiteral("--data-dir"), dir.path(),
-                QStringLiteral("--bind"),     QStringLiteral("127.0.0.1"),
-                QStringLiteral("--address"),  QString::fromLatin1(kRogueAddress),
-                QStringLiteral("--port"),     QString::number(port),
-                QStringLiteral("--password"), QStringLiteral("888888")};
+        return linkArguments(dir.path(), QString::fromLatin1(kRogueAddress), port,
+                             QStringLiteral("888888"));
     }
 
-    QTemporaryDir dir;
-    quint16 port = 0;
     UnitRecord record{};
     LinkTable links{};
     QByteArray silentKinds;

@@ -135,7 +135,7 @@ void ChangeConfirmation::run()
     const int unit = m_core.table().currentUnit();
     const bool vChanged = buildV(m_before, unit) != buildV(m_wanted, unit);
     const bool gChanged = buildG(m_before, unit) != buildG(m_wanted, unit);
-    if (m_sentV || m_sentG || vChanged || gChanged) {
+    if (m_sentV || m_sentG || vChanged || gChanged || m_forceReadBack) {
         m_quiet.start(m_quietMs);
         return;
     }
@@ -175,7 +175,7 @@ void ChangeConfirmation::conclude()
 
     const bool vAsked = m_sentV || buildV(m_before, unit) != buildV(m_wanted, unit);
     const bool gAsked = m_sentG || buildG(m_before, unit) != buildG(m_wanted, unit);
-    if ((vAsked || gAsked) && !m_readBack) {
+    if ((vAsked || gAsked || m_forceReadBack) && !m_readBack) {
         unconfirmed << QStringLiteral("the gains and settings (V, G): the unit did not report its "
                                       "state when asked");
     } else {

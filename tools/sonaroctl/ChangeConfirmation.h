@@ -38,6 +38,8 @@ public:
 
     void begin();
     void expect();
+    // Reads the state back even when neither V nor G went (the link table J: its S carries it).
+    void requireReadBack() { m_forceReadBack = true; }
     void run();
 
     // The frames that differ: each character that differs between the frame built from before
@@ -66,6 +68,7 @@ private:
     bool m_sentM = false;
     bool m_sentV = false;
     bool m_sentG = false;
+    bool m_forceReadBack = false;
     std::optional<sonaro::UnitRecord> m_afterD; // the record as the last valid D left it
     std::optional<sonaro::UnitRecord> m_readBack;
     bool m_askedState = false;

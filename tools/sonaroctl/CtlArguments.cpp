@@ -42,6 +42,7 @@ Commands:
   name [output] CH TEXT    name an input (or output) channel
   eq copy FROM TO          copy the EQ of input FROM to input TO
   eq reset CH              reset the EQ of input CH
+  group show|set|clear     the five channel groups, their members and link flags
 
 Options:
   --data-dir DIR      keep the database, ip.ini and data.ini in DIR
@@ -195,11 +196,43 @@ Runs N seconds, or until SIGINT or SIGTERM, which end it with status 0 after the
 stream was switched off.
 )";
 
+const char kGroupHelp[] = R"(Usage: sonaroctl [OPTIONS] group show
+       sonaroctl [OPTIONS] group set N MEMBERS [LINKS]
+       sonaroctl [OPTIONS] group clear N
+
+  group show               the five groups: members and link flags
+  group set N MEMBERS [LINKS]
+                           group N (1..5) holds MEMBERS, a comma list of inputs 1..8 or
+                           of outputs out1, out2 (one kind per group, a channel in one group
+                           only); LINKS a comma list of gain, mute, priority, eq, limiter,
+                           phantom, or none (the default)
+  group clear N            group N holds nothing and links nothing
+
+As the group dialog's OK: the database is written and, while connected, the link table (J)
+sent; done when the unit's state report, read back, holds the same table.
+)";
+
+const char* const kLinkNames[] = {"gain", "mute", "priority", "eq", "limiter", "phantom"};
+
 std::optional<int> wholeNumber(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral("^[+-]?[0-9]{1,6}$"));
     if (!pattern.match(text).hasMatch()) return std::nullopt;
     return text.toInt();
+}
+
+// A whole number in low..high into out; the usage error otherwise.
+QString number(const QString& text, const char* what, int low, int high, int& out)
+{
+    const auto n = wholeNumber(text);
+    if (!n || *n < low || *n > high)
+        return QStringLiteral("%1 must be %2 to %3, not '%4'")
+            .arg(QLatin1String(what))
+            .arg(low)
+            .arg(high)
+            .arg(text);
+    out = *n;
+    return {};
 }
 
 // "on"/"off" and the like; nullopt when the word is neither.
@@ -292,18 +325,6 @@ QString parseSet(const QStringList& words, SetRequest& request)
             .arg(words[0])
             .arg(info->arguments);
 
-    auto number = [&](const QString& text, const char* what, int low, int high,
-                      int& out) -> QString {
-        const auto n = wholeNumber(text);
-        if (!n || *n < low || *n > high)
-            return QStringLiteral("%1 must be %2 to %3, not '%4'")
-                .arg(QLatin1String(what))
-                .arg(low)
-                .arg(high)
-                .arg(text);
-        out = *n;
-        return {};
-    };
     auto onOff = [&](const QString& text, const char* one, const char* zero) -> QString {
         const auto v = choiceOf(text, one, zero);
         if (!v)
@@ -505,20 +526,6 @@ QString parseSet(const QStringList& words, SetRequest& request)
     return QStringLiteral("unknown setting");
 }
 
-// A whole number in low..high into out; the usage error otherwise.
-QString number(const QString& text, const char* what, int low, int high, int& out)
-{
-    const auto n = wholeNumber(text);
-    if (!n || *n < low || *n > high)
-        return QStringLiteral("%1 must be %2 to %3, not '%4'")
-            .arg(QLatin1String(what))
-            .arg(low)
-            .arg(high)
-            .arg(text);
-    out = *n;
-    return {};
-}
-
 ParseResult usageError(const QString& error)
 {
     ParseResult r;
@@ -548,6 +555,7 @@ QString commandHelp(const QString& command)
     if (command == QLatin1String("name")) return QString::fromLatin1(kNameHelp);
     if (command == QLatin1String("eq")) return QString::fromLatin1(kEqHelp);
     if (command == QLatin1String("watch")) return QString::fromLatin1(kWatchHelp);
+    if (command == QLatin1String("group")) return QString::fromLatin1(kGroupHelp);
     return {};
 }
 
@@ -769,6 +777,49 @@ ParseResult parseArguments(const QStringList& arguments)
             error = number(rest[1], "channel", 1, sonaro::kInputCount, s.channel);
         } else {
             error = QStringLiteral("eq takes: copy FROM TO, or reset CH");
+        }
+    } else if (command == QLatin1String("group")) {
+        const QString action = rest.value(0);
+        if (action == QLatin1String("show") && rest.size() == 1) {
+            s.command = Command::GroupShow;
+        } else if ((action == QLatin1String("set") && (rest.size() == 3 || rest.size() == 4)) ||
+                   (action == QLatin1String("clear") && rest.size() == 2)) {
+            s.command = Command::GroupSet;
+            error = number(rest[1], "group", 1, 5, s.groupSlot);
+            if (error.isEmpty() && action == QLatin1String("set")) {
+                for (const QString& word : rest[2].split(QLatin1Char(','))) {
+                    int serial = 0;
+                    const QString w = word.trimmed().toLower();
+                    if (w == QLatin1String("out1") || w == QLatin1String("out2"))
+                        serial = sonaro::kInputCount + w.right(1).toInt();
+                    else if (!number(w, "member", 1, sonaro::kInputCount, serial).isEmpty())
+                        serial = 0;
+                    if (serial == 0) {
+                        error = QStringLiteral("members are inputs 1..8 or out1, out2, not '%1'")
+                                    .arg(word);
+                        break;
+                    }
+                    s.groupMembers.push_back(serial);
+                }
+                const QStringList links =
+                    rest.value(3, QStringLiteral("none")).split(QLatin1Char(','));
+                for (const QString& word : links) {
+                    const QString w = word.trimmed().toLower();
+                    if (w == QLatin1String("none") || !error.isEmpty()) continue;
+                    bool known = false;
+                    for (int f = 0; f < 6; ++f)
+                        if (w == QLatin1String(kLinkNames[f])) {
+                            s.groupLinks[static_cast<std::size_t>(f)] = true;
+                            known = true;
+                        }
+                    if (!known)
+                        error = QStringLiteral("links are gain, mute, priority, eq, limiter, "
+                                               "phantom or none, not '%1'")
+                                    .arg(word);
+                }
+            }
+        } else {
+            error = QStringLiteral("group takes: show, set N MEMBERS [LINKS], or clear N");
         }
     } else if (command == QLatin1String("preset")) {
         const QString action = rest.value(0);

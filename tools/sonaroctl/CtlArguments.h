@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+#include <vector>
+
 namespace sonaroctl {
 
 enum class Command
@@ -22,7 +25,9 @@ enum class Command
     Name,
     EqCopy,
     EqReset,
-    Watch
+    Watch,
+    GroupShow,
+    GroupSet // set and clear (no members, no links)
 };
 
 // What `set` changes. Channel, output and input numbers are the operator's, counted from 1.
@@ -105,6 +110,11 @@ struct CtlSettings
     bool outputChannel = false; // name output OUT
     int channel = 0;            // name, eq reset, eq copy's source: counted from 1
     int toChannel = 0;          // eq copy's target
+    // group set / clear: slot 1..5, members as channel serial ids (inputs 1..8, outputs 9..10)
+    // and the link flags in the order of sonaro::LinkFlag.
+    int groupSlot = 0;
+    std::vector<int> groupMembers;
+    std::array<bool, 6> groupLinks{};
 };
 
 struct ParseResult

@@ -12,6 +12,7 @@
 #include "model/ValueConventions.h"
 #include "protocol/FrameCodec.h"
 #include "store/DataDirectory.h"
+#include "store/GroupDialogModel.h"
 
 #include <QFile>
 #include <QHostInfo>
@@ -487,7 +488,8 @@ void CtlRunner::checkState()
     // as well: an EQ or limiter edit sends the whole block.
     const Command c = m_settings.command;
     const bool needsAll = c != Command::Login && c != Command::AddressSet &&
-                          c != Command::AccountChange && c != Command::Name;
+                          c != Command::AccountChange && c != Command::Name &&
+                          c != Command::GroupShow && c != Command::GroupSet;
     if (needsAll && (!m_eqSlots.all() || !m_dynamics.all())) return;
     act();
 }
@@ -596,6 +598,19 @@ void CtlRunner::act()
             m_deadline.start(static_cast<int>(std::min(m_settings.seconds * 1000.0, 2.0e9)));
         return;
     }
+    case Command::GroupShow: {
+        // The unit's state report has just stored its link table in the database.
+        const GroupTable table = m_core->groupStore().loadGroupTable();
+        print(m_settings.json
+                  ? jsonText(QJsonObject{{QStringLiteral("schemaVersion"), kSchemaVersion},
+                                         {QStringLiteral("groups"), groupTableJson(table)}})
+                  : groupTableText(table));
+        finish(kExitSuccess);
+        return;
+    }
+    case Command::GroupSet:
+        setGroup();
+        return;
     case Command::FactoryRestore:
         m_op.holdSuccessReports();
         m_confirmation->begin();
@@ -684,6 +699,55 @@ void CtlRunner::act()
     }
 }
 
+void CtlRunner::setGroup()
+{
+    const int n = m_settings.groupSlot;
+    GroupTable table = m_core->groupStore().loadGroupTable();
+    // The group dialog's own logic: its refusals ("Already add group!", "Add group error!")
+    // reach the operator as they do there.
+    std::unique_ptr<GroupDialogModel> dialog = m_core->groupDialogModel(table);
+    dialog->open();
+    dialog->clickGroup(n);
+    for (int serial = 1; serial <= kGroupChannels; ++serial)
+        if (dialog->channelButtonOn(serial)) dialog->clickChannel(serial);
+    for (int serial : m_settings.groupMembers)
+        if (!dialog->channelButtonOn(serial)) dialog->clickChannel(serial);
+    for (int f = 0; f < kLinkFlagCount; ++f) {
+        const auto flag = static_cast<LinkFlag>(f);
+        if (dialog->linkButtonOn(flag) != m_settings.groupLinks[static_cast<std::size_t>(f)])
+            dialog->clickLink(flag);
+    }
+    GroupSlot wanted = table.slot(n);
+    for (int serial : m_settings.groupMembers)
+        if (!wanted.members[static_cast<std::size_t>(serial - 1)]) {
+            finish(kExitFailure,
+                   QStringLiteral("group %1 cannot hold channel %2").arg(n).arg(serial));
+            return;
+        }
+    dialog->accept();
+    m_core->surface().reloadGroups();
+    m_op.holdSuccessReports();
+    m_confirmation->begin();
+    m_core->surface().sendLinkTable();
+    m_confirmation->expect();
+    m_confirmation->requireReadBack();
+    confirmThen(QStringLiteral("group %1").arg(n), [this, n, wanted] {
+        // The read-back's report stored the unit's link table: it must be the one sent.
+        const GroupSlot got = m_core->groupStore().loadGroupTable().slot(n);
+        if (got.members != wanted.members || got.flags != wanted.flags) {
+            finish(kExitFailure,
+                   QStringLiteral("group %1: the unit reports another link table").arg(n));
+            return;
+        }
+        GroupTable one;
+        one.slot(n) = got;
+        const QJsonObject group = groupTableJson(one)[n - 1].toObject();
+        print(m_settings.json ? jsonText(group)
+                              : groupTableText(one).split(QLatin1Char('\n')).value(n - 1));
+        finish(kExitSuccess);
+    });
+}
+
 void CtlRunner::changeAddress()
 {
     LinkState& state = m_core->linkState();
@@ -742,6 +806,18 @@ bool CtlRunner::applySetting(bool& changed)
     const bool on = q.value != 0;
     const UnitRecord before = r;
     Outcome outcome = Outcome::Unchanged;
+    // The editors report no outcome: what they did shows in the record.
+    auto recordChanged = [&] {
+        return std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+    };
+    // A knob of one band: the asked field changes, the band's other fields stay.
+    auto knob = [&q](auto& editor) {
+        EqBand band = editor.bands()[static_cast<std::size_t>(q.band - 1)];
+        (q.field == Field::Frequency ? band.frequency
+         : q.field == Field::Gain    ? band.gain
+                                     : band.q) = q.number;
+        editor.knobChanged(q.band - 1, band.frequency, band.gain, band.q);
+    };
     switch (q.setting) {
     case Setting::InputGain:
         changed = r.inputGain[i] != dbToGain(q.value);
@@ -805,28 +881,18 @@ bool CtlRunner::applySetting(bool& changed)
         } else if (q.field == Field::Type) {
             editor.setBandType(q.band - 1, static_cast<EqBandType>(q.value));
         } else {
-            EqBand band = editor.bands()[static_cast<std::size_t>(q.band - 1)];
-            (q.field == Field::Frequency ? band.frequency
-             : q.field == Field::Gain    ? band.gain
-                                         : band.q) = q.number;
-            editor.knobChanged(q.band - 1, band.frequency, band.gain, band.q);
+            knob(editor);
         }
         editor.flush();
-        outcome =
-            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        outcome = recordChanged();
         break;
     }
     case Setting::OutputEq: {
         OutputEqEditor editor(s, m_core->commandPort());
         editor.selectOutput(i);
-        EqBand band = editor.bands()[static_cast<std::size_t>(q.band - 1)];
-        (q.field == Field::Frequency ? band.frequency
-         : q.field == Field::Gain    ? band.gain
-                                     : band.q) = q.number;
-        editor.knobChanged(q.band - 1, band.frequency, band.gain, band.q);
+        knob(editor);
         editor.flush();
-        outcome =
-            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        outcome = recordChanged();
         break;
     }
     case Setting::Limiter: {
@@ -852,8 +918,7 @@ bool CtlRunner::applySetting(bool& changed)
             break;
         }
         editor.flush();
-        outcome =
-            std::memcmp(&before, &r, sizeof before) != 0 ? Outcome::Applied : Outcome::Unchanged;
+        outcome = recordChanged();
         break;
     }
     case Setting::AutomixMode:

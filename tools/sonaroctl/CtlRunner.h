@@ -86,6 +86,7 @@ private:
     void watchFrame(const QByteArray& frame, const QHostAddress& sender, quint16 port);
     void unitWentSilent(const QString& reason);
     void changeAddress();
+    void setGroup();
     // watch: one JSON line per event.
     void watchEvent(const QJsonObject& event);
     void watchLevels(const sonaro::UnitRecord& record);

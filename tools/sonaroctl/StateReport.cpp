@@ -341,6 +341,53 @@ QString groupsText(const GroupFileRecords& groups)
     return QStringLiteral("Groups (channel serial ids):\n") + lines.join('\n') + QLatin1Char('\n');
 }
 
+QJsonArray groupTableJson(const GroupTable& table)
+{
+    static const char* const names[kLinkFlagCount] = {"gain", "mute",    "priority",
+                                                      "eq",   "limiter", "phantom"};
+    QJsonArray list;
+    for (int n = 1; n <= GroupTable::kSlots; ++n) {
+        const GroupSlot& slot = table.slot(n);
+        QJsonArray members;
+        for (int serial = 1; serial <= kGroupChannels; ++serial) {
+            if (!slot.members[static_cast<std::size_t>(serial - 1)]) continue;
+            if (serial <= kGroupInputChannels)
+                members.append(serial);
+            else
+                members.append(QStringLiteral("out%1").arg(serial - kGroupInputChannels));
+        }
+        QJsonArray links;
+        for (int f = 0; f < kLinkFlagCount; ++f)
+            if (slot.flags[static_cast<std::size_t>(f)])
+                links.append(QString::fromLatin1(names[f]));
+        QJsonObject group;
+        group.insert(QStringLiteral("group"), n);
+        group.insert(QStringLiteral("members"), members);
+        group.insert(QStringLiteral("links"), links);
+        list.append(group);
+    }
+    return list;
+}
+
+QString groupTableText(const GroupTable& table)
+{
+    QStringList lines;
+    for (const QJsonValue& v : groupTableJson(table)) {
+        const QJsonObject g = v.toObject();
+        QStringList members;
+        for (const QJsonValue& m : g.value(QStringLiteral("members")).toArray())
+            members << (m.isString() ? m.toString() : QString::number(m.toInt()));
+        QStringList links;
+        for (const QJsonValue& l : g.value(QStringLiteral("links")).toArray())
+            links << l.toString();
+        lines << QStringLiteral("group %1: %2; links %3")
+                     .arg(g.value(QStringLiteral("group")).toInt())
+                     .arg(members.isEmpty() ? QStringLiteral("-") : members.join(QLatin1Char(',')),
+                          links.isEmpty() ? QStringLiteral("none") : links.join(QLatin1Char(',')));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
 QJsonObject levelsJson(const UnitRecord& r)
 {
     QJsonArray inputs;

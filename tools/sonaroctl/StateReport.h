@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mixer/StateFile.h"
+#include "model/GroupTable.h"
 #include "model/UnitRecord.h"
 
 #include <QJsonArray>
@@ -40,6 +41,10 @@ QStringList outOfRange(const sonaro::UnitRecord& record);
 
 QJsonArray groupsJson(const sonaro::GroupFileRecords& groups);
 QString groupsText(const sonaro::GroupFileRecords& groups);
+
+// The five groups of the database: slot, members (inputs 1..8, outputs as out1/out2) and links.
+QJsonArray groupTableJson(const sonaro::GroupTable& table);
+QString groupTableText(const sonaro::GroupTable& table);
 
 // One status line: input and output levels and the open state of each input.
 QJsonObject levelsJson(const sonaro::UnitRecord& record);

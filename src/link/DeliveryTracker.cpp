@@ -296,7 +296,7 @@ void DeliveryTracker::reportApplied(char report, int unit)
                 panel.known = false;
                 // A frame of ours built before the unit's own change reached the unit after
                 // it and took the change back: the unit's change is restored.
-                if (reported == panel.before && reported != panel.after &&
+                if (panel.crossed && reported == panel.before && reported != panel.after &&
                     d.sentValue[i] == panel.before) {
                     field.set(r, panel.after);
                     d.lastSeen[i] = panel.after;
@@ -305,7 +305,12 @@ void DeliveryTracker::reportApplied(char report, int unit)
                     continue;
                 }
             }
-            if (reported != d.lastSeen[i]) panel = {true, d.lastSeen[i], reported};
+            if (reported != d.lastSeen[i]) {
+                // Only a frame sent since the previous report can cross the change; the first
+                // report after a start (the record from the state file) crosses nothing.
+                const std::size_t slot = static_cast<std::size_t>(kindSlot(field.kind));
+                panel = {true, d.lastSeen[i], reported, d.lastSent[slot] > d.lastCovered[slot]};
+            }
             d.lastSeen[i] = reported;
             continue;
         }
@@ -327,6 +332,12 @@ void DeliveryTracker::reportApplied(char report, int unit)
     }
     if (report == 'D') d.awaitingSwitches = false;
     if (report == 'S' && judged(d, 'M', unit, report)) d.readSwitches = false;
+    const qint64 coveredAt = ++m_sequence;
+    for (char kind : {'V', 'M', 'G'}) {
+        const bool covers =
+            report == 'S' || (report == 'D' && kind == 'M') || (report == 'O' && kind == 'V');
+        if (covers) d.lastCovered[static_cast<std::size_t>(kindSlot(kind))] = coveredAt;
+    }
 
     bool resend[3] = {panelRestored[0], panelRestored[1], panelRestored[2]};
     for (int index : differing) {

@@ -104,6 +104,9 @@ private:
         bool known = false;
         int before = 0;
         int after = 0;
+        // A frame of ours of this kind was on its way when the change was reported: it may reach
+        // the unit after the change and take it back.
+        bool crossed = false;
     };
     struct UnitDelivery
     {
@@ -114,6 +117,8 @@ private:
         std::array<QByteArray, 3> lastFrame;
         std::map<int, Pending> pending;   // by field index
         std::array<qint64, 3> lastSent{}; // V, M, G
+        // When a report last covered each kind's fields.
+        std::array<qint64, 3> lastCovered{};
         qint64 lastReadRequest = 0;
         bool awaitingSwitches = false;
         bool readSwitches = false; // an M gave up: the read-back judges the switches too

@@ -24,6 +24,9 @@ EventLogSources::EventLogSources(SonaroCore& core)
     Session& session = core.session();
     Dispatcher& dispatcher = core.dispatcher();
     connect(&session, &Session::connectionChanged, this, &EventLogSources::connectionChanged);
+    // Deliveries: a confirmation is the normal case and would add a line per change.
+    connect(&session, &Session::changeResent, &m_log, &EventLog::noteChangeResent);
+    connect(&session, &Session::changeNotDelivered, &m_log, &EventLog::noteChangeNotDelivered);
     connect(&session, &Session::connectFailed, this, [this] {
         m_log.add(EventKind::Login,
                   QT_TRANSLATE_NOOP("sonaro::EventLog", "No answer to the login from %1"),

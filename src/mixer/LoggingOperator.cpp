@@ -22,4 +22,19 @@ bool LoggingOperator::confirm(Severity severity, const QString& text)
     return yes;
 }
 
+void LoggingOperator::chooseOfflineSettings(const QStringList& differences,
+                                            std::function<void(OfflineChoice)> answer)
+{
+    EventLog* log = &m_log;
+    const EventKind kind = m_kind;
+    m_inner.chooseOfflineSettings(
+        differences, [log, kind, differences, answer = std::move(answer)](OfflineChoice choice) {
+            const bool mine = choice == OfflineChoice::SendMine;
+            log->addText(kind, (mine ? QStringLiteral("Offline settings sent to the unit: ")
+                                     : QStringLiteral("The unit's settings taken over: ")) +
+                                   differences.join(QStringLiteral(", ")));
+            answer(choice);
+        });
+}
+
 } // namespace sonaro

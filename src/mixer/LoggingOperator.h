@@ -16,6 +16,8 @@ public:
 
     void showMessage(Severity severity, const QString& text) override;
     bool confirm(Severity severity, const QString& text) override;
+    void chooseOfflineSettings(const QStringList& differences,
+                               std::function<void(OfflineChoice)> answer) override;
 
     EventKind kind() const { return m_kind; }
     void setKind(EventKind kind) { m_kind = kind; }

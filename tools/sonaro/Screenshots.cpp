@@ -6,6 +6,7 @@
 #include "ui/LanguageSwitcher.h"
 #include "ui/LimiterWindow.h"
 #include "ui/MainView.h"
+#include "ui/EventLogDock.h"
 #include "ui/MainWindow.h"
 #include "ui/OutputEqWindow.h"
 
@@ -98,6 +99,13 @@ public:
             saveWindowAt(kSmallSize, prefix + QStringLiteral("main-1280x800"));
             saveWindowAt(kPictureSize, prefix + QStringLiteral("main-1920x1080"));
             save(&m_run.window, prefix + QStringLiteral("channels"));
+            // The event log beside the strips: what the connection and the operator did.
+            ui::EventLogDock* log = m_run.window.eventLogDock();
+            log->show();
+            QCoreApplication::processEvents();
+            save(&m_run.window, prefix + QStringLiteral("event-log"));
+            log->hide();
+            QCoreApplication::processEvents();
             view.showMatrixPage();
             QCoreApplication::processEvents();
             save(&m_run.window, prefix + QStringLiteral("matrix"));

@@ -133,7 +133,14 @@ void Dispatcher::receive(const QByteArray& frame, const QHostAddress& sender, qu
         return;
     }
     const QHostAddress unit(m_state.deviceAddress);
-    if (senderPort != m_state.port || !sender.isEqual(unit, QHostAddress::TolerantConversion)) {
+    const bool fromUnit =
+        senderPort == m_state.port && sender.isEqual(unit, QHostAddress::TolerantConversion);
+    // A unit asked to move may answer the change from its new address.
+    const bool fromMovedUnit =
+        m_state.connection == Connection::ChangingAddress && text.size() > 1 && text[1] == 'P' &&
+        senderPort == m_state.port && !m_state.requestedAddress.isEmpty() &&
+        sender.isEqual(QHostAddress(m_state.requestedAddress), QHostAddress::TolerantConversion);
+    if (!fromUnit && !fromMovedUnit) {
         drop(text, "not from the unit");
         return;
     }

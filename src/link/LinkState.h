@@ -39,6 +39,9 @@ public:
 
     // The unit the link talks to and the port used locally and remotely.
     QString deviceAddress = QStringLiteral("192.168.0.188");
+    // While an address change is in progress: the address the unit was asked to move to (a unit
+    // that moved may answer from there).
+    QString requestedAddress;
     quint16 port = kDefaultLinkPort;
     // Local address the link, the login check and the discovery bind (Any when not set).
     QHostAddress bindAddress = QHostAddress(QHostAddress::AnyIPv4);

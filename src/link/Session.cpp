@@ -67,6 +67,7 @@ void Session::enter(Connection next)
     m_loginTries = 0;
     if (previous == Connection::LoggingIn || previous == Connection::Relogging)
         current().loginPending = 0;
+    if (previous == Connection::ChangingAddress) m_state.requestedAddress.clear();
     if (previous == next) return;
     m_state.connection = next;
     // Without a logged-in unit, what waits is asked about at the next login.
@@ -329,6 +330,7 @@ bool Session::changeAddress(const QHostAddress& address)
     std::snprintf(text, sizeof text, "%03u.%03u.%03u.%03u", (ip >> 24) & 0xFF, (ip >> 16) & 0xFF,
                   (ip >> 8) & 0xFF, ip & 0xFF);
     m_link.sendText('I', buildI(m_state.table.currentUnit(), text, m_state.port));
+    m_state.requestedAddress = QHostAddress(ip).toString();
     enter(Connection::ChangingAddress);
     m_adminStart = m_state.now();
     return true;

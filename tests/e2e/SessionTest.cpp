@@ -200,33 +200,38 @@ TEST(Session, AcknowledgedCommandsSurviveARandomDropRate)
     EXPECT_EQ(h.unit->receivedCount('M'), sentM);
 }
 
+// Answered from the old address, and from the new one (a unit that moves before it answers).
 TEST(Session, AddressChangeConfirmedMovesTheLinkAndWritesTheAddressFile)
 {
-    LoopbackHarness h;
-    QTemporaryDir dir;
-    h.state.addressFilePath = dir.filePath(QStringLiteral("ip.ini"));
-    ASSERT_TRUE(h.startBoth());
-    ASSERT_TRUE(h.login());
-    ASSERT_TRUE(h.session.changeAddress(QHostAddress(QStringLiteral("127.0.0.6"))));
-    ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 2000));
-    EXPECT_EQ(h.ui.messages[0].text, "Changing IP address successful, restart software.");
-    EXPECT_EQ(h.ui.messages[0].title, "INFO");
-    EXPECT_EQ(h.state.deviceAddress, "127.0.0.6");
-    EXPECT_FALSE(h.table.record(1).connected);
-    // The unit moved to its new address; the status stream is switched off there twice.
-    EXPECT_TRUE(waitFor([&] { return h.unit->address().toString() == "127.0.0.6"; }, 1000));
-    ASSERT_TRUE(waitFor([&] { return h.unit->receivedCount('L') == 3; }, 1000));
-    EXPECT_EQ(h.unit->received().back().toStdString(), buildL(false));
-    const AddressFileEntry file = readAddressFile(h.state.addressFilePath);
-    EXPECT_EQ(file.ip, "127.0.0.6");
-    EXPECT_EQ(file.port, h.port);
-    // The request carried the address with three digits per part.
-    bool found = false;
-    for (const QByteArray& f : h.unit->received())
-        if (f.startsWith("%I,01,127.000.000.006:")) found = true;
-    EXPECT_TRUE(found);
+    for (const int answerDelay : {0, 60}) {
+        SCOPED_TRACE(answerDelay);
+        LoopbackHarness h;
+        QTemporaryDir dir;
+        h.state.addressFilePath = dir.filePath(QStringLiteral("ip.ini"));
+        ASSERT_TRUE(h.startBoth());
+        ASSERT_TRUE(h.login());
+        h.unit->setAnswerDelay(answerDelay);
+        ASSERT_TRUE(h.session.changeAddress(QHostAddress(QStringLiteral("127.0.0.6"))));
+        ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 2000));
+        EXPECT_EQ(h.ui.messages[0].text, "Changing IP address successful, restart software.");
+        EXPECT_EQ(h.ui.messages[0].title, "INFO");
+        EXPECT_EQ(h.state.deviceAddress, "127.0.0.6");
+        EXPECT_FALSE(h.table.record(1).connected);
+        // The unit moved to its new address; the status stream is switched off there twice.
+        EXPECT_TRUE(waitFor([&] { return h.unit->address().toString() == "127.0.0.6"; }, 1000));
+        ASSERT_TRUE(waitFor([&] { return h.unit->receivedCount('L') == 3; }, 1000));
+        EXPECT_EQ(h.unit->received().back().toStdString(), buildL(false));
+        const AddressFileEntry file = readAddressFile(h.state.addressFilePath);
+        EXPECT_EQ(file.ip, "127.0.0.6");
+        EXPECT_EQ(file.port, h.port);
+        // The request carried the address with three digits per part.
+        bool found = false;
+        for (const QByteArray& f : h.unit->received())
+            if (f.startsWith("%I,01,127.000.000.006:")) found = true;
+        EXPECT_TRUE(found);
 
-    EXPECT_EQ(h.session.connection(), Connection::Offline);
+        EXPECT_EQ(h.session.connection(), Connection::Offline);
+    }
 }
 
 TEST(Session, AddressChangeWithoutAnswerTimesOut)

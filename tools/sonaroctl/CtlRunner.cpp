@@ -1086,8 +1086,11 @@ void CtlRunner::watchEvent(const QJsonObject& event)
 void CtlRunner::watchLevels(const UnitRecord& r)
 {
     int open = 0;
-    for (int ch = 0; ch < kInputCount; ++ch)
-        open |= (r.inputOpen[ch] ? 1 : 0) << ch;
+    int bit = 1;
+    for (const std::int32_t channelOpen : r.inputOpen) {
+        if (channelOpen) open |= bit;
+        bit <<= 1;
+    }
     if (open != m_lastOpen) {
         QJsonObject event = levelsJson(r);
         event.remove(QStringLiteral("inputs"));

@@ -282,10 +282,17 @@ void Session::linkTimerTick()
         }
         sendLoginFrame();
         return;
+    case Connection::Relogging:
+        // The unit may be heard again (its status stream, its unit count) before it answered:
+        // a lost login or a lost answer would otherwise leave the link half up for good. The
+        // login goes again at every retry interval until it is answered.
+        if (now - clock.loginSent < t.loginRetryInterval) return;
+        m_state.stampLastHeard(unit);
+        sendLoginFrame();
+        return;
     case Connection::Connected:
     case Connection::ChangingAddress:
-    case Connection::ChangingAccount:
-    case Connection::Relogging: {
+    case Connection::ChangingAccount: {
         // Silence: the link is taken as lost and a login is sent again, every interval while the
         // unit stays silent, until it answers.
         if (now - clock.lastHeard < t.silenceTimeout) return;

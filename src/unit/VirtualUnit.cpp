@@ -174,6 +174,7 @@ void VirtualUnit::readPending()
         m_receivedAt.push_back(monotonicNow());
         log(frame, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()), dropped);
         emit frameReceived(frame);
+        if (dropped) emit frameDropped(frame);
         if (!dropped)
             handle(frame, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
     }

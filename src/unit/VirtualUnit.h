@@ -100,6 +100,8 @@ public:
 
 signals:
     void frameReceived(const QByteArray& frame);
+    // A received frame that the unit's fault settings (loss, silence) threw away.
+    void frameDropped(const QByteArray& frame);
 
 private:
     void readPending();

@@ -140,6 +140,30 @@ TEST(Delivery, ChangesDuringAnOutageArriveAndAFrontPanelChangeSurvives)
     EXPECT_NE(after.find('G'), std::string::npos) << after;
 }
 
+TEST(Delivery, ALoginLostAfterASilenceGoesAgainWhileTheUnitIsHeard)
+{
+    LoopbackCore b(shortSilence());
+    ASSERT_TRUE(b.start() && b.login());
+    UnitRecord& r = b.record();
+    b.unit->silence(700);
+    ASSERT_TRUE(waitFor([&] { return !r.connected; }, 2000));
+    b.core->surface().setInputGain(1, -5, Phase::Committed);
+    // The logins sent around the silence's end are lost, while the unit reports its unit count
+    // and streams its status again.
+    b.unit->dropNext('R', 1000);
+    spin(600);
+    b.unit->sendToClient(buildReplyK(1, 1));
+    ASSERT_TRUE(waitFor([&] { return r.connected != 0; }, 1000));
+    spin(500);
+    b.unit->dropNext('R', 0);
+    ASSERT_TRUE(waitFor(
+        [&] { return b.core->linkState().connection == Connection::Connected; }, 3000))
+        << "the login goes again although the unit is heard";
+    ASSERT_TRUE(b.waitIdle());
+    EXPECT_EQ(b.unit->record().inputGain[1], 45);
+    EXPECT_TRUE(b.core->session().unconfirmedChanges().isEmpty());
+}
+
 TEST(Delivery, AReportDoesNotOverwriteAFieldThatWaits)
 {
     LoopbackCore b;

@@ -249,7 +249,22 @@ SoakResult runSoak(const SoakOptions& options)
         for (PanelChange& c : panelChanges)
             if (std::find(names.begin(), names.end(), c.field) != names.end()) c.replaced = true;
     };
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> trace(
+        options.traceFile.empty() ? nullptr : std::fopen(options.traceFile.c_str(), "w"),
+        &std::fclose);
+    QElapsedTimer traceClock;
+    traceClock.start();
+    auto traceLine = [&](const char* what, const QByteArray& text) {
+        if (trace)
+            std::fprintf(trace.get(), "%6lld %s %s\n", static_cast<long long>(traceClock.elapsed()),
+                         what, text.constData());
+    };
+    QObject::connect(&unit, &VirtualUnit::frameReceived, &core,
+                     [&](const QByteArray& frame) { traceLine("unit<", frame); });
+    QObject::connect(&unit, &VirtualUnit::frameDropped, &core,
+                     [&](const QByteArray& frame) { traceLine("unit-dropped", frame); });
     QObject::connect(&core.link(), &Link::frameReceived, &core, [&](const QByteArray& frame) {
+        traceLine("<", frame);
         ++result.framesReceived;
         for (PanelChange& c : panelChanges)
             if (frame == c.frames[0] || frame == c.frames[1]) c.heard = true;
@@ -259,9 +274,14 @@ SoakResult runSoak(const SoakOptions& options)
                      [&](const QString& what) { lost.insert(what.toStdString()); });
     QObject::connect(&core.session(), &Session::changeConfirmed, &core,
                      [&](const QString& what) { lost.erase(what.toStdString()); });
+    QObject::connect(&core.session(), &Session::changeResent, &core,
+                     [&](const QString& what, int) { traceLine("resend", what.toUtf8()); });
+    QObject::connect(&core.session(), &Session::changeNotDelivered, &core,
+                     [&](const QString& what) { traceLine("not-delivered", what.toUtf8()); });
 
     QByteArray previousSent;
     QObject::connect(&core.link(), &Link::frameSent, &core, [&](const QByteArray& frame) {
+        traceLine(">", frame);
         ++result.framesSent;
         const char kind = frame.size() > 1 ? frame[1] : 0;
         if (kind == 'R' && result.framesSent > 1) ++result.loginRetries;
@@ -320,6 +340,8 @@ SoakResult runSoak(const SoakOptions& options)
             const UnitRecord before = unit.record();
             unit.frontPanelChange();
             const std::vector<std::string> names = differingFields(before, unit.record());
+            for (const std::string& name : names)
+                traceLine("panel", QByteArray::fromStdString(name));
             replace(names);
             const QStringList waiting = core.session().unconfirmedChanges();
             for (const std::string& name : names) {
@@ -334,7 +356,10 @@ SoakResult runSoak(const SoakOptions& options)
         if (now >= nextAction) {
             const UnitRecord before = program;
             randomOperator.act();
-            replace(differingFields(before, program));
+            const std::vector<std::string> changed = differingFields(before, program);
+            for (const std::string& name : changed)
+                traceLine("operator", QByteArray::fromStdString(name));
+            replace(changed);
             ++result.actions;
             nextAction = now + std::uniform_int_distribution<int>(50, 400)(pace);
         }

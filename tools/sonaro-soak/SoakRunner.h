@@ -13,6 +13,9 @@ struct SoakOptions
     double corruptChecksum = 0.02;
     int silenceMs = 5000;
     int panelIntervalMs = 1500; // a change at the unit's front panel this often
+    // When set, every datagram both ways and every operator action go to this file, one line
+    // each with the run's milliseconds, for finding out why a field differs.
+    std::string traceFile;
 };
 
 struct SoakResult

@@ -1,4 +1,4 @@
-// sonaro-soak [--seconds N] [--seed N]: fault soak of the link against a virtual unit on
+// sonaro-soak [--seconds N] [--seed N] [--trace FILE]: fault soak of the link against a virtual unit on
 // loopback, with changes made at the unit's front panel meanwhile. Prints the read-back's share
 // of the datagrams and whether the front-panel changes were kept; the last line is
 // "differing fields: N", followed by the names when N > 0.
@@ -20,8 +20,12 @@ int main(int argc, char* argv[])
                                      QStringLiteral("N"), QStringLiteral("120"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed."),
                                   QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption trace(QStringLiteral("trace"),
+                                   QStringLiteral("Write every datagram and action to FILE."),
+                                   QStringLiteral("FILE"));
     parser.addOption(seconds);
     parser.addOption(seed);
+    parser.addOption(trace);
     parser.process(app);
 
     sonaro::SoakOptions options;
@@ -36,6 +40,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "sonaro-soak: --seed needs a number\n");
         return 2;
     }
+    options.traceFile = parser.value(trace).toStdString();
     const sonaro::SoakResult r = sonaro::runSoak(options);
     if (!r.loggedIn) return 1;
     std::printf("actions: %d\n", r.actions);

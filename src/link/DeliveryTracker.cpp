@@ -162,20 +162,39 @@ void DeliveryTracker::rebase()
     }
 }
 
+void DeliveryTracker::loginAccepted()
+{
+    for (UnitDelivery& d : m_units)
+        d.stateRead = false;
+    // A lost state request is asked again.
+    m_readBackTimer.start(m_state.timings.readBackRetry);
+}
+
+bool DeliveryTracker::mayBuildFrames(int unit) const
+{
+    return UnitTable::isValidUnit(unit) && loggedIn(unit) &&
+           m_units[static_cast<std::size_t>(unit)].stateRead;
+}
+
 QStringList DeliveryTracker::unconfirmedChanges() const
 {
     QStringList names;
     const auto& all = fields();
-    for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
-        for (const auto& entry : m_units[static_cast<std::size_t>(unit)].pending)
+    for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit) {
+        const UnitDelivery& d = m_units[static_cast<std::size_t>(unit)];
+        for (const auto& entry : d.pending)
             names << fieldName(unit, all[static_cast<std::size_t>(entry.first)].name);
+        if (d.table) names << fieldName(unit, groupsName());
+    }
     return names;
 }
 
 bool DeliveryTracker::hasLive(int unit, bool valuesOnly) const
 {
     const auto& all = fields();
-    for (const auto& entry : m_units[static_cast<std::size_t>(unit)].pending) {
+    const UnitDelivery& d = m_units[static_cast<std::size_t>(unit)];
+    if (d.table && !d.table->offline) return true;
+    for (const auto& entry : d.pending) {
         if (entry.second.offline) continue;
         if (!valuesOnly || all[static_cast<std::size_t>(entry.first)].kind != 'M') return true;
     }
@@ -231,6 +250,11 @@ void DeliveryTracker::frameSent(const QByteArray& frame)
         d.lastReadRequest = ++m_sequence;
         return;
     }
+    if (kind == 'J') {
+        d.lastTableSent = ++m_sequence;
+        m_readBackTimer.start(m_state.timings.readBackQuiet);
+        return;
+    }
     const int slot = kindSlot(kind);
     if (slot < 0) return;
     d.lastSent[static_cast<std::size_t>(slot)] = ++m_sequence;
@@ -254,10 +278,19 @@ void DeliveryTracker::readBack()
     bool again = false;
     for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit) {
         UnitDelivery& d = m_units[static_cast<std::size_t>(unit)];
+        if (loggedIn(unit) && !d.stateRead) {
+            // The login's state request (or its answer) is still on its way or was lost.
+            again = true;
+            if (m_link.isQueued('C', unit)) continue;
+            ++m_readBacks;
+            m_link.sendText('C', buildC(unit));
+            continue;
+        }
         if (!loggedIn(unit) || !hasLive(unit, !d.readSwitches)) continue;
         again = true;
         // What is still queued will restart the quiet time when it leaves.
-        if (m_link.isQueued('V', unit) || m_link.isQueued('G', unit)) continue;
+        if (m_link.isQueued('V', unit) || m_link.isQueued('G', unit) || m_link.isQueued('J', unit))
+            continue;
         ++m_readBacks;
         m_link.sendText('C', buildC(unit));
     }
@@ -330,8 +363,11 @@ void DeliveryTracker::reportApplied(char report, int unit)
         else if (judged(d, field.kind, unit, report))
             differing.push_back(static_cast<int>(i));
     }
+    // The link table came with this report and was judged on its own (linkTableReported).
+    if (report == 'S' && d.table && d.table->offline && d.table->unitTable) offlineDiffers = true;
     if (report == 'D') d.awaitingSwitches = false;
     if (report == 'S' && judged(d, 'M', unit, report)) d.readSwitches = false;
+    if (report == 'S' && loggedIn(unit)) d.stateRead = true;
     const qint64 coveredAt = ++m_sequence;
     for (char kind : {'V', 'M', 'G'}) {
         const bool covers =
@@ -403,6 +439,103 @@ void DeliveryTracker::markOffline()
             entry.second.offline = true;
         d.awaitingSwitches = false;
         d.asking = false;
+        if (d.table) d.table->offline = true;
+    }
+}
+
+void DeliveryTracker::noteLinkTable(int unit, const LinkTable& table, bool sent)
+{
+    if (!UnitTable::isValidUnit(unit)) return;
+    UnitDelivery& d = m_units[static_cast<std::size_t>(unit)];
+    HeldTable held;
+    held.table = table;
+    held.offline = !sent && m_state.connection != Connection::Relogging && !loggedIn(unit);
+    if (d.table) held.unitTable = d.table->unitTable;
+    d.table = held;
+}
+
+bool DeliveryTracker::linkTableReported(int unit, const LinkTable& table, char report)
+{
+    if (!UnitTable::isValidUnit(unit)) return true;
+    UnitDelivery& d = m_units[static_cast<std::size_t>(unit)];
+    if (!d.table) return true;
+    d.table->unitTable = table;
+    if (d.table->table == table) {
+        d.table.reset();
+        emit changeConfirmed(fieldName(unit, groupsName()));
+        return true;
+    }
+    // Offline groups wait for the operator's choice; live ones go again.
+    return d.table->offline ? false : judgeTable(unit, report);
+}
+
+bool DeliveryTracker::judgeTable(int unit, char report)
+{
+    UnitDelivery& d = m_units[static_cast<std::size_t>(unit)];
+    // N answers a J; S judges only a J sent before the read-back asked for it.
+    const bool judged = loggedIn(unit) && !m_link.isQueued('J', unit) &&
+                        (report == 'N' ? d.lastTableSent > 0
+                                       : d.lastReadRequest > d.lastTableSent);
+    if (!judged) return false;
+    if (d.table->resends >= kMaxResends) {
+        // The store takes what the unit has.
+        d.table.reset();
+        emit changeNotDelivered(fieldName(unit, groupsName()));
+        return true;
+    }
+    ++d.table->resends;
+    ++m_resends;
+    emit changeResent(fieldName(unit, groupsName()), d.table->resends);
+    sendTable(unit);
+    return false;
+}
+
+void DeliveryTracker::sendTable(int unit)
+{
+    const UnitDelivery& d = m_units[static_cast<std::size_t>(unit)];
+    if (!d.table) return;
+    LinkRequest request;
+    request.kind = 'J';
+    request.unit = unit;
+    request.frame = buildJ(unit, d.table->table);
+    m_link.enqueue(std::move(request));
+}
+
+QStringList DeliveryTracker::offlineChanges(int unit) const
+{
+    QStringList names;
+    if (!UnitTable::isValidUnit(unit)) return names;
+    const auto& all = fields();
+    const UnitDelivery& d = m_units[static_cast<std::size_t>(unit)];
+    for (const auto& [index, p] : d.pending)
+        if (p.offline) names << all[static_cast<std::size_t>(index)].name;
+    if (d.table && d.table->offline) names << groupsName();
+    return names;
+}
+
+void DeliveryTracker::restoreOfflineChanges(int unit, const QStringList& names,
+                                            const LinkTable& heldTable)
+{
+    if (!UnitTable::isValidUnit(unit)) return;
+    const auto& all = fields();
+    UnitDelivery& d = m_units[static_cast<std::size_t>(unit)];
+    for (const QString& name : names) {
+        if (name == groupsName()) {
+            HeldTable held;
+            held.table = heldTable;
+            held.offline = true;
+            d.table = held;
+            continue;
+        }
+        const auto field = std::find_if(all.begin(), all.end(),
+                                        [&](const Field& f) { return f.name == name; });
+        if (field == all.end()) continue; // a name this version does not know
+        const std::size_t i = static_cast<std::size_t>(field - all.begin());
+        Pending p;
+        p.wanted = field->get(record(unit));
+        p.offline = true;
+        d.pending[static_cast<int>(i)] = p;
+        d.lastSeen[i] = p.wanted;
     }
 }
 
@@ -416,6 +549,8 @@ void DeliveryTracker::askOffline(int unit)
         if (p.offline && p.unitKnown && field.wire(p.unitValue) != field.wire(p.wanted))
             differences << fieldName(unit, field.name);
     }
+    if (d.table && d.table->offline && d.table->unitTable)
+        differences << fieldName(unit, groupsName());
     if (differences.isEmpty() || !loggedIn(unit)) {
         d.asking = false;
         return;
@@ -452,11 +587,26 @@ void DeliveryTracker::applyChoice(int unit, OfflineChoice choice)
         d.pending.erase(index);
     }
     if (!taken.empty()) emit valuesTaken(unit);
+    bool sendGroups = false;
+    if (d.table && d.table->offline) {
+        if (choice == OfflineChoice::TakeUnits) {
+            if (d.table->unitTable) {
+                const LinkTable unitTable = *d.table->unitTable;
+                d.table.reset();
+                emit linkTableTaken(unit, unitTable);
+            }
+        } else {
+            d.table->offline = false;
+            d.table->resends = 0;
+            sendGroups = true;
+        }
+    }
     // Only the kinds that carry a difference go; while the unit is away they wait for the next
     // login's state report.
     if (!loggedIn(unit)) return;
     for (char kind : {'M', 'V', 'G'})
         if (send[kindSlot(kind)]) m_link.send(kind, unit);
+    if (sendGroups) sendTable(unit);
 }
 
 } // namespace sonaro

@@ -2,6 +2,7 @@
 
 #include "link/Link.h"
 #include "link/LinkState.h"
+#include "model/LinkTable.h"
 #include "model/OperatorInterface.h"
 
 #include <QObject>
@@ -12,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace sonaro {
@@ -31,6 +33,10 @@ namespace sonaro {
 // the unit's settings are taken. Changes held during a silence go again after the re-login's
 // state report, without a question.
 //
+// The link table (the groups, J) is one more change of this kind, named "groups": the unit's
+// report of its table (S, or N after a J) confirms it; while it waits the store keeps the
+// operator's groups, and an offline table is part of the choice at the next login.
+//
 // Field names (stable; the connection indicator, sonaroctl and the event log show them), with
 // N counted from 1 and "unit U: " in front for every unit but the first:
 //   V: "input N gain", "input N mute", "output N gain" (with its mute), "threshold"
@@ -42,7 +48,7 @@ class DeliveryTracker : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kMaxResends = 3;
+    static constexpr int kMaxResends = 5;
 
     DeliveryTracker(LinkState& state, Link& link, OperatorInterface& ui, QObject* parent = nullptr);
 
@@ -60,6 +66,12 @@ public:
 
     // The records as they stand now are what nobody changed (start-up, after reading data.ini).
     void rebase();
+    // A login was accepted: the units' state is unknown until their S report came.
+    void loginAccepted();
+    // True when a V, M or G of unit may be built from the record now: the unit is logged in and
+    // has reported its state since. Before that the record may lack changes made at the unit
+    // meanwhile, which such a frame would take back; changes made then wait for the report.
+    bool mayBuildFrames(int unit) const;
     // The operator changed fields that travel in kind (V, M or G) of unit: every field of that
     // kind that differs from what the tracker saw last is a change waiting for the unit.
     void noteChange(char kind, int unit);
@@ -73,12 +85,29 @@ public:
     // offline change from now on.
     void markOffline();
 
+    // The operator's link table for unit, handed to the link (sent) or kept while no unit is
+    // logged in (held).
+    void noteLinkTable(int unit, const LinkTable& table, bool sent);
+    // The unit reported its link table. True when the store takes it; false while a different
+    // table of the operator's waits for the unit (the operator's groups stay on screen).
+    bool linkTableReported(int unit, const LinkTable& table, char report);
+    // The offline changes of unit by name ("groups" for the link table), so that they outlive
+    // a restart; restoreOfflineChanges takes such a list back, the values being the record's
+    // and, for "groups", heldTable.
+    QStringList offlineChanges(int unit) const;
+    void restoreOfflineChanges(int unit, const QStringList& names, const LinkTable& heldTable);
+    // The name of the link table's change.
+    static QString groupsName() { return QStringLiteral("groups"); }
+
 signals:
     void changeConfirmed(const QString& what);
     void changeResent(const QString& what, int attempt);
     void changeNotDelivered(const QString& what);
     // The record of unit took the unit's settings (the operator chose so): views refresh.
     void valuesTaken(int unit);
+    // The operator chose the unit's link table over the groups prepared offline: the store
+    // takes it.
+    void linkTableTaken(int unit, const sonaro::LinkTable& table);
 
 private:
     struct Field
@@ -108,6 +137,14 @@ private:
         // the unit after the change and take it back.
         bool crossed = false;
     };
+    // The operator's link table while the unit has not confirmed it.
+    struct HeldTable
+    {
+        LinkTable table;
+        bool offline = false;
+        int resends = 0;
+        std::optional<LinkTable> unitTable; // the unit's last report
+    };
     struct UnitDelivery
     {
         std::vector<int> lastSeen;
@@ -116,6 +153,8 @@ private:
         std::vector<int> sentValue;
         std::array<QByteArray, 3> lastFrame;
         std::map<int, Pending> pending;   // by field index
+        std::optional<HeldTable> table;
+        qint64 lastTableSent = 0;
         std::array<qint64, 3> lastSent{}; // V, M, G
         // When a report last covered each kind's fields.
         std::array<qint64, 3> lastCovered{};
@@ -123,6 +162,7 @@ private:
         bool awaitingSwitches = false;
         bool readSwitches = false; // an M gave up: the read-back judges the switches too
         bool asking = false;
+        bool stateRead = false; // an S report came since the last login
     };
 
     static const std::vector<Field>& fields();
@@ -135,6 +175,8 @@ private:
     bool judged(const UnitDelivery& d, char kind, int unit, char report) const;
     void askOffline(int unit);
     void applyChoice(int unit, OfflineChoice choice);
+    void sendTable(int unit);
+    bool judgeTable(int unit, char report);
     bool hasLive(int unit, bool valuesOnly) const;
     UnitRecord& record(int unit) { return m_state.table.record(unit); }
 

@@ -309,6 +309,7 @@ void Dispatcher::afterLogin()
         }
     }
     UnitRecord& first = m_state.table.record(1);
+    if (m_deliveries) m_deliveries->loginAccepted();
     // The state is read first; the changes the unit has not confirmed go again once its report
     // shows what it holds, so changes made at the unit meanwhile are kept.
     if (relogin) emit reloggedIn();
@@ -493,7 +494,10 @@ bool Dispatcher::handleS(std::string_view inner)
     const int mutes = byteText(inner, 119);
     for (int ch = 0; ch < kInputCount; ++ch)
         r.inputMute[ch] = bitOf(mutes, ch);
-    emit linkTableReported(readLinkTable(inner, 108, 122));
+    // A link table of the operator's that the unit has not confirmed stays in the store.
+    const LinkTable table = readLinkTable(inner, 108, 122);
+    if (!m_deliveries || m_deliveries->linkTableReported(unit, table, 'S'))
+        emit linkTableReported(table);
     r.switchReportReceived = 1;
     if (m_deliveries) m_deliveries->reportApplied('S', unit);
     return true;
@@ -501,7 +505,12 @@ bool Dispatcher::handleS(std::string_view inner)
 
 bool Dispatcher::handleN(std::string_view inner)
 {
-    emit linkTableReported(readLinkTable(inner, 5, 16));
+    const LinkTable table = readLinkTable(inner, 5, 16);
+    const int unit = byteText(inner, 2);
+    if (m_deliveries && UnitTable::isValidUnit(unit) &&
+        !m_deliveries->linkTableReported(unit, table, 'N'))
+        return false;
+    emit linkTableReported(table);
     return true;
 }
 

@@ -29,7 +29,7 @@ public:
     virtual ~CommandPort() = default;
     virtual void submit(const CommandRequest& request) = 0;
     // A change made while no unit is connected: nothing is sent, the change waits for the next
-    // login (V, M and G; other kinds are not kept).
+    // login (V, M, G and the link table J; other kinds are not kept).
     virtual void hold(const CommandRequest& request) { (void)request; }
     // The operator's changes the unit has not confirmed yet, by name.
     virtual QStringList unconfirmedChanges() const { return {}; }

@@ -98,7 +98,11 @@ void ControlSurface::requestJ(int pauseAfterMs)
     r.pauseAfterMs = pauseAfterMs;
     r.renewsLastHeard = true;
     r.linkTable = m_db ? GroupStore(*m_db).sendLinkTable() : LinkTable{};
-    if (connected()) m_port.submit(r);
+    // Groups prepared without a unit wait for the next login, as the other settings do.
+    if (connected())
+        m_port.submit(r);
+    else
+        m_port.hold(r);
 }
 
 // --- input strip

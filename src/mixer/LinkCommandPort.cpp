@@ -12,7 +12,11 @@ constexpr int kProtocolBulkPauseMs = 100; // the bulk pause the timings' bulkPau
 
 void LinkCommandPort::hold(const CommandRequest& r)
 {
-    if (m_tracker) m_tracker->noteChange(r.kind, r.unit);
+    if (!m_tracker) return;
+    if (r.kind == 'J')
+        m_tracker->noteLinkTable(r.unit, r.linkTable.value_or(LinkTable{}), false);
+    else
+        m_tracker->noteChange(r.kind, r.unit);
 }
 
 QStringList LinkCommandPort::unconfirmedChanges() const
@@ -22,8 +26,20 @@ QStringList LinkCommandPort::unconfirmedChanges() const
 
 void LinkCommandPort::submit(const CommandRequest& r)
 {
+    // Until the unit has reported its state after the login, a V, M or G would carry values of
+    // ours for fields changed at the unit meanwhile: the change waits for the report.
+    const bool change = r.kind == 'V' || r.kind == 'M' || r.kind == 'G';
+    if (m_tracker && change && !m_tracker->mayBuildFrames(r.unit)) {
+        m_tracker->noteChange(r.kind, r.unit);
+        return;
+    }
     // Noted before it is queued: the frame is built from the record when it leaves.
-    if (m_tracker) m_tracker->noteChange(r.kind, r.unit);
+    if (m_tracker) {
+        if (r.kind == 'J')
+            m_tracker->noteLinkTable(r.unit, r.linkTable.value_or(LinkTable{}), true);
+        else
+            m_tracker->noteChange(r.kind, r.unit);
+    }
     LinkRequest request;
     request.kind = r.kind;
     request.unit = r.unit;

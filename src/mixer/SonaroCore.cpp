@@ -8,11 +8,15 @@
 #include "store/GroupDialogModel.h"
 #include "store/GroupStore.h"
 
+#include "model/SavedFile.h"
+
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
 
 namespace sonaro {
@@ -50,6 +54,11 @@ SonaroCore::SonaroCore(OperatorInterface& op, const CoreOptions& options, QObjec
             &ControlSurface::changeNotDelivered);
     connect(&m_session.deliveries(), &DeliveryTracker::valuesTaken, &m_surface,
             &ControlSurface::refreshNeeded);
+    connect(&m_session.deliveries(), &DeliveryTracker::linkTableTaken, this,
+            [this](int, const LinkTable& table) {
+                GroupStore(m_db).storeLinkTable(table);
+                m_surface.reloadGroups();
+            });
     m_surface.setDatabase(&m_db);
     m_files.setDatabase(&m_db);
 }
@@ -72,7 +81,9 @@ bool SonaroCore::start()
     m_table.initialiseAccounts();
     m_surface.reloadGroups();
     emit m_surface.refreshNeeded();
-    return m_session.start();
+    const bool started = m_session.start();
+    if (m_options.readStateFile) readOfflineChanges();
+    return started;
 }
 
 void SonaroCore::disconnectUnit()
@@ -193,10 +204,55 @@ bool SonaroCore::writeStateFile()
     const LoggingOperator::KindScope kind(m_fileMessages, EventKind::StateFile);
     const QString path = m_dataDir.stateFilePath();
     const bool written = m_files.writeStateFile(path);
-    if (written)
+    if (written) {
         m_eventLog.add(EventKind::StateFile,
                        QT_TRANSLATE_NOOP("sonaro::EventLog", "Settings written to %1"), {path});
+        writeOfflineChanges();
+    }
     return written;
+}
+
+// offline.ini: one line per change, "<unit> <name>", the names the delivery tracker gives.
+void SonaroCore::writeOfflineChanges()
+{
+    const QString path = m_dataDir.offlineFilePath();
+    QByteArray text;
+    for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
+        for (const QString& name : m_session.deliveries().offlineChanges(unit))
+            text += QByteArray::number(unit) + ' ' + name.toUtf8() + '\n';
+    if (text.isEmpty()) {
+        QFile::remove(path);
+        return;
+    }
+    text.prepend("# Settings changed without a unit; they wait for the next login.\n");
+    const QString problem = saveWholeFile(path, text);
+    if (!problem.isEmpty()) m_eventLog.addText(EventKind::StateFile, saveFailText(problem));
+}
+
+void SonaroCore::readOfflineChanges()
+{
+    QFile file(m_dataDir.offlineFilePath());
+    if (!file.open(QIODevice::ReadOnly)) return;
+    std::map<int, QStringList> names;
+    // A few hundred names at most; anything longer is not ours.
+    constexpr qint64 kMaxBytes = 64 * 1024;
+    const QList<QByteArray> lines = file.read(kMaxBytes).split('\n');
+    for (const QByteArray& line : lines) {
+        if (line.isEmpty() || line.startsWith('#')) continue;
+        const qsizetype space = line.indexOf(' ');
+        bool ok = false;
+        const int unit = line.left(space).toInt(&ok);
+        if (space < 0 || !ok || !UnitTable::isValidUnit(unit)) continue;
+        names[unit] << QString::fromUtf8(line.mid(space + 1)).trimmed();
+    }
+    const LinkTable groups = GroupStore(m_db).sendLinkTable();
+    for (const auto& [unit, list] : names)
+        m_session.deliveries().restoreOfflineChanges(unit, list, groups);
+    if (!names.empty())
+        m_eventLog.add(EventKind::StateFile,
+                       QT_TRANSLATE_NOOP("sonaro::EventLog",
+                                         "Settings changed offline wait for the next login: %1"),
+                       {m_session.deliveries().unconfirmedChanges().join(QStringLiteral(", "))});
 }
 
 } // namespace sonaro

@@ -115,6 +115,9 @@ private:
     // The start-up state file, logged as such.
     bool readStateFile();
     bool writeStateFile();
+    // The names of the offline changes, beside data.ini that holds their values.
+    void readOfflineChanges();
+    void writeOfflineChanges();
 
     // Every message to the operator is logged on its way: the file actions' and the database's
     // under their own kinds.

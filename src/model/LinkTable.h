@@ -11,6 +11,8 @@ struct LinkTable
     static constexpr int kChannels = 10;
     std::array<int, kChannels> group{};
     std::array<std::uint8_t, kChannels> flags{};
+
+    bool operator==(const LinkTable&) const = default;
 };
 // Bit positions of the link flags in J's flag byte (and in the unit's N report).
 enum LinkFlagBit : std::uint8_t

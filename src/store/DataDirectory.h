@@ -9,6 +9,8 @@ namespace sonaro {
 inline constexpr char kDatabaseFileName[] = "Halvex.db";
 inline constexpr char kStateFileName[] = "data.ini";
 inline constexpr char kAddressFileName[] = "ip.ini";
+// Which settings of data.ini were changed without a unit and wait for the next login.
+inline constexpr char kOfflineFileName[] = "offline.ini";
 
 // The command-line option and the environment variable that name the data directory.
 inline constexpr char kDataDirOption[] = "--data-dir";
@@ -40,6 +42,7 @@ public:
     QString databasePath() const { return filePath(QString::fromLatin1(kDatabaseFileName)); }
     QString stateFilePath() const { return filePath(QString::fromLatin1(kStateFileName)); }
     QString addressFilePath() const { return filePath(QString::fromLatin1(kAddressFileName)); }
+    QString offlineFilePath() const { return filePath(QString::fromLatin1(kOfflineFileName)); }
 
 private:
     QString m_path;

@@ -484,7 +484,8 @@ void MainView::openGroupDialog()
     GroupDialog dialog(*model, this);
     if (dialog.exec() != QDialog::Accepted) return;
     m_core.surface().reloadGroups();
-    if (m_core.table().current().connected) m_core.surface().sendLinkTable();
+    // Without a unit the groups wait for the next login.
+    m_core.surface().sendLinkTable();
     if (m_page == ChannelsPage) layoutChannelPage();
 }
 

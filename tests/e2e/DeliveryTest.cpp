@@ -73,7 +73,7 @@ TEST(Delivery, ALostVAndALostGAreRepairedByTheReadBack)
     EXPECT_TRUE(b.core->session().unconfirmedChanges().isEmpty());
 }
 
-TEST(Delivery, AChangeThatNeverArrivesIsReportedAfterThreeResends)
+TEST(Delivery, AChangeThatNeverArrivesIsReportedAfterFiveResends)
 {
     LoopbackCore b;
     ASSERT_TRUE(b.start() && b.login());
@@ -85,14 +85,15 @@ TEST(Delivery, AChangeThatNeverArrivesIsReportedAfterThreeResends)
     b.core->surface().setInputGain(0, 5, Phase::Committed);
     ASSERT_TRUE(waitFor([&] { return !log.lost.isEmpty(); }, 5000));
     EXPECT_EQ(log.lost, QStringList({"input 1 gain"}));
-    EXPECT_EQ(log.resent, QStringList({"input 1 gain #1", "input 1 gain #2", "input 1 gain #3"}));
-    EXPECT_EQ(b.unit->receivedCount('V'), 4);
+    EXPECT_EQ(log.resent, QStringList({"input 1 gain #1", "input 1 gain #2", "input 1 gain #3",
+                                       "input 1 gain #4", "input 1 gain #5"}));
+    EXPECT_EQ(b.unit->receivedCount('V'), 6);
     EXPECT_TRUE(log.confirmed.isEmpty());
     // The screen shows what the unit has, and nothing more goes out.
     EXPECT_EQ(b.record().inputGain[0], unitGain);
     ASSERT_TRUE(b.waitIdle());
     spin(300);
-    EXPECT_EQ(b.unit->receivedCount('V'), 4);
+    EXPECT_EQ(b.unit->receivedCount('V'), 6);
 }
 
 TEST(Delivery, ChangesDuringAnOutageArriveAndAFrontPanelChangeSurvives)
@@ -161,6 +162,26 @@ TEST(Delivery, ALoginLostAfterASilenceGoesAgainWhileTheUnitIsHeard)
         << "the login goes again although the unit is heard";
     ASSERT_TRUE(b.waitIdle());
     EXPECT_EQ(b.unit->record().inputGain[1], 45);
+    EXPECT_TRUE(b.core->session().unconfirmedChanges().isEmpty());
+}
+
+TEST(Delivery, AChangeMadeBeforeTheReloginsStateReportWaitsForIt)
+{
+    LoopbackCore b(shortSilence());
+    ASSERT_TRUE(b.start() && b.login());
+    UnitRecord& r = b.record();
+    b.unit->silence(700);
+    ASSERT_TRUE(waitFor([&] { return !r.connected; }, 2000));
+    // Changed at the unit's front panel during the silence: the program has not heard of it.
+    b.unit->record().inputGain[6] = 31;
+    b.unit->dropNext('C', 1); // the re-login's state request is lost
+    ASSERT_TRUE(waitFor(
+        [&] { return b.core->linkState().connection == Connection::Connected; }, 3000));
+    b.core->surface().setInputGain(1, -5, Phase::Committed);
+    ASSERT_TRUE(b.waitIdle());
+    ASSERT_TRUE(waitFor([&] { return b.unit->record().inputGain[1] == 45; }, 2000));
+    EXPECT_EQ(b.unit->record().inputGain[6], 31) << "no V built from the old record";
+    EXPECT_EQ(r.inputGain[6], 31);
     EXPECT_TRUE(b.core->session().unconfirmedChanges().isEmpty());
 }
 
@@ -270,4 +291,71 @@ TEST(Delivery, OfflineFactoryRestoreAsksAndSaysItIsLocal)
     EXPECT_EQ(b.op.messages.back().text, ControlSurface::savedOfflineText());
     EXPECT_FALSE(b.core->session().unconfirmedChanges().isEmpty());
     EXPECT_TRUE(b.unit->received().empty()) << "nothing goes to a unit";
+}
+
+namespace {
+
+LinkTable preparedGroups()
+{
+    LinkTable t;
+    t.group[0] = t.group[3] = 2;
+    t.flags[0] = t.flags[3] = kVolFlagBit | kPhantomFlagBit;
+    return t;
+}
+
+} // namespace
+
+TEST(Delivery, GroupsPreparedOfflineAreSentOrReplacedAsTheOperatorChooses)
+{
+    for (OfflineChoice choice : {OfflineChoice::SendMine, OfflineChoice::TakeUnits}) {
+        SCOPED_TRACE(choice == OfflineChoice::SendMine ? "send mine" : "take the unit's");
+        LoopbackCore b(shortSilence());
+        ASSERT_TRUE(b.start());
+        const LinkTable unitGroups = b.unit->linkTable();
+        b.core->groupStore().storeLinkTable(preparedGroups());
+        ASSERT_EQ(b.core->groupStore().sendLinkTable(), preparedGroups());
+        b.core->surface().sendLinkTable();
+        EXPECT_EQ(b.core->session().unconfirmedChanges(), QStringList({"groups"}));
+
+        b.op.offlineChoice = choice;
+        ASSERT_TRUE(b.login());
+        ASSERT_TRUE(b.waitIdle());
+        ASSERT_EQ(b.op.offlineQuestions.size(), 1u);
+        EXPECT_EQ(b.op.offlineQuestions[0], QStringList({"groups"}));
+        const bool mine = choice == OfflineChoice::SendMine;
+        const LinkTable expected = mine ? preparedGroups() : unitGroups;
+        EXPECT_EQ(b.unit->receivedCount('J'), mine ? 1 : 0);
+        EXPECT_EQ(b.unit->linkTable(), expected);
+        EXPECT_EQ(b.core->groupStore().sendLinkTable(), expected) << "the store holds the same";
+        EXPECT_TRUE(b.core->session().unconfirmedChanges().isEmpty());
+    }
+}
+
+TEST(Delivery, OfflineChangesOutliveARestart)
+{
+    LoopbackCoreOptions options = shortSilence();
+    options.readStateFile = true;
+    LoopbackCore b(options);
+    ASSERT_TRUE(b.start());
+    b.core->surface().setInputGain(0, -20, Phase::Committed);
+    b.core->groupStore().storeLinkTable(preparedGroups());
+    b.core->surface().sendLinkTable();
+    b.core->closeSequence();
+    const QString offlineFile = b.dir.filePath("offline.ini");
+    ASSERT_TRUE(QFile::exists(offlineFile));
+
+    ASSERT_TRUE(b.restartCore());
+    EXPECT_EQ(b.core->session().unconfirmedChanges(), QStringList({"input 1 gain", "groups"}));
+    b.op.offlineChoice = OfflineChoice::SendMine;
+    ASSERT_TRUE(b.login());
+    ASSERT_TRUE(b.waitIdle());
+    ASSERT_EQ(b.op.offlineQuestions.size(), 1u);
+    EXPECT_EQ(b.op.offlineQuestions[0], QStringList({"input 1 gain", "groups"}));
+    EXPECT_EQ(b.unit->record().inputGain[0], 30);
+    EXPECT_EQ(b.unit->linkTable(), preparedGroups());
+    EXPECT_TRUE(b.core->session().unconfirmedChanges().isEmpty());
+
+    // Delivered: nothing waits at the next start.
+    b.core->closeSequence();
+    EXPECT_FALSE(QFile::exists(offlineFile));
 }

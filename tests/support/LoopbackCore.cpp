@@ -9,7 +9,6 @@ namespace sonaro::testing {
 
 LoopbackCore::LoopbackCore(LoopbackCoreOptions options) : port(freeLoopbackPort())
 {
-    CoreOptions coreOptions;
     coreOptions.dataDirectory = dir.path();
     coreOptions.readStateFile = options.readStateFile;
     coreOptions.bindAddress = kProgramAddress;
@@ -30,6 +29,13 @@ LoopbackCore::LoopbackCore(LoopbackCoreOptions options) : port(freeLoopbackPort(
 }
 
 LoopbackCore::~LoopbackCore() = default;
+
+bool LoopbackCore::restartCore()
+{
+    core.reset();
+    core = std::make_unique<SonaroCore>(op, coreOptions);
+    return core->start();
+}
 
 bool LoopbackCore::start()
 {

@@ -47,12 +47,16 @@ public:
     std::string receivedKinds() const;
 
     UnitRecord& record() { return core->table().current(); }
+    // A new core on the same data directory, as at the program's next start (the old one is
+    // gone without its close sequence: whatever it wrote is what the next start finds).
+    bool restartCore();
 
     QTemporaryDir dir;
     quint16 port = 0;
     RecordingOperator op;
     std::unique_ptr<VirtualUnit> unit;
     std::unique_ptr<SonaroCore> core;
+    CoreOptions coreOptions;
 };
 
 } // namespace sonaro::testing

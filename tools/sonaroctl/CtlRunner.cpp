@@ -4,6 +4,7 @@
 #include "TextEscape.h"
 
 #include "link/AddressFile.h"
+#include "link/DeliveryTracker.h"
 #include "mixer/InputEqEditor.h"
 #include "mixer/LimiterEditor.h"
 #include "mixer/OutputEqEditor.h"
@@ -733,8 +734,11 @@ void CtlRunner::setGroup()
     m_confirmation->requireReadBack();
     confirmThen(QStringLiteral("group %1").arg(n), [this, n, wanted] {
         // The read-back's report stored the unit's link table: it must be the one sent.
+        // A table the unit has not confirmed stays in the store: the session still waits for it.
         const GroupSlot got = m_core->groupStore().loadGroupTable().slot(n);
-        if (got.members != wanted.members || got.flags != wanted.flags) {
+        const bool waiting =
+            m_core->session().unconfirmedChanges().contains(DeliveryTracker::groupsName());
+        if (waiting || got.members != wanted.members || got.flags != wanted.flags) {
             finish(kExitFailure,
                    QStringLiteral("group %1: the unit reports another link table").arg(n));
             return;

@@ -235,6 +235,11 @@ void Link::pump()
 {
     if (m_waitActive || m_queue.empty() || !m_socket) return;
     LinkRequest& request = m_queue.front();
+    if (request.frame.empty() && m_mayBuild && !m_mayBuild(request.kind, request.unit)) {
+        m_queue.pop_front();
+        schedule();
+        return;
+    }
     const std::string frame = buildFrame(request);
     if (frame.empty()) { // nothing to build it from (no builder, bad unit): drop it
         m_queue.pop_front();

@@ -78,6 +78,12 @@ public:
     {
         m_confirming = std::move(confirming);
     }
+    // Asked before a frame is built from a unit's record; a request it refuses is dropped
+    // unsent (the session keeps what it carried and sends it again when it may).
+    void setBuildCheck(std::function<bool(char kind, int unit)> mayBuild)
+    {
+        m_mayBuild = std::move(mayBuild);
+    }
     // A request for (kind, unit) waits unsent in the queue.
     bool isQueued(char kind, int unit) const;
 
@@ -116,6 +122,7 @@ private:
     qint64 m_lastSentAt = -1000000;
     qint64 m_readyAt = 0; // the previous request finished (its pause or its wait is over)
     std::function<bool()> m_confirming;
+    std::function<bool(char, int)> m_mayBuild;
     FrameBuilder m_buildE;
     FrameBuilder m_buildB;
 

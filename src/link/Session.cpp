@@ -38,6 +38,13 @@ Session::Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorI
 {
     m_dispatcher.setDeliveryTracker(&m_deliveries);
     m_link.setConfirmationCheck([this] { return m_deliveries.awaitingConfirmation(); });
+    // Until the unit has reported its state after a login, a V, M or G built from the record
+    // would take back what was changed at the unit meanwhile; the tracker keeps the operator's
+    // changes and sends them once the report came. The drain at exit sends what is left.
+    m_link.setBuildCheck([this](char kind, int unit) {
+        if (kind != 'V' && kind != 'M' && kind != 'G') return true;
+        return m_state.connection == Connection::Closing || m_deliveries.mayBuildFrames(unit);
+    });
     connect(&m_deliveries, &DeliveryTracker::changeConfirmed, this, &Session::changeConfirmed);
     connect(&m_deliveries, &DeliveryTracker::changeResent, this, &Session::changeResent);
     connect(&m_deliveries, &DeliveryTracker::changeNotDelivered, this,
@@ -235,11 +242,16 @@ void Session::storeLogin(const QString& name, const QString& password)
     UnitRecord& r = current();
     storeAccount(r.loginName, viewOf(latin1Of(name)));
     storeAccount(r.loginPassword, viewOf(latin1Of(password)));
-    const std::string_view padded = accountField(r.loginName);
-    if (padded == "admin&&")
-        r.accountLevel = 1;
-    else if (padded == "user&&&")
-        r.accountLevel = 2;
+    // The unit lists its account names (search answer); before any list the usual one.
+    const std::string typed = padAccount(viewOf(latin1Of(name)));
+    auto listed = [](const char (&field)[kAccountLength]) {
+        std::string_view text(field, kAccountLength);
+        text = text.substr(0, std::min(text.find('\0'), text.size()));
+        return text.empty() ? std::string() : padAccount(text);
+    };
+    const std::string admin = listed(r.adminName);
+    // Any other name is the user's level: it never keeps an earlier administrator's.
+    r.accountLevel = typed == (admin.empty() ? padAccount("admin") : admin) ? 1 : 2;
 }
 
 void Session::sendLogin()

@@ -26,13 +26,6 @@ QStringList LinkCommandPort::unconfirmedChanges() const
 
 void LinkCommandPort::submit(const CommandRequest& r)
 {
-    // Until the unit has reported its state after the login, a V, M or G would carry values of
-    // ours for fields changed at the unit meanwhile: the change waits for the report.
-    const bool change = r.kind == 'V' || r.kind == 'M' || r.kind == 'G';
-    if (m_tracker && change && !m_tracker->mayBuildFrames(r.unit)) {
-        m_tracker->noteChange(r.kind, r.unit);
-        return;
-    }
     // Noted before it is queued: the frame is built from the record when it leaves.
     if (m_tracker) {
         if (r.kind == 'J')

@@ -1,4 +1,5 @@
 #include "LoopbackHarness.h"
+#include "support/LoopbackCore.h"
 
 #include "link/AddressFile.h"
 #include "protocol/Commands.h"
@@ -154,8 +155,10 @@ TEST(Session, AcknowledgedCommandsResendAndGiveUpAsTheirPolicySays)
 
     // Every answer lost: M twice, E five times, B twice, and nothing overtakes a wait.
     h.unit->clearReceived();
-    // Offline, so that a wait that gives up is kept for the next login instead of queued again.
+    // Offline, so that a wait that gives up is kept for the next login instead of queued again;
+    // the link's own policy is under test, not the session's rule on when frames may be built.
     h.table.record(1).connected = 0;
+    h.link.setBuildCheck({});
     h.unit->setDropOutgoing(1.0); // the status stream is lost too: the watchdog may send R
     h.link.send('M', 1);
     h.link.send('E', 1, 4);
@@ -390,4 +393,25 @@ TEST(Session, EqualiserAndDynamicsBlocksReachTheUnit)
     EXPECT_DOUBLE_EQ(u.outputEqAt(1, kEqQ, 14), 3.2);
     EXPECT_DOUBLE_EQ(u.limiterThreshold[0], -30);
     EXPECT_DOUBLE_EQ(u.limiterRatio[0], 6);
+}
+
+TEST(Session, TheAccountLevelFollowsTheNamesTheUnitLists)
+{
+    sonaro::testing::LoopbackCore b;
+    ASSERT_TRUE(b.start());
+    Session& session = b.core->session();
+    UnitRecord& r = b.record();
+    const std::pair<QString, int> usual[] = {{"admin", 1}, {"user", 2}};
+    for (const auto& [name, level] : usual) {
+        session.storeLogin(name, QStringLiteral("1"));
+        EXPECT_EQ(r.accountLevel, level) << name.toStdString();
+    }
+    // A unit whose accounts have other names: its administrator is an administrator here too.
+    b.core->useListedUnit(QStringLiteral("127.0.0.2"), QStringLiteral("boss"),
+                          QStringLiteral("guest"));
+    const std::pair<QString, int> listed[] = {{"boss", 1}, {"admin", 2}, {"guest", 2}};
+    for (const auto& [name, level] : listed) {
+        session.storeLogin(name, QStringLiteral("1"));
+        EXPECT_EQ(r.accountLevel, level) << name.toStdString();
+    }
 }

@@ -258,6 +258,7 @@ void DeliveryTracker::frameSent(const QByteArray& frame)
     const int slot = kindSlot(kind);
     if (slot < 0) return;
     d.lastSent[static_cast<std::size_t>(slot)] = ++m_sequence;
+    d.lastSentAt[static_cast<std::size_t>(slot)] = m_state.now();
     // The frame was built from the record just now, unless it is a resend of the same datagram.
     if (frame != d.lastFrame[static_cast<std::size_t>(slot)]) {
         d.lastFrame[static_cast<std::size_t>(slot)] = frame;
@@ -325,7 +326,7 @@ void DeliveryTracker::reportApplied(char report, int unit)
         const auto it = d.pending.find(static_cast<int>(i));
         if (it == d.pending.end()) {
             PanelChange& panel = d.panel[i];
-            if (panel.known && report != 'O') {
+            if (panel.known) {
                 panel.known = false;
                 // A frame of ours built before the unit's own change reached the unit after
                 // it and took the change back: the unit's change is restored.
@@ -339,10 +340,15 @@ void DeliveryTracker::reportApplied(char report, int unit)
                 }
             }
             if (reported != d.lastSeen[i]) {
-                // Only a frame sent since the previous report can cross the change; the first
-                // report after a start (the record from the state file) crosses nothing.
+                // Only a frame sent since the previous report, and just before this one, can
+                // cross the change; the first report after a start (the record from the state
+                // file) crosses nothing, nor does a frame long gone (lost in a silence): a later
+                // report with the old value is then another change at the unit.
                 const std::size_t slot = static_cast<std::size_t>(kindSlot(field.kind));
-                panel = {true, d.lastSeen[i], reported, d.lastSent[slot] > d.lastCovered[slot]};
+                const bool recent =
+                    m_state.now() - d.lastSentAt[slot] <= m_state.timings.crossingWindow;
+                panel = {true, d.lastSeen[i], reported,
+                         d.lastSent[slot] > d.lastCovered[slot] && recent};
             }
             d.lastSeen[i] = reported;
             continue;

@@ -156,6 +156,7 @@ private:
         std::optional<HeldTable> table;
         qint64 lastTableSent = 0;
         std::array<qint64, 3> lastSent{}; // V, M, G
+        std::array<qint64, 3> lastSentAt{}; // when, on the link's clock
         // When a report last covered each kind's fields.
         std::array<qint64, 3> lastCovered{};
         qint64 lastReadRequest = 0;

@@ -40,6 +40,9 @@ struct LinkTimings
     // state report, and how long a read-back waits for its S before asking again.
     int readBackQuiet = 300;
     int readBackRetry = 1000;
+    // A frame of ours sent at most this long before the unit reported a change made at its
+    // front panel may have reached the unit after the change and taken it back.
+    int crossingWindow = 300;
     // Discovery: probes sent per pacing tick, tick length, how long a probe waits for its
     // answer before the second attempt (and after the last one).
     int probesPerTick = 4;
@@ -70,6 +73,7 @@ struct LinkTimings
                        &t.drainLimit,
                        &t.readBackQuiet,
                        &t.readBackRetry,
+                       &t.crossingWindow,
                        &t.probeAnswerWindow,
                        &t.lateAnswerWindow})
             *v = *v / divisor > 0 ? *v / divisor : 1;

@@ -359,3 +359,52 @@ TEST(Delivery, OfflineChangesOutliveARestart)
     b.core->closeSequence();
     EXPECT_FALSE(QFile::exists(offlineFile));
 }
+
+namespace {
+
+// The unit reports input 7's gain as changed at its front panel (an O frame); its own record is
+// left as it is.
+void reportPanelGain(VirtualUnit& unit, int reported)
+{
+    UnitRecord shown = unit.record();
+    shown.inputGain[6] = reported;
+    unit.sendToClient(buildReplyO(shown, 1));
+}
+
+} // namespace
+
+TEST(Delivery, AFrontPanelChangeTakenBackByAFrameOfOursInFlightIsRestored)
+{
+    LoopbackCore b;
+    ASSERT_TRUE(b.start() && b.login());
+    const int old = b.unit->record().inputGain[6];
+    ASSERT_NE(old, 31);
+    // Our V leaves with input 7 at its old value; the unit's change crosses it, so the unit ends
+    // with our old value while its report said 31.
+    b.core->surface().setInputGain(1, -5, Phase::Committed);
+    reportPanelGain(*b.unit, 31);
+    ASSERT_TRUE(b.waitIdle());
+    ASSERT_TRUE(waitFor([&] { return b.unit->record().inputGain[6] == 31; }, 2000))
+        << "the read-back showed the old value and the change went back to the unit";
+    EXPECT_EQ(b.record().inputGain[6], 31);
+    EXPECT_EQ(b.unit->record().inputGain[1], 45);
+}
+
+TEST(Delivery, TwoFrontPanelChangesLongAfterOurLastFrameAreBothKept)
+{
+    LoopbackCore b;
+    ASSERT_TRUE(b.start() && b.login());
+    b.core->linkState().timings.readBackQuiet = 5000; // no read-back report in between
+    const int old = b.unit->record().inputGain[6];
+    b.core->surface().setInputGain(1, -5, Phase::Committed);
+    ASSERT_TRUE(b.waitReceived('V', 1));
+    spin(200);
+    // Changed at the panel and changed back: the second report is the unit's own, not ours.
+    reportPanelGain(*b.unit, 31);
+    ASSERT_TRUE(waitFor([&] { return b.record().inputGain[6] == 31; }, 1000));
+    reportPanelGain(*b.unit, old);
+    ASSERT_TRUE(waitFor([&] { return b.record().inputGain[6] == old; }, 1000));
+    spin(200);
+    EXPECT_EQ(b.record().inputGain[6], old);
+    EXPECT_EQ(b.unit->receivedCount('V'), 1) << "nothing goes back to the unit";
+}

@@ -240,7 +240,7 @@ SoakResult runSoak(const SoakOptions& options)
     {
         std::string field;
         UnitRecord at;
-        QByteArray frames[2]; // the O and the D the unit may have sent for it
+        QByteArray report; // the O (gains) or the D (switches) that tells it
         bool heard = false;
         bool replaced = false;
     };
@@ -267,7 +267,7 @@ SoakResult runSoak(const SoakOptions& options)
         traceLine("<", frame);
         ++result.framesReceived;
         for (PanelChange& c : panelChanges)
-            if (frame == c.frames[0] || frame == c.frames[1]) c.heard = true;
+            if (frame == c.report) c.heard = true;
     });
     std::set<std::string> lost;
     QObject::connect(&core.session(), &Session::changeNotDelivered, &core,
@@ -347,8 +347,11 @@ SoakResult runSoak(const SoakOptions& options)
             for (const std::string& name : names) {
                 // A change of the operator's still on its way wins over the unit's own.
                 PanelChange c{name, unit.record(), {}, false, waiting.contains(trackerName(name))};
-                c.frames[0] = QByteArray::fromStdString(buildReplyO(unit.record(), 1));
-                c.frames[1] = QByteArray::fromStdString(buildReplyD(unit.record(), 1));
+                // Only the report that carries the field tells it: a D answering one of our M
+                // says nothing about a gain.
+                const bool gain = name.rfind("inputGain", 0) == 0;
+                c.report = QByteArray::fromStdString(gain ? buildReplyO(unit.record(), 1)
+                                                          : buildReplyD(unit.record(), 1));
                 panelChanges.push_back(std::move(c));
             }
             nextPanelChange = now + options.panelIntervalMs;

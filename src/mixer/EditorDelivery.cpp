@@ -127,6 +127,40 @@ void EditorDelivery::stateRead()
     emit m_surface.refreshNeeded(); // the views show the changes put back
 }
 
+QStringList EditorDelivery::waitingChanges() const
+{
+    QStringList names;
+    if (!m_waitForState) return names;
+    for (const auto& entry : m_e)
+        names << QStringLiteral("eq %1").arg(entry.first);
+    for (const auto& entry : m_b)
+        names << QStringLiteral("dynamics %1").arg(entry.first);
+    for (const auto& entry : m_filters)
+        names << QStringLiteral("filters %1").arg(entry.first);
+    for (const auto& entry : m_limiterEnable)
+        names << QStringLiteral("limiter %1").arg(entry.first);
+    return names;
+}
+
+void EditorDelivery::restoreWaiting(const QStringList& names)
+{
+    for (const QString& name : names) {
+        const QStringList parts = name.split(QLatin1Char(' '));
+        bool ok = false;
+        const int index = parts.value(1).toInt(&ok);
+        if (parts.size() != 2 || !ok) continue;
+        // Each mark checks its index; a name this version does not know is skipped.
+        if (parts[0] == QLatin1String("eq"))
+            markE(index);
+        else if (parts[0] == QLatin1String("dynamics"))
+            markB(index);
+        else if (parts[0] == QLatin1String("filters"))
+            markFilters(index);
+        else if (parts[0] == QLatin1String("limiter"))
+            markLimiterEnable(index);
+    }
+}
+
 bool EditorDelivery::deliver()
 {
     if (!pending()) {

@@ -5,6 +5,7 @@
 #include "mixer/CommandPort.h"
 
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <array>
@@ -43,6 +44,11 @@ public:
     // follows), G, then B for every changed output. Offline nothing leaves and everything waits
     // for the unit. True when something was sent.
     bool deliver();
+    // The changes that wait for the unit's next login, by name ("eq SLOT", "dynamics OUTPUT",
+    // "filters INPUT", "limiter OUTPUT"), so that they outlive a restart: restoreWaiting takes
+    // such a list back with the values the record holds now (read from the state file).
+    QStringList waitingChanges() const;
+    void restoreWaiting(const QStringList& names);
     void setRetryInterval(int ms) { m_retry.setInterval(ms > 0 ? ms : 1); }
 
 private:

@@ -3,6 +3,7 @@
 #include "dsp/DspCommands.h"
 #include "link/AddressFile.h"
 #include "link/Discovery.h"
+#include "mixer/EditorDelivery.h"
 #include "mixer/EventLogSources.h"
 #include "store/DeviceRegistry.h"
 #include "store/GroupDialogModel.h"
@@ -220,6 +221,9 @@ void SonaroCore::writeOfflineChanges()
     for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
         for (const QString& name : m_session.deliveries().offlineChanges(unit))
             text += QByteArray::number(unit) + ' ' + name.toUtf8() + '\n';
+    // The editors' blocks (EQ, dynamics) of the unit shown, "editor" in front of their names.
+    for (const QString& name : EditorDelivery::of(m_surface, m_port).waitingChanges())
+        text += QByteArray::number(m_surface.unit()) + " editor " + name.toUtf8() + '\n';
     if (text.isEmpty()) {
         QFile::remove(path);
         return;
@@ -234,6 +238,7 @@ void SonaroCore::readOfflineChanges()
     QFile file(m_dataDir.offlineFilePath());
     if (!file.open(QIODevice::ReadOnly)) return;
     std::map<int, QStringList> names;
+    QStringList editorNames;
     // A few hundred names at most; anything longer is not ours.
     constexpr qint64 kMaxBytes = 64 * 1024;
     const QList<QByteArray> lines = file.read(kMaxBytes).split('\n');
@@ -243,16 +248,23 @@ void SonaroCore::readOfflineChanges()
         bool ok = false;
         const int unit = line.left(space).toInt(&ok);
         if (space < 0 || !ok || !UnitTable::isValidUnit(unit)) continue;
-        names[unit] << QString::fromUtf8(line.mid(space + 1)).trimmed();
+        const QString name = QString::fromUtf8(line.mid(space + 1)).trimmed();
+        if (name.startsWith(QLatin1String("editor ")))
+            editorNames << name.mid(7);
+        else
+            names[unit] << name;
     }
+    // No unit is connected at start: the editors' changes wait for the next login's state.
+    EditorDelivery::of(m_surface, m_port).restoreWaiting(editorNames);
     const LinkTable groups = GroupStore(m_db).sendLinkTable();
     for (const auto& [unit, list] : names)
         m_session.deliveries().restoreOfflineChanges(unit, list, groups);
-    if (!names.empty())
+    if (!names.empty() || !editorNames.isEmpty())
         m_eventLog.add(EventKind::StateFile,
                        QT_TRANSLATE_NOOP("sonaro::EventLog",
                                          "Settings changed offline wait for the next login: %1"),
-                       {m_session.deliveries().unconfirmedChanges().join(QStringLiteral(", "))});
+                       {(m_session.deliveries().unconfirmedChanges() + editorNames)
+                            .join(QStringLiteral(", "))});
 }
 
 } // namespace sonaro

@@ -1,4 +1,6 @@
 #include "link/DeliveryTracker.h"
+#include "dsp/EqModel.h"
+#include "mixer/InputEqEditor.h"
 #include "mixer/SonaroCore.h"
 #include "support/LoopbackCore.h"
 #include "unit/UnitFrames.h"
@@ -340,6 +342,14 @@ TEST(Delivery, OfflineChangesOutliveARestart)
     b.core->surface().setInputGain(0, -20, Phase::Committed);
     b.core->groupStore().storeLinkTable(preparedGroups());
     b.core->surface().sendLinkTable();
+    {
+        // An EQ band of input 3 shaped offline; the editor is closed before the restart.
+        InputEqEditor eq(b.core->surface(), b.core->commandPort(), b.op);
+        eq.start();
+        eq.selectChannel(2);
+        eq.knobChanged(1, 2500.0, 6.0, 2.0);
+        spin(300);
+    }
     b.core->closeSequence();
     const QString offlineFile = b.dir.filePath("offline.ini");
     ASSERT_TRUE(QFile::exists(offlineFile));
@@ -353,6 +363,11 @@ TEST(Delivery, OfflineChangesOutliveARestart)
     EXPECT_EQ(b.op.offlineQuestions[0], QStringList({"input 1 gain", "groups"}));
     EXPECT_EQ(b.unit->record().inputGain[0], 30);
     EXPECT_EQ(b.unit->linkTable(), preparedGroups());
+    ASSERT_TRUE(waitFor([&] { return inputEqBand(b.unit->record(), 2, 1).gain > 5.5; }, 3000))
+        << "the EQ edited offline reached the unit after the restart";
+    EXPECT_NEAR(inputEqBand(b.unit->record(), 2, 1).frequency, 2500.0, 25.0);
+    EXPECT_NEAR(inputEqBand(b.record(), 2, 1).gain, 6.0, 0.1) << "not the unit's old EQ";
+    ASSERT_TRUE(b.waitIdle());
     EXPECT_TRUE(b.core->session().unconfirmedChanges().isEmpty());
 
     // Delivered: nothing waits at the next start.

@@ -343,12 +343,13 @@ void DeliveryTracker::reportApplied(char report, int unit)
                 // Only a frame sent since the previous report, and just before this one, can
                 // cross the change; the first report after a start (the record from the state
                 // file) crosses nothing, nor does a frame long gone (lost in a silence): a later
-                // report with the old value is then another change at the unit.
+                // report with the old value is then another change at the unit. An S answers
+                // our read-back and shows the unit after our frames arrived: nothing crossed it.
                 const std::size_t slot = static_cast<std::size_t>(kindSlot(field.kind));
                 const bool recent =
                     m_state.now() - d.lastSentAt[slot] <= m_state.timings.crossingWindow;
                 panel = {true, d.lastSeen[i], reported,
-                         d.lastSent[slot] > d.lastCovered[slot] && recent};
+                         report != 'S' && d.lastSent[slot] > d.lastCovered[slot] && recent};
             }
             d.lastSeen[i] = reported;
             continue;

@@ -155,6 +155,102 @@ No: Sonaro runs on without keeping channel names and groups until it is started 
 <context>
     <name>sonaro::ui::MessageBoxOperator</name>
     <message>
+        <source>input %1 %2</source>
+        <translation>输入 %1 %2</translation>
+    </message>
+    <message>
+        <source>output %1 %2</source>
+        <translation>输出 %1 %2</translation>
+    </message>
+    <message>
+        <source>unit %1: %2</source>
+        <translation>设备 %1：%2</translation>
+    </message>
+    <message>
+        <source>gain</source>
+        <translation>增益</translation>
+    </message>
+    <message>
+        <source>mute</source>
+        <translation>哑音</translation>
+    </message>
+    <message>
+        <source>phantom</source>
+        <translation>幻象电源</translation>
+    </message>
+    <message>
+        <source>line</source>
+        <translation>线路电平</translation>
+    </message>
+    <message>
+        <source>low cut</source>
+        <translation>低切</translation>
+    </message>
+    <message>
+        <source>priority</source>
+        <translation>优先</translation>
+    </message>
+    <message>
+        <source>feedback</source>
+        <translation>反馈抑制</translation>
+    </message>
+    <message>
+        <source>EQ</source>
+        <translation>均衡</translation>
+    </message>
+    <message>
+        <source>high-pass</source>
+        <translation>高通</translation>
+    </message>
+    <message>
+        <source>low-pass</source>
+        <translation>低通</translation>
+    </message>
+    <message>
+        <source>level</source>
+        <translation>电平</translation>
+    </message>
+    <message>
+        <source>limiter</source>
+        <translation>输出限制</translation>
+    </message>
+    <message>
+        <source>routing</source>
+        <translation>路由</translation>
+    </message>
+    <message>
+        <source>threshold</source>
+        <translation>门限</translation>
+    </message>
+    <message>
+        <source>output selection</source>
+        <translation>输出选择</translation>
+    </message>
+    <message>
+        <source>threshold mode</source>
+        <translation>门限模式</translation>
+    </message>
+    <message>
+        <source>device mode</source>
+        <translation>主机状态</translation>
+    </message>
+    <message>
+        <source>panel lock</source>
+        <translation>主机面板锁</translation>
+    </message>
+    <message>
+        <source>maximum open channels</source>
+        <translation>最大话筒数</translation>
+    </message>
+    <message>
+        <source>hold time</source>
+        <translation>保持时间</translation>
+    </message>
+    <message>
+        <source>groups</source>
+        <translation>组设置</translation>
+    </message>
+    <message>
         <source>Settings changed while offline differ from the unit&apos;s:</source>
         <translation>离线时更改的设置与设备的设置不同：</translation>
     </message>

@@ -481,8 +481,7 @@ bool DeliveryTracker::judgeTable(int unit, char report)
     UnitDelivery& d = m_units[static_cast<std::size_t>(unit)];
     // N answers a J; S judges only a J sent before the read-back asked for it.
     const bool judged = loggedIn(unit) && !m_link.isQueued('J', unit) &&
-                        (report == 'N' ? d.lastTableSent > 0
-                                       : d.lastReadRequest > d.lastTableSent);
+                        (report == 'N' ? d.lastTableSent > 0 : d.lastReadRequest > d.lastTableSent);
     if (!judged) return false;
     if (d.table->resends >= kMaxResends) {
         // The store takes what the unit has.
@@ -534,8 +533,8 @@ void DeliveryTracker::restoreOfflineChanges(int unit, const QStringList& names,
             d.table = held;
             continue;
         }
-        const auto field = std::find_if(all.begin(), all.end(),
-                                        [&](const Field& f) { return f.name == name; });
+        const auto field =
+            std::find_if(all.begin(), all.end(), [&](const Field& f) { return f.name == name; });
         if (field == all.end()) continue; // a name this version does not know
         const std::size_t i = static_cast<std::size_t>(field - all.begin());
         Pending p;

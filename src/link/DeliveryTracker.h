@@ -152,10 +152,10 @@ private:
         // What the last frame of each kind carried (an answer wait's resend carries it again).
         std::vector<int> sentValue;
         std::array<QByteArray, 3> lastFrame;
-        std::map<int, Pending> pending;   // by field index
+        std::map<int, Pending> pending; // by field index
         std::optional<HeldTable> table;
         qint64 lastTableSent = 0;
-        std::array<qint64, 3> lastSent{}; // V, M, G
+        std::array<qint64, 3> lastSent{};   // V, M, G
         std::array<qint64, 3> lastSentAt{}; // when, on the link's clock
         // When a report last covered each kind's fields.
         std::array<qint64, 3> lastCovered{};

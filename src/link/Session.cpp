@@ -244,7 +244,7 @@ void Session::storeLogin(const QString& name, const QString& password)
     storeAccount(r.loginPassword, viewOf(latin1Of(password)));
     // The unit lists its account names (search answer); before any list the usual one.
     const std::string typed = padAccount(viewOf(latin1Of(name)));
-    auto listed = [](const char (&field)[kAccountLength]) {
+    auto listed = [](const char(&field)[kAccountLength]) {
         std::string_view text(field, kAccountLength);
         text = text.substr(0, std::min(text.find('\0'), text.size()));
         return text.empty() ? std::string() : padAccount(text);

@@ -1,5 +1,5 @@
-#include "link/DeliveryTracker.h"
 #include "dsp/EqModel.h"
+#include "link/DeliveryTracker.h"
 #include "mixer/InputEqEditor.h"
 #include "mixer/SonaroCore.h"
 #include "support/LoopbackCore.h"
@@ -159,8 +159,8 @@ TEST(Delivery, ALoginLostAfterASilenceGoesAgainWhileTheUnitIsHeard)
     ASSERT_TRUE(waitFor([&] { return r.connected != 0; }, 1000));
     spin(500);
     b.unit->dropNext('R', 0);
-    ASSERT_TRUE(waitFor(
-        [&] { return b.core->linkState().connection == Connection::Connected; }, 3000))
+    ASSERT_TRUE(
+        waitFor([&] { return b.core->linkState().connection == Connection::Connected; }, 3000))
         << "the login goes again although the unit is heard";
     ASSERT_TRUE(b.waitIdle());
     EXPECT_EQ(b.unit->record().inputGain[1], 45);
@@ -177,8 +177,8 @@ TEST(Delivery, AChangeMadeBeforeTheReloginsStateReportWaitsForIt)
     // Changed at the unit's front panel during the silence: the program has not heard of it.
     b.unit->record().inputGain[6] = 31;
     b.unit->dropNext('C', 1); // the re-login's state request is lost
-    ASSERT_TRUE(waitFor(
-        [&] { return b.core->linkState().connection == Connection::Connected; }, 3000));
+    ASSERT_TRUE(
+        waitFor([&] { return b.core->linkState().connection == Connection::Connected; }, 3000));
     b.core->surface().setInputGain(1, -5, Phase::Committed);
     ASSERT_TRUE(b.waitIdle());
     ASSERT_TRUE(waitFor([&] { return b.unit->record().inputGain[1] == 45; }, 2000));

@@ -1,4 +1,6 @@
+#include "model/UnitTable.h"
 #include "support/EventLoop.h"
+#include "ui/LanguageSwitcher.h"
 #include "ui/MessageBoxOperator.h"
 #include "ui/ThemedMessageBox.h"
 
@@ -51,4 +53,26 @@ TEST(OfflineChoiceBox, ListsTheDifferencesAndAnswersWithoutWaiting)
     openBox()->rejectButton()->click();
     ASSERT_TRUE(waitFor([&] { return chosen.has_value(); }, 1000));
     EXPECT_EQ(*chosen, OfflineChoice::TakeUnits);
+}
+
+TEST(OfflineChoiceBox, NamesTheSettingsInTheOperatorsLanguage)
+{
+    UnitTable table;
+    LanguageSwitcher switcher(table);
+    ASSERT_TRUE(switcher.load());
+    switcher.setLanguage(Language::Chinese);
+    MessageBoxOperator op;
+    op.chooseOfflineSettings({QStringLiteral("input 3 phantom"), QStringLiteral("groups"),
+                              QStringLiteral("unit 2: output 1 routing")},
+                             [](OfflineChoice) {});
+    ASSERT_TRUE(waitFor([] { return openBox() != nullptr; }, 1000));
+    const QString text = openBox()->text();
+    EXPECT_TRUE(text.contains(QString::fromUtf8("输入 3 幻象电源"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromUtf8("组设置")));
+    EXPECT_TRUE(text.contains(QString::fromUtf8("设备 2：输出 1 路由")));
+    if (const QByteArray dir = qgetenv("SONARO_GRAB_DIR"); !dir.isEmpty())
+        openBox()->grab().save(QString::fromLocal8Bit(dir) +
+                               QStringLiteral("/offline-choice-zh.png"));
+    openBox()->rejectButton()->click();
+    switcher.setLanguage(Language::English);
 }

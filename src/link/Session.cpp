@@ -242,16 +242,12 @@ void Session::storeLogin(const QString& name, const QString& password)
     UnitRecord& r = current();
     storeAccount(r.loginName, viewOf(latin1Of(name)));
     storeAccount(r.loginPassword, viewOf(latin1Of(password)));
-    // The unit lists its account names (search answer); before any list the usual one.
-    const std::string typed = padAccount(viewOf(latin1Of(name)));
-    auto listed = [](const char(&field)[kAccountLength]) {
-        std::string_view text(field, kAccountLength);
-        text = text.substr(0, std::min(text.find('\0'), text.size()));
-        return text.empty() ? std::string() : padAccount(text);
-    };
-    const std::string admin = listed(r.adminName);
-    // Any other name is the user's level: it never keeps an earlier administrator's.
-    r.accountLevel = typed == (admin.empty() ? padAccount("admin") : admin) ? 1 : 2;
+    // The unit lists its administrator's name (search answer); before any list it is "admin".
+    // Any other name gets the user's level, never an earlier administrator's.
+    std::string_view listed = accountField(r.adminName);
+    listed = listed.substr(0, std::min(listed.find('\0'), listed.size()));
+    const std::string admin = padAccount(listed.empty() ? std::string_view("admin") : listed);
+    r.accountLevel = accountField(r.loginName) == admin ? 1 : 2;
 }
 
 void Session::sendLogin()

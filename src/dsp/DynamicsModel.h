@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/UnitRecord.h"
+#include "model/ValueConventions.h"
 
 #include <array>
 #include <cstdint>
@@ -11,9 +12,8 @@
 // the drag rules of the transfer-curve handles and the B payload.
 namespace sonaro {
 
-constexpr double kRatioInfinite = 100.0; // "INF:1"
-constexpr double kThresholdOff = 20.0;   // dB; at or above it the processor is inactive
-constexpr double kThresholdMin = -80.0;  // dB
+// The ranges of ratio, threshold, attack and release are value conventions
+// (model/ValueConventions.h).
 constexpr double kDynamicsGraphMin = -140.0;
 constexpr double kDynamicsGraphMax = 20.0; // the end point sits at input +20 dB
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/UnitRecord.h"
+#include "model/ValueConventions.h"
 
 #include <array>
 #include <cstdint>
@@ -34,21 +35,7 @@ constexpr int kOutputEqBlocks = kOutputEqBands / kBandsPerBlock;
 constexpr int kEqSlotCount = kInputCount + kOutputCount * kOutputEqBlocks; // 14
 constexpr double kEqResetQ = 0.5;
 
-// Editor frequency limits and steps.
-constexpr double kEqMinFrequency = 20.0;
-constexpr double kEqMaxFrequency = 20000.0;
-constexpr double kEqMinGain = -15.0;
-constexpr double kEqMaxGain = 15.0;
-constexpr double kEqMinQ = 0.3;
-constexpr double kEqMaxQ = 20.0;
-
-// High-pass and low-pass frequencies by filter index; index 0 is "off" and its value only a
-// placeholder for drawing. The unit itself receives the index.
-constexpr int kFilterIndexCount = 11;
-constexpr std::array<double, kFilterIndexCount> kHighPassFrequency = {35, 35,  50,  60,  70, 80,
-                                                                      90, 100, 120, 130, 150};
-constexpr std::array<double, kFilterIndexCount> kLowPassFrequency = {
-    20000, 20000, 18000, 15000, 12000, 10000, 8000, 7500, 7000, 6800, 6500};
+// The editors' limits and the filter tables are value conventions (model/ValueConventions.h).
 // The table value for a stored index; an index outside 0..10 is clamped into the table.
 double highPassFrequency(int index);
 double lowPassFrequency(int index);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ValueConventions.h"
+
 #include <string>
 
 // The texts of the numeric value read-outs beside the dynamics editor's lists (and any other
@@ -23,9 +25,8 @@ struct ReadoutRange
     int max;
 };
 constexpr ReadoutRange kThresholdReadoutRange{0, 1000};
-constexpr ReadoutRange kAttackReadoutRange{1, 2000};
-// Release as the unit holds it: 10 ms and 20 ms are in its list and 10 ms is its factory value.
-constexpr ReadoutRange kReleaseReadoutRange{10, 5000};
+constexpr ReadoutRange kAttackReadoutRange{kAttackMinMs, kAttackMaxMs};
+constexpr ReadoutRange kReleaseReadoutRange{kReleaseMinMs, kReleaseMaxMs};
 // Ratios 1..10, and one step above them for "INF:1": every ratio above 10 is read as the list
 // reads it.
 constexpr int kRatioReadoutInfinite = 11;

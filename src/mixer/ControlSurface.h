@@ -3,6 +3,7 @@
 #include "mixer/CommandPort.h"
 #include "model/OperatorInterface.h"
 #include "model/UnitTable.h"
+#include "model/ValueConventions.h"
 #include "store/GroupStore.h"
 
 #include <QObject>
@@ -67,7 +68,7 @@ class ControlSurface : public QObject
 public:
     static constexpr int kMinDb = -50;
     static constexpr int kMaxDb = 10;
-    static constexpr int kHoldTimeStepMs = 50; // the unit counts its hold time in these steps
+    static constexpr int kHoldTimeStepMs = sonaro::kHoldTimeStepMs;
 
     ControlSurface(UnitTable& table, CommandPort& port, OperatorInterface& op,
                    QObject* parent = nullptr);

@@ -1,7 +1,7 @@
-// sonaro-soak [--seconds N] [--seed N] [--trace FILE]: fault soak of the link against a virtual unit on
-// loopback, with changes made at the unit's front panel meanwhile. Prints the read-back's share
-// of the datagrams and whether the front-panel changes were kept; the last line is
-// "differing fields: N", followed by the names when N > 0.
+// sonaro-soak [--seconds N] [--seed N] [--trace FILE]: fault soak of the link against a virtual
+// unit on loopback, with changes made at the unit's front panel meanwhile. Prints the read-back's
+// share of the datagrams and whether the front-panel changes were kept; the last line is "differing
+// fields: N", followed by the names when N > 0.
 #include "SoakRunner.h"
 
 #include <QCommandLineParser>

@@ -2,11 +2,11 @@
 
 #include "dsp/EqModel.h"
 #include "mixer/SonaroCore.h"
+#include "ui/EventLogDock.h"
 #include "ui/InputEqWindow.h"
 #include "ui/LanguageSwitcher.h"
 #include "ui/LimiterWindow.h"
 #include "ui/MainView.h"
-#include "ui/EventLogDock.h"
 #include "ui/MainWindow.h"
 #include "ui/OutputEqWindow.h"
 

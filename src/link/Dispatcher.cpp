@@ -1,7 +1,8 @@
 #include "link/Dispatcher.h"
 
 #include "link/AddressFile.h"
-#include "link/DeliveryTracker.h"
+#include "link/Delivery.h"
+#include "model/HostAddressRules.h"
 #include "model/ValueConventions.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ParameterWords.h"
@@ -128,13 +129,20 @@ Dispatcher::Dispatcher(LinkState& state, Link& link, OperatorInterface& ui, QObj
 void Dispatcher::receive(const QByteArray& frame, const QHostAddress& sender, quint16 senderPort)
 {
     const std::string_view text(frame.constData(), static_cast<std::size_t>(frame.size()));
-    if (!expectsUnit(m_state.connection)) {
-        drop(text, "no unit expected");
-        return;
-    }
     const QHostAddress unit(m_state.deviceAddress);
     const bool fromUnit =
         senderPort == m_state.port && sender.isEqual(unit, QHostAddress::TolerantConversion);
+    if (!expectsUnit(m_state.connection)) {
+        if (fromUnit && m_streamOffOwed) {
+            // The unit still streams: the stream-off left into a silence. It goes again when
+            // the unit is heard, a few times at most; the frames are counted, not logged.
+            ++m_dropped;
+            repeatStreamOff();
+            return;
+        }
+        drop(text, "no unit expected");
+        return;
+    }
     // A unit asked to move may answer the change from its new address.
     const bool fromMovedUnit =
         m_state.connection == Connection::ChangingAddress && text.size() > 1 && text[1] == 'P' &&
@@ -162,17 +170,17 @@ void Dispatcher::dispatch(std::string_view frame)
     switch (frame[1]) {
     case 'R':
         if (connection == Connection::LoggingIn || connection == Connection::Relogging) {
-            m_state.stampLastHeard(m_state.table.currentUnit());
+            m_state.stampLastHeard(1);
             if (handleR(frame)) afterLogin();
         } else if (isLoggedIn(connection) && validFrame(frame, inner)) {
             // A repeated answer: the unit is alive, and the login is already done.
-            m_state.stampLastHeard(m_state.table.currentUnit());
+            m_state.stampLastHeard(1);
         } else {
             drop(frame, "login answer not asked for");
         }
         return;
     case 'L':
-        if (current().connected && validFrame(frame, inner)) handleL(inner);
+        if (head().connected && validFrame(frame, inner)) handleL(inner);
         return;
     case 'Z':
         if (validFrame(frame, inner)) handleZ(inner);
@@ -187,12 +195,14 @@ void Dispatcher::dispatch(std::string_view frame)
             drop(frame, "address answer not asked for");
             return;
         }
-        if (handleP(inner)) {
-            emit addressReported(m_state.deviceAddress, m_state.port);
-            dropLink();
-            m_ui.showMessage(Severity::Information,
-                             QStringLiteral("Changing IP address successful, restart software."));
+        if (!handleP(inner)) {
+            drop(frame, "impossible address answer");
+            return;
         }
+        emit addressReported(m_state.deviceAddress, m_state.port);
+        dropLink();
+        m_ui.showMessage(Severity::Information,
+                         QStringLiteral("Changing IP address successful, restart software."));
         return;
     case 'K':
         if (validFrame(frame, inner)) handleK(inner);
@@ -201,10 +211,18 @@ void Dispatcher::dispatch(std::string_view frame)
         if (validFrame(frame, inner)) handleU(inner);
         return;
     case 'Q':
-    case 'H':
-        // The answer counts whatever its content, once it arrived whole.
-        if (validFrame(frame, inner)) m_link.answerArrived(frame[1]);
+    case 'H': {
+        // The answer counts whatever its content, once it arrived whole, for the slot or output
+        // it names.
+        if (!validFrame(frame, inner)) return;
+        const int unit = byteText(inner, 2);
+        const int index = byteText(inner, 5);
+        if (m_delivery)
+            m_delivery->answerReceived(frame[1], unit, index);
+        else
+            m_link.answerArrived(frame[1], unit, index);
         return;
+    }
     case 'Y':
         // Only a whole answer to the change asked for ends the login; anything else would
         // report a change that did not happen.
@@ -220,7 +238,7 @@ void Dispatcher::dispatch(std::string_view frame)
             QStringLiteral("Password changed successfully, please reconnect the device"));
         return;
     case 'O':
-        if (current().connected && validFrame(frame, inner) && handleO(inner)) emit stateChanged();
+        if (head().connected && validFrame(frame, inner) && handleO(inner)) emit stateChanged();
         return;
     case 'S':
         if (validFrame(frame, inner) && handleS(inner)) {
@@ -233,8 +251,11 @@ void Dispatcher::dispatch(std::string_view frame)
         return;
     case 'D':
         if (!validFrame(frame, inner)) return;
-        m_link.answerArrived('D');
-        if (current().connected && handleD(inner)) emit stateChanged();
+        if (m_delivery)
+            m_delivery->answerReceived('D', byteText(inner, 2), 0);
+        else
+            m_link.answerArrived('D', byteText(inner, 2), 0);
+        if (head().connected && handleD(inner)) emit stateChanged();
         return;
     default:
         return;
@@ -245,7 +266,7 @@ bool Dispatcher::handleR(std::string_view frame)
 {
     std::string_view inner;
     if (!validFrame(frame, inner)) return false;
-    UnitRecord& cur = current();
+    UnitRecord& cur = head();
     if (inner.substr(2, 2) == "FF" && inner.substr(5, 2) == "FF") {
         cur.loginAccepted = 0;
         return true;
@@ -268,8 +289,8 @@ bool Dispatcher::handleR(std::string_view frame)
 
 void Dispatcher::afterLogin()
 {
-    const int unit = m_state.table.currentUnit();
-    UnitRecord& cur = current();
+    const int unit = 1;
+    UnitRecord& cur = head();
     if (!cur.loginAccepted) {
         cur.connected = 0;
         cur.loginPending = 0;
@@ -284,14 +305,17 @@ void Dispatcher::afterLogin()
     // After a silence the unit still has our EQ and dynamics; it only needs a moment.
     int delay = relogin ? t.reloginSettle : 0;
     auto stamp = [this, unit] { m_state.stampLastHeard(unit); };
-    if (!relogin) {
+    UnitRecord& first = m_state.table.record(1);
+    // Every unit of the chain has its EQ blocks and dynamics read, the first as always, the
+    // others after it in the same order and pace.
+    for (int u = 1; !relogin && u <= std::max(1, first.unitCount); ++u) {
         for (int slot = 0; slot < 14; ++slot) {
             for (int copy = 0; copy < 2; ++copy) {
                 LinkRequest f;
                 f.kind = 'F';
-                f.unit = unit;
+                f.unit = u;
                 f.index = slot;
-                f.frame = buildF(unit, slot);
+                f.frame = buildF(u, slot);
                 f.delayBefore = t.eqRequestPause;
                 if (copy == 1) f.onSent = stamp;
                 m_link.enqueue(std::move(f));
@@ -300,16 +324,15 @@ void Dispatcher::afterLogin()
         for (int output = 0; output < kOutputCount; ++output) {
             LinkRequest request;
             request.kind = 'T';
-            request.unit = unit;
+            request.unit = u;
             request.index = output;
-            request.frame = buildT(unit, output);
+            request.frame = buildT(u, output);
             request.pauseAfter = t.sendPause + t.dynamicsRequestPause;
             request.onSent = stamp;
             m_link.enqueue(std::move(request));
         }
     }
-    UnitRecord& first = m_state.table.record(1);
-    if (m_deliveries) m_deliveries->loginAccepted();
+    if (m_delivery) m_delivery->loginAccepted(relogin);
     // The state is read first; the changes the unit has not confirmed go again once its report
     // shows what it holds, so changes made at the unit meanwhile are kept.
     if (relogin) emit reloggedIn();
@@ -334,7 +357,7 @@ void Dispatcher::afterLogin()
 
 void Dispatcher::handleL(std::string_view inner)
 {
-    m_state.stampLastHeard(m_state.table.currentUnit());
+    m_state.stampLastHeard(1);
     setIndicator(true);
     // The status stream always describes record 1.
     UnitRecord& r = m_state.table.record(1);
@@ -352,6 +375,7 @@ void Dispatcher::handleZ(std::string_view inner)
 {
     const int unit = byteText(inner, 2);
     if (!UnitTable::isValidUnit(unit)) return;
+    heard(unit);
     UnitRecord& r = m_state.table.record(unit);
     const int open = byteText(inner, 5);
     for (int ch = 0; ch < kInputCount; ++ch)
@@ -366,14 +390,16 @@ void Dispatcher::handleA(std::string_view inner)
     m_state.stampLastHeard(unit);
     const int slot = byteText(inner, 5);
     if (slot > 13) return;
-    UnitRecord& r = m_state.table.record(unit);
+    UnitRecord r = m_state.table.record(unit);
     for (int b = 0; b < kInputEqBands; ++b) {
         const std::size_t at = 8 + 15 * static_cast<std::size_t>(b);
         const auto f = static_cast<unsigned>(wordText(inner, at));
         const auto qWord = static_cast<unsigned>(wordText(inner, at + 5));
         const auto g = static_cast<unsigned>(wordText(inner, at + 10));
         const double frequency = f > 0 && f <= 20000 ? frequencyFromWord(f) : 20.0;
-        const int type = typeFromQWord(qWord);
+        // The unit has three band types; a fourth would be shown as one thing and sent as
+        // another, so it is read as a peak.
+        const int type = typeFromQWord(qWord) <= 2 ? typeFromQWord(qWord) : 0;
         const unsigned q10 = qWord & kQWordValueMask; // Q x 10, kept when 0.2 < Q <= 20
         const double q = q10 > 2 && q10 <= 200 ? QFromWord(qWord) : 0.3;
         const double gain = g <= 300 ? gainFromWord(g) : 0.0;
@@ -391,6 +417,7 @@ void Dispatcher::handleA(std::string_view inner)
             r.outputEqType[output][band] = type;
         }
     }
+    merge('A', unit, r, slot);
     emit eqReceived(unit, slot);
 }
 
@@ -398,7 +425,12 @@ bool Dispatcher::handleP(std::string_view inner)
 {
     const QString address = QString::fromStdString(normaliseAddress(inner.substr(5, 15)));
     const int port = decimalField(inner.substr(21, 5));
-    UnitRecord& cur = current();
+    // A damaged answer must not move the link, or ip.ini, to an address no unit can have.
+    quint32 ip = 0;
+    if (!parseIpv4(address, &ip) ||
+        hostAddressProblem(ip, m_state.bindAddress.isLoopback()) != HostAddressProblem::None)
+        return false;
+    UnitRecord& cur = head();
     std::memcpy(cur.adminName, inner.data() + 27, kAccountLength);
     std::memcpy(cur.userName, inner.data() + 35, kAccountLength);
     m_state.deviceAddress = address;
@@ -426,7 +458,7 @@ void Dispatcher::handleU(std::string_view inner)
     const int unit = byteText(inner, 2);
     const int output = byteText(inner, 5);
     if (!UnitTable::isValidUnit(unit) || output < 0 || output >= kOutputCount) return;
-    UnitRecord& r = m_state.table.record(unit);
+    UnitRecord r = m_state.table.record(unit);
     const auto ratio = static_cast<unsigned>(wordText(inner, 8));
     const auto threshold = static_cast<unsigned>(wordText(inner, 13));
     const int attack = attackFromWord(static_cast<unsigned>(wordText(inner, 18)));
@@ -436,12 +468,13 @@ void Dispatcher::handleU(std::string_view inner)
     r.limiterAttack[output] = attack <= 2000 ? attack : 1;
     // 10 and 20 ms are real settings of the unit.
     r.limiterRelease[output] = release >= 10 && release <= 5000 ? release : 50;
+    merge('U', unit, r, output);
     emit dynamicsReceived(unit, output);
 }
 
 void Dispatcher::handleY(std::string_view inner)
 {
-    UnitRecord& cur = current();
+    UnitRecord& cur = head();
     std::memcpy(cur.loginName, inner.data() + 5, kAccountLength);
     std::memcpy(cur.loginPassword, inner.data() + 13, kAccountLength);
     cur.accountChangePending = 0;
@@ -451,7 +484,7 @@ bool Dispatcher::handleO(std::string_view inner)
 {
     const int unit = byteText(inner, 2);
     if (!UnitTable::isValidUnit(unit)) return false;
-    UnitRecord& r = m_state.table.record(unit);
+    UnitRecord r = m_state.table.record(unit);
     for (int ch = 0; ch < kInputCount; ++ch)
         r.inputGain[ch] = clampedByte(inner, 5 + 2 * static_cast<std::size_t>(ch), 0, kGainMax);
     for (int out = 0; out < kOutputCount; ++out)
@@ -459,7 +492,8 @@ bool Dispatcher::handleO(std::string_view inner)
                         clampedByte(inner, 22 + 2 * static_cast<std::size_t>(out), 0, kGainMax));
     r.threshold = clampedByte(inner, 27, 0, kGainMax);
     r.levelsReportReceived = 1;
-    if (m_deliveries) m_deliveries->reportApplied('O', unit);
+    m_state.table.record(unit).levelsReportReceived = 1;
+    merge('O', unit, r);
     return true;
 }
 
@@ -467,7 +501,7 @@ bool Dispatcher::handleS(std::string_view inner)
 {
     const int unit = byteText(inner, 2);
     if (!UnitTable::isValidUnit(unit)) return false;
-    UnitRecord& r = m_state.table.record(unit);
+    UnitRecord r = m_state.table.record(unit);
     r.limiterEnable[0] = clampedDigit(digitText(inner, 5), 1);
     r.limiterEnable[1] = clampedDigit(digitText(inner, 6), 1);
     for (int ch = 0; ch < kInputCount; ++ch) {
@@ -496,21 +530,23 @@ bool Dispatcher::handleS(std::string_view inner)
         r.inputMute[ch] = bitOf(mutes, ch);
     // A link table of the operator's that the unit has not confirmed stays in the store.
     const LinkTable table = readLinkTable(inner, 108, 122);
-    if (!m_deliveries || m_deliveries->linkTableReported(unit, table, 'S'))
-        emit linkTableReported(table);
+    if (!m_delivery || m_delivery->linkTableReported(unit, table, 'S'))
+        emit linkTableReported(unit, table);
     r.switchReportReceived = 1;
-    if (m_deliveries) m_deliveries->reportApplied('S', unit);
+    m_state.table.record(unit).switchReportReceived = 1;
+    merge('S', unit, r);
     return true;
 }
 
 bool Dispatcher::handleN(std::string_view inner)
 {
-    const LinkTable table = readLinkTable(inner, 5, 16);
+    // A report naming no unit we hold says nothing about our groups (as with S).
     const int unit = byteText(inner, 2);
-    if (m_deliveries && UnitTable::isValidUnit(unit) &&
-        !m_deliveries->linkTableReported(unit, table, 'N'))
-        return false;
-    emit linkTableReported(table);
+    if (!UnitTable::isValidUnit(unit)) return false;
+    heard(unit);
+    const LinkTable table = readLinkTable(inner, 5, 16);
+    if (m_delivery && !m_delivery->linkTableReported(unit, table, 'N')) return false;
+    emit linkTableReported(unit, table);
     return true;
 }
 
@@ -518,20 +554,49 @@ bool Dispatcher::handleD(std::string_view inner)
 {
     const int unit = byteText(inner, 2);
     if (!UnitTable::isValidUnit(unit)) return false;
-    UnitRecord& r = m_state.table.record(unit);
+    UnitRecord r = m_state.table.record(unit);
     for (int ch = 0; ch < kInputCount; ++ch)
         applyInputSwitchByte(r, ch, byteText(inner, 5 + 2 * static_cast<std::size_t>(ch)));
     applyOutputSwitchByte(r, byteText(inner, 22));
     applyUnitSwitchByte(r, byteText(inner, 25));
-    r.switchesPending = 0;
-    r.switchReportReceived = 1;
-    if (m_deliveries) m_deliveries->reportApplied('D', unit);
+    for (UnitRecord* target : {&r, &m_state.table.record(unit)}) {
+        target->switchesPending = 0;
+        target->switchReportReceived = 1;
+    }
+    merge('D', unit, r);
     return true;
+}
+
+void Dispatcher::merge(char report, int unit, const UnitRecord& reported, int index)
+{
+    if (m_delivery)
+        m_delivery->applyReport(report, unit, reported, index);
+    else
+        m_state.table.record(unit) = reported;
+}
+
+void Dispatcher::heard(int unit)
+{
+    if (m_delivery) m_delivery->heard(unit);
+}
+
+void Dispatcher::repeatStreamOff()
+{
+    const qint64 now = m_state.now();
+    // Frames already on their way when the stream-off left are no reason to send it again.
+    if (m_streamOffRepeats >= kStreamOffRepeats ||
+        now - m_lastStreamOff < m_state.timings.readBackRetry)
+        return;
+    if (m_streamOffRepeats++ == 0) emit streamOffRepeated();
+    m_lastStreamOff = now;
+    m_link.sendFrame(buildL(false));
 }
 
 void Dispatcher::dropLink()
 {
     m_link.sendText('L', buildL(false), 2);
+    setStreamOffOwed(true);
+    m_lastStreamOff = m_state.now();
     for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
         m_state.table.record(unit).connected = 0;
     m_state.table.record(1).loginPending = 0;

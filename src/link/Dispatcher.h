@@ -12,7 +12,7 @@
 
 namespace sonaro {
 
-class DeliveryTracker;
+class Delivery;
 
 // Handles every frame the unit sends: validates it, writes the records, queues the follow-up
 // requests and tells the view what to redraw. Frames naming a unit outside 1..64 or an output
@@ -39,8 +39,16 @@ public:
     void dropLink();
     // Turns the connection indicator on or off (signalled only when it changes).
     void setIndicator(bool on);
-    // Told of every state report (S, O, D) once it is in the record.
-    void setDeliveryTracker(DeliveryTracker* tracker) { m_deliveries = tracker; }
+    // After a disconnect the unit owes us a silent stream: frames it still sends are answered
+    // with the stream-off again (a few times) instead of being logged. A new login ends it.
+    void setStreamOffOwed(bool owed)
+    {
+        m_streamOffOwed = owed;
+        m_streamOffRepeats = 0;
+    }
+    // Merges every report (S, O, D, A, U) into the records and hears every answer; without it
+    // reports are written as they come.
+    void setDelivery(Delivery* delivery) { m_delivery = delivery; }
 
 signals:
     // A datagram was dropped unread (the reason in a few words, for an event log).
@@ -49,7 +57,7 @@ signals:
     // follow-up requests are queued; the store makes sure their channel rows exist.
     void unitsReported(int unitCount);
     // The unit reported its link table (S or N); the store keeps it.
-    void linkTableReported(sonaro::LinkTable table);
+    void linkTableReported(int unit, sonaro::LinkTable table);
     // The strips must be refreshed from the records (O, D, S).
     void stateChanged();
     // Levels or open states changed (L, Z).
@@ -67,6 +75,8 @@ signals:
     // A login after a silence was accepted; the state report is not yet asked for.
     void reloggedIn();
     void loginAccepted(int unitCount);
+    // The unit went on streaming after a disconnect; the stream-off went again (told once).
+    void streamOffRepeated();
 
 private:
     bool handleR(std::string_view inner);
@@ -82,14 +92,23 @@ private:
     bool handleS(std::string_view inner);
     bool handleN(std::string_view inner);
     bool handleD(std::string_view inner);
-    UnitRecord& current() { return m_state.table.current(); }
+    // A report parsed into a copy of unit's record goes into the record.
+    void merge(char report, int unit, const UnitRecord& reported, int index = 0);
+    void heard(int unit);
+    // The head of the chain: the unit the link logs in to, whose answers speak for all.
+    UnitRecord& head() { return m_state.table.record(1); }
     void drop(std::string_view frame, const char* reason);
+    void repeatStreamOff();
 
     LinkState& m_state;
     Link& m_link;
     OperatorInterface& m_ui;
-    DeliveryTracker* m_deliveries = nullptr;
+    Delivery* m_delivery = nullptr;
     int m_dropped = 0;
+    static constexpr int kStreamOffRepeats = 5;
+    bool m_streamOffOwed = false;
+    int m_streamOffRepeats = 0;
+    qint64 m_lastStreamOff = 0;
 };
 
 } // namespace sonaro

@@ -56,6 +56,7 @@ void Link::discardQueued()
     m_waitTimer.stop();
     m_waitActive = false;
     m_waitPolicy = nullptr;
+    QTimer::singleShot(0, this, &Link::tellIfIdle);
 }
 
 void Link::stop()
@@ -143,10 +144,11 @@ void Link::enqueue(LinkRequest request)
     schedule();
 }
 
-bool Link::isQueued(char kind, int unit) const
+bool Link::isQueued(char kind, int unit, int index) const
 {
     return std::any_of(m_queue.begin(), m_queue.end(), [&](const LinkRequest& r) {
-        return r.sentCount == 0 && r.kind == kind && r.unit == unit;
+        return r.sentCount == 0 && r.kind == kind && r.unit == unit &&
+               (index < 0 || r.index == index);
     });
 }
 
@@ -179,12 +181,15 @@ bool Link::answerPending(char command) const
     return i >= 0 && m_pending[i];
 }
 
-void Link::answerArrived(char answerKind)
+bool Link::answerArrived(char answerKind, int unit, int index)
 {
     const int i = pendingIndex(answerKind);
-    if (i < 0) return;
+    if (i < 0 || !m_waitActive || !m_waitPolicy || m_waitPolicy->answer != answerKind) return false;
+    // An answer for another unit, slot or output answers nothing we wait for.
+    if (unit != m_waitUnit || (answerKind != 'D' && index != m_waitIndex)) return false;
     m_pending[i] = false;
-    if (m_waitActive && m_waitPolicy && m_waitPolicy->answer == answerKind) finishWait();
+    finishWait();
+    return true;
 }
 
 void Link::readPending()
@@ -220,8 +225,18 @@ std::string Link::buildFrame(const LinkRequest& request) const
     }
 }
 
+void Link::tellIfIdle()
+{
+    if (isQueueIdle()) emit queueIdle();
+}
+
 void Link::schedule()
 {
+    if (m_queue.empty() && !m_waitActive) {
+        // Told on the next turn: whoever emptied the queue finishes first.
+        QTimer::singleShot(0, this, &Link::tellIfIdle);
+        return;
+    }
     if (m_waitActive || m_queue.empty() || !m_socket) return;
     const LinkRequest& next = m_queue.front();
     const qint64 base = next.sentCount > 0 ? m_readyAt : std::max(m_readyAt, next.enqueuedAt);
@@ -235,7 +250,8 @@ void Link::pump()
 {
     if (m_waitActive || m_queue.empty() || !m_socket) return;
     LinkRequest& request = m_queue.front();
-    if (request.frame.empty() && m_mayBuild && !m_mayBuild(request.kind, request.unit)) {
+    if (request.frame.empty() && m_mayBuild &&
+        !m_mayBuild(request.kind, request.unit, request.index)) {
         m_queue.pop_front();
         schedule();
         return;
@@ -267,6 +283,8 @@ void Link::pump()
         m_waitPause = pause;
         m_waitPolicy = &answerWaitFor(kind);
         m_waitFrame = frame;
+        m_waitUnit = request.unit;
+        m_waitIndex = request.index;
         m_waitCycle = 0;
         m_waitTimer.start(m_state.timings.answerPoll);
         if (done) m_queue.pop_front();
@@ -292,8 +310,10 @@ void Link::waitCycle()
     if (m_waitCycle >= m_waitPolicy->giveUpAt) {
         if (m_waitPolicy->clearPendingOnGiveUp) m_pending[i] = false;
         const char command = m_waitPolicy->command;
+        const int unit = m_waitUnit;
+        const int index = m_waitIndex;
         finishWait();
-        emit answerGivenUp(command);
+        emit answerGivenUp(command, unit, index);
     }
 }
 

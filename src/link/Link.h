@@ -68,32 +68,24 @@ public:
     int queuedCount() const { return static_cast<int>(m_queue.size()); }
     // Forgets every queued request and the answer wait in progress.
     void discardQueued();
-    // Nothing queued, no answer awaited and no change waiting for its confirmation.
-    bool isIdle() const
-    {
-        return m_queue.empty() && !m_waitActive && !(m_confirming && m_confirming());
-    }
-    // True while changes sent wait for the unit's confirmation (set by the session).
-    void setConfirmationCheck(std::function<bool()> confirming)
-    {
-        m_confirming = std::move(confirming);
-    }
-    // Asked before a frame is built from a unit's record; a request it refuses is dropped
-    // unsent (the session keeps what it carried and sends it again when it may).
-    void setBuildCheck(std::function<bool(char kind, int unit)> mayBuild)
+    // Nothing queued and no answer awaited (queueIdle() tells when this becomes true).
+    bool isQueueIdle() const { return m_queue.empty() && !m_waitActive; }
+    // Asked before a frame is built from a unit's record (index: E slot, B output); a request it
+    // refuses is dropped unsent (the delivery keeps what it carried and sends it when it may).
+    void setBuildCheck(std::function<bool(char kind, int unit, int index)> mayBuild)
     {
         m_mayBuild = std::move(mayBuild);
     }
-    // A request for (kind, unit) waits unsent in the queue.
-    bool isQueued(char kind, int unit) const;
+    // A request for (kind, unit), and index unless it is -1, waits unsent in the queue.
+    bool isQueued(char kind, int unit, int index = -1) const;
 
     // Builders for the coefficient frames E and B (the DSP code's buildE and buildB unless
     // replaced, e.g. by a test).
     void setFrameBuilder(char kind, FrameBuilder builder);
 
-    // Called by the dispatcher when D, Q or H arrives: clears the answer-pending flag and ends a
-    // wait for it at once.
-    void answerArrived(char answerKind);
+    // A whole D, Q or H from the unit: when it answers the wait in progress (the same unit, and
+    // for Q and H the same slot or output), the wait ends at once. True when it did.
+    bool answerArrived(char answerKind, int unit, int index);
     bool answerPending(char command) const;
 
 signals:
@@ -101,8 +93,10 @@ signals:
     void frameReceived(const QByteArray& frame, const QHostAddress& sender, quint16 senderPort);
     // Every datagram that left whole.
     void frameSent(const QByteArray& frame);
-    // An acknowledged command gave up waiting for its answer.
-    void answerGivenUp(char command);
+    // An acknowledged command (kind, unit, E slot or B output) gave up waiting for its answer.
+    void answerGivenUp(char command, int unit, int index);
+    // The queue ran empty and no answer is awaited.
+    void queueIdle();
     void socketError(const QString& message);
 
 private:
@@ -111,6 +105,7 @@ private:
     void pump();
     void waitCycle();
     void finishWait();
+    void tellIfIdle();
     std::string buildFrame(const LinkRequest& request) const;
     int pendingIndex(char command) const;
 
@@ -121,8 +116,7 @@ private:
     QTimer m_waitTimer;
     qint64 m_lastSentAt = -1000000;
     qint64 m_readyAt = 0; // the previous request finished (its pause or its wait is over)
-    std::function<bool()> m_confirming;
-    std::function<bool(char, int)> m_mayBuild;
+    std::function<bool(char, int, int)> m_mayBuild;
     FrameBuilder m_buildE;
     FrameBuilder m_buildB;
 
@@ -130,6 +124,8 @@ private:
     bool m_waitActive = false;
     const AnswerWaitPolicy* m_waitPolicy = nullptr;
     std::string m_waitFrame;
+    int m_waitUnit = 0;
+    int m_waitIndex = 0;
     int m_waitCycle = 0;
     int m_waitPause = 0; // the pause of the request that waits, kept after its answer
 };

@@ -15,9 +15,6 @@ namespace sonaro {
 namespace {
 
 constexpr int kLoginTries = 3;
-// An acknowledged command whose answer wait gave up is queued again this many times in a row
-// while the unit is connected; after that it waits for the next login.
-constexpr int kRequeuesWhileConnected = 3;
 
 QByteArray latin1Of(const QString& text)
 {
@@ -31,30 +28,18 @@ std::string_view viewOf(const QByteArray& bytes)
 
 } // namespace
 
-Session::Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorInterface& ui,
-                 QObject* parent)
-    : QObject(parent), m_state(state), m_link(link), m_dispatcher(dispatcher), m_ui(ui),
-      m_deliveries(state, link, ui)
+Session::Session(LinkState& state, Link& link, Dispatcher& dispatcher, Delivery& delivery,
+                 OperatorInterface& ui, QObject* parent)
+    : QObject(parent), m_state(state), m_link(link), m_dispatcher(dispatcher), m_delivery(delivery),
+      m_ui(ui)
 {
-    m_dispatcher.setDeliveryTracker(&m_deliveries);
-    m_link.setConfirmationCheck([this] { return m_deliveries.awaitingConfirmation(); });
-    // Until the unit has reported its state after a login, a V, M or G built from the record
-    // would take back what was changed at the unit meanwhile; the tracker keeps the operator's
-    // changes and sends them once the report came. The drain at exit sends what is left.
-    m_link.setBuildCheck([this](char kind, int unit) {
-        if (kind != 'V' && kind != 'M' && kind != 'G') return true;
-        return m_state.connection == Connection::Closing || m_deliveries.mayBuildFrames(unit);
-    });
-    connect(&m_deliveries, &DeliveryTracker::changeConfirmed, this, &Session::changeConfirmed);
-    connect(&m_deliveries, &DeliveryTracker::changeResent, this, &Session::changeResent);
-    connect(&m_deliveries, &DeliveryTracker::changeNotDelivered, this,
-            &Session::changeNotDelivered);
+    // Until the unit has reported its state after a login, a frame built from the record would
+    // take back what was changed at the unit meanwhile; the delivery keeps the operator's
+    // changes and sends them once the reports came.
+    m_link.setBuildCheck(
+        [this](char kind, int unit, int index) { return m_delivery.mayBuild(kind, unit, index); });
     connect(&m_linkTimer, &QTimer::timeout, this, &Session::linkTimerTick);
     connect(&m_adminTimer, &QTimer::timeout, this, &Session::adminTimerTick);
-    connect(&m_link, &Link::frameSent, this, &Session::noteSent);
-    connect(&m_link, &Link::frameReceived, this, &Session::noteReceived);
-    connect(&m_link, &Link::answerGivenUp, this, &Session::answerGivenUp);
-    connect(&m_dispatcher, &Dispatcher::reloggedIn, this, &Session::resendUnanswered);
     connect(&m_dispatcher, &Dispatcher::loginAccepted, this, &Session::loginAnswered);
     connect(&m_dispatcher, &Dispatcher::loginRefused, this, [this] { enter(Connection::Offline); });
     connect(&m_dispatcher, &Dispatcher::linkDropped, this, &Session::linkDropped);
@@ -73,20 +58,20 @@ void Session::enter(Connection next)
     if (next != Connection::Closing) m_closingTimer.stop();
     m_loginTries = 0;
     if (previous == Connection::LoggingIn || previous == Connection::Relogging)
-        current().loginPending = 0;
+        head().loginPending = 0;
     if (previous == Connection::ChangingAddress) m_state.requestedAddress.clear();
     if (previous == next) return;
     m_state.connection = next;
     // Without a logged-in unit, what waits is asked about at the next login.
-    if (next == Connection::Offline || next == Connection::Searching) m_deliveries.markOffline();
+    if (next == Connection::Offline || next == Connection::Searching) m_delivery.markOffline();
     emit connectionChanged(next);
 }
 
 void Session::sendLoginFrame()
 {
-    const UnitRecord& r = current();
+    const UnitRecord& r = head();
     m_link.sendText('R', buildR(accountField(r.loginName), accountField(r.loginPassword)));
-    m_state.stampLoginSent(m_state.table.currentUnit());
+    m_state.stampLoginSent(1);
 }
 
 void Session::loginAnswered()
@@ -99,60 +84,9 @@ void Session::linkDropped()
     enter(Connection::Offline);
 }
 
-void Session::noteSent(const QByteArray& frame)
-{
-    // "%K,uu,ii,...": kind, unit, and for E and B the slot or output.
-    if (frame.size() < 8 || !isAcknowledged(frame[1])) return;
-    const std::string_view text = viewOf(frame);
-    m_lastAcknowledged = {frame[1], static_cast<int>(hexField(text, 3, 2)),
-                          frame[1] == 'M' ? 0 : static_cast<int>(hexField(text, 6, 2))};
-}
-
-void Session::noteReceived(const QByteArray& frame)
-{
-    // D, Q and H answer M, E and B; a wait that ends with its answer starts the count anew.
-    if (frame.size() < 2 || (frame[1] != 'D' && frame[1] != 'Q' && frame[1] != 'H')) return;
-    std::erase_if(m_giveUps, [&](const auto& entry) { return entry.first == m_lastAcknowledged; });
-}
-
-void Session::answerGivenUp(char command)
-{
-    if (m_lastAcknowledged.kind != command) return;
-    const Acknowledged lost = m_lastAcknowledged;
-    auto entry = std::find_if(m_giveUps.begin(), m_giveUps.end(),
-                              [&](const auto& e) { return e.first == lost; });
-    if (entry == m_giveUps.end()) entry = m_giveUps.insert(m_giveUps.end(), {lost, 0});
-    // The unit has not confirmed the change; it would keep its old settings unless the command
-    // goes again.
-    if (UnitTable::isValidUnit(lost.unit) && m_state.table.record(lost.unit).connected &&
-        entry->second < kRequeuesWhileConnected) {
-        ++entry->second;
-        m_link.send(lost.kind, lost.unit, lost.index);
-        return;
-    }
-    // The switches wait as unconfirmed changes: after a re-login they go again once the state
-    // report shows that the unit lacks them; a unit that streams but never answers has them
-    // reported as not delivered.
-    if (lost.kind == 'M') {
-        if (UnitTable::isValidUnit(lost.unit) && m_state.table.record(lost.unit).connected)
-            m_deliveries.switchesGivenUp(lost.unit);
-        return;
-    }
-    if (std::find(m_unanswered.begin(), m_unanswered.end(), lost) == m_unanswered.end())
-        m_unanswered.push_back(lost);
-}
-
-void Session::resendUnanswered()
-{
-    const std::vector<Acknowledged> again = std::exchange(m_unanswered, {});
-    m_giveUps.clear();
-    for (const Acknowledged& command : again)
-        m_link.send(command.kind, command.unit, command.index);
-}
-
 bool Session::start()
 {
-    m_deliveries.rebase();
+    m_delivery.rebase();
     const bool started = m_link.start();
     m_linkTimer.start(m_state.timings.watchdogTick);
     m_adminTimer.start(m_state.timings.adminTick);
@@ -184,7 +118,7 @@ void Session::beginClosing(bool exiting)
         m_state.table.record(unit).connected = 0;
     m_dispatcher.setIndicator(false);
     m_closingStart = m_state.now();
-    if (m_link.isIdle() || !m_link.isRunning()) {
+    if (m_link.isQueueIdle() || !m_link.isRunning()) {
         finishClosing();
         return;
     }
@@ -193,7 +127,7 @@ void Session::beginClosing(bool exiting)
 
 void Session::closingTick()
 {
-    if (m_link.isIdle() || m_state.now() - m_closingStart >= m_state.timings.drainLimit)
+    if (m_link.isQueueIdle() || m_state.now() - m_closingStart >= m_state.timings.drainLimit)
         finishClosing();
 }
 
@@ -212,9 +146,10 @@ void Session::finishClosing()
     emit closed();
 }
 
-bool Session::beginConnect()
+bool Session::beginConnect(const QString& typedAddress)
 {
-    if (current().connected) {
+    m_typedAddress = typedAddress;
+    if (head().connected) {
         error(QStringLiteral("Already connect"));
         return false;
     }
@@ -222,8 +157,6 @@ bool Session::beginConnect()
     for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
         m_state.table.record(unit).connected = 0;
     m_dispatcher.setIndicator(false);
-    m_unanswered.clear();
-    m_giveUps.clear();
     enter(Connection::Searching);
     m_link.stop();
     return true;
@@ -239,7 +172,7 @@ void Session::finishConnect(OpenMode mode)
 
 void Session::storeLogin(const QString& name, const QString& password)
 {
-    UnitRecord& r = current();
+    UnitRecord& r = head();
     storeAccount(r.loginName, viewOf(latin1Of(name)));
     storeAccount(r.loginPassword, viewOf(latin1Of(password)));
     // The unit lists its administrator's name (search answer); before any list it is "admin".
@@ -252,11 +185,9 @@ void Session::storeLogin(const QString& name, const QString& password)
 
 void Session::sendLogin()
 {
-    // A new login: nothing left unanswered for an earlier login goes out after it.
-    m_unanswered.clear();
-    m_giveUps.clear();
+    m_dispatcher.setStreamOffOwed(false);
     enter(Connection::LoggingIn);
-    UnitRecord& r = current();
+    UnitRecord& r = head();
     r.loginAccepted = 0;
     sendLoginFrame();
     r.loginPending = 1;
@@ -269,7 +200,7 @@ void Session::disconnect()
 
 void Session::linkTimerTick()
 {
-    const int unit = m_state.table.currentUnit();
+    const int unit = 1; // the head of the chain is watched for the whole chain
     UnitRecord& first = m_state.table.record(1);
     UnitClock& clock = m_state.clock(unit);
     const qint64 now = m_state.now();
@@ -307,13 +238,13 @@ void Session::linkTimerTick()
         const Connection was = m_state.connection;
         m_dispatcher.setIndicator(false);
         m_state.stampLastHeard(unit);
-        current().connected = 0;
+        head().connected = 0;
         enter(Connection::Relogging);
         sendLoginFrame();
         // A change waiting for its answer is not confirmed by a unit that went away.
         if (was == Connection::ChangingAddress) error(QStringLiteral("Change ip error"));
         if (was == Connection::ChangingAccount) {
-            current().accountChangePending = 0;
+            head().accountChangePending = 0;
             error(QStringLiteral("Change user error"));
         }
         return;
@@ -331,7 +262,7 @@ bool Session::changeAddress(const QHostAddress& address)
         error(QStringLiteral("Already setting device ip."));
         return false;
     }
-    if (!current().connected || m_state.connection != Connection::Connected) {
+    if (!head().connected || m_state.connection != Connection::Connected) {
         error(QStringLiteral("Please connect software."));
         return false;
     }
@@ -344,7 +275,7 @@ bool Session::changeAddress(const QHostAddress& address)
     char text[32];
     std::snprintf(text, sizeof text, "%03u.%03u.%03u.%03u", (ip >> 24) & 0xFF, (ip >> 16) & 0xFF,
                   (ip >> 8) & 0xFF, ip & 0xFF);
-    m_link.sendText('I', buildI(m_state.table.currentUnit(), text, m_state.port));
+    m_link.sendText('I', buildI(1, text, m_state.port));
     m_state.requestedAddress = QHostAddress(ip).toString();
     enter(Connection::ChangingAddress);
     m_adminStart = m_state.now();
@@ -392,7 +323,7 @@ bool Session::changeAccount(const QString& account, const QString& oldPassword,
         error(QStringLiteral("New psw error."));
         return false;
     }
-    UnitRecord& r = current();
+    UnitRecord& r = head();
     if (!r.connected || m_state.connection != Connection::Connected) {
         m_ui.showMessage(Severity::Information, QStringLiteral("Please connect software."));
         return false;
@@ -400,7 +331,7 @@ bool Session::changeAccount(const QString& account, const QString& oldPassword,
     enter(Connection::ChangingAccount);
     r.accountChangePending = 1;
     m_adminStart = m_state.now();
-    m_link.sendText('X', buildX(m_state.table.currentUnit(), name, oldPadded, newPadded));
+    m_link.sendText('X', buildX(1, name, oldPadded, newPadded));
     return true;
 }
 
@@ -411,7 +342,7 @@ void Session::adminTimerTick()
         enter(Connection::Connected);
         error(QStringLiteral("Change ip error"));
     } else if (m_state.connection == Connection::ChangingAccount) {
-        current().accountChangePending = 0;
+        head().accountChangePending = 0;
         enter(Connection::Connected);
         error(QStringLiteral("Change user error"));
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/DeliveryTracker.h"
+#include "link/Delivery.h"
 #include "link/Dispatcher.h"
 #include "link/Link.h"
 #include "link/LinkState.h"
@@ -34,16 +34,11 @@ class Session : public QObject
 {
     Q_OBJECT
 public:
-    Session(LinkState& state, Link& link, Dispatcher& dispatcher, OperatorInterface& ui,
-            QObject* parent = nullptr);
+    Session(LinkState& state, Link& link, Dispatcher& dispatcher, Delivery& delivery,
+            OperatorInterface& ui, QObject* parent = nullptr);
 
     // Where the connection stands.
     Connection connection() const { return m_state.connection; }
-
-    // The operator's changes the unit has not confirmed yet, and their confirmations, resends
-    // and losses (the names are listed in DeliveryTracker.h).
-    DeliveryTracker& deliveries() { return m_deliveries; }
-    QStringList unconfirmedChanges() const { return m_deliveries.unconfirmedChanges(); }
 
     // Starts the link and both ticks.
     bool start();
@@ -53,7 +48,10 @@ public:
 
     // Connect, first half: "Already connect" when the current unit is connected (false);
     // otherwise stops the link so that the search dialog and the login check can bind the port.
-    bool beginConnect();
+    // A typed address means no search: the connection goes straight to it.
+    bool beginConnect(const QString& typedAddress = QString());
+    // The address typed for the connect under way; empty while the search chooses.
+    QString typedAddress() const { return m_typedAddress; }
     // Connect, second half, with the search dialog's result: restarts the link and, for Open,
     // sends the login after the restart delay.
     void finishConnect(OpenMode mode);
@@ -90,20 +88,8 @@ signals:
     void connectionChanged(sonaro::Connection connection);
     // A disconnect or exit has drained the queue and switched the stream off.
     void closed();
-    // An operator change (by name) reached the unit, went again, or could not be delivered.
-    void changeConfirmed(const QString& what);
-    void changeResent(const QString& what, int attempt);
-    void changeNotDelivered(const QString& what);
 
 private:
-    // An acknowledged command (M, E, B) as the link queues it.
-    struct Acknowledged
-    {
-        char kind = 0;
-        int unit = 0;
-        int index = 0;
-        bool operator==(const Acknowledged&) const = default;
-    };
     // Moves the state machine; leaving a state ends its repeats and timers.
     void enter(Connection next);
     void sendLoginFrame();
@@ -112,19 +98,16 @@ private:
     void finishClosing();
     void loginAnswered();
     void linkDropped();
-    void noteSent(const QByteArray& frame);
-    void noteReceived(const QByteArray& frame);
-    void answerGivenUp(char command);
-    void resendUnanswered();
 
-    UnitRecord& current() { return m_state.table.current(); }
+    // The head of the chain: the unit the link logs in to, whose answers speak for all.
+    UnitRecord& head() { return m_state.table.record(1); }
     void error(const QString& text) { m_ui.showMessage(Severity::Error, text); }
 
     LinkState& m_state;
     Link& m_link;
     Dispatcher& m_dispatcher;
+    Delivery& m_delivery;
     OperatorInterface& m_ui;
-    DeliveryTracker m_deliveries;
     QTimer m_linkTimer;
     QTimer m_adminTimer;
     // The login that follows a search, after the restart delay.
@@ -135,11 +118,7 @@ private:
     bool m_exiting = false;
     int m_loginTries = 0;
     qint64 m_adminStart = 0;
-    // The last acknowledged command sent, how often each command gave up in a row, and the
-    // commands left unanswered until the next login.
-    Acknowledged m_lastAcknowledged;
-    std::vector<std::pair<Acknowledged, int>> m_giveUps;
-    std::vector<Acknowledged> m_unanswered;
+    QString m_typedAddress;
 };
 
 } // namespace sonaro

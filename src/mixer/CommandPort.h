@@ -1,11 +1,11 @@
 #pragma once
 
-#include "protocol/Commands.h"
+#include "model/LinkTable.h"
+#include "model/SettingCatalogue.h"
 
-#include <QStringList>
+#include <QList>
 
 #include <optional>
-#include <vector>
 
 namespace sonaro {
 
@@ -22,17 +22,21 @@ struct CommandRequest
     std::optional<LinkTable> linkTable; // the table of a J request
 };
 
-// What the control surface needs from the device link.
+// What the control surface and the editors need from the device link and its delivery.
 class CommandPort
 {
 public:
     virtual ~CommandPort() = default;
+    // The record holds the operator's change of what the request's frame carries: it waits for
+    // the unit's confirmation and goes now while the unit is logged in (otherwise at the next
+    // login). Fixed frames (L, C) go only while a unit is logged in.
     virtual void submit(const CommandRequest& request) = 0;
-    // A change made while no unit is connected: nothing is sent, the change waits for the next
-    // login (V, M, G and the link table J; other kinds are not kept).
-    virtual void hold(const CommandRequest& request) { (void)request; }
-    // The operator's changes the unit has not confirmed yet, by name.
-    virtual QStringList unconfirmedChanges() const { return {}; }
+    // The same, but the frame goes with the next sendWaiting (the editors' send tick).
+    virtual void noteWaiting(const CommandRequest& request) { submit(request); }
+    virtual void sendWaiting() {}
+    virtual bool hasWaiting() const { return false; }
+    // The operator's changes the unit has not confirmed yet.
+    virtual QList<ChangeId> unconfirmed() const { return {}; }
 };
 
 } // namespace sonaro

@@ -1,6 +1,5 @@
 #include "mixer/ControlSurface.h"
 
-#include "link/DeliveryTracker.h"
 #include "model/ValueConventions.h"
 #include "store/Database.h"
 
@@ -57,13 +56,25 @@ void ControlSurface::reloadGroups()
     emit groupsChanged();
 }
 
-bool ControlSurface::requireAdministrator()
+bool ControlSurface::refuse()
 {
-    if (record().accountLevel == 1) return true;
-    emit actionRefused();
     m_op.showMessage(Severity::Error, QCoreApplication::translate("sonaro::ControlSurface",
                                                                   "You do not have permission."));
     return false;
+}
+
+bool ControlSurface::requireAdministrator(SettingId setting)
+{
+    if (administrator()) return true;
+    emit settingRefused({unit(), setting, 0});
+    return refuse();
+}
+
+bool ControlSurface::requireAdministrator(const char* action)
+{
+    if (administrator()) return true;
+    emit actionRefused(action);
+    return refuse();
 }
 
 std::vector<int> ControlSurface::linkedChannels(const StripGroupData& group, int own,
@@ -84,10 +95,7 @@ void ControlSurface::request(char kind, int index, int times, int pauseAfterMs,
     r.pauseAfterMs = pauseAfterMs;
     r.renewsLastHeard = renewsLastHeard;
     // Without a unit the change is kept and goes at the next login.
-    if (connected())
-        m_port.submit(r);
-    else
-        m_port.hold(r);
+    m_port.submit(r);
 }
 
 void ControlSurface::requestJ(int pauseAfterMs)
@@ -97,12 +105,9 @@ void ControlSurface::requestJ(int pauseAfterMs)
     r.unit = unit();
     r.pauseAfterMs = pauseAfterMs;
     r.renewsLastHeard = true;
-    r.linkTable = m_db ? GroupStore(*m_db).sendLinkTable() : LinkTable{};
+    r.linkTable = m_db ? GroupStore(*m_db).sendLinkTable(unit()) : LinkTable{};
     // Groups prepared without a unit wait for the next login, as the other settings do.
-    if (connected())
-        m_port.submit(r);
-    else
-        m_port.hold(r);
+    m_port.submit(r);
 }
 
 // --- input strip
@@ -115,6 +120,13 @@ Outcome ControlSurface::setInputGain(int ch, int dB, Phase phase)
     // A number given for a muted input changes nothing; its read-out stays at the bottom.
     if (phase == Phase::Entered && r.inputMute[ch]) return Outcome::Inapplicable;
     const int gain = gainForDb(dB);
+    const std::vector<int> channels =
+        linkedChannels(m_groups.inputs[static_cast<std::size_t>(ch)], ch, kGainLink);
+    // A number typed for the value it already has sends nothing.
+    if (phase == Phase::Entered && std::all_of(channels.begin(), channels.end(), [&](int c) {
+            return !validInput(c) || r.inputGain[c] == gain;
+        }))
+        return Outcome::Unchanged;
     for (int linked :
          linkedChannels(m_groups.inputs[static_cast<std::size_t>(ch)], ch, kGainLink)) {
         if (!validInput(linked)) continue;
@@ -192,7 +204,11 @@ Outcome ControlSurface::setOutputGain(int out, int dB, Phase phase)
     if (phase == Phase::Entered) {
         // A muted output shows -50 dB and ignores a number given for it.
         if (r.outputMute[out]) return Outcome::Inapplicable;
-        for (int o : linkedChannels(group, out, kGainLink)) {
+        const std::vector<int> outputs = linkedChannels(group, out, kGainLink);
+        if (std::all_of(outputs.begin(), outputs.end(),
+                        [&](int o) { return !validOutput(o) || r.outputGain[o] == gain; }))
+            return Outcome::Unchanged;
+        for (int o : outputs) {
             if (!validOutput(o)) continue;
             r.outputGain[o] = gain;
             emit outputStripChanged(o);
@@ -208,6 +224,7 @@ Outcome ControlSurface::setOutputGain(int out, int dB, Phase phase)
         emit outputStripChanged(o);
     }
     if (!links(group, kGainLink)) markSelectedOutput(out);
+    // A drag sends V twice in a row, as the unit's own strips do on a lossy link.
     if (phase == Phase::Dragging) {
         request('V', 0, 2, 0, true);
     } else {
@@ -271,7 +288,7 @@ bool ControlSurface::crosspoint(int input, int output) const
 Outcome ControlSurface::setCrosspoint(int input, int output, bool routed)
 {
     if (!validInput(input) || !validOutput(output)) return Outcome::Inapplicable;
-    if (!requireAdministrator()) return Outcome::Refused;
+    if (!requireAdministrator(SettingId::Crosspoint)) return Outcome::Refused;
     if (crosspoint(input, output) == routed) return Outcome::Unchanged;
     UnitRecord& r = record();
     r.routing[output] = (r.routing[output] ^ (1 << input)) & 0xFF;
@@ -283,9 +300,10 @@ Outcome ControlSurface::setCrosspoint(int input, int output, bool routed)
 // --- system page
 // ----------------------------------------------------------------------------------
 
-Outcome ControlSurface::applySystemSwitch(std::int32_t UnitRecord::*field, int value)
+Outcome ControlSurface::applySystemSwitch(SettingId setting, std::int32_t UnitRecord::*field,
+                                          int value)
 {
-    if (!requireAdministrator()) return Outcome::Refused;
+    if (!requireAdministrator(setting)) return Outcome::Refused;
     UnitRecord& r = record();
     if (r.*field == value) return Outcome::Unchanged;
     r.*field = value;
@@ -296,52 +314,58 @@ Outcome ControlSurface::applySystemSwitch(std::int32_t UnitRecord::*field, int v
 
 Outcome ControlSurface::setPanelLock(bool locked)
 {
-    return applySystemSwitch(&UnitRecord::panelLock, locked ? 1 : 0);
+    return applySystemSwitch(SettingId::PanelLock, &UnitRecord::panelLock, locked ? 1 : 0);
 }
 
 Outcome ControlSurface::setDeviceMode(DeviceMode mode)
 {
-    return applySystemSwitch(&UnitRecord::deviceMode, mode == DeviceMode::Master ? 1 : 0);
+    return applySystemSwitch(SettingId::DeviceMode, &UnitRecord::deviceMode,
+                             mode == DeviceMode::Master ? 1 : 0);
 }
 
 Outcome ControlSurface::setThresholdMode(ThresholdMode mode)
 {
-    return applySystemSwitch(&UnitRecord::thresholdMode, mode == ThresholdMode::Manual ? 1 : 0);
+    return applySystemSwitch(SettingId::AutomixMode, &UnitRecord::thresholdMode,
+                             mode == ThresholdMode::Manual ? 1 : 0);
 }
 
 Outcome ControlSurface::setThreshold(int dB)
 {
-    if (!requireAdministrator()) return Outcome::Refused;
+    if (!requireAdministrator(SettingId::Threshold)) return Outcome::Refused;
     // In Auto mode the unit sets the threshold itself.
     if (!thresholdAdjustable()) return Outcome::Inapplicable;
+    if (record().threshold == gainForDb(dB)) return Outcome::Unchanged;
     record().threshold = gainForDb(dB);
     emit systemChanged();
     request('V');
     reportWhenDelivered(Severity::Information, QStringLiteral("Set ok."),
-                        QStringLiteral("threshold"));
+                        ChangeId{unit(), SettingId::Threshold, 0});
     return Outcome::Applied;
 }
 
 Outcome ControlSurface::setHoldTime(int ms)
 {
-    if (!requireAdministrator()) return Outcome::Refused;
+    if (!requireAdministrator(SettingId::HoldTime)) return Outcome::Refused;
     const int steps = static_cast<int>(std::lround(static_cast<double>(ms) / kHoldTimeStepMs));
+    if (record().holdTime == std::clamp(steps, 0, kHoldTimeMax)) return Outcome::Unchanged;
     record().holdTime = std::clamp(steps, 0, kHoldTimeMax);
     emit systemChanged();
     request('G');
     reportWhenDelivered(Severity::Information, QStringLiteral("Set ok."),
-                        QStringLiteral("hold time"));
+                        ChangeId{unit(), SettingId::HoldTime, 0});
     return Outcome::Applied;
 }
 
 Outcome ControlSurface::setMaxOpenChannels(int count)
 {
-    if (!requireAdministrator()) return Outcome::Refused;
+    if (!requireAdministrator(SettingId::MaxOpen)) return Outcome::Refused;
+    if (record().maxOpenChannels == std::clamp(count, 1, kMaxOpenChannelsMax))
+        return Outcome::Unchanged;
     record().maxOpenChannels = std::clamp(count, 1, kMaxOpenChannelsMax);
     emit systemChanged();
     request('G');
     reportWhenDelivered(Severity::Notice, QStringLiteral("Set OK."),
-                        QStringLiteral("maximum open channels"));
+                        ChangeId{unit(), SettingId::MaxOpen, 0});
     return Outcome::Applied;
 }
 
@@ -355,24 +379,15 @@ QString ControlSurface::savedOfflineText()
 }
 
 void ControlSurface::reportWhenDelivered(Severity severity, const QString& text,
-                                         const QString& field)
+                                         std::optional<ChangeId> setting)
 {
     if (!connected()) {
         m_op.showMessage(Severity::Information, savedOfflineText());
         return;
     }
-    const QStringList waiting = m_port.unconfirmedChanges();
-    QSet<QString> awaited;
-    if (field.isEmpty()) {
-        // Every change of this unit that is on its way.
-        const QString prefix = DeliveryTracker::fieldName(unit(), QString());
-        for (const QString& name : waiting)
-            if (unit() == 1 ? !name.startsWith(QStringLiteral("unit ")) : name.startsWith(prefix))
-                awaited.insert(name);
-    } else if (const QString name = DeliveryTracker::fieldName(unit(), field);
-               waiting.contains(name)) {
-        awaited.insert(name);
-    }
+    QSet<ChangeId> awaited;
+    for (const ChangeId& id : m_port.unconfirmed())
+        if (setting ? id == *setting : id.unit == unit()) awaited.insert(id);
     // Nothing on its way: the unit has reported these values already.
     if (awaited.isEmpty()) {
         m_op.showMessage(severity, text);
@@ -381,7 +396,7 @@ void ControlSurface::reportWhenDelivered(Severity severity, const QString& text,
     m_awaitedMessages.push_back({severity, text, awaited});
 }
 
-void ControlSurface::changeConfirmed(const QString& what)
+void ControlSurface::changeConfirmed(const ChangeId& what)
 {
     for (auto it = m_awaitedMessages.begin(); it != m_awaitedMessages.end();) {
         it->fields.remove(what);
@@ -395,7 +410,7 @@ void ControlSurface::changeConfirmed(const QString& what)
     }
 }
 
-void ControlSurface::changeNotDelivered(const QString& what)
+void ControlSurface::changeNotDelivered(const ChangeId& what)
 {
     // What did not arrive is never reported as done.
     std::erase_if(m_awaitedMessages,

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace sonaro {
@@ -30,10 +31,12 @@ enum class Phase
 // What became of an operator's intent.
 enum class Outcome
 {
-    Applied,     // the record changed and, while connected, the command(s) went to the link
-    Unchanged,   // the setting already had that value: nothing changed, nothing was sent
-    Refused,     // not allowed for the logged-in account; the operator was told
-    Inapplicable // the control does not apply now (a muted channel, Auto threshold, EQ off)
+    Applied,      // the record changed and, while connected, the command(s) went to the link
+    Unchanged,    // the setting already had that value: nothing changed, nothing was sent (an
+                  // editor's button sends its frames all the same, as the unit's editors do)
+    Refused,      // not allowed for the logged-in account; the operator was told
+    Inapplicable, // the control does not apply now (a muted channel, Auto threshold, EQ off)
+    Declined      // the operator answered No to the action's question
 };
 
 enum class OutputLevel
@@ -89,10 +92,14 @@ public:
     // Reads the groups from the database again and hands every strip its group data.
     void reloadGroups();
 
+    // The administrator account is logged in (or was the last one to log in).
+    bool administrator() const { return m_table.record(1).accountLevel == 1; }
     // True for the administrator account. Otherwise tells the operator "You do not have
     // permission." and returns false: the one check behind every administrator-only setting and
-    // page.
-    bool requireAdministrator();
+    // page. The refusal names the setting, or the action (a QT_TRANSLATE_NOOP literal of the
+    // context "sonaro::EventLog", such as "the matrix").
+    bool requireAdministrator(SettingId setting);
+    bool requireAdministrator(const char* action);
 
     // --- input strip --------------------------------------------------------------------------
     Outcome setInputGain(int channel, int dB, Phase phase);
@@ -133,16 +140,17 @@ public:
     // Sends the whole record as the factory restore does (L 0 ... L 1 with 100 ms pauses).
     void sendFactorySequence();
 
-    // "Done" is said only once the unit confirmed: text is shown when the change of field (a
-    // name as the session lists them; empty: every change of the unit now on its way) is
-    // confirmed, at once when nothing is on its way, never when it could not be delivered.
-    // Without a connected unit the operator is told that the change was saved and waits.
-    void reportWhenDelivered(Severity severity, const QString& text, const QString& field);
+    // "Done" is said only once the unit confirmed: text is shown when the change of setting
+    // (none: every change of the unit now on its way) is confirmed, at once when nothing is on
+    // its way, never when it could not be delivered. Without a connected unit the operator is
+    // told that the change was saved and waits.
+    void reportWhenDelivered(Severity severity, const QString& text,
+                             std::optional<ChangeId> setting = std::nullopt);
     // "Saved — will be sent when connected", in the operator's language.
     static QString savedOfflineText();
-    // The session's confirmations of the operator's changes, by name.
-    void changeConfirmed(const QString& what);
-    void changeNotDelivered(const QString& what);
+    // The delivery's verdicts on the operator's changes.
+    void changeConfirmed(const sonaro::ChangeId& id);
+    void changeNotDelivered(const sonaro::ChangeId& id);
 
 signals:
     // The groups were reloaded: strips and channel tabs lay themselves out again.
@@ -151,10 +159,14 @@ signals:
     void outputStripChanged(int out);
     void matrixChanged();
     void systemChanged();
-    // The whole record changed (factory restore, preset): refresh every control.
+    // The record changed in many places (a report, the operator's choice, a restore): refresh
+    // every control.
     void refreshNeeded();
-    // An administrator-only action was refused (for the event log).
-    void actionRefused();
+    // The record was replaced on purpose (a preset, the factory restore): undo starts afresh.
+    void recordReplaced();
+    // An administrator-only setting or action was refused (for the event log).
+    void settingRefused(const sonaro::ChangeId& setting);
+    void actionRefused(const char* action);
 
 private:
     std::vector<int> linkedChannels(const StripGroupData& group, int own, LinkFlag flag) const;
@@ -166,13 +178,14 @@ private:
     Outcome setLinkedInputSwitch(int channel, bool on, LinkFlag flag,
                                  std::int32_t (UnitRecord::*field)[kInputCount], char command,
                                  int times);
-    Outcome applySystemSwitch(std::int32_t UnitRecord::*field, int value);
+    Outcome applySystemSwitch(SettingId setting, std::int32_t UnitRecord::*field, int value);
+    bool refuse();
 
     struct AwaitedMessage
     {
         Severity severity;
         QString text;
-        QSet<QString> fields;
+        QSet<ChangeId> fields;
     };
 
     UnitTable& m_table;

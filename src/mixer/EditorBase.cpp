@@ -1,12 +1,13 @@
 #include "mixer/EditorBase.h"
 
 #include <algorithm>
+#include <set>
 
 namespace sonaro {
 
 EditorBase::EditorBase(ControlSurface& surface, CommandPort& port, int sendIntervalMs,
                        QObject* parent)
-    : QObject(parent), m_surface(surface), m_delivery(EditorDelivery::of(surface, port))
+    : QObject(parent), m_surface(surface), m_port(port)
 {
     m_timer.setInterval(sendIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &EditorBase::tick);
@@ -15,7 +16,7 @@ EditorBase::EditorBase(ControlSurface& surface, CommandPort& port, int sendInter
 EditorBase::~EditorBase()
 {
     // A window that closes within the tick must not take its last edit with it.
-    m_delivery.deliver();
+    m_port.sendWaiting();
 }
 
 void EditorBase::setSendInterval(int ms)
@@ -33,6 +34,40 @@ std::vector<int> EditorBase::linkedTargets(int own, int count, bool linked) cons
     if (list.empty()) list.push_back(own);
     std::sort(list.begin(), list.end());
     return list;
+}
+
+Outcome EditorBase::edit(const std::vector<ChangeId>& ids, const std::function<void()>& change,
+                         bool now, bool always)
+{
+    const UnitRecord& r = record();
+    std::vector<std::int64_t> before;
+    before.reserve(ids.size());
+    for (const ChangeId& i : ids)
+        before.push_back(SettingCatalogue::row(i.setting).wire(r, i.index));
+    change();
+    std::set<std::pair<char, int>> frames;
+    bool any = false;
+    for (std::size_t n = 0; n < ids.size(); ++n) {
+        const SettingRow& row = SettingCatalogue::row(ids[n].setting);
+        const bool differs = row.wire(r, ids[n].index) != before[n];
+        any = any || differs;
+        if (differs || always)
+            frames.insert({row.frame, SettingCatalogue::frameIndex(row.id, ids[n].index)});
+    }
+    if (frames.empty()) {
+        emit changed(); // the controls show the value they could not change
+        return Outcome::Unchanged;
+    }
+    for (const auto& [kind, index] : frames) {
+        CommandRequest request;
+        request.kind = kind;
+        request.unit = m_surface.unit();
+        request.index = index;
+        m_port.noteWaiting(request);
+    }
+    if (now) m_port.sendWaiting();
+    emit changed();
+    return any ? Outcome::Applied : Outcome::Unchanged;
 }
 
 } // namespace sonaro

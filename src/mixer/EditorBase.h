@@ -2,20 +2,20 @@
 
 #include "mixer/CommandPort.h"
 #include "mixer/ControlSurface.h"
-#include "mixer/EditorDelivery.h"
 
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <vector>
 
 namespace sonaro {
 
 // What the three editors share: the strip's group data and the channels an edit reaches, and the
-// way edits reach the unit. Every edit marks what it changed in the surface's EditorDelivery;
-// continuous edits (knobs, sliders, drags, read-outs) wait for the send tick, button actions
-// deliver at once. Offline nothing is lost: the changes wait in the delivery for the unit. An
-// editor delivers what is pending when it is flushed and when it is destroyed.
+// way edits reach the unit. Every edit is typed: it names the settings it may change and returns
+// Unchanged when none of them did (nothing is sent then). Continuous edits (knobs, sliders,
+// drags, read-outs) are noted with the delivery and leave at the send tick; button actions leave
+// at once. The delivery keeps what was noted, so a change outlives the editor and its window.
 class EditorBase : public QObject
 {
     Q_OBJECT
@@ -23,14 +23,14 @@ class EditorBase : public QObject
 public:
     ~EditorBase() override;
 
-    // Any change not yet handed to the link.
-    bool dirty() const { return m_delivery.pending(); }
+    // Any change noted and not yet handed to the link.
+    bool dirty() const { return m_port.hasWaiting(); }
 
-    // The send tick: while connected, everything pending goes out.
-    void tick() { m_delivery.deliver(); }
-    // Closing the editor, the program or the connection: everything pending goes out now
+    // The send tick: while connected, everything noted goes out.
+    void tick() { m_port.sendWaiting(); }
+    // Closing the editor, the program or the connection: everything noted goes out now
     // (offline it waits for the unit).
-    void flush() { m_delivery.deliver(); }
+    void flush() { m_port.sendWaiting(); }
     void setSendInterval(int ms);
     int sendInterval() const { return m_timer.interval(); }
     // The tick runs on the editor's own timer while started.
@@ -55,8 +55,16 @@ protected:
     // (checked by the caller), limited to 0..count-1; the own channel alone otherwise.
     std::vector<int> linkedTargets(int own, int count, bool linked) const;
 
+    // Runs change, which may alter the settings ids of the current unit, and returns Applied
+    // when one of them changed, Unchanged otherwise. The frames that carry the changed ones are
+    // noted (and sent at once with now); a button action (always) sends the frames of all of
+    // them whether or not they changed, as the unit's own editors do.
+    Outcome edit(const std::vector<ChangeId>& ids, const std::function<void()>& change, bool now,
+                 bool always = false);
+    ChangeId id(SettingId setting, int index) const { return {m_surface.unit(), setting, index}; }
+
     ControlSurface& m_surface;
-    EditorDelivery& m_delivery;
+    CommandPort& m_port;
     StripGroupData m_group;
 
 private:

@@ -26,6 +26,7 @@ constexpr KindNames kKindNames[] = {
     {EventKind::Resend, "resend", QT_TRANSLATE_NOOP("sonaro::EventLog", "Resend")},
     {EventKind::NotDelivered, "not-delivered",
      QT_TRANSLATE_NOOP("sonaro::EventLog", "Not delivered")},
+    {EventKind::Unit, "unit", QT_TRANSLATE_NOOP("sonaro::EventLog", "Changed at the unit")},
     {EventKind::Refused, "refused", QT_TRANSLATE_NOOP("sonaro::EventLog", "Refused action")},
     {EventKind::Address, "address", QT_TRANSLATE_NOOP("sonaro::EventLog", "Address change")},
     {EventKind::Account, "account", QT_TRANSLATE_NOOP("sonaro::EventLog", "Account change")},
@@ -122,7 +123,11 @@ QString maskSecrets(const QString& text)
 QString Event::shownText() const
 {
     if (!source) return text;
-    return fill(QCoreApplication::translate(kContext, source), arguments);
+    QStringList shown = arguments;
+    if (setting && !shown.isEmpty()) shown[0] = SettingCatalogue::label(*setting);
+    if (argumentSource && !shown.isEmpty())
+        shown[0] = QCoreApplication::translate(kContext, argumentSource);
+    return fill(QCoreApplication::translate(kContext, source), shown);
 }
 
 QString Event::line() const
@@ -183,18 +188,70 @@ QString EventLog::label(EventKind kind)
     return QCoreApplication::translate(kContext, namesOf(kind).label);
 }
 
-void EventLog::noteChangeResent(const QString& what, int attempt)
+void EventLog::addSetting(EventKind kind, const char* source, const ChangeId& id,
+                          const QStringList& more)
 {
-    add(EventKind::Resend,
-        QT_TRANSLATE_NOOP("sonaro::EventLog", "Not confirmed by the unit, sent again (%2): %1"),
-        {what, QString::number(attempt)});
+    Event event;
+    event.kind = kind;
+    event.source = source;
+    event.setting = id;
+    event.arguments << SettingCatalogue::label(id, Language::English) << more;
+    event.text = fill(QString::fromUtf8(source), event.arguments);
+    append(std::move(event));
 }
 
-void EventLog::noteChangeNotDelivered(const QString& what)
+void EventLog::noteChangeResent(const ChangeId& id, int attempt)
 {
-    add(EventKind::NotDelivered,
-        QT_TRANSLATE_NOOP("sonaro::EventLog", "Not delivered: the unit never confirmed %1"),
-        {what});
+    addSetting(
+        EventKind::Resend,
+        QT_TRANSLATE_NOOP("sonaro::EventLog", "Not confirmed by the unit, sent again (%2): %1"), id,
+        {QString::number(attempt)});
+}
+
+void EventLog::noteChangeNotDelivered(const ChangeId& id)
+{
+    addSetting(EventKind::NotDelivered,
+               QT_TRANSLATE_NOOP("sonaro::EventLog", "Not delivered: the unit never confirmed %1"),
+               id);
+}
+
+namespace {
+
+const char* refusalSource(const QString& name)
+{
+    return name.isEmpty()
+               ? QT_TRANSLATE_NOOP("sonaro::EventLog",
+                                   "Refused: only the administrator may change %1")
+               : QT_TRANSLATE_NOOP("sonaro::EventLog",
+                                   "Refused: only the administrator may change %1 (logged in as "
+                                   "%2)");
+}
+
+} // namespace
+
+void EventLog::noteRefused(const ChangeId& setting, const QString& name)
+{
+    addSetting(EventKind::Refused, refusalSource(name), setting, {name});
+}
+
+void EventLog::noteRefusedAction(const char* action, const QString& name)
+{
+    Event event;
+    event.kind = EventKind::Refused;
+    event.source = refusalSource(name);
+    event.argumentSource = action;
+    event.arguments << QString::fromUtf8(action) << cleaned(name);
+    event.text = fill(QString::fromUtf8(event.source), event.arguments);
+    append(std::move(event));
+}
+
+void EventLog::noteChangedByUnit(int unit, const QList<ChangeId>& ids)
+{
+    (void)unit;
+    // One line per setting: a front-panel change touches one or two at a time.
+    for (const ChangeId& id : ids)
+        addSetting(EventKind::Unit,
+                   QT_TRANSLATE_NOOP("sonaro::EventLog", "Changed at the unit: %1"), id);
 }
 
 } // namespace sonaro

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/SettingCatalogue.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -20,6 +22,7 @@ enum class EventKind
     Silence,      // the unit stopped streaming
     Resend,       // a change the unit did not confirm is sent again
     NotDelivered, // a change the unit never confirmed
+    Unit,         // a setting the unit changed by itself (front panel, another controller)
     Refused,      // an action the logged-in account may not take
     Address,      // the unit's address change, asked and reported
     Account,      // an account change, asked and confirmed
@@ -41,6 +44,10 @@ struct Event
     // so that the dock shows them in the operator's language. Null for a text from elsewhere.
     const char* source = nullptr;
     QStringList arguments;
+    // What the first argument names: a setting, shown with its label in the current language,
+    // or one of our own words (a QT_TRANSLATE_NOOP literal of the same context).
+    std::optional<ChangeId> setting;
+    const char* argumentSource = nullptr;
 
     // The text in the current language.
     QString shownText() const;
@@ -64,11 +71,12 @@ public:
     static constexpr int kDefaultCapacity = 5000;
     // Longer texts from elsewhere are cut (a datagram may be a kilobyte of anything).
     static constexpr int kMaxTextLength = 300;
-    static constexpr std::array<EventKind, 14> kKinds = {
-        EventKind::Connection, EventKind::Login,        EventKind::Relogin,   EventKind::Silence,
-        EventKind::Resend,     EventKind::NotDelivered, EventKind::Refused,   EventKind::Address,
-        EventKind::Account,    EventKind::Preset,       EventKind::StateFile, EventKind::Storage,
-        EventKind::Message,    EventKind::DroppedFrame};
+    static constexpr std::array<EventKind, 15> kKinds = {
+        EventKind::Connection, EventKind::Login,   EventKind::Relogin,
+        EventKind::Silence,    EventKind::Resend,  EventKind::NotDelivered,
+        EventKind::Unit,       EventKind::Refused, EventKind::Address,
+        EventKind::Account,    EventKind::Preset,  EventKind::StateFile,
+        EventKind::Storage,    EventKind::Message, EventKind::DroppedFrame};
 
     explicit EventLog(int capacity = kDefaultCapacity, QObject* parent = nullptr);
 
@@ -88,15 +96,22 @@ public:
     static QString label(EventKind kind);
 
 public slots:
-    // The session's delivery reports of an operator change ("input 3 gain").
-    void noteChangeResent(const QString& what, int attempt);
-    void noteChangeNotDelivered(const QString& what);
+    // The delivery's reports of an operator change.
+    void noteChangeResent(const sonaro::ChangeId& id, int attempt);
+    void noteChangeNotDelivered(const sonaro::ChangeId& id);
+    // Settings the unit changed by itself (its front panel, another controller).
+    void noteChangedByUnit(int unit, const QList<sonaro::ChangeId>& ids);
+    // An administrator-only setting or action refused to the account logged in as name.
+    void noteRefused(const sonaro::ChangeId& setting, const QString& name);
+    void noteRefusedAction(const char* action, const QString& name);
 
 signals:
     void eventAdded(const sonaro::Event& event);
 
 private:
     void append(Event event);
+    void addSetting(EventKind kind, const char* source, const ChangeId& id,
+                    const QStringList& more = {});
 
     int m_capacity;
     std::deque<Event> m_events;

@@ -1,6 +1,7 @@
 #include "mixer/EventLogFile.h"
 
 #include "mixer/EventLog.h"
+#include "model/SavedFile.h"
 
 #include <QFileInfo>
 
@@ -21,9 +22,16 @@ void EventLogFile::write(const Event& event)
 
 bool EventLogFile::appendLine(const QByteArray& line)
 {
-    if (!m_file.isOpen() && !m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        failed(m_file.errorString());
-        return false;
+    if (!m_file.isOpen()) {
+        // A device or a pipe is never opened: it would block, or be rotated away.
+        if (const QString refused = notARegularFile(m_path); !refused.isEmpty()) {
+            failed(refused);
+            return false;
+        }
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            failed(m_file.errorString());
+            return false;
+        }
     }
     if (m_file.size() > 0 && m_file.size() + line.size() > m_limit && !rotate()) return false;
     if (m_file.write(line) != line.size() || !m_file.flush()) {

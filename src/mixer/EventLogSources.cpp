@@ -22,56 +22,61 @@ EventLogSources::EventLogSources(SonaroCore& core)
     : QObject(&core), m_core(core), m_log(core.eventLog()), m_previous(core.session().connection())
 {
     Session& session = core.session();
-    Dispatcher& dispatcher = core.dispatcher();
+    Delivery& delivery = core.delivery();
     connect(&session, &Session::connectionChanged, this, &EventLogSources::connectionChanged);
     // Deliveries: a confirmation is the normal case and would add a line per change.
-    connect(&session, &Session::changeResent, &m_log, &EventLog::noteChangeResent);
-    connect(&session, &Session::changeNotDelivered, &m_log, &EventLog::noteChangeNotDelivered);
+    connect(&delivery, &Delivery::changeResent, &m_log, &EventLog::noteChangeResent);
+    connect(&delivery, &Delivery::changeNotDelivered, &m_log, &EventLog::noteChangeNotDelivered);
+    connect(&delivery, &Delivery::reportChanged, &m_log, &EventLog::noteChangedByUnit);
+    connect(&delivery, &Delivery::unitUnanswered, this, [this](int unit) {
+        m_log.add(EventKind::NotDelivered,
+                  QT_TRANSLATE_NOOP("sonaro::EventLog",
+                                    "Unit %1 does not report its state; it is no longer asked"),
+                  {QString::number(unit)});
+    });
     connect(&session, &Session::connectFailed, this, [this] {
         m_log.add(EventKind::Login,
                   QT_TRANSLATE_NOOP("sonaro::EventLog", "No answer to the login from %1"),
                   {address()});
     });
-    connect(&dispatcher, &Dispatcher::reloggedIn, this, [this] {
+    connect(&core, &SonaroCore::reloggedIn, this, [this] {
         // The login answer that follows is this re-login's, not a new login.
         m_relogged = true;
         m_log.add(EventKind::Relogin,
                   QT_TRANSLATE_NOOP("sonaro::EventLog", "Logged in again to %1 after the silence"),
                   {address()});
     });
-    connect(&dispatcher, &Dispatcher::loginAccepted, this, [this](int units) {
+    connect(&core, &SonaroCore::loginAccepted, this, [this](int units) {
         if (std::exchange(m_relogged, false)) return;
         m_log.add(EventKind::Login,
                   QT_TRANSLATE_NOOP("sonaro::EventLog", "Logged in to %1 as %2 (unit count %3)"),
                   {address(), loginName(), QString::number(units)});
     });
-    connect(&dispatcher, &Dispatcher::loginRefused, this, [this] {
+    connect(&core, &SonaroCore::loginRefused, this, [this] {
         m_log.add(EventKind::Login,
                   QT_TRANSLATE_NOOP("sonaro::EventLog", "Login as %2 refused by %1"),
                   {address(), loginName()});
     });
-    connect(&dispatcher, &Dispatcher::addressReported, this,
+    connect(&core, &SonaroCore::addressReported, this,
             [this](const QString& address, quint16 port) {
                 m_log.add(EventKind::Address,
                           QT_TRANSLATE_NOOP("sonaro::EventLog",
                                             "The unit reported its new address %1, port %2"),
                           {address, QString::number(port)});
             });
-    connect(&dispatcher, &Dispatcher::frameDropped, this, &EventLogSources::frameDropped);
-    connect(&core.link(), &Link::frameSent, this, &EventLogSources::frameSent);
-    connect(&core.surface(), &ControlSurface::actionRefused, this, [this] {
-        const QString name = loginName();
-        if (name.isEmpty())
-            m_log.add(EventKind::Refused,
-                      QT_TRANSLATE_NOOP("sonaro::EventLog",
-                                        "Refused: only the administrator may do this"));
-        else
-            m_log.add(
-                EventKind::Refused,
-                QT_TRANSLATE_NOOP("sonaro::EventLog",
-                                  "Refused: only the administrator may do this (logged in as %1)"),
-                {name});
+    connect(&core, &SonaroCore::frameDropped, this, &EventLogSources::frameDropped);
+    connect(&core, &SonaroCore::streamOffRepeated, this, [this] {
+        m_log.add(EventKind::Connection,
+                  QT_TRANSLATE_NOOP("sonaro::EventLog",
+                                    "%1 still streams after the disconnect: the stream-off went "
+                                    "again"),
+                  {address()});
     });
+    connect(&core, &SonaroCore::datagramSent, this, &EventLogSources::frameSent);
+    connect(&core.surface(), &ControlSurface::settingRefused, this,
+            [this](const ChangeId& setting) { m_log.noteRefused(setting, loginName()); });
+    connect(&core.surface(), &ControlSurface::actionRefused, this,
+            [this](const char* action) { m_log.noteRefusedAction(action, loginName()); });
     m_droppedFlush.setSingleShot(true);
     connect(&m_droppedFlush, &QTimer::timeout, this, &EventLogSources::flushDropped);
 }
@@ -83,7 +88,7 @@ QString EventLogSources::address() const
 
 QString EventLogSources::loginName() const
 {
-    return accountName(accountField(m_core.table().current().loginName));
+    return accountName(accountField(m_core.table().record(1).loginName));
 }
 
 void EventLogSources::connectionChanged(Connection next)
@@ -91,8 +96,12 @@ void EventLogSources::connectionChanged(Connection next)
     const Connection previous = std::exchange(m_previous, next);
     switch (next) {
     case Connection::Searching:
-        m_log.add(EventKind::Connection,
-                  QT_TRANSLATE_NOOP("sonaro::EventLog", "Searching for units"));
+        if (const QString typed = m_core.session().typedAddress(); !typed.isEmpty())
+            m_log.add(EventKind::Connection,
+                      QT_TRANSLATE_NOOP("sonaro::EventLog", "Connecting to %1"), {typed});
+        else
+            m_log.add(EventKind::Connection,
+                      QT_TRANSLATE_NOOP("sonaro::EventLog", "Searching for units"));
         return;
     case Connection::LoggingIn:
         m_log.add(EventKind::Connection,
@@ -117,15 +126,19 @@ void EventLogSources::connectionChanged(Connection next)
         m_log.add(
             EventKind::Silence,
             QT_TRANSLATE_NOOP("sonaro::EventLog", "No status from %1 for %2 ms; logging in again"),
-            {address(), QString::number(m_core.linkState().timings.silenceTimeout)});
+            {address(), QString::number(m_core.timings().silenceTimeout)});
         return;
     case Connection::ChangingAddress:
     case Connection::ChangingAccount:
         // Logged from the frame that was sent, which says what changes.
         return;
     case Connection::Closing:
-        m_log.add(EventKind::Connection,
-                  QT_TRANSLATE_NOOP("sonaro::EventLog", "Disconnecting from %1"), {address()});
+        if (address().isEmpty())
+            m_log.add(EventKind::Connection,
+                      QT_TRANSLATE_NOOP("sonaro::EventLog", "Disconnecting"));
+        else
+            m_log.add(EventKind::Connection,
+                      QT_TRANSLATE_NOOP("sonaro::EventLog", "Disconnecting from %1"), {address()});
         return;
     case Connection::Offline:
         // Only the unit's answer to the account change (Y) ends that state in a dropped link.

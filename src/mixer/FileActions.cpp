@@ -2,14 +2,14 @@
 
 #include "mixer/ControlSurface.h"
 #include "mixer/StateFile.h"
+#include "model/SettingCatalogue.h"
 #include "store/Database.h"
 #include "store/DeviceRegistry.h"
+#include "store/GroupStore.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
-
-#include <cstring>
 
 namespace sonaro {
 
@@ -21,27 +21,20 @@ QString translated(const char* text)
 }
 
 // The administrator's settings in a preset keep the unit's values (those of session) when a user
-// opens it. Returns the names of those whose values in the file differed.
-QStringList keepAdministratorSettings(UnitRecord& loaded, const UnitRecord& session)
+// opens it. Returns the names of those whose values in the file differed, in language.
+QStringList keepAdministratorSettings(UnitRecord& loaded, const UnitRecord& session,
+                                      Language language)
 {
     QStringList kept;
-    auto keep = [&](auto& field, const auto& unitValue, const char* name) {
-        if (std::memcmp(&field, &unitValue, sizeof field) == 0) return;
-        std::memcpy(&field, &unitValue, sizeof field);
-        kept << translated(name);
-    };
-    keep(loaded.routing, session.routing, QT_TRANSLATE_NOOP("sonaro::FileActions", "routing"));
-    keep(loaded.maxOpenChannels, session.maxOpenChannels,
-         QT_TRANSLATE_NOOP("sonaro::FileActions", "maximum open channels"));
-    keep(loaded.holdTime, session.holdTime, QT_TRANSLATE_NOOP("sonaro::FileActions", "hold time"));
-    keep(loaded.thresholdMode, session.thresholdMode,
-         QT_TRANSLATE_NOOP("sonaro::FileActions", "automix mode"));
-    keep(loaded.threshold, session.threshold,
-         QT_TRANSLATE_NOOP("sonaro::FileActions", "threshold"));
-    keep(loaded.panelLock, session.panelLock,
-         QT_TRANSLATE_NOOP("sonaro::FileActions", "panel lock"));
-    keep(loaded.deviceMode, session.deviceMode,
-         QT_TRANSLATE_NOOP("sonaro::FileActions", "device mode"));
+    for (const SettingRow& row : SettingCatalogue::rows()) {
+        if (!row.administrator) continue;
+        for (int i = 0; i < SettingCatalogue::indexCount(row.scope); ++i) {
+            if (row.wire(loaded, i) == row.wire(session, i)) continue;
+            row.set(loaded, i, row.get(session, i));
+            const QString name = SettingCatalogue::name(row.id, language);
+            if (!kept.contains(name)) kept << name;
+        }
+    }
     return kept;
 }
 
@@ -75,11 +68,15 @@ bool FileActions::openPreset(const std::function<QString()>& choosePath)
         return false;
     }
     const UnitRecord before = m_surface.record();
-    if (!StateFile::openPreset(path, m_surface.record(), *m_db, m_op)) return false;
+    if (!StateFile::openPreset(path, m_surface.record(), *m_db, m_op, m_surface.unit()))
+        return false;
     QStringList kept;
-    if (before.accountLevel != 1) kept = keepAdministratorSettings(m_surface.record(), before);
+    if (!m_surface.administrator())
+        kept = keepAdministratorSettings(m_surface.record(), before,
+                                         SettingCatalogue::installedLanguage());
     m_surface.reloadGroups();
     m_surface.sendPresetSequence();
+    emit m_surface.recordReplaced();
     emit m_surface.refreshNeeded();
     if (kept.isEmpty()) {
         m_op.showMessage(Severity::Information, QStringLiteral("Open successfully"));
@@ -97,7 +94,7 @@ bool FileActions::savePreset(const std::function<QString()>& choosePath)
 {
     const QString path = choosePath();
     if (path.isEmpty()) return false;
-    if (!writeSettingsFile(path)) return false;
+    if (!writeSettingsFile(path, m_surface.unit())) return false;
     m_op.showMessage(Severity::Information, QStringLiteral("Save successfully"));
     return true;
 }
@@ -113,7 +110,7 @@ QString FileActions::presetFilePath(const QString& chosen)
            (chosen.endsWith(QLatin1Char('.')) ? QStringLiteral("ini") : QStringLiteral(".ini"));
 }
 
-bool FileActions::writeStateFile(const QString& path)
+bool FileActions::writeStateFile(const QString& path, int unit)
 {
     if (m_db && m_db->isConnected() && !m_db->directoryWritable()) {
         m_db->reportProblem(
@@ -121,29 +118,32 @@ bool FileActions::writeStateFile(const QString& path)
             translated("%1 was not written: the data directory cannot be written.").arg(path));
         return false;
     }
-    return writeSettingsFile(path);
+    return writeSettingsFile(path, unit);
 }
 
-bool FileActions::writeSettingsFile(const QString& path)
+bool FileActions::writeSettingsFile(const QString& path, int unit)
 {
     // Without a database the file still keeps every setting, with no groups.
-    const GroupFileRecords groups = m_db ? StateFile::collectGroups(*m_db) : GroupFileRecords{};
-    return StateFile::write(path, m_table.record(1), groups, m_op);
+    const GroupFileRecords groups = m_db ? GroupStore(*m_db).fileGroups(unit) : GroupFileRecords{};
+    return StateFile::write(path, m_table.record(unit), groups, m_op);
 }
 
-bool FileActions::readStartupState(const QString& path)
+bool FileActions::readStartupState(const QString& path, int unit)
 {
     if (!m_db) return false;
-    const bool loaded = StateFile::readStartup(path, m_table.record(1), *m_db, m_op) ==
+    const bool loaded = StateFile::readStartup(path, m_table.record(unit), *m_db, m_op, unit) ==
                         StateFile::ReadResult::Loaded;
     m_surface.reloadGroups();
+    emit m_surface.recordReplaced();
     emit m_surface.refreshNeeded();
     return loaded;
 }
 
 bool FileActions::factoryRestore()
 {
-    if (!m_surface.requireAdministrator()) return false;
+    if (!m_surface.requireAdministrator(
+            QT_TRANSLATE_NOOP("sonaro::EventLog", "the factory restore")))
+        return false;
     // Without a unit the restore changes only what is kept here until it is sent.
     const bool offline = !m_surface.connected();
     const QString question =
@@ -159,10 +159,11 @@ bool FileActions::factoryRestore()
         DeviceRegistry(*m_db).resetChannelsForFactory();
     applyFactoryValues(m_surface.record());
     m_surface.sendFactorySequence();
+    emit m_surface.recordReplaced();
     emit m_surface.refreshNeeded();
     m_surface.reportWhenDelivered(
         Severity::Information,
-        QCoreApplication::translate("sonaro::FileActions", "Restore Successfully."), QString());
+        QCoreApplication::translate("sonaro::FileActions", "Restore Successfully."));
     return true;
 }
 

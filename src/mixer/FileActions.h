@@ -33,21 +33,22 @@ public:
     // channels, hold time, automix mode and threshold, panel lock, device mode): those keep the
     // unit's values, and the message names the ones that differed.
     bool openPreset(const std::function<QString()>& choosePath);
-    // "SAVE FILE": writes record 1 and the groups; no connection needed. "Save successfully"
-    // only once the file is complete on disk; otherwise "Save Fail: <reason>".
+    // "SAVE FILE": writes the record of the unit shown and its groups; no connection needed. "Save
+    // successfully" only once the file is complete on disk; otherwise "Save Fail: <reason>".
     bool savePreset(const std::function<QString()>& choosePath);
     // The file name a preset is saved under: the chosen one, with ".ini" added when the file
     // name itself has no suffix (a dot in a folder's name does not count).
     static QString presetFilePath(const QString& chosen);
     // The start-up state file, written at Disconnect and close, read once at start-up. Not
     // written when the data directory was found read-only (the operator was told at start-up).
-    bool writeStateFile(const QString& path);
-    bool readStartupState(const QString& path);
+    // Unit 1 keeps data.ini; the other units of a cascade keep files of their own.
+    bool writeStateFile(const QString& path, int unit = 1);
+    bool readStartupState(const QString& path, int unit = 1);
     // Administrator only. Asks first; returns false when refused or when the operator said No.
     bool factoryRestore();
 
 private:
-    bool writeSettingsFile(const QString& path);
+    bool writeSettingsFile(const QString& path, int unit);
 
     UnitTable& m_table;
     ControlSurface& m_surface;

@@ -140,143 +140,201 @@ void InputEqEditor::selectBand(int band)
 
 // --- band edits -------------------------------------------------------------------------------
 
-void InputEqEditor::changedChannels(const std::vector<int>& channels, bool filters, bool now)
+std::vector<ChangeId> InputEqEditor::bandIds(const std::vector<int>& channels, int band) const
 {
-    for (int ch : channels) {
-        m_delivery.markE(ch); // input channels are EQ slots 0..7
-        if (filters) m_delivery.markFilters(ch);
-    }
-    if (now) {
-        m_delivery.deliver();
-        for (int ch : channels)
-            emit stripChanged(ch);
-    }
-    emit changed();
+    std::vector<ChangeId> ids;
+    for (int ch : channels)
+        for (SettingId field : {SettingId::InputEqFrequency, SettingId::InputEqGain,
+                                SettingId::InputEqQ, SettingId::InputEqType})
+            ids.push_back(id(field, ch * kInputEqBands + band));
+    return ids;
 }
 
-void InputEqEditor::knobChanged(int band, double frequency, double gain, double q)
+std::vector<ChangeId> InputEqEditor::channelIds(const std::vector<int>& channels) const
 {
-    if (band < 0 || band >= kInputEqBands) return;
+    std::vector<ChangeId> ids;
+    for (int band = 0; band < kInputEqBands; ++band)
+        for (const ChangeId& i : bandIds(channels, band))
+            ids.push_back(i);
+    for (int ch : channels) {
+        ids.push_back(id(SettingId::HighPass, ch));
+        ids.push_back(id(SettingId::LowPass, ch));
+    }
+    return ids;
+}
+
+Outcome InputEqEditor::buttonEdit(const std::vector<int>& channels,
+                                  const std::function<void()>& change)
+{
+    const Outcome outcome = edit(channelIds(channels), change, true, true);
+    for (int ch : channels)
+        emit stripChanged(ch);
+    return outcome;
+}
+
+Outcome InputEqEditor::setBandValue(int band, SettingId field, double value)
+{
+    if (band < 0 || band >= kInputEqBands || std::isnan(value)) return Outcome::Inapplicable;
+    const SettingRow& row = SettingCatalogue::row(field);
+    if (row.scope != SettingScope::InputBand) return Outcome::Inapplicable;
+    value = std::clamp(value, row.min, row.max);
+    if (field == SettingId::InputEqType)
+        return setBandType(band, static_cast<EqBandType>(static_cast<int>(value)));
+    EqBand shown = inputEqBand(record(), m_channel, band);
+    (field == SettingId::InputEqFrequency ? shown.frequency
+     : field == SettingId::InputEqGain    ? shown.gain
+                                          : shown.q) = value;
+    return knobChanged(band, shown.frequency, shown.gain, shown.q);
+}
+
+Outcome InputEqEditor::knobChanged(int band, double frequency, double gain, double q)
+{
+    if (band < 0 || band >= kInputEqBands) return Outcome::Inapplicable;
     frequency = std::clamp(frequency, kEqMinFrequency, kEqMaxFrequency);
     gain = std::clamp(gain, kEqMinGain, kEqMaxGain);
     q = std::clamp(q, kEqMinQ, kEqMaxQ);
-    UnitRecord& r = record();
-    const std::vector<int> channels = targets();
-    for (int ch : channels) {
-        r.inputEqAt(band, kEqFrequency, ch) = frequency;
-        r.inputEqAt(band, kEqQ, ch) = q;
-        r.inputEqAt(band, kEqGain, ch) = gain;
-    }
     m_selectedBand = band;
-    changedChannels(channels, false, false);
+    const std::vector<int> channels = targets();
+    return edit(
+        bandIds(channels, band),
+        [&] {
+            UnitRecord& r = record();
+            for (int ch : channels) {
+                r.inputEqAt(band, kEqFrequency, ch) = frequency;
+                r.inputEqAt(band, kEqQ, ch) = q;
+                r.inputEqAt(band, kEqGain, ch) = gain;
+            }
+        },
+        false);
 }
 
-void InputEqEditor::gainSliderMoved(int band, int position)
+Outcome InputEqEditor::gainSliderMoved(int band, int position)
 {
-    if (band < 0 || band >= kInputEqBands) return;
+    if (band < 0 || band >= kInputEqBands) return Outcome::Inapplicable;
     const EqBand shown = inputEqBand(record(), m_channel, band);
-    knobChanged(band, shown.frequency, gainForSliderPosition(position), shown.q);
+    return knobChanged(band, shown.frequency, gainForSliderPosition(position), shown.q);
 }
 
-void InputEqEditor::bandDragged(int band, double frequency, double gain)
+Outcome InputEqEditor::bandDragged(int band, double frequency, double gain)
 {
-    if (band < 0 || band >= kInputEqBands || std::isnan(frequency) || std::isnan(gain)) return;
+    if (band < 0 || band >= kInputEqBands || std::isnan(frequency) || std::isnan(gain))
+        return Outcome::Inapplicable;
     frequency = std::clamp(frequency, kEqMinFrequency, kEqMaxFrequency);
     gain = std::clamp(gain, kEqMinGain, kEqMaxGain);
-    UnitRecord& r = record();
-    const EqBand shown = inputEqBand(r, m_channel, band);
+    const EqBand shown = inputEqBand(record(), m_channel, band);
     const bool frequencyMoved = frequency != shown.frequency;
     const bool gainMoved = gain != shown.gain;
     m_selectedBand = band;
-    if (!frequencyMoved && !gainMoved) {
-        emit changed();
-        return;
-    }
     const std::vector<int> channels = targets();
-    for (int ch : channels) {
-        if (frequencyMoved) r.inputEqAt(band, kEqFrequency, ch) = frequency;
-        if (gainMoved) r.inputEqAt(band, kEqGain, ch) = gain;
-    }
-    changedChannels(channels, false, false);
+    return edit(
+        bandIds(channels, band),
+        [&] {
+            UnitRecord& r = record();
+            for (int ch : channels) {
+                if (frequencyMoved) r.inputEqAt(band, kEqFrequency, ch) = frequency;
+                if (gainMoved) r.inputEqAt(band, kEqGain, ch) = gain;
+            }
+        },
+        false);
 }
 
-void InputEqEditor::setBandType(int band, EqBandType type)
+Outcome InputEqEditor::setBandType(int band, EqBandType type)
 {
-    if (band < 0 || band >= kInputEqBands) return;
+    if (band < 0 || band >= kInputEqBands) return Outcome::Inapplicable;
     const int value = std::clamp(static_cast<int>(type), 0, 2);
     const std::vector<int> channels = targets();
-    for (int ch : channels)
-        record().inputEqType[band][ch] = value;
-    changedChannels(channels, false, false);
+    return edit(
+        bandIds(channels, band),
+        [&] {
+            for (int ch : channels)
+                record().inputEqType[band][ch] = value;
+        },
+        false);
 }
 
 // --- filters ----------------------------------------------------------------------------------
 
-void InputEqEditor::storeFilter(bool highPass, int index)
+Outcome InputEqEditor::storeFilter(bool highPass, int index)
 {
     const std::vector<int> channels = targets();
-    for (int ch : channels) {
-        (highPass ? record().highPassIndex : record().lowPassIndex)[ch] = index;
-        m_delivery.markFilters(ch);
-    }
-    m_delivery.deliver();
-    emit changed();
+    std::vector<ChangeId> ids;
     for (int ch : channels)
-        emit stripChanged(ch);
+        ids.push_back(id(highPass ? SettingId::HighPass : SettingId::LowPass, ch));
+    // The filters travel in G, which goes at once.
+    const Outcome outcome = edit(
+        ids,
+        [&] {
+            for (int ch : channels)
+                (highPass ? record().highPassIndex : record().lowPassIndex)[ch] = index;
+        },
+        true);
+    if (outcome == Outcome::Applied)
+        for (int ch : channels)
+            emit stripChanged(ch);
+    return outcome;
 }
 
-void InputEqEditor::toggleHighPass()
+Outcome InputEqEditor::setFilter(bool highPass, int index)
+{
+    index = std::clamp(index, 0, kFilterIndexCount - 1);
+    // The slider stays where the cut-off was when the filter goes off.
+    if (index > 0)
+        (highPass ? m_highPassPosition : m_lowPassPosition) = positionForFilterIndex(index);
+    return storeFilter(highPass, index);
+}
+
+Outcome InputEqEditor::toggleHighPass()
 {
     // Off keeps the slider where the cut-off was; on takes the cut-off the slider stands on.
     m_highPassPosition = highPassPosition();
-    storeFilter(true, highPassOn() ? 0 : filterIndexForPosition(m_highPassPosition));
+    return storeFilter(true, highPassOn() ? 0 : filterIndexForPosition(m_highPassPosition));
 }
 
-void InputEqEditor::toggleLowPass()
+Outcome InputEqEditor::toggleLowPass()
 {
     m_lowPassPosition = lowPassPosition();
-    storeFilter(false, lowPassOn() ? 0 : filterIndexForPosition(m_lowPassPosition));
+    return storeFilter(false, lowPassOn() ? 0 : filterIndexForPosition(m_lowPassPosition));
 }
 
-void InputEqEditor::highPassSliderMoved(int position)
+Outcome InputEqEditor::highPassSliderMoved(int position)
 {
     position = std::clamp(position, 1, kLastFilterPosition);
-    if (position == highPassPosition()) return;
+    if (position == highPassPosition()) return Outcome::Unchanged;
     m_highPassPosition = position;
-    if (highPassOn())
-        storeFilter(true, filterIndexForPosition(position));
-    else
-        emit changed();
+    if (highPassOn()) return storeFilter(true, filterIndexForPosition(position));
+    emit changed();
+    return Outcome::Unchanged;
 }
 
-void InputEqEditor::lowPassSliderMoved(int position)
+Outcome InputEqEditor::lowPassSliderMoved(int position)
 {
     position = std::clamp(position, 1, kLastFilterPosition);
-    if (position == lowPassPosition()) return;
+    if (position == lowPassPosition()) return Outcome::Unchanged;
     m_lowPassPosition = position;
-    if (lowPassOn())
-        storeFilter(false, filterIndexForPosition(position));
-    else
-        emit changed();
+    if (lowPassOn()) return storeFilter(false, filterIndexForPosition(position));
+    emit changed();
+    return Outcome::Unchanged;
 }
 
 // --- buttons ----------------------------------------------------------------------------------
 
-void InputEqEditor::toggleBypass()
+Outcome InputEqEditor::setBypassed(bool bypass)
 {
-    UnitRecord& r = record();
-    std::vector<int> channels;
-    const bool restore = bypassed();
-    for (int ch : targets()) {
-        std::optional<BypassSave>& save = m_bypass[static_cast<std::size_t>(ch)];
-        if (restore) {
-            if (!bypassed(ch)) continue;
-            for (int b = 0; b < kInputEqBands; ++b)
-                r.inputEqAt(b, kEqGain, ch) = save->gains[static_cast<std::size_t>(b)];
-            r.highPassIndex[ch] = save->highPassIndex;
-            r.lowPassIndex[ch] = save->lowPassIndex;
-            save.reset();
-        } else {
+    if (bypass == bypassed()) return Outcome::Unchanged;
+    const std::vector<int> channels = targets();
+    return buttonEdit(channels, [&] {
+        UnitRecord& r = record();
+        for (int ch : channels) {
+            std::optional<BypassSave>& save = m_bypass[static_cast<std::size_t>(ch)];
+            if (!bypass) {
+                if (!bypassed(ch)) continue;
+                for (int b = 0; b < kInputEqBands; ++b)
+                    r.inputEqAt(b, kEqGain, ch) = save->gains[static_cast<std::size_t>(b)];
+                r.highPassIndex[ch] = save->highPassIndex;
+                r.lowPassIndex[ch] = save->lowPassIndex;
+                save.reset();
+                continue;
+            }
             if (bypassed(ch)) continue;
             BypassSave s;
             for (int b = 0; b < kInputEqBands; ++b) {
@@ -289,54 +347,54 @@ void InputEqEditor::toggleBypass()
             r.lowPassIndex[ch] = 0;
             save = s;
         }
-        channels.push_back(ch);
-    }
-    changedChannels(channels, true, true);
+    });
 }
 
-void InputEqEditor::reset()
+Outcome InputEqEditor::reset()
 {
     const std::vector<int> channels = targets();
-    for (int ch : channels) {
-        m_bypass[static_cast<std::size_t>(ch)].reset();
-        resetInputEq(record(), ch);
-    }
     m_selectedBand = -1;
-    changedChannels(channels, true, true);
+    return buttonEdit(channels, [&] {
+        for (int ch : channels) {
+            m_bypass[static_cast<std::size_t>(ch)].reset();
+            resetInputEq(record(), ch);
+        }
+    });
 }
 
-bool InputEqEditor::copyFrom(int sourceChannel)
+Outcome InputEqEditor::copyFrom(int sourceChannel)
 {
-    if (sourceChannel < 0 || sourceChannel >= kInputCount) return false;
+    if (sourceChannel < 0 || sourceChannel >= kInputCount) return Outcome::Inapplicable;
     if (!m_op.confirm(Severity::Information, QStringLiteral("Overwrite the current EQ settings")))
-        return false;
+        return Outcome::Declined;
     UnitRecord& r = record();
     // Read the source first: it may be one of the targets.
     const std::array<EqBand, kInputEqBands> bands = inputEqBands(r, sourceChannel);
     const int hp = r.highPassIndex[sourceChannel];
     const int lp = r.lowPassIndex[sourceChannel];
     const std::vector<int> channels = targets();
-    for (int ch : channels) {
-        std::optional<BypassSave>& save = m_bypass[static_cast<std::size_t>(ch)];
-        if (bypassed(ch) && ch != sourceChannel) {
-            // A bypassed channel stays flat; the copy is what switching bypass off brings back.
-            for (int b = 0; b < kInputEqBands; ++b) {
-                EqBand flat = bands[static_cast<std::size_t>(b)];
-                save->gains[static_cast<std::size_t>(b)] = flat.gain;
-                flat.gain = 0.0;
-                setInputEqBand(r, ch, b, flat);
+    return buttonEdit(channels, [&] {
+        for (int ch : channels) {
+            std::optional<BypassSave>& save = m_bypass[static_cast<std::size_t>(ch)];
+            if (bypassed(ch) && ch != sourceChannel) {
+                // A bypassed channel stays flat; the copy is what switching bypass off brings
+                // back.
+                for (int b = 0; b < kInputEqBands; ++b) {
+                    EqBand flat = bands[static_cast<std::size_t>(b)];
+                    save->gains[static_cast<std::size_t>(b)] = flat.gain;
+                    flat.gain = 0.0;
+                    setInputEqBand(r, ch, b, flat);
+                }
+                save->highPassIndex = hp;
+                save->lowPassIndex = lp;
+                continue;
             }
-            save->highPassIndex = hp;
-            save->lowPassIndex = lp;
-            continue;
+            for (int b = 0; b < kInputEqBands; ++b)
+                setInputEqBand(r, ch, b, bands[static_cast<std::size_t>(b)]);
+            r.highPassIndex[ch] = hp;
+            r.lowPassIndex[ch] = lp;
         }
-        for (int b = 0; b < kInputEqBands; ++b)
-            setInputEqBand(r, ch, b, bands[static_cast<std::size_t>(b)]);
-        r.highPassIndex[ch] = hp;
-        r.lowPassIndex[ch] = lp;
-    }
-    changedChannels(channels, true, true);
-    return true;
+    });
 }
 
 } // namespace sonaro

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -25,7 +26,6 @@ class InputEqEditor : public EditorBase
 
 public:
     static constexpr int kDefaultSendIntervalMs = 2000;
-    static constexpr int kPauseBeforeGMs = EditorDelivery::kPauseBeforeGMs;
     // Filter slider position p selects filter index kFilterPositions - p. Index 0 is off, so the
     // slider runs from 1 (the highest index) to kLastFilterPosition (index 1, the first real
     // cut-off); the buttons switch a filter on and off.
@@ -69,31 +69,40 @@ public:
     void reloadLinks() override;
     void selectBand(int band);
 
+    // One field of band b (InputEqFrequency, InputEqGain, InputEqQ or InputEqType) in every
+    // target, held to the field's range; the band's other fields stay.
+    Outcome setBandValue(int band, SettingId field, double value);
     // A knob of band b: frequency, gain and Q as the knobs hold them (clamped to their ranges).
-    void knobChanged(int band, double frequency, double gain, double q);
-    void gainSliderMoved(int band, int position);
+    Outcome knobChanged(int band, double frequency, double gain, double q);
+    Outcome gainSliderMoved(int band, int position);
     // The graph moved band b's point to (frequency, gain): the fields that changed go into every
     // target; the other bands and fields stay as each channel has them.
-    void bandDragged(int band, double frequency, double gain);
-    void setBandType(int band, EqBandType type);
+    Outcome bandDragged(int band, double frequency, double gain);
+    Outcome setBandType(int band, EqBandType type);
 
-    void toggleHighPass();
-    void toggleLowPass();
-    void highPassSliderMoved(int position);
-    void lowPassSliderMoved(int position);
+    // A filter to filter index 0 (off) .. 10 in every target, sent at once.
+    Outcome setFilter(bool highPass, int index);
+    Outcome toggleHighPass();
+    Outcome toggleLowPass();
+    Outcome highPassSliderMoved(int position);
+    Outcome lowPassSliderMoved(int position);
 
-    void toggleBypass();
-    void reset();
-    // "COPY EQ": asks first; true when the copy was made.
-    bool copyFrom(int sourceChannel);
+    Outcome setBypassed(bool bypass);
+    Outcome toggleBypass() { return setBypassed(!bypassed()); }
+    Outcome reset();
+    // "COPY EQ": asks first (Declined when the operator says No).
+    Outcome copyFrom(int sourceChannel);
 
 signals:
     // The channel's own curve changed where the strips show it (bypass, reset, copy, filters).
     void stripChanged(int channel);
 
 private:
-    void changedChannels(const std::vector<int>& channels, bool filters, bool now);
-    void storeFilter(bool highPass, int index);
+    std::vector<ChangeId> bandIds(const std::vector<int>& channels, int band) const;
+    std::vector<ChangeId> channelIds(const std::vector<int>& channels) const;
+    // A button action on channels: the changed ones go at once and their strips redraw.
+    Outcome buttonEdit(const std::vector<int>& channels, const std::function<void()>& change);
+    Outcome storeFilter(bool highPass, int index);
 
     OperatorInterface& m_op;
     int m_channel = 0;

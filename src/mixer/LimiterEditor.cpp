@@ -85,95 +85,136 @@ void LimiterEditor::reloadLinks()
     m_group = m_surface.stripGroups().outputs[static_cast<std::size_t>(m_output)];
 }
 
-template <typename Edit> void LimiterEditor::apply(const std::vector<int>& outputs, Edit edit)
+std::vector<ChangeId> LimiterEditor::dynamicsIds(const std::vector<int>& outputs) const
 {
-    for (int out : outputs) {
-        DynamicsSettings s = dynamicsOf(record(), out);
-        edit(s);
-        setDynamics(record(), out, s);
-        m_delivery.markB(out);
-    }
-    emit changed();
+    std::vector<ChangeId> ids;
+    for (int out : outputs)
+        for (SettingId field : {SettingId::LimiterThreshold, SettingId::LimiterRatio,
+                                SettingId::LimiterAttack, SettingId::LimiterRelease})
+            ids.push_back(id(field, out));
+    return ids;
 }
 
-void LimiterEditor::thresholdReadoutChanged(int raw)
+template <typename Edit> Outcome LimiterEditor::apply(const std::vector<int>& outputs, Edit change)
+{
+    return edit(
+        dynamicsIds(outputs),
+        [&] {
+            for (int out : outputs) {
+                DynamicsSettings s = dynamicsOf(record(), out);
+                change(s);
+                setDynamics(record(), out, s);
+            }
+        },
+        false);
+}
+
+Outcome LimiterEditor::setValue(SettingId field, double value)
+{
+    const SettingRow& row = SettingCatalogue::row(field);
+    if (row.scope != SettingScope::Output || std::isnan(value)) return Outcome::Inapplicable;
+    value = std::clamp(value, row.min, row.max);
+    switch (field) {
+    case SettingId::LimiterEnable:
+        return enabled() == (value != 0) ? Outcome::Unchanged : toggleEnable();
+    case SettingId::LimiterThreshold:
+        return apply(targets(), [value](DynamicsSettings& s) { s.threshold = value; });
+    case SettingId::LimiterRatio:
+        // Ratios beyond the list's last whole ratio act as "INF:1", as the read-out reads them.
+        return ratioReadoutChanged(value > kRatioMaxListed ? kRatioReadoutInfinite
+                                                           : static_cast<int>(value));
+    case SettingId::LimiterAttack:
+        return attackReadoutChanged(static_cast<int>(value));
+    case SettingId::LimiterRelease:
+        return releaseReadoutChanged(static_cast<int>(value));
+    default:
+        return Outcome::Inapplicable;
+    }
+}
+
+Outcome LimiterEditor::thresholdReadoutChanged(int raw)
 {
     raw = std::clamp(raw, kThresholdReadoutRange.min, kThresholdReadoutRange.max);
-    apply(targets(), [raw](DynamicsSettings& s) { s.threshold = thresholdFromReadoutRaw(raw); });
+    return apply(targets(),
+                 [raw](DynamicsSettings& s) { s.threshold = thresholdFromReadoutRaw(raw); });
 }
 
-void LimiterEditor::attackReadoutChanged(int raw)
+Outcome LimiterEditor::attackReadoutChanged(int raw)
 {
     raw = std::clamp(raw, kAttackReadoutRange.min, kAttackReadoutRange.max);
-    apply(targets(), [raw](DynamicsSettings& s) { s.attack = raw; });
+    return apply(targets(), [raw](DynamicsSettings& s) { s.attack = raw; });
 }
 
-void LimiterEditor::releaseReadoutChanged(int raw)
+Outcome LimiterEditor::releaseReadoutChanged(int raw)
 {
     raw = std::clamp(raw, kReleaseReadoutRange.min, kReleaseReadoutRange.max);
-    apply(targets(), [raw](DynamicsSettings& s) { s.release = raw; });
+    return apply(targets(), [raw](DynamicsSettings& s) { s.release = raw; });
 }
 
-void LimiterEditor::ratioReadoutChanged(int raw)
+Outcome LimiterEditor::ratioReadoutChanged(int raw)
 {
     raw = std::clamp(raw, kRatioReadoutRange.min, kRatioReadoutRange.max);
     const double ratio = raw >= kRatioReadoutInfinite ? kRatioInfinite : raw;
-    apply(targets(), [ratio](DynamicsSettings& s) { s.ratio = ratio; });
+    return apply(targets(), [ratio](DynamicsSettings& s) { s.ratio = ratio; });
 }
 
-void LimiterEditor::attackListSelected(int index)
+Outcome LimiterEditor::attackListSelected(int index)
 {
     const int attack = attackForListIndex(index);
-    apply(targets(), [attack](DynamicsSettings& s) { s.attack = attack; });
+    return apply(targets(), [attack](DynamicsSettings& s) { s.attack = attack; });
 }
 
-void LimiterEditor::releaseListSelected(int index)
+Outcome LimiterEditor::releaseListSelected(int index)
 {
     const int release = releaseForListIndex(index);
-    apply(targets(), [release](DynamicsSettings& s) { s.release = release; });
+    return apply(targets(), [release](DynamicsSettings& s) { s.release = release; });
 }
 
-void LimiterEditor::ratioListSelected(int index)
+Outcome LimiterEditor::ratioListSelected(int index)
 {
     const double ratio = ratioForListIndex(index);
     // The ratio list follows the grouping alone, not the limiter link.
     const std::vector<int> outputs = m_group.grouped ? std::vector<int>{0, 1} : targets();
-    apply(outputs, [ratio](DynamicsSettings& s) { s.ratio = ratio; });
+    return apply(outputs, [ratio](DynamicsSettings& s) { s.ratio = ratio; });
 }
 
-void LimiterEditor::kneeDragged(double x)
+Outcome LimiterEditor::kneeDragged(double x)
 {
-    if (std::isnan(x)) return;
+    if (std::isnan(x)) return Outcome::Inapplicable;
     // The graph reaches down to -140 dB, the threshold only to -80 dB.
     x = std::clamp(x, kThresholdMin, kThresholdOff);
-    apply(targets(), [x](DynamicsSettings& s) { dragKnee(s, x); });
+    return apply(targets(), [x](DynamicsSettings& s) { dragKnee(s, x); });
 }
 
-void LimiterEditor::endPointDragged(double y)
+Outcome LimiterEditor::endPointDragged(double y)
 {
-    if (std::isnan(y)) return;
+    if (std::isnan(y)) return Outcome::Inapplicable;
     y = std::clamp(y, kDynamicsGraphMin, kDynamicsGraphMax);
-    apply(targets(), [y](DynamicsSettings& s) { dragEndPoint(s, y); });
+    return apply(targets(), [y](DynamicsSettings& s) { dragEndPoint(s, y); });
 }
 
-void LimiterEditor::toggleEnable()
+Outcome LimiterEditor::toggleEnable()
 {
-    std::int32_t& flag = record().limiterEnable[m_output];
-    flag = flag ? 0 : 1;
-    m_delivery.markLimiterEnable(m_output);
-    m_delivery.deliver();
-    emit changed();
+    const int output = m_output;
+    return edit(
+        {id(SettingId::LimiterEnable, output)},
+        [&] {
+            std::int32_t& flag = record().limiterEnable[output];
+            flag = flag ? 0 : 1;
+        },
+        true);
 }
 
-void LimiterEditor::reset()
+Outcome LimiterEditor::reset()
 {
     const std::vector<int> outputs = targets();
-    for (int out : outputs) {
-        setDynamics(record(), out, DynamicsSettings{});
-        m_delivery.markB(out);
-    }
-    m_delivery.deliver();
-    emit changed();
+    return edit(
+        dynamicsIds(outputs),
+        [&] {
+            for (int out : outputs)
+                setDynamics(record(), out, DynamicsSettings{});
+        },
+        true, true);
 }
 
 } // namespace sonaro

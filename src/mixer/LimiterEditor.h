@@ -42,24 +42,29 @@ public:
     void selectOutput(int output);
     void reloadLinks() override;
 
-    // Read-outs: raw values, clamped to their ranges (ratio: kRatioReadoutInfinite is "INF:1").
-    void thresholdReadoutChanged(int raw);
-    void attackReadoutChanged(int raw);
-    void releaseReadoutChanged(int raw);
-    void ratioReadoutChanged(int raw);
-    // Lists: entry indexes.
-    void attackListSelected(int index);
-    void releaseListSelected(int index);
-    void ratioListSelected(int index);
-    // Graph handles: the knee to input level x, the end point to output level y.
-    void kneeDragged(double x);
-    void endPointDragged(double y);
+    // One setting of the limiter (LimiterThreshold, LimiterRatio, LimiterAttack, LimiterRelease
+    // as stored values, LimiterEnable 0 or 1) in every target, held to its range.
+    Outcome setValue(SettingId field, double value);
 
-    void toggleEnable();
-    void reset();
+    // Read-outs: raw values, clamped to their ranges (ratio: kRatioReadoutInfinite is "INF:1").
+    Outcome thresholdReadoutChanged(int raw);
+    Outcome attackReadoutChanged(int raw);
+    Outcome releaseReadoutChanged(int raw);
+    Outcome ratioReadoutChanged(int raw);
+    // Lists: entry indexes.
+    Outcome attackListSelected(int index);
+    Outcome releaseListSelected(int index);
+    Outcome ratioListSelected(int index);
+    // Graph handles: the knee to input level x, the end point to output level y.
+    Outcome kneeDragged(double x);
+    Outcome endPointDragged(double y);
+
+    Outcome toggleEnable();
+    Outcome reset();
 
 private:
-    template <typename Edit> void apply(const std::vector<int>& outputs, Edit edit);
+    template <typename Edit> Outcome apply(const std::vector<int>& outputs, Edit change);
+    std::vector<ChangeId> dynamicsIds(const std::vector<int>& outputs) const;
 
     int m_output = 0;
 };

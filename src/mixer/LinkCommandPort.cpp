@@ -1,7 +1,6 @@
 #include "mixer/LinkCommandPort.h"
 
-#include "link/DeliveryTracker.h"
-#include "link/Link.h"
+#include "link/Delivery.h"
 #include "link/LinkState.h"
 
 namespace sonaro {
@@ -10,34 +9,22 @@ namespace {
 constexpr int kProtocolBulkPauseMs = 100; // the bulk pause the timings' bulkPause stands for
 }
 
-void LinkCommandPort::hold(const CommandRequest& r)
-{
-    if (!m_tracker) return;
-    if (r.kind == 'J')
-        m_tracker->noteLinkTable(r.unit, r.linkTable.value_or(LinkTable{}), false);
-    else
-        m_tracker->noteChange(r.kind, r.unit);
-}
-
-QStringList LinkCommandPort::unconfirmedChanges() const
-{
-    return m_tracker ? m_tracker->unconfirmedChanges() : QStringList();
-}
-
 void LinkCommandPort::submit(const CommandRequest& r)
 {
-    // Noted before it is queued: the frame is built from the record when it leaves.
-    if (m_tracker) {
-        if (r.kind == 'J')
-            m_tracker->noteLinkTable(r.unit, r.linkTable.value_or(LinkTable{}), true);
-        else
-            m_tracker->noteChange(r.kind, r.unit);
+    // The pause comes on top of the link's own pause after every datagram.
+    const LinkTimings& t = m_state.timings;
+    const int pause =
+        r.pauseAfterMs > 0 ? t.sendPause + r.pauseAfterMs * t.bulkPause / kProtocolBulkPauseMs : -1;
+    if (r.kind == 'J') {
+        m_delivery.sendLinkTable(r.unit, r.linkTable.value_or(LinkTable{}), pause);
+        return;
     }
     LinkRequest request;
     request.kind = r.kind;
     request.unit = r.unit;
     request.index = r.index;
     request.times = r.times;
+    request.pauseAfter = pause;
     switch (r.kind) {
     case 'L':
         request.frame = buildL(r.index != 0);
@@ -45,23 +32,35 @@ void LinkCommandPort::submit(const CommandRequest& r)
     case 'C':
         request.frame = buildC(r.unit);
         break;
-    case 'J':
-        request.frame = buildJ(r.unit, r.linkTable.value_or(LinkTable{}));
-        break;
     default:
         break; // V, M, G, E, B are built from the record when they leave
-    }
-    if (r.pauseAfterMs > 0) {
-        // The pause comes on top of the link's own pause after every datagram.
-        const LinkTimings& t = m_state.timings;
-        request.pauseAfter = t.sendPause + r.pauseAfterMs * t.bulkPause / kProtocolBulkPauseMs;
     }
     if (r.renewsLastHeard) {
         LinkState* state = &m_state;
         const int unit = r.unit;
         request.onSent = [state, unit] { state->stampLastHeard(unit); };
     }
-    m_link.enqueue(std::move(request));
+    m_delivery.send(std::move(request));
+}
+
+void LinkCommandPort::noteWaiting(const CommandRequest& r)
+{
+    m_delivery.noteWaiting(r.kind, r.unit, r.index);
+}
+
+void LinkCommandPort::sendWaiting()
+{
+    m_delivery.sendWaiting();
+}
+
+bool LinkCommandPort::hasWaiting() const
+{
+    return m_delivery.hasWaiting();
+}
+
+QList<ChangeId> LinkCommandPort::unconfirmed() const
+{
+    return m_delivery.unconfirmed();
 }
 
 } // namespace sonaro

@@ -4,29 +4,25 @@
 
 namespace sonaro {
 
-class DeliveryTracker;
-class Link;
+class Delivery;
 class LinkState;
 
-// Hands the control surface's requests to the link's paced queue. Pauses are scaled with the
-// link's timings so that tests that shrink the timings shrink the bulk sequences too. With a
-// delivery tracker, every V, M and G (sent or held) is a change that waits for the unit's
-// confirmation.
+// Hands the control surface's requests to the delivery, which notes what they change and queues
+// them on the link. Pauses are scaled with the link's timings so that tests that shrink the
+// timings shrink the bulk sequences too.
 class LinkCommandPort : public CommandPort
 {
 public:
-    LinkCommandPort(Link& link, LinkState& state, DeliveryTracker* tracker = nullptr)
-        : m_link(link), m_state(state), m_tracker(tracker)
-    {
-    }
+    LinkCommandPort(Delivery& delivery, LinkState& state) : m_delivery(delivery), m_state(state) {}
     void submit(const CommandRequest& request) override;
-    void hold(const CommandRequest& request) override;
-    QStringList unconfirmedChanges() const override;
+    void noteWaiting(const CommandRequest& request) override;
+    void sendWaiting() override;
+    bool hasWaiting() const override;
+    QList<ChangeId> unconfirmed() const override;
 
 private:
-    Link& m_link;
+    Delivery& m_delivery;
     LinkState& m_state;
-    DeliveryTracker* m_tracker;
 };
 
 } // namespace sonaro

@@ -2,6 +2,18 @@
 
 namespace sonaro {
 
+namespace {
+
+QString names(const QList<ChangeId>& ids)
+{
+    QStringList list;
+    for (const ChangeId& id : ids)
+        list << SettingCatalogue::label(id, Language::English);
+    return list.join(QStringLiteral(", "));
+}
+
+} // namespace
+
 LoggingOperator::LoggingOperator(OperatorInterface& inner, EventLog& log, EventKind kind)
     : m_inner(inner), m_log(log), m_kind(kind)
 {
@@ -22,7 +34,7 @@ bool LoggingOperator::confirm(Severity severity, const QString& text)
     return yes;
 }
 
-void LoggingOperator::chooseOfflineSettings(const QStringList& differences,
+void LoggingOperator::chooseOfflineSettings(const QList<ChangeId>& differences,
                                             std::function<void(OfflineChoice)> answer)
 {
     EventLog* log = &m_log;
@@ -32,7 +44,7 @@ void LoggingOperator::chooseOfflineSettings(const QStringList& differences,
             const bool mine = choice == OfflineChoice::SendMine;
             log->addText(kind, (mine ? QStringLiteral("Offline settings sent to the unit: ")
                                      : QStringLiteral("The unit's settings taken over: ")) +
-                                   differences.join(QStringLiteral(", ")));
+                                   names(differences));
             answer(choice);
         });
 }

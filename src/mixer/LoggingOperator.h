@@ -16,7 +16,7 @@ public:
 
     void showMessage(Severity severity, const QString& text) override;
     bool confirm(Severity severity, const QString& text) override;
-    void chooseOfflineSettings(const QStringList& differences,
+    void chooseOfflineSettings(const QList<ChangeId>& differences,
                                std::function<void(OfflineChoice)> answer) override;
 
     EventKind kind() const { return m_kind; }

@@ -5,6 +5,7 @@
 #include "mixer/EditorBase.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -39,17 +40,23 @@ public:
     void reloadLinks() override;
     void selectBand(int band);
 
-    void knobChanged(int band, double frequency, double gain, double q);
+    // One field of band b (OutputEqFrequency, OutputEqGain or OutputEqQ) in every target, held
+    // to the field's range; the band's other fields stay.
+    Outcome setBandValue(int band, SettingId field, double value);
+    Outcome knobChanged(int band, double frequency, double gain, double q);
     // The fields of band b that the drag changed go into every target, nothing else.
-    void bandDragged(int band, double frequency, double gain);
-    void toggleBypass();
-    void reset();
+    Outcome bandDragged(int band, double frequency, double gain);
+    Outcome setBypassed(bool bypass);
+    Outcome toggleBypass() { return setBypassed(!bypassed()); }
+    Outcome reset();
 
 signals:
     void stripChanged(int output);
 
 private:
-    void changedOutputs(const std::vector<int>& outputs, bool now);
+    // An edit of the outputs: every E block of a changed output goes (at once with now).
+    Outcome editOutputs(const std::vector<int>& outputs, const std::function<void()>& change,
+                        bool now);
 
     int m_output = 0;
     int m_selectedBand = -1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Delivery.h"
 #include "link/Dispatcher.h"
 #include "link/Link.h"
 #include "link/LinkState.h"
@@ -10,15 +11,16 @@
 #include "mixer/FileActions.h"
 #include "mixer/LinkCommandPort.h"
 #include "mixer/LoggingOperator.h"
+#include "mixer/UndoHistory.h"
 #include "model/UnitTable.h"
 #include "store/DataDirectory.h"
 #include "store/Database.h"
-#include "store/DeviceRegistry.h"
 #include "store/GroupStore.h"
 
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -27,7 +29,8 @@
 namespace sonaro {
 
 class Discovery;
-class GroupDialogModel;
+class EventLogSources;
+class GroupEditor;
 class LoginCheck;
 
 struct CoreOptions
@@ -42,11 +45,12 @@ struct CoreOptions
     QString logFile;
 };
 
-// Everything the desktop program and sonaroctl share, wired together: the unit records, the
-// database, the link with its dispatcher and session, the control surface and the file actions.
-// Owned by the main thread. Windows reach the unit through the surface, the file actions and the
-// session, and the stored names and groups through the calls below; never through the link
-// state, the link or the database themselves.
+// Everything the desktop program, sonaroctl and the server share, wired together: the unit
+// records, the database, the link with its dispatcher, session and delivery, the control surface,
+// the file actions and the undo history. Owned by the main thread. Windows and programs reach
+// the unit through the surface, the file actions, the session's connection calls and the intent
+// calls below, and hear about it through the signals below; the link, its state, the dispatcher
+// and the database stay inside.
 class SonaroCore : public QObject
 {
     Q_OBJECT
@@ -62,44 +66,77 @@ public:
     void disconnectUnit();
     // Close: writes the state file, sends L 0 and stops the link.
     void closeSequence();
-    // The desktop's close: the editors hand over the edits they still hold (aboutToLeaveUnit),
-    // the link sends them at its own pace for at most kCloseDeliveryMs, then closeSequence()
-    // runs and done() is called. Nothing waits on the event loop.
+    // The desktop's close: the edits still noted are handed over (aboutToLeaveUnit), the link
+    // sends them at its own pace for at most kCloseDeliveryMs, then closeSequence() runs and
+    // done() is called. Nothing waits on the event loop.
     static constexpr int kCloseDeliveryMs = 3000;
     void closeAfterDelivery(const std::function<void()>& done);
 
     DataDirectory& dataDirectory() { return m_dataDir; }
     UnitTable& table() { return m_table; }
-    LinkState& linkState() { return m_state; }
-    Database& database() { return m_db; }
-    Link& link() { return m_link; }
-    Dispatcher& dispatcher() { return m_dispatcher; }
     Session& session() { return m_session; }
     ControlSurface& surface() { return m_surface; }
     FileActions& files() { return m_files; }
-    // Where editors and windows hand their commands: the link's paced queue.
+    Delivery& delivery() { return m_delivery; }
+    UndoHistory& undo() { return m_undo; }
+    // Where editors and windows hand their commands.
     CommandPort& commandPort() { return m_port; }
-    // Channel names and groups, for windows that list them.
-    DeviceRegistry deviceRegistry() { return DeviceRegistry(m_db); }
-    GroupStore groupStore() { return GroupStore(m_db); }
     OperatorInterface& operatorInterface() { return m_op; }
     // What happened, time-stamped: connection, logins, messages shown, files, storage.
     EventLog& eventLog() { return m_eventLog; }
 
-    // --- for windows ----------------------------------------------------------------------------
-    // The unit's address as the link uses it, and whether status frames arrive.
+    // --- the link, as windows and programs see it -----------------------------------------------
     QString deviceAddress() const { return m_state.deviceAddress; }
+    quint16 port() const { return m_state.port; }
+    QHostAddress bindAddress() const { return m_state.bindAddress; }
+    const LinkTimings& timings() const { return m_state.timings; }
+    // Status frames arrive.
     bool indicatorOn() const { return m_state.indicatorOn; }
-    // Whether the database of names and groups could be opened.
+    int droppedFrames() const { return m_dispatcher.droppedCount(); }
+
+    // --- cascades -------------------------------------------------------------------------------
+    // How many units the chain has, as the last login (or the state file) reported; at least 1.
+    int unitCount() const;
+    // The unit every page, editor, command and intent works on. Choosing one outside
+    // 1..unitCount() is refused (false). The choice is kept for the next start.
+    int currentUnit() const { return m_table.currentUnit(); }
+    bool setCurrentUnit(int unit, bool remember = true);
+    // The operator's name of a unit; empty when it has none.
+    QString unitName(int unit);
+    bool renameUnit(int unit, const QString& name);
+    // Live levels and open states come from the status stream, which describes the first unit
+    // only; the others' are unknown.
+    static bool hasLiveLevels(int unit) { return unit == 1; }
+
+    // --- intents --------------------------------------------------------------------------------
+    // One setting of the catalogue to a stored value (held to its range), through the same
+    // control or editor action as the desktop's: linked channels follow, the same permission
+    // rules apply, the change is delivered and confirmed as every other. Channel names and the
+    // groups have calls of their own.
+    Outcome applySetting(const ChangeId& id, double stored);
+
+    // --- names and groups -----------------------------------------------------------------------
+    // Whether the database of names and groups could be opened, and whether it keeps them in
+    // its file (not only in memory after a damaged file was refused).
     bool hasDatabase() const { return m_db.isConnected(); }
+    bool databaseOnDisk() const { return m_db.storesToFile(); }
+    // No unit has been connected in this data directory yet (as far as its files tell): the
+    // program shows factory values until one is.
+    bool firstRun() const { return m_firstRun; }
     // Number of group tabs (the first one lists the strips in no group), at most six.
     int groupTabCount();
     PageLayout pageLayout(int page);
+    GroupTable groupTable();
+    GroupTable groupTable(int unit);
     std::optional<QString> channelName(ChannelKind kind, int channel);
+    std::optional<QString> channelName(int unit, ChannelKind kind, int channel);
+    // Stores a new name; the delivery confirms it once the database gave it back.
     QString renameChannel(ChannelKind kind, int channel, const QString& current,
                           const QString& wanted);
-    // The group dialog's model over the stored groups, editing table.
-    std::unique_ptr<GroupDialogModel> groupDialogModel(GroupTable& table);
+    // The group dialog's logic over the stored groups, editing table.
+    std::unique_ptr<GroupEditor> groupEditor(GroupTable& table);
+
+    // --- connecting -----------------------------------------------------------------------------
     // A unit the search listed: the link talks to address from now on (kept in ip.ini), and the
     // record takes the unit's account names as listed.
     void useListedUnit(const QString& address, const QString& adminName, const QString& userName);
@@ -110,14 +147,38 @@ public:
 signals:
     // The program closes or the operator disconnects: editors hand over what they still hold.
     void aboutToLeaveUnit();
+    // What the unit reported, as the dispatcher tells it.
+    void indicatorChanged(bool on);
+    void unitsReported(int unitCount);
+    void loginAccepted(int unitCount);
+    void loginRefused();
+    void reloggedIn();
+    void linkDropped();
+    void addressReported(const QString& address, quint16 port);
+    void levelsChanged();
+    void stateChanged();
+    void eqReceived(int unit, int slot);
+    void dynamicsReceived(int unit, int output);
+    void frameDropped(const QByteArray& frame, const QString& reason);
+    void streamOffRepeated();
+    // Another unit of the cascade is shown now.
+    void currentUnitChanged(int unit);
+    void socketError(const QString& message);
+    // Every datagram both ways, for traces and monitors.
+    void datagramSent(const QByteArray& frame);
+    void datagramReceived(const QByteArray& frame, const QHostAddress& sender, quint16 port);
 
 private:
+    void wire();
     // The start-up state file, logged as such.
     bool readStateFile();
     bool writeStateFile();
-    // The names of the offline changes, beside data.ini that holds their values.
+    // Offline work is written at once (bounded in rate): data.ini holds the values, offline.ini
+    // names the changes.
     void readOfflineChanges();
     void writeOfflineChanges();
+    void saveOfflineWork();
+    bool prepareChannelRows();
 
     // Every message to the operator is logged on its way: the file actions' and the database's
     // under their own kinds.
@@ -134,10 +195,16 @@ private:
     Database m_db;
     Link m_link;
     Dispatcher m_dispatcher;
+    Delivery m_delivery;
     Session m_session;
     LinkCommandPort m_port;
     ControlSurface m_surface;
     FileActions m_files;
+    UndoHistory m_undo;
+    EventLogSources* m_sources = nullptr;
+    QTimer m_offlineSave;
+    bool m_started = false;
+    bool m_firstRun = false;
 };
 
 } // namespace sonaro

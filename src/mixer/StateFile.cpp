@@ -2,7 +2,8 @@
 
 #include "model/OperatorInterface.h"
 #include "model/SavedFile.h"
-#include "store/Database.h"
+#include "model/SettingCatalogue.h"
+#include "store/GroupStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -39,24 +40,34 @@ void clampDouble(double& value, double low, double high, double factory)
 // Reads the whole file; fails with a reason unless it could be read and is exactly one file long.
 bool readFile(const QString& path, QByteArray& data, QString& reason)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        reason = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    if (file.size() != static_cast<qint64>(StateFile::kFileSize)) {
+    reason = readWholeFile(path, static_cast<qint64>(StateFile::kFileSize), data);
+    if (!reason.isEmpty()) return false;
+    if (data.size() != static_cast<qsizetype>(StateFile::kFileSize)) {
         reason = QStringLiteral("%1 is %2 bytes long; a settings file is %3 bytes long")
                      .arg(path)
-                     .arg(file.size())
+                     .arg(data.size())
                      .arg(StateFile::kFileSize);
         return false;
     }
-    data = file.read(static_cast<qint64>(StateFile::kFileSize) + 1);
-    if (data.size() != static_cast<qsizetype>(StateFile::kFileSize)) {
-        reason = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
     return true;
+}
+
+// The group records of a file name groups 2..6 and channels 1..10, or nothing.
+QStringList badGroups(const GroupFileRecords& groups)
+{
+    QStringList bad;
+    for (std::size_t k = 0; k < groups.size(); ++k) {
+        const GroupFileRecord& g = groups[k];
+        const bool empty = g.groupId == 0 && std::all_of(g.members.begin(), g.members.end(),
+                                                         [](std::int32_t m) { return m == 0; });
+        if (empty) continue;
+        if (g.groupId < 2 || g.groupId > 6)
+            bad << QStringLiteral("group record %1: group %2").arg(k + 1).arg(g.groupId);
+        for (const std::int32_t m : g.members)
+            if (m < 0 || m > 10)
+                bad << QStringLiteral("group record %1: channel %2").arg(k + 1).arg(m);
+    }
+    return bad;
 }
 
 } // namespace
@@ -134,42 +145,6 @@ bool StateFile::decode(const QByteArray& data, UnitRecord& record, GroupFileReco
     return true;
 }
 
-GroupFileRecords StateFile::collectGroups(Database& db)
-{
-    GroupFileRecords groups{};
-    std::size_t k = 0;
-    for (const DbRow& group :
-         db.openQuery(QStringLiteral("select * from Group1 where Type=1 order by GroupID"))) {
-        if (k >= groups.size()) break; // the format has room for five groups
-        GroupFileRecord& out = groups[k++];
-        out.groupId = group.integer("GroupID");
-        std::size_t m = 0;
-        for (const DbRow& member :
-             db.openQuery(QStringLiteral("select * from DvLink where GroupID=?"), {out.groupId})) {
-            if (m >= out.members.size()) break; // and eight members per group
-            out.members[m++] = member.integer("SerialID");
-        }
-    }
-    return groups;
-}
-
-void StateFile::rebuildGroupMemberships(Database& db, const GroupFileRecords& groups)
-{
-    Database::Batch batch(db);
-    db.executeSql(QStringLiteral("delete from DvLink"));
-    for (const DbRow& row : db.openQuery(QStringLiteral("select * from Device")))
-        db.executeSql(QStringLiteral("update Device set Data=0 where SerialID=?"),
-                      {row.integer("SerialID")});
-    for (const GroupFileRecord& group : groups) {
-        for (const std::int32_t member : group.members) {
-            if (member <= 0) continue;
-            db.executeSql(QStringLiteral("insert into DvLink values(?,?)"),
-                          {member, group.groupId});
-            db.executeSql(QStringLiteral("update Device set Data=1 where SerialID=?"), {member});
-        }
-    }
-}
-
 void StateFile::keepSessionFields(UnitRecord& loaded, const UnitRecord& session)
 {
     loaded.unitNumber = session.unitNumber;
@@ -194,7 +169,7 @@ void StateFile::keepSessionFields(UnitRecord& loaded, const UnitRecord& session)
 bool StateFile::write(const QString& path, const UnitRecord& record, Database& db,
                       OperatorInterface& op)
 {
-    return write(path, record, collectGroups(db), op);
+    return write(path, record, GroupStore(db).fileGroups(), op);
 }
 
 bool StateFile::write(const QString& path, const UnitRecord& record, const GroupFileRecords& groups,
@@ -207,7 +182,7 @@ bool StateFile::write(const QString& path, const UnitRecord& record, const Group
 }
 
 StateFile::ReadResult StateFile::readStartup(const QString& path, UnitRecord& record, Database& db,
-                                             OperatorInterface& op)
+                                             OperatorInterface& op, int unit)
 {
     if (!QFileInfo::exists(path)) return ReadResult::Missing;
     QByteArray data;
@@ -223,12 +198,12 @@ StateFile::ReadResult StateFile::readStartup(const QString& path, UnitRecord& re
     std::memcpy(loaded.loginPassword, record.loginPassword, sizeof loaded.loginPassword);
     loaded.connected = 0;
     record = loaded;
-    rebuildGroupMemberships(db, groups);
+    GroupStore(db).rebuildMemberships(groups, unit);
     return ReadResult::Loaded;
 }
 
 bool StateFile::openPreset(const QString& path, UnitRecord& record, Database& db,
-                           OperatorInterface& op)
+                           OperatorInterface& op, int unit)
 {
     if (!record.connected) {
         op.showMessage(Severity::Error, QStringLiteral("Open Fail"));
@@ -242,10 +217,18 @@ bool StateFile::openPreset(const QString& path, UnitRecord& record, Database& db
         reportOpenFail(op, reason);
         return false;
     }
-    clampRecordValues(loaded);
+    // What no unit can hold is not sent: the file is refused, naming what is wrong.
+    const QStringList bad = SettingCatalogue::outOfRange(loaded) + badGroups(groups);
+    if (!bad.isEmpty()) {
+        constexpr int kNamed = 8;
+        QString list = bad.mid(0, kNamed).join(QStringLiteral(", "));
+        if (bad.size() > kNamed) list += QStringLiteral(" and %1 more").arg(bad.size() - kNamed);
+        reportOpenFail(op, QStringLiteral("%1 holds values no unit can hold: %2").arg(path, list));
+        return false;
+    }
     keepSessionFields(loaded, record);
     record = loaded;
-    rebuildGroupMemberships(db, groups);
+    GroupStore(db).rebuildMemberships(groups, unit);
     return true;
 }
 

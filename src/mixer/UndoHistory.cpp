@@ -1,102 +1,65 @@
 #include "mixer/UndoHistory.h"
 
-#include "dsp/DynamicsModel.h"
-#include "dsp/EqModel.h"
 #include "mixer/ControlSurface.h"
-#include "mixer/EditorDelivery.h"
-#include "protocol/Commands.h"
 
-#include <cstring>
+#include <map>
+#include <set>
 
 namespace sonaro {
 
 namespace {
 
-// Calls `f` with each operator-editable field of the record.
-template <typename F> void forEachEditable(F&& f)
+std::int64_t wireOf(const UnitRecord& r, const ChangeId& id, double value)
 {
-    f(&UnitRecord::inputGain);
-    f(&UnitRecord::outputGain);
-    f(&UnitRecord::inputMute);
-    f(&UnitRecord::outputMute);
-    f(&UnitRecord::inputLine);
-    f(&UnitRecord::inputPhantom);
-    f(&UnitRecord::inputPriority);
-    f(&UnitRecord::outputLevelType);
-    f(&UnitRecord::highPassIndex);
-    f(&UnitRecord::lowPassIndex);
-    f(&UnitRecord::limiterEnable);
-    f(&UnitRecord::inputEq);
-    f(&UnitRecord::inputEqType);
-    f(&UnitRecord::outputEq);
-    f(&UnitRecord::outputEqType);
-    f(&UnitRecord::limiterRatio);
-    f(&UnitRecord::limiterThreshold);
-    f(&UnitRecord::limiterAttack);
-    f(&UnitRecord::limiterRelease);
-}
-
-void copyEditable(const UnitRecord& from, UnitRecord& to)
-{
-    forEachEditable(
-        [&](auto member) { std::memcpy(&(to.*member), &(from.*member), sizeof(to.*member)); });
-}
-
-bool sameEditable(const UnitRecord& a, const UnitRecord& b)
-{
-    bool same = true;
-    forEachEditable([&](auto member) {
-        same = same && std::memcmp(&(a.*member), &(b.*member), sizeof(a.*member)) == 0;
-    });
-    return same;
-}
-
-bool sameBands(const std::optional<std::array<EqBand, kBandsPerBlock>>& a,
-               const std::optional<std::array<EqBand, kBandsPerBlock>>& b)
-{
-    if (!a || !b) return !a && !b;
-    for (std::size_t i = 0; i < a->size(); ++i) {
-        const EqBand& x = (*a)[i];
-        const EqBand& y = (*b)[i];
-        if (x.frequency != y.frequency || x.gain != y.gain || x.q != y.q || x.type != y.type)
-            return false;
-    }
-    return true;
-}
-
-bool sameDynamics(const DynamicsSettings& a, const DynamicsSettings& b)
-{
-    return a.ratio == b.ratio && a.threshold == b.threshold && a.attack == b.attack &&
-           a.release == b.release;
+    UnitRecord copy = r;
+    const SettingRow& row = SettingCatalogue::row(id.setting);
+    row.set(copy, id.index, value);
+    return row.wire(copy, id.index);
 }
 
 } // namespace
 
-UndoHistory::UndoHistory(ControlSurface& surface) : QObject(&surface), m_surface(surface)
+UndoHistory::UndoHistory(ControlSurface& surface, CommandPort& port, QObject* parent)
+    : QObject(parent), m_surface(surface), m_port(port)
 {
-    copyEditable(m_surface.record(), m_baseline);
+    for (const SettingRow& row : SettingCatalogue::rows())
+        if (row.undoable)
+            for (int i = 0; i < SettingCatalogue::indexCount(row.scope); ++i)
+                m_fields.push_back({1, row.id, i});
+    m_unit = m_surface.unit();
+    m_baseline = values();
     m_rest.setSingleShot(true);
     m_rest.setInterval(kRestMs);
     connect(&m_rest, &QTimer::timeout, this, &UndoHistory::commit);
-    connect(&m_surface, &ControlSurface::refreshNeeded, this, &UndoHistory::clear);
 }
 
-UndoHistory& UndoHistory::of(ControlSurface& surface)
+std::vector<double> UndoHistory::values() const
 {
-    if (auto* h = surface.findChild<UndoHistory*>(QString(), Qt::FindDirectChildrenOnly)) return *h;
-    return *new UndoHistory(surface);
+    const UnitRecord& r = m_surface.table().current();
+    std::vector<double> list;
+    list.reserve(m_fields.size());
+    for (const ChangeId& id : m_fields)
+        list.push_back(SettingCatalogue::storedValue(r, id));
+    return list;
 }
 
 void UndoHistory::commit()
 {
     m_rest.stop();
-    const UnitRecord& now = m_surface.record();
-    if (sameEditable(now, m_baseline)) return;
-    m_undo.push_back(m_baseline);
+    if (m_surface.unit() != m_unit) {
+        clear();
+        return;
+    }
+    const std::vector<double> now = values();
+    Step step;
+    for (std::size_t i = 0; i < now.size(); ++i)
+        if (now[i] != m_baseline[i]) step.push_back({static_cast<int>(i), m_baseline[i], now[i]});
+    if (step.empty()) return;
+    m_undo.push_back(std::move(step));
     while (int(m_undo.size()) > kDepth)
         m_undo.pop_front();
     m_redo.clear();
-    copyEditable(now, m_baseline);
+    m_baseline = now;
     emit availabilityChanged();
 }
 
@@ -107,17 +70,17 @@ void UndoHistory::commitSoon()
 
 bool UndoHistory::canUndo() const
 {
-    return !m_undo.empty() || !sameEditable(m_surface.table().current(), m_baseline);
+    return !m_undo.empty() || values() != m_baseline;
 }
 
 bool UndoHistory::undo()
 {
     commit(); // a change still settling is the step undone first
     if (m_undo.empty()) return false;
-    const UnitRecord target = m_undo.back();
+    Step step = std::move(m_undo.back());
     m_undo.pop_back();
-    m_redo.push_back(m_baseline);
-    apply(target);
+    apply(step, false);
+    m_redo.push_back(std::move(step));
     emit availabilityChanged();
     return true;
 }
@@ -126,10 +89,10 @@ bool UndoHistory::redo()
 {
     commit();
     if (m_redo.empty()) return false;
-    const UnitRecord target = m_redo.back();
+    Step step = std::move(m_redo.back());
     m_redo.pop_back();
-    m_undo.push_back(m_baseline);
-    apply(target);
+    apply(step, true);
+    m_undo.push_back(std::move(step));
     emit availabilityChanged();
     return true;
 }
@@ -139,46 +102,56 @@ void UndoHistory::clear()
     m_rest.stop();
     m_undo.clear();
     m_redo.clear();
-    copyEditable(m_surface.record(), m_baseline);
+    m_unit = m_surface.unit();
+    m_baseline = values();
     emit availabilityChanged();
 }
 
-void UndoHistory::apply(const UnitRecord& target)
+void UndoHistory::forget(int unit, const QList<ChangeId>& ids)
+{
+    if (unit != m_unit) return;
+    std::set<int> fields;
+    for (const ChangeId& id : ids)
+        for (std::size_t i = 0; i < m_fields.size(); ++i)
+            if (m_fields[i].setting == id.setting && m_fields[i].index == id.index)
+                fields.insert(static_cast<int>(i));
+    if (fields.empty()) return;
+    const std::vector<double> now = values();
+    for (int field : fields)
+        m_baseline[static_cast<std::size_t>(field)] = now[static_cast<std::size_t>(field)];
+    auto drop = [&](auto& steps) {
+        for (Step& step : steps)
+            std::erase_if(step, [&](const Change& c) { return fields.count(c.field) > 0; });
+        std::erase_if(steps, [](const Step& step) { return step.empty(); });
+    };
+    drop(m_undo);
+    drop(m_redo);
+    emit availabilityChanged();
+}
+
+void UndoHistory::apply(const Step& step, bool forward)
 {
     UnitRecord& record = m_surface.record();
-    const UnitRecord before = record;
-    copyEditable(target, record);
-    copyEditable(target, m_baseline);
-    const int unit = m_surface.unit();
-
-    // E, G's editor fields and B take the editors' path: sent now, or kept for the unit.
-    EditorDelivery& delivery = EditorDelivery::of(m_surface, m_surface.commandPort());
-    for (int slot = 0; slot < kEqSlotCount; ++slot)
-        if (!sameBands(eqSlotBands(before, slot), eqSlotBands(record, slot))) delivery.markE(slot);
-    for (int input = 0; input < kInputCount; ++input)
-        if (before.highPassIndex[input] != record.highPassIndex[input] ||
-            before.lowPassIndex[input] != record.lowPassIndex[input])
-            delivery.markFilters(input);
-    for (int output = 0; output < kOutputCount; ++output) {
-        if (before.limiterEnable[output] != record.limiterEnable[output])
-            delivery.markLimiterEnable(output);
-        if (!sameDynamics(dynamicsOf(before, output), dynamicsOf(record, output)))
-            delivery.markB(output);
+    std::map<std::pair<char, int>, bool> frames;
+    for (const Change& change : step) {
+        const ChangeId& id = m_fields[static_cast<std::size_t>(change.field)];
+        const double value = forward ? change.after : change.before;
+        const SettingRow& row = SettingCatalogue::row(id.setting);
+        if (wireOf(record, id, value) != row.wire(record, id.index))
+            frames[{row.frame, SettingCatalogue::frameIndex(id.setting, id.index)}] = true;
+        row.set(record, id.index, value);
+        m_baseline[static_cast<std::size_t>(change.field)] = value;
     }
-    // V and M as the strips send them: only while connected.
-    if (m_surface.connected()) {
-        for (char kind : {'V', 'M'}) {
-            const bool differs = kind == 'V' ? buildV(before, unit) != buildV(record, unit)
-                                             : buildM(before, unit) != buildM(record, unit);
-            if (!differs) continue;
+    // V and M as the strips send them, then the editors' frames in their order.
+    for (char kind : {'V', 'M', 'E', 'G', 'B'})
+        for (const auto& [frame, unused] : frames) {
+            if (frame.first != kind) continue;
             CommandRequest request;
             request.kind = kind;
-            request.unit = unit;
-            m_surface.commandPort().submit(request);
+            request.unit = m_surface.unit();
+            request.index = frame.second;
+            m_port.submit(request);
         }
-    }
-    delivery.deliver();
-
     for (int ch = 0; ch < kInputCount; ++ch)
         emit m_surface.inputStripChanged(ch);
     for (int out = 0; out < kOutputCount; ++out)

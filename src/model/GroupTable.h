@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 namespace sonaro {
 
@@ -45,5 +46,14 @@ struct GroupTable
     GroupSlot& slot(int n) { return entries[static_cast<std::size_t>(n - 1)]; }
     const GroupSlot& slot(int n) const { return entries[static_cast<std::size_t>(n - 1)]; }
 };
+
+// One group of a state or preset file: its GroupID and up to eight member SerialIDs (0 = none).
+struct GroupFileRecord
+{
+    std::int32_t groupId = 0;
+    std::array<std::int32_t, 8> members{};
+};
+static_assert(sizeof(GroupFileRecord) == 36);
+using GroupFileRecords = std::array<GroupFileRecord, 5>;
 
 } // namespace sonaro

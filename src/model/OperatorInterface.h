@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/SettingCatalogue.h"
 #include "model/Severity.h"
 
 #include <QString>
@@ -27,11 +28,12 @@ public:
     // A Yes/No question; true for Yes. Asked only from an operator action, never from a frame
     // handler or a timer.
     virtual bool confirm(Severity severity, const QString& text) = 0;
-    // A unit was connected and settings changed offline differ from the unit's (differences:
-    // one readable line each). Asked once per connection, from a frame handler, so it never
-    // waits: answer is called when the operator has chosen, at once or later. Without a way to
-    // ask, nothing is sent that the operator did not choose: the unit's settings are taken.
-    virtual void chooseOfflineSettings(const QStringList& differences,
+    // A unit was connected and settings changed offline differ from the unit's (the catalogue
+    // names them in the operator's language). Asked once per connection, from a frame handler,
+    // so it never waits: answer is called when the operator has chosen, at once or later.
+    // Without a way to ask, nothing is sent that the operator did not choose: the unit's
+    // settings are taken.
+    virtual void chooseOfflineSettings(const QList<ChangeId>& differences,
                                        std::function<void(OfflineChoice)> answer)
     {
         Q_UNUSED(differences);

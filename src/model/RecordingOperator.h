@@ -29,7 +29,7 @@ public:
         return answer;
     }
     // Records the differences and answers with offlineChoice at once.
-    void chooseOfflineSettings(const QStringList& differences,
+    void chooseOfflineSettings(const QList<ChangeId>& differences,
                                std::function<void(OfflineChoice)> answerWith) override
     {
         offlineQuestions.push_back(differences);
@@ -45,7 +45,7 @@ public:
 
     std::vector<Entry> messages;
     std::vector<Entry> questions;
-    std::vector<QStringList> offlineQuestions;
+    std::vector<QList<ChangeId>> offlineQuestions;
     bool answer = true;
     OfflineChoice offlineChoice = OfflineChoice::SendMine;
 };

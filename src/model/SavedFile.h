@@ -11,6 +11,14 @@ namespace sonaro {
 // could not be written ("<path>: <cause>"), empty when it was.
 QString saveWholeFile(const QString& path, const QByteArray& data);
 
+// A target that exists and is not a regular file (a device, a FIFO, a socket, a directory) is
+// refused: replacing it would destroy it. Empty when path is a regular file or does not exist.
+QString notARegularFile(const QString& path);
+
+// Reads a whole regular file of at most maxBytes; a device, a FIFO, a socket or a directory is
+// refused without waiting for it. Returns why it could not be read, empty when data holds it.
+QString readWholeFile(const QString& path, qint64 maxBytes, QByteArray& data);
+
 // "Save Fail: <reason>", in the operator's language.
 QString saveFailText(const QString& reason);
 

@@ -3,6 +3,7 @@
 #include "model/ValueConventions.h"
 #include "model/ValueText.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -541,6 +542,19 @@ QString SettingCatalogue::label(const ChangeId& id, Language language)
                                          : QStringLiteral("Unit %1: %2").arg(id.unit).arg(own);
 }
 
+Language SettingCatalogue::installedLanguage()
+{
+    // The Chinese translation names its own language here.
+    return QCoreApplication::translate("sonaro::Settings", "en") == QLatin1String("zh")
+               ? Language::Chinese
+               : Language::English;
+}
+
+QString SettingCatalogue::label(const ChangeId& id)
+{
+    return label(id, installedLanguage());
+}
+
 QString SettingCatalogue::name(SettingId id, Language language)
 {
     const SettingRow& r = row(id);
@@ -591,6 +605,39 @@ double SettingCatalogue::storedFromShown(SettingId id, double shown)
     default:
         return shown;
     }
+}
+
+std::pair<double, double> SettingCatalogue::storedRange(SettingId id)
+{
+    const SettingRow& r = row(id);
+    switch (r.kind) {
+    case ValueKind::FilterIndex:
+    case ValueKind::Mask:
+        return {r.min, r.max}; // kept as the stored indexes and bits
+    case ValueKind::Text:
+    case ValueKind::Table:
+        return {0, 0};
+    default: {
+        const double low = storedFromShown(id, r.min);
+        const double high = storedFromShown(id, r.max);
+        return {std::min(low, high), std::max(low, high)};
+    }
+    }
+}
+
+QStringList SettingCatalogue::outOfRange(const UnitRecord& record)
+{
+    QStringList bad;
+    for (const SettingRow& r : kRows) {
+        if (r.kind == ValueKind::Text || r.kind == ValueKind::Table) continue;
+        const auto [low, high] = storedRange(r.id);
+        for (int i = 0; i < indexCount(r.scope); ++i) {
+            const double v = r.get(record, i);
+            if (!std::isfinite(v) || v < low - 1e-9 || v > high + 1e-9)
+                bad << QStringLiteral("%1 (%2)").arg(label({1, r.id, i}, Language::English)).arg(v);
+        }
+    }
+    return bad;
 }
 
 double SettingCatalogue::shownValue(const UnitRecord& record, const ChangeId& id)
@@ -644,7 +691,8 @@ SettingCatalogue::Parsed fromShownNumber(const SettingRow& r, double shown, cons
         return out;
     }
     double held = std::clamp(shown, r.min, r.max);
-    if (held != shown)
+    out.outOfRange = held != shown;
+    if (out.outOfRange)
         out.adjusted = QStringLiteral("%1 is outside %2 to %3: %4 taken")
                            .arg(given, shownWithUnit(r.min, r), shownWithUnit(r.max, r),
                                 shownWithUnit(held, r));

@@ -5,6 +5,7 @@
 #include <QHashFunctions>
 #include <QJsonValue>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -168,6 +169,9 @@ public:
     // The inverse, for keys with and without the unit; nullopt for anything else.
     static std::optional<ChangeId> parseKey(const QString& key);
     static QString label(const ChangeId& id, Language language);
+    // In the language of the translation installed now (the program's label language).
+    static QString label(const ChangeId& id);
+    static Language installedLanguage();
     static QString name(SettingId id, Language language);
 
     // The E slot or B output a setting of the E or B frame travels in; 0 for the other frames.
@@ -178,6 +182,11 @@ public:
     static double shownValue(const UnitRecord& record, const ChangeId& id);
     static double shownFromStored(SettingId id, double stored);
     static double storedFromShown(SettingId id, double shown);
+    // The stored values the unit can hold, lowest and highest.
+    static std::pair<double, double> storedRange(SettingId id);
+    // The settings of record the unit could not hold (out of range, not a number), by label in
+    // English; empty when every one is in range.
+    static QStringList outOfRange(const UnitRecord& record);
 
     // The value in JSON: a number in the shown unit, a word for switches and band types, "off"
     // for a filter that is off, "inf" for an infinite ratio.
@@ -188,8 +197,9 @@ public:
     struct Parsed
     {
         std::optional<double> stored;
-        QString problem;  // why nothing could be taken (wrong type, unknown word, ...)
-        QString adjusted; // the value was clamped to the range or rounded to the step: how
+        QString problem;         // why nothing could be taken (wrong type, unknown word, ...)
+        QString adjusted;        // the value was clamped to the range or rounded to the step: how
+        bool outOfRange = false; // it was clamped: what was given lies outside the range
     };
     static Parsed parseJson(SettingId id, const QJsonValue& value);
     static Parsed parseText(SettingId id, const QString& text);

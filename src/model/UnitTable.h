@@ -31,6 +31,11 @@ public:
     }
 
     int currentUnit() const { return m_currentUnit; }
+    // The unit the pages show; a number outside 1..64 is ignored.
+    void setCurrentUnit(int unit)
+    {
+        if (isValidUnit(unit)) m_currentUnit = unit;
+    }
     UnitRecord& current() { return record(m_currentUnit); }
     const UnitRecord& current() const { return record(m_currentUnit); }
 

@@ -33,14 +33,35 @@ DataDirectory DataDirectory::resolve(const QString& commandLineDir, const QStrin
 {
     QString chosen = commandLineDir;
     if (chosen.isEmpty()) chosen = qEnvironmentVariable(kDataDirEnvironment);
-    if (chosen.isEmpty()) {
-        if (isWritableDirectory(executableDir) && !isInstalledProgramDirectory(executableDir))
-            chosen = executableDir;
-        else
-            chosen = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!chosen.isEmpty()) {
+        // A directory the operator named is made only one level deep: a typing error in its
+        // parents is no reason to make a tree of directories.
+        prepareNamed(chosen);
+        return DataDirectory(QFileInfo(chosen).absoluteFilePath());
     }
+    if (isWritableDirectory(executableDir) && !isInstalledProgramDirectory(executableDir))
+        chosen = executableDir;
+    else
+        chosen = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(chosen);
     return DataDirectory(QFileInfo(chosen).absoluteFilePath());
+}
+
+QString DataDirectory::prepareNamed(const QString& dir)
+{
+    const QFileInfo info(dir);
+    if (info.isDir()) return {};
+    if (info.exists())
+        return QCoreApplication::translate("sonaro::DataDirectory", "%1 is not a directory")
+            .arg(dir);
+    const QString parent = info.absoluteDir().path();
+    if (!QFileInfo(parent).isDir())
+        return QCoreApplication::translate("sonaro::DataDirectory",
+                                           "%1 does not exist, nor does its parent %2")
+            .arg(dir, parent);
+    if (!QDir(parent).mkdir(info.fileName()))
+        return QCoreApplication::translate("sonaro::DataDirectory", "%1 cannot be made").arg(dir);
+    return {};
 }
 
 bool DataDirectory::isInstalledProgramDirectory(const QString& executableDir)

@@ -34,13 +34,24 @@ public:
     // True when executableDir is the program directory of an installation: the installed
     // metainfo file lies where the install rules put it relative to the programs.
     static bool isInstalledProgramDirectory(const QString& executableDir);
+    // A data directory named on the command line or in SONARO_DATA_DIR: made when only its last
+    // part is missing, as every program of ours does; empty when it can be used, otherwise why
+    // not (its parent is missing too, it is a file, it cannot be made).
+    static QString prepareNamed(const QString& dir);
     // The value of "--data-dir DIR" or "--data-dir=DIR" in arguments, empty when absent.
     static QString commandLineValue(const QStringList& arguments);
 
     QString path() const { return m_path; }
     QString filePath(const QString& fileName) const;
     QString databasePath() const { return filePath(QString::fromLatin1(kDatabaseFileName)); }
-    QString stateFilePath() const { return filePath(QString::fromLatin1(kStateFileName)); }
+    // data.ini keeps the first unit; the other units of a cascade keep data-N.ini each.
+    QString stateFilePath(int unit = 1) const
+    {
+        return unit == 1 ? filePath(QString::fromLatin1(kStateFileName))
+                         : filePath(QStringLiteral("data-%1.ini").arg(unit));
+    }
+    // The program's own choices kept between runs (the unit shown).
+    QString settingsFilePath() const { return filePath(QStringLiteral("sonaro.ini")); }
     QString addressFilePath() const { return filePath(QString::fromLatin1(kAddressFileName)); }
     QString offlineFilePath() const { return filePath(QString::fromLatin1(kOfflineFileName)); }
 

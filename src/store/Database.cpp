@@ -42,6 +42,12 @@ const char* const kSchema[] = {
 
 const char* const kTables[] = {"Device", "Group1", "DvLink", "ControlType"};
 
+const char* const kCascadeSchema[] = {
+    "create table if not exists CascadeLink (IP integer, Channel integer, GroupNo integer, "
+    "Flags integer)",
+    "create table if not exists UnitName (IP integer primary key, Name text)",
+};
+
 struct GroupRow
 {
     int id;
@@ -292,6 +298,12 @@ void Database::finishOpen(bool inMemory)
 {
     m_inMemory = inMemory;
     m_connected = true;
+    // The units behind the first one of a cascade keep their link tables and the operator's
+    // names of the units in tables of their own, beside the four the program has always had;
+    // a database from before them gets them now.
+    QSqlQuery query(m_db);
+    for (const char* statement : kCascadeSchema)
+        query.exec(QString::fromLatin1(statement));
 }
 
 Database::Batch::Batch(Database& db) : m_db(db)

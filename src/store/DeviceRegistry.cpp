@@ -75,4 +75,30 @@ void DeviceRegistry::resetChannelsForFactory()
     }
 }
 
+std::optional<DeviceRegistry::SerialChannel> DeviceRegistry::channelBySerial(int serialId)
+{
+    for (const DbRow& row :
+         m_db.openQuery(QStringLiteral("select * from Device where SerialID=?"), {serialId}))
+        return SerialChannel{row.text("Name"), row.integer("Type")};
+    return std::nullopt;
+}
+
+std::optional<QString> DeviceRegistry::unitName(int unit)
+{
+    for (const DbRow& row :
+         m_db.openQuery(QStringLiteral("select * from UnitName where IP=?"), {unit}))
+        return row.text("Name");
+    return std::nullopt;
+}
+
+bool DeviceRegistry::renameUnit(int unit, const QString& name)
+{
+    {
+        Database::Batch batch(m_db);
+        m_db.executeSql(QStringLiteral("delete from UnitName where IP=?"), {unit});
+        m_db.executeSql(QStringLiteral("insert into UnitName values(?,?)"), {unit, name});
+    }
+    return unitName(unit) == name;
+}
+
 } // namespace sonaro

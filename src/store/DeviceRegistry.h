@@ -34,6 +34,19 @@ public:
     // The stored name of the channel, or nothing when it has no row.
     std::optional<QString> channelName(int unit, ChannelKind kind, int channelIndex);
 
+    // The name and kind of the channel with this SerialID (1..10 are unit 1's), if it has a row.
+    struct SerialChannel
+    {
+        QString name;
+        int kind = 0; // Device.Type: 1 input, 2 output
+    };
+    std::optional<SerialChannel> channelBySerial(int serialId);
+
+    // The operator's name of a unit of a cascade; nothing when it has none.
+    std::optional<QString> unitName(int unit);
+    // Stores it; true when the database has it afterwards.
+    bool renameUnit(int unit, const QString& name);
+
     // Factory restore: clears every channel's group membership and names every row
     // "CHANNEL n" (inputs) or "MASTER n" (outputs) after its ID. Link flags stay as they are.
     void resetChannelsForFactory();

@@ -61,6 +61,122 @@ const GroupSlot* slotOfGroup(const GroupTable& table, int groupId)
     return nullptr;
 }
 
+// A channel of a unit's link table: inputs 0..7, outputs 8..9.
+ChannelKind kindOfChannel(int channel)
+{
+    return channel < kGroupInputChannels ? ChannelKind::Input : ChannelKind::Output;
+}
+
+int indexOfChannel(int channel)
+{
+    return channel < kGroupInputChannels ? channel : channel - kGroupInputChannels;
+}
+
+} // namespace
+
+// --- the other units of a cascade: their groups as the link tables they hold -----------------
+
+namespace {
+
+LinkFlags flagsOfByte(std::uint8_t byte);
+
+GroupTable groupTableOf(const LinkTable& links, int unit)
+{
+    GroupTable table;
+    for (int n = 1; n <= GroupTable::kSlots; ++n) {
+        GroupSlot& slot = table.slot(n);
+        slot.groupId = unit * 10 + n; // a number of its own, so that a slot is never without one
+        for (int c = 0; c < LinkTable::kChannels; ++c) {
+            if (links.group[static_cast<std::size_t>(c)] != n) continue;
+            if (slot.memberCount == 0)
+                slot.flags = flagsOfByte(links.flags[static_cast<std::size_t>(c)]);
+            slot.members[static_cast<std::size_t>(c)] = true;
+            slot.memberKind = static_cast<int>(kindOfChannel(c));
+            ++slot.memberCount;
+        }
+    }
+    return table;
+}
+
+LinkTable linkTableOf(const GroupTable& table)
+{
+    LinkTable links;
+    for (int n = 1; n <= GroupTable::kSlots; ++n) {
+        const GroupSlot& slot = table.slot(n);
+        for (int c = 0; c < LinkTable::kChannels; ++c) {
+            if (!slot.members[static_cast<std::size_t>(c)]) continue;
+            links.group[static_cast<std::size_t>(c)] = n;
+            links.flags[static_cast<std::size_t>(c)] = encodeLinkFlags(slot.flags);
+        }
+    }
+    return links;
+}
+
+StripGroups stripGroupsOf(const LinkTable& links)
+{
+    StripGroups strips;
+    for (int c = 0; c < LinkTable::kChannels; ++c) {
+        const int n = links.group[static_cast<std::size_t>(c)];
+        if (n < 1 || n > GroupTable::kSlots) continue;
+        StripGroupData& data = strips.strip(kindOfChannel(c), indexOfChannel(c));
+        data.grouped = true;
+        data.flags = flagsOfByte(links.flags[static_cast<std::size_t>(c)]);
+        for (int other = 0; other < LinkTable::kChannels; ++other)
+            if (links.group[static_cast<std::size_t>(other)] == n &&
+                kindOfChannel(other) == kindOfChannel(c))
+                data.linkedChannels.push_back(indexOfChannel(other));
+    }
+    return strips;
+}
+
+PageLayout pageLayoutOf(const LinkTable& links, int page)
+{
+    PageLayout layout;
+    for (int c = 0; c < LinkTable::kChannels; ++c) {
+        const int n = links.group[static_cast<std::size_t>(c)];
+        if (n >= 1 && n <= GroupTable::kSlots)
+            layout.tabHasMembers[static_cast<std::size_t>(n)] = true;
+        const bool onPage = page == 0 ? (n < 1 || n > GroupTable::kSlots) : n == page;
+        if (onPage) layout.strips.push_back({kindOfChannel(c), indexOfChannel(c)});
+    }
+    return layout;
+}
+
+GroupFileRecords fileGroupsOf(const LinkTable& links)
+{
+    GroupFileRecords groups{};
+    for (int n = 1; n <= GroupTable::kSlots; ++n) {
+        GroupFileRecord& record = groups[static_cast<std::size_t>(n - 1)];
+        record.groupId = n + 1;
+        std::size_t m = 0;
+        for (int c = 0; c < LinkTable::kChannels && m < record.members.size(); ++c)
+            if (links.group[static_cast<std::size_t>(c)] == n) record.members[m++] = c + 1;
+    }
+    return groups;
+}
+
+LinkTable linksOfFileGroups(const GroupFileRecords& groups, const LinkTable& before)
+{
+    LinkTable links;
+    std::array<std::uint8_t, GroupTable::kSlots + 1> flagsOfGroup{};
+    for (int c = 0; c < LinkTable::kChannels; ++c) {
+        const int n = before.group[static_cast<std::size_t>(c)];
+        if (n >= 1 && n <= GroupTable::kSlots)
+            flagsOfGroup[static_cast<std::size_t>(n)] = before.flags[static_cast<std::size_t>(c)];
+    }
+    for (const GroupFileRecord& g : groups) {
+        const int n = g.groupId - 1;
+        if (n < 1 || n > GroupTable::kSlots) continue;
+        for (const std::int32_t member : g.members) {
+            if (member < 1 || member > LinkTable::kChannels) continue;
+            links.group[static_cast<std::size_t>(member - 1)] = n;
+            links.flags[static_cast<std::size_t>(member - 1)] =
+                flagsOfGroup[static_cast<std::size_t>(n)];
+        }
+    }
+    return links;
+}
+
 } // namespace
 
 std::uint8_t encodeLinkFlags(const LinkFlags& flags)
@@ -71,6 +187,13 @@ std::uint8_t encodeLinkFlags(const LinkFlags& flags)
     return byte;
 }
 
+namespace {
+LinkFlags flagsOfByte(std::uint8_t byte)
+{
+    return decodeLinkFlags(byte);
+}
+} // namespace
+
 LinkFlags decodeLinkFlags(std::uint8_t byte)
 {
     LinkFlags flags{};
@@ -79,8 +202,9 @@ LinkFlags decodeLinkFlags(std::uint8_t byte)
     return flags;
 }
 
-GroupTable GroupStore::loadGroupTable()
+GroupTable GroupStore::loadGroupTable(int unit)
 {
+    if (unit != 1) return groupTableOf(cascadeLinks(unit), unit);
     GroupTable table;
     std::size_t k = 0;
     for (const DbRow& group : m_db.openQuery(kSelectLinkableGroups)) {
@@ -102,8 +226,12 @@ GroupTable GroupStore::loadGroupTable()
     return table;
 }
 
-void GroupStore::saveGroupTable(const GroupTable& table)
+void GroupStore::saveGroupTable(const GroupTable& table, int unit)
 {
+    if (unit != 1) {
+        storeCascadeLinks(unit, linkTableOf(table));
+        return;
+    }
     Database::Batch batch(m_db);
     for (const DbRow& row :
          m_db.openQuery(QStringLiteral("select * from Device order by SerialID")))
@@ -124,8 +252,9 @@ void GroupStore::saveGroupTable(const GroupTable& table)
     }
 }
 
-LinkTable GroupStore::sendLinkTable()
+LinkTable GroupStore::sendLinkTable(int unit)
 {
+    if (unit != 1) return cascadeLinks(unit);
     LinkTable table;
     std::array<int, LinkTable::kChannels> groupIds{};
     for (int s = 1; s <= LinkTable::kChannels; ++s) {
@@ -148,8 +277,12 @@ LinkTable GroupStore::sendLinkTable()
     return table;
 }
 
-void GroupStore::storeLinkTable(const LinkTable& table)
+void GroupStore::storeLinkTable(const LinkTable& table, int unit)
 {
+    if (unit != 1) {
+        storeCascadeLinks(unit, table);
+        return;
+    }
     Database::Batch batch(m_db);
     for (const DbRow& row :
          m_db.openQuery(QStringLiteral("select * from Device order by SerialID")))
@@ -179,6 +312,7 @@ void GroupStore::storeLinkTable(const LinkTable& table)
 
 StripGroups GroupStore::computeStripGroups(int unit)
 {
+    if (unit != 1) return stripGroupsOf(cascadeLinks(unit));
     StripGroups strips;
     const GroupTable table = loadGroupTable();
     for (const DbRow& row :
@@ -212,6 +346,7 @@ StripGroups GroupStore::computeStripGroups(int unit)
 
 PageLayout GroupStore::computePageLayout(int page, int unit)
 {
+    if (unit != 1) return pageLayoutOf(cascadeLinks(unit), page);
     PageLayout layout;
     for (const DbRow& group :
          m_db.openQuery(QStringLiteral("select * from Group1 order by GroupID"))) {
@@ -237,6 +372,82 @@ PageLayout GroupStore::computePageLayout(int page, int unit)
         }
     }
     return layout;
+}
+
+int GroupStore::tabCount()
+{
+    const DbRows rows = m_db.openQuery(QStringLiteral("select GroupID from Group1"));
+    return std::min(static_cast<int>(rows.size()), 6);
+}
+
+GroupFileRecords GroupStore::fileGroups(int unit)
+{
+    if (unit != 1) return fileGroupsOf(cascadeLinks(unit));
+    GroupFileRecords groups{};
+    std::size_t k = 0;
+    for (const DbRow& group :
+         m_db.openQuery(QStringLiteral("select * from Group1 where Type=1 order by GroupID"))) {
+        if (k >= groups.size()) break; // the format has room for five groups
+        GroupFileRecord& out = groups[k++];
+        out.groupId = group.integer("GroupID");
+        std::size_t m = 0;
+        for (const DbRow& member : m_db.openQuery(
+                 QStringLiteral("select * from DvLink where GroupID=?"), {out.groupId})) {
+            if (m >= out.members.size()) break; // and eight members per group
+            out.members[m++] = member.integer("SerialID");
+        }
+    }
+    return groups;
+}
+
+void GroupStore::rebuildMemberships(const GroupFileRecords& groups, int unit)
+{
+    if (unit != 1) {
+        storeCascadeLinks(unit, linksOfFileGroups(groups, cascadeLinks(unit)));
+        return;
+    }
+    Database::Batch batch(m_db);
+    m_db.executeSql(QStringLiteral("delete from DvLink"));
+    for (const DbRow& row : m_db.openQuery(QStringLiteral("select * from Device")))
+        m_db.executeSql(QStringLiteral("update Device set Data=0 where SerialID=?"),
+                        {row.integer("SerialID")});
+    for (const GroupFileRecord& group : groups) {
+        // Groups 2..6 hold channels 1..10; anything else in a file is not ours to store.
+        if (group.groupId < 2 || group.groupId > GroupTable::kSlots + 1) continue;
+        for (const std::int32_t member : group.members) {
+            if (member <= 0 || member > kGroupChannels) continue;
+            m_db.executeSql(QStringLiteral("insert into DvLink values(?,?)"),
+                            {member, group.groupId});
+            m_db.executeSql(QStringLiteral("update Device set Data=1 where SerialID=?"), {member});
+        }
+    }
+}
+
+LinkTable GroupStore::cascadeLinks(int unit)
+{
+    LinkTable links;
+    for (const DbRow& row : m_db.openQuery(
+             QStringLiteral("select * from CascadeLink where IP=? order by Channel"), {unit})) {
+        const int c = row.integer("Channel");
+        const int n = row.integer("GroupNo");
+        if (c < 1 || c > LinkTable::kChannels || n < 1 || n > GroupTable::kSlots) continue;
+        links.group[static_cast<std::size_t>(c - 1)] = n;
+        links.flags[static_cast<std::size_t>(c - 1)] =
+            static_cast<std::uint8_t>(row.integer("Flags") & 0xFF);
+    }
+    return links;
+}
+
+void GroupStore::storeCascadeLinks(int unit, const LinkTable& table)
+{
+    Database::Batch batch(m_db);
+    m_db.executeSql(QStringLiteral("delete from CascadeLink where IP=?"), {unit});
+    for (int c = 0; c < LinkTable::kChannels; ++c) {
+        const int n = table.group[static_cast<std::size_t>(c)];
+        if (n < 1 || n > GroupTable::kSlots) continue;
+        m_db.executeSql(QStringLiteral("insert into CascadeLink values(?,?,?,?)"),
+                        {unit, c + 1, n, int(table.flags[static_cast<std::size_t>(c)])});
+    }
 }
 
 } // namespace sonaro

@@ -1,7 +1,10 @@
 #include "unit/VirtualUnit.h"
 
+#include "model/SavedFile.h"
+
 #include "dsp/EqModel.h"
 #include "link/AddressFile.h"
+#include "model/UnitTable.h"
 #include "model/ValueConventions.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/ParameterWords.h"
@@ -56,11 +59,17 @@ int bitOf(int byte, int position)
 } // namespace
 
 VirtualUnit::VirtualUnit(VirtualUnitOptions options, QObject* parent)
-    : QObject(parent), m_options(std::move(options)), m_record(zeroRecord()),
-      m_automix(m_options.seed), m_random(m_options.seed)
+    : QObject(parent), m_options(std::move(options)), m_automix(m_options.seed),
+      m_random(m_options.seed)
 {
-    applyFactoryValues(m_record);
-    m_record.unitNumber = m_options.unitNumber;
+    const int units = std::clamp(m_options.unitCount, 1, UnitTable::kMaxUnits);
+    m_records.assign(static_cast<std::size_t>(units), zeroRecord());
+    m_links.assign(static_cast<std::size_t>(units), LinkTable{});
+    for (int u = 0; u < units; ++u) {
+        UnitRecord& r = m_records[static_cast<std::size_t>(u)];
+        applyFactoryValues(r);
+        r.unitNumber = units > 1 ? u + 1 : m_options.unitNumber;
+    }
     connect(&m_streamTimer, &QTimer::timeout, this, &VirtualUnit::sendStatus);
     connect(&m_frontPanelTimer, &QTimer::timeout, this, &VirtualUnit::frontPanelChange);
 }
@@ -81,7 +90,9 @@ bool VirtualUnit::start()
     m_socket = socket;
     if (m_options.port == 0) m_options.port = m_socket->localPort();
     connect(m_socket, &QUdpSocket::readyRead, this, &VirtualUnit::readPending);
-    if (!m_options.logPath.isEmpty() && !m_log.isOpen()) {
+    // A device or a pipe is never opened as the log: it would block or be written over.
+    if (!m_options.logPath.isEmpty() && !m_log.isOpen() &&
+        notARegularFile(m_options.logPath).isEmpty()) {
         m_log.setFileName(m_options.logPath);
         // Created for its owner alone; one made earlier by someone else is narrowed as well.
         const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
@@ -93,9 +104,15 @@ bool VirtualUnit::start()
     return true;
 }
 
+std::size_t VirtualUnit::index(int unit) const
+{
+    if (m_records.size() == 1) return 0;
+    return static_cast<std::size_t>(std::clamp(unit, 1, static_cast<int>(m_records.size())) - 1);
+}
+
 void VirtualUnit::frontPanelChange()
 {
-    UnitRecord& r = m_record;
+    UnitRecord& r = record();
     const int ch = static_cast<int>(m_random() % kInputCount);
     switch (m_frontPanelStep++ % 4) {
     case 0:
@@ -185,11 +202,11 @@ void VirtualUnit::log(const QByteArray& frame, const QHostAddress& from, quint16
 {
     if (!m_log.isOpen()) return;
     QByteArray shown = frame;
-    if (shown.size() > 2 && (shown[1] == 'R' || shown[1] == 'X')) {
-        // Names and passwords never reach the log: every field up to the checksum is masked.
-        const qsizetype last = shown.lastIndexOf(',');
-        for (qsizetype i = 3; i < last; ++i)
-            if (shown[i] != ',') shown[i] = '*';
+    if (shown.size() > 2 && (shown[1] == 'R' || shown[1] == 'X' || shown[1] == 'Y')) {
+        // Names and passwords never reach the log, nor the checksum: over a six-digit password
+        // it gives the password away.
+        for (qsizetype i = 3; i < shown.size(); ++i)
+            if (shown[i] != ',' && shown[i] != '#') shown[i] = '*';
     }
     QJsonObject line;
     line.insert(QStringLiteral("ms"), monotonicNow() - m_startedAt);
@@ -223,10 +240,10 @@ void VirtualUnit::reply(std::string frame)
 
 void VirtualUnit::sendStatus()
 {
-    m_automix.step(m_record, m_options.statusInterval);
+    m_automix.step(record(), m_options.statusInterval);
     if (silent()) return;
     for (int ch = 0; ch < kInputCount; ++ch)
-        m_record.inputOpen[ch] = bitOf(m_automix.openBits(), ch);
+        record().inputOpen[ch] = bitOf(m_automix.openBits(), ch);
     reply(buildReplyL(m_automix.wireLevels(), m_automix.openBits()));
 }
 
@@ -236,8 +253,15 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
     std::string_view inner;
     if (!checkFrame(text, &inner) || inner.size() < 2) return;
     const std::vector<std::string_view> g = groupsOf(inner);
-    const int unit = m_options.unitNumber;
-    UnitRecord& r = m_record;
+    // A cascade answers for the unit a frame names, and not at all for one it does not have;
+    // a single unit answers as itself.
+    const bool cascade = m_records.size() > 1;
+    const int named = g.empty() ? 0 : hexValue(g[0]);
+    const bool unitFrame = QByteArray("CFTVMGJEBX").contains(inner[0]);
+    if (cascade && unitFrame && (named < 1 || named > static_cast<int>(m_records.size()))) return;
+    const int unit = cascade && unitFrame ? named : m_records.front().unitNumber;
+    UnitRecord& r = m_records[index(cascade && unitFrame ? named : 1)];
+    LinkTable& links = m_links[index(cascade && unitFrame ? named : 1)];
     auto account = [&](std::string_view name) -> std::pair<QString*, QString*> {
         const std::string padded = padAccount(name);
         if (padded == padAccount(m_options.adminName.toStdString()))
@@ -271,7 +295,7 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
             m_streamTimer.stop();
         return;
     case 'C':
-        reply(buildReplyS(r, unit, m_links));
+        reply(buildReplyS(r, unit, links));
         return;
     case 'F':
         if (g.size() < 2 || hexValue(g[1]) > 13) return;
@@ -325,10 +349,10 @@ void VirtualUnit::handle(const QByteArray& data, const QHostAddress& from, quint
         if (g.size() < 3 || g[1].size() < 10 || g[2].size() < 20) return;
         for (std::size_t ch = 0; ch < LinkTable::kChannels; ++ch) {
             const char c = g[1][ch];
-            m_links.group[ch] = c >= '0' && c <= '9' ? c - '0' : 0;
-            m_links.flags[ch] = static_cast<std::uint8_t>(hexValue(g[2].substr(2 * ch, 2)));
+            links.group[ch] = c >= '0' && c <= '9' ? c - '0' : 0;
+            links.flags[ch] = static_cast<std::uint8_t>(hexValue(g[2].substr(2 * ch, 2)));
         }
-        reply(buildReplyN(unit, m_links));
+        reply(buildReplyN(unit, links));
         return;
     case 'E': {
         if (g.size() < 2) return;

@@ -27,7 +27,9 @@ struct VirtualUnitOptions
     QHostAddress address = QHostAddress(QStringLiteral("127.0.0.2"));
     quint16 port = 5000;
     int unitNumber = 1;
-    int unitCount = 1; // reported by the login answer
+    // Reported by the login answer. Above 1 the unit plays a cascade: units 1..unitCount, each
+    // with its own settings and link table, addressed by the unit number of every frame.
+    int unitCount = 1;
     QString adminName = QStringLiteral("admin");
     QString adminPassword = QStringLiteral("888888");
     QString userName = QStringLiteral("user");
@@ -81,9 +83,13 @@ public:
     // heard from, under the same fault injection as every answer.
     void sendToClient(std::string frame) { reply(std::move(frame)); }
 
-    UnitRecord& record() { return m_record; }
-    const UnitRecord& record() const { return m_record; }
-    const LinkTable& linkTable() const { return m_links; }
+    // The settings of the first unit (the one the status stream describes), or of unit n of a
+    // cascade.
+    UnitRecord& record() { return m_records.front(); }
+    const UnitRecord& record() const { return m_records.front(); }
+    UnitRecord& record(int unit) { return m_records[index(unit)]; }
+    const LinkTable& linkTable() const { return m_links.front(); }
+    const LinkTable& linkTable(int unit) const { return m_links[index(unit)]; }
     bool streaming() const { return m_streamTimer.isActive(); }
     QString password(const QString& account) const;
 
@@ -114,8 +120,11 @@ private:
 
     VirtualUnitOptions m_options;
     QUdpSocket* m_socket = nullptr;
-    UnitRecord m_record;
-    LinkTable m_links;
+    // The record of the unit a frame names: nullptr for a unit outside a cascade. A single unit
+    // answers whatever number it is sent, as one unit does.
+    std::size_t index(int unit) const;
+    std::vector<UnitRecord> m_records;
+    std::vector<LinkTable> m_links;
     AutomixModel m_automix;
     QTimer m_streamTimer;
     QTimer m_frontPanelTimer;

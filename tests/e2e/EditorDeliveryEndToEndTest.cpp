@@ -58,11 +58,10 @@ TEST(EditorDeliveryEndToEnd, OfflineButtonActionsReachTheUnitAfterTheNextLogin)
     LoopbackCore b = editorCore();
     ASSERT_NE(b.port, 0);
     ASSERT_TRUE(b.start());
+    b.unit->record().inputEqAt(0, kEqGain, 5) = 6.0;
+    b.unit->record().highPassIndex[5] = 4;
     ASSERT_TRUE(b.login());
-    for (UnitRecord* r : {&b.record(), &b.unit->record()}) {
-        r->inputEqAt(0, kEqGain, 5) = 6.0;
-        r->highPassIndex[5] = 4;
-    }
+    ASSERT_EQ(b.record().inputEqAt(0, kEqGain, 5), 6.0);
     b.core->disconnectUnit();
     ASSERT_TRUE(waitFor([&] { return !b.record().connected; }, 2000));
     {
@@ -76,7 +75,7 @@ TEST(EditorDeliveryEndToEnd, OfflineButtonActionsReachTheUnitAfterTheNextLogin)
     b.unit->clearReceived();
     ASSERT_TRUE(b.login());
     ASSERT_TRUE(waitFor([&] { return b.unit->receivedCount('B') >= 1; }, 3000));
-    ASSERT_TRUE(waitFor([&] { return b.core->link().isIdle(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return b.core->delivery().isIdle(); }, 3000));
     spin(50);
     EXPECT_GE(b.unit->receivedCount('E'), 1);
     EXPECT_GE(b.unit->receivedCount('G'), 1);
@@ -100,7 +99,7 @@ TEST(EditorDeliveryEndToEnd, DisconnectSendsTheEditFirst)
     b.unit->clearReceived();
     b.core->disconnectUnit();
     ASSERT_TRUE(waitFor([&] { return b.unit->receivedCount('L') >= 2; }, 3000));
-    ASSERT_TRUE(waitFor([&] { return b.core->link().isIdle(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return b.core->delivery().isIdle(); }, 3000));
     spin(50);
     EXPECT_EQ(b.unit->receivedCount('E'), 3);
     EXPECT_EQ(outputEqBand(b.unit->record(), 1, 12).gain, 5.5);

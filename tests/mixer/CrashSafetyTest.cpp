@@ -8,6 +8,7 @@
 #include "model/UnitRecord.h"
 #include "store/DataDirectory.h"
 #include "store/Database.h"
+#include "store/GroupStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -93,7 +94,7 @@ TEST(CrashSafety, FilesSurviveAKilledWriterWholeAndOldOrNew)
         Database db(op, dir.filePath(QString::fromLatin1(kDatabaseFileName)));
         ASSERT_TRUE(db.openDatabase());
         db.executeSql(QStringLiteral("insert into DvLink values(?,?)"), {3, 1});
-        const GroupFileRecords groups = StateFile::collectGroups(db);
+        const GroupFileRecords groups = GroupStore(db).fileGroups();
         for (int k = 0; k < kVariants; ++k)
             expected[static_cast<std::size_t>(k)] = StateFile::encode(Variant(k), groups);
     }

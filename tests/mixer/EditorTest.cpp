@@ -2,6 +2,7 @@
 #include "mixer/InputEqEditor.h"
 #include "mixer/LimiterEditor.h"
 #include "mixer/OutputEqEditor.h"
+#include "mixer/RecordingCommandPort.h"
 #include "model/RecordingOperator.h"
 #include "protocol/Commands.h"
 #include "support/EventLoop.h"
@@ -16,7 +17,7 @@ using sonaro::testing::waitFor;
 namespace {
 
 // Records each request with the frame it would carry if it left now.
-class FramePort : public CommandPort
+class FramePort : public RecordingCommandPort
 {
 public:
     explicit FramePort(UnitTable& table) : m_table(table) {}
@@ -52,7 +53,6 @@ public:
         requests.clear();
         frames.clear();
     }
-    std::vector<CommandRequest> requests;
     std::vector<std::string> frames;
 
 private:
@@ -185,7 +185,6 @@ TEST_F(EditorTest, BypassOnOffRestoresEachChannelsGainsAndFilters)
         EXPECT_EQ(rec().lowPassIndex[ch], 0);
     }
     EXPECT_EQ(port.kinds(), "EEG");
-    EXPECT_EQ(port.requests[1].pauseAfterMs, InputEqEditor::kPauseBeforeGMs);
 
     editor.selectChannel(1); // bypass saves belong to their channels, not to the one shown
     editor.toggleBypass();
@@ -230,8 +229,6 @@ TEST_F(EditorTest, ResetOfALinkedChannelResetsAllAndSendsTheirEThenOneG)
     }
     EXPECT_EQ(port.kinds(), "EEEG");
     EXPECT_EQ(port.indexes('E'), (std::vector<int>{2, 4, 7}));
-    EXPECT_EQ(port.requests[0].pauseAfterMs, 0);
-    EXPECT_EQ(port.requests[2].pauseAfterMs, InputEqEditor::kPauseBeforeGMs);
     EXPECT_EQ(strips, (std::vector<int>{2, 4, 7}));
 }
 
@@ -242,14 +239,14 @@ TEST_F(EditorTest, CopyAsksFirstAndOntoItselfStillSends)
     const UnitRecord before = rec();
 
     op.answer = false;
-    EXPECT_FALSE(editor.copyFrom(3));
+    EXPECT_EQ(editor.copyFrom(3), Outcome::Declined);
     EXPECT_TRUE(port.requests.empty());
     ASSERT_EQ(op.questions.size(), 1u);
     EXPECT_EQ(op.questions[0].text, "Overwrite the current EQ settings");
     EXPECT_EQ(op.questions[0].title, "INFO");
 
     op.answer = true;
-    EXPECT_TRUE(editor.copyFrom(3));
+    EXPECT_EQ(editor.copyFrom(3), Outcome::Unchanged);
     EXPECT_EQ(std::memcmp(&before, &rec(), sizeof(UnitRecord)), 0);
     EXPECT_EQ(port.kinds(), "EG");
 }
@@ -336,44 +333,6 @@ TEST_F(EditorTest, FilterButtonsAreOnOnlyWithARealCutOff)
     editor.toggleHighPass();
     EXPECT_EQ(rec().highPassIndex[0], 7);
     EXPECT_TRUE(op.messages.empty());
-}
-
-TEST_F(EditorTest, OfflineEditsWaitForTheUnitsStateAndWinOverIt)
-{
-    rec().connected = 0;
-    InputEqEditor editor(surface, port, op);
-    editor.selectChannel(0);
-    editor.knobChanged(0, 100.0, 1.0, 1.0);
-    editor.selectChannel(1);
-    editor.reset();
-    editor.tick();
-    EXPECT_TRUE(port.requests.empty());
-    EXPECT_TRUE(editor.dirty());
-
-    // Logged in again: the unit's state is read first and overwrites the record.
-    rec().connected = 1;
-    editor.tick();
-    EXPECT_TRUE(port.requests.empty()) << "nothing leaves before the unit's state is in";
-    rec().inputEqAt(0, kEqGain, 0) = -3.0;
-    rec().inputEqAt(2, kEqGain, 1) = 5.0;
-    emit surface.refreshNeeded();
-    EXPECT_EQ(port.kinds(), "EEG");
-    EXPECT_EQ(port.indexes('E'), (std::vector<int>{0, 1}));
-    EXPECT_EQ(rec().inputEqAt(0, kEqGain, 0), 1.0) << "the operator's edit wins";
-    EXPECT_EQ(rec().inputEqAt(2, kEqGain, 1), 0.0);
-    EXPECT_FALSE(editor.dirty());
-}
-
-TEST_F(EditorTest, ARecordReplacedWhileConnectedIsWhatTheTickSends)
-{
-    InputEqEditor editor(surface, port, op);
-    editor.selectChannel(0);
-    editor.knobChanged(0, 100.0, 1.0, 1.0);
-    rec().inputEqAt(0, kEqGain, 0) = 7.0; // a preset opened before the tick
-    emit surface.refreshNeeded();
-    editor.tick();
-    EXPECT_EQ(rec().inputEqAt(0, kEqGain, 0), 7.0);
-    EXPECT_EQ(port.kinds(), "E");
 }
 
 TEST_F(EditorTest, TimerTicksOnItsOwn)
@@ -540,12 +499,6 @@ TEST_F(EditorTest, DrcButtonTogglesTheFlagAndSendsG)
     const bool before = editor.enabled();
     editor.toggleEnable();
     EXPECT_NE(editor.enabled(), before);
-    EXPECT_EQ(port.kinds(), "G");
-    rec().connected = 0;
-    editor.toggleEnable();
-    editor.attackListSelected(16);
-    EXPECT_EQ(rec().limiterAttack[1], 2000);
-    editor.tick();
     EXPECT_EQ(port.kinds(), "G");
 }
 

@@ -150,24 +150,36 @@ TEST_F(StateFileTest, BadFilesAreRefusedAndChangeNothing)
     writeRaw(path("long.ini"), good + QByteArray(1, '\0'));
     writeRaw(path("empty.ini"), {});
     QDir(dir.path()).mkdir("folder.ini");
+    // Values no unit can hold: every byte 0xFF, or a group record naming channel 11.
+    writeRaw(path("blank.ini"), QByteArray(static_cast<qsizetype>(StateFile::kFileSize), '\xFF'));
+    GroupFileRecords strayGroups{};
+    strayGroups[0].groupId = 2;
+    strayGroups[0].members[0] = 11;
+    writeRaw(path("stray.ini"), StateFile::encode(record, strayGroups));
 
     UnitRecord session = zeroRecord();
     session.connected = 1;
     session.inputGain[0] = 9;
     const UnitRecord before = session;
     log.clear();
-    for (const char* name : {"short.ini", "long.ini", "empty.ini", "folder.ini", "missing.ini"}) {
+    for (const char* name : {"short.ini", "long.ini", "empty.ini", "folder.ini", "missing.ini",
+                             "blank.ini", "stray.ini"}) {
         op.messages.clear();
         EXPECT_FALSE(StateFile::openPreset(path(name), session, *db, op)) << name;
         ASSERT_EQ(op.messages.size(), 1u) << name;
         EXPECT_TRUE(op.messages[0].text.startsWith("Open Fail: ")) << name;
         EXPECT_EQ(op.messages[0].title, "ERROR");
         EXPECT_TRUE(sameBytes(session, before)) << name;
+        // The start-up file is held to the ranges instead (it is the program's own).
+        if (QString(name) == "blank.ini" || QString(name) == "stray.ini") continue;
         EXPECT_EQ(StateFile::readStartup(path(name), session, *db, op),
                   QString(name) == "missing.ini" ? StateFile::ReadResult::Missing
                                                  : StateFile::ReadResult::Refused);
         EXPECT_TRUE(sameBytes(session, before)) << name;
     }
+    op.messages.clear();
+    StateFile::openPreset(path("blank.ini"), session, *db, op);
+    EXPECT_TRUE(op.texts().join("").contains("Input 1 gain (-1)")) << "named by the setting";
     EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
 
     // Not connected: refused before the file is even read.
@@ -242,7 +254,7 @@ TEST_F(StateFileTest, ShortWriteIsReportedAndLeavesTheOldFile)
 {
     ASSERT_TRUE(StateFile::write(path(), record, *db, op));
     const QByteArray old = readRaw(path());
-    const GroupFileRecords groups = StateFile::collectGroups(*db);
+    const GroupFileRecords groups = GroupStore(*db).fileGroups();
     UnitRecord changed = record;
     changed.inputGain[0] = 3;
     // A file-size limit cuts the write at 2,048 of its 2,796 bytes, as a full disk would.

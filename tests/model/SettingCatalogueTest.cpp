@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 
 using namespace sonaro;
@@ -104,4 +105,20 @@ TEST(SettingCatalogue, TextsAreReadInTheShownUnitAndHeldToTheRange)
         EXPECT_NEAR(*parsed.stored, *c.stored, 1e-9) << c.text;
         EXPECT_EQ(!parsed.adjusted.isEmpty(), c.adjusted) << c.text;
     }
+}
+
+TEST(SettingCatalogue, EveryFactoryValueIsInRangeAndABlankedRecordIsNot)
+{
+    UnitRecord factory = zeroRecord();
+    applyFactoryValues(factory);
+    EXPECT_TRUE(SettingCatalogue::outOfRange(factory).isEmpty())
+        << SettingCatalogue::outOfRange(factory).join('\n').toStdString();
+    UnitRecord blank;
+    std::memset(&blank, 0xFF, sizeof blank);
+    const QStringList bad = SettingCatalogue::outOfRange(blank);
+    EXPECT_TRUE(bad.contains("Input 1 gain (-1)")) << bad.join('\n').toStdString();
+    EXPECT_TRUE(bad.filter("EQ band 5 frequency").size() > 0);
+    // A filter is stored as its index and held to the ten cut-offs.
+    EXPECT_EQ(SettingCatalogue::storedRange(SettingId::HighPass), std::make_pair(0.0, 10.0));
+    EXPECT_EQ(SettingCatalogue::storedRange(SettingId::HoldTime), std::make_pair(0.0, 40.0));
 }

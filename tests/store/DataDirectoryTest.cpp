@@ -42,7 +42,11 @@ TEST(DataDirectory, CommandLineBeatsEnvironmentWhichBeatsTheExecutableDirectory)
     QTemporaryDir fromEnvironment;
     qputenv(kDataDirEnvironment, fromEnvironment.path().toUtf8());
 
-    const QString created = given.filePath("new/sub");
+    // A named directory is made one level deep, never a tree (a typing error in its parents).
+    const QString deep = given.filePath("new/sub");
+    EXPECT_FALSE(DataDirectory::prepareNamed(deep).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(given.filePath("new")));
+    const QString created = given.filePath("new");
     const DataDirectory explicitDir = DataDirectory::resolve(created);
     EXPECT_EQ(explicitDir.path(), QFileInfo(created).absoluteFilePath());
     EXPECT_TRUE(QFileInfo(created).isDir()); // created when missing

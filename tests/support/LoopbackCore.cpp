@@ -4,6 +4,7 @@
 
 #include "link/Link.h"
 #include "link/Session.h"
+#include "mixer/GroupEditor.h"
 
 namespace sonaro::testing {
 
@@ -17,6 +18,7 @@ LoopbackCore::LoopbackCore(LoopbackCoreOptions options) : port(freeLoopbackPort(
     coreOptions.timings = LinkTimings{}.scaled(options.timingDivisor);
     if (options.fullSilenceTimeout)
         coreOptions.timings.silenceTimeout = LinkTimings{}.silenceTimeout;
+    if (options.readBackQuiet >= 0) coreOptions.timings.readBackQuiet = options.readBackQuiet;
     core = std::make_unique<SonaroCore>(op, coreOptions);
     if (options.withUnit) {
         VirtualUnitOptions unitOptions;
@@ -55,7 +57,7 @@ bool LoopbackCore::login(const QString& user, const QString& password)
 
 bool LoopbackCore::waitIdle(int timeoutMs)
 {
-    if (!waitFor([this] { return core->link().isIdle(); }, timeoutMs)) return false;
+    if (!waitFor([this] { return core->delivery().isIdle(); }, timeoutMs)) return false;
     spin(50);
     return true;
 }
@@ -68,6 +70,21 @@ bool LoopbackCore::waitReceived(char kind, int count, int timeoutMs)
 std::string LoopbackCore::receivedKinds() const
 {
     return unit ? FrameRecorder::kinds(unit->received()) : std::string();
+}
+
+void groupChannels(SonaroCore& core, int slot, std::initializer_list<int> serials,
+                   std::initializer_list<LinkFlag> links)
+{
+    GroupTable table = core.groupTable();
+    const auto editor = core.groupEditor(table);
+    editor->open();
+    editor->clickGroup(slot);
+    for (int serial : serials)
+        editor->clickChannel(serial);
+    for (LinkFlag flag : links)
+        editor->clickLink(flag);
+    editor->accept();
+    core.surface().reloadGroups();
 }
 
 } // namespace sonaro::testing

@@ -23,6 +23,7 @@ struct LoopbackCoreOptions
     // the loop for a few hundred milliseconds (disk writes), so the silence time-out stays whole.
     bool fullSilenceTimeout = true;
     int unitCount = 1;
+    int readBackQuiet = -1; // ms; -1: the shrunk default
 };
 
 // The program's whole core (database, link, session, surface) in a temporary data directory,
@@ -58,5 +59,10 @@ public:
     std::unique_ptr<SonaroCore> core;
     CoreOptions coreOptions;
 };
+
+// Puts the channels (SerialIDs: inputs 1..8, outputs 9..10) into group slot 1..5 with the links,
+// as the group dialog's OK stores them; the surface reloads its groups. Nothing is sent.
+void groupChannels(SonaroCore& core, int slot, std::initializer_list<int> serials,
+                   std::initializer_list<LinkFlag> links);
 
 } // namespace sonaro::testing

@@ -17,7 +17,7 @@ struct DispatchFixture
     {
         state.connection = Connection::LoggingIn;
         QObject::connect(&dispatcher, &Dispatcher::linkTableReported,
-                         [this](const LinkTable& t) { tables.push_back(t); });
+                         [this](int, const LinkTable& t) { tables.push_back(t); });
     }
     void dispatch(const std::string& frame) { dispatcher.dispatch(frame); }
     UnitRecord& record(int unit) { return table.record(unit); }

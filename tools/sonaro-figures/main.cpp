@@ -64,7 +64,7 @@ struct Measurement
 
 // Starts the sequence and runs the event loop until done() holds, with a 1 ms timer beside it
 // whose largest lateness is the stall. The wire time runs from the start to the last datagram.
-Measurement measure(Link& link, const std::function<void()>& start,
+Measurement measure(SonaroCore& core, const std::function<void()>& start,
                     const std::function<bool()>& done, int timeoutMs)
 {
     Measurement m;
@@ -75,8 +75,8 @@ Measurement measure(Link& link, const std::function<void()>& start,
     tick.setInterval(1);
     qint64 lastTick = 0;
     qint64 lastSent = 0;
-    const auto sent =
-        QObject::connect(&link, &Link::frameSent, &loop, [&] { lastSent = clock.nsecsElapsed(); });
+    const auto sent = QObject::connect(&core, &SonaroCore::datagramSent, &loop,
+                                       [&] { lastSent = clock.nsecsElapsed(); });
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
         const qint64 now = clock.nsecsElapsed();
         m.maxStallMs = std::max(m.maxStallMs, (now - lastTick) / 1e6 - 1.0);
@@ -137,17 +137,17 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "sonaro-figures: cannot bind the loopback addresses\n");
         return 1;
     }
-    Link& link = core.link();
+    Delivery& delivery = core.delivery();
     const UnitRecord& first = core.table().record(1);
     int failures = 0;
 
     const Measurement login = measure(
-        link,
+        core,
         [&] {
             core.session().storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
             core.session().sendLogin();
         },
-        [&] { return first.connected && unit.streaming() && link.isIdle(); }, 20000);
+        [&] { return first.connected && unit.streaming() && delivery.isIdle(); }, 20000);
     printFigure("first login", login);
     failures += !login.finished;
 
@@ -157,14 +157,14 @@ int main(int argc, char* argv[])
         return 1;
     }
     const Measurement open = measure(
-        link, [&] { core.files().openPreset([&] { return preset; }); },
-        [&] { return link.isIdle() && unit.streaming(); }, 20000);
+        core, [&] { core.files().openPreset([&] { return preset; }); },
+        [&] { return delivery.isIdle() && unit.streaming(); }, 20000);
     printFigure("preset open", open);
     failures += !open.finished;
 
     const Measurement restore = measure(
-        link, [&] { core.files().factoryRestore(); },
-        [&] { return link.isIdle() && unit.streaming(); }, 20000);
+        core, [&] { core.files().factoryRestore(); },
+        [&] { return delivery.isIdle() && unit.streaming(); }, 20000);
     printFigure("factory restore", restore);
     failures += !restore.finished;
 

@@ -187,18 +187,6 @@ private:
     std::mt19937 m_random;
 };
 
-// The session's name of a field the front panel changes ("inputGain[1]" -> "input 2 gain").
-QString trackerName(const std::string& field)
-{
-    const QString name = QString::fromStdString(field);
-    const int open = static_cast<int>(name.indexOf(QLatin1Char('[')));
-    if (open < 0) return name;
-    const int index = name.mid(open + 1, name.size() - open - 2).toInt() + 1;
-    const QString what = name.left(open) == QStringLiteral("inputGain") ? QStringLiteral("gain")
-                                                                        : QStringLiteral("phantom");
-    return QStringLiteral("input %1 %2").arg(index).arg(what);
-}
-
 } // namespace
 
 SoakResult runSoak(const SoakOptions& options)
@@ -263,24 +251,28 @@ SoakResult runSoak(const SoakOptions& options)
                      [&](const QByteArray& frame) { traceLine("unit<", frame); });
     QObject::connect(&unit, &VirtualUnit::frameDropped, &core,
                      [&](const QByteArray& frame) { traceLine("unit-dropped", frame); });
-    QObject::connect(&core.link(), &Link::frameReceived, &core, [&](const QByteArray& frame) {
+    QObject::connect(&core, &SonaroCore::datagramReceived, &core, [&](const QByteArray& frame) {
         traceLine("<", frame);
         ++result.framesReceived;
         for (PanelChange& c : panelChanges)
             if (frame == c.report) c.heard = true;
     });
     std::set<std::string> lost;
-    QObject::connect(&core.session(), &Session::changeNotDelivered, &core,
-                     [&](const QString& what) { lost.insert(what.toStdString()); });
-    QObject::connect(&core.session(), &Session::changeConfirmed, &core,
-                     [&](const QString& what) { lost.erase(what.toStdString()); });
-    QObject::connect(&core.session(), &Session::changeResent, &core,
-                     [&](const QString& what, int) { traceLine("resend", what.toUtf8()); });
-    QObject::connect(&core.session(), &Session::changeNotDelivered, &core,
-                     [&](const QString& what) { traceLine("not-delivered", what.toUtf8()); });
+    auto keyOf = [](const ChangeId& id) { return SettingCatalogue::key(id).toStdString(); };
+    Delivery& delivery = core.delivery();
+    QObject::connect(&delivery, &Delivery::changeNotDelivered, &core,
+                     [&](const ChangeId& id) { lost.insert(keyOf(id)); });
+    QObject::connect(&delivery, &Delivery::changeConfirmed, &core,
+                     [&](const ChangeId& id) { lost.erase(keyOf(id)); });
+    QObject::connect(&delivery, &Delivery::changeResent, &core, [&](const ChangeId& id, int) {
+        traceLine("resend", QByteArray::fromStdString(keyOf(id)));
+    });
+    QObject::connect(&delivery, &Delivery::changeNotDelivered, &core, [&](const ChangeId& id) {
+        traceLine("not-delivered", QByteArray::fromStdString(keyOf(id)));
+    });
 
     QByteArray previousSent;
-    QObject::connect(&core.link(), &Link::frameSent, &core, [&](const QByteArray& frame) {
+    QObject::connect(&core, &SonaroCore::datagramSent, &core, [&](const QByteArray& frame) {
         traceLine(">", frame);
         ++result.framesSent;
         const char kind = frame.size() > 1 ? frame[1] : 0;
@@ -291,7 +283,7 @@ SoakResult runSoak(const SoakOptions& options)
         previousSent = frame;
     });
     int logins = 0;
-    QObject::connect(&core.dispatcher(), &Dispatcher::loginAccepted, &core, [&](int) { ++logins; });
+    QObject::connect(&core, &SonaroCore::loginAccepted, &core, [&](int) { ++logins; });
     QObject::connect(&core.session(), &Session::connectFailed, &core,
                      [&] { core.session().sendLogin(); });
 
@@ -304,8 +296,7 @@ SoakResult runSoak(const SoakOptions& options)
     core.session().sendLogin();
     // The first login runs clean, so that both sides start from the unit's state.
     result.loggedIn = waitFor(
-        [&] { return program.connected && core.linkState().indicatorOn && core.link().isIdle(); },
-        15000);
+        [&] { return program.connected && core.indicatorOn() && delivery.isIdle(); }, 15000);
     if (!result.loggedIn) {
         std::fprintf(stderr, "sonaro-soak: the first login failed\n");
         return result;
@@ -343,13 +334,15 @@ SoakResult runSoak(const SoakOptions& options)
             for (const std::string& name : names)
                 traceLine("panel", QByteArray::fromStdString(name));
             replace(names);
-            const QStringList waiting = core.session().unconfirmedChanges();
+            std::set<std::string> waiting;
+            for (const ChangeId& id : delivery.unconfirmed())
+                waiting.insert(keyOf(id));
             for (const std::string& name : names) {
                 // A change of the operator's still on its way wins over the unit's own.
-                PanelChange c{name, unit.record(), {}, false, waiting.contains(trackerName(name))};
+                PanelChange c{name, unit.record(), {}, false, waiting.count(name) > 0};
                 // Only the report that carries the field tells it: a D answering one of our M
                 // says nothing about a gain.
-                const bool gain = name.rfind("inputGain", 0) == 0;
+                const bool gain = name.size() > 5 && name.compare(name.size() - 5, 5, ".gain") == 0;
                 c.report = QByteArray::fromStdString(gain ? buildReplyO(unit.record(), 1)
                                                           : buildReplyD(unit.record(), 1));
                 panelChanges.push_back(std::move(c));
@@ -373,21 +366,24 @@ SoakResult runSoak(const SoakOptions& options)
     unit.setDropIncoming(0.0);
     unit.setDropOutgoing(0.0);
     unit.setCorruptChecksum(0.0);
-    const LinkTimings& t = core.linkState().timings;
+    const LinkTimings& t = core.timings();
     const int settleMs =
         t.silenceTimeout + t.reloginSettle + 2 * InputEqEditor::kDefaultSendIntervalMs;
     spin(settleMs);
     waitFor(
         [&] {
-            return program.connected && core.link().isIdle() && !inputEq.dirty() &&
+            return program.connected && delivery.isIdle() && !inputEq.dirty() &&
                    !outputEq.dirty() && !limiter.dirty();
         },
         30000);
     spin(500);
     // The program reads the unit's state once more, as it does after every burst of changes:
     // a field with a change still waiting keeps the operator's value, so what was lost shows.
-    core.link().sendText('C', buildC(1));
-    waitFor([&] { return core.link().isIdle(); }, 5000);
+    CommandRequest readBack;
+    readBack.kind = 'C';
+    core.commandPort().submit(readBack);
+    spin(50);
+    waitFor([&] { return delivery.isIdle(); }, 5000);
     spin(200);
 
     result.relogins = logins > 0 ? logins - 1 : 0;
@@ -395,8 +391,7 @@ SoakResult runSoak(const SoakOptions& options)
     // A change given up as not delivered took the unit's value: it still counts.
     for (const std::string& name : lost)
         result.differing.push_back("not delivered: " + name);
-    result.readBackDatagrams = 2 * core.session().deliveries().readBackRequests() +
-                               core.session().deliveries().resendCount();
+    result.readBackDatagrams = 2 * delivery.readBackRequests() + delivery.resendCount();
     for (const PanelChange& c : panelChanges) {
         if (c.replaced) continue;
         ++result.panelChanges;

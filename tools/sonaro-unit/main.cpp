@@ -1,4 +1,5 @@
 // sonaro-unit: virtual mixer units that speak the unit side of the protocol.
+#include "model/SavedFile.h"
 #include "model/Version.h"
 #include "unit/VirtualUnit.h"
 
@@ -90,6 +91,11 @@ int main(int argc, char** argv)
         options.corruptChecksum = parser.value(corrupt).toDouble();
         options.answerDelay = parser.value(delay).toInt();
         options.logPath = parser.value(log);
+        if (const QString refused = notARegularFile(options.logPath);
+            !options.logPath.isEmpty() && !refused.isEmpty()) {
+            std::fprintf(stderr, "sonaro-unit: --log: %s\n", qPrintable(refused));
+            return 2;
+        }
         options.refuseBeforeLogin = parser.isSet(refuse);
         options.frontPanelInterval = std::max(0, parser.value(frontPanel).toInt());
         options.seed = parser.value(seed).toUInt() + static_cast<unsigned>(running.size());

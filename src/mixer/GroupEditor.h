@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/GroupTable.h"
+#include "store/DeviceRegistry.h"
 
 #include <QString>
 
@@ -15,10 +16,11 @@ class OperatorInterface;
 // The group dialog without its window: which group is selected, which channel and link buttons
 // are on and shown, and what OK and Cancel do. It edits the shared group table in place; OK
 // makes the database match the table, Cancel makes the table match the database again.
-class GroupDialogModel
+class GroupEditor
 {
 public:
-    GroupDialogModel(Database& db, OperatorInterface& op, GroupTable& table);
+    // The groups of unit (its ten channels are numbered 1..10 here as for the first unit).
+    GroupEditor(Database& db, OperatorInterface& op, GroupTable& table, int unit = 1);
 
     // Reads the captions of the ten channel buttons and puts every button off.
     void open();
@@ -51,10 +53,12 @@ public:
 
 private:
     void showLinksForKind(int kind);
+    DeviceRegistry::SerialChannel channelOf(int number) const;
 
     Database& m_db;
     OperatorInterface& m_op;
     GroupTable& m_table;
+    int m_unit;
     int m_selected = 0;
     std::vector<LinkFlag> m_visibleLinks;
     std::array<QString, kGroupChannels> m_captions;

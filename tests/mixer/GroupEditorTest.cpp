@@ -1,4 +1,4 @@
-#include "store/GroupDialogModel.h"
+#include "mixer/GroupEditor.h"
 #include "store/GroupStore.h"
 #include "store/StoreTestSupport.h"
 
@@ -8,7 +8,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-class GroupDialogModelTest : public StoreTest
+class GroupEditorTest : public StoreTest
 {
 protected:
     void SetUp() override
@@ -16,19 +16,19 @@ protected:
         StoreTest::SetUp();
         addFirstUnit();
         table = GroupStore(*db).loadGroupTable();
-        model = std::make_unique<GroupDialogModel>(*db, op, table);
+        model = std::make_unique<GroupEditor>(*db, op, table);
         model->open();
     }
 
     GroupTable table;
-    std::unique_ptr<GroupDialogModel> model;
+    std::unique_ptr<GroupEditor> model;
 };
 
-TEST_F(GroupDialogModelTest, KindsDoNotMixAndAChannelIsInOneGroupOnly)
+TEST_F(GroupEditorTest, KindsDoNotMixAndAChannelIsInOneGroupOnly)
 {
     model->clickGroup(2);
     model->clickChannel(1);
-    EXPECT_THAT(model->visibleLinks(), ElementsAreArray(GroupDialogModel::inputGroupLinks()));
+    EXPECT_THAT(model->visibleLinks(), ElementsAreArray(GroupEditor::inputGroupLinks()));
     model->clickChannel(9);
     ASSERT_EQ(op.messages.size(), 1u);
     EXPECT_EQ(op.messages[0].text, "Add group error!");
@@ -53,7 +53,7 @@ TEST_F(GroupDialogModelTest, KindsDoNotMixAndAChannelIsInOneGroupOnly)
     EXPECT_EQ(op.messages.size(), 2u);
 }
 
-TEST_F(GroupDialogModelTest, SelectingShowsTheSlotAndClickingAgainDeselects)
+TEST_F(GroupEditorTest, SelectingShowsTheSlotAndClickingAgainDeselects)
 {
     model->clickGroup(3);
     model->clickChannel(10);
@@ -73,7 +73,7 @@ TEST_F(GroupDialogModelTest, SelectingShowsTheSlotAndClickingAgainDeselects)
     EXPECT_TRUE(model->visibleLinks().empty()); // a group without members shows none
 }
 
-TEST_F(GroupDialogModelTest, OkSavesAndCancelBringsBackTheSavedState)
+TEST_F(GroupEditorTest, OkSavesAndCancelBringsBackTheSavedState)
 {
     model->clickGroup(1);
     model->clickChannel(2);
@@ -101,7 +101,7 @@ TEST_F(GroupDialogModelTest, OkSavesAndCancelBringsBackTheSavedState)
     EXPECT_EQ(table.slot(2).memberCount, 0);
 }
 
-TEST_F(GroupDialogModelTest, ChannelWithoutDeviceRowIsRefused)
+TEST_F(GroupEditorTest, ChannelWithoutDeviceRowIsRefused)
 {
     db->executeSql("delete from Device where SerialID=7");
     model->clickGroup(1);

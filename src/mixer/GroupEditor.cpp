@@ -1,7 +1,7 @@
-#include "store/GroupDialogModel.h"
+#include "mixer/GroupEditor.h"
 
 #include "model/OperatorInterface.h"
-#include "store/Database.h"
+#include "store/DeviceRegistry.h"
 #include "store/GroupStore.h"
 
 namespace sonaro {
@@ -15,38 +15,34 @@ bool validSerial(int serialId)
 
 } // namespace
 
-GroupDialogModel::GroupDialogModel(Database& db, OperatorInterface& op, GroupTable& table)
-    : m_db(db), m_op(op), m_table(table)
+GroupEditor::GroupEditor(Database& db, OperatorInterface& op, GroupTable& table, int unit)
+    : m_db(db), m_op(op), m_table(table), m_unit(unit)
 {
 }
 
-const std::vector<LinkFlag>& GroupDialogModel::inputGroupLinks()
+const std::vector<LinkFlag>& GroupEditor::inputGroupLinks()
 {
     static const std::vector<LinkFlag> links = {kGainLink, kMuteLink, kPriorityLink, kPhantomLink,
                                                 kEqLink};
     return links;
 }
 
-const std::vector<LinkFlag>& GroupDialogModel::outputGroupLinks()
+const std::vector<LinkFlag>& GroupEditor::outputGroupLinks()
 {
     static const std::vector<LinkFlag> links = {kGainLink, kMuteLink, kEqLink, kLimiterLink};
     return links;
 }
 
-void GroupDialogModel::open()
+void GroupEditor::open()
 {
     for (int s = 1; s <= kGroupChannels; ++s) {
-        QString& caption = m_captions[static_cast<std::size_t>(s - 1)];
-        caption.clear();
-        for (const DbRow& row :
-             m_db.openQuery(QStringLiteral("select * from Device where SerialID=?"), {s}))
-            caption = row.text("Name");
+        m_captions[static_cast<std::size_t>(s - 1)] = channelOf(s).name;
     }
     m_selected = 0;
     m_visibleLinks.clear();
 }
 
-void GroupDialogModel::showLinksForKind(int kind)
+void GroupEditor::showLinksForKind(int kind)
 {
     if (kind == 1)
         m_visibleLinks = inputGroupLinks();
@@ -56,7 +52,7 @@ void GroupDialogModel::showLinksForKind(int kind)
         m_visibleLinks.clear();
 }
 
-void GroupDialogModel::clickGroup(int n)
+void GroupEditor::clickGroup(int n)
 {
     if (n < 1 || n > GroupTable::kSlots) return;
     if (m_selected == n) {
@@ -69,7 +65,7 @@ void GroupDialogModel::clickGroup(int n)
     showLinksForKind(slot.memberCount > 0 ? slot.memberKind : 0);
 }
 
-void GroupDialogModel::clickChannel(int serialId)
+void GroupEditor::clickChannel(int serialId)
 {
     if (m_selected == 0 || !validSerial(serialId)) return;
     const auto c = static_cast<std::size_t>(serialId - 1);
@@ -85,10 +81,7 @@ void GroupDialogModel::clickChannel(int serialId)
         --slot.memberCount;
         return;
     }
-    int kind = 0;
-    for (const DbRow& row :
-         m_db.openQuery(QStringLiteral("select * from Device where SerialID=?"), {serialId}))
-        kind = row.integer("Type");
+    const int kind = channelOf(serialId).kind;
     // A channel the database does not know (no row, or no valid kind) cannot be grouped: its
     // strips could never be linked.
     if (kind != 1 && kind != 2) {
@@ -105,36 +98,50 @@ void GroupDialogModel::clickChannel(int serialId)
     showLinksForKind(serialId <= kGroupInputChannels ? 1 : 2);
 }
 
-void GroupDialogModel::clickLink(LinkFlag flag)
+void GroupEditor::clickLink(LinkFlag flag)
 {
     if (m_selected == 0) return;
     bool& value = m_table.slot(m_selected).flags[static_cast<std::size_t>(flag)];
     value = !value;
 }
 
-void GroupDialogModel::accept()
+void GroupEditor::accept()
 {
-    GroupStore(m_db).saveGroupTable(m_table);
+    GroupStore(m_db).saveGroupTable(m_table, m_unit);
 }
 
-void GroupDialogModel::reject()
+void GroupEditor::reject()
 {
-    m_table = GroupStore(m_db).loadGroupTable();
+    m_table = GroupStore(m_db).loadGroupTable(m_unit);
 }
 
-bool GroupDialogModel::channelButtonOn(int serialId) const
+DeviceRegistry::SerialChannel GroupEditor::channelOf(int number) const
+{
+    DeviceRegistry registry(m_db);
+    // The first unit's channels are its SerialIDs; another unit's by unit, kind and index.
+    if (m_unit == 1)
+        return registry.channelBySerial(number).value_or(DeviceRegistry::SerialChannel{});
+    const bool input = number <= kGroupInputChannels;
+    const auto kind = input ? ChannelKind::Input : ChannelKind::Output;
+    const auto name =
+        registry.channelName(m_unit, kind, input ? number - 1 : number - 1 - kGroupInputChannels);
+    if (!name) return {};
+    return {*name, static_cast<int>(kind)};
+}
+
+bool GroupEditor::channelButtonOn(int serialId) const
 {
     if (m_selected == 0 || !validSerial(serialId)) return false;
     return m_table.slot(m_selected).members[static_cast<std::size_t>(serialId - 1)];
 }
 
-bool GroupDialogModel::linkButtonOn(LinkFlag flag) const
+bool GroupEditor::linkButtonOn(LinkFlag flag) const
 {
     if (m_selected == 0) return false;
     return m_table.slot(m_selected).flags[static_cast<std::size_t>(flag)];
 }
 
-QString GroupDialogModel::channelCaption(int serialId) const
+QString GroupEditor::channelCaption(int serialId) const
 {
     return validSerial(serialId) ? m_captions[static_cast<std::size_t>(serialId - 1)] : QString();
 }

@@ -63,7 +63,7 @@ ctl set limiter 1 enable on
 
 # Automix: two microphones open at most, a short hold.
 ctl set max-open 2
-ctl set hold-time 10
+ctl set hold-time 500ms
 
 ctl preset save "$preset"
 echo "commissioned $address:$port; preset saved to $preset"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SettingWords.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,70 +21,25 @@ enum class Command
     PresetLoad,
     PresetShow,
     Monitor,
+    Watch,
     FactoryRestore,
     AddressSet,
     AccountChange,
     Name,
     EqCopy,
     EqReset,
-    Watch,
     GroupShow,
     GroupSet // set and clear (no members, no links)
 };
 
-// What `set` changes. Channel, output and input numbers are the operator's, counted from 1.
-enum class Setting
+// Exit statuses of sonaroctl.
+enum ExitStatus : int
 {
-    None,
-    InputGain,
-    InputMute,
-    InputMic,
-    Phantom,
-    Priority,
-    OutputGain,
-    OutputMute,
-    Route,
-    HoldTime,
-    MaxOpen,
-    InputEq,     // band field of input CH: frequency, gain, Q or type
-    HighPass,    // the input's high-pass cut-off, or off
-    LowPass,     // the input's low-pass cut-off, or off
-    OutputEq,    // band field of output OUT: frequency, gain or Q
-    Limiter,     // threshold, ratio, attack, release or enable of output OUT
-    AutomixMode, // auto (0) or manual (1) threshold
-    Threshold,   // automix threshold, dB
-    PanelLock,   // on / off
-    DeviceMode,  // master (1) / slave (0)
-    OutputLevel  // output OUT: mic (1) / line (0)
-};
-
-// The field of an EQ band or a limiter that `set eq`, `set output-eq` and `set limiter` change.
-enum class Field
-{
-    None,
-    Frequency,
-    Gain,
-    Q,
-    Type,
-    Threshold,
-    Ratio,
-    Attack,
-    Release,
-    Enable
-};
-
-struct SetRequest
-{
-    Setting setting = Setting::None;
-    QString name;   // as typed, e.g. "input-gain"
-    int target = 0; // channel 1..8 or output 1..2 (none for hold-time and max-open)
-    int input = 0;  // route: input 1..8
-    int value = 0;  // dB, on (1) / off (0), line (1) / mic (0), hold time, open channels,
-                    // filter index (0 off), band type, whole ms, ratio (11: infinite)
-    int band = 0;   // EQ band, counted from 1
-    Field field = Field::None;
-    double number = 0; // Hz, dB or Q of an EQ band; limiter threshold in dB
-    QString valueText; // the value as the report shows it
+    kExitSuccess = 0,
+    kExitFailure = 1,
+    kExitUsage = 2,
+    kExitRefused = 3,
+    kExitNoAnswer = 4
 };
 
 struct CtlSettings
@@ -91,6 +48,7 @@ struct CtlSettings
     QString bindAddress;
     QString deviceAddress;
     int port = -1; // -1: ip.ini's
+    int unit = 1;  // --unit: the unit of a cascade every command works on
     QString user = QStringLiteral("admin");
     QString password;
     bool passwordGiven = false;
@@ -102,9 +60,9 @@ struct CtlSettings
     Command command = Command::None;
     SetRequest set;
     QString file;
-    QString logFile; // --log: the event log's lines go here too
-    // address set: the new address; account change: the account's new name (empty: --user) and
-    // its new password (never from the command line); name: the new name.
+    QString logFile; // --log: the event log's lines go here too (absolute)
+    // address set: the new address; account change: the account's new name (empty: --user);
+    // name: the new name. The new password never comes from the command line.
     QString text;
     QString newPassword;
     bool outputChannel = false; // name output OUT
@@ -115,6 +73,8 @@ struct CtlSettings
     int groupSlot = 0;
     std::vector<int> groupMembers;
     std::array<bool, 6> groupLinks{};
+
+    bool logsIn() const { return command != Command::Discover && command != Command::PresetShow; }
 };
 
 struct ParseResult
@@ -140,9 +100,11 @@ QString toolHelp();
 QString commandHelp(const QString& command);
 
 // Account names and passwords are 1 to 6 printable ASCII characters without "&" (the filler
-// that pads them to 7 on the wire). Returns an empty text when valid, else the reason.
+// that pads them on the wire) and without the frame's delimiters "," "#" "%". Returns an empty
+// text when valid, else the reason.
 QString checkAccountText(const QString& what, const QString& text);
-// The same, and none of the frame's delimiters "," "#" "%": the rules of an account change.
-QString checkNewAccountText(const QString& what, const QString& text);
+
+// The names of the group link flags, in the order of sonaro::LinkFlag.
+extern const char* const kLinkNames[6];
 
 } // namespace sonaroctl

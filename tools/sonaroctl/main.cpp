@@ -7,16 +7,14 @@
 // variable SONARO_TIMING_SCALE=N (not shown in the help) divides every link timing and time-out
 // by N, so that tests do not wait for the protocol's seconds.
 
+#include "Commands.h"
 #include "CtlArguments.h"
-#include "CtlRunner.h"
-#include "TextEscape.h"
+#include "CtlSession.h"
 
 #include "model/Version.h"
-#include "store/DataDirectory.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -35,18 +33,53 @@ using namespace sonaroctl;
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_interrupted = 0;
 
-void onSignal(int)
+// How long the orderly end after Ctrl-C or SIGTERM may take (the status stream switched off, the
+// queue drained) before the program ends without it.
+constexpr unsigned kInterruptGraceSeconds = 5;
+
+void onSignal(int signal)
 {
+    // Only async-signal-safe work here: the event loop picks the byte up. A second signal, or an
+    // orderly end that takes too long, ends the program at once.
+    if (g_interrupted || signal == SIGALRM) ::_exit(kExitFailure);
+    g_interrupted = 1;
+    ::alarm(kInterruptGraceSeconds);
     const char byte = 1;
-    // Only async-signal-safe work here: the event loop picks the byte up.
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
 }
 
-// Reads a password from the terminal without echo. Runs before the event loop starts.
+int usageError(const QString& message)
+{
+    std::fprintf(stderr, "sonaroctl: %s\nTry 'sonaroctl --help'.\n", message.toUtf8().constData());
+    return kExitUsage;
+}
+
+// The arguments as file names are decoded: one whose bytes would not survive the decoding (not
+// valid in the system's encoding) would name another file, so it is refused.
+bool decodeArguments(int argc, char** argv, QStringList& arguments, QString& problem)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        const QString text = QFile::decodeName(raw);
+        if (QFile::encodeName(text) != raw) {
+            problem = QStringLiteral("argument %1 ('%2') is not valid text in this system's "
+                                     "encoding: as a file name it would name another file")
+                          .arg(i)
+                          .arg(escapeControls(text));
+            return false;
+        }
+        arguments << text;
+    }
+    return true;
+}
+
+// Reads a line from the terminal without echo. Runs before the event loop starts; Ctrl-C ends
+// the program here as it always does.
 QString promptPassword(const QString& prompt)
 {
-    std::fprintf(stderr, "%s: ", qPrintable(prompt));
+    std::fprintf(stderr, "%s: ", prompt.toUtf8().constData());
     std::fflush(stderr);
     termios saved{};
     const bool terminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
@@ -62,22 +95,113 @@ QString promptPassword(const QString& prompt)
     return QString::fromStdString(line);
 }
 
-int usageError(const QString& message)
+// The password (and an account change's new one): the environment or a prompt, never a guess.
+QString askPasswords(CtlSettings& s)
 {
-    std::fprintf(stderr, "sonaroctl: %s\nTry 'sonaroctl --help'.\n", qPrintable(message));
-    return kExitUsage;
+    if (s.logsIn() && !s.passwordGiven) {
+        if (qEnvironmentVariableIsSet("SONARO_PASSWORD"))
+            s.password = qEnvironmentVariable("SONARO_PASSWORD");
+        else if (::isatty(STDIN_FILENO))
+            s.password = promptPassword(QStringLiteral("Password for %1").arg(s.user));
+        else
+            return QStringLiteral("no password: give --password, set SONARO_PASSWORD or run on a "
+                                  "terminal");
+        const QString error = checkAccountText(QStringLiteral("the password"), s.password);
+        if (!error.isEmpty()) return error;
+    }
+    if (s.command != Command::AccountChange) return {};
+    // Never from the command line, where other users and the shell history see it.
+    if (qEnvironmentVariableIsSet("SONARO_NEW_PASSWORD")) {
+        s.newPassword = qEnvironmentVariable("SONARO_NEW_PASSWORD");
+    } else if (::isatty(STDIN_FILENO)) {
+        s.newPassword = promptPassword(QStringLiteral("New password"));
+        if (promptPassword(QStringLiteral("New password again")) != s.newPassword)
+            return QStringLiteral("the two new passwords differ");
+    } else {
+        return QStringLiteral("no new password: set SONARO_NEW_PASSWORD or run on a terminal");
+    }
+    return checkAccountText(QStringLiteral("the new password"), s.newPassword);
+}
+
+// The factory restore is asked here, before anything is sent; a closed standard input is a No.
+bool factoryRestoreConfirmed(CtlSettings& s)
+{
+    if (s.command != Command::FactoryRestore || s.yes) return true;
+    std::fputs("Restore Factory Settings? [y/N] ", stderr);
+    std::fflush(stderr);
+    std::string answer;
+    const bool got = static_cast<bool>(std::getline(std::cin, answer));
+    if (!got) std::fputc('\n', stderr);
+    const QString reply = QString::fromStdString(answer).trimmed().toLower();
+    if (!got || (reply != QLatin1String("y") && reply != QLatin1String("yes"))) {
+        std::fputs("sonaroctl: factory restore not confirmed: nothing was changed (give --yes to "
+                   "restore without asking)\n",
+                   stderr);
+        return false;
+    }
+    s.yes = true;
+    return true;
+}
+
+// Ctrl-C and SIGTERM end the run through the event loop, so that the stream is switched off.
+std::unique_ptr<QSocketNotifier> catchInterrupts(const std::function<void()>& interrupt)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return nullptr;
+    auto notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [interrupt] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+        interrupt();
+    });
+    struct sigaction action
+    {
+    };
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGINT, SIGTERM, SIGALRM})
+        ::sigaction(signal, &action, nullptr);
+    return notifier;
+}
+
+int run(const CtlSettings& settings, Console& console, int scale)
+{
+    if (settings.command == Command::PresetShow) return runPresetShow(settings, console);
+    auto finished = [](int status) { QCoreApplication::exit(status); };
+    std::unique_ptr<CtlSession> session;
+    if (settings.logsIn()) {
+        session = std::make_unique<CtlSession>(settings, console, scale);
+        QObject::connect(session.get(), &CtlSession::finished, qApp, finished,
+                         Qt::QueuedConnection);
+        QTimer::singleShot(0, session.get(), [&session] { runCommand(*session); });
+    } else {
+        QTimer::singleShot(0, qApp, [&] { runDiscover(settings, console, scale, qApp, finished); });
+    }
+    const auto notifier = catchInterrupts([&session] {
+        if (session)
+            session->interrupt();
+        else
+            QCoreApplication::exit(kExitFailure);
+    });
+    return QCoreApplication::exec();
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // A write past the file size limit or into a closed pipe fails and is reported, instead of
+    // ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     // The same names as the desktop program, so that both find the same per-user data directory.
     QCoreApplication::setApplicationName(QStringLiteral("Sonaro"));
     QCoreApplication::setOrganizationName(QStringLiteral("Sonaro"));
 
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    QStringList arguments;
+    QString problem;
+    if (!decodeArguments(argc, argv, arguments, problem)) return usageError(problem);
     const qsizetype optionsEnd = arguments.indexOf(QStringLiteral("--"));
     if (arguments.first(optionsEnd < 0 ? arguments.size() : optionsEnd)
             .contains(QStringLiteral("--version"))) {
@@ -85,119 +209,18 @@ int main(int argc, char** argv)
         return kExitSuccess;
     }
     ParseResult parsed = parseArguments(arguments);
-    if (parsed.outcome == ParseResult::Outcome::Help) {
-        std::fputs(qPrintable(parsed.helpText), stdout);
-        return kExitSuccess;
-    }
     if (parsed.outcome == ParseResult::Outcome::Usage) return usageError(parsed.error);
     CtlSettings& settings = parsed.settings;
-
-    const bool logsIn =
-        settings.command != Command::Discover && settings.command != Command::PresetShow;
-    if (logsIn && !settings.passwordGiven) {
-        const QByteArray fromEnvironment = qgetenv("SONARO_PASSWORD");
-        if (!fromEnvironment.isEmpty())
-            settings.password = QString::fromLocal8Bit(fromEnvironment);
-        else if (::isatty(STDIN_FILENO))
-            settings.password =
-                promptPassword(QStringLiteral("Password for %1 at %2")
-                                   .arg(settings.user, settings.deviceAddress.isEmpty()
-                                                           ? QStringLiteral("the unit")
-                                                           : settings.deviceAddress));
-        else
-            return usageError(QStringLiteral("no password: give --password, set SONARO_PASSWORD "
-                                             "or run on a terminal"));
-        const QString error = checkAccountText(QStringLiteral("the password"), settings.password);
-        if (!error.isEmpty()) return usageError(error);
+    if (parsed.outcome == ParseResult::Outcome::Help) {
+        Console console(false);
+        console.report(parsed.helpText);
+        return console.conclude(kExitSuccess, {});
     }
-
-    if (settings.command == Command::AccountChange) {
-        // Never from the command line, where other users and the shell history see it.
-        const QByteArray fromEnvironment = qgetenv("SONARO_NEW_PASSWORD");
-        if (!fromEnvironment.isEmpty()) {
-            settings.newPassword = QString::fromLocal8Bit(fromEnvironment);
-        } else if (::isatty(STDIN_FILENO)) {
-            settings.newPassword = promptPassword(QStringLiteral("New password"));
-            if (promptPassword(QStringLiteral("New password again")) != settings.newPassword)
-                return usageError(QStringLiteral("the two new passwords differ"));
-        } else {
-            return usageError(QStringLiteral("no new password: set SONARO_NEW_PASSWORD or run on "
-                                             "a terminal"));
-        }
-        const QString error =
-            checkNewAccountText(QStringLiteral("the new password"), settings.newPassword);
-        if (!error.isEmpty()) return usageError(error);
-    }
-
-    if (settings.command == Command::FactoryRestore && !settings.yes) {
-        // Asked here, before anything is sent; a closed standard input is a No.
-        std::fputs("Restore Factory Settings? [y/N] ", stderr);
-        std::fflush(stderr);
-        std::string answer;
-        const bool got = static_cast<bool>(std::getline(std::cin, answer));
-        if (!got) std::fputc('\n', stderr);
-        const QString reply = QString::fromStdString(answer).trimmed().toLower();
-        if (!got || (reply != QLatin1String("y") && reply != QLatin1String("yes"))) {
-            std::fputs("sonaroctl: factory restore not confirmed: nothing was changed (give --yes "
-                       "to restore without asking)\n",
-                       stderr);
-            return kExitFailure;
-        }
-        settings.yes = true;
-    }
-
-    // A data directory that was named but does not exist is made only inside an existing
-    // directory, and the operator is told: a mistyped path must not grow a tree of its own.
-    if (settings.command != Command::PresetShow) {
-        const QString named = !settings.dataDir.isEmpty()
-                                  ? settings.dataDir
-                                  : qEnvironmentVariable(sonaro::kDataDirEnvironment);
-        if (!named.isEmpty() && !QFileInfo(named).isDir()) {
-            const QFileInfo info(named);
-            if (info.exists())
-                return usageError(QStringLiteral("the data directory %1 is not a directory")
-                                      .arg(escapeControls(named)));
-            if (!info.absoluteDir().exists())
-                return usageError(QStringLiteral("the data directory %1 does not exist, nor does "
-                                                 "its parent")
-                                      .arg(escapeControls(named)));
-            if (!QDir().mkdir(info.absoluteFilePath())) {
-                std::fprintf(stderr, "sonaroctl: cannot create the data directory %s\n",
-                             qPrintable(escapeControls(named)));
-                return kExitFailure;
-            }
-            std::fprintf(stderr, "sonaroctl: created the data directory %s\n",
-                         qPrintable(escapeControls(named)));
-        }
-    }
+    if (const QString error = askPasswords(settings); !error.isEmpty()) return usageError(error);
+    if (!factoryRestoreConfirmed(settings)) return kExitFailure;
 
     bool scaleOk = false;
     const int scale = qEnvironmentVariableIntValue("SONARO_TIMING_SCALE", &scaleOk);
-
-    CtlRunner runner(settings, scaleOk && scale > 1 ? scale : 1);
-    QObject::connect(
-        &runner, &CtlRunner::finished, &app, [](int status) { QCoreApplication::exit(status); },
-        Qt::QueuedConnection);
-
-    // Ctrl-C and SIGTERM end the run through the event loop, so the stream is switched off.
-    std::unique_ptr<QSocketNotifier> signalNotifier;
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
-        signalNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &runner, [&runner] {
-            char byte = 0;
-            [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
-            runner.interrupt();
-        });
-        struct sigaction action
-        {
-        };
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
-    }
-
-    QTimer::singleShot(0, &runner, &CtlRunner::start);
-    return QCoreApplication::exec();
+    Console console(settings.yes);
+    return run(settings, console, scaleOk && scale > 1 ? scale : 1);
 }

@@ -14,7 +14,7 @@ set(_packaging ${PROJECT_SOURCE_DIR}/packaging)
 set(_generated ${PROJECT_BINARY_DIR}/packaging)
 set(_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/sonaro)
 
-foreach(program sonaro sonaroctl sonaro-unit)
+foreach(program sonaro sonaroctl sonaro-unit sonaro-server)
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
@@ -27,7 +27,11 @@ configure_file(${_packaging}/${SONARO_APP_ID}.metainfo.xml.in
 configure_file(${_packaging}/changelog.in ${_generated}/changelog @ONLY)
 set(_compressed ${_generated}/changelog.gz)
 set(_manpages)
-foreach(page sonaro sonaroctl sonaro-unit)
+set(_pages sonaro sonaroctl sonaro-unit)
+if(TARGET sonaro-server)
+    list(APPEND _pages sonaro-server)
+endif()
+foreach(page IN LISTS _pages)
     configure_file(${_packaging}/man/${page}.1.in ${_generated}/man/${page}.1 @ONLY)
     list(APPEND _manpages ${_generated}/man/${page}.1.gz)
 endforeach()
@@ -71,6 +75,19 @@ install(FILES ${_packaging}/sonaroctl.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME sonaroctl)
 install(FILES ${_packaging}/copyright ${_compressed} DESTINATION ${_docdir})
 
+# --- sonaro-server: the service, its system user, the configuration example and the API -------
+if(TARGET sonaro-server)
+    install(FILES ${_packaging}/server/sonaro-server.service DESTINATION lib/systemd/system)
+    install(FILES ${_packaging}/server/sonaro-server.sysusers DESTINATION lib/sysusers.d
+            RENAME sonaro-server.conf)
+    install(FILES ${_packaging}/server/server.conf.example DESTINATION ${_docdir}/examples
+            RENAME server.conf)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/api.md DESTINATION ${_docdir})
+    # The maintainer scripts create the user and the configuration (mode 0640, group of the user).
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+        "${_packaging}/server/postinst;${_packaging}/server/postrm")
+endif()
+
 # --- the Debian package (scripts/package.sh) -----------------------------------------------------
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sonaro)
@@ -89,8 +106,9 @@ settings in preset files and edits equaliser and limiter settings\n\
 graphically. Labels are available in English and Chinese.\n\
 .\n\
 The package holds the desktop program sonaro, sonaroctl for control from\n\
-scripts and sonaro-unit, a virtual unit for trying Sonaro without\n\
-hardware.")
+scripts, sonaro-unit, a virtual unit for trying Sonaro without\n\
+hardware, and sonaro-server, a service with a web remote for tablets\n\
+and phones and a JSON API for control systems.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # sonaro_<version>_<arch>.deb

@@ -1,0 +1,263 @@
+// The server's parts that need no network: configuration and users files, limits, sessions and
+// the merging of bursts.
+#include "server/LoginLimiter.h"
+#include "server/PrivateFile.h"
+#include "server/RequestBudget.h"
+#include "server/ServerConfig.h"
+#include "server/SessionTable.h"
+#include "server/SetMerger.h"
+#include "server/UserStore.h"
+#include "support/EventLoop.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace sonaro;
+using namespace sonaro::server;
+
+namespace {
+
+mode_t modeOf(const QString& path)
+{
+    struct stat s
+    {
+    };
+    ::stat(QFile::encodeName(path).constData(), &s);
+    return s.st_mode & 0777;
+}
+
+void writeWithMode(const QString& path, const QByteArray& text, mode_t mode)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+    f.close();
+    ::chmod(QFile::encodeName(path).constData(), mode);
+}
+
+struct ModeCase
+{
+    mode_t mode;
+    bool readable;
+};
+
+class ConfigMode : public ::testing::TestWithParam<ModeCase>
+{
+};
+
+} // namespace
+
+TEST_P(ConfigMode, IsReadOnlyWhenOthersCanNeitherReadNorChangeIt)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("server.conf");
+    writeWithMode(path, "[unit]\naddress=127.0.0.2\npassword=888888\n", GetParam().mode);
+    QString problem;
+    const auto config = ServerConfigFile::load(path, &problem);
+    EXPECT_EQ(config.has_value(), GetParam().readable) << std::oct << GetParam().mode;
+    if (!config) {
+        EXPECT_TRUE(problem.contains("chmod")) << problem.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ConfigMode,
+                         ::testing::Values(ModeCase{0600, true}, ModeCase{0640, true},
+                                           ModeCase{0400, true}, ModeCase{0644, false},
+                                           ModeCase{0604, false}, ModeCase{0660, false},
+                                           ModeCase{0602, false}));
+
+TEST(ServerConfig, AMissingFileIsWrittenOwnerOnlyWithTheDefaults)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("etc/sonaro/server.conf");
+    QString problem;
+    const auto config = ServerConfigFile::load(path, &problem);
+    ASSERT_TRUE(config) << problem.toStdString();
+    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(config->listenAddress, QHostAddress(QHostAddress::LocalHost));
+    EXPECT_EQ(config->listenPort, 8080);
+    EXPECT_TRUE(config->loopbackOnly());
+    EXPECT_EQ(config->users, dir.filePath("etc/sonaro/users.json"));
+    EXPECT_EQ(config->presets, dir.filePath("etc/sonaro/presets"));
+}
+
+TEST(ServerConfig, ValuesOfTheFileAndTheEnvironment)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("server.conf");
+    writeWithMode(
+        path,
+        "[unit]\naddress=127.0.0.2\nport=5100\npassword=a,b\n[listen]\naddress=::1\n"
+        "port=9443\ncertificate=tls/cert.pem\nkey=tls/key.pem\norigins=https://a.example, "
+        "https://b.example\n[server]\npresets=/srv/presets\n",
+        0600);
+    QString problem;
+    auto config = ServerConfigFile::load(path, &problem);
+    ASSERT_TRUE(config) << problem.toStdString();
+    EXPECT_EQ(config->password, "a,b");
+    EXPECT_EQ(config->unitPort, 5100);
+    EXPECT_EQ(config->listenAddress, QHostAddress("::1"));
+    EXPECT_TRUE(config->tls());
+    EXPECT_EQ(config->certificate, dir.filePath("tls/cert.pem"));
+    EXPECT_EQ(config->origins, QStringList({"https://a.example", "https://b.example"}));
+    EXPECT_EQ(config->presets, "/srv/presets");
+    qputenv(ServerConfigFile::kPasswordVariable, "fromenv");
+    config = ServerConfigFile::load(path, &problem);
+    qunsetenv(ServerConfigFile::kPasswordVariable);
+    EXPECT_EQ(config->password, "fromenv");
+    writeWithMode(path, "[listen]\nport=70000\n", 0600);
+    EXPECT_FALSE(ServerConfigFile::load(path, &problem));
+    EXPECT_TRUE(problem.contains("70000"));
+}
+
+TEST(ServerConfig, ListenAddresses)
+{
+    using P = std::pair<QHostAddress, quint16>;
+    EXPECT_EQ(ServerConfigFile::parseListen("127.0.0.1:8080"), P(QHostAddress("127.0.0.1"), 8080));
+    EXPECT_EQ(ServerConfigFile::parseListen("[::1]:9000"), P(QHostAddress("::1"), 9000));
+    EXPECT_EQ(ServerConfigFile::parseListen(":8081"),
+              P(QHostAddress(QHostAddress::LocalHost), 8081));
+    EXPECT_EQ(ServerConfigFile::parseListen("0.0.0.0:0"), P(QHostAddress("0.0.0.0"), 0));
+    for (const char* bad : {"8080", "127.0.0.1", "127.0.0.1:99999", "host name:80", "::1:80", ""})
+        EXPECT_FALSE(ServerConfigFile::parseListen(bad)) << bad;
+}
+
+TEST(UserStore, PasswordsAndTokensAreKeptOnlyAsHashesInAnOwnerOnlyFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("users.json");
+    UserStore store(path);
+    QString problem;
+    ASSERT_TRUE(store.setUser("ada", Role::Administrator, "correct horse", &problem, 1000));
+    const auto token = store.addToken("crestron", Role::Operator, &problem);
+    ASSERT_TRUE(token);
+    ASSERT_TRUE(store.save(&problem));
+    EXPECT_EQ(modeOf(path), 0600u);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_FALSE(text.contains("correct horse"));
+    EXPECT_FALSE(text.contains(token->toUtf8()));
+
+    UserStore again(path);
+    ASSERT_TRUE(again.load(&problem));
+    const auto ada = again.user("ada");
+    ASSERT_TRUE(ada);
+    EXPECT_EQ(ada->role, Role::Administrator);
+    EXPECT_TRUE(UserStore::passwordMatches(*ada, "correct horse"));
+    EXPECT_FALSE(UserStore::passwordMatches(*ada, "correct horsE"));
+    EXPECT_FALSE(UserStore::passwordMatches(UserStore::decoy(), "correct horse"));
+    const auto who = again.identifyToken(*token);
+    ASSERT_TRUE(who);
+    EXPECT_EQ(who->name, "crestron");
+    EXPECT_TRUE(who->token);
+    EXPECT_FALSE(again.identifyToken(token->chopped(1)));
+
+    ::chmod(QFile::encodeName(path).constData(), 0644);
+    EXPECT_FALSE(again.load(&problem));
+}
+
+TEST(UserStore, Names)
+{
+    for (const char* good : {"ada", "A.B-c_9", "x"})
+        EXPECT_TRUE(UserStore::validName(good)) << good;
+    for (const char* bad : {"", "a b", "a/b", "ünï", "123456789012345678901234567890123"})
+        EXPECT_FALSE(UserStore::validName(bad)) << bad;
+}
+
+TEST(LoginLimiter, WaitsGrowAfterTheFreeFailuresAndASuccessForgets)
+{
+    LoginLimiter limiter;
+    qint64 now = 1000;
+    for (int i = 0; i < LoginLimiter::kFreeFailures - 1; ++i) {
+        limiter.failed("10.0.0.1", now);
+        EXPECT_EQ(limiter.waitMs("10.0.0.1", now), 0);
+    }
+    limiter.failed("10.0.0.1", now);
+    const qint64 first = limiter.waitMs("10.0.0.1", now);
+    EXPECT_EQ(first, LoginLimiter::kFirstWaitMs);
+    EXPECT_EQ(limiter.waitMs("10.0.0.2", now), 0); // others are not held up
+    now += first;
+    limiter.failed("10.0.0.1", now);
+    EXPECT_EQ(limiter.waitMs("10.0.0.1", now), 2 * LoginLimiter::kFirstWaitMs);
+    for (int i = 0; i < 40; ++i)
+        limiter.failed("10.0.0.1", now);
+    EXPECT_EQ(limiter.waitMs("10.0.0.1", now), LoginLimiter::kLongestWaitMs);
+    limiter.succeeded("10.0.0.1");
+    EXPECT_EQ(limiter.waitMs("10.0.0.1", now), 0);
+}
+
+TEST(RequestBudget, ABurstThenTheSteadyRate)
+{
+    RequestBudget budget(100, 10);
+    int taken = 0;
+    for (int i = 0; i < 50; ++i)
+        taken += budget.take(0);
+    EXPECT_EQ(taken, 10);
+    EXPECT_FALSE(budget.take(5));
+    EXPECT_TRUE(budget.take(10)); // one more after 10 ms at 100 a second
+    EXPECT_FALSE(budget.take(5)); // time never runs backwards
+}
+
+TEST(SessionTable, SessionsExpireAndCookiesAreStrict)
+{
+    SessionTable sessions;
+    const QByteArray id = sessions.create(Identity{"ada", Role::Administrator, false}, 0);
+    EXPECT_GE(id.size(), 40);
+    EXPECT_TRUE(sessions.find(id, SessionTable::kIdleMs - 1));
+    EXPECT_TRUE(sessions.find(id, 2 * SessionTable::kIdleMs - 2)); // renewed by the last use
+    EXPECT_FALSE(sessions.find(id, 4 * SessionTable::kIdleMs));
+    const QByteArray other = sessions.create(Identity{"otto", Role::Operator, false}, 0);
+    sessions.removeUser("otto");
+    EXPECT_FALSE(sessions.find(other, 1));
+    EXPECT_FALSE(sessions.find("", 1));
+
+    EXPECT_EQ(SessionTable::fromCookieHeader("a=1; sonaro_session=abc; b=2"), "abc");
+    EXPECT_EQ(SessionTable::fromCookieHeader("xsonaro_session=abc"), "");
+    const QByteArray cookie = SessionTable::setCookie("abc", true);
+    for (const char* part : {"HttpOnly", "SameSite=Strict", "Secure", "Path=/"})
+        EXPECT_TRUE(cookie.contains(part)) << part;
+    EXPECT_TRUE(SessionTable::setCookie({}, false).contains("Max-Age=0"));
+}
+
+TEST(SetMerger, ABurstKeepsTheFirstAndTheNewestAndTellsTheOthers)
+{
+    QList<std::pair<double, quint64>> applied;
+    QList<quint64> superseded;
+    SetMerger merger(
+        [&](const ChangeId&, double v, quint64 t) {
+            applied.append({v, t});
+        },
+        [&](quint64 t, double) { superseded.append(t); }, nullptr, 30);
+    const ChangeId gain{1, SettingId::InputGain, 0};
+    const ChangeId mute{1, SettingId::InputMute, 0};
+    for (quint64 t = 1; t <= 5; ++t)
+        merger.submit(gain, double(t), t);
+    merger.submit(mute, 1, 9); // another setting does not wait
+    ASSERT_EQ(applied.size(), 2);
+    EXPECT_EQ(applied[0], std::make_pair(1.0, quint64(1)));
+    EXPECT_EQ(applied[1], std::make_pair(1.0, quint64(9)));
+    EXPECT_EQ(superseded, QList<quint64>({2, 3, 4}));
+    EXPECT_EQ(merger.waiting(), 1);
+    ASSERT_TRUE(sonaro::testing::waitFor([&] { return applied.size() == 3; }, 1000));
+    EXPECT_EQ(applied[2], std::make_pair(5.0, quint64(5)));
+    EXPECT_EQ(merger.waiting(), 0);
+}
+
+TEST(PrivateFile, ReplacesAFileWithoutEverWideningItsMode)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("secret");
+    QString problem;
+    writeWithMode(path, "old", 0644);
+    ASSERT_TRUE(writePrivateFile(path, "new", &problem));
+    EXPECT_EQ(modeOf(path), 0600u);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "new");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no leftovers
+}

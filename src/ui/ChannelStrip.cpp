@@ -2,6 +2,7 @@
 
 #include "dsp/EqModel.h"
 #include "dsp/ResponseGrid.h"
+#include "mixer/SonaroCore.h"
 #include "mixer/UndoHistory.h"
 #include "model/ValueConventions.h"
 #include "ui/kit/Fader.h"
@@ -9,6 +10,7 @@
 #include "ui/kit/ResponseGraph.h"
 #include "ui/kit/Theme.h"
 
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace sonaro::ui {
 
@@ -28,10 +31,10 @@ constexpr int kMeterMax = 50; // the push value of the meter timer runs 0..50
 constexpr int kCurveHeight = 46;
 } // namespace
 
-ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent)
-    : QFrame(parent), m_surface(surface), m_channel(channel)
+ChannelStrip::ChannelStrip(ControlSurface& surface, UndoHistory* history, int channel,
+                           QWidget* parent)
+    : QFrame(parent), m_surface(surface), m_history(history), m_channel(channel)
 {
-    UndoHistory::of(surface); // the history knows the record before the first change
     const Theme& theme = Theme::instance();
     setMinimumWidth(kStripMinWidth);
     setMaximumWidth(kStripMaxWidth);
@@ -44,7 +47,6 @@ ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent
     m_name = new QLabel(this);
     m_name->setAlignment(Qt::AlignCenter);
     m_name->setFont(theme.font(12));
-    m_name->setToolTip(tr("Double-click to rename"));
     QPalette dim = m_name->palette();
     dim.setColor(QPalette::WindowText, theme.textDim);
     m_name->setPalette(dim);
@@ -67,6 +69,7 @@ ChannelStrip::ChannelStrip(ControlSurface& surface, int channel, QWidget* parent
     m_meter = new LevelMeter(this);
     m_meter->setRange(0, kMeterMax);
     m_meter->setCaption(QStringLiteral("signal level"));
+    setFocusPolicy(Qt::NoFocus);
 
     auto* faderRow = new QHBoxLayout;
     faderRow->setSpacing(4);
@@ -94,6 +97,20 @@ int ChannelStrip::meterPushValue(std::int32_t& level)
     return ((5 * level - 400) * 10) / 110;
 }
 
+bool ChannelStrip::isLive()
+{
+    return record().connected != 0 && SonaroCore::hasLiveLevels(m_surface.unit());
+}
+
+bool ChannelStrip::showLevelsKnown()
+{
+    const bool known = SonaroCore::hasLiveLevels(m_surface.unit());
+    m_meter->setUnavailable(
+        known ? QString()
+              : tr("No live levels: the level stream describes unit 1 of the chain only."));
+    return known;
+}
+
 void ChannelStrip::showMeter(int push)
 {
     if (push == m_meterShown) return;
@@ -103,7 +120,7 @@ void ChannelStrip::showMeter(int push)
 
 void ChannelStrip::undoStep()
 {
-    UndoHistory::of(m_surface).commit();
+    if (m_history) m_history->commit();
 }
 
 int ChannelStrip::dbForFaderPosition(int position)
@@ -118,7 +135,9 @@ QString ChannelStrip::name() const
 
 void ChannelStrip::setName(const QString& name)
 {
+    if (m_name->text() == name) return;
     m_name->setText(name);
+    retranslate(); // the strip's accessible name carries it
 }
 
 void ChannelStrip::setHeaderText(const QString& text)
@@ -137,6 +156,23 @@ void ChannelStrip::setCurve(std::span<const double> values, std::span<const doub
     m_curve->setSeries(1, values);
     if (!lowPass.empty()) m_curve->setSeries(2, lowPass);
     if (!highPass.empty()) m_curve->setSeries(3, highPass);
+}
+
+void ChannelStrip::nameSharedControls(ChangeId gain, const QString& stripTitle,
+                                      const QString& level, const QString& curve)
+{
+    setAccessibleName(stripTitle);
+    m_fader->setAccessibleName(SettingCatalogue::label(gain));
+    m_meter->setAccessibleName(level);
+    m_curve->setAccessibleName(curve);
+    m_curve->setToolTip(curve);
+    m_name->setToolTip(tr("Double-click or F2 to rename"));
+}
+
+void ChannelStrip::contextMenuEvent(QContextMenuEvent* event)
+{
+    emit commandsRequested(event->globalPos());
+    event->accept();
 }
 
 void ChannelStrip::mouseDoubleClickEvent(QMouseEvent* event)

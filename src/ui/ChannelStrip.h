@@ -11,6 +11,10 @@
 class QLabel;
 class QVBoxLayout;
 
+namespace sonaro {
+class UndoHistory;
+}
+
 namespace sonaro::ui {
 
 class Fader;
@@ -19,7 +23,7 @@ class ResponseGraph;
 
 // What input and output strips share: the name (double-click renames), the channel number, the
 // gain fader with its dB read-out, the level meter and the 30 ms meter timer that runs while the
-// strip is visible.
+// strip is visible. The context menu (right button, the menu key) offers the channel commands.
 class ChannelStrip : public QFrame
 {
     Q_OBJECT
@@ -30,7 +34,8 @@ public:
     static constexpr int kStripMaxWidth = 420;
     static constexpr int kMeterTickMs = 30;
 
-    ChannelStrip(ControlSurface& surface, int channel, QWidget* parent = nullptr);
+    ChannelStrip(ControlSurface& surface, UndoHistory* history, int channel,
+                 QWidget* parent = nullptr);
 
     int channel() const { return m_channel; }
     QString name() const;
@@ -52,6 +57,8 @@ signals:
     void renameRequested(int channel);
     // A click on the small EQ curve.
     void curveClicked(int channel);
+    // The context menu of the strip, at a global position.
+    void commandsRequested(QPoint globalPosition);
 
 protected:
     // One tick of the meter timer.
@@ -59,6 +66,7 @@ protected:
     virtual void retranslate() = 0;
 
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -67,11 +75,18 @@ protected:
     // Adds the controls between the header and the fader.
     QVBoxLayout* controlsLayout() const { return m_controls; }
     void setHeaderText(const QString& text);
+    // Names the shared controls for assistive technology: the strip, the fader, the meter and
+    // the curve ("Input 3 gain" ...), in the current language.
+    void nameSharedControls(ChangeId gain, const QString& stripTitle, const QString& level,
+                            const QString& curve);
     // The current unit's record, as the strip shows it.
     const UnitRecord& record() { return m_surface.table().current(); }
-    // Levels and open states are live only while the current unit is connected; otherwise the
-    // strip shows silence and dark lamps, whatever a state file or a lost unit left behind.
-    bool isLive() { return record().connected != 0; }
+    // Levels and open states are live only while the current unit is connected and reports
+    // them (the first unit of a chain); otherwise the strip shows silence and dark lamps,
+    // whatever a state file or a lost unit left behind.
+    bool isLive();
+    // Whether levels exist at all for the unit shown: the meter is greyed and says why when not.
+    bool showLevelsKnown();
     // The meter at a push value (0..50), repainted only when it changes.
     void showMeter(int push);
     // The operator's action is final: it becomes one step of the undo history.
@@ -82,6 +97,7 @@ protected:
                   std::span<const double> highPass = {});
 
     ControlSurface& m_surface;
+    UndoHistory* m_history;
     int m_channel;
     int m_meterShown = -1;
 

@@ -182,13 +182,12 @@ void followCore(SonaroCore& core, EditorBase& editor, QWidget* window,
                          refresh();
                      });
     // Reports of one EQ block or one limiter: only the record changed, the names did not.
-    QObject::connect(&core.dispatcher(), &Dispatcher::eqReceived, window, [refresh] { refresh(); });
-    QObject::connect(&core.dispatcher(), &Dispatcher::dynamicsReceived, window,
-                     [refresh] { refresh(); });
+    QObject::connect(&core, &SonaroCore::eqReceived, window, [refresh] { refresh(); });
+    QObject::connect(&core, &SonaroCore::dynamicsReceived, window, [refresh] { refresh(); });
     QObject::connect(&core, &SonaroCore::aboutToLeaveUnit, &editor, &EditorBase::flush);
 
     // Undo and redo reach every window; the window shows what they put back.
-    UndoHistory& history = UndoHistory::of(surface);
+    UndoHistory& history = core.undo();
     QObject::connect(&history, &UndoHistory::restored, window, [refresh] { refresh(); });
     auto* undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), window);
     QObject::connect(undo, &QShortcut::activated, &history, [&history] { history.undo(); });
@@ -198,7 +197,7 @@ void followCore(SonaroCore& core, EditorBase& editor, QWidget* window,
 
 void recordUndoSteps(QWidget* window, SonaroCore& core)
 {
-    UndoHistory* history = &UndoHistory::of(core.surface());
+    UndoHistory* history = &core.undo();
     const auto step = [history] { history->commit(); };
     for (ValueControl* control : window->findChildren<ValueControl*>()) {
         QObject::connect(control, &ValueControl::released, history, step);

@@ -166,6 +166,7 @@ void EventLogDock::changeEvent(QEvent* event)
 void EventLogDock::retranslate()
 {
     setWindowTitle(tr("Event log"));
+    m_table->setAccessibleName(tr("Event log"));
     toggleViewAction()->setText(tr("EVENT LOG"));
     m_kindLabel->setText(tr("Show"));
     m_kinds->setItemText(0, tr("All kinds"));

@@ -52,10 +52,15 @@ FirstRunPanel::FirstRunPanel(QWidget* parent) : QFrame(parent)
     connect(m_connect, &QPushButton::clicked, this, enter);
     connect(m_address, &QLineEdit::returnPressed, this, enter);
     connect(m_address, &QLineEdit::textEdited, this, &FirstRunPanel::clearRefusal);
-    connect(m_offline, &QPushButton::clicked, this, &FirstRunPanel::offlineChosen);
+    connect(m_offline, &QPushButton::clicked, this, [this] {
+        setFolded(true);
+        emit offlineChosen();
+    });
 
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
+    row->addWidget(m_title);
+    row->addSpacing(kMargin);
     row->addWidget(m_search);
     row->addSpacing(kMargin);
     row->addWidget(m_addressLabel);
@@ -68,10 +73,20 @@ FirstRunPanel::FirstRunPanel(QWidget* parent) : QFrame(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     layout->setSpacing(8);
-    layout->addWidget(m_title);
-    layout->addWidget(m_text);
     layout->addLayout(row);
+    layout->addWidget(m_text);
     layout->addWidget(m_problem);
+    retranslate();
+}
+
+void FirstRunPanel::setFolded(bool folded)
+{
+    m_folded = folded;
+    for (QWidget* w : {static_cast<QWidget*>(m_text), static_cast<QWidget*>(m_addressLabel),
+                       static_cast<QWidget*>(m_address), static_cast<QWidget*>(m_connect),
+                       static_cast<QWidget*>(m_offline)})
+        w->setVisible(!folded);
+    if (folded) clearRefusal();
     retranslate();
 }
 
@@ -97,9 +112,13 @@ void FirstRunPanel::clearRefusal()
 
 void FirstRunPanel::retranslate()
 {
-    m_title->setText(tr("No unit connected"));
-    m_text->setText(tr("Search the network for a unit, type its address, or work offline: names, "
-                       "groups, EQ and presets can be prepared before a unit is connected."));
+    m_title->setText(m_folded ? tr("Working offline: no unit has been connected yet")
+                              : tr("No unit connected"));
+    m_text->setText(tr("The strips show the unit's factory settings until a unit is connected. "
+                       "Search the network for a unit, type its address, or work offline: names, "
+                       "groups, gains, EQ and presets can be prepared now and are offered to the "
+                       "unit when it is connected."));
+    setAccessibleName(m_title->text());
     m_search->setText(tr("SEARCH..."));
     m_addressLabel->setText(tr("Unit address:"));
     m_connect->setText(tr("CONNECT"));

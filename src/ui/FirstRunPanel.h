@@ -8,8 +8,10 @@ class QPushButton;
 
 namespace sonaro::ui {
 
-// What a program without a unit offers above the strips: search the network, type the unit's
-// address, or work offline (names, groups, EQ and presets are kept and sent once connected).
+// What a program that has never had a unit offers above the strips: search the network, type the
+// unit's address, or work offline (names, groups, EQ and presets are kept and sent once
+// connected). It says that the strips show the unit's factory values. Working offline folds it to
+// one line; it goes once a unit has logged in.
 class FirstRunPanel : public QFrame
 {
     Q_OBJECT
@@ -21,6 +23,10 @@ public:
     QPushButton* connectButton() const { return m_connect; }
     QPushButton* offlineButton() const { return m_offline; }
     QLabel* problemLabel() const { return m_problem; }
+
+    // One line: the title and SEARCH... (after WORK OFFLINE).
+    void setFolded(bool folded);
+    bool isFolded() const { return m_folded; }
 
     // The typed address was not taken: the field keeps it with a red frame and the reason.
     void refuseAddress(const QString& why);
@@ -46,6 +52,7 @@ private:
     QPushButton* m_connect = nullptr;
     QPushButton* m_offline = nullptr;
     QLabel* m_problem = nullptr;
+    bool m_folded = false;
 };
 
 } // namespace sonaro::ui

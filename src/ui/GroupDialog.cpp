@@ -1,6 +1,7 @@
 #include "ui/GroupDialog.h"
 
-#include "store/GroupDialogModel.h"
+#include "mixer/GroupEditor.h"
+#include "ui/MessageLine.h"
 #include "ui/kit/PaintedButton.h"
 #include "ui/kit/Theme.h"
 
@@ -27,7 +28,9 @@ constexpr int kButtonRowY = 250;
 constexpr int kOkX = 200;
 constexpr int kCancelX = 350;
 constexpr int kClientWidth = 670;
-constexpr int kClientHeight = 296;
+// Below the buttons, the dialog's message line (the refusals of a channel).
+constexpr int kMessageRowY = 284;
+constexpr int kClientHeight = 320;
 
 } // namespace
 
@@ -37,7 +40,7 @@ QRect GroupDialog::placed(int x, int y, int width, int height)
     return {s(x), s(y), s(width), s(height)};
 }
 
-GroupDialog::GroupDialog(GroupDialogModel& model, QWidget* parent) : QDialog(parent), m_model(model)
+GroupDialog::GroupDialog(GroupEditor& model, QWidget* parent) : QDialog(parent), m_model(model)
 {
     const Theme& theme = Theme::instance();
     setModal(true);
@@ -92,6 +95,8 @@ GroupDialog::GroupDialog(GroupDialogModel& model, QWidget* parent) : QDialog(par
     m_cancel->setGeometry(placed(kCancelX, kButtonRowY, kButtonWidth, kButtonHeight));
     connect(m_ok, &PaintedButton::clicked, this, &GroupDialog::accept);
     connect(m_cancel, &PaintedButton::clicked, this, &GroupDialog::reject);
+    auto* line = new MessageLine(this);
+    line->setGeometry(placed(10, kMessageRowY, kClientWidth - 20, kButtonHeight + 4));
 
     retranslate();
     sync();
@@ -161,6 +166,20 @@ void GroupDialog::retranslate()
     linkButton(kPhantomLink)->setText(tr("PHANTOM"));
     linkButton(kEqLink)->setText(tr("EQ"));
     linkButton(kLimiterLink)->setText(tr("LIMITER"));
+    // The captions are the unit's own; the tooltips say in the operator's language what a link
+    // does.
+    const std::pair<LinkFlag, const char*> links[] = {
+        {kGainLink, QT_TR_NOOP("The faders of the group move together")},
+        {kMuteLink, QT_TR_NOOP("The group mutes together")},
+        {kPriorityLink, QT_TR_NOOP("The group's priority switches together")},
+        {kPhantomLink, QT_TR_NOOP("The group's phantom power switches together")},
+        {kEqLink, QT_TR_NOOP("The EQ edits reach every channel of the group")},
+        {kLimiterLink, QT_TR_NOOP("The limiter edits reach both outputs")},
+    };
+    for (const auto& [flag, tip] : links) {
+        linkButton(flag)->setToolTip(tr(tip));
+        linkButton(flag)->setAccessibleDescription(tr(tip));
+    }
     m_ok->setText(tr("OK"));
     m_cancel->setText(tr("CANCEL"));
     sync();

@@ -7,7 +7,7 @@
 #include <array>
 
 namespace sonaro {
-class GroupDialogModel;
+class GroupEditor;
 }
 
 namespace sonaro::ui {
@@ -25,7 +25,7 @@ public:
     static constexpr double kScale = 1.25;
 
     // Opens the model (channel captions, every button off).
-    explicit GroupDialog(GroupDialogModel& model, QWidget* parent = nullptr);
+    explicit GroupDialog(GroupEditor& model, QWidget* parent = nullptr);
 
     PaintedButton* groupButton(int n) const;          // 1..5
     PaintedButton* channelButton(int serialId) const; // 1..10
@@ -44,7 +44,7 @@ private:
     void retranslate();
     static QRect placed(int x, int y, int width, int height);
 
-    GroupDialogModel& m_model;
+    GroupEditor& m_model;
     std::array<PaintedButton*, GroupTable::kSlots> m_groups{};
     std::array<PaintedButton*, kGroupChannels> m_channels{};
     std::array<PaintedButton*, kLinkFlagCount> m_links{};

@@ -73,11 +73,7 @@ void GroupTabBar::paintEvent(QPaintEvent*)
         p.setFont(font);
         p.setPen(current ? QColor(Qt::black) : theme.text);
         p.drawText(r, Qt::AlignCenter, tabText(i));
-        if (hasFocus() && current) {
-            p.setPen(QPen(theme.focusRing, 1, Qt::DotLine));
-            p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(r.adjusted(2, 2, -2, -2), 4, 4);
-        }
+        if (hasFocus() && current) drawFocusRing(p, r, kCorner);
     }
 }
 

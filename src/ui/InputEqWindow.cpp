@@ -256,14 +256,12 @@ void InputEqWindow::buildBand(int band, QGridLayout* grid, QWidget* box)
 
 void InputEqWindow::loadChannelNames()
 {
-    DeviceRegistry registry = m_core.deviceRegistry();
-    const int unit = m_core.table().currentUnit();
     QSignalBlocker blockList(m_channelList);
     QSignalBlocker blockCopy(m_copySource);
     m_channelList->clear();
     m_copySource->clear();
     for (int ch = 0; ch < kInputCount; ++ch) {
-        const QString name = registry.channelName(unit, ChannelKind::Input, ch)
+        const QString name = m_core.channelName(ChannelKind::Input, ch)
                                  .value_or(QStringLiteral("Channel%1").arg(ch + 1));
         m_channelList->addItem(name);
         m_copySource->addItem(name);
@@ -287,9 +285,7 @@ void InputEqWindow::groupTabChanged()
     m_page = m_tabs->pageAt(m_tabs->currentIndex());
     m_pageChannels.clear();
     if (m_page > 0) {
-        GroupStore store = m_core.groupStore();
-        const int unit = m_core.table().currentUnit();
-        for (const StripRef& strip : store.computePageLayout(m_page, unit).strips)
+        for (const StripRef& strip : m_core.pageLayout(m_page).strips)
             if (strip.kind == ChannelKind::Input) m_pageChannels.push_back(strip.index);
     }
     m_core.surface().reloadGroups();
@@ -368,6 +364,33 @@ void InputEqWindow::refresh()
     m_highPassReadout->setText(m_editor.highPassText());
     m_lowPassReadout->setText(m_editor.lowPassText());
     m_bypass->setChecked(bypassed);
+    if (channel != m_namedChannel) nameControls();
+}
+
+void InputEqWindow::nameControls()
+{
+    // Assistive technology hears which channel and band a control edits.
+    const int channel = m_editor.channel();
+    m_namedChannel = channel;
+    const int unit = m_core.table().currentUnit();
+    const auto label = [unit](SettingId id, int index) {
+        return SettingCatalogue::label({unit, id, index});
+    };
+    for (int band = 0; band < kInputEqBands; ++band) {
+        const BandControls& c = m_bands[std::size_t(band)];
+        const int index = channel * kInputEqBands + band;
+        c.frequency->setAccessibleName(label(SettingId::InputEqFrequency, index));
+        c.gain->setAccessibleName(label(SettingId::InputEqGain, index));
+        c.q->setAccessibleName(label(SettingId::InputEqQ, index));
+        c.type->setAccessibleName(label(SettingId::InputEqType, index));
+        c.slider->setAccessibleName(tr("%1, slider").arg(label(SettingId::InputEqGain, index)));
+    }
+    m_highPass->setAccessibleName(label(SettingId::HighPass, channel));
+    m_lowPass->setAccessibleName(label(SettingId::LowPass, channel));
+    m_highPassSlider->setAccessibleName(tr("%1 cut-off").arg(label(SettingId::HighPass, channel)));
+    m_lowPassSlider->setAccessibleName(tr("%1 cut-off").arg(label(SettingId::LowPass, channel)));
+    m_graph->setAccessibleName(tr("Input %1 EQ response").arg(channel + 1));
+    m_bypass->setAccessibleName(tr("Input %1 EQ bypass").arg(channel + 1));
 }
 
 void InputEqWindow::retranslate()
@@ -397,7 +420,14 @@ void InputEqWindow::retranslate()
     for (int i = 0; i < m_tabs->count(); ++i) {
         const int page = m_tabs->pageAt(i);
         m_tabs->setTabText(i, page == 0 ? tr("SINGLE") : tr("GROUP  %1").arg(page));
+        m_tabs->setTabToolTip(i, page == 0 ? tr("Channels in no group")
+                                           : tr("The channels of group %1").arg(page));
     }
+    m_channelList->setAccessibleName(tr("Channels"));
+    m_copySource->setAccessibleName(tr("COPY FROM"));
+    m_tabs->setAccessibleName(tr("Groups"));
+    m_namedChannel = -1;
+    nameControls();
 }
 
 void InputEqWindow::hideEvent(QHideEvent* event)

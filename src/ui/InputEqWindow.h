@@ -78,6 +78,7 @@ private:
     void groupTabChanged();
     void refresh();
     void retranslate();
+    void nameControls();
 
     SonaroCore& m_core;
     CommandPort& m_port;
@@ -106,6 +107,7 @@ private:
     QListWidget* m_channelList = nullptr;
     std::array<QLabel*, 4> m_rowCaptions{}; // f (Hz), GAIN (dB), Q, TYPE
     int m_page = 0;
+    int m_namedChannel = -1;
     std::vector<int> m_pageChannels; // inputs of the shown group tab
 };
 

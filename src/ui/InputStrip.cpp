@@ -12,8 +12,8 @@
 
 namespace sonaro::ui {
 
-InputStrip::InputStrip(ControlSurface& surface, int channel, QWidget* parent)
-    : ChannelStrip(surface, channel, parent)
+InputStrip::InputStrip(ControlSurface& surface, UndoHistory* history, int channel, QWidget* parent)
+    : ChannelStrip(surface, history, channel, parent)
 {
     const Theme& theme = Theme::instance();
     setObjectName(QStringLiteral("input%1").arg(channel + 1));
@@ -98,7 +98,27 @@ void InputStrip::retranslate()
     m_mute->setText(tr("MUTE"));
     m_phantom->setToolTip(tr("48 V phantom power"));
     m_line->setToolTip(tr("Microphone or line source"));
+    const int unit = m_surface.unit();
+    const QString number = QString::number(m_channel + 1);
+    nameSharedControls({unit, SettingId::InputGain, m_channel},
+                       tr("Input %1, %2").arg(number, name()), tr("Input %1 level").arg(number),
+                       tr("Input %1 EQ: Enter opens the editor").arg(number));
+    m_phantom->setAccessibleName(
+        SettingCatalogue::label({unit, SettingId::InputPhantom, m_channel}));
+    m_priority->setAccessibleName(
+        SettingCatalogue::label({unit, SettingId::InputPriority, m_channel}));
+    m_mute->setAccessibleName(SettingCatalogue::label({unit, SettingId::InputMute, m_channel}));
     refresh();
+}
+
+void InputStrip::nameStates()
+{
+    // The two buttons that show a state in words say it in their names too.
+    const int unit = m_surface.unit();
+    m_line->setAccessibleName(QStringLiteral("%1: %2").arg(
+        SettingCatalogue::label({unit, SettingId::InputSource, m_channel}), m_line->text()));
+    m_open->setAccessibleName(
+        tr("Input %1: %2").arg(QString::number(m_channel + 1), m_open->text()));
 }
 
 void InputStrip::refresh()
@@ -109,9 +129,12 @@ void InputStrip::refresh()
     m_priority->setChecked(r.inputPriority[m_channel] != 0);
     m_mute->setChecked(r.inputMute[m_channel] != 0);
     const bool live = isLive();
+    const bool known = showLevelsKnown();
+    m_open->setEnabled(known);
     m_openShown = live ? r.inputOpen[m_channel] : 0;
     m_open->setChecked(m_openShown != 0);
-    m_open->setText(openStateText(m_openShown));
+    m_open->setText(known ? openStateText(m_openShown) : tr("NO LIVE LEVELS"));
+    nameStates();
     if (!live) showMeter(0);
     setFaderPosition(faderPositionForGain(r.inputGain[m_channel]));
     InputCurves curves;
@@ -124,14 +147,14 @@ void InputStrip::meterTick()
 {
     // Levels and open states stream only from a connected unit 1; without it the strip falls
     // silent and its lamp goes dark.
-    UnitTable& table = m_surface.table();
-    const bool live = table.currentUnit() == 1 && table.record(1).connected;
-    UnitRecord& r = table.current();
+    const bool live = isLive();
+    UnitRecord& r = m_surface.table().current();
     const int open = live ? r.inputOpen[m_channel] : 0;
     if (open != m_openShown) {
         m_openShown = open;
         m_open->setChecked(m_openShown != 0);
         m_open->setText(openStateText(m_openShown));
+        nameStates();
     }
     showMeter(live ? meterPushValue(r.inputLevel[m_channel]) : 0);
 }

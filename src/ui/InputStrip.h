@@ -12,7 +12,8 @@ class InputStrip : public ChannelStrip
     Q_OBJECT
 
 public:
-    InputStrip(ControlSurface& surface, int channel, QWidget* parent = nullptr);
+    InputStrip(ControlSurface& surface, UndoHistory* history, int channel,
+               QWidget* parent = nullptr);
 
     void refresh() override;
 
@@ -34,6 +35,8 @@ protected:
     void retranslate() override;
 
 private:
+    void nameStates();
+
     PaintedButton* m_open = nullptr;
     PaintedButton* m_line = nullptr;
     PaintedButton* m_phantom = nullptr;

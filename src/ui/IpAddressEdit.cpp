@@ -41,6 +41,7 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent)
         edit->setValidator(new QIntValidator(0, 255, edit));
         edit->setFont(theme.readoutFont(13));
         edit->installEventFilter(this);
+        edit->setAccessibleName(tr("Address, part %1 of 4").arg(i + 1));
         m_octets[i] = edit;
         if (i > 0) {
             auto* dot = new QLabel(QStringLiteral("."), this);

@@ -1,5 +1,7 @@
 #include "ui/LanguageSwitcher.h"
 
+#include "ui/DesktopSettings.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 
@@ -20,6 +22,7 @@ bool LanguageSwitcher::load()
 
 void LanguageSwitcher::setLanguage(Language language)
 {
+    const bool changed = m_table.language() != language;
     m_table.setLanguage(language);
     const bool chinese = language == Language::Chinese;
     if (chinese && !m_installed) {
@@ -31,11 +34,20 @@ void LanguageSwitcher::setLanguage(Language language)
         QCoreApplication::removeTranslator(&m_qt);
         m_installed = false;
     }
+    if (changed && !m_settingsPath.isEmpty()) DesktopSettings(m_settingsPath).setLanguage(language);
+    if (changed) emit languageChanged(language);
 }
 
 void LanguageSwitcher::toggle()
 {
     setLanguage(m_table.english() ? Language::Chinese : Language::English);
+}
+
+void LanguageSwitcher::rememberIn(const QString& settingsPath)
+{
+    m_settingsPath.clear(); // reading the choice is no choice
+    setLanguage(DesktopSettings(settingsPath).language());
+    m_settingsPath = settingsPath;
 }
 
 } // namespace sonaro::ui

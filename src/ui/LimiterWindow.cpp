@@ -101,7 +101,7 @@ LimiterWindow::LimiterWindow(SonaroCore& core, int output, QWidget* parent)
     m_ratio->setDefaultValue(1);
     m_ratio->setPageStep(1);
     m_ratio->setFormat(ValueFormat::Ratio);
-    const auto hook = [this](ValueReadout* readout, void (LimiterEditor::*apply)(int)) {
+    const auto hook = [this](ValueReadout* readout, Outcome (LimiterEditor::*apply)(int)) {
         for (auto signal :
              {&ValueControl::moved, &ValueControl::valueEntered, &ValueControl::released})
             connect(readout, signal, this, [this, apply](int raw) { (m_editor.*apply)(raw); });
@@ -207,6 +207,21 @@ void LimiterWindow::retranslate()
     m_captions[1]->setText(tr("ATTACK"));
     m_captions[2]->setText(tr("RELEASE"));
     m_captions[3]->setText(tr("RATIO"));
+    // Assistive technology hears which output a control edits; each list beside its read-out.
+    const int unit = m_core.table().currentUnit();
+    const int output = m_editor.output();
+    const auto label = [unit, output](SettingId id) {
+        return SettingCatalogue::label({unit, id, output});
+    };
+    m_threshold->setAccessibleName(label(SettingId::LimiterThreshold));
+    m_attack->setAccessibleName(label(SettingId::LimiterAttack));
+    m_release->setAccessibleName(label(SettingId::LimiterRelease));
+    m_ratio->setAccessibleName(label(SettingId::LimiterRatio));
+    m_attackList->setAccessibleName(tr("%1, list").arg(label(SettingId::LimiterAttack)));
+    m_releaseList->setAccessibleName(tr("%1, list").arg(label(SettingId::LimiterRelease)));
+    m_ratioList->setAccessibleName(tr("%1, list").arg(label(SettingId::LimiterRatio)));
+    m_drc->setAccessibleName(label(SettingId::LimiterEnable));
+    m_graph->setAccessibleName(tr("Output %1 limiter curve").arg(output + 1));
 }
 
 void LimiterWindow::done(int result)

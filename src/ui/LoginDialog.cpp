@@ -2,6 +2,7 @@
 
 #include "link/Session.h"
 #include "model/UnitRecord.h"
+#include "ui/MessageLine.h"
 #include "ui/kit/Theme.h"
 
 #include <QEvent>
@@ -70,6 +71,8 @@ LoginDialog::LoginDialog(CheckFactory makeCheck, const QString& proposedName, Op
     layout->setSpacing(18);
     layout->addLayout(fields);
     layout->addLayout(buttons);
+    // A refused login is said here, under the fields.
+    layout->addWidget(new MessageLine(this));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     QPalette palette = this->palette();

@@ -1,7 +1,7 @@
 #include "ui/MainView.h"
 
+#include "mixer/GroupEditor.h"
 #include "model/HostAddressRules.h"
-#include "store/GroupDialogModel.h"
 #include "ui/ConnectionIndicator.h"
 #include "ui/FirstRunPanel.h"
 #include "ui/GroupDialog.h"
@@ -20,6 +20,8 @@
 #include "ui/kit/Theme.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -29,6 +31,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace sonaro::ui {
@@ -59,9 +62,7 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
 
     // A data directory that has never seen a unit has no channel rows yet: the strips get
     // theirs now, so that names and groups can be prepared offline; the first login keeps them.
-    const bool firstRun =
-        core.hasDatabase() && !core.channelName(ChannelKind::Input, 0).has_value();
-    if (firstRun) core.deviceRegistry().ensureChannelRows(1);
+    const bool firstRun = core.firstRun();
 
     // Channel page: the group tabs above the strips, which share the page's width (centred
     // once they reach their widest).
@@ -71,7 +72,6 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     m_firstRun->setVisible(firstRun);
     connect(m_firstRun, &FirstRunPanel::searchRequested, this, &MainView::connectUnit);
     connect(m_firstRun, &FirstRunPanel::addressEntered, this, &MainView::connectToAddress);
-    connect(m_firstRun, &FirstRunPanel::offlineChosen, m_firstRun, &QWidget::hide);
     m_stripArea = new QWidget;
     m_stripLayout = new QHBoxLayout(m_stripArea);
     m_stripLayout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
@@ -92,20 +92,34 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
 
     ControlSurface& surface = core.surface();
     for (int ch = 0; ch < kInputCount; ++ch) {
-        auto* strip = new InputStrip(surface, ch, m_stripArea);
+        auto* strip = new InputStrip(surface, &core.undo(), ch, m_stripArea);
         strip->hide();
         connect(strip, &ChannelStrip::renameRequested, this,
                 [this](int c) { renameStrip(ChannelKind::Input, c); });
         connect(strip, &InputStrip::eqRequested, this, &MainView::inputEqRequested);
+        connect(strip, &ChannelStrip::commandsRequested, this, [this, strip](QPoint at) {
+            m_lastStrip = strip;
+            updateStripActions();
+            QMenu menu(this);
+            menu.addActions({m_actions.rename, m_actions.stripEq});
+            menu.exec(at);
+        });
         m_inputs[static_cast<std::size_t>(ch)] = strip;
     }
     for (int out = 0; out < kOutputCount; ++out) {
-        auto* strip = new OutputStrip(surface, out, m_stripArea);
+        auto* strip = new OutputStrip(surface, &core.undo(), out, m_stripArea);
         strip->hide();
         connect(strip, &ChannelStrip::renameRequested, this,
                 [this](int c) { renameStrip(ChannelKind::Output, c); });
         connect(strip, &OutputStrip::eqRequested, this, &MainView::outputEqRequested);
         connect(strip, &OutputStrip::limiterRequested, this, &MainView::limiterRequested);
+        connect(strip, &ChannelStrip::commandsRequested, this, [this, strip](QPoint at) {
+            m_lastStrip = strip;
+            updateStripActions();
+            QMenu menu(this);
+            menu.addActions({m_actions.rename, m_actions.stripEq, m_actions.stripLimiter});
+            menu.exec(at);
+        });
         m_outputs[static_cast<std::size_t>(out)] = strip;
     }
 
@@ -113,6 +127,10 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     m_matrix = new MatrixGrid(this);
     m_matrix->setGridSize(kInputCount, kOutputCount);
     m_matrix->setRowLabels({QStringLiteral("M1"), QStringLiteral("M2")});
+    m_matrix->setCellNamer([this](MatrixCell cell) {
+        return SettingCatalogue::label({m_core.table().currentUnit(), SettingId::Crosspoint,
+                                        cell.row * kInputCount + cell.column});
+    });
     connect(m_matrix, &MatrixGrid::cellToggled, this, [this](MatrixCell cell, bool) {
         ControlSurface& s = m_core.surface();
         // A refused or unchanged crosspoint shows the record again.
@@ -153,8 +171,12 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
     });
     connect(&surface, &ControlSurface::refreshNeeded, this, &MainView::refreshFromState);
     connect(&surface, &ControlSurface::matrixChanged, this, &MainView::showRouting);
-    connect(&core.dispatcher(), &Dispatcher::indicatorChanged, this, &MainView::updateIndicator);
-    connect(&core.dispatcher(), &Dispatcher::unitsReported, this, &MainView::refreshFromState);
+    connect(&core, &SonaroCore::indicatorChanged, this, &MainView::updateIndicator);
+    connect(&core, &SonaroCore::unitsReported, this, [this] {
+        updateUnitPicker();
+        refreshFromState();
+    });
+    connect(&core, &SonaroCore::currentUnitChanged, this, &MainView::unitShown);
     connect(&core.session(), &Session::connectionChanged, this, [this](Connection c) {
         // A unit logged in: the first-run offer has done its work. Leaving the unit: lamps and
         // meters show no stale life.
@@ -162,6 +184,15 @@ MainView::MainView(SonaroCore& core, QWidget* parent) : QWidget(parent), m_core(
         refreshFromState();
     });
     connect(&core.session(), &Session::connectionChanged, this, &MainView::leaveAdministratorPages);
+    // The channel commands follow the strip the operator works in.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        for (QWidget* w = now; w && w != this; w = w->parentWidget())
+            if (auto* strip = qobject_cast<ChannelStrip*>(w)) {
+                m_lastStrip = strip;
+                updateStripActions();
+                return;
+            }
+    });
 
     connect(this, &MainView::inputEqRequested, this, &MainView::openInputEq);
     connect(this, &MainView::outputEqRequested, this, &MainView::openOutputEq);
@@ -200,10 +231,40 @@ void MainView::buildHeader(QHBoxLayout* header)
     m_indicator = new ConnectionIndicator(this);
     m_indicator->setFixedSize(kIndicatorWidth, kHeaderHeight - 8);
     header->addWidget(m_indicator);
+    // The units of a chain: Alt+U reaches the list from the keyboard.
+    header->addSpacing(16);
+    m_unitCaption = new QLabel(this);
+    m_unitCaption->setFont(theme.font(11, true));
+    m_unitPicker = new QComboBox(this);
+    m_unitPicker->setObjectName(QStringLiteral("unitPicker"));
+    m_unitPicker->setFont(theme.font(12, true));
+    m_unitPicker->setMinimumWidth(170);
+    m_unitPicker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_unitPicker->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_unitCaption->setBuddy(m_unitPicker);
+    connect(m_unitPicker, &QComboBox::activated, this, [this](int index) {
+        if (!showUnit(m_unitPicker->itemData(index).toInt())) updateUnitPicker();
+    });
+    header->addWidget(m_unitCaption);
+    header->addWidget(m_unitPicker);
     header->addStretch();
+    // Where the program is connected and who is logged in.
     m_unitLabel = new QLabel(this);
+    m_unitLabel->setObjectName(QStringLiteral("unitLabel"));
     m_unitLabel->setFont(theme.font(13, true));
-    header->addWidget(m_unitLabel);
+    m_unitLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_accountLabel = new QLabel(this);
+    m_accountLabel->setObjectName(QStringLiteral("accountLabel"));
+    m_accountLabel->setFont(theme.font(11));
+    m_accountLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QPalette dim = m_accountLabel->palette();
+    dim.setColor(QPalette::WindowText, theme.textDim);
+    m_accountLabel->setPalette(dim);
+    auto* who = new QVBoxLayout;
+    who->setSpacing(0);
+    who->addWidget(m_unitLabel);
+    who->addWidget(m_accountLabel);
+    header->addLayout(who);
 }
 
 void MainView::buildActions()
@@ -219,10 +280,37 @@ void MainView::buildActions()
     m_actions.saveFile = make(&MainView::savePreset);
     m_actions.group = make(&MainView::openGroupDialog);
     m_actions.exit = make(&MainView::exitRequested);
-    m_actions.exit->setShortcut(QKeySequence::Quit);
+    m_actions.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_actions.connect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    m_actions.disconnect->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K));
+    m_actions.openFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_actions.saveFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_actions.group->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    // The pages in the order of their buttons, Ctrl+1 to Ctrl+4.
     m_actions.channels = make(&MainView::showChannelsPage);
+    m_actions.channels->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+    m_actions.eq = make(&MainView::openEqPage);
+    m_actions.eq->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
     m_actions.matrix = make(&MainView::showMatrixPage);
+    m_actions.matrix->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_3));
     m_actions.system = make(&MainView::showSystemPage);
+    m_actions.system->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_4));
+    m_actions.rename = make(&MainView::renameCurrentStrip);
+    m_actions.rename->setShortcut(QKeySequence(Qt::Key_F2));
+    m_actions.stripEq = make(&MainView::openCurrentStripEq);
+    m_actions.stripEq->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_actions.stripLimiter = make(&MainView::openCurrentStripLimiter);
+    m_actions.stripLimiter->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    m_actions.renameUnit = make(&MainView::renameCurrentUnit);
+    m_unitPicker->addAction(m_actions.renameUnit);
+    // Ready before any window holds the menus: the view's own keys.
+    addActions({m_actions.connect, m_actions.disconnect, m_actions.openFile, m_actions.saveFile,
+                m_actions.group, m_actions.exit, m_actions.channels, m_actions.eq, m_actions.matrix,
+                m_actions.system, m_actions.rename, m_actions.stripEq, m_actions.stripLimiter,
+                m_actions.renameUnit});
+    for (QAction* a : QWidget::actions())
+        a->setShortcutContext(Qt::WindowShortcut);
+    updateStripActions();
 
     m_popup = new QMenu(this);
     connect(m_popup, &QMenu::aboutToHide, this, [this] {
@@ -234,6 +322,7 @@ void MainView::buildActions()
     m_popup->addAction(m_actions.connect);
     m_popup->addAction(m_actions.disconnect);
     m_popup->addAction(m_actions.group);
+    m_popup->addAction(m_actions.renameUnit);
     m_popup->addSeparator();
     m_popup->addAction(m_actions.exit);
 }
@@ -280,9 +369,9 @@ void MainView::syncHighlight()
         m_pageButtons[static_cast<std::size_t>(i)]->setChecked(i == lit);
 }
 
-bool MainView::administrator()
+bool MainView::administrator(const char* page)
 {
-    const bool allowed = m_core.surface().requireAdministrator();
+    const bool allowed = m_core.surface().requireAdministrator(page);
     syncHighlight(); // a refused button does not stay lit
     return allowed;
 }
@@ -294,13 +383,13 @@ void MainView::showChannelsPage()
 
 void MainView::showMatrixPage()
 {
-    if (!administrator()) return;
+    if (!administrator(QT_TRANSLATE_NOOP("sonaro::EventLog", "the matrix"))) return;
     showPage(MatrixPage);
 }
 
 void MainView::showSystemPage()
 {
-    if (!administrator()) return;
+    if (!administrator(QT_TRANSLATE_NOOP("sonaro::EventLog", "the system page"))) return;
     showPage(SystemSettingsPage);
 }
 
@@ -308,7 +397,7 @@ void MainView::leaveAdministratorPages()
 {
     // Every login is checked, not only the page's opening: a user does not keep them open.
     const bool administratorPage = m_page == MatrixPage || m_page == SystemSettingsPage;
-    if (administratorPage && m_core.table().current().accountLevel != 1) showChannelsPage();
+    if (administratorPage && !m_core.surface().administrator()) showChannelsPage();
 }
 
 void MainView::showPage(Page page)
@@ -403,12 +492,144 @@ void MainView::showRouting()
 
 void MainView::updateIndicator()
 {
+    // The link, the login and the account are the first unit's; the others answer behind it.
     m_indicator->setState(m_core.session().connection(), m_core.indicatorOn());
-    const UnitRecord& r = m_core.table().current();
+    const UnitRecord& r = m_core.table().record(1);
     m_unitLabel->setText(r.connected ? m_core.deviceAddress() : tr("Offline"));
+    updateAccount();
+}
+
+void MainView::updateUnitPicker()
+{
+    const int count = m_core.unitCount();
+    const int shown = m_core.currentUnit();
+    {
+        QSignalBlocker block(m_unitPicker);
+        m_unitPicker->clear();
+        for (int unit = 1; unit <= count; ++unit) {
+            const QString name = m_core.unitName(unit);
+            m_unitPicker->addItem(name.isEmpty() ? tr("Unit %1").arg(unit)
+                                                 : tr("Unit %1 · %2").arg(unit).arg(name),
+                                  unit);
+        }
+        m_unitPicker->setCurrentIndex(shown - 1);
+    }
+    // With one unit nothing on the screen speaks of units.
+    const bool chain = count > 1;
+    m_unitCaption->setVisible(chain);
+    m_unitPicker->setVisible(chain);
+    m_actions.renameUnit->setEnabled(chain);
+    m_actions.renameUnit->setVisible(chain);
+}
+
+bool MainView::showUnit(int unit)
+{
+    return m_core.setCurrentUnit(unit);
+}
+
+void MainView::unitShown()
+{
+    updateUnitPicker();
+    // Another unit has groups, names and settings of its own.
+    buildTabs();
+    retranslate();
+    refreshFromState();
+    if (m_page == ChannelsPage) layoutChannelPage();
+}
+
+void MainView::renameCurrentUnit()
+{
+    const int unit = m_core.currentUnit();
+    if (m_core.unitCount() < 2) return;
+    NameDialog dialog(m_core.unitName(unit), this);
+    dialog.setWindowTitle(tr("Name of unit %1").arg(unit));
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QString name = dialog.text().trimmed();
+    if (!m_core.renameUnit(unit, name))
+        m_core.operatorInterface().showMessage(
+            Severity::Error, tr("The name of unit %1 could not be stored.").arg(unit));
+    updateUnitPicker();
+}
+
+void MainView::updateAccount()
+{
+    const UnitRecord& r = m_core.table().record(1);
+    const bool admin = m_core.surface().administrator();
+    const QString name = QString::fromStdString(accountText(r.loginName));
+    const QString role = admin ? tr("administrator") : tr("user");
+    QString who;
+    if (isLoggedIn(m_core.session().connection()) && !name.isEmpty())
+        who = tr("Logged in as %1 (%2)").arg(name, role);
+    else if (admin && !name.isEmpty())
+        who = tr("Last login: %1 (%2)").arg(name, role);
+    else
+        who = tr("Not logged in");
+    m_accountLabel->setText(who);
+    m_accountLabel->setAccessibleName(who);
+
+    // The administrator's pages are shown as unavailable, with the reason, instead of refusing
+    // after the press.
+    const QString reason =
+        admin ? QString()
+              : tr("Only the administrator may open this page: log in with the administrator's "
+                   "account (CONNECT).");
+    for (int b : {kMatrixButton, kSystemButton}) {
+        PaintedButton* button = m_pageButtons[static_cast<std::size_t>(b)];
+        button->setEnabled(admin);
+        button->setToolTip(reason);
+        button->setAccessibleDescription(reason);
+    }
+    for (QAction* a : {m_actions.matrix, m_actions.system}) {
+        a->setEnabled(admin);
+        a->setStatusTip(reason);
+        a->setToolTip(reason);
+    }
+}
+
+ChannelStrip* MainView::currentStrip() const
+{
+    if (m_lastStrip) return m_lastStrip.data();
+    return m_inputs[0];
+}
+
+void MainView::updateStripActions()
+{
+    // Only outputs have a limiter.
+    m_actions.stripLimiter->setEnabled(qobject_cast<OutputStrip*>(currentStrip()) != nullptr);
+}
+
+void MainView::renameCurrentStrip()
+{
+    ChannelStrip* strip = currentStrip();
+    renameStrip(qobject_cast<OutputStrip*>(strip) ? ChannelKind::Output : ChannelKind::Input,
+                strip->channel());
+}
+
+void MainView::openCurrentStripEq()
+{
+    ChannelStrip* strip = currentStrip();
+    if (qobject_cast<OutputStrip*>(strip))
+        emit outputEqRequested(strip->channel());
+    else
+        emit inputEqRequested(strip->channel());
+}
+
+void MainView::openCurrentStripLimiter()
+{
+    if (auto* strip = qobject_cast<OutputStrip*>(currentStrip()))
+        emit limiterRequested(strip->channel());
 }
 
 void MainView::connectUnit()
+{
+    if (m_core.table().record(1).connected) {
+        reconnect();
+        return;
+    }
+    searchAndConnect();
+}
+
+void MainView::searchAndConnect()
 {
     Session& session = m_core.session();
     if (!session.beginConnect()) return;
@@ -416,6 +637,23 @@ void MainView::connectUnit()
     dialog.exec();
     session.finishConnect(dialog.openMode());
     refreshFromState();
+}
+
+void MainView::reconnect()
+{
+    const UnitRecord& r = m_core.table().record(1);
+    const QString question =
+        tr("Sonaro is connected to %1 as %2.\n\nDisconnect and connect again?")
+            .arg(m_core.deviceAddress(), QString::fromStdString(accountText(r.loginName)));
+    if (!m_core.operatorInterface().confirm(Severity::Notice, question)) return;
+    // The search stops the link: it opens once the disconnect has let its last frames (the
+    // stream-off) go, after the pause a connect keeps before the link restarts.
+    auto* once = new QObject(this);
+    connect(&m_core.session(), &Session::closed, once, [this, once] {
+        once->deleteLater();
+        QTimer::singleShot(m_core.timings().restartDelay, this, &MainView::searchAndConnect);
+    });
+    disconnectUnit();
 }
 
 void MainView::connectToAddress(const QString& address)
@@ -437,10 +675,10 @@ void MainView::connectToAddress(const QString& address)
     }
     m_firstRun->clearRefusal();
     Session& session = m_core.session();
-    if (!session.beginConnect()) return;
+    if (!session.beginConnect(address)) return;
     session.useDeviceAddress(address);
     LoginDialog dialog([this] { return m_core.createLoginCheck(); },
-                       QString::fromStdString(accountText(m_core.table().current().adminName)),
+                       QString::fromStdString(accountText(m_core.table().record(1).adminName)),
                        m_core.operatorInterface(), this);
     emit loginDialogOpened(&dialog);
     if (dialog.exec() == QDialog::Accepted) {
@@ -478,8 +716,8 @@ void MainView::savePreset()
 
 void MainView::openGroupDialog()
 {
-    GroupTable table = m_core.groupStore().loadGroupTable();
-    const std::unique_ptr<GroupDialogModel> model = m_core.groupDialogModel(table);
+    GroupTable table = m_core.groupTable();
+    const std::unique_ptr<GroupEditor> model = m_core.groupEditor(table);
     model->open();
     GroupDialog dialog(*model, this);
     if (dialog.exec() != QDialog::Accepted) return;
@@ -568,8 +806,27 @@ void MainView::retranslate()
     m_actions.group->setText(tr("GROUP"));
     m_actions.exit->setText(tr("EXIT(&X)"));
     m_actions.channels->setText(tr("CHANNELS"));
+    m_actions.eq->setText(tr("EQ"));
     m_actions.matrix->setText(tr("MATRIX"));
     m_actions.system->setText(tr("SYSTEM", "menu"));
+    m_actions.rename->setText(tr("Rename channel..."));
+    m_actions.stripEq->setText(tr("Channel EQ..."));
+    m_actions.stripLimiter->setText(tr("Output limiter..."));
+    m_actions.renameUnit->setText(tr("Rename unit..."));
+    m_unitCaption->setText(tr("&UNIT"));
+    m_unitPicker->setAccessibleName(tr("Unit of the chain"));
+    m_unitPicker->setToolTip(
+        tr("The units chained behind this address; the pages and editors show the one chosen. "
+           "Levels and open lamps come from unit 1 only."));
+    updateUnitPicker();
+    m_matrix->setAccessibleName(tr("Routing matrix"));
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        const int page = m_tabs->pageAt(i);
+        m_tabs->setTabToolTip(i, page == 0 ? tr("Strips in no group")
+                                           : tr("The strips of group %1").arg(page));
+    }
+    m_stripScroll->setAccessibleName(tr("Channel strips"));
+    m_indicator->setAccessibleDescription(tr("Connection to the unit"));
     m_matrix->setTitles(tr("INPUTS"), tr("OUTPUTS"));
     m_matrix->setLegend(tr("CHANNEL OPEN"), tr("CHANNEL CLOSED"));
     updateIndicator();

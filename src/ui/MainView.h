@@ -2,12 +2,14 @@
 
 #include "mixer/SonaroCore.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
 #include <functional>
 
 class QAction;
+class QComboBox;
 class QLabel;
 class QHBoxLayout;
 class QMenu;
@@ -16,6 +18,7 @@ class QStackedWidget;
 
 namespace sonaro::ui {
 
+class ChannelStrip;
 class ConnectionIndicator;
 class FirstRunPanel;
 class LoginDialog;
@@ -61,6 +64,15 @@ public:
     MatrixGrid* matrix() const { return m_matrix; }
     SystemPage* systemPage() const { return m_system; }
     QMenu* popupMenu() const { return m_popup; }
+    // Who is logged in (or was last), and what the account may do.
+    QLabel* accountLabel() const { return m_accountLabel; }
+    QLabel* unitLabel() const { return m_unitLabel; }
+    // The units of a chain (shown while the last login reported more than one): choosing one
+    // makes it the unit every page and editor works on.
+    QComboBox* unitPicker() const { return m_unitPicker; }
+    // The strip the channel commands work on: the one holding the keyboard focus, else the one
+    // that held it last, else input 1.
+    ChannelStrip* currentStrip() const;
 
     // The operator's commands, one action each, shared by the menu bar and the MAIN pop-up.
     struct Actions
@@ -72,14 +84,22 @@ public:
         QAction* group = nullptr;
         QAction* exit = nullptr; // asks the window to close
         QAction* channels = nullptr;
+        QAction* eq = nullptr;
         QAction* matrix = nullptr;
         QAction* system = nullptr;
+        // The current strip's: rename, its EQ editor, its limiter (outputs).
+        QAction* rename = nullptr;
+        QAction* stripEq = nullptr;
+        QAction* stripLimiter = nullptr;
+        // The operator's name of the unit shown (a chain's units only).
+        QAction* renameUnit = nullptr;
     };
     const Actions& actions() const { return m_actions; }
     InputEqWindow* inputEqEditor() const { return m_inputEq; }
     OutputEqWindow* outputEqEditor() const { return m_outputEq; }
 
 public slots:
+    // CONNECT: while a unit is connected, asks whether to disconnect and connect again.
     void connectUnit();
     void disconnectUnit();
     void showChannelsPage();
@@ -102,6 +122,13 @@ public slots:
     void openEqPage();
     void openOutputEq(int output);
     void openLimiter(int output);
+    // The channel commands on the current strip.
+    void renameCurrentStrip();
+    void openCurrentStripEq();
+    void openCurrentStripLimiter();
+    // Shows another unit of the chain (1..the unit count); false when there is no such unit.
+    bool showUnit(int unit);
+    void renameCurrentUnit();
 
 signals:
     void exitRequested();
@@ -122,12 +149,19 @@ private:
     void buildTabs();
     void showRouting();
     void syncHighlight();
-    bool administrator();
+    bool administrator(const char* page);
+    void updateAccount();
+    void updateStripActions();
+    void searchAndConnect();
+    void reconnect();
     void showPage(Page page);
     void layoutChannelPage();
     void renameStrip(ChannelKind kind, int channel);
     void retranslate();
     void updateIndicator();
+    // The picker lists the chain's units with their names; hidden for a single unit.
+    void updateUnitPicker();
+    void unitShown();
 
     SonaroCore& m_core;
     Page m_page = ChannelsPage;
@@ -136,6 +170,10 @@ private:
     ConnectionIndicator* m_indicator = nullptr;
     FirstRunPanel* m_firstRun = nullptr;
     QLabel* m_unitLabel = nullptr;
+    QLabel* m_accountLabel = nullptr;
+    QLabel* m_unitCaption = nullptr;
+    QComboBox* m_unitPicker = nullptr;
+    QPointer<ChannelStrip> m_lastStrip;
     QStackedWidget* m_stack = nullptr;
     QWidget* m_channelPage = nullptr;
     GroupTabBar* m_tabs = nullptr;

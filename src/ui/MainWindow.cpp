@@ -3,8 +3,10 @@
 #include "mixer/UndoHistory.h"
 #include "ui/AboutDialog.h"
 #include "ui/EventLogDock.h"
+#include "ui/FirstRunPanel.h"
 #include "ui/LanguageSwitcher.h"
 #include "ui/MainView.h"
+#include "ui/MessageLine.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -12,6 +14,8 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <utility>
@@ -36,7 +40,7 @@ MainWindow::MainWindow(MainView* view, LanguageSwitcher& language, QWidget* pare
     m_mainMenu->addAction(actions.exit);
 
     // Undo and redo of the strips' and the editors' changes.
-    UndoHistory& history = UndoHistory::of(view->core().surface());
+    UndoHistory& history = view->core().undo();
     m_editMenu = menuBar()->addMenu(QString());
     m_undo = m_editMenu->addAction(QString(), &history, [&history] { history.undo(); });
     m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -50,9 +54,13 @@ MainWindow::MainWindow(MainView* view, LanguageSwitcher& language, QWidget* pare
     connect(m_editMenu, &QMenu::aboutToShow, this, available);
     connect(&history, &UndoHistory::availabilityChanged, this, available);
     available();
+    // The channel commands work on the strip that has (or last had) the keyboard focus.
+    m_editMenu->addSeparator();
+    m_editMenu->addActions({actions.rename, actions.stripEq, actions.stripLimiter});
 
     m_toolsMenu = menuBar()->addMenu(QString());
     m_toolsMenu->addAction(actions.channels);
+    m_toolsMenu->addAction(actions.eq);
     m_toolsMenu->addAction(actions.matrix);
     m_toolsMenu->addAction(actions.system);
     m_toolsMenu->addAction(actions.group);
@@ -68,9 +76,17 @@ MainWindow::MainWindow(MainView* view, LanguageSwitcher& language, QWidget* pare
 
     m_helpMenu = menuBar()->addMenu(QString());
     m_about = m_helpMenu->addAction(QString(), this, &MainWindow::showAbout);
+    m_about->setShortcut(QKeySequence(Qt::Key_F1));
+
+    // What an action did, where the operator looks: results, refusals and failed attempts.
+    m_messageLine = new MessageLine(this);
+    statusBar()->addWidget(m_messageLine, 1);
+    statusBar()->setSizeGripEnabled(false);
 
     connect(view, &MainView::exitRequested, this, &QWidget::close);
     retranslate();
+    // A first run starts where the operator starts: SEARCH.
+    if (!view->firstRunPanel()->isHidden()) view->firstRunPanel()->searchButton()->setFocus();
 }
 
 void MainWindow::retranslate()

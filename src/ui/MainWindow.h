@@ -10,9 +10,11 @@ namespace sonaro::ui {
 class EventLogDock;
 class LanguageSwitcher;
 class MainView;
+class MessageLine;
 
-// The frame: menus in both languages, the size limits, the about box and the close sequence.
-// Every command except the language switch and the about box belongs to the main view.
+// The frame: menus in both languages (every command with its key), the status line that tells
+// what an action did, the size limits, the about box and the close sequence. Every command except
+// the language switch and the about box belongs to the main view.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -34,6 +36,7 @@ public:
     QMenu* helpMenu() const { return m_helpMenu; }
     QAction* languageAction() const { return m_language; }
     EventLogDock* eventLogDock() const { return m_eventLog; }
+    MessageLine* messageLine() const { return m_messageLine; }
 
 public slots:
     void showAbout();
@@ -58,6 +61,7 @@ private:
     QAction* m_language = nullptr;
     QAction* m_about = nullptr;
     EventLogDock* m_eventLog = nullptr;
+    MessageLine* m_messageLine = nullptr;
 };
 
 } // namespace sonaro::ui

@@ -113,9 +113,7 @@ void OutputEqWindow::openOutput(int output)
 void OutputEqWindow::loadName()
 {
     // The heading names the output as the database knows it.
-    m_name = m_core.deviceRegistry()
-                 .channelName(m_core.table().currentUnit(), ChannelKind::Output, m_editor.output())
-                 .value_or(QString());
+    m_name = m_core.channelName(ChannelKind::Output, m_editor.output()).value_or(QString());
     retranslate();
 }
 
@@ -160,11 +158,23 @@ void OutputEqWindow::retranslate()
     m_reset->setText(tr("RESET"));
     m_rowCaptions[0]->setText(tr("f (Hz)"));
     m_rowCaptions[1]->setText(tr("GAIN (dB)"));
+    const int unit = m_core.table().currentUnit();
+    const int output = m_editor.output();
     for (int band = 0; band < kOutputEqBands; ++band) {
-        m_frequency[std::size_t(band)]->setCaption(tr("FC(Hz)"));
-        m_gain[std::size_t(band)]->setCaption(tr("Gain(dB)"));
-        m_q[std::size_t(band)]->setCaption(tr("Q_Value"));
+        const std::size_t b = std::size_t(band);
+        m_frequency[b]->setCaption(tr("FC(Hz)"));
+        m_gain[b]->setCaption(tr("Gain(dB)"));
+        m_q[b]->setCaption(tr("Q_Value"));
+        // Assistive technology hears which output and band a knob edits.
+        const int index = output * kOutputEqBands + band;
+        m_frequency[b]->setAccessibleName(
+            SettingCatalogue::label({unit, SettingId::OutputEqFrequency, index}));
+        m_gain[b]->setAccessibleName(
+            SettingCatalogue::label({unit, SettingId::OutputEqGain, index}));
+        m_q[b]->setAccessibleName(SettingCatalogue::label({unit, SettingId::OutputEqQ, index}));
     }
+    m_graph->setAccessibleName(tr("Output %1 EQ response").arg(output + 1));
+    m_bypass->setAccessibleName(tr("Output %1 EQ bypass").arg(output + 1));
 }
 
 void OutputEqWindow::hideEvent(QHideEvent* event)

@@ -12,8 +12,9 @@
 
 namespace sonaro::ui {
 
-OutputStrip::OutputStrip(ControlSurface& surface, int channel, QWidget* parent)
-    : ChannelStrip(surface, channel, parent)
+OutputStrip::OutputStrip(ControlSurface& surface, UndoHistory* history, int channel,
+                         QWidget* parent)
+    : ChannelStrip(surface, history, channel, parent)
 {
     const Theme& theme = Theme::instance();
     setObjectName(QStringLiteral("output%1").arg(channel + 1));
@@ -83,6 +84,14 @@ void OutputStrip::retranslate()
     m_mute->setText(tr("MUTE"));
     m_limiter->setText(tr("LIMITER"));
     m_eq->setText(tr("MASTER EQ"));
+    const int unit = m_surface.unit();
+    const QString number = QString::number(m_channel + 1);
+    nameSharedControls({unit, SettingId::OutputGain, m_channel},
+                       tr("Output %1, %2").arg(number, name()), tr("Output %1 level").arg(number),
+                       tr("Output %1 EQ: Enter opens the editor").arg(number));
+    m_mute->setAccessibleName(SettingCatalogue::label({unit, SettingId::OutputMute, m_channel}));
+    m_limiter->setAccessibleName(tr("Output %1 limiter...").arg(number));
+    m_eq->setAccessibleName(tr("Output %1 EQ...").arg(number));
     refresh();
 }
 
@@ -91,11 +100,15 @@ void OutputStrip::refresh()
     const UnitRecord& r = record();
     // The caption follows this output's own level type.
     m_level->setText(levelText(r.outputLevelType[m_channel]));
+    m_level->setAccessibleName(QStringLiteral("%1: %2").arg(
+        SettingCatalogue::label({m_surface.unit(), SettingId::OutputLevel, m_channel}),
+        m_level->text()));
     m_mute->setChecked(r.outputMute[m_channel] != 0);
     m_limiter->setChecked(r.limiterEnable[m_channel] != 0);
     // A muted output shows its fader at the bottom (-50 dB); the stored gain is kept.
     setFaderPosition(r.outputMute[m_channel] ? kGainMax
                                              : faderPositionForGain(r.outputGain[m_channel]));
+    showLevelsKnown();
     if (!isLive()) showMeter(0);
     ResponseCurve curve;
     outputChannelCurve(outputEqBands(r, m_channel), curve);
@@ -104,10 +117,9 @@ void OutputStrip::refresh()
 
 void OutputStrip::meterTick()
 {
-    UnitTable& table = m_surface.table();
-    const int unit = table.currentUnit();
-    UnitRecord& r = table.record(unit);
-    showMeter(r.connected ? meterPushValue(r.outputLevel[m_channel]) : 0);
+    const bool live = isLive();
+    UnitRecord& r = m_surface.table().current();
+    showMeter(live ? meterPushValue(r.outputLevel[m_channel]) : 0);
 }
 
 } // namespace sonaro::ui

@@ -12,7 +12,8 @@ class OutputStrip : public ChannelStrip
     Q_OBJECT
 
 public:
-    OutputStrip(ControlSurface& surface, int channel, QWidget* parent = nullptr);
+    OutputStrip(ControlSurface& surface, UndoHistory* history, int channel,
+                QWidget* parent = nullptr);
 
     void refresh() override;
 

@@ -5,6 +5,7 @@
 #include "model/HostAddressRules.h"
 #include "model/UnitRecord.h"
 #include "ui/LoginDialog.h"
+#include "ui/MessageLine.h"
 #include "ui/kit/Theme.h"
 
 #include <QCloseEvent>
@@ -131,6 +132,8 @@ SearchDialog::SearchDialog(SonaroCore& core, QWidget* parent) : QDialog(parent),
     layout->addLayout(addressRow);
     layout->addSpacing(6);
     layout->addLayout(buttons);
+    // "Search finished." and the like: said here, not in a box of their own.
+    layout->addWidget(new MessageLine(this));
 
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, theme.panel);
@@ -289,6 +292,7 @@ void SearchDialog::closeEvent(QCloseEvent* event)
 void SearchDialog::retranslate()
 {
     setWindowTitle(tr("SEARCH"));
+    m_list->setAccessibleName(tr("Units found"));
     m_list->setHeaderLabels({tr("DEVICE IP"), tr("PORT"), tr("USERNAME1"), tr("USERNAME2")});
     m_networkLabel->setText(tr("NETWORK"));
     fillNetworks();

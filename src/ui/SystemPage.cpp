@@ -107,7 +107,7 @@ SystemPage::SystemPage(SonaroCore& core, QWidget* parent) : QWidget(parent), m_c
     ControlSurface& surface = core.surface();
     connect(&surface, &ControlSurface::systemChanged, this, &SystemPage::refresh);
     connect(&surface, &ControlSurface::refreshNeeded, this, &SystemPage::refresh);
-    connect(&core.dispatcher(), &Dispatcher::addressReported, this,
+    connect(&core, &SonaroCore::addressReported, this,
             [this](const QString& address, quint16) { m_address->setAddress(address); });
 
     retranslate();
@@ -350,7 +350,7 @@ void SystemPage::changeAddress()
         return;
     }
     // A 127.x unit is reachable only when the link itself runs on loopback (demo, tests).
-    const bool loopbackAllowed = m_core.linkState().bindAddress.isLoopback();
+    const bool loopbackAllowed = m_core.bindAddress().isLoopback();
     const HostAddressProblem problem = hostAddressProblem(address, loopbackAllowed);
     if (problem != HostAddressProblem::None) {
         op.showMessage(Severity::Error, hostAddressProblemText(problem, typed));
@@ -358,7 +358,7 @@ void SystemPage::changeAddress()
     }
     Session& session = m_core.session();
     // Asked only when the change can go out; otherwise the session says why it cannot.
-    if (session.connection() == Connection::Connected && m_core.table().current().connected) {
+    if (session.connection() == Connection::Connected && m_core.table().record(1).connected) {
         const QString question =
             tr("Change the unit's address from %1 to %2?\n\nThe unit will move to %2 at once and "
                "the connection will drop. The program follows it: connect again to reach the "
@@ -445,6 +445,14 @@ void SystemPage::retranslate()
     m_newPasswordLabel->setText(tr("NEW PSW"));
     m_confirmPasswordLabel->setText(tr("CONFIRM PSW"));
     m_changeUser->setText(tr("CHANGE USER"));
+    // The two OK buttons say what they apply.
+    m_maxOpenOk->setAccessibleName(tr("OK: %1").arg(
+        SettingCatalogue::label({m_core.table().currentUnit(), SettingId::MaxOpen, 0})));
+    m_addressOk->setAccessibleName(tr("OK: change the unit's address"));
+    m_threshold->setAccessibleName(
+        SettingCatalogue::label({m_core.table().currentUnit(), SettingId::Threshold, 0}));
+    m_holdTime->setAccessibleName(
+        SettingCatalogue::label({m_core.table().currentUnit(), SettingId::HoldTime, 0}));
     setButtonTexts();
 }
 

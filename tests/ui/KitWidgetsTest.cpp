@@ -1,8 +1,6 @@
-#include "ui/kit/Knob.h"
 #include "ui/kit/LevelMeter.h"
 #include "ui/kit/MatrixGrid.h"
 #include "ui/kit/PaintedButton.h"
-#include "ui/kit/ValueReadout.h"
 
 #include "KitTestSupport.h"
 
@@ -50,67 +48,8 @@ TEST(LevelMeter, RepaintsFromItsTimerOnlyWhileVisible)
     EXPECT_FALSE(meter.isTicking());
 }
 
-TEST(Knob, FormatsItsReadoutAndMapsTheSweep)
+TEST(ImageButton, AnIndicatorIgnoresClicksAndKeys)
 {
-    Knob knob;
-    knob.resize(72, 96);
-    knob.setRange(1, 10);
-    knob.setFormat(ValueFormat::Ratio);
-    knob.setValue(4);
-    EXPECT_EQ(knob.text(), "4:1");
-    EXPECT_DOUBLE_EQ(knob.angleFor(1), 225.0);
-    EXPECT_DOUBLE_EQ(knob.angleFor(10), -45.0);
-    EXPECT_TRUE(knob.dialRect().bottom() < knob.readoutRect().top());
-
-    // Dragging up turns it up; Shift drags finely.
-    QSignalSpy moved(&knob, &ValueControl::moved);
-    const QPointF centre = knob.dialRect().center();
-    Press(&knob, centre);
-    Move(&knob, centre - QPointF(0, 200));
-    EXPECT_EQ(knob.value(), 10);
-    Release(&knob, centre - QPointF(0, 200));
-    EXPECT_EQ(moved.count(), 1);
-}
-
-TEST(ValueReadout, ClampsToTheRawRangeBeforeFormatting)
-{
-    ValueReadout threshold;
-    threshold.setRange(0, 1000);
-    threshold.setFormat(ValueFormat::Threshold);
-    threshold.setValue(1200);
-    EXPECT_EQ(threshold.value(), 1000);
-    EXPECT_EQ(threshold.text(), "OFF");
-    EXPECT_EQ(threshold.textFor(-5), "-80.0dB");
-    threshold.setValue(785);
-    EXPECT_EQ(threshold.toolTip(), "-1.5dB");
-
-    ValueReadout release;
-    release.setRange(50, 5000);
-    release.setFormat(ValueFormat::Milliseconds);
-    QSignalSpy entered(&release, &ValueControl::valueEntered);
-    EXPECT_TRUE(release.enterText("9000"));
-    EXPECT_EQ(release.text(), "5000ms");
-    ASSERT_EQ(entered.count(), 1);
-    EXPECT_EQ(entered.at(0).at(0).toInt(), 5000);
-}
-
-TEST(ImageButton, TogglesShowsItsLooksAndIndicatorsIgnoreClicks)
-{
-    PaintedButton mute(QStringLiteral("MUTE"));
-    mute.setCheckable(true);
-    mute.resize(mute.sizeHint());
-    EXPECT_EQ(mute.look(), PaintedButton::Look::Normal);
-    QSignalSpy toggled(&mute, &QAbstractButton::toggled);
-    QTest::mouseClick(&mute, Qt::LeftButton);
-    EXPECT_TRUE(mute.isChecked());
-    EXPECT_EQ(mute.look(), PaintedButton::Look::Checked);
-    mute.setDown(true);
-    EXPECT_EQ(mute.look(), PaintedButton::Look::Pressed);
-    mute.setDown(false);
-    mute.setEnabled(false);
-    EXPECT_EQ(mute.look(), PaintedButton::Look::Disabled);
-    EXPECT_EQ(toggled.count(), 1);
-
     PaintedButton lamp(QStringLiteral("WAITING"));
     lamp.setCheckable(true);
     lamp.setIndicator(true);
@@ -185,27 +124,4 @@ TEST_F(MatrixGridTest, ClickTogglesTheCellAndRowWordsFollow)
     EXPECT_EQ(toggled.at(0).at(0).value<MatrixCell>(), (MatrixCell{1, 1}));
     EXPECT_TRUE(toggled.at(0).at(1).toBool());
     EXPECT_FALSE(toggled.at(1).at(1).toBool());
-}
-
-// On a large page the cells grow, square and up to their maximum; clicks still find them.
-TEST(MatrixGrid, CellsGrowWithTheWidgetUpToTheirMaximum)
-{
-    MatrixGrid grid;
-    grid.setGridSize(8, 2);
-    grid.resize(1900, 900);
-    grid.show(); // a hidden widget is told its size when it shows
-    EXPECT_EQ(grid.cellSize(), MatrixGrid::kDefaultCellSize) << "without a maximum they keep it";
-    grid.setMaximumCellSize(150);
-    EXPECT_EQ(grid.cellSize(), 150);
-    const QRect cell = grid.cellRect({5, 1});
-    EXPECT_EQ(cell.width(), 150);
-    EXPECT_GE(grid.cellRect({0, 0}).left(), 0);
-    EXPECT_LE(grid.cellRect({7, 1}).right(), grid.width());
-    EXPECT_EQ(grid.hitTest(cell.center()), (MatrixCell{5, 1}));
-    grid.resize(1000, 900); // the width decides
-    EXPECT_GT(grid.cellSize(), MatrixGrid::kDefaultCellSize);
-    EXPECT_LT(grid.cellSize(), 150);
-    EXPECT_LE(grid.cellRect({7, 1}).right(), grid.width());
-    grid.resize(400, 300); // never below the default
-    EXPECT_EQ(grid.cellSize(), MatrixGrid::kDefaultCellSize);
 }

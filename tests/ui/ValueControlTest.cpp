@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 
 using namespace sonaro::ui;
 
@@ -40,7 +41,8 @@ struct Entry
     ValueFormat format;
     int minimum, maximum, start;
     const char* text;
-    int expected; // kRefused: the text is refused and the value stays
+    int expected;  // kRefused: the text is refused and the value stays
+    char note = 0; // what the note says right after Enter: 'c' clamped, 'r' rounded
 };
 constexpr int kRefused = INT_MIN;
 
@@ -49,36 +51,37 @@ const Entry kEntries[] = {
     // EQ gain knobs (0.1 dB), sliders (position 150 - tenths) and the limiter threshold.
     {ValueFormat::DecibelTenths, -150, 150, 0, "-6", -60},
     {ValueFormat::DecibelTenths, -150, 150, 0, "+4.5dB", 45},
-    {ValueFormat::DecibelTenths, -150, 150, 0, "-40", -150},
+    {ValueFormat::DecibelTenths, -150, 150, 0, "-40", -150, 'c'},
     {ValueFormat::DecibelTenths, -150, 150, 0, "six", kRefused},
     {ValueFormat::GainSliderTenths, 0, 300, 150, "0", 150},
     {ValueFormat::GainSliderTenths, 0, 300, 150, "-6", 210},
-    {ValueFormat::GainSliderTenths, 0, 300, 150, "99", 0},
+    {ValueFormat::GainSliderTenths, 0, 300, 150, "99", 0, 'c'},
     {ValueFormat::GainSliderTenths, 0, 300, 150, "", kRefused},
     {ValueFormat::Threshold, 0, 1000, 800, "-20", 600},
-    {ValueFormat::Threshold, 0, 1000, 800, "-90dB", 0},
+    {ValueFormat::Threshold, 0, 1000, 800, "-90dB", 0, 'c'},
     {ValueFormat::Threshold, 0, 1000, 800, "off", 1000},
     {ValueFormat::Threshold, 0, 1000, 800, "-20 Hz", kRefused},
     // Frequencies, Q.
     {ValueFormat::Hertz, 20, 20000, 1000, "1k", 1000},
     {ValueFormat::Hertz, 20, 20000, 100, "2.5k", 2500},
     {ValueFormat::Hertz, 20, 20000, 100, "1200", 1200},
-    {ValueFormat::Hertz, 20, 20000, 100, "25 kHz", 20000},
-    {ValueFormat::Hertz, 20, 20000, 100, "5", 20},
+    {ValueFormat::Hertz, 20, 20000, 100, "25 kHz", 20000, 'c'},
+    {ValueFormat::Hertz, 20, 20000, 100, "5", 20, 'c'},
     {ValueFormat::Hertz, 20, 20000, 100, "1k2", kRefused},
     {ValueFormat::QTenths, 3, 200, 5, "2", 20},
-    {ValueFormat::QTenths, 3, 200, 5, "0.75", 8},
-    {ValueFormat::QTenths, 3, 200, 5, "0", 3},
+    {ValueFormat::QTenths, 3, 200, 5, "0.75", 8, 'r'},
+    {ValueFormat::QTenths, 3, 200, 5, "0", 3, 'c'},
     {ValueFormat::QTenths, 3, 200, 5, "q", kRefused},
     // Limiter times and ratio.
     {ValueFormat::Milliseconds, 1, 2000, 5, "10ms", 10},
+    {ValueFormat::Milliseconds, 1, 2000, 5, "-10", 1, 'c'},
     {ValueFormat::Milliseconds, 1, 2000, 10, "1.5s", 1500},
-    {ValueFormat::Milliseconds, 1, 2000, 10, "9000", 2000},
+    {ValueFormat::Milliseconds, 1, 2000, 10, "9000", 2000, 'c'},
     {ValueFormat::Milliseconds, 1, 2000, 10, "fast", kRefused},
     {ValueFormat::Ratio, 1, 100, 2, "4", 4},
     {ValueFormat::Ratio, 1, 100, 2, "4:1", 4},
     {ValueFormat::Ratio, 1, 100, 2, "inf", 100},
-    {ValueFormat::Ratio, 1, 100, 2, "0.5", 1},
+    {ValueFormat::Ratio, 1, 100, 2, "0.5", 1, 'c'},
     {ValueFormat::Ratio, 1, 100, 2, "4:3", kRefused},
     // System page and strip read-outs.
     {ValueFormat::Percent, 0, 100, 50, "25%", 25},
@@ -93,8 +96,9 @@ const Entry kEntries[] = {
 } // namespace
 
 // Typed entry in the units shown, through the visible editor of a read-out: accepted values
-// land in the control's raw form, values beyond the range are clamped, text that is not a
-// value is refused visibly and changes nothing.
+// land in the control's raw form; a value beyond the range is clamped and one between steps
+// rounded, and the note below the read-out says so at once; text that is not a value is refused
+// visibly and changes nothing.
 TEST(ValueControl, TypedEntryInTheUnitsShown)
 {
     for (const Entry& e : kEntries) {
@@ -117,8 +121,10 @@ TEST(ValueControl, TypedEntryInTheUnitsShown)
             EXPECT_EQ(changed.count() + entered.count(), 0) << label.toStdString();
             ASSERT_TRUE(readout.isEditing()) << label.toStdString();
             EXPECT_TRUE(editor->property("refused").toBool());
-            EXPECT_FALSE(editor->toolTip().isEmpty());
             EXPECT_EQ(editor->toolTip(), readout.typedEntryError());
+            ASSERT_NE(readout.noteLabel(), nullptr); // the reason shows without hovering
+            EXPECT_TRUE(readout.noteLabel()->isVisible());
+            EXPECT_EQ(readout.noteLabel()->text(), readout.typedEntryError());
             QTest::keyClicks(editor, "x"); // typing again takes the frame back
             EXPECT_FALSE(editor->property("refused").toBool());
             EXPECT_TRUE(editor->toolTip().isEmpty());
@@ -129,6 +135,12 @@ TEST(ValueControl, TypedEntryInTheUnitsShown)
             EXPECT_FALSE(readout.isEditing()) << label.toStdString();
             EXPECT_EQ(readout.value(), e.expected) << label.toStdString();
             EXPECT_EQ(entered.count(), 1) << label.toStdString();
+            const QString note = readout.typedEntryNote();
+            EXPECT_EQ(note.contains("outside"), e.note == 'c') << note.toStdString();
+            EXPECT_EQ(note.contains("rounded"), e.note == 'r') << note.toStdString();
+            // A value already set is said too.
+            EXPECT_EQ(readout.noteLabel() && readout.noteLabel()->isVisible(),
+                      e.note != 0 || e.expected == e.start);
         }
     }
 }
@@ -187,11 +199,12 @@ TEST(ValueFormat, GainFaderText)
     EXPECT_EQ(position, 0);
     EXPECT_TRUE(parseGainFaderText("-80dB", position)); // clamped to -50 dB: the bottom
     EXPECT_EQ(position, 60);
-    EXPECT_TRUE(parseGainFaderText("-6.4", position));
-    EXPECT_EQ(position, 16);
-    position = 33;
     QString why;
-    for (const char* text : {"", "  ", "loud", "OFF", "-6 ms"}) {
+    EXPECT_TRUE(parseGainFaderText("-6.4", position, &why));
+    EXPECT_EQ(position, 16);
+    EXPECT_TRUE(why.contains("-6dB")) << "rounded, and said so: " << why.toStdString();
+    position = 33;
+    for (const char* text : {"", "  ", "loud", "OFF", "-6 ms", "O"}) {
         EXPECT_FALSE(parseGainFaderText(text, position, &why)) << text;
         EXPECT_EQ(position, 33);
         EXPECT_FALSE(why.isEmpty());
@@ -270,13 +283,7 @@ TEST(ValueControl, FrequencyScaleIsLogarithmic)
     EXPECT_NEAR(knob.value(), 632, 2);
     Release(&knob, centre);
 
-    // Other formats stay linear; so does a range that reaches 0.
-    Knob gain;
-    gain.setRange(-150, 150);
-    gain.setFormat(ValueFormat::DecibelTenths);
-    EXPECT_FALSE(gain.isLogarithmic());
-    EXPECT_DOUBLE_EQ(gain.fractionOf(0), 0.5);
-    knob.setRange(0, 20000);
+    knob.setRange(0, 20000); // a range that reaches 0 stays linear
     EXPECT_FALSE(knob.isLogarithmic());
 }
 
@@ -303,50 +310,43 @@ TEST(ValueControl, SetterClampsIgnoresNoOpsAndSignalsOnce)
     EXPECT_EQ(fader.defaultValue(), 20);
 }
 
-TEST(ValueControl, ArrowKeysMoveTheFaderCapAndAlwaysReportRelease)
+// Keys, the wheel and clicks on a gain fader, whose "up" is the top, position 0; each row starts
+// where the one before left the fader. A key at the end still reports a release (owners resend).
+TEST(ValueControl, KeysWheelAndClicksStepTheFader)
 {
     Fader fader;
     fader.useGainScale();
+    fader.resize(64, 300);
     fader.setValue(1);
     QSignalSpy moved(&fader, &ValueControl::moved);
     QSignalSpy released(&fader, &ValueControl::released);
-    QTest::keyClick(&fader, Qt::Key_Up); // up: towards position 0, the top
-    EXPECT_EQ(fader.value(), 0);
-    QTest::keyClick(&fader, Qt::Key_Up); // at the top: no move, but still a release to resend
-    EXPECT_EQ(fader.value(), 0);
-    EXPECT_EQ(moved.count(), 1);
-    EXPECT_EQ(released.count(), 2);
-    QTest::keyClick(&fader, Qt::Key_PageDown);
-    EXPECT_EQ(fader.value(), 10);
-    QTest::keyClick(&fader, Qt::Key_End);
-    EXPECT_EQ(fader.value(), 60);
-    QTest::keyClick(&fader, Qt::Key_Delete); // reset to the default: 0 dB
-    EXPECT_EQ(fader.value(), 10);
-}
-
-TEST(ValueControl, WheelStepsFineAndFast)
-{
-    Fader fader;
-    fader.setRange(0, 100);
-    fader.setSingleStep(2);
-    fader.setPageStep(20);
-    fader.setFineStep(1);
-    fader.setValue(50);
+    const auto key = [&](Qt::Key k) { QTest::keyClick(&fader, k); };
     const auto wheel = [&](int delta, Qt::KeyboardModifiers mods) {
         QWheelEvent e(QPointF(10, 10), fader.mapToGlobal(QPointF(10, 10)), QPoint(),
                       QPoint(0, delta), Qt::NoButton, mods, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&fader, &e);
     };
-    wheel(120, Qt::NoModifier); // a fader's "up" is a smaller position
-    EXPECT_EQ(fader.value(), 48);
-    wheel(120, Qt::ShiftModifier);
-    EXPECT_EQ(fader.value(), 47);
-    wheel(-120, Qt::ControlModifier);
-    EXPECT_EQ(fader.value(), 67);
-    wheel(60, Qt::NoModifier); // half a notch waits for the other half
-    EXPECT_EQ(fader.value(), 67);
-    wheel(60, Qt::NoModifier);
-    EXPECT_EQ(fader.value(), 65);
+    const QPointF bottom(fader.capRect().center().x(), fader.travelBottom());
+    const std::pair<std::function<void()>, int> steps[] = {
+        {[&] { key(Qt::Key_Up); }, 0},
+        {[&] { key(Qt::Key_Up); }, 0},
+        {[&] { key(Qt::Key_PageDown); }, 10},
+        {[&] { key(Qt::Key_End); }, 60},
+        {[&] { key(Qt::Key_Delete); }, 10}, // the default: 0 dB
+        {[&] { wheel(120, Qt::NoModifier); }, 9},
+        {[&] { wheel(-120, Qt::ControlModifier); }, 19},
+        {[&] { wheel(60, Qt::NoModifier); }, 19}, // half a notch waits for the other half
+        {[&] { wheel(60, Qt::NoModifier); }, 18},
+        {[&] { Press(&fader, bottom), Release(&fader, bottom); }, 60}, // a track click jumps
+        {[&] { Press(&fader, fader.capRect().center(), Qt::ControlModifier); }, 10},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        steps[i].first();
+        EXPECT_EQ(fader.value(), steps[i].second) << "step " << i;
+        if (i == 1) {
+            EXPECT_EQ(released.count() - moved.count(), 1) << "released at the top";
+        }
+    }
 }
 
 TEST(ValueControl, DragMovesOncePerPositionChangeAndReleasesOnce)
@@ -373,60 +373,26 @@ TEST(ValueControl, DragMovesOncePerPositionChangeAndReleasesOnce)
     EXPECT_EQ(released.at(0).at(0).toInt(), 0);
 }
 
-TEST(ValueControl, TrackClickJumpsAndCtrlClickResets)
-{
-    Fader fader;
-    fader.useGainScale();
-    fader.resize(64, 300);
-    fader.setValue(0);
-    const double x = fader.capRect().center().x();
-    Press(&fader, QPointF(x, fader.travelBottom()));
-    Release(&fader, QPointF(x, fader.travelBottom()));
-    EXPECT_EQ(fader.value(), 60);
-    QSignalSpy released(&fader, &ValueControl::released);
-    Press(&fader, fader.capRect().center(), Qt::ControlModifier);
-    EXPECT_EQ(fader.value(), 10);
-    EXPECT_EQ(released.count(), 1);
-}
-
-TEST(ValueControl, TypedEntryThroughTheVisibleReadout)
+// Typing starts at a digit; Escape abandons it. A control without a format takes plain numbers.
+TEST(ValueControl, ADigitStartsTypingAndEscapeAbandonsIt)
 {
     Fader fader;
     fader.useGainScale();
     fader.resize(64, 300);
     fader.show();
-    fader.setValue(40);
+    fader.setValue(16);
     QSignalSpy entered(&fader, &ValueControl::valueEntered);
-    QSignalSpy moved(&fader, &ValueControl::moved);
-
-    const QPointF readout = QRectF(fader.readoutRect()).center();
-    sendMouse(&fader, QEvent::MouseButtonDblClick, readout);
-    ASSERT_TRUE(fader.isEditing());
-    QLineEdit* editor = fader.typedEntryEditor();
-    ASSERT_NE(editor, nullptr);
-    EXPECT_TRUE(editor->isVisible());
-    EXPECT_EQ(editor->text(), "-30dB");
-    editor->setText("-6");
-    QTest::keyClick(editor, Qt::Key_Return);
-    EXPECT_FALSE(fader.isEditing());
-    EXPECT_EQ(fader.value(), 16); // -6 dB: gain 44, position 16
-    EXPECT_EQ(fader.text(), "-6dB");
-    ASSERT_EQ(entered.count(), 1);
-    EXPECT_EQ(moved.count(), 0);
-
-    // A digit key starts typing; Escape abandons it.
     QTest::keyClick(&fader, Qt::Key_5);
     ASSERT_TRUE(fader.isEditing());
+    EXPECT_EQ(fader.typedEntryEditor()->text(), "5");
     QTest::keyClick(fader.typedEntryEditor(), Qt::Key_Escape);
     EXPECT_FALSE(fader.isEditing());
     EXPECT_EQ(fader.value(), 16);
-    EXPECT_EQ(entered.count(), 1);
+    EXPECT_EQ(entered.count(), 0);
 
-    // Without a format of its own a control takes plain numbers.
     ValueReadout plain;
     plain.setValue(5);
     EXPECT_FALSE(plain.enterText("abc"));
-    EXPECT_FALSE(plain.typedEntryError().isEmpty());
     EXPECT_TRUE(plain.enterText("12"));
     EXPECT_EQ(plain.value(), 12);
 }

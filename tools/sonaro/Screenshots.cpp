@@ -122,6 +122,18 @@ public:
         view.showChannelsPage();
     }
 
+    // A chain of units: the picker names them and shows the second one.
+    void chain()
+    {
+        m_run.core.renameUnit(2, QStringLiteral("Gallery"));
+        m_run.core.renameUnit(3, QStringLiteral("Balcony"));
+        m_run.view.showUnit(2);
+        inBothLanguages([this](const QString& prefix) {
+            m_run.view.showChannelsPage();
+            saveWindowAt(kPictureSize, prefix + QStringLiteral("units"));
+        });
+    }
+
     bool saved() const { return m_saved; }
 
 private:
@@ -183,7 +195,7 @@ void start(const Run& run)
     run.window.resize(kPictureSize);
     run.window.show();
     QTimer::singleShot(0, &run.window, [run, shooter] {
-        if (run.ratio == 1) shooter->firstRun();
+        if (run.ratio == 1 && run.units == 1) shooter->firstRun();
         // Log in to the embedded unit as its administrator, as Connect would after the dialogs.
         run.core.session().storeLogin(run.adminName, run.adminPassword);
         run.core.session().sendLogin();
@@ -194,11 +206,18 @@ void start(const Run& run)
         QElapsedTimer waited;
         waited.start();
         QObject::connect(poll, &QTimer::timeout, &run.window, [run, shooter, poll, waited] {
-            const bool connected = run.core.table().current().connected;
+            // A chain is pictured once every unit has been read.
+            const bool connected =
+                run.core.table().current().connected && run.core.delivery().isStateRead(run.units);
             if (!connected && waited.elapsed() < kLoginWaitMs) return;
             poll->stop();
             if (!connected) qWarning("sonaro: the unit did not log in; pictures show it offline");
             QTimer::singleShot(kSettleMs, poll, [run, shooter] {
+                if (run.units > 1) {
+                    shooter->chain();
+                    QCoreApplication::exit(shooter->saved() ? 0 : 1);
+                    return;
+                }
                 shooter->connected();
                 if (run.ratio == 1)
                     runAtRatioTwo(run, shooter);

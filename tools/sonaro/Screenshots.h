@@ -29,6 +29,9 @@ struct Run
     QString adminPassword;
     // 1: the full run (it starts the ratio-2 run itself); 2: only the ratio-2 pictures.
     int ratio = 1;
+    // Above 1 the embedded unit plays a chain, and only the unit picker's pictures are taken
+    // (units-LANG.png: unit 2 shown, its meters without live levels).
+    int units = 1;
 };
 
 // Starts the run on the event loop; the caller runs the loop.

@@ -158,13 +158,13 @@ void Fader::paintEvent(QPaintEvent*)
         const double gy = std::round(cap.center().y()) + i + 0.5;
         p.drawLine(QPointF(cap.left() + 5, gy), QPointF(cap.right() - 5, gy));
     }
-    p.setPen(QPen(hasFocus() ? theme.accent : theme.faderCapLine, 2.0));
+    p.setPen(QPen(theme.faderCapLine, 2.0));
     p.drawLine(QPointF(cap.left() + 2, cap.center().y()),
                QPointF(cap.right() - 2, cap.center().y()));
 
     // Read-out.
     const QRectF box = QRectF(readoutRect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    p.setPen(QPen(hasFocus() ? theme.focusRing : theme.panelEdge, 1.0));
+    p.setPen(QPen(theme.panelEdge, 1.0));
     p.setBrush(theme.well);
     p.drawRoundedRect(box, 3, 3);
     if (!isEditing()) {
@@ -172,6 +172,7 @@ void Fader::paintEvent(QPaintEvent*)
         p.setPen(enabled ? theme.readoutText : theme.textDisabled);
         p.drawText(box, Qt::AlignCenter, text());
     }
+    if (hasFocus()) drawFocusRing(p, rect(), 4);
 }
 
 } // namespace sonaro::ui

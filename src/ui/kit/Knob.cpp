@@ -86,8 +86,7 @@ void Knob::paintEvent(QPaintEvent*)
     };
     arc(kStartAngle, kStartAngle - kSweep, theme.knobTrack);
     const int origin = m_arcOrigin == INT_MIN ? minimum() : m_arcOrigin;
-    if (enabled && value() != origin)
-        arc(angleFor(origin), angleFor(value()), hasFocus() ? theme.accentBright : theme.accent);
+    if (enabled && value() != origin) arc(angleFor(origin), angleFor(value()), theme.accent);
 
     // Body: a shaded disc with a rim, and the pointer.
     const double inset = kArcWidth + kArcInset;
@@ -114,7 +113,7 @@ void Knob::paintEvent(QPaintEvent*)
 
     // Read-out.
     const QRectF box = QRectF(readoutRect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    p.setPen(QPen(hasFocus() ? theme.focusRing : theme.panelEdge, 1.0));
+    p.setPen(QPen(theme.panelEdge, 1.0));
     p.setBrush(theme.well);
     p.drawRoundedRect(box, 3, 3);
     if (!isEditing()) {
@@ -122,6 +121,7 @@ void Knob::paintEvent(QPaintEvent*)
         p.setPen(enabled ? theme.readoutText : theme.textDisabled);
         p.drawText(box, Qt::AlignCenter, text());
     }
+    if (hasFocus()) drawFocusRing(p, rect(), 4);
 }
 
 } // namespace sonaro::ui

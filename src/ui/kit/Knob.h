@@ -14,7 +14,8 @@ public:
     explicit Knob(QWidget* parent = nullptr);
 
     void setCaption(const QString& caption);
-    QString caption() const { return m_caption; }
+    QString caption() const override { return m_caption; }
+    QAccessible::Role accessibleRole() const override { return QAccessible::Dial; }
     void setArcOrigin(int value);
 
     QSize sizeHint() const override { return {72, 96}; }

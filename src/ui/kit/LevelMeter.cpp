@@ -1,5 +1,6 @@
 #include "ui/kit/LevelMeter.h"
 
+#include "ui/kit/Accessibility.h"
 #include "ui/kit/Theme.h"
 
 #include <QPainter>
@@ -20,6 +21,7 @@ LevelMeter::LevelMeter(QWidget* parent) : QWidget(parent)
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, &LevelMeter::advance);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    installKitAccessibility();
 }
 
 void LevelMeter::setRange(int minimum, int maximum)
@@ -34,6 +36,7 @@ void LevelMeter::setRange(int minimum, int maximum)
 
 void LevelMeter::setLevel(int level)
 {
+    if (!isAvailable()) level = m_minimum;
     m_level = std::clamp(level, m_minimum, m_maximum);
     if (m_level >= m_peak) {
         m_peak = m_level;
@@ -46,6 +49,21 @@ void LevelMeter::setCaption(const QString& caption)
     m_caption = caption;
     setAccessibleName(caption);
     setToolTip(caption);
+}
+
+void LevelMeter::setUnavailable(const QString& reason)
+{
+    if (reason == m_unavailable) return;
+    m_unavailable = reason;
+    if (!isAvailable()) {
+        m_level = m_minimum;
+        m_peak = m_minimum;
+        m_holdLeft = 0;
+    }
+    setToolTip(isAvailable() ? m_caption : reason);
+    setAccessibleDescription(reason);
+    m_dirty = true;
+    update();
 }
 
 int LevelMeter::segmentCount() const
@@ -109,7 +127,8 @@ void LevelMeter::paintEvent(QPaintEvent*)
     const QColor bands[3] = {theme.meterGreen, theme.meterYellow, theme.meterRed};
     QColor unlit[3];
     for (int i = 0; i < 3; ++i)
-        unlit[i] = dimmed(bands[i], theme.meterUnlitPercent);
+        // Greyed without a level to show: no colour that could pass for silence.
+        unlit[i] = isAvailable() ? dimmed(bands[i], theme.meterUnlitPercent) : theme.panelEdge;
     const int segHeight = kSegmentPitch - kSegmentGap;
     const int x = r.left() + kFrame;
     const int w = r.width() - 2 * kFrame;

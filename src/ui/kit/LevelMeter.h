@@ -29,6 +29,11 @@ public:
     void setPeakHoldTicks(int ticks) { m_holdTicks = std::max(0, ticks); }
     void setCaption(const QString& caption);
     QString caption() const { return m_caption; }
+    // A meter with no level to show (nothing reports this channel's level): it is drawn greyed,
+    // holds no level and says why (reason) in its tooltip and description. An empty reason makes
+    // it a live meter again.
+    void setUnavailable(const QString& reason);
+    bool isAvailable() const { return m_unavailable.isEmpty(); }
 
     // Number of lit segments for the current level, and the segment of the peak marker
     // (-1: none). Public so that owners and tests can reason about what is drawn.
@@ -64,6 +69,7 @@ private:
     int m_drawnLit = -1;
     int m_drawnPeak = -1;
     QString m_caption;
+    QString m_unavailable;
 };
 
 } // namespace sonaro::ui

@@ -1,6 +1,9 @@
 #include "ui/kit/MatrixGrid.h"
 
+#include "ui/kit/Accessibility.h"
 #include "ui/kit/Theme.h"
+
+#include <QKeyEvent>
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,6 +31,40 @@ MatrixGrid::MatrixGrid(QWidget* parent) : QWidget(parent)
         m_rowLabels << QStringLiteral("M%1").arg(i + 1);
     for (int i = 0; i < m_columns; ++i)
         m_columnLabels << QString();
+    setFocusPolicy(Qt::StrongFocus);
+    installKitAccessibility();
+}
+
+void MatrixGrid::setCurrentCell(MatrixCell cell)
+{
+    cell.column = std::clamp(cell.column, 0, m_columns - 1);
+    cell.row = std::clamp(cell.row, 0, m_rows - 1);
+    if (cell == m_current) return;
+    m_current = cell;
+    update();
+    emit currentCellChanged(cell);
+}
+
+void MatrixGrid::toggle(MatrixCell cell)
+{
+    if (!valid(cell)) return;
+    const bool on = !isOn(cell);
+    setOn(cell, on);
+    emit cellToggled(cell, on);
+}
+
+void MatrixGrid::setCellNamer(std::function<QString(MatrixCell)> namer)
+{
+    m_namer = std::move(namer);
+}
+
+QString MatrixGrid::cellName(MatrixCell cell) const
+{
+    if (m_namer) return m_namer(cell);
+    const QString row = cell.row < m_rowLabels.size() ? m_rowLabels.at(cell.row) : QString();
+    const QString column =
+        cell.column < m_columnLabels.size() ? m_columnLabels.at(cell.column) : QString();
+    return QStringLiteral("%1 %2 %3").arg(row).arg(cell.column + 1).arg(column).trimmed();
 }
 
 void MatrixGrid::setGridSize(int columns, int rows)
@@ -35,6 +72,7 @@ void MatrixGrid::setGridSize(int columns, int rows)
     m_columns = std::clamp(columns, 1, 32);
     m_rows = std::clamp(rows, 1, 32);
     m_on.fill(false, m_columns * m_rows);
+    m_current = {};
     fitCells();
     updateGeometry();
     update();
@@ -202,9 +240,44 @@ void MatrixGrid::mousePressEvent(QMouseEvent* event)
         event->ignore(); // a click outside the grid is the owner's
         return;
     }
-    const bool on = !isOn(*cell);
-    setOn(*cell, on);
-    emit cellToggled(*cell, on);
+    setCurrentCell(*cell);
+    toggle(*cell);
+    event->accept();
+}
+
+void MatrixGrid::keyPressEvent(QKeyEvent* event)
+{
+    MatrixCell next = m_current;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        --next.column;
+        break;
+    case Qt::Key_Right:
+        ++next.column;
+        break;
+    case Qt::Key_Up:
+        --next.row;
+        break;
+    case Qt::Key_Down:
+        ++next.row;
+        break;
+    case Qt::Key_Home:
+        next.column = 0;
+        break;
+    case Qt::Key_End:
+        next.column = m_columns - 1;
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        toggle(m_current);
+        event->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    setCurrentCell(next);
     event->accept();
 }
 
@@ -303,6 +376,11 @@ void MatrixGrid::paintEvent(QPaintEvent*)
     };
     legend(theme.matrixOn, m_legendOn);
     legend(theme.matrixLegendClosed, m_legendOff);
+
+    if (hasFocus() && valid(m_current)) {
+        const QRectF cell(m_current.column * pitch, m_current.row * pitch, m_cellSize, m_cellSize);
+        drawFocusRing(p, cell.adjusted(-4, -4, 4, 4), 4);
+    }
 }
 
 } // namespace sonaro::ui

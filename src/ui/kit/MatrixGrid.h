@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 namespace sonaro::ui {
@@ -19,7 +20,9 @@ struct MatrixCell
 
 // The routing matrix: a grid of crosspoint cells (on RGB 0,165,221, off RGB 153,153,153), with
 // the input numbers and names above, the output labels on the right and a legend below. A click
-// on a cell toggles it. The grid can be scrolled by an offset that drawing and hit-testing share.
+// on a cell toggles it; from the keyboard the arrows move the current cell (ringed while the grid
+// has the focus) and Space or Enter toggles it. The grid can be scrolled by an offset that
+// drawing and hit-testing share.
 class MatrixGrid : public QWidget
 {
     Q_OBJECT
@@ -62,6 +65,16 @@ public:
     quint32 rowBits(int row) const;
     void setRowBits(int row, quint32 bits);
 
+    // The cell the keyboard works on.
+    MatrixCell currentCell() const { return m_current; }
+    void setCurrentCell(MatrixCell cell);
+    // Toggles a cell as the operator does (cellChanged, then cellToggled).
+    void toggle(MatrixCell cell);
+    // What a cell is called for assistive technology; by default the row label and the column's
+    // number and name.
+    void setCellNamer(std::function<QString(MatrixCell)> namer);
+    QString cellName(MatrixCell cell) const;
+
     void setColumnLabels(const QStringList& names);
     void setRowLabels(const QStringList& labels);
     void setTitles(const QString& columnsTitle, const QString& rowsTitle);
@@ -73,10 +86,12 @@ signals:
     void cellChanged(sonaro::ui::MatrixCell cell, bool on);
     // The operator toggled a cell (after cellChanged).
     void cellToggled(sonaro::ui::MatrixCell cell, bool on);
+    void currentCellChanged(sonaro::ui::MatrixCell cell);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -93,6 +108,8 @@ private:
     bool m_autoCentre = true;
     QPoint m_origin{20, 20};
     QPoint m_scroll;
+    MatrixCell m_current;
+    std::function<QString(MatrixCell)> m_namer;
     QList<bool> m_on;
     QStringList m_columnLabels;
     QStringList m_rowLabels;

@@ -122,11 +122,7 @@ void PaintedButton::paintEvent(QPaintEvent*)
     p.setBrush(g);
     p.setPen(QPen(l == Look::Checked ? m_checkedColour.darker(150) : theme.shadow, 1.0));
     p.drawRoundedRect(r, kRadius, kRadius);
-    if (hasFocus() && l != Look::Disabled) {
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(theme.focusRing, 1.0));
-        p.drawRoundedRect(r.adjusted(1, 1, -1, -1), kRadius - 1, kRadius - 1);
-    }
+    if (hasFocus() && l != Look::Disabled) drawFocusRing(p, r, kRadius);
 
     QRectF textRect = r.adjusted(kTextPadding / 2.0, 0, -kTextPadding / 2.0, 0);
     if (m_lamp) {

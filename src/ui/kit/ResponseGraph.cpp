@@ -268,6 +268,8 @@ void ResponseGraph::setCompact(bool compact)
     if (compact == m_compact) return;
     m_compact = compact;
     setCursor(compact ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    // The small curve opens its editor: from the keyboard too (Tab, then Enter or Space).
+    setFocusPolicy(compact ? Qt::StrongFocus : Qt::ClickFocus);
     updateGeometry();
     invalidateBackground();
     invalidateCurves();
@@ -629,6 +631,10 @@ void ResponseGraph::paintEvent(QPaintEvent*)
                   Qt::RoundCap, Qt::RoundJoin));
     p.drawPolyline(m_polygons[0]);
 
+    if (hasFocus()) {
+        p.setClipping(false);
+        drawFocusRing(p, rect(), 3);
+    }
     if (m_compact) return;
     // Handles, in list order; the selected one larger and lighter.
     p.setClipping(false);
@@ -777,6 +783,12 @@ void ResponseGraph::keyPressEvent(QKeyEvent* event)
 {
     const bool fine = event->modifiers() & Qt::ShiftModifier;
     int xSteps = 0, ySteps = 0;
+    if (m_compact && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                      event->key() == Qt::Key_Space)) {
+        emit clicked();
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Left:
         xSteps = -1;

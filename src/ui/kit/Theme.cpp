@@ -1,8 +1,13 @@
 #include "ui/kit/Theme.h"
 
+#include "ui/kit/FocusStyle.h"
+
 #include <QApplication>
+#include <QPainter>
 #include <QPalette>
 #include <QStyleFactory>
+
+#include <algorithm>
 
 namespace sonaro::ui {
 
@@ -37,7 +42,8 @@ QFont Theme::readoutFont(int pixelSize) const
 void Theme::applyTo(QApplication& app)
 {
     const Theme& t = instance();
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        app.setStyle(new FocusStyle(fusion));
     QPalette p;
     p.setColor(QPalette::Window, t.window);
     p.setColor(QPalette::WindowText, t.text);
@@ -62,6 +68,24 @@ void Theme::applyTo(QApplication& app)
         p.setColor(QPalette::Disabled, role, t.textDisabled);
     app.setPalette(p);
     app.setFont(t.font(12));
+}
+
+void drawFocusRing(QPainter& p, const QRectF& r, qreal radius)
+{
+    const Theme& theme = Theme::instance();
+    // On whole pixels, so that neither line is blurred into the face.
+    const QRectF outline(r.toAlignedRect());
+    const qreal w = theme.focusRingWidth;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(theme.focusRing, w));
+    p.drawRoundedRect(outline.adjusted(w / 2, w / 2, -w / 2, -w / 2), radius, radius);
+    const qreal in = w + 0.5;
+    p.setPen(QPen(theme.focusHalo, 1.0));
+    p.drawRoundedRect(outline.adjusted(in, in, -in, -in), std::max<qreal>(0, radius - in),
+                      std::max<qreal>(0, radius - in));
+    p.restore();
 }
 
 QColor dimmed(const QColor& lit, int percent)

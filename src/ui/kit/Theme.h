@@ -4,6 +4,8 @@
 #include <QFont>
 
 class QApplication;
+class QPainter;
+class QRectF;
 
 namespace sonaro::ui {
 
@@ -64,7 +66,11 @@ public:
     QColor knobBodyDark{0x1d, 0x21, 0x25};
     QColor knobTrack{0x10, 0x13, 0x16};
     QColor readoutText{0x7c, 0xdc, 0xff};
-    QColor focusRing{0x02, 0xa6, 0xe3};
+    // The keyboard focus: a bright ring with a dark line inside it, so that one of the two stands
+    // out on every face, dark or lit (mute red, priority amber, active green, the accent).
+    QColor focusRing{0x5c, 0xd2, 0xff};
+    QColor focusHalo{0x05, 0x07, 0x09};
+    int focusRingWidth = 2;
 
     // Buttons: the face in each state; the checked colour is set per button.
     QColor buttonFace{0x33, 0x39, 0x40};
@@ -95,6 +101,9 @@ public:
 private:
     Theme() = default;
 };
+
+// Draws the keyboard focus ring just inside `r` (the control's outline), rounded by `radius`.
+void drawFocusRing(QPainter& p, const QRectF& r, qreal radius);
 
 // Unlit version of a lit colour (meters, LEDs): the colour at `percent` strength on the well.
 QColor dimmed(const QColor& lit, int percent);

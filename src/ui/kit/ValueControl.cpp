@@ -1,8 +1,10 @@
 #include "ui/kit/ValueControl.h"
 
+#include "ui/kit/Accessibility.h"
 #include "ui/kit/Theme.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QToolTip>
@@ -29,6 +31,10 @@ ValueControl::ValueControl(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
     updateToolTip();
+    installKitAccessibility();
+    m_noteTimer.setSingleShot(true);
+    m_noteTimer.setInterval(kNoteMs);
+    connect(&m_noteTimer, &QTimer::timeout, this, &ValueControl::hideNote);
 }
 
 ValueControl::~ValueControl() = default;
@@ -41,6 +47,10 @@ bool ValueControl::setValue(int value)
     onValueChanged();
     updateToolTip();
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, m_value);
+        QAccessible::updateAccessibility(&event);
+    }
     emit valueChanged(m_value);
     return true;
 }
@@ -163,6 +173,7 @@ void ValueControl::beginTypedEntry(const QString& initial)
         connect(m_editor, &QLineEdit::textEdited, this, [this] { clearRefusal(); });
     }
     clearRefusal();
+    hideNote();
     m_editor->setGeometry(readoutRect());
     m_editor->setText(initial.isEmpty() ? text() : initial);
     if (initial.isEmpty()) m_editor->selectAll();
@@ -182,20 +193,80 @@ bool ValueControl::enterText(const QString& text)
         return false;
     }
     m_entryError.clear();
-    setValue(raw);
+    // A parser says on success what it changed of the typed value (clamped, rounded).
+    m_entryNote = why;
+    const bool changed = setValue(raw);
+    if (!changed && m_entryNote.isEmpty())
+        m_entryNote = tr("%1 is already set: nothing changed.").arg(this->text());
     emit valueEntered(m_value);
     return true;
 }
 
+void ValueControl::setValueByOperator(int value)
+{
+    userSet(value);
+    emit released(m_value);
+}
+
+void ValueControl::showNote(const QString& text, bool warning)
+{
+    if (text.isEmpty()) {
+        hideNote();
+        return;
+    }
+    const Theme& theme = Theme::instance();
+    QWidget* host = window();
+    if (!m_note || m_note->parentWidget() != host) {
+        delete m_note;
+        m_note = new QLabel(host);
+        m_note->setObjectName(QStringLiteral("entryNote"));
+        m_note->setWordWrap(true);
+        m_note->setTextFormat(Qt::PlainText);
+        m_note->setFont(theme.font(11, true));
+        m_note->setMargin(6);
+        m_note->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    m_note->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; border: 1px solid "
+                                         "%3; border-radius: 4px; }")
+                              .arg(theme.panelRaised.name(), theme.text.name(),
+                                   (warning ? theme.muteRed : theme.priorityAmber).name()));
+    m_note->setText(text);
+    // Below the read-out, or above it near the window's foot (where its status line is).
+    constexpr int kFootReserve = 40;
+    const QRect readout = readoutRect();
+    const int width = std::max(readout.width(), 220);
+    m_note->setFixedWidth(std::min(width, host->width()));
+    m_note->adjustSize();
+    QPoint at =
+        mapTo(host, QPoint(readout.center().x() - m_note->width() / 2, readout.bottom() + 4));
+    if (at.y() + m_note->height() > host->height() - kFootReserve)
+        at.setY(mapTo(host, readout.topLeft()).y() - m_note->height() - 4);
+    at.setX(std::clamp(at.x(), 0, std::max(0, host->width() - m_note->width())));
+    at.setY(std::max(0, at.y()));
+    m_note->move(at);
+    m_note->raise();
+    m_note->show();
+    m_noteTimer.start();
+    // Assistive technology hears it as the control's description.
+    setAccessibleDescription(text);
+}
+
+void ValueControl::hideNote()
+{
+    m_noteTimer.stop();
+    if (m_note) m_note->hide();
+    if (!accessibleDescription().isEmpty()) setAccessibleDescription(QString());
+}
+
 void ValueControl::showRefusal(const QString& why)
 {
-    // The editor stays open with a red frame; the tooltip says why.
+    // The editor stays open with a red frame; the note below it and the tooltip say why.
     m_editor->setProperty("refused", true);
     m_editor->setStyleSheet(QStringLiteral("QLineEdit { border: %1px solid %2; }")
                                 .arg(kRefusalFrame)
                                 .arg(Theme::instance().muteRed.name()));
     m_editor->setToolTip(why);
-    QToolTip::showText(m_editor->mapToGlobal(QPoint(0, m_editor->height())), why, m_editor);
+    showNote(why, true);
     m_editor->selectAll();
 }
 
@@ -205,7 +276,7 @@ void ValueControl::clearRefusal()
     m_editor->setProperty("refused", false);
     m_editor->setStyleSheet(QString());
     m_editor->setToolTip(QString());
-    QToolTip::hideText();
+    hideNote();
 }
 
 void ValueControl::finishTypedEntry(bool accept)
@@ -213,7 +284,8 @@ void ValueControl::finishTypedEntry(bool accept)
     if (!m_editor) return;
     // Enter on the value's own text changes nothing: the text may be rounded ("1.23kHz" for
     // 1234 Hz), and reading it back would move the value.
-    if (accept && m_editor->text().trimmed() != text() && !enterText(m_editor->text())) {
+    const bool entered = accept && m_editor->text().trimmed() != text();
+    if (entered && !enterText(m_editor->text())) {
         showRefusal(m_entryError);
         return;
     }
@@ -223,6 +295,7 @@ void ValueControl::finishTypedEntry(bool accept)
     editor->hide();
     editor->deleteLater();
     setFocus(Qt::OtherFocusReason);
+    if (entered) showNote(m_entryNote);
 }
 
 void ValueControl::resetToDefault()
@@ -406,6 +479,12 @@ void ValueControl::keyPressEvent(QKeyEvent* event)
     }
     }
     event->accept();
+}
+
+void ValueControl::hideEvent(QHideEvent* event)
+{
+    hideNote();
+    QWidget::hideEvent(event);
 }
 
 void ValueControl::resizeEvent(QResizeEvent* event)

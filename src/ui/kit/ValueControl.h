@@ -2,11 +2,13 @@
 
 #include "ui/kit/ValueFormat.h"
 
+#include <QAccessible>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QRect>
+#include <QTimer>
 #include <QWidget>
-
-#include <QLineEdit>
 
 namespace sonaro::ui {
 
@@ -21,9 +23,11 @@ namespace sonaro::ui {
 // - keys: arrows step, Page Up/Down fast steps, Home/End the ends of the range, Enter or a digit
 //   opens typed entry, Delete resets to the default;
 // - typed entry in a small editor over the read-out, in the units shown ("-6", "1k", "4:1",
-//   "inf"): Enter confirms (on the value's own text it changes nothing), Escape cancels. A value
-//   beyond the range is clamped to it; text that is not a value is refused: the editor stays open
-//   with a red frame and a tooltip saying why, and the value does not change;
+//   "inf"): Enter confirms (on the value's own text it changes nothing), Escape cancels. Right
+//   after Enter a note below the read-out says what was done when it is not what was typed: a
+//   value beyond the range clamped to it, a value between steps rounded, a value already set.
+//   Text that is not a value is refused: the editor stays open with a red frame and the note says
+//   why; the value does not change;
 // - reset to the default value with a double-click or Ctrl+click;
 // - a tooltip that always shows the value's text.
 //
@@ -81,6 +85,22 @@ public:
     // (typedEntryError() then says why).
     bool enterText(const QString& text);
     QString typedEntryError() const { return m_entryError; }
+    // What the last accepted entry did beyond taking the typed value (clamped, rounded, already
+    // set); empty when it took the value as typed.
+    QString typedEntryNote() const { return m_entryNote; }
+    // An owner's word on the entry being applied (from its valueEntered handler): shown instead.
+    void setEntryNote(const QString& text) { m_entryNote = text; }
+    // Shows a note below the read-out for a few seconds (an owner's word on an entry, too).
+    void showNote(const QString& text, bool warning = false);
+    QLabel* noteLabel() const { return m_note; }
+    static constexpr int kNoteMs = 6000;
+
+    // A value from assistive technology: as a key step does (moved, released).
+    void setValueByOperator(int value);
+    // How assistive technology presents the control, and the caption it is known by when no
+    // name was given.
+    virtual QAccessible::Role accessibleRole() const { return QAccessible::Slider; }
+    virtual QString caption() const { return {}; }
 
     // Sets the default value as if the operator reset it (emits moved and released).
     void resetToDefault();
@@ -109,6 +129,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     bool isDragging() const { return m_dragging; }
@@ -125,6 +146,7 @@ private:
     void stepByFraction(int steps, double fraction);
     void showRefusal(const QString& why);
     void clearRefusal();
+    void hideNote();
     void finishTypedEntry(bool accept);
     void updateToolTip();
 
@@ -140,6 +162,9 @@ private:
     bool m_typedEntry = true;
     bool m_logarithmic = false;
     QString m_entryError;
+    QString m_entryNote;
+    QPointer<QLabel> m_note;
+    QTimer m_noteTimer;
 
     bool m_dragging = false;
     int m_dragStartValue = 0;

@@ -66,9 +66,9 @@ ValueFormatter makeFormatter(ValueFormat format)
 
 namespace {
 
-QString translate(const char* text)
+QString localized(const char* text)
 {
-    return QCoreApplication::translate("sonaro::ui::ValueControl", text);
+    return QCoreApplication::translate("sonaro::ui::ValueFormat", text);
 }
 
 ValueUnit unitOf(ValueFormat format)
@@ -104,36 +104,64 @@ QString expected(ValueUnit unit, bool off)
     switch (unit) {
     case ValueUnit::Number:
     case ValueUnit::Q:
-        hint = translate("a number, such as 0.7");
+        hint = localized(QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat", "a number, such as 0.7"));
         break;
     case ValueUnit::Decibel:
-        hint = translate("a level in dB, such as -6 or -6dB");
+        hint = localized(
+            QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat", "a level in dB, such as -6 or -6dB"));
         break;
     case ValueUnit::Hertz:
-        hint = translate("a frequency in Hz, such as 250, 1k or 2.5k");
+        hint = localized(QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat",
+                                           "a frequency in Hz, such as 250, 1k or 2.5k"));
         break;
     case ValueUnit::Milliseconds:
-        hint = translate("a time in ms, such as 10 or 10ms");
+        hint = localized(
+            QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat", "a time in ms, such as 10 or 10ms"));
         break;
     case ValueUnit::Ratio:
-        hint = translate("a ratio, such as 4, 4:1 or inf");
+        hint = localized(
+            QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat", "a ratio, such as 4, 4:1 or inf"));
         break;
     case ValueUnit::Percent:
-        hint = translate("a percentage, such as 50");
+        hint = localized(QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat", "a percentage, such as 50"));
         break;
     case ValueUnit::Dbu:
-        hint = translate("a level in dBu, such as -10");
+        hint =
+            localized(QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat", "a level in dBu, such as -10"));
         break;
     }
-    if (off) hint += translate(", or OFF");
+    if (off) hint += localized(QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat", ", or OFF"));
     return hint;
 }
 
 QString refusal(ValueTextError error, const QString& text, ValueUnit unit, bool off)
 {
     const QString want = expected(unit, off);
-    if (error == ValueTextError::Empty) return translate("Nothing typed: type %1.").arg(want);
-    return translate("\"%1\" is not a value here: type %2.").arg(text.trimmed(), want);
+    if (error == ValueTextError::Empty)
+        return localized(QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat", "Nothing typed: type %1."))
+            .arg(want);
+    return localized(
+               QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat", "\"%1\" is not a value here: type %2."))
+        .arg(text.trimmed(), want);
+}
+
+// What became of a typed number that the control could not take as it was: held to the range,
+// or rounded to the control's step. Empty when it was taken as typed.
+QString adjustmentNote(const QString& text, double typed, double held, int raw,
+                       const QString& lowest, const QString& highest, const QString& taken,
+                       bool number)
+{
+    constexpr double kSame = 1e-6;
+    if (!number) return {};
+    const QString given = text.trimmed();
+    if (std::abs(typed - held) > kSame)
+        return localized(QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat",
+                                           "%1 is outside %2 … %3: %4 is set."))
+            .arg(given, lowest, highest, taken);
+    if (std::abs(held - raw) > kSame)
+        return localized(QT_TRANSLATE_NOOP("sonaro::ui::ValueFormat", "%1 is rounded to %2."))
+            .arg(given, taken);
+    return {};
 }
 
 bool formatHasOff(ValueFormat format)
@@ -187,9 +215,13 @@ bool parseFormattedText(ValueFormat format, const QString& text, int minimum, in
         if (why) *why = refusal(result.error, text, unit, off);
         return false;
     }
-    const double value =
-        std::clamp(rawOf(format, *result.value, maximum), double(minimum), double(maximum));
-    raw = static_cast<int>(std::lround(value));
+    const double typed = rawOf(format, *result.value, maximum);
+    const double held = std::clamp(typed, double(minimum), double(maximum));
+    raw = static_cast<int>(std::lround(held));
+    if (why)
+        *why = adjustmentNote(text, typed, held, raw, formatValue(format, minimum),
+                              formatValue(format, maximum), formatValue(format, raw),
+                              result.value->kind == TypedValue::Kind::Number);
     return true;
 }
 
@@ -213,9 +245,13 @@ bool parseGainFaderText(const QString& text, int& position, QString* why)
         return false;
     }
     // The fader moves in whole dB.
-    const double db =
-        std::clamp(result.value->value, double(-kGainOffsetDb), double(kGainMax - kGainOffsetDb));
-    position = faderPositionForGain(dbToGain(static_cast<int>(std::lround(db))));
+    const double typed = result.value->value;
+    const double db = std::clamp(typed, double(-kGainOffsetDb), double(kGainMax - kGainOffsetDb));
+    const int whole = static_cast<int>(std::lround(db));
+    position = faderPositionForGain(dbToGain(whole));
+    if (why)
+        *why = adjustmentNote(text, typed, db, whole, gainFaderText(kGainMax), gainFaderText(0),
+                              gainFaderText(position), true);
     return true;
 }
 

@@ -9,7 +9,8 @@ namespace sonaro::ui {
 // Turns a control's raw integer value into the text it shows.
 using ValueFormatter = std::function<QString(int raw)>;
 // Turns typed text into a raw value; returns false when the text is not accepted, and then says
-// why in *why (when why is not null).
+// why in *why (when why is not null). On success *why says what was changed of the typed value
+// (clamped, rounded), or is left empty.
 using ValueParser = std::function<bool(const QString& text, int& raw, QString* why)>;
 
 // The read-out formats of the value displays. The raw value is clamped to the control's range
@@ -34,7 +35,8 @@ ValueFormatter makeFormatter(ValueFormat format);
 
 // Typed text in the unit a format shows ("-6", "-6dB", "1k", "2.5k", "0.7", "10ms", "4:1",
 // "inf", "OFF"), turned into the format's raw value and clamped to minimum..maximum. Text that
-// is not a value of the format is refused: false, *why says why and raw is left alone.
+// is not a value of the format is refused: false, *why says why and raw is left alone. When the
+// value was taken but not as typed (clamped to the range, rounded to a step), *why says so.
 bool parseFormattedText(ValueFormat format, const QString& text, int minimum, int maximum, int& raw,
                         QString* why = nullptr);
 // Frequencies are shown on a logarithmic scale by default.
@@ -44,7 +46,8 @@ bool isLogarithmicByDefault(ValueFormat format);
 // that is the gain (60 - p) minus 50.
 QString gainFaderText(int position);
 // Typed dB for a gain fader ("-6", "-6dB", "+3.4" rounds to 3), clamped to -50..10, as a fader
-// position. Empty text and text that is not a value in dB are refused.
+// position. Empty text and text that is not a value in dB are refused; *why says why, or on
+// success what was clamped or rounded.
 bool parseGainFaderText(const QString& text, int& position, QString* why = nullptr);
 
 } // namespace sonaro::ui

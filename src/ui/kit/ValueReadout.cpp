@@ -44,10 +44,11 @@ void ValueReadout::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    const QColor edge = hasFocus() ? theme.focusRing : m_hover ? theme.textDim : theme.panelEdge;
+    const QColor edge = m_hover ? theme.textDim : theme.panelEdge;
     p.setPen(QPen(edge, 1.0));
     p.setBrush(theme.well);
     p.drawRoundedRect(box, 3, 3);
+    if (hasFocus()) drawFocusRing(p, rect(), 3);
     if (isEditing()) return;
     p.setFont(
         theme.readoutFont(std::clamp(height() - kFontPadding, kMinFontPixels, kMaxFontPixels)));

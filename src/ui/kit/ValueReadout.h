@@ -15,6 +15,7 @@ public:
 
     // Text alignment inside the box (centred by default).
     void setAlignment(Qt::Alignment alignment);
+    QAccessible::Role accessibleRole() const override { return QAccessible::SpinBox; }
 
     QSize sizeHint() const override { return {84, 24}; }
     QSize minimumSizeHint() const override { return {40, 18}; }

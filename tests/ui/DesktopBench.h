@@ -1,0 +1,119 @@
+#pragma once
+
+// The desktop program as an operator starts it (ui::Desktop, as main() builds it): a data
+// directory that is empty at first or that an earlier run left behind, the language it remembers,
+// the window shown, nothing prepared in the record. A virtual unit on loopback counts what
+// arrives. Header-only: only the widget tests include it.
+
+#include "support/EventLoop.h"
+#include "support/LoopbackPort.h"
+
+#include "mixer/SonaroCore.h"
+#include "ui/Desktop.h"
+#include "ui/LoginDialog.h"
+#include "ui/MainView.h"
+#include "ui/MainWindow.h"
+#include "ui/ThemedMessageBox.h"
+#include "unit/VirtualUnit.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
+
+namespace sonaro::testing {
+
+struct DesktopBenchOptions
+{
+    QString dataDirectory; // empty: a new, empty one
+    bool withUnit = true;
+};
+
+class DesktopBench
+{
+public:
+    explicit DesktopBench(DesktopBenchOptions options = {})
+        : path(options.dataDirectory.isEmpty() ? dir.path() : options.dataDirectory),
+          port(freeLoopbackPort())
+    {
+        CoreOptions core;
+        core.dataDirectory = path;
+        core.bindAddress = kProgramAddress;
+        core.port = port; // as ip.ini's host: where units of this site listen
+        core.timings = LinkTimings{}.scaled(10);
+        core.timings.silenceTimeout = LinkTimings{}.silenceTimeout;
+        if (options.withUnit) {
+            VirtualUnitOptions unitOptions;
+            unitOptions.address = QHostAddress(kUnitAddress);
+            unitOptions.port = port;
+            unitOptions.statusInterval = 10;
+            unit = std::make_unique<VirtualUnit>(unitOptions);
+        }
+        desktop = std::make_unique<ui::Desktop>(core);
+    }
+    ~DesktopBench()
+    {
+        if (desktop) desktop->window().hide();
+        desktop.reset();
+    }
+
+    // The unit and the program; the window shown as the program shows it.
+    bool start()
+    {
+        if (unit && !unit->start()) return false;
+        const bool started = desktop->start();
+        window().resize(1400, 900);
+        window().show();
+        QApplication::setActiveWindow(&window());
+        return started;
+    }
+
+    // Connects as an operator does without a search: the unit's address typed, the login dialog
+    // answered; then waits until the unit streams and everything the login asked has come.
+    bool connectAs(const QString& user = QStringLiteral("admin"),
+                   const QString& password = QStringLiteral("888888"))
+    {
+        const auto answer = QObject::connect(
+            &view(), &ui::MainView::loginDialogOpened, [user, password](ui::LoginDialog* dialog) {
+                QTimer::singleShot(0, dialog, [dialog, user, password] {
+                    dialog->nameEdit()->setText(user);
+                    dialog->passwordEdit()->setText(password);
+                    dialog->okButton()->click();
+                });
+                QTimer::singleShot(5000, dialog, &ui::LoginDialog::reject);
+            });
+        view().connectToAddress(kUnitAddress);
+        QObject::disconnect(answer);
+        return waitFor([this] { return record().connected && unit->streaming(); }, 4000) &&
+               waitIdle();
+    }
+
+    bool waitIdle(int timeoutMs = 5000)
+    {
+        if (!waitFor([this] { return core().delivery().isIdle(); }, timeoutMs)) return false;
+        spin(50);
+        return true;
+    }
+
+    // The message box in front, if any.
+    static ui::ThemedMessageBox* box()
+    {
+        return qobject_cast<ui::ThemedMessageBox*>(QApplication::activeModalWidget());
+    }
+
+    ui::MainView& view() { return desktop->view(); }
+    ui::MainWindow& window() { return desktop->window(); }
+    SonaroCore& core() { return desktop->core(); }
+    UnitRecord& record() { return core().table().current(); }
+
+    QTemporaryDir dir;
+    QString path;
+    quint16 port;
+    std::unique_ptr<VirtualUnit> unit;
+    std::unique_ptr<ui::Desktop> desktop;
+};
+
+} // namespace sonaro::testing

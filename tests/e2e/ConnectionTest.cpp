@@ -47,7 +47,7 @@ TEST(Connection, ConnectToAnotherUnitAfterASilenceStartsAFreshLogin)
     h.link.send('V', 1);
     h.table.record(1).inputPhantom[3] = 1;
     h.link.send('M', 1);
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
 
     VirtualUnitOptions options;
     options.address = QHostAddress(QStringLiteral("127.0.0.3"));
@@ -64,7 +64,7 @@ TEST(Connection, ConnectToAnotherUnitAfterASilenceStartsAFreshLogin)
     h.session.storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
     h.session.finishConnect(OpenMode::Open);
     ASSERT_TRUE(waitFor([&] { return h.state.indicatorOn && other.streaming(); }, 3000));
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
     EXPECT_EQ(h.session.connection(), Connection::Connected);
     EXPECT_EQ(other.receivedCount('F'), 28);
     EXPECT_EQ(other.receivedCount('T'), 2);
@@ -113,19 +113,36 @@ TEST(Connection, DisconnectAndANewLoginEndTheRetriesOfTheOldState)
     EXPECT_EQ(h.session.connection(), Connection::Offline);
 }
 
+// A disconnect while the unit is silent: the stream-off is lost, so it goes again once the unit
+// is heard streaming, a few times at most, and its frames are counted rather than logged.
+TEST(Connection, ADisconnectInASilenceSwitchesTheStreamOffWhenTheUnitIsHeard)
+{
+    LoopbackHarness h;
+    ASSERT_TRUE(loginThenSilence(h, 600));
+    int dropsTold = 0;
+    QObject::connect(&h.dispatcher, &Dispatcher::frameDropped, [&] { ++dropsTold; });
+    h.session.disconnect();
+    ASSERT_TRUE(waitFor([&] { return h.session.connection() == Connection::Offline; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return !h.unit->streaming(); }, 3000))
+        << "the unit heard the stream-off after the silence";
+    EXPECT_LE(h.sentCount('L'), 2 + 5);
+    EXPECT_EQ(dropsTold, 0) << "the unit's frames after the disconnect are not logged one by one";
+    EXPECT_GT(h.dispatcher.droppedCount(), 0);
+}
+
 TEST(Connection, ARepeatedLoginAnswerWhileConnectedQueuesNothing)
 {
     LoopbackHarness h;
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
     // Someone logs in again on the unit's behalf: the unit answers the program.
     h.link.sendText('R', buildR("admin&&", "888888&"));
     ASSERT_TRUE(waitFor([&] { return h.unit->receivedCount('R') == 2; }, 1000));
     spin(200);
     EXPECT_EQ(h.unit->receivedCount('F'), 28);
     EXPECT_EQ(h.unit->receivedCount('C'), 1);
-    EXPECT_TRUE(h.link.isIdle());
+    EXPECT_TRUE(h.delivery.isIdle());
     EXPECT_EQ(h.session.connection(), Connection::Connected);
 }
 
@@ -134,7 +151,7 @@ TEST(Connection, FramesFromAnyoneButTheUnitAreDroppedAndCounted)
     LoopbackHarness h;
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
     const UnitRecord before = h.table.record(1);
 
     // Another host, and the unit's address from another port.
@@ -176,7 +193,7 @@ TEST(Connection, FramesFromAnyoneButTheUnitAreDroppedAndCounted)
               0);
     EXPECT_EQ(linkTables, 0);
     EXPECT_EQ(h.session.connection(), Connection::Connected);
-    EXPECT_TRUE(h.link.isIdle()) << "nothing queued for a forged frame";
+    EXPECT_TRUE(h.delivery.isIdle()) << "nothing queued for a forged frame";
     EXPECT_EQ(h.unit->receivedCount('F'), 28);
     EXPECT_TRUE(h.ui.messages.empty());
 }
@@ -202,7 +219,7 @@ TEST(Connection, ValuesFromTheUnitAreHeldToTheirRanges)
     LoopbackHarness h;
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
     UnitRecord& r = h.table.record(1);
     const std::string s = allOnes(buildReplyS(h.unit->record(), 1, LinkTable{}));
     const std::string o = allOnes(buildReplyO(h.unit->record(), 1));

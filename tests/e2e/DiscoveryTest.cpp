@@ -152,7 +152,8 @@ TEST(Discovery, APortInUseIsToldWithAddressPortAndCause)
 
     Link link(state);
     Dispatcher dispatcher(state, link, ui);
-    Session session(state, link, dispatcher, ui);
+    Delivery delivery(state, link, ui);
+    Session session(state, link, dispatcher, delivery, ui);
     EXPECT_FALSE(session.start());
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "ERROR");

@@ -114,7 +114,7 @@ TEST(EventLogEndToEnd, DroppedFramesAreLoggedMaskedAndAFloodIsCounted)
     const int sent = EventLogSources::kDroppedPerWindow + 15;
     for (int i = 0; i < sent; ++i)
         stranger.writeDatagram("%R,admin&&,888888&,1234#", QHostAddress(kProgramAddress), c.port);
-    ASSERT_TRUE(waitFor([&] { return c.core->dispatcher().droppedCount() >= sent; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return c.core->droppedFrames() >= sent; }, 3000));
     const QStringList dropped = textsOf(log, EventKind::DroppedFrame);
     ASSERT_EQ(dropped.size(), EventLogSources::kDroppedPerWindow);
     EXPECT_EQ(dropped.first(), "Dropped (not from the unit): %R,*******,*******,****#");
@@ -134,7 +134,8 @@ TEST(EventLogEndToEnd, RefusalsMessagesPresetsAndStorageProblemsReachTheLog)
     c.core->session().storeLogin(QStringLiteral("user"), QStringLiteral("123456"));
     EXPECT_EQ(c.core->surface().setPanelLock(true), Outcome::Refused);
     EXPECT_EQ(textsOf(log, EventKind::Refused),
-              QStringList{"Refused: only the administrator may do this (logged in as user)"});
+              QStringList{"Refused: only the administrator may change Panel lock (logged in as "
+                          "user)"});
     EXPECT_TRUE(has(log, EventKind::Message, "ERROR: You do not have permission."));
 
     const QString preset = c.dir.filePath("room.ini");

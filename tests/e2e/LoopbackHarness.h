@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Delivery.h"
 #include "link/Dispatcher.h"
 #include "link/Link.h"
 #include "link/LinkState.h"
@@ -27,8 +28,10 @@ struct LoopbackHarness
 {
     explicit LoopbackHarness(int divisor = 10, int unitCount = 1)
         : port(freeLoopbackPort()), state(table, LinkTimings{}.scaled(divisor)), link(state),
-          dispatcher(state, link, ui), session(state, link, dispatcher, ui)
+          dispatcher(state, link, ui), delivery(state, link, ui),
+          session(state, link, dispatcher, delivery, ui)
     {
+        dispatcher.setDelivery(&delivery);
         state.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
         state.deviceAddress = QStringLiteral("127.0.0.2");
         state.port = port;
@@ -67,6 +70,7 @@ struct LoopbackHarness
     RecordingOperator ui;
     Link link;
     Dispatcher dispatcher;
+    Delivery delivery;
     Session session;
     std::unique_ptr<VirtualUnit> unit;
     std::vector<QByteArray> sent;

@@ -29,7 +29,7 @@ TEST(Pacing, ThePauseAfterAnAnsweredCommandCountsFromTheAnswer)
     LoopbackHarness h(2);
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
     constexpr int kAnswerDelay = 20;
     constexpr int kPause = 60;
     h.unit->setAnswerDelay(kAnswerDelay);
@@ -42,7 +42,8 @@ TEST(Pacing, ThePauseAfterAnAnsweredCommandCountsFromTheAnswer)
         if (kind == 'M') request.pauseAfter = kPause;
         h.link.enqueue(std::move(request));
     }
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle() && h.unit->receivedCount('V') == 1; }, 2000));
+    ASSERT_TRUE(
+        waitFor([&] { return h.delivery.isIdle() && h.unit->receivedCount('V') == 1; }, 2000));
     std::size_t m = 0;
     const qint64 sentM = arrivalOf(*h.unit, 'M', 0, &m);
     const qint64 sentV = arrivalOf(*h.unit, 'V', m);
@@ -99,7 +100,7 @@ TEST(Pacing, ExitAndDisconnectSendWhatIsQueuedBeforeTheStreamGoesOff)
         LoopbackHarness h(2);
         ASSERT_TRUE(h.startBoth());
         ASSERT_TRUE(h.login());
-        ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+        ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
         h.unit->clearReceived();
         h.unit->setAnswerDelay(20);
         UnitRecord& r = h.table.record(1);
@@ -131,7 +132,7 @@ TEST(Pacing, TheDrainIsBoundedWhenTheUnitStopsAnswering)
     LoopbackHarness h;
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
     h.unit->setDropIncoming(1.0);
     for (int unit = 1; unit <= 40; ++unit)
         h.link.send('M', unit); // each waits for an answer that never comes

@@ -109,7 +109,7 @@ TEST(Session, UnansweredLoginIsSentThreeTimesThenFailsOnce)
     EXPECT_FALSE(h.table.record(1).loginPending);
 }
 
-TEST(Session, SilentUnitIsLoggedInAgainWithoutEqRequests)
+TEST(Session, SilentUnitIsLoggedInAgainAndReadAgainAfterItsState)
 {
     LoopbackHarness h;
     ASSERT_TRUE(h.startBoth());
@@ -120,10 +120,13 @@ TEST(Session, SilentUnitIsLoggedInAgainWithoutEqRequests)
     EXPECT_FALSE(h.table.record(1).connected);
     ASSERT_TRUE(waitFor([&] { return h.unit->receivedCount('R') == loginsBefore + 3; }, 2000));
     ASSERT_TRUE(waitFor([&] { return h.table.record(1).connected && h.state.indicatorOn; }, 3000));
-    EXPECT_EQ(h.unit->receivedCount('F'), 28) << "EQ blocks are not requested again";
-    EXPECT_EQ(h.unit->receivedCount('T'), 2);
     EXPECT_TRUE(waitFor([&] { return h.unit->receivedCount('C') == 2; }, 1000))
         << "the state is requested again after the settling pause";
+    // A unit restarted or changed by another controller in the silence shows its own EQ and
+    // dynamics: each block is read once more, after the state report.
+    EXPECT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 2000));
+    EXPECT_EQ(h.unit->receivedCount('F'), 28 + 14);
+    EXPECT_EQ(h.unit->receivedCount('T'), 2 + 2);
     EXPECT_TRUE(h.ui.messages.empty());
 }
 
@@ -147,7 +150,7 @@ TEST(Session, AcknowledgedCommandsResendAndGiveUpAsTheirPolicySays)
     h.link.send('M', 1);
     h.link.send('E', 1, 4);
     h.link.send('B', 1, 1);
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 2000));
     EXPECT_EQ(h.unit->receivedCount('M'), 1);
     EXPECT_EQ(h.unit->receivedCount('E'), 1);
     EXPECT_EQ(h.unit->receivedCount('B'), 1);
@@ -164,7 +167,8 @@ TEST(Session, AcknowledgedCommandsResendAndGiveUpAsTheirPolicySays)
     h.link.send('E', 1, 4);
     h.link.send('B', 1, 0);
     h.link.send('V', 1);
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle() && h.unit->receivedCount('V') == 1; }, 3000));
+    ASSERT_TRUE(
+        waitFor([&] { return h.delivery.isIdle() && h.unit->receivedCount('V') == 1; }, 3000));
     EXPECT_EQ(h.unit->receivedCount('M'), 2);
     EXPECT_EQ(h.unit->receivedCount('E'), 5);
     EXPECT_EQ(h.unit->receivedCount('B'), 2);
@@ -194,7 +198,7 @@ TEST(Session, AcknowledgedCommandsSurviveARandomDropRate)
     for (int i = 0; i < 20; ++i) {
         h.table.record(1).inputPhantom[i % 8] ^= 1;
         h.link.send('M', 1);
-        ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 2000));
+        ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 2000));
     }
     // Every M gets through unless both copies were lost; the unit applied the last state.
     const int sentM = h.sentCount('M');
@@ -385,7 +389,8 @@ TEST(Session, EqualiserAndDynamicsBlocksReachTheUnit)
     h.link.send('E', 1, 6);
     h.link.send('E', 1, 13);
     h.link.send('B', 1, 0);
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle() && h.unit->receivedCount('B') == 1; }, 2000));
+    ASSERT_TRUE(
+        waitFor([&] { return h.delivery.isIdle() && h.unit->receivedCount('B') == 1; }, 2000));
     EXPECT_EQ(h.unit->receivedCount('E'), 2) << "answered at once, never resent";
     const UnitRecord& u = h.unit->record();
     EXPECT_DOUBLE_EQ(u.inputEqAt(2, kEqGain, 6), -7.5);

@@ -49,7 +49,7 @@ TEST_P(DamagedDatabaseAtStart, OneQuestionThenTheProgramWorks)
     ASSERT_TRUE(b.start());
     EXPECT_EQ(b.op.questions.size(), 1u);
     EXPECT_TRUE(b.op.messages.empty()) << b.op.texts().join('\n').toStdString();
-    EXPECT_TRUE(b.core->database().storesToFile());
+    EXPECT_TRUE(b.core->databaseOnDisk());
 
     const QString problem = exerciseProgram(b, b.dir.path());
     EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();

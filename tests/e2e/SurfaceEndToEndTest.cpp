@@ -111,17 +111,8 @@ TEST(SurfaceEndToEnd, LinkedFaderReachesTheUnitInOneV)
 {
     LoopbackCore b;
     ASSERT_TRUE(b.start() && b.login());
-    // Inputs 1..3 in GROUP 1 with the gain linked, through the store as the group dialog saves.
-    GroupStore store(b.core->database());
-    GroupTable groups = store.loadGroupTable();
-    GroupSlot& slot = groups.slot(1);
-    for (int c = 0; c < 3; ++c)
-        slot.members[static_cast<std::size_t>(c)] = true;
-    slot.memberKind = 1;
-    slot.memberCount = 3;
-    slot.flags[kGainLink] = true;
-    store.saveGroupTable(groups);
-    b.core->surface().reloadGroups();
+    // Inputs 1..3 in GROUP 1 with the gain linked, as the group dialog's OK saves them.
+    groupChannels(*b.core, 1, {1, 2, 3}, {kGainLink});
     // The group reaches the unit as J with the group dialog's OK.
     b.core->surface().sendLinkTable();
     ASSERT_TRUE(b.waitReceived('J', 1));
@@ -139,5 +130,5 @@ TEST(SurfaceEndToEnd, LinkedFaderReachesTheUnitInOneV)
     EXPECT_EQ(b.unit->record().inputGain[3], 44);
     // The read-back's state report carries the same groups back.
     EXPECT_EQ(b.unit->receivedCount('C'), 1);
-    EXPECT_EQ(b.core->groupStore().loadGroupTable().slot(1).memberCount, 3);
+    EXPECT_EQ(b.core->groupTable().slot(1).memberCount, 3);
 }

@@ -21,12 +21,12 @@ TEST(VirtualUnit, RefusesCommandsBeforeALoginAndFromOthers)
     r.inputGain[0] = 12;
     h.link.send('M', 1);
     h.link.send('V', 1);
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 2000));
     EXPECT_EQ(h.unit->record().panelLock, 0);
     EXPECT_NE(h.unit->record().inputGain[0], 12);
 
     ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
     r.inputGain[0] = 12; // the state report brought the unit's value
     h.link.send('V', 1);
     ASSERT_TRUE(waitFor([&] { return h.unit->record().inputGain[0] == 12; }, 1000));
@@ -74,7 +74,7 @@ TEST(VirtualUnit, FrontPanelChangesReachTheProgram)
     LoopbackHarness h;
     ASSERT_TRUE(h.startBoth());
     ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.link.isIdle(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
     int levels = 0;
     QObject::connect(&h.dispatcher, &Dispatcher::levelsChanged, [&] { ++levels; });
     for (int i = 0; i < 4; ++i)

@@ -10,9 +10,11 @@ packages=(
   libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth imagemagick fonts-noto-cjk fonts-dejavu-core
-  clang libclang-rt-14-dev ccache
+  clang libclang-rt-14-dev clang-format ccache
   dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream man-db
   bash-completion
+  qt6-httpserver-dev qt6-websockets-dev
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Responsiveness and speed figures: the event-loop stall of the first login, a preset open and
-# a factory restore against a virtual unit, the discovery sweep times, the EQ curve timings and
-# the editor repaint time. Everything runs on loopback (127.0.0.0/8) in a RelWithDebInfo build.
+# a factory restore against a virtual unit, the discovery sweep times, the EQ curve timings, the
+# editor repaint time and sonaro-server's latency, CPU and page figures. Everything runs on
+# loopback (127.0.0.0/8) in a RelWithDebInfo build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,3 +31,12 @@ cmake --build "$dir" -j "$jobs" --target sonaro-figures DiscoveryBench DspBench 
 "$dir/bench/EditorRepaintBench" 2>/dev/null |
     awk '/median/ { for (i = 1; i <= NF; ++i) if ($i == "median" && $(i + 1) + 0 > worst) worst = $(i + 1) + 0 }
          END { printf "editor repaint: %.2f ms\n", worst }'
+
+# sonaro-server: a set request to its V frame at the unit with 1 and 50 API clients, CPU with 50
+# clients receiving meters at 10 Hz, and the web page's size and first meter update in Chromium.
+# The real server runs with --demo: its core logged in to the embedded virtual unit, on 127.0.0.0/8.
+cmake --build "$dir" -j "$jobs" --target sonaro-server sonaro-server-figures >/dev/null
+server="$dir/tools/sonaro-server/sonaro-server"
+"$dir/tests/server/figures/sonaro-server-figures" "$server"
+/usr/bin/python3 tests/server/browser/remote_page_test.py --server "$server" --figures |
+    grep '^web page'

@@ -26,7 +26,7 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONARO_BUILD_TESTS=OF
     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DCMAKE_CXX_FLAGS="$cxxflags" \
     -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
 echo "== build $dir"
-cmake --build "$dir" -j "$jobs" --target sonaro sonaroctl sonaro-unit sonaro_install_data
+cmake --build "$dir" -j "$jobs" --target sonaro sonaroctl sonaro-unit sonaro-server sonaro_install_data
 echo "== package"
 rm -rf "$dir/cpack"
 (cd "$dir" && cpack -G DEB -B "$PWD/cpack" >/dev/null)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Sonaro and starts the desktop program in demo mode: an embedded virtual unit on
 # 127.0.0.2, the link bound to 127.0.0.1, files kept in a demo data directory of their own.
-# Extra arguments go to the program (for example --data-dir DIR, or -- to drop --demo).
+# Extra arguments go to the program (for example --units 3 for a chain of three units,
+# --data-dir DIR, or -- to drop --demo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
-# Builds Sonaro and runs every test twice: in the normal build and in the
+# Checks that the source folders stay a one-way stack and that every C++ file is formatted,
+# then builds Sonaro and runs every test twice: in the normal build and in the
 # AddressSanitizer + UndefinedBehaviorSanitizer build. Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/deps.sh
+
+# Both checks run, so that one run names every problem; either fails the run before a build.
+echo "== layers"
+checks=0
+{ python3 scripts/check-layers.py --self-test && python3 scripts/check-layers.py; } || checks=1
+echo "== format"
+./scripts/check-format.sh || checks=1
+if [ "$checks" -ne 0 ]; then
+    echo "test.sh: the layer or the format check failed (above)" >&2
+    exit 1
+fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 export QT_QPA_PLATFORM=offscreen

@@ -50,6 +50,9 @@ expected=(
     /usr/share/man/man1/sonaro-unit.1.gz
     /usr/share/bash-completion/completions/sonaroctl
     /usr/share/doc/sonaro/copyright /usr/share/doc/sonaro/changelog.gz
+    /usr/bin/sonaro-server /usr/share/man/man1/sonaro-server.1.gz
+    /usr/lib/systemd/system/sonaro-server.service /usr/lib/sysusers.d/sonaro-server.conf
+    /usr/share/doc/sonaro/examples/server.conf /usr/share/doc/sonaro/api.md
 )
 for f in "${expected[@]}"; do
     grep -qxF "$f" <<<"$files" || fail "the package lacks $f"
@@ -67,7 +70,45 @@ bin=$root/usr/bin
 [ "$(QT_QPA_PLATFORM=offscreen "$bin/sonaro" --version)" = "Sonaro $version" ] ||
     fail "sonaro --version"
 "$bin/sonaro-unit" --help | grep -q -- '--address' || fail "sonaro-unit --help"
+[ "$("$bin/sonaro-server" --version)" = "sonaro-server $version" ] || fail "sonaro-server --version"
+
+# The service: its unit names its own user and the sandbox, the maintainer scripts make both.
+unit=$root/usr/lib/systemd/system/sonaro-server.service
+for line in User=sonaro-server ProtectSystem=strict NoNewPrivileges=yes StateDirectory=sonaro-server; do
+    grep -qx "$line" "$unit" || fail "sonaro-server.service lacks $line"
+done
+dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx './postinst' || fail "no postinst for the service"
 file "$bin/sonaroctl" | grep -q 'not stripped' && fail "sonaroctl is not stripped"
+
+# The service's program, run as its unit file runs it (--config with a configuration made from the
+# example the package installs), logs in to a virtual unit on loopback, reports the link on
+# /health and ends cleanly on SIGTERM.
+service=$root/service
+mkdir -m 700 "$service"
+unitport=$((20000 + RANDOM % 20000))
+"$bin/sonaro-unit" --address 127.0.0.2 --port "$unitport" >"$service/unit.log" 2>&1 &
+unitpid=$!
+sed -e "/^\[unit\]/,/^\[/{s/^address=.*/address=127.0.0.2/;s/^port=.*/port=$unitport/;s/^password=.*/password=888888/;s/^bind=.*/bind=127.0.0.1/}" \
+    -e "s|/var/lib/sonaro-server|$service|" "$root/usr/share/doc/sonaro/examples/server.conf" \
+    >"$service/server.conf"
+chmod 600 "$service/server.conf"
+"$bin/sonaro-server" --config "$service/server.conf" --listen 127.0.0.1:0 >"$service/out" \
+    2>"$service/err" &
+serverpid=$!
+url= health=
+for _ in $(seq 1 100); do
+    url=$(sed -n 's|^sonaro-server: listening on \(http://[^ ]*\)/$|\1|p' "$service/out")
+    [ -n "$url" ] && health=$(curl -s --noproxy '*' --max-time 2 "$url/health" || true)
+    grep -q '"connection":"connected"' <<<"$health" && break
+    sleep 0.1
+done
+grep -q '"connection":"connected"' <<<"$health" ||
+    fail "the packaged sonaro-server did not log in to a unit on loopback: $health $(cat "$service/err")"
+kill -TERM "$serverpid" 2>/dev/null || true
+wait "$serverpid" || fail "sonaro-server did not end cleanly on SIGTERM: $(cat "$service/err")"
+kill "$unitpid" 2>/dev/null || true
+wait "$unitpid" 2>/dev/null || true
+[ -f "$service/data/Halvex.db" ] || fail "the service kept no database in its data directory"
 
 # An installed program keeps its files in the per-user data directory, never beside itself
 # (the unpacked bin/ is writable here, as /usr/bin is for root).

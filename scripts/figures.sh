@@ -37,6 +37,6 @@ cmake --build "$dir" -j "$jobs" --target sonaro-figures DiscoveryBench DspBench 
 # The real server runs with --demo: its core logged in to the embedded virtual unit, on 127.0.0.0/8.
 cmake --build "$dir" -j "$jobs" --target sonaro-server sonaro-server-figures >/dev/null
 server="$dir/tools/sonaro-server/sonaro-server"
-"$dir/tests/server/figures/sonaro-server-figures" "$server"
+"$dir/bench/server-figures/sonaro-server-figures" "$server"
 /usr/bin/python3 tests/server/browser/remote_page_test.py --server "$server" --figures |
     grep '^web page'

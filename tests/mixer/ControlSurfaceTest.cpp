@@ -2,95 +2,24 @@
 #include "mixer/FileActions.h"
 #include "model/RecordingOperator.h"
 #include "protocol/Commands.h"
+#include "support/SurfaceBench.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 using namespace sonaro;
+using sonaro::testing::SurfaceBench;
 
 namespace {
 
-// Records each request together with the frame it would carry if it left right now.
-class FramePort : public CommandPort
-{
-public:
-    explicit FramePort(UnitTable& table) : m_table(table) {}
-    void submit(const CommandRequest& r) override
-    {
-        requests.push_back(r);
-        const UnitRecord& rec = m_table.record(r.unit);
-        switch (r.kind) {
-        case 'V':
-            frames.push_back(buildV(rec, r.unit));
-            break;
-        case 'M':
-            frames.push_back(buildM(rec, r.unit));
-            break;
-        case 'G':
-            frames.push_back(buildG(rec, r.unit));
-            break;
-        default:
-            frames.push_back(std::string(1, r.kind));
-            break;
-        }
-    }
-    std::string kinds() const
-    {
-        std::string s;
-        for (const auto& r : requests)
-            s.append(static_cast<std::size_t>(r.times), r.kind);
-        return s;
-    }
-    QList<ChangeId> unconfirmed() const override { return waiting; }
-    std::vector<CommandRequest> requests;
-    std::vector<std::string> frames;
-    QList<ChangeId> waiting;
-
-private:
-    UnitTable& m_table;
-};
-
-class SurfaceTest : public ::testing::Test
+class SurfaceTest : public ::testing::Test, protected SurfaceBench
 {
 protected:
-    SurfaceTest() : port(table), surface(table, port, op), files(table, surface, op)
+    SurfaceTest() : SurfaceBench(false), files(table, surface, op)
     {
-        applyFactoryValues(table.current());
-        table.current().connected = 1;
         table.current().accountLevel = 1;
     }
-    void groupInputs(std::vector<int> channels, std::initializer_list<LinkFlag> flags)
-    {
-        StripGroups groups = surface.stripGroups();
-        for (int ch : channels) {
-            StripGroupData& g = groups.inputs[static_cast<std::size_t>(ch)];
-            g.grouped = true;
-            g.linkedChannels = channels;
-            g.flags = {};
-            for (LinkFlag f : flags)
-                g.flags[f] = true;
-        }
-        surface.setStripGroups(groups);
-    }
-    void groupOutputs(std::initializer_list<LinkFlag> flags)
-    {
-        StripGroups groups = surface.stripGroups();
-        for (int out = 0; out < 2; ++out) {
-            StripGroupData& g = groups.outputs[static_cast<std::size_t>(out)];
-            g.grouped = true;
-            g.linkedChannels = {0, 1};
-            g.flags = {};
-            for (LinkFlag f : flags)
-                g.flags[f] = true;
-        }
-        surface.setStripGroups(groups);
-    }
-
-    UnitTable table;
-    RecordingOperator op;
-    FramePort port;
-    ControlSurface surface;
     FileActions files;
 };
 
@@ -98,10 +27,10 @@ protected:
 
 TEST_F(SurfaceTest, LinkedFaderDragSendsOneVPerMoveCarryingEveryLinkedGain)
 {
-    groupInputs({0, 1, 2}, {kGainLink});
+    link({0, 1, 2}, {kGainLink});
     EXPECT_EQ(surface.setInputGain(1, -10, Phase::Dragging), Outcome::Applied);
     surface.setInputGain(1, -11, Phase::Dragging);
-    ASSERT_EQ(port.kinds(), "VV");
+    ASSERT_EQ(port.kindText(), "VV");
     EXPECT_EQ(port.frames[0].substr(0, 22), "%V,01,2828282C2C2C2C2C");
     EXPECT_EQ(port.frames[1].substr(0, 22), "%V,01,2727272C2C2C2C2C");
     EXPECT_TRUE(port.requests[0].renewsLastHeard) << "a drag keeps the watchdog quiet";
@@ -111,12 +40,12 @@ TEST_F(SurfaceTest, LinkedFaderDragSendsOneVPerMoveCarryingEveryLinkedGain)
     surface.setInputMute(1, true);
     EXPECT_EQ(table.current().inputMute[0], 0);
     EXPECT_EQ(table.current().inputMute[1], 1);
-    EXPECT_EQ(port.kinds(), "VVVVV") << "mute sends V twice";
+    EXPECT_EQ(port.kindText(), "VVVVV") << "mute sends V twice";
 }
 
 TEST_F(SurfaceTest, LinkedMuteAndPhantomAndPriorityFollowTheirFlags)
 {
-    groupInputs({0, 2, 4}, {kMuteLink, kPhantomLink});
+    link({0, 2, 4}, {kMuteLink, kPhantomLink});
     surface.setInputMute(4, true);
     EXPECT_EQ(table.current().inputMute[0], 1);
     EXPECT_EQ(table.current().inputMute[2], 1);
@@ -129,11 +58,11 @@ TEST_F(SurfaceTest, LinkedMuteAndPhantomAndPriorityFollowTheirFlags)
     surface.setInputPriority(2, true); // priority is not linked
     EXPECT_EQ(table.current().inputPriority[2], 1);
     EXPECT_EQ(table.current().inputPriority[0], 0);
-    EXPECT_EQ(port.kinds(), "VVMM");
+    EXPECT_EQ(port.kindText(), "VVMM");
     // Asking for what the channel already has changes and sends nothing.
     EXPECT_EQ(surface.setInputMute(0, true), Outcome::Unchanged);
     EXPECT_EQ(surface.setInputPriority(2, true), Outcome::Unchanged);
-    EXPECT_EQ(port.kinds(), "VVMM");
+    EXPECT_EQ(port.kindText(), "VVMM");
 }
 
 TEST_F(SurfaceTest, GainsClampAndAnEnteredValueSkipsAMutedInput)
@@ -142,12 +71,12 @@ TEST_F(SurfaceTest, GainsClampAndAnEnteredValueSkipsAMutedInput)
     EXPECT_EQ(table.current().inputGain[0], 60);
     surface.setInputGain(0, -80, Phase::Entered);
     EXPECT_EQ(table.current().inputGain[0], 0);
-    EXPECT_EQ(port.kinds(), "VV");
+    EXPECT_EQ(port.kindText(), "VV");
 
     table.current().inputMute[5] = 1;
     EXPECT_EQ(surface.setInputGain(5, 3, Phase::Entered), Outcome::Inapplicable);
     EXPECT_EQ(table.current().inputGain[5], 44) << "a muted input keeps its gain";
-    EXPECT_EQ(port.kinds(), "VV");
+    EXPECT_EQ(port.kindText(), "VV");
     // The fader still moves a muted input's gain.
     EXPECT_EQ(surface.setInputGain(5, 3, Phase::Committed), Outcome::Applied);
     EXPECT_EQ(table.current().inputGain[5], 53);
@@ -155,7 +84,7 @@ TEST_F(SurfaceTest, GainsClampAndAnEnteredValueSkipsAMutedInput)
     EXPECT_EQ(surface.setInputGain(8, 0, Phase::Committed), Outcome::Inapplicable);
     EXPECT_EQ(surface.setInputMute(-1, true), Outcome::Inapplicable);
     EXPECT_EQ(surface.setOutputMute(2, true), Outcome::Inapplicable);
-    EXPECT_EQ(port.kinds(), "VVV");
+    EXPECT_EQ(port.kindText(), "VVV");
 }
 
 TEST_F(SurfaceTest, LinkedChannelsFromOutsideTheUnitAreSkipped)
@@ -184,11 +113,11 @@ TEST_F(SurfaceTest, LinkedChannelsFromOutsideTheUnitAreSkipped)
 
 TEST_F(SurfaceTest, EnteredValueReachesLinkedChannelsOnlyWithTheGainLink)
 {
-    groupInputs({0, 1}, {kMuteLink});
+    link({0, 1}, {kMuteLink});
     surface.setInputGain(0, -10, Phase::Entered);
     EXPECT_EQ(table.current().inputGain[0], 40);
     EXPECT_EQ(table.current().inputGain[1], 44);
-    groupInputs({0, 1}, {kGainLink});
+    link({0, 1}, {kGainLink});
     surface.setInputGain(0, -10, Phase::Entered);
     EXPECT_EQ(table.current().inputGain[1], 40);
 }
@@ -197,7 +126,7 @@ TEST_F(SurfaceTest, MicLineSendsMWithAPauseKeepsTheGainAndSwitchesPhantom)
 {
     table.current().inputGain[2] = 37;
     surface.setInputLine(2, true);
-    ASSERT_EQ(port.kinds(), "M");
+    ASSERT_EQ(port.kindText(), "M");
     EXPECT_EQ(port.requests[0].pauseAfterMs, 50);
     EXPECT_EQ(table.current().inputLine[2], 1);
     EXPECT_EQ(table.current().inputPhantom[2], 0) << "LINE switches phantom power off";
@@ -213,18 +142,18 @@ TEST_F(SurfaceTest, OutputFaderUnmutesAndMarksTheOutputAnEnteredValueDoesNeither
     surface.setOutputGain(1, -10, Phase::Committed);
     EXPECT_EQ(table.current().outputMute[1], 0);
     EXPECT_EQ(table.current().outputGain[1], 40);
-    EXPECT_EQ(port.kinds(), "MV");
+    EXPECT_EQ(port.kindText(), "MV");
     EXPECT_EQ(port.frames[1].substr(23, 4), "0028");
     EXPECT_EQ(table.current().outputFlagA, 0);
     EXPECT_EQ(table.current().outputFlagB, 1);
     surface.setOutputGain(1, -11, Phase::Dragging);
-    EXPECT_EQ(port.kinds(), "MVVV");
+    EXPECT_EQ(port.kindText(), "MVVV");
     EXPECT_TRUE(port.requests.back().renewsLastHeard);
 
     surface.setOutputGain(0, -5, Phase::Entered);
     EXPECT_EQ(table.current().outputGain[0], 45);
     EXPECT_EQ(table.current().outputFlagB, 1) << "an entered value marks no output";
-    EXPECT_EQ(port.kinds(), "MVVVV");
+    EXPECT_EQ(port.kindText(), "MVVVV");
     table.current().outputMute[0] = 1;
     EXPECT_EQ(surface.setOutputGain(0, 0, Phase::Entered), Outcome::Inapplicable);
     EXPECT_EQ(table.current().outputGain[0], 45);
@@ -233,7 +162,7 @@ TEST_F(SurfaceTest, OutputFaderUnmutesAndMarksTheOutputAnEnteredValueDoesNeither
 
 TEST_F(SurfaceTest, GroupedOutputMuteKeepsGainsAndSendsZeros)
 {
-    groupOutputs({kMuteLink});
+    link({0, 1}, {kMuteLink}, true);
     table.current().outputGain[0] = 30;
     table.current().outputGain[1] = 35;
     surface.setOutputMute(0, true);
@@ -241,7 +170,7 @@ TEST_F(SurfaceTest, GroupedOutputMuteKeepsGainsAndSendsZeros)
     EXPECT_EQ(table.current().outputMute[1], 1);
     EXPECT_EQ(table.current().outputGain[0], 30);
     EXPECT_EQ(table.current().outputGain[1], 35);
-    ASSERT_EQ(port.kinds(), "MVV");
+    ASSERT_EQ(port.kindText(), "MVV");
     EXPECT_EQ(port.frames[1].substr(23, 4), "0000");
     surface.setOutputMute(1, false);
     EXPECT_EQ(table.current().outputMute[0], 0);
@@ -255,7 +184,7 @@ TEST_F(SurfaceTest, OutputLevelTypeMarksTheTouchedOutput)
     EXPECT_EQ(table.current().outputFlagA, 0);
     EXPECT_EQ(table.current().outputFlagB, 1);
     EXPECT_EQ(table.current().outputFlagC, 0);
-    EXPECT_EQ(port.kinds(), "M");
+    EXPECT_EQ(port.kindText(), "M");
     // Output byte: flag B (bit 3), level type of output 1 (bit 6); flag C clear.
     EXPECT_EQ(port.frames[0].substr(23, 2), "48");
     EXPECT_EQ(surface.requestOutputEq(0, false), Outcome::Inapplicable);
@@ -274,7 +203,7 @@ TEST_F(SurfaceTest, Crosspoints)
     surface.setCrosspoint(7, 1, false);
     EXPECT_EQ(table.current().routing[1], 0x7F);
     EXPECT_EQ(table.current().routing[0], 0xFE);
-    EXPECT_EQ(port.kinds(), "GG");
+    EXPECT_EQ(port.kindText(), "GG");
     EXPECT_EQ(surface.setCrosspoint(8, 0, true), Outcome::Inapplicable);
     EXPECT_EQ(surface.setCrosspoint(0, 2, true), Outcome::Inapplicable);
     EXPECT_FALSE(surface.crosspoint(-1, 0));
@@ -289,21 +218,23 @@ TEST_F(SurfaceTest, SystemControls)
     EXPECT_EQ(table.current().threshold, 50);
     surface.setHoldTime(500);
     EXPECT_EQ(table.current().holdTime, 10);
-    surface.setHoldTime(524); // to the unit's 50 ms steps
+    surface.setHoldTime(524); // to the nearest of the unit's 50 ms steps
     EXPECT_EQ(table.current().holdTime, 10);
+    surface.setHoldTime(526);
+    EXPECT_EQ(table.current().holdTime, 11);
     surface.setHoldTime(99999);
     EXPECT_EQ(table.current().holdTime, 40);
     surface.setMaxOpenChannels(4);
     EXPECT_EQ(table.current().maxOpenChannels, 4);
     surface.setMaxOpenChannels(0);
     EXPECT_EQ(table.current().maxOpenChannels, 1);
-    EXPECT_EQ(port.kinds(), "MVGGGG") << "a hold time rounded to the step it has sends nothing";
-    ASSERT_EQ(op.messages.size(), 5u);
+    EXPECT_EQ(port.kindText(), "MVGGGGG") << "a hold time rounded to the step it has sends nothing";
+    ASSERT_EQ(op.messages.size(), 6u);
     EXPECT_EQ(op.messages[0].text, "Set ok.");
     EXPECT_EQ(op.messages[0].title, "INFO");
-    EXPECT_EQ(op.messages[4].text, "Set OK.");
-    EXPECT_EQ(op.messages[4].severity, Severity::Notice);
-    EXPECT_EQ(op.messages[4].title, "Info");
+    EXPECT_EQ(op.messages[5].text, "Set OK.");
+    EXPECT_EQ(op.messages[5].severity, Severity::Notice);
+    EXPECT_EQ(op.messages[5].title, "Info");
     surface.setDeviceMode(DeviceMode::Master);
     EXPECT_EQ(table.current().deviceMode, 1);
     EXPECT_EQ(surface.setDeviceMode(DeviceMode::Master), Outcome::Unchanged);
@@ -355,7 +286,7 @@ TEST_F(SurfaceTest, FactoryRestore)
     EXPECT_TRUE(files.factoryRestore());
     EXPECT_EQ(databaseResets, 1);
     EXPECT_EQ(table.current().inputGain[0], 44);
-    EXPECT_EQ(port.kinds(), "LMGVJEEEEEEEEEEEEEEBBCL");
+    EXPECT_EQ(port.kindText(), "LMGVJEEEEEEEEEEEEEEBBCL");
     EXPECT_EQ(port.requests.front().index, 0);
     EXPECT_EQ(port.requests.back().index, 1);
     for (std::size_t i = 1; i + 1 < port.requests.size(); ++i) {
@@ -368,7 +299,7 @@ TEST_F(SurfaceTest, FactoryRestore)
 TEST_F(SurfaceTest, PresetSequenceOrderAndPauses)
 {
     surface.sendPresetSequence();
-    EXPECT_EQ(port.kinds(), "LVMJGEEEEEEEEEEEEEEBBL");
+    EXPECT_EQ(port.kindText(), "LVMJGEEEEEEEEEEEEEEBBL");
     std::vector<int> pauses;
     for (const auto& r : port.requests)
         pauses.push_back(r.pauseAfterMs);
@@ -398,7 +329,7 @@ TEST_F(SurfaceTest, DoneIsSaidOnlyOnceTheUnitConfirmed)
     const ChangeId gain{1, SettingId::InputGain, 1};
     const ChangeId maxOpen{1, SettingId::MaxOpen, 0};
     // The change waits for the unit: nothing is said at the click.
-    port.waiting = {hold, gain};
+    port.unconfirmedIds = {hold, gain};
     surface.setHoldTime(350);
     EXPECT_TRUE(op.messages.empty());
     surface.changeConfirmed(gain);
@@ -408,14 +339,14 @@ TEST_F(SurfaceTest, DoneIsSaidOnlyOnceTheUnitConfirmed)
     EXPECT_EQ(op.messages[0].text, "Set ok.");
 
     // What could not be delivered is never reported as set.
-    port.waiting = {maxOpen};
+    port.unconfirmedIds = {maxOpen};
     surface.setMaxOpenChannels(3);
     surface.changeNotDelivered(maxOpen);
     surface.changeConfirmed(maxOpen);
     EXPECT_EQ(op.messages.size(), 1u);
 
     // A value the unit already has (nothing waits) is confirmed at once.
-    port.waiting = {};
+    port.unconfirmedIds = {};
     surface.setMaxOpenChannels(4);
     ASSERT_EQ(op.messages.size(), 2u);
     EXPECT_EQ(op.messages[1].text, "Set OK.");

@@ -2,8 +2,8 @@
 #include "mixer/InputEqEditor.h"
 #include "mixer/LimiterEditor.h"
 #include "mixer/OutputEqEditor.h"
-#include "mixer/RecordingCommandPort.h"
 #include "model/RecordingOperator.h"
+#include "support/SurfaceBench.h"
 
 #include <functional>
 #include <memory>
@@ -15,37 +15,7 @@ using namespace sonaro;
 
 namespace {
 
-// A surface on a factory record, with its own recording port.
-struct Bench
-{
-    Bench() : surface(table, port, op)
-    {
-        applyFactoryValues(table.current());
-        table.current().connected = 1;
-    }
-    UnitRecord& rec() { return table.current(); }
-    std::string kinds() const
-    {
-        const std::vector<char> k = port.kinds();
-        return std::string(k.begin(), k.end());
-    }
-    void linkInputs(std::vector<int> channels)
-    {
-        StripGroups groups = surface.stripGroups();
-        for (int ch : channels) {
-            StripGroupData& g = groups.inputs[std::size_t(ch)];
-            g.grouped = true;
-            g.linkedChannels = channels;
-            g.flags[std::size_t(kEqLink)] = true;
-        }
-        surface.setStripGroups(groups);
-    }
-
-    UnitTable table;
-    RecordingOperator op;
-    RecordingCommandPort port;
-    ControlSurface surface;
-};
+using Bench = sonaro::testing::SurfaceBench;
 
 struct Action
 {
@@ -170,7 +140,7 @@ TEST(EditorActions, EveryActionSendsItsFramesEvenWhenClosedWithinTheTick)
         SCOPED_TRACE(action.name);
         Bench online;
         action.run(online);
-        EXPECT_EQ(online.kinds(), action.frames);
+        EXPECT_EQ(online.port.kindText(), action.frames);
     }
 }
 
@@ -226,7 +196,7 @@ TEST(EditorActions, BypassIsPerChannelAndSurvivesResetAndCopyElsewhere)
 TEST(EditorActions, LinkedDragWritesOnlyTheDraggedBandsChangedFields)
 {
     Bench b;
-    b.linkInputs({0, 1});
+    b.link({0, 1}, {kEqLink});
     setInputEqBand(b.rec(), 1, 0, EqBand{60.0, -9.0, 4.0, EqBandType::Peak}); // a notch on 1
     setInputEqBand(b.rec(), 1, 2, EqBand{3000.0, 2.0, 1.0, EqBandType::Peak});
     InputEqEditor e(b.surface, b.port, b.op);

@@ -2,62 +2,20 @@
 #include "mixer/InputEqEditor.h"
 #include "mixer/LimiterEditor.h"
 #include "mixer/OutputEqEditor.h"
-#include "mixer/RecordingCommandPort.h"
 #include "model/RecordingOperator.h"
 #include "protocol/Commands.h"
 #include "support/EventLoop.h"
+#include "support/SurfaceBench.h"
 
 #include <cstring>
 
 #include <gtest/gtest.h>
 
 using namespace sonaro;
+using sonaro::testing::SurfaceBench;
 using sonaro::testing::waitFor;
 
 namespace {
-
-// Records each request with the frame it would carry if it left now.
-class FramePort : public RecordingCommandPort
-{
-public:
-    explicit FramePort(UnitTable& table) : m_table(table) {}
-    void submit(const CommandRequest& r) override
-    {
-        requests.push_back(r);
-        const UnitRecord& rec = m_table.record(r.unit);
-        if (r.kind == 'B')
-            frames.push_back(buildB(rec, r.unit, r.index));
-        else if (r.kind == 'E')
-            frames.push_back(buildE(rec, r.unit, r.index));
-        else if (r.kind == 'G')
-            frames.push_back(buildG(rec, r.unit));
-        else
-            frames.push_back(std::string(1, r.kind));
-    }
-    std::string kinds() const
-    {
-        std::string s;
-        for (const auto& r : requests)
-            s.push_back(r.kind);
-        return s;
-    }
-    std::vector<int> indexes(char kind) const
-    {
-        std::vector<int> list;
-        for (const auto& r : requests)
-            if (r.kind == kind) list.push_back(r.index);
-        return list;
-    }
-    void clear()
-    {
-        requests.clear();
-        frames.clear();
-    }
-    std::vector<std::string> frames;
-
-private:
-    UnitTable& m_table;
-};
 
 // The comma-separated groups of a frame ("%B,01,00,...,flag,CRC#").
 std::vector<std::string> groupsOf(const std::string& frame)
@@ -72,40 +30,15 @@ std::vector<std::string> groupsOf(const std::string& frame)
     return groups;
 }
 
-class EditorTest : public ::testing::Test
+class EditorTest : public ::testing::Test, protected SurfaceBench
 {
-protected:
-    EditorTest() : port(table), surface(table, port, op)
-    {
-        applyFactoryValues(table.current());
-        table.current().connected = 1;
-    }
-    UnitRecord& rec() { return table.current(); }
-    void group(bool output, std::vector<int> channels, std::initializer_list<LinkFlag> flags)
-    {
-        StripGroups groups = surface.stripGroups();
-        for (int ch : channels) {
-            StripGroupData& g =
-                output ? groups.outputs[std::size_t(ch)] : groups.inputs[std::size_t(ch)];
-            g.grouped = true;
-            g.linkedChannels = channels;
-            for (LinkFlag f : flags)
-                g.flags[std::size_t(f)] = true;
-        }
-        surface.setStripGroups(groups);
-    }
-
-    UnitTable table;
-    RecordingOperator op;
-    FramePort port;
-    ControlSurface surface;
 };
 
 // --- input EQ ---------------------------------------------------------------------------------
 
 TEST_F(EditorTest, KnobOnLinkedChannelChangesEveryLinkedChannelAndTickSendsOneEEach)
 {
-    group(false, {1, 3, 5}, {kEqLink});
+    link({1, 3, 5}, {kEqLink});
     InputEqEditor editor(surface, port, op);
     editor.selectChannel(3);
     editor.knobChanged(2, 2500.0, -4.5, 2.0);
@@ -119,15 +52,15 @@ TEST_F(EditorTest, KnobOnLinkedChannelChangesEveryLinkedChannelAndTickSendsOneEE
     EXPECT_TRUE(port.requests.empty()); // knobs wait for the tick
 
     editor.tick();
-    EXPECT_EQ(port.kinds(), "EEE");
+    EXPECT_EQ(port.kindText(), "EEE");
     EXPECT_EQ(port.indexes('E'), (std::vector<int>{1, 3, 5}));
     editor.tick();
-    EXPECT_EQ(port.kinds(), "EEE") << "a clean tick sends nothing";
+    EXPECT_EQ(port.kindText(), "EEE") << "a clean tick sends nothing";
 }
 
 TEST_F(EditorTest, LinkedChannelsNeedTheEqFlag)
 {
-    group(false, {1, 3}, {kGainLink});
+    link({1, 3}, {kGainLink});
     InputEqEditor editor(surface, port, op);
     editor.selectChannel(1);
     editor.knobChanged(0, 200.0, 3.0, 1.0);
@@ -164,7 +97,7 @@ TEST_F(EditorTest, GainSliderAndKnobsClampToTheirRanges)
 
 TEST_F(EditorTest, BypassOnOffRestoresEachChannelsGainsAndFilters)
 {
-    group(false, {0, 1}, {kEqLink});
+    link({0, 1}, {kEqLink});
     for (int b = 0; b < kInputEqBands; ++b) {
         rec().inputEqAt(b, kEqGain, 0) = b + 1.0;
         rec().inputEqAt(b, kEqGain, 1) = -(b + 1.0); // a linked channel with its own gains
@@ -184,7 +117,7 @@ TEST_F(EditorTest, BypassOnOffRestoresEachChannelsGainsAndFilters)
         EXPECT_EQ(rec().highPassIndex[ch], 0);
         EXPECT_EQ(rec().lowPassIndex[ch], 0);
     }
-    EXPECT_EQ(port.kinds(), "EEG");
+    EXPECT_EQ(port.kindText(), "EEG");
 
     editor.selectChannel(1); // bypass saves belong to their channels, not to the one shown
     editor.toggleBypass();
@@ -197,14 +130,14 @@ TEST_F(EditorTest, BypassOnOffRestoresEachChannelsGainsAndFilters)
     EXPECT_EQ(rec().highPassIndex[1], 7);
     EXPECT_EQ(rec().lowPassIndex[0], 3) << "un-bypass restores the filters as they were";
     EXPECT_EQ(rec().lowPassIndex[1], 2);
-    EXPECT_EQ(port.kinds(), "EEGEEG");
+    EXPECT_EQ(port.kindText(), "EEGEEG");
     EXPECT_TRUE(editor.lowPassOn());
     EXPECT_TRUE(editor.highPassOn());
 }
 
 TEST_F(EditorTest, ResetOfALinkedChannelResetsAllAndSendsTheirEThenOneG)
 {
-    group(false, {2, 4, 7}, {kEqLink});
+    link({2, 4, 7}, {kEqLink});
     for (int ch : {2, 4, 7}) {
         rec().inputEqAt(0, kEqGain, ch) = 6.0;
         rec().inputEqType[3][ch] = 1;
@@ -227,7 +160,7 @@ TEST_F(EditorTest, ResetOfALinkedChannelResetsAllAndSendsTheirEThenOneG)
         EXPECT_EQ(rec().highPassIndex[ch], 0);
         EXPECT_EQ(rec().lowPassIndex[ch], 0);
     }
-    EXPECT_EQ(port.kinds(), "EEEG");
+    EXPECT_EQ(port.kindText(), "EEEG");
     EXPECT_EQ(port.indexes('E'), (std::vector<int>{2, 4, 7}));
     EXPECT_EQ(strips, (std::vector<int>{2, 4, 7}));
 }
@@ -248,7 +181,7 @@ TEST_F(EditorTest, CopyAsksFirstAndOntoItselfStillSends)
     op.answer = true;
     EXPECT_EQ(editor.copyFrom(3), Outcome::Unchanged);
     EXPECT_EQ(std::memcmp(&before, &rec(), sizeof(UnitRecord)), 0);
-    EXPECT_EQ(port.kinds(), "EG");
+    EXPECT_EQ(port.kindText(), "EG");
 }
 
 TEST_F(EditorTest, CopyTakesBandsAndFiltersOfTheSource)
@@ -270,7 +203,7 @@ TEST_F(EditorTest, CopyTakesBandsAndFiltersOfTheSource)
 
 TEST_F(EditorTest, DragToTheFarLeftStores20Hz)
 {
-    group(false, {0, 1}, {kEqLink});
+    link({0, 1}, {kEqLink});
     InputEqEditor editor(surface, port, op);
     editor.selectChannel(0);
     editor.bandDragged(3, 19.71, 4.0);
@@ -297,9 +230,9 @@ TEST_F(EditorTest, FilterSlidersMapPositionsToIndexes)
     editor.highPassSliderMoved(1);
     EXPECT_EQ(rec().highPassIndex[1], 10);
     EXPECT_EQ(editor.highPassText(), "150Hz");
-    EXPECT_EQ(port.kinds(), "G");
+    EXPECT_EQ(port.kindText(), "G");
     editor.highPassSliderMoved(1);
-    EXPECT_EQ(port.kinds(), "G") << "a slider that did not move sends nothing";
+    EXPECT_EQ(port.kindText(), "G") << "a slider that did not move sends nothing";
 }
 
 TEST_F(EditorTest, FilterButtonsAreOnOnlyWithARealCutOff)
@@ -343,14 +276,14 @@ TEST_F(EditorTest, TimerTicksOnItsOwn)
     editor.knobChanged(0, 150.0, 1.0, 1.0);
     editor.start();
     EXPECT_TRUE(waitFor([&] { return !port.requests.empty(); }, 2000));
-    EXPECT_EQ(port.kinds(), "E");
+    EXPECT_EQ(port.kindText(), "E");
 }
 
 // --- output EQ --------------------------------------------------------------------------------
 
 TEST_F(EditorTest, OutputEqLinkedEditSendsAllSixBlocks)
 {
-    group(true, {0, 1}, {kEqLink});
+    link({0, 1}, {kEqLink}, true);
     OutputEqEditor editor(surface, port);
     editor.selectOutput(1);
     editor.knobChanged(7, 800.0, -2.0, 1.5);
@@ -372,7 +305,7 @@ TEST_F(EditorTest, OutputEqLinkedEditSendsAllSixBlocks)
 
 TEST_F(EditorTest, OutputEqBypassKeepsEachOutputsGainsAndResetClearsIt)
 {
-    group(true, {0, 1}, {kEqLink});
+    link({0, 1}, {kEqLink}, true);
     for (int b = 0; b < kOutputEqBands; ++b) {
         rec().outputEqAt(0, kEqGain, b) = 1.0;
         rec().outputEqAt(1, kEqGain, b) = -2.0;
@@ -442,7 +375,7 @@ TEST_F(EditorTest, EndPointOntoTheKneeGivesRatio100)
 
 TEST_F(EditorTest, LinkedLimiterResetSendsTwoBAtOnce)
 {
-    group(true, {0, 1}, {kLimiterLink});
+    link({0, 1}, {kLimiterLink}, true);
     for (int out : {0, 1}) {
         rec().limiterRatio[out] = 5.0;
         rec().limiterThreshold[out] = -30.0;
@@ -459,7 +392,7 @@ TEST_F(EditorTest, LinkedLimiterResetSendsTwoBAtOnce)
         EXPECT_EQ(s.attack, 1);
         EXPECT_EQ(s.release, 50);
     }
-    EXPECT_EQ(port.kinds(), "BB");
+    EXPECT_EQ(port.kindText(), "BB");
     EXPECT_EQ(port.indexes('B'), (std::vector<int>{0, 1}));
     EXPECT_FALSE(editor.dirty());
 }
@@ -478,7 +411,7 @@ TEST_F(EditorTest, ReleaseOf5000SelectsTheFirstListEntry)
 
 TEST_F(EditorTest, RatioListFollowsTheGroupThresholdTheLimiterLink)
 {
-    group(true, {0, 1}, {}); // grouped, limiter link clear
+    link({0, 1}, {}, true); // grouped, limiter link clear
     LimiterEditor editor(surface, port);
     editor.selectOutput(0);
     editor.ratioListSelected(3);
@@ -499,7 +432,7 @@ TEST_F(EditorTest, DrcButtonTogglesTheFlagAndSendsG)
     const bool before = editor.enabled();
     editor.toggleEnable();
     EXPECT_NE(editor.enabled(), before);
-    EXPECT_EQ(port.kinds(), "G");
+    EXPECT_EQ(port.kindText(), "G");
 }
 
 } // namespace

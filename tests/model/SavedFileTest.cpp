@@ -6,12 +6,18 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "support/ChildProcess.h"
+
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 using namespace sonaro;
+using sonaro::testing::runInChild;
 
 // What is not a regular file is never replaced by a whole-file write nor waited for by a read:
 // a FIFO, a device node (made in the test's own directory) and a directory all stay as they were.
@@ -52,4 +58,57 @@ TEST(SavedFile, DevicesPipesAndDirectoriesAreRefusedAndLeftAlone)
     EXPECT_TRUE(readWholeFile(file, 3, data).isEmpty());
     EXPECT_EQ(data, "abc");
     EXPECT_FALSE(readWholeFile(file, 2, data).isEmpty());
+}
+
+namespace {
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+// Every program file (data.ini, presets, ip.ini, the server's files) is written this way: a
+// failed or cut-off write says why and leaves the old file whole, with no stray file beside it.
+TEST(SavedFile, AFailedOrShortWriteLeavesTheOldFileAndSaysWhy)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("data.ini");
+    const QByteArray old(2796, 'o');
+    ASSERT_TRUE(saveWholeFile(file, old).isEmpty());
+
+    const QString missing = saveWholeFile(dir.filePath("no/such/data.ini"), old);
+    EXPECT_TRUE(missing.startsWith(dir.filePath("no/such/data.ini"))) << missing.toStdString();
+    EXPECT_EQ(saveFailText(missing), "Save Fail: " + missing);
+
+    // A file-size limit cuts the write at 2,048 bytes, as a full disk would.
+    EXPECT_EQ(runInChild([&] {
+                  std::signal(SIGXFSZ, SIG_IGN);
+                  const rlimit limit{2048, 2048};
+                  SONARO_CHILD_CHECK(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+                  SONARO_CHILD_CHECK(!saveWholeFile(file, QByteArray(2796, 'n')).isEmpty());
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(contents(file), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"data.ini"});
+
+    // A directory the operator may not write to (root could: the child gives its rights up).
+    EXPECT_EQ(runInChild(
+                  [] {
+                      QTemporaryDir own;
+                      const QString path = own.filePath("data.ini");
+                      SONARO_CHILD_CHECK(saveWholeFile(path, "old").isEmpty());
+                      SONARO_CHILD_CHECK(QFile::setPermissions(
+                          own.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+                      const bool refused = !saveWholeFile(path, "new").isEmpty();
+                      QFile::setPermissions(own.path(), QFileDevice::ReadOwner |
+                                                            QFileDevice::WriteOwner |
+                                                            QFileDevice::ExeOwner);
+                      SONARO_CHILD_CHECK(refused);
+                      SONARO_CHILD_CHECK(contents(path) == "old");
+                      return 0;
+                  },
+                  true),
+              0);
 }

@@ -50,18 +50,21 @@ TEST(checkFrame, AcceptsValidAndRejectsDamagedFrames)
 
 TEST(checkFrame, WorkingAreaLimitsTheCheckedPart)
 {
-    // A valid frame whose checksummed part is 70 characters.
-    const std::string payload(64, '0');
-    const std::string frame = buildFrame('D', {payload});
-    EXPECT_TRUE(checkFrame(frame));
-    EXPECT_FALSE(checkIncomingFrame(frame)) << "D frames must fit 64 bytes";
-    const std::string state = buildFrame('S', {payload});
-    EXPECT_TRUE(checkIncomingFrame(state)) << "S frames have 256 bytes";
-    const std::string huge = buildFrame('S', {std::string(300, '0')});
-    EXPECT_FALSE(checkIncomingFrame(huge));
-    EXPECT_TRUE(checkIncomingFrame(buildFrame('A', {std::string(300, '0')})));
-    EXPECT_EQ(incomingWorkingArea('U'), 512u);
-    EXPECT_EQ(incomingWorkingArea('R'), 64u);
+    // The checksummed part is "%", the kind letter, "," and the fields with their commas: a
+    // payload of n characters makes n + 4.
+    const struct
+    {
+        char kind;
+        std::size_t area;
+    } kinds[]{{'D', 64}, {'R', 64}, {'S', 256}, {'A', 512}, {'U', 512}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(std::string(1, k.kind));
+        const std::string atLimit = buildFrame(k.kind, {std::string(k.area - 4, '0')});
+        const std::string over = buildFrame(k.kind, {std::string(k.area - 3, '0')});
+        EXPECT_TRUE(checkIncomingFrame(atLimit)) << "a frame that just fits is taken";
+        EXPECT_FALSE(checkIncomingFrame(over)) << "one character more is refused";
+        EXPECT_TRUE(checkFrame(over)) << "the frame itself is sound";
+    }
 }
 
 TEST(hexField, ReadsLikeTheUnitWrites)

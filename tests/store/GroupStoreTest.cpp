@@ -74,27 +74,23 @@ TEST_F(GroupStoreTest, LinkTableSentAndReportedBackKeepsEveryFlag)
     EXPECT_EQ(store().sendLinkTable().flags, sent.flags);
 }
 
-TEST_F(GroupStoreTest, StoreLinkTableRunsItsStatementsInOrderAndIgnoresBadDigits)
+TEST_F(GroupStoreTest, ReportedDigitsOneToFiveAreTheGroupsAndOthersNone)
 {
+    group(2, {7, 8}, flags({kGainLink})); // replaced by what the unit reports
     LinkTable table;
-    table.group = {0, 1, 0, 0, 0, 0, 0, 0, 0, 7}; // 7 is no group
-    table.flags[1] = 0x80;
+    table.group = {1, 2, 3, 4, 5, 6, 7, 0, 1, 0}; // digit n is slot n; 0, 6 and 7 are no group
+    table.flags[0] = kVolFlagBit;
     store().storeLinkTable(table);
-    QStringList expected;
-    expected << "select * from Device order by SerialID";
-    for (int s = 1; s <= 10; ++s)
-        expected << QString("update Device set Data=0 where SerialID=%1").arg(s);
-    expected << "delete from DvLink"
-             << "update Device set Data=1 where SerialID=2"
-             << "insert into DvLink values(2,2)"
-             << "delete from ControlType"
-             << "select * from Group1 where Type=1 order by GroupID"
-             << "select * from DvLink where GroupID=2"
-             << "insert into ControlType values(2,1,0,0,0,0,0)";
-    for (int g = 3; g <= 6; ++g)
-        expected << QString("select * from DvLink where GroupID=%1").arg(g)
-                 << QString("insert into ControlType values(%1,0,0,0,0,0,0)").arg(g);
-    EXPECT_EQ(log, expected);
+    const GroupTable after = store().loadGroupTable();
+    for (int n = 1; n <= GroupTable::kSlots; ++n) {
+        SCOPED_TRACE(n);
+        std::array<bool, kGroupChannels> expected{};
+        expected[static_cast<std::size_t>(n - 1)] = true;
+        if (n == 1) expected[8] = true;
+        EXPECT_EQ(after.slot(n).members, expected);
+    }
+    EXPECT_TRUE(after.slot(1).flags[kGainLink]) << "the flags of the group's first channel";
+    EXPECT_FALSE(after.slot(2).flags[kGainLink]);
 }
 
 TEST_F(GroupStoreTest, SavingEmptyGroupsClearsMembershipAndKeepsFiveFlagRows)

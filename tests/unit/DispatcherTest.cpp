@@ -111,6 +111,13 @@ TEST(Dispatcher, StatusFramesNeedAConnectedUnitAndFillRecordOne)
     EXPECT_EQ(f.record(1).inputOpen[0], 1);
     EXPECT_EQ(f.record(1).inputOpen[7], 1);
     EXPECT_EQ(f.record(1).inputOpen[3], 0);
+    // Z: one unit's open states alone, bit n for input n + 1.
+    f.dispatch(buildReplyZ(2, 0x06));
+    EXPECT_EQ(f.record(1).inputOpen[0], 1) << "another unit's Z leaves unit 1 alone";
+    EXPECT_EQ(f.record(2).inputOpen[0], 0);
+    EXPECT_EQ(f.record(2).inputOpen[1], 1);
+    EXPECT_EQ(f.record(2).inputOpen[2], 1);
+    EXPECT_EQ(f.record(2).inputOpen[3], 0);
 }
 
 TEST(Dispatcher, EqBlocksDecodeWithTheirDefaults)

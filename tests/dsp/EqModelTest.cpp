@@ -64,7 +64,7 @@ TEST(EqModel, SlotWritesTouchOnlyTheirBlock)
     EXPECT_FALSE(eqSlotBands(after, 99));
 }
 
-TEST(EqModel, ResetValuesAndFilterTables)
+TEST(EqModel, ResetValuesAndStrayIndexes)
 {
     UnitRecord r = zeroRecord();
     applyFactoryValues(r);
@@ -92,17 +92,8 @@ TEST(EqModel, ResetValuesAndFilterTables)
     EXPECT_EQ(last.q, 0.5);
     EXPECT_EQ(last.type, EqBandType::LowShelf) << "the output Reset leaves the stored type";
     EXPECT_EQ(outputEqBand(r, 1, 0).frequency, 25.0);
-
-    EXPECT_EQ(highPassFrequency(0), 35.0);
-    EXPECT_EQ(highPassFrequency(2), 50.0);
-    EXPECT_EQ(highPassFrequency(10), 150.0);
-    EXPECT_EQ(lowPassFrequency(1), 20000.0);
-    EXPECT_EQ(lowPassFrequency(10), 6500.0);
+    // Indexes from a file or the unit outside the tables read as their ends.
     EXPECT_EQ(lowPassFrequency(-3), 20000.0);
     EXPECT_EQ(highPassFrequency(42), 150.0);
-
-    EXPECT_STREQ(eqBandTypeLabel(EqBandType::Peak), "EQ");
-    EXPECT_STREQ(eqBandTypeLabel(EqBandType::LowShelf), "LowShelf");
-    EXPECT_STREQ(eqBandTypeLabel(EqBandType::HighShelf), "HighShelf");
     EXPECT_STREQ(eqBandTypeLabel(EqBandType{3}), "");
 }

@@ -93,18 +93,6 @@ std::array<EqBand, kInputEqBands> testBands()
 
 } // namespace
 
-TEST(ResponseGrid, TableAsListed)
-{
-    EXPECT_EQ(ResponseGrid.front(), 19.71);
-    EXPECT_EQ(ResponseGrid.back(), 20000.0);
-    EXPECT_EQ(ResponseGrid[76], 179.0);
-    EXPECT_EQ(ResponseGrid[77], 182.0);
-    EXPECT_EQ(ResponseGrid[192], 5000.0);
-    EXPECT_EQ(ResponseGrid[136], 1000.0);
-    EXPECT_TRUE(std::is_sorted(ResponseGrid.begin(), ResponseGrid.end()));
-    EXPECT_EQ(std::adjacent_find(ResponseGrid.begin(), ResponseGrid.end()), ResponseGrid.end());
-}
-
 TEST(ResponseGrid, NearestIndexSnapping)
 {
     EXPECT_EQ(nearestGridIndex(1000.0), 136);

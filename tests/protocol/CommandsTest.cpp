@@ -134,25 +134,6 @@ TEST(Commands, OutOfRangeFieldsNeverChangeTheFrameLength)
     EXPECT_EQ(buildG(r, 1).size(), 63u);
 }
 
-TEST(AnswerWait, PoliciesGiveTheDocumentedDatagramsAndDurations)
-{
-    const AnswerWaitPolicy& m = answerWaitFor('M');
-    EXPECT_EQ(m.answer, 'D');
-    EXPECT_EQ(1 + m.resendCount, 2);
-    EXPECT_EQ(m.giveUpAt, 20); // 20 cycles of 10 ms
-    const AnswerWaitPolicy& e = answerWaitFor('E');
-    EXPECT_EQ(e.answer, 'Q');
-    EXPECT_EQ(1 + e.resendCount, 5);
-    EXPECT_EQ(e.giveUpAt, 39); // about 390 ms
-    EXPECT_TRUE(e.clearPendingOnGiveUp);
-    const AnswerWaitPolicy& b = answerWaitFor('B');
-    EXPECT_EQ(b.answer, 'H');
-    EXPECT_EQ(1 + b.resendCount, 2);
-    EXPECT_EQ(b.giveUpAt, 30);
-    EXPECT_TRUE(isAcknowledged('E'));
-    EXPECT_FALSE(isAcknowledged('V'));
-}
-
 TEST(Commands, SwitchBytesDecodeToWhatTheyEncode)
 {
     // Every byte: the bits that mean something come back, the others are ignored.

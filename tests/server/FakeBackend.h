@@ -12,7 +12,7 @@
 namespace sonaro::testing {
 
 // A backend without a unit: records in memory that set() changes at once, with the unit's side
-// played by the test (front-panel changes, confirmations, levels, the link).
+// played by the test (front-panel changes, confirmations, levels).
 class FakeBackend : public server::ServerBackend
 {
     Q_OBJECT
@@ -26,9 +26,7 @@ public:
         double stored;
     };
     QList<Set> sets;
-    QList<std::pair<ChangeId, QString>> renames;
     QStringList recalled;
-    QStringList saved;
     // Outcome of every set() while given (Refused, Inapplicable) instead of applying it.
     std::optional<Outcome> forcedOutcome;
     // Confirms (or reports as not delivered) every applied change after this many ms; -1: never.
@@ -39,7 +37,6 @@ public:
     // The unit's side.
     void frontPanel(const ChangeId& id, double stored);
     void setLevels(int inputLevel, int outputLevel, std::uint32_t openMask);
-    void setConnection(const QString& connection);
 
     const UnitRecord& record(int unit) const override;
     int unitCount() const override { return static_cast<int>(m_records.size()); }
@@ -53,7 +50,6 @@ public:
 private:
     std::vector<UnitRecord> m_records;
     QHash<ChangeId, QString> m_names;
-    QString m_connection = QStringLiteral("connected");
 };
 
 } // namespace sonaro::testing

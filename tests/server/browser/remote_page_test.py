@@ -76,10 +76,11 @@ class Server:
                 for line in f.read().decode("utf-8").splitlines(keepends=True):
                     if not line.endswith("\n"):
                         break
-                    fields = json.loads(line)["frame"].strip("%#").split(",")
-                    group = fields[3] if output else fields[2]
-                    if fields[0][1:2] == "V" and \
-                            int(group[2 * (channel - 1):2 * channel], 16) - GAIN_OFFSET_DB == db:
+                    frame = json.loads(line)["frame"]
+                    if frame[1:2] != "V":
+                        continue
+                    group = frame.strip("%#").split(",")[3 if output else 2]
+                    if int(group[2 * (channel - 1):2 * channel], 16) - GAIN_OFFSET_DB == db:
                         return True
             return False
         return wait(seen)

@@ -14,12 +14,11 @@ using namespace sonaro::testing;
 
 namespace {
 
-class CoreServer : public ::testing::Test
+class CoreServer : public ServerTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(folder.isValid());
         const quint16 unitPort = freeLoopbackPort();
         ASSERT_NE(unitPort, 0);
         VirtualUnitOptions unitOptions;
@@ -42,18 +41,7 @@ protected:
         options.messages = [this](const QString& line) { messages << line; };
         backend = std::make_unique<server::CoreBackend>(options);
 
-        server::ServerConfig config;
-        config.path = folder.filePath("server.conf");
-        config.listenPort = 0;
-        config.users = folder.filePath("users.json");
-        config.presets = folder.filePath("presets");
-        server::UserStore users(config.users);
-        QString problem;
-        adminToken = users.addToken("ada", server::Role::Administrator, &problem).value_or("");
-        operatorToken = users.addToken("otto", server::Role::Operator, &problem).value_or("");
-        ASSERT_TRUE(users.save(&problem)) << problem.toStdString();
-        remote = std::make_unique<server::RemoteServer>(*backend, config);
-        ASSERT_TRUE(remote->start(&problem)) << problem.toStdString();
+        ASSERT_NO_FATAL_FAILURE(startServer(*backend));
     }
 
     virtual int unitCount() const { return 1; }
@@ -70,26 +58,15 @@ protected:
                        5000);
     }
 
-    std::unique_ptr<WsClient> client(bool administrator)
-    {
-        auto c = std::make_unique<WsClient>(remote->port());
-        EXPECT_TRUE(c->identify({{"token", administrator ? adminToken : operatorToken}}));
-        return c;
-    }
-
     // The value the unit itself holds, as the API shows it.
     QJsonValue atUnit(const QString& key)
     {
         return SettingCatalogue::jsonValue(unit->record(), *SettingCatalogue::parseKey(key));
     }
 
-    QTemporaryDir folder;
     QStringList messages;
     std::unique_ptr<VirtualUnit> unit;
     std::unique_ptr<server::CoreBackend> backend;
-    std::unique_ptr<server::RemoteServer> remote;
-    QString adminToken;
-    QString operatorToken;
 };
 
 QJsonObject changedEvent(WsClient& c, const QString& key, const QJsonValue& value)
@@ -115,7 +92,7 @@ const std::pair<const char*, QJsonValue> kKinds[] = {
 TEST_F(CoreServer, EveryFrameKindReachesTheUnitAndIsConfirmed)
 {
     ASSERT_TRUE(startBoth());
-    auto setter = client(true);
+    auto setter = connected(true);
     QString frames;
     for (const auto& [key, value] : kKinds) {
         SCOPED_TRACE(key);
@@ -136,8 +113,8 @@ TEST_F(CoreServer, EveryFrameKindReachesTheUnitAndIsConfirmed)
 TEST_F(CoreServer, ChangesAtTheUnitAndFramesItNeverGotReachTheClients)
 {
     ASSERT_TRUE(startBoth());
-    auto a = client(true);
-    auto b = client(false);
+    auto a = connected(true);
+    auto b = connected(false);
 
     // The front panel: a gain (O) and a switch (D).
     unit->record().inputGain[5] = 20; // input 6 at -30 dB
@@ -160,8 +137,8 @@ TEST_F(CoreServer, ChangesAtTheUnitAndFramesItNeverGotReachTheClients)
 TEST_F(CoreServer, NamesGoThroughTheCoreAndAnOperatorsPresetKeepsTheRouting)
 {
     ASSERT_TRUE(startBoth());
-    auto admin = client(true);
-    auto op = client(false);
+    auto admin = connected(true);
+    auto op = connected(false);
     EXPECT_EQ(op->set("input.1.name", "Lectern").value("delivery"), "confirmed");
     EXPECT_FALSE(changedEvent(*admin, "input.1.name", "Lectern").isEmpty());
 
@@ -191,7 +168,7 @@ TEST_F(CoreServer, WithoutTheUnitNothingIsChangedAndTheServerLogsInOnceItAnswers
 {
     QString problem;
     ASSERT_TRUE(backend->start(&problem)) << problem.toStdString();
-    auto admin = client(true);
+    auto admin = connected(true);
     const QJsonObject refused = admin->set("input.1.gain", -3);
     EXPECT_EQ(statusCode(refused), 302);
     EXPECT_TRUE(comment(refused).contains("no unit is logged in"));
@@ -222,7 +199,7 @@ protected:
 TEST_F(CoreServerCascade, EveryUnitTheLoginReportedIsReadAndChangedByItsKey)
 {
     ASSERT_TRUE(startBoth());
-    auto c = client(true);
+    auto c = connected(true);
     const QJsonObject state = c->request("s", "getState").value("state").toObject();
     EXPECT_EQ(state.value("units").toInt(), 3);
     const QJsonObject settings = state.value("settings").toObject();

@@ -136,13 +136,15 @@ struct Answer
     }
 };
 
-// A server on 127.0.0.1 (a free port) over a fake backend, with an administrator "ada", an
-// operator "otto" (both with the password "secret"), a token for "ctl" (operator) and one for
-// "root" (administrator).
-class ServerHarness : public ::testing::Test
+// A server on 127.0.0.1 (a free port) over a backend, in a folder of its own, with an
+// administrator "ada", an operator "otto" (both with the password "secret"), a token for "ctl"
+// (operator) and one for "root" (administrator).
+class ServerTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void TearDown() override { remote.reset(); } // before the backend it serves goes
+
+    void startServer(server::ServerBackend& backend, int maxClients = 100)
     {
         ASSERT_TRUE(folder.isValid());
         server::ServerConfig config;
@@ -150,7 +152,7 @@ protected:
         config.listenPort = 0;
         config.users = folder.filePath("users.json");
         config.presets = folder.filePath("presets");
-        config.maxClients = maxClients();
+        config.maxClients = maxClients;
         server::UserStore users(config.users);
         QString problem;
         ASSERT_TRUE(users.setUser("ada", server::Role::Administrator, "secret", &problem, 1000));
@@ -166,7 +168,6 @@ protected:
         ASSERT_TRUE(remote->start(&problem)) << problem.toStdString();
         port = remote->port();
     }
-    virtual int maxClients() const { return 100; }
 
     // An identified client: with the operator's or the administrator's token.
     std::unique_ptr<WsClient> connected(bool administrator = false, QJsonObject extra = {})
@@ -206,11 +207,19 @@ protected:
     }
 
     QTemporaryDir folder;
-    FakeBackend backend;
     std::unique_ptr<server::RemoteServer> remote;
     quint16 port = 0;
     QString token;
     QString adminToken;
+};
+
+class ServerHarness : public ServerTest
+{
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(startServer(backend, maxClients())); }
+    virtual int maxClients() const { return 100; }
+
+    FakeBackend backend;
 };
 
 } // namespace sonaro::testing

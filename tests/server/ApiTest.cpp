@@ -65,21 +65,12 @@ TEST_F(Api, EveryClientSeesEachChangeWithItsSource)
     EXPECT_EQ(statusCode(first.set("input.2.name", "Lectern")), 100);
     EXPECT_EQ(backend.channelName(ChangeId{1, SettingId::InputName, 1}), "Lectern");
     backend.frontPanel(ChangeId{1, SettingId::InputMute, 6}, 1);
-    const auto changed = [](WsClient& c, const char* key) {
-        return c.waitFor([key](const QJsonObject& m) {
-            return m.value("type") == "changed" && m.value("changes").toObject().contains(key);
-        });
-    };
     for (auto& c : clients) {
-        const QJsonObject gain = changed(*c, "input.1.gain");
-        EXPECT_EQ(gain.value("changes").toObject().value("input.1.gain"), -5);
+        const QJsonObject gain = c->changed("input.1.gain", -5);
         EXPECT_EQ(gain.value("source"), "client");
         EXPECT_EQ(gain.value("user"), "ctl");
-        EXPECT_EQ(changed(*c, "input.2.name").value("changes").toObject().value("input.2.name"),
-                  "Lectern");
-        const QJsonObject panel = changed(*c, "input.7.mute");
-        EXPECT_EQ(panel.value("source"), "unit");
-        EXPECT_EQ(panel.value("changes").toObject().value("input.7.mute"), "on");
+        EXPECT_FALSE(c->changed("input.2.name", "Lectern").isEmpty());
+        EXPECT_EQ(c->changed("input.7.mute", "on").value("source"), "unit");
     }
 }
 
@@ -126,13 +117,7 @@ TEST_F(Api, ABurstForOneSettingIsMergedAndEveryRequestAnswered)
                       {"type", "set"},
                       {"key", "output.1.gain"},
                       {"value", -30 + i}});
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return std::count_if(
-                       client->messages.cbegin(), client->messages.cend(),
-                       [](const QJsonObject& m) { return m.value("op") == "response"; }) == kBurst;
-        },
-        5000));
+    ASSERT_TRUE(waitFor([&] { return client->count("op", "response") == kBurst; }, 5000));
     EXPECT_LT(backend.sets.size(), kBurst / 2);
     EXPECT_EQ(backend.sets.last().stored, -30 + kBurst - 1 + 50);
     EXPECT_EQ(client->response(QString::number(kBurst - 1)).value("delivery"), "pending");
@@ -195,10 +180,6 @@ TEST_F(Api, LevelsFollowTheClientsRateAndOpenStatesOnlyThoseWhoAsked)
 {
     auto slow = connected(false, {{"events", QJsonArray{"levels", "open"}}, {"levelsRate", 5}});
     auto fast = connected(false, {{"events", QJsonArray{"levels"}}, {"levelsRate", 25}});
-    const auto count = [](const WsClient& c, const char* type) {
-        return std::count_if(c.messages.cbegin(), c.messages.cend(),
-                             [&](const QJsonObject& m) { return m.value("type") == type; });
-    };
     QTimer unit; // the unit's status stream at 50 Hz, with a channel opening now and then
     int tick = 0;
     QObject::connect(&unit, &QTimer::timeout, [&] {
@@ -206,11 +187,11 @@ TEST_F(Api, LevelsFollowTheClientsRateAndOpenStatesOnlyThoseWhoAsked)
         backend.setLevels(100 + tick % 50, 120, (tick / 5) % 2 ? 0x3 : 0x1);
     });
     unit.start(20);
-    ASSERT_TRUE(waitFor([&] { return count(*fast, "levels") >= 15; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return fast->count("type", "levels") >= 15; }, 5000));
     unit.stop();
     // At a fifth of the rate the slow client has had far fewer.
-    EXPECT_GE(count(*slow, "levels"), 1);
-    EXPECT_LT(count(*slow, "levels"), 10);
-    EXPECT_GE(count(*slow, "open"), 1);
-    EXPECT_EQ(count(*fast, "open"), 0);
+    EXPECT_GE(slow->count("type", "levels"), 1);
+    EXPECT_LT(slow->count("type", "levels"), 10);
+    EXPECT_GE(slow->count("type", "open"), 1);
+    EXPECT_EQ(fast->count("type", "open"), 0);
 }

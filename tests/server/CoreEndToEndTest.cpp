@@ -69,14 +69,6 @@ protected:
     std::unique_ptr<server::CoreBackend> backend;
 };
 
-QJsonObject changedEvent(WsClient& c, const QString& key, const QJsonValue& value)
-{
-    return c.waitFor([&](const QJsonObject& m) {
-        return m.value("type") == QLatin1String("changed") &&
-               m.value("changes").toObject().value(key) == value;
-    });
-}
-
 // Settings that travel in each frame the unit takes: V, M, G, E (input and output EQ) and B.
 const std::pair<const char*, QJsonValue> kKinds[] = {
     {"input.1.gain", -12},
@@ -121,8 +113,8 @@ TEST_F(CoreServer, ChangesAtTheUnitAndFramesItNeverGotReachTheClients)
     unit->sendToClient(buildReplyO(unit->record(), 1));
     unit->record().inputPhantom[6] = unit->record().inputPhantom[6] ? 0 : 1;
     unit->sendToClient(buildReplyD(unit->record(), 1));
-    EXPECT_EQ(changedEvent(*b, "input.6.gain", -30).value("source").toString(), "unit");
-    EXPECT_FALSE(changedEvent(*b, "input.7.phantom", atUnit("input.7.phantom")).isEmpty());
+    EXPECT_EQ(b->changed("input.6.gain", -30).value("source").toString(), "unit");
+    EXPECT_FALSE(b->changed("input.7.phantom", atUnit("input.7.phantom")).isEmpty());
 
     // A switch the unit never takes: not delivered, and the value goes back to the unit's.
     unit->dropNext('M', 1000);
@@ -140,7 +132,7 @@ TEST_F(CoreServer, NamesGoThroughTheCoreAndAnOperatorsPresetKeepsTheRouting)
     auto admin = connected(true);
     auto op = connected(false);
     EXPECT_EQ(op->set("input.1.name", "Lectern").value("delivery"), "confirmed");
-    EXPECT_FALSE(changedEvent(*admin, "input.1.name", "Lectern").isEmpty());
+    EXPECT_FALSE(admin->changed("input.1.name", "Lectern").isEmpty());
 
     // The room as saved: input 2 at -17 dB and input 3's route to output 1 switched over.
     const QJsonValue routeAtFirst = atUnit("output.1.route.3");

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -105,6 +106,20 @@ public:
     bool waitClosed(int timeoutMs = 3000)
     {
         return sonaro::testing::waitFor([this] { return closed; }, timeoutMs);
+    }
+    // The first "changed" event that gives this setting this value.
+    QJsonObject changed(const QString& key, const QJsonValue& value)
+    {
+        return waitFor([&](const QJsonObject& m) {
+            return m.value("type") == QLatin1String("changed") &&
+                   m.value("changes").toObject().value(key) == value;
+        });
+    }
+    // How many of the messages received have this value in this field ("op", "type").
+    qsizetype count(const char* field, const char* value) const
+    {
+        return std::count_if(messages.cbegin(), messages.cend(),
+                             [&](const QJsonObject& m) { return m.value(field) == value; });
     }
     // The API's own close codes (4000 and up) lie outside Qt's enumeration: read as a number.
     int closeCode() const { return static_cast<int>(socket.closeCode()); }

@@ -33,12 +33,9 @@ SIZES = [("tablet", 1024, 768, 2), ("phone", 390, 844, 3)]
 
 def wait(condition, timeout=TIMEOUT):
     deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
+    while not (value := condition()) and time.monotonic() < deadline:
         time.sleep(0.02)
-    return None
+    return value
 
 
 class Server:
@@ -51,21 +48,18 @@ class Server:
             [program, "--demo", "--listen", "127.0.0.1:0", "--demo-unit-log", self.log,
              "--demo-commands"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE, text=True, bufsize=1)
-        self.url, self.start = None, 0
-        line = "-"
+        self.url, self.start, line = None, 0, "-"
         while self.url is None and line:
             line = self.process.stdout.readline()
             if "listening on " in line:
                 self.url = line.split("listening on ", 1)[1].strip().rstrip("/")
         if self.url is None:
-            self.stop()
             raise RuntimeError("the server did not start: " + self.process.stderr.read())
         # The server's messages are read all along, so that its pipes never fill up.
         for stream in (self.process.stdout, self.process.stderr):
             threading.Thread(target=lambda s=stream: [None for _ in s], daemon=True).start()
 
-    def mark(self):
-        """Frames logged so far are left out of the next look."""
+    def mark(self):  # frames logged so far are left out of the next look
         self.start = os.path.getsize(self.log) if os.path.exists(self.log) else 0
 
     def v_gain_arrives(self, channel, db, output=False):
@@ -90,12 +84,11 @@ class Server:
         self.process.stdin.flush()
 
     def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
+        self.process.terminate()
+        try:
+            self.process.wait(5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
 
 
 def browser(profile, width, height, ratio):

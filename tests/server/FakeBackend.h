@@ -34,9 +34,8 @@ public:
     QStringList recalled;
     // Outcome of every set() while given (Refused, Inapplicable) instead of applying it.
     std::optional<Outcome> forcedOutcome;
-    // Confirms (or reports as not delivered) every applied change after this many ms; -1: never.
+    // Confirms every applied change after this many ms; -1: never.
     int confirmAfterMs = -1;
-    bool deliveryFails = false;
 
     UnitRecord& mutableRecord(int) { return m_record; }
     // The unit's side.
@@ -74,9 +73,7 @@ public:
         row.set(m_record, id.index, stored);
         emit changed({id}, false);
         if (confirmAfterMs >= 0)
-            QTimer::singleShot(confirmAfterMs, this, [this, id] {
-                deliveryFails ? emit notDelivered(id) : emit confirmed(id);
-            });
+            QTimer::singleShot(confirmAfterMs, this, [this, id] { emit confirmed(id); });
         return Outcome::Applied;
     }
     Outcome rename(const ChangeId& nameId, const QString& name, QString*) override

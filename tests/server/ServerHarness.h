@@ -70,14 +70,6 @@ public:
     {
         return waitFor([&](const QJsonObject& m) { return m.value("op").toString() == op; });
     }
-    QJsonObject response(const QString& id, int timeoutMs = 3000)
-    {
-        return waitFor(
-            [&](const QJsonObject& m) {
-                return m.value("op") == QLatin1String("response") && m.value("id") == id;
-            },
-            timeoutMs);
-    }
     bool identify(QJsonObject m = {})
     {
         m.insert("op", QStringLiteral("identify"));

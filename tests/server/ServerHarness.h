@@ -7,27 +7,33 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTemporaryDir>
 #include <QWebSocket>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
 namespace sonaro::testing {
 
+using Headers = QList<std::pair<QByteArray, QByteArray>>;
+
 // One API client on loopback that keeps every message it receives.
 class WsClient
 {
 public:
-    explicit WsClient(quint16 port, const QByteArray& cookie = {}, const QByteArray& origin = {},
+    explicit WsClient(quint16 port, const Headers& headers = {},
                       const QString& path = QStringLiteral("/api/ws"))
     {
         QNetworkRequest request(QUrl(QStringLiteral("ws://127.0.0.1:%1%2").arg(port).arg(path)));
-        if (!cookie.isEmpty()) request.setRawHeader("Cookie", cookie);
-        if (!origin.isEmpty()) request.setRawHeader("Origin", origin);
+        for (const auto& [name, value] : headers)
+            request.setRawHeader(name, value);
         QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
             messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
         });
@@ -60,23 +66,12 @@ public:
             timeoutMs);
         return found;
     }
-    QJsonObject waitForOp(const QString& op, int timeoutMs = 3000)
+    QJsonObject waitForOp(const QString& op)
     {
-        return waitFor([&](const QJsonObject& m) { return m.value("op").toString() == op; },
-                       timeoutMs);
+        return waitFor([&](const QJsonObject& m) { return m.value("op").toString() == op; });
     }
-    QJsonObject response(const QString& id, int timeoutMs = 3000)
+    bool identify(QJsonObject m = {})
     {
-        return waitFor(
-            [&](const QJsonObject& m) {
-                return m.value("op").toString() == QLatin1String("response") &&
-                       m.value("id").toString() == id;
-            },
-            timeoutMs);
-    }
-    bool identify(const QJsonObject& extra = {})
-    {
-        QJsonObject m = extra;
         m.insert("op", QStringLiteral("identify"));
         if (!m.contains("schemaVersion")) m.insert("schemaVersion", 1);
         send(m);
@@ -88,36 +83,75 @@ public:
         fields.insert("op", QStringLiteral("request"));
         fields.insert("id", id);
         fields.insert("type", type);
+        const qsizetype from = messages.size();
         send(fields);
-        return response(id, timeoutMs);
+        return waitFor([&](const QJsonObject& m) { return m.value("id") == id; }, timeoutMs, from);
+    }
+    // A set whose id is its key; with wait, answered once the unit confirmed or lost it.
+    QJsonObject set(const QString& key, const QJsonValue& value, bool wait = false,
+                    int timeoutMs = 3000)
+    {
+        QJsonObject fields{{"key", key}, {"value", value}};
+        if (wait) fields.insert("wait", true);
+        return request(key, QStringLiteral("set"), fields, timeoutMs);
     }
     bool waitClosed(int timeoutMs = 3000)
     {
         return sonaro::testing::waitFor([this] { return closed; }, timeoutMs);
     }
+    // The first "changed" event that gives this setting this value.
+    QJsonObject changed(const QString& key, const QJsonValue& value)
+    {
+        return waitFor([&](const QJsonObject& m) {
+            return m.value("type") == QLatin1String("changed") &&
+                   m.value("changes").toObject().value(key) == value;
+        });
+    }
+    // How many of the messages received have this value in this field ("op", "type").
+    qsizetype count(const char* field, const char* value) const
+    {
+        return std::count_if(messages.cbegin(), messages.cend(),
+                             [&](const QJsonObject& m) { return m.value(field) == value; });
+    }
+    // The API's own close codes (4000 and up) lie outside Qt's enumeration: read as a number.
+    int closeCode() const { return static_cast<int>(socket.closeCode()); }
 
     QWebSocket socket;
     QList<QJsonObject> messages;
     bool closed = false;
 };
 
-// The API's own close codes (4000 and up) lie outside Qt's enumeration: read as a number.
-inline int closeCode(const QWebSocket& socket)
-{
-    return static_cast<int>(socket.closeCode());
-}
-
 inline int statusCode(const QJsonObject& message)
 {
     return message.value("status").toObject().value("code").toInt();
 }
 
-// A server on 127.0.0.1 (a free port) over a fake backend, with an administrator "ada", an
-// operator "otto" (both with the password "secret") and a token for "ctl" (operator).
-class ServerHarness : public ::testing::Test
+inline QString comment(const QJsonObject& message)
+{
+    return message.value("status").toObject().value("comment").toString();
+}
+
+struct Answer
+{
+    int status = 0;
+    QList<QNetworkReply::RawHeaderPair> headers;
+    QByteArray header(const QByteArray& name) const
+    {
+        for (const auto& [key, value] : headers)
+            if (key.compare(name, Qt::CaseInsensitive) == 0) return value;
+        return {};
+    }
+};
+
+// A server on 127.0.0.1 (a free port) over a backend, in a folder of its own, with an
+// administrator "ada", an operator "otto" (both with the password "secret"), a token for "ctl"
+// (operator) and one for "root" (administrator).
+class ServerTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void TearDown() override { remote.reset(); } // before the backend it serves goes
+
+    void startServer(server::ServerBackend& backend, int maxClients = 100)
     {
         ASSERT_TRUE(folder.isValid());
         server::ServerConfig config;
@@ -125,7 +159,7 @@ protected:
         config.listenPort = 0;
         config.users = folder.filePath("users.json");
         config.presets = folder.filePath("presets");
-        config.maxClients = maxClients();
+        config.maxClients = maxClients;
         server::UserStore users(config.users);
         QString problem;
         ASSERT_TRUE(users.setUser("ada", server::Role::Administrator, "secret", &problem, 1000));
@@ -141,24 +175,58 @@ protected:
         ASSERT_TRUE(remote->start(&problem)) << problem.toStdString();
         port = remote->port();
     }
-    virtual int maxClients() const { return 100; }
 
     // An identified client: with the operator's or the administrator's token.
-    std::unique_ptr<WsClient> connected(bool administrator = false, const QJsonObject& extra = {})
+    std::unique_ptr<WsClient> connected(bool administrator = false, QJsonObject extra = {})
     {
         auto client = std::make_unique<WsClient>(port);
-        QJsonObject m = extra;
-        m.insert("token", administrator ? adminToken : token);
-        EXPECT_TRUE(client->identify(m));
+        extra.insert("token", administrator ? adminToken : token);
+        EXPECT_TRUE(client->identify(extra));
         return client;
     }
 
+    Answer fetch(const QByteArray& method, const QString& path, const QByteArray& body = {},
+                 const Headers& headers = {})
+    {
+        QNetworkAccessManager manager;
+        manager.setProxy(QNetworkProxy::NoProxy);
+        QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)));
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::ManualRedirectPolicy);
+        if (!body.isEmpty())
+            request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        for (const auto& [name, value] : headers)
+            request.setRawHeader(name, value);
+        std::unique_ptr<QNetworkReply> reply(manager.sendCustomRequest(request, method, body));
+        Answer answer;
+        if (!waitFor([&] { return reply->isFinished(); }, 5000)) return answer;
+        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        answer.headers = reply->rawHeaderPairs();
+        return answer;
+    }
+    // The session cookie ("sonaro_session=...") of a login; empty when refused.
+    QByteArray loginCookie(const char* user = "ada", const char* password = "secret")
+    {
+        const QByteArray body =
+            QJsonDocument(QJsonObject{{"user", user}, {"password", password}}).toJson();
+        const QByteArray cookie = fetch("POST", "/login", body).header("Set-Cookie");
+        return cookie.left(cookie.indexOf(';'));
+    }
+
     QTemporaryDir folder;
-    FakeBackend backend;
     std::unique_ptr<server::RemoteServer> remote;
     quint16 port = 0;
     QString token;
     QString adminToken;
+};
+
+class ServerHarness : public ServerTest
+{
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(startServer(backend, maxClients())); }
+    virtual int maxClients() const { return 100; }
+
+    FakeBackend backend;
 };
 
 } // namespace sonaro::testing

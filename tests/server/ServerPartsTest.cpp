@@ -1,5 +1,5 @@
-// The server's parts that need no network: configuration and users files, limits, sessions and
-// the merging of bursts.
+// The server's parts that need no network: its files and their secrets, limits, sessions and the
+// merging of bursts.
 #include "server/LoginLimiter.h"
 #include "server/PrivateFile.h"
 #include "server/RequestBudget.h"
@@ -39,38 +39,9 @@ void writeWithMode(const QString& path, const QByteArray& text, mode_t mode)
     ::chmod(QFile::encodeName(path).constData(), mode);
 }
 
-struct ModeCase
-{
-    mode_t mode;
-    bool readable;
-};
-
-class ConfigMode : public ::testing::TestWithParam<ModeCase>
-{
-};
-
 } // namespace
 
-TEST_P(ConfigMode, IsReadOnlyWhenOthersCanNeitherReadNorChangeIt)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("server.conf");
-    writeWithMode(path, "[unit]\naddress=127.0.0.2\npassword=888888\n", GetParam().mode);
-    QString problem;
-    const auto config = ServerConfigFile::load(path, &problem);
-    EXPECT_EQ(config.has_value(), GetParam().readable) << std::oct << GetParam().mode;
-    if (!config) {
-        EXPECT_TRUE(problem.contains("chmod")) << problem.toStdString();
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, ConfigMode,
-                         ::testing::Values(ModeCase{0600, true}, ModeCase{0640, true},
-                                           ModeCase{0400, true}, ModeCase{0644, false},
-                                           ModeCase{0604, false}, ModeCase{0660, false},
-                                           ModeCase{0602, false}));
-
-TEST(ServerConfig, AMissingFileIsWrittenOwnerOnlyWithTheDefaults)
+TEST(ServerConfig, AMissingFileIsWrittenOwnerOnlyAndListensOnLoopback)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("etc/sonaro/server.conf");
@@ -79,51 +50,40 @@ TEST(ServerConfig, AMissingFileIsWrittenOwnerOnlyWithTheDefaults)
     ASSERT_TRUE(config) << problem.toStdString();
     EXPECT_EQ(modeOf(path), 0600u);
     EXPECT_EQ(config->listenAddress, QHostAddress(QHostAddress::LocalHost));
-    EXPECT_EQ(config->listenPort, 8080);
     EXPECT_TRUE(config->loopbackOnly());
-    EXPECT_EQ(config->users, dir.filePath("etc/sonaro/users.json"));
-    EXPECT_EQ(config->presets, dir.filePath("etc/sonaro/presets"));
+    EXPECT_EQ(ServerConfigFile::parseListen(":8081"),
+              std::make_pair(QHostAddress(QHostAddress::LocalHost), quint16(8081)));
+    for (const char* bad : {"8080", "127.0.0.1", "127.0.0.1:99999", "host name:80", "::1:80", ""})
+        EXPECT_FALSE(ServerConfigFile::parseListen(bad)) << bad;
 }
 
-TEST(ServerConfig, ValuesOfTheFileAndTheEnvironment)
+TEST(ServerConfig, TheUnitsPasswordIsReadOnlyFromAPrivateFileOrTheEnvironment)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("server.conf");
-    writeWithMode(
-        path,
-        "[unit]\naddress=127.0.0.2\nport=5100\npassword=a,b\n[listen]\naddress=::1\n"
-        "port=9443\ncertificate=tls/cert.pem\nkey=tls/key.pem\norigins=https://a.example, "
-        "https://b.example\n[server]\npresets=/srv/presets\n",
-        0600);
+    // The last one readable, for the environment below.
+    for (const auto& [mode, readable] : {std::pair<mode_t, bool>{0644, false},
+                                         {0660, false},
+                                         {0602, false},
+                                         {0640, true},
+                                         {0600, true}}) {
+        SCOPED_TRACE(mode);
+        writeWithMode(path, "[unit]\naddress=127.0.0.2\npassword=a,b\n", mode);
+        QString problem;
+        const auto config = ServerConfigFile::load(path, &problem);
+        EXPECT_EQ(config.has_value(), readable);
+        if (config) {
+            EXPECT_EQ(config->password, "a,b");
+        } else { // refused with the command that mends it
+            EXPECT_TRUE(problem.contains("chmod")) << problem.toStdString();
+        }
+    }
     QString problem;
-    auto config = ServerConfigFile::load(path, &problem);
-    ASSERT_TRUE(config) << problem.toStdString();
-    EXPECT_EQ(config->password, "a,b");
-    EXPECT_EQ(config->unitPort, 5100);
-    EXPECT_EQ(config->listenAddress, QHostAddress("::1"));
-    EXPECT_TRUE(config->tls());
-    EXPECT_EQ(config->certificate, dir.filePath("tls/cert.pem"));
-    EXPECT_EQ(config->origins, QStringList({"https://a.example", "https://b.example"}));
-    EXPECT_EQ(config->presets, "/srv/presets");
     qputenv(ServerConfigFile::kPasswordVariable, "fromenv");
-    config = ServerConfigFile::load(path, &problem);
+    const auto config = ServerConfigFile::load(path, &problem);
     qunsetenv(ServerConfigFile::kPasswordVariable);
+    ASSERT_TRUE(config);
     EXPECT_EQ(config->password, "fromenv");
-    writeWithMode(path, "[listen]\nport=70000\n", 0600);
-    EXPECT_FALSE(ServerConfigFile::load(path, &problem));
-    EXPECT_TRUE(problem.contains("70000"));
-}
-
-TEST(ServerConfig, ListenAddresses)
-{
-    using P = std::pair<QHostAddress, quint16>;
-    EXPECT_EQ(ServerConfigFile::parseListen("127.0.0.1:8080"), P(QHostAddress("127.0.0.1"), 8080));
-    EXPECT_EQ(ServerConfigFile::parseListen("[::1]:9000"), P(QHostAddress("::1"), 9000));
-    EXPECT_EQ(ServerConfigFile::parseListen(":8081"),
-              P(QHostAddress(QHostAddress::LocalHost), 8081));
-    EXPECT_EQ(ServerConfigFile::parseListen("0.0.0.0:0"), P(QHostAddress("0.0.0.0"), 0));
-    for (const char* bad : {"8080", "127.0.0.1", "127.0.0.1:99999", "host name:80", "::1:80", ""})
-        EXPECT_FALSE(ServerConfigFile::parseListen(bad)) << bad;
 }
 
 TEST(UserStore, PasswordsAndTokensAreKeptOnlyAsHashesInAnOwnerOnlyFile)
@@ -147,26 +107,14 @@ TEST(UserStore, PasswordsAndTokensAreKeptOnlyAsHashesInAnOwnerOnlyFile)
     ASSERT_TRUE(again.load(&problem));
     const auto ada = again.user("ada");
     ASSERT_TRUE(ada);
-    EXPECT_EQ(ada->role, Role::Administrator);
     EXPECT_TRUE(UserStore::passwordMatches(*ada, "correct horse"));
     EXPECT_FALSE(UserStore::passwordMatches(*ada, "correct horsE"));
     EXPECT_FALSE(UserStore::passwordMatches(UserStore::decoy(), "correct horse"));
-    const auto who = again.identifyToken(*token);
-    ASSERT_TRUE(who);
-    EXPECT_EQ(who->name, "crestron");
-    EXPECT_TRUE(who->token);
+    EXPECT_EQ(again.identifyToken(*token).value_or(Identity{}).name, "crestron");
     EXPECT_FALSE(again.identifyToken(token->chopped(1)));
 
     ::chmod(QFile::encodeName(path).constData(), 0644);
     EXPECT_FALSE(again.load(&problem));
-}
-
-TEST(UserStore, Names)
-{
-    for (const char* good : {"ada", "A.B-c_9", "x"})
-        EXPECT_TRUE(UserStore::validName(good)) << good;
-    for (const char* bad : {"", "a b", "a/b", "ünï", "123456789012345678901234567890123"})
-        EXPECT_FALSE(UserStore::validName(bad)) << bad;
 }
 
 TEST(LoginLimiter, WaitsGrowAfterTheFreeFailuresAndASuccessForgets)
@@ -178,10 +126,9 @@ TEST(LoginLimiter, WaitsGrowAfterTheFreeFailuresAndASuccessForgets)
         EXPECT_EQ(limiter.waitMs("10.0.0.1", now), 0);
     }
     limiter.failed("10.0.0.1", now);
-    const qint64 first = limiter.waitMs("10.0.0.1", now);
-    EXPECT_EQ(first, LoginLimiter::kFirstWaitMs);
+    EXPECT_EQ(limiter.waitMs("10.0.0.1", now), LoginLimiter::kFirstWaitMs);
     EXPECT_EQ(limiter.waitMs("10.0.0.2", now), 0); // others are not held up
-    now += first;
+    now += LoginLimiter::kFirstWaitMs;
     limiter.failed("10.0.0.1", now);
     EXPECT_EQ(limiter.waitMs("10.0.0.1", now), 2 * LoginLimiter::kFirstWaitMs);
     for (int i = 0; i < 40; ++i)
@@ -203,11 +150,10 @@ TEST(RequestBudget, ABurstThenTheSteadyRate)
     EXPECT_FALSE(budget.take(5)); // time never runs backwards
 }
 
-TEST(SessionTable, SessionsExpireAndCookiesAreStrict)
+TEST(SessionTable, SessionsExpireAndAreReadFromTheirCookieOnly)
 {
     SessionTable sessions;
     const QByteArray id = sessions.create(Identity{"ada", Role::Administrator, false}, 0);
-    EXPECT_GE(id.size(), 40);
     EXPECT_TRUE(sessions.find(id, SessionTable::kIdleMs - 1));
     EXPECT_TRUE(sessions.find(id, 2 * SessionTable::kIdleMs - 2)); // renewed by the last use
     EXPECT_FALSE(sessions.find(id, 4 * SessionTable::kIdleMs));
@@ -218,9 +164,7 @@ TEST(SessionTable, SessionsExpireAndCookiesAreStrict)
 
     EXPECT_EQ(SessionTable::fromCookieHeader("a=1; sonaro_session=abc; b=2"), "abc");
     EXPECT_EQ(SessionTable::fromCookieHeader("xsonaro_session=abc"), "");
-    const QByteArray cookie = SessionTable::setCookie("abc", true);
-    for (const char* part : {"HttpOnly", "SameSite=Strict", "Secure", "Path=/"})
-        EXPECT_TRUE(cookie.contains(part)) << part;
+    EXPECT_TRUE(SessionTable::setCookie("abc", true).contains("Secure")); // with TLS
     EXPECT_TRUE(SessionTable::setCookie({}, false).contains("Max-Age=0"));
 }
 

@@ -1,17 +1,14 @@
 #!/usr/bin/python3
-"""The web remote in Debian's Chromium, headless, against sonaro-server --demo: the program's own
-core logged in to its embedded virtual unit.
+"""The web remote in Debian's Chromium, headless, against sonaro-server --demo (its core logged in
+to an embedded virtual unit), at tablet and at phone size:
 
-    remote_page_test.py --server PROGRAM [--screenshots DIR] [--figures]
+    remote_page_test.py --server PROGRAM [--screenshots DIR [--all-views]] [--figures]
 
-Checks: the page loads and logs in; a fader moved by pointer and one moved by keyboard reach the
-unit (the V frame the unit received, read from its log, carries the new gain); a front-panel
-change at the unit appears on the page; nothing is left pending once the unit confirmed; a change
-the unit never got is marked; the console shows no errors. With --screenshots it saves the page
-at tablet (1024x768, ratio 2) and phone (390x844, ratio 3) sizes in both languages. With
---figures it prints the page's transferred size and the time to the first meter update.
-Everything stays on 127.0.0.0/8; the browser is started with a fresh profile and without any of
-its background network traffic. Exit status 0 when every check passed."""
+The login opens the strips; a fader moved by pointer, one by keyboard and a typed read-out reach
+the unit (read from the V frames it logs); a front-panel change appears; nothing stays pending; a
+switch the unit never got is marked; the console shows no errors. --screenshots saves the page in
+both languages instead; --figures also prints its transferred size and first meter update. All on
+127.0.0.0/8, with a fresh profile and none of the browser's background traffic."""
 
 import argparse
 import json
@@ -29,12 +26,16 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-CHROMIUM = shutil.which("chromium") or "/usr/bin/chromium"
-DRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
 TIMEOUT = 10.0
-
-
 GAIN_OFFSET_DB = 50  # a gain byte on the wire is the level in dB plus 50
+SIZES = [("tablet", 1024, 768, 2), ("phone", 390, 844, 3)]
+
+
+def wait(condition, timeout=TIMEOUT):
+    deadline = time.monotonic() + timeout
+    while not (value := condition()) and time.monotonic() < deadline:
+        time.sleep(0.02)
+    return value
 
 
 class Server:
@@ -47,89 +48,64 @@ class Server:
             [program, "--demo", "--listen", "127.0.0.1:0", "--demo-unit-log", self.log,
              "--demo-commands"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE, text=True, bufsize=1)
-        self.url = None
-        self.read = 0
-        deadline = time.monotonic() + TIMEOUT
-        while self.url is None and time.monotonic() < deadline:
+        self.url, self.start, line = None, 0, "-"
+        while self.url is None and line:
             line = self.process.stdout.readline()
-            if not line:
-                break
             if "listening on " in line:
                 self.url = line.split("listening on ", 1)[1].strip().rstrip("/")
         if self.url is None:
-            self.stop()
             raise RuntimeError("the server did not start: " + self.process.stderr.read())
         # The server's messages are read all along, so that its pipes never fill up.
         for stream in (self.process.stdout, self.process.stderr):
             threading.Thread(target=lambda s=stream: [None for _ in s], daemon=True).start()
 
-    def frames(self, kind):
-        """Frames of kind the unit received since the last call, as their comma fields."""
-        found = []
-        with open(self.log, encoding="utf-8") as f:
-            f.seek(self.read)
-            for line in f:
-                if not line.endswith("\n"):
-                    break
-                self.read += len(line.encode("utf-8"))
-                frame = json.loads(line)["frame"]
-                if frame[1:2] == kind:
-                    found.append(frame.strip("%#").split(","))
-        return found
+    def mark(self):  # frames logged so far are left out of the next look
+        self.start = os.path.getsize(self.log) if os.path.exists(self.log) else 0
 
-    def wait_v_gain(self, channel, db, output=False, timeout=TIMEOUT):
-        """A V frame with this input's (or output's) gain reached the unit within the time."""
-        def gain(fields):
-            group = fields[3] if output else fields[2]
-            return int(group[2 * (channel - 1):2 * channel], 16) - GAIN_OFFSET_DB
-        return wait(lambda: any(gain(f) == db for f in self.frames("V")), timeout)
+    def v_gain_arrives(self, channel, db, output=False):
+        """A V frame with this input's (or output's) gain reached the unit since the mark."""
+        def seen():
+            with open(self.log, "rb") as f:
+                f.seek(self.start)
+                for line in f.read().decode("utf-8").splitlines(keepends=True):
+                    if not line.endswith("\n"):
+                        break
+                    frame = json.loads(line)["frame"]
+                    if frame[1:2] != "V":
+                        continue
+                    group = frame.strip("%#").split(",")[3 if output else 2]
+                    if int(group[2 * (channel - 1):2 * channel], 16) - GAIN_OFFSET_DB == db:
+                        return True
+            return False
+        return wait(seen)
 
     def command(self, line):
         self.process.stdin.write(line + "\n")
         self.process.stdin.flush()
 
-    def lose(self, kind, count):
-        self.command("drop %s %d" % (kind, count))
-
-    def front_panel(self, key, value):
-        self.command("panel %s %s" % (key, json.dumps(value)))
-
     def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
+        self.process.terminate()
+        try:
+            self.process.wait(5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
 
 
-def browser(profile, width=1280, height=900, ratio=1, mobile=False):
+def browser(profile, width, height, ratio):
     options = webdriver.ChromeOptions()
-    options.binary_location = CHROMIUM
+    options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
     for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--disable-default-apps", "--disable-extensions", "--no-proxy-server",
                  "--user-data-dir=" + profile, "--window-size=%d,%d" % (width, height)):
         options.add_argument(flag)
-    if mobile:
-        options.add_experimental_option("mobileEmulation", {
-            "deviceMetrics": {"width": width, "height": height, "pixelRatio": ratio, "touch": True}})
-    elif ratio != 1:
-        options.add_argument("--force-device-scale-factor=%g" % ratio)
+    options.add_experimental_option("mobileEmulation", {
+        "deviceMetrics": {"width": width, "height": height, "pixelRatio": ratio, "touch": True}})
     options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
-    driver = webdriver.Chrome(service=Service(DRIVER), options=options)
+    driver = webdriver.Chrome(service=Service(shutil.which("chromedriver") or "/usr/bin/chromedriver"),
+                              options=options)
     driver.set_page_load_timeout(TIMEOUT)
     return driver
-
-
-def wait(condition, timeout=TIMEOUT, step=0.02):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(step)
-    return None
 
 
 def log_in(driver, url, language=None):
@@ -143,154 +119,129 @@ def log_in(driver, url, language=None):
     return wait(lambda: driver.find_elements(By.CSS_SELECTOR, ".strip .fader[aria-valuenow]"))
 
 
-def fader(driver, key):
-    return driver.find_element(By.CSS_SELECTOR, '.fader[data-key="%s"]' % key)
+def meters(driver):
+    return driver.execute_script("return Number(document.body.dataset.levels || 0)")
 
 
-class Checks:
-    def __init__(self):
-        self.failures = []
+def flow(server, driver, run, expect):
+    """One pass over the page; run (0, 1, ...) picks values that differ from the last pass."""
+    expect(log_in(driver, server.url), "the login opens the strips")
+    expect(wait(lambda: meters(driver) > 0), "the meters move")
+    fader = lambda key: driver.find_element(By.CSS_SELECTOR, '.fader[data-key="%s"]' % key)
 
-        self.passed = 0
+    server.mark()
+    f1 = fader("input.1.gain")
+    before = int(f1.get_attribute("aria-valuenow"))
+    ActionChains(driver).click_and_hold(f1.find_element(By.CLASS_NAME, "cap")) \
+        .move_by_offset(0, 40).move_by_offset(0, 40).release().perform()
+    after = int(f1.get_attribute("aria-valuenow"))
+    expect(after < before and server.v_gain_arrives(1, after),
+           "the pointer moves input 1 down (%d -> %d dB) and the unit gets it" % (before, after))
 
-    def expect(self, condition, what):
-        print(("ok      " if condition else "FAILED  ") + what)
-        if condition:
-            self.passed += 1
-        else:
-            self.failures.append(what)
+    server.mark()
+    f2 = fader("input.2.gain")
+    start = int(f2.get_attribute("aria-valuenow"))
+    f2.send_keys(Keys.ARROW_UP, Keys.ARROW_UP, Keys.ARROW_UP)
+    expect(server.v_gain_arrives(2, start + 3), "three arrow keys raise input 2 at the unit")
+    expect(f2.get_attribute("aria-valuetext") == "%d dB" % (start + 3),
+           "the fader tells its value to assistive technology")
 
+    typed = -7 - run
+    server.mark()
+    readout = driver.find_element(By.CSS_SELECTOR, '.readout[data-key="output.1.gain"]')
+    readout.click()
+    readout.send_keys(Keys.CONTROL, "a")
+    readout.send_keys(str(typed), Keys.ENTER)
+    expect(server.v_gain_arrives(1, typed, output=True), "a typed %d reaches output 1" % typed)
 
-def run_checks(server, profile, figures):
-    checks = Checks()
-    driver = browser(profile)
-    try:
-        checks.expect(log_in(driver, server.url), "the page loads and the login opens the strips")
-        first_meter = wait(lambda: driver.execute_script("return Number(document.body.dataset.levels || 0)") > 0)
-        checks.expect(first_meter, "the meters move")
+    panel = -20 - run
+    server.command("panel input.3.gain %d" % panel)
+    expect(wait(lambda: fader("input.3.gain").get_attribute("aria-valuenow") == str(panel)),
+           "a front-panel change of input 3 shows on the page")
+    expect(wait(lambda: not driver.find_elements(By.CSS_SELECTOR, ".pending")),
+           "no control stays pending once the unit confirmed")
 
-        # A fader by pointer: from its cap down to near the bottom of its track.
-        server.frames("V")
-        f1 = fader(driver, "input.1.gain")
-        before = int(f1.get_attribute("aria-valuenow"))
-        cap = f1.find_element(By.CLASS_NAME, "cap")
-        ActionChains(driver).click_and_hold(cap).move_by_offset(0, 40).move_by_offset(0, 40).release().perform()
-        after = int(f1.get_attribute("aria-valuenow"))
-        checks.expect(after < before, "the pointer moves input 1's fader down (%d -> %d dB)" % (before, after))
-        checks.expect(server.wait_v_gain(1, after),
-                      "the unit gets a V frame with input 1 at %d dB" % after)
+    server.command("drop M 1000")
+    phantom = driver.find_element(By.CSS_SELECTOR, '.toggle[data-key="input.4.phantom"]')
+    phantom.click()
+    expect(wait(lambda: "failed" in (phantom.get_attribute("class") or ""), 15),
+           "a phantom switch the unit never got is marked on its button")
+    toasts = driver.find_element(By.ID, "toasts").text
+    expect("not confirmed" in toasts.lower(), "and named in a message (%r)" % toasts)
+    server.command("drop M 0")
 
-        # A fader by keyboard.
-        f2 = fader(driver, "input.2.gain")
-        start = int(f2.get_attribute("aria-valuenow"))
-        f2.send_keys(Keys.ARROW_UP, Keys.ARROW_UP, Keys.ARROW_UP)
-        checks.expect(server.wait_v_gain(2, start + 3),
-                      "three arrow keys raise input 2 to %d dB in a V frame at the unit" % (start + 3))
-        checks.expect(f2.get_attribute("aria-valuetext") == "%d dB" % (start + 3),
-                      "the fader tells its value to assistive technology")
-
-        # Typed entry in the read-out.
-        readout = driver.find_element(By.CSS_SELECTOR, '.readout[data-key="output.1.gain"]')
-        readout.click()
-        readout.send_keys(Keys.CONTROL, "a")
-        readout.send_keys("-7", Keys.ENTER)
-        checks.expect(server.wait_v_gain(1, -7, output=True),
-                      "a typed -7 in output 1's read-out reaches the unit in a V frame")
-
-        # A front-panel change appears.
-        sent = time.monotonic()
-        server.front_panel("input.3.gain", -20)
-        shown = wait(lambda: fader(driver, "input.3.gain").get_attribute("aria-valuenow") == "-20")
-        checks.expect(shown, "a front-panel change of input 3 shows on the page (%.0f ms)"
-                      % ((time.monotonic() - sent) * 1000))
-
-        # The unit confirmed everything (V by reading the state back): nothing stays pending.
-        checks.expect(wait(lambda: not driver.find_elements(By.CSS_SELECTOR, ".pending")),
-                      "no control stays pending once the unit confirmed")
-
-        # A switch whose frames never reach the unit is shown as not confirmed.
-        server.lose("M", 1000)
-        phantom = driver.find_element(By.CSS_SELECTOR, '.toggle[data-key="input.4.phantom"]')
-        phantom.click()
-        checks.expect(wait(lambda: "failed" in (phantom.get_attribute("class") or ""), 15),
-                      "a phantom switch the unit never got is marked on its button")
-        toasts = driver.find_element(By.ID, "toasts").text
-        checks.expect("not confirmed" in toasts.lower(), "and named in a message (%r)" % toasts)
-        server.lose("M", 0)
-
-        errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
-        checks.expect(not errors, "the console shows no errors %s" % errors)
-        if figures:
-            # Measured by the page from the start of its own navigation, after the login.
-            first = driver.execute_script("return Number(document.body.dataset.firstMeterMs)")
-            print("web page first meter update: %.0f ms after the page's navigation" % first)
-            print("web page transferred: %.1f KB" % (transferred(driver, server.url) / 1024))
-    finally:
-        driver.quit()
-    return checks
+    errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
+    expect(not errors, "the console shows no errors %s" % errors)
 
 
-def transferred(driver, url):
-    """Bytes the browser received from the server for the login and the page (the performance
-    log's encoded lengths; the browser's own pages are not counted)."""
-    urls = {}
-    total = 0
+def figures(driver, url):
+    """The page's first meter update, measured by the page from its own navigation, and the bytes
+    the browser received from the server (the performance log's encoded lengths)."""
+    first = driver.execute_script("return Number(document.body.dataset.firstMeterMs)")
+    print("web page first meter update: %.0f ms after the page's navigation" % first)
+    urls, total = {}, 0
     for entry in driver.get_log("performance"):
         message = json.loads(entry["message"])["message"]
         params = message.get("params", {})
         if message.get("method") == "Network.responseReceived":
             urls[params["requestId"]] = params["response"]["url"]
-        elif message.get("method") == "Network.loadingFinished":
-            if urls.get(params["requestId"], "").startswith(url):
-                total += params.get("encodedDataLength", 0)
-    return total
+        elif message.get("method") == "Network.loadingFinished" and \
+                urls.get(params["requestId"], "").startswith(url):
+            total += params.get("encodedDataLength", 0)
+    print("web page transferred: %.1f KB" % (total / 1024))
 
 
-def screenshots(server, folder, profile_root, all_views):
-    os.makedirs(folder, exist_ok=True)
-    sizes = [("tablet", 1024, 768, 2), ("phone", 390, 844, 3)]
-    for language in ("en", "zh"):
-        for name, width, height, ratio in sizes:
-            profile = tempfile.mkdtemp(dir=profile_root)
-            driver = browser(profile, width, height, ratio, mobile=True)
-            try:
-                log_in(driver, server.url, language)
-                wait(lambda: driver.execute_script("return Number(document.body.dataset.levels || 0)") > 3)
-                time.sleep(0.3)
-                views = ["channels"] + (["matrix", "automix", "eq", "presets"] if all_views else [])
-                for view in views:
-                    if view != "channels":
-                        driver.find_element(By.ID, "tab-" + view).click()
-                        time.sleep(0.4)
-                    path = os.path.join(folder, "screenshot-web-%s-%s%s.png" % (
-                        name, language, "" if view == "channels" else "-" + view))
-                    driver.save_screenshot(path)
-                    print("saved " + path)
-            finally:
-                driver.quit()
+def screenshots(driver, url, args, name, language):
+    os.makedirs(args.screenshots, exist_ok=True)
+    log_in(driver, url, language)
+    wait(lambda: meters(driver) > 3)
+    for view in ["channels"] + (["matrix", "automix", "eq", "presets"] if args.all_views else []):
+        if view != "channels":
+            driver.find_element(By.ID, "tab-" + view).click()
+            time.sleep(0.4)  # the tab's own transition, for the picture only
+        path = os.path.join(args.screenshots, "screenshot-web-%s-%s%s.png" % (
+            name, language, "" if view == "channels" else "-" + view))
+        driver.save_screenshot(path)
+        print("saved " + path)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--server", required=True)
     parser.add_argument("--screenshots")
+    parser.add_argument("--all-views", action="store_true", help="every tab in the screenshots")
     parser.add_argument("--figures", action="store_true")
-    parser.add_argument("--all-views", action="store_true",
-                        help="with --screenshots: every tab, not only the strips")
     args = parser.parse_args()
     os.environ["no_proxy"] = "*"
-    profile_root = tempfile.mkdtemp(prefix="sonaro-browser-")
-    server = Server(args.server, profile_root)
+    root = tempfile.mkdtemp(prefix="sonaro-browser-")
+    server = Server(args.server, root)
+    results = []
+
+    def expect(condition, what):
+        print(("ok      " if condition else "FAILED  ") + what)
+        results.append(bool(condition))
+
     try:
-        if args.screenshots:
-            screenshots(server, args.screenshots, profile_root, args.all_views)
-            return 0
-        checks = run_checks(server, os.path.join(profile_root, "profile"), args.figures)
-        print("%d passed, %d failed" % (checks.passed, len(checks.failures)))
-        return 1 if checks.failures else 0
+        languages = ("en", "zh") if args.screenshots else (None,)
+        for run, (name, width, height, ratio) in enumerate(SIZES):
+            for language in languages:
+                driver = browser(tempfile.mkdtemp(dir=root), width, height, ratio)
+                try:
+                    if args.screenshots:
+                        screenshots(driver, server.url, args, name, language)
+                        continue
+                    print("-- %s (%dx%d)" % (name, width, height))
+                    flow(server, driver, run, expect)
+                    if args.figures and run == 0:
+                        figures(driver, server.url)
+                finally:
+                    driver.quit()
+        if results:
+            print("%d passed, %d failed" % (results.count(True), results.count(False)))
+        return 0 if all(results) else 1
     finally:
         server.stop()
-        shutil.rmtree(profile_root, ignore_errors=True)
+        shutil.rmtree(root, ignore_errors=True)
 
 
 if __name__ == "__main__":

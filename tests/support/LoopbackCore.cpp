@@ -1,7 +1,5 @@
 #include "LoopbackCore.h"
 
-#include "FrameRecorder.h"
-
 #include "link/Link.h"
 #include "link/Session.h"
 #include "mixer/GroupEditor.h"
@@ -69,7 +67,15 @@ bool LoopbackCore::waitReceived(char kind, int count, int timeoutMs)
 
 std::string LoopbackCore::receivedKinds() const
 {
-    return unit ? FrameRecorder::kinds(unit->received()) : std::string();
+    std::string text;
+    if (!unit) return text;
+    for (const QByteArray& f : unit->received()) {
+        if (f.size() < 2) continue;
+        if (!text.empty()) text += ' ';
+        text += f[1];
+        if (f[1] == 'L' && f.size() >= 5) text += f.mid(3, 2).toStdString();
+    }
+    return text;
 }
 
 void groupChannels(SonaroCore& core, int slot, std::initializer_list<int> serials,

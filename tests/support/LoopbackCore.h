@@ -44,7 +44,8 @@ public:
     // The unit received at least this many frames of the kind since its last clear.
     bool waitReceived(char kind, int count, int timeoutMs = 5000);
 
-    // Kind letters of the frames the unit received since its last clear (see FrameRecorder).
+    // Kind letters of the frames the unit received since its last clear, separated by blanks;
+    // L with its argument ("L00", "L01").
     std::string receivedKinds() const;
 
     UnitRecord& record() { return core->table().current(); }

@@ -13,11 +13,11 @@
 #include "unit/VirtualUnit.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QUdpSocket>
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace sonaro::testing {
@@ -54,6 +54,21 @@ struct LoopbackHarness
         session.storeLogin(QStringLiteral("admin"), password);
         session.sendLogin();
         return waitFor([this] { return unit->streaming() && state.indicatorOn; }, 3000);
+    }
+
+    // Both started, logged in, and the login's requests all answered.
+    bool startLoggedIn()
+    {
+        return startBoth() && login() && waitFor([this] { return delivery.isIdle(); }, 2000);
+    }
+
+    // The kind letters of the frames the unit received, in order ("RFF...").
+    std::string unitKinds() const
+    {
+        std::string kinds;
+        for (const QByteArray& frame : unit->received())
+            kinds += frame.size() > 1 ? frame[1] : '?';
+        return kinds;
     }
 
     int sentCount(char kind) const

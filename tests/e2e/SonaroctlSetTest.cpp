@@ -1,14 +1,9 @@
 // sonaroctl's `set` against the catalogue of settings: every row with a command-line name sends
-// what the desktop's own intent sends, frame by frame; the help, the manual page and the bash
-// completion name every such row; words that name no setting or no value are refused before
-// anything is sent.
+// what the desktop's own intent sends, frame by frame; words that name no setting or no value
+// are refused before anything is sent.
 #include "CtlProcess.h"
 
 #include "support/LoopbackCore.h"
-
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -71,19 +66,17 @@ QStringList setWords(const ChangeId& id, const QString& value)
     return words << value;
 }
 
-TEST(SonaroctlSet, EveryCatalogueRowSendsWhatTheDesktopIntentSends)
+class SonaroctlSet : public CtlTest
 {
-#ifndef SONAROCTL_PATH
-    GTEST_SKIP() << "built without the sonaroctl program";
-#endif
+protected:
+    void SetUp() override { prepare({QStringLiteral("127.0.0.3")}); }
+};
+
+TEST_F(SonaroctlSet, EveryCatalogueRowSendsWhatTheDesktopIntentSends)
+{
     LoopbackCore desktop;
     ASSERT_TRUE(desktop.start());
     ASSERT_TRUE(desktop.login());
-    QTemporaryDir dir;
-    const quint16 port = freeLoopbackPort({QStringLiteral("127.0.0.3")});
-    ASSERT_NE(port, 0);
-    auto unit = startVirtualUnit(QStringLiteral("127.0.0.3"), port);
-    ASSERT_TRUE(unit);
 
     std::vector<const SettingRow*> rows;
     for (const SettingRow& row : SettingCatalogue::rows())
@@ -108,8 +101,8 @@ TEST(SonaroctlSet, EveryCatalogueRowSendsWhatTheDesktopIntentSends)
         EXPECT_FALSE(expected.empty()) << "the desktop intent sent nothing";
 
         unit->clearReceived();
-        const CtlResult r = runCtl(linkArguments(dir.path(), QStringLiteral("127.0.0.3"), port)
-                                   << QStringLiteral("--json") << QStringLiteral("set") << words);
+        const CtlResult r =
+            runCtl(link() << QStringLiteral("--json") << QStringLiteral("set") << words);
         ASSERT_EQ(r.status, 0) << r.err.toStdString();
         EXPECT_EQ(settingFrames(unit->received()), expected);
         const QJsonObject answer = jsonObjectOf(r.out);
@@ -119,78 +112,7 @@ TEST(SonaroctlSet, EveryCatalogueRowSendsWhatTheDesktopIntentSends)
     }
 }
 
-QString sourceFile(const char* path)
-{
-    // Resolved as text: the test data directory itself need not exist.
-    QFile file(
-        QDir::cleanPath(QStringLiteral(SONARO_TEST_DATA_DIR "/../../") + QLatin1String(path)));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-TEST(SonaroctlSet, HelpManualPageAndCompletionNameEverySettableRow)
-{
-#ifndef SONAROCTL_PATH
-    GTEST_SKIP() << "built without the sonaroctl program";
-#endif
-    const CtlResult help = runCtl({QStringLiteral("set"), QStringLiteral("--help")});
-    ASSERT_EQ(help.status, 0);
-    // The manual's text without its font changes and escaped hyphens.
-    const QString manual = sourceFile("packaging/man/sonaroctl.1.in")
-                               .replace(QStringLiteral("\\-"), QStringLiteral("-"))
-                               .remove(QRegularExpression(QStringLiteral("\\\\f[BIRP]")));
-    const QString completion = sourceFile("packaging/sonaroctl.bash-completion");
-    ASSERT_FALSE(manual.isEmpty());
-    // The words the completion offers after "set".
-    const QStringList completedNames =
-        QRegularExpression(QStringLiteral("local settings=\"([^\"]*)\""))
-            .match(completion)
-            .captured(1)
-            .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-    ASSERT_FALSE(completedNames.isEmpty());
-    const QRegularExpression placeholder(QStringLiteral("%[12]"));
-    for (const SettingRow& row : SettingCatalogue::rows()) {
-        if (!row.cliName) continue;
-        const QString key = QString::fromLatin1(row.key);
-        QStringList words{QLatin1String(row.cliName)};
-        if (row.cliField) words << QLatin1String(row.cliField);
-        for (int w = 0; w < 3 && (row.kind == ValueKind::Switch || row.kind == ValueKind::BandType);
-             ++w)
-            if (row.words[w]) words << QLatin1String(row.words[w]);
-        EXPECT_TRUE(completedNames.contains(QLatin1String(row.cliName))) << row.cliName;
-        for (const QString& word : std::as_const(words)) {
-            EXPECT_TRUE(help.out.contains(word)) << "help lacks " << word.toStdString();
-            EXPECT_TRUE(manual.contains(word)) << "manual lacks " << word.toStdString();
-            EXPECT_TRUE(completion.contains(
-                QRegularExpression("\\b" + QRegularExpression::escape(word) + "\\b")))
-                << "completion lacks " << word.toStdString();
-        }
-        // Keys with their numbers' placeholders: "input.CH.gain".
-        QStringList parts = key.split(placeholder);
-        for (QString& part : parts)
-            part = QRegularExpression::escape(part);
-        const QRegularExpression keyPattern(QStringLiteral("(^|\\s)") +
-                                                parts.join(QStringLiteral("[A-Z]+")) +
-                                                QStringLiteral("\\b"),
-                                            QRegularExpression::MultilineOption);
-        EXPECT_TRUE(help.out.contains(keyPattern)) << "help lacks " << key.toStdString();
-        EXPECT_TRUE(manual.contains(keyPattern)) << "manual lacks " << key.toStdString();
-    }
-    EXPECT_TRUE(manual.contains(QStringLiteral("schemaVersion")));
-}
-
-class SonaroctlRefusal : public CtlTest
-{
-protected:
-    void SetUp() override
-    {
-        if (!prepared({QStringLiteral("127.0.0.2")})) return;
-        unit = startVirtualUnit(QStringLiteral("127.0.0.2"), port);
-        ASSERT_TRUE(unit);
-    }
-    std::unique_ptr<VirtualUnit> unit;
-};
-
-TEST_F(SonaroctlRefusal, WordsThatNameNoSettingOrValueAreUsageErrorsAndSendNothing)
+TEST_F(SonaroctlSet, WordsThatNameNoSettingOrValueAreUsageErrorsAndSendNothing)
 {
     const struct
     {
@@ -220,22 +142,14 @@ TEST_F(SonaroctlRefusal, WordsThatNameNoSettingOrValueAreUsageErrorsAndSendNothi
         {{"login"}, "no password"}, // no --password, no SONARO_PASSWORD, no terminal
         {{}, "no command given"},
     };
-    const QStringList link = linkArguments(dir.path(), QStringLiteral("127.0.0.2"), port);
     for (const auto& c : cases) {
-        QStringList arguments = c.words.value(0) == QLatin1String("login") ? QStringList() : link;
+        QStringList arguments = c.words.value(0) == QLatin1String("login") ? QStringList() : link();
         const CtlResult r = runCtl(arguments << c.words);
         EXPECT_EQ(r.status, 2) << c.words.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains(QLatin1String(c.message)))
             << c.words.join(' ').toStdString() << ": " << r.err.toStdString();
     }
     EXPECT_TRUE(unit->received().empty()) << "a usage error sends nothing";
-
-    // A value between two steps is rounded, and said; the hold time is given in ms.
-    const CtlResult rounded = runCtl(QStringList(link) + QStringList{"set", "hold-time", "120"});
-    EXPECT_EQ(rounded.status, 0) << rounded.err.toStdString();
-    EXPECT_TRUE(rounded.err.contains("Hold time: 120 rounded to 100 ms"))
-        << rounded.err.toStdString();
-    EXPECT_EQ(unit->record().holdTime, 2);
 }
 
 } // namespace

@@ -233,8 +233,6 @@ TEST(Discovery, FindsEveryLoopbackUnitOnceAndNoStranger)
     discovery.setInterfaces(
         {{"lo", lo, 0xFF000000u, true, true}, {"eth0", eth, ~0u << 8, true, false}});
     ASSERT_EQ(discovery.sweepNetworks().size(), 1u) << "bound to loopback: loopback only";
-    std::vector<int> progress;
-    QObject::connect(&discovery, &Discovery::progress, [&](int h) { progress.push_back(h); });
     ASSERT_TRUE(discovery.start());
     const std::string offer = buildReplyP(1, "127.0.0.50", port, "x", "y");
     stranger.writeDatagram(offer.data(), static_cast<qint64>(offer.size()),
@@ -255,10 +253,6 @@ TEST(Discovery, FindsEveryLoopbackUnitOnceAndNoStranger)
     EXPECT_EQ(discovery.droppedCount(), 1);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Search finished.");
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.front(), 0);
-    EXPECT_EQ(progress.back(), 254);
-    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     // Late answers still arrive after the sweep: nothing is left bound to the port.
     QUdpSocket rebind;
     EXPECT_TRUE(rebind.bind(state.bindAddress, port));

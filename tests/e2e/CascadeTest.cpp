@@ -3,7 +3,12 @@
 #include "dsp/EqModel.h"
 #include "e2e/CtlProcess.h"
 #include "mixer/SonaroCore.h"
+#include "store/DataDirectory.h"
 #include "support/LoopbackCore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
 
 #include <gtest/gtest.h>
 
@@ -88,7 +93,9 @@ TEST(Cascade, TheFirstLoginReadsEveryUnitAndEditsReachOnlyTheUnitShown)
     EXPECT_EQ(b.core->groupTable(1).slot(1).memberCount, 0) << "groups never cross units";
 }
 
-TEST(Cascade, OfflineChangesToTwoUnitsOutliveARestartAndAreOfferedPerUnit)
+// Offline work is on disk the moment it is made: a process killed without its close sequence
+// loses none of it, and the next start asks about it per unit at the login.
+TEST(Cascade, OfflineChangesToTwoUnitsOutliveAKillAndAreOfferedPerUnit)
 {
     LoopbackCoreOptions options = cascade();
     options.readStateFile = true;
@@ -97,49 +104,52 @@ TEST(Cascade, OfflineChangesToTwoUnitsOutliveARestartAndAreOfferedPerUnit)
     b.core->disconnectUnit();
     ASSERT_TRUE(
         waitFor([&] { return b.core->session().connection() == Connection::Offline; }, 2000));
+    const QString offlineFile = b.dir.filePath(QString::fromLatin1(kOfflineFileName));
     b.core->applySetting({2, SettingId::InputGain, 0}, 30);
     b.core->applySetting({3, SettingId::InputPhantom, 4}, 0); // on from the factory
-    spin(700);                                                // the offline save's moment
-    ASSERT_TRUE(b.restartCore());                             // without the close sequence
+    b.core->applySetting({3, SettingId::InputEqGain, 2 * kInputEqBands + 1}, 6.0);
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(offlineFile).size() > 0; }, 3000));
+    ASSERT_TRUE(b.restartCore()); // no close sequence: as after kill -9
     b.op.offlineChoice = OfflineChoice::SendMine;
     ASSERT_TRUE(b.login());
     ASSERT_TRUE(b.waitIdle());
-    QStringList asked;
-    for (const auto& q : b.op.offlineQuestions)
-        for (const ChangeId& id : q)
-            asked << SettingCatalogue::key(id);
-    ASSERT_EQ(b.op.offlineQuestions.size(), 2u) << asked.join(' ').toStdString();
+    ASSERT_EQ(b.op.offlineQuestions.size(), 2u);
     EXPECT_EQ(b.op.offlineQuestions[0], QList<ChangeId>{ChangeId(2, SettingId::InputGain, 0)});
+    EXPECT_EQ(b.op.offlineQuestions[1].size(), 2);
     EXPECT_EQ(b.unit->record(2).inputGain[0], 30);
     EXPECT_EQ(b.unit->record(3).inputPhantom[4], 0);
+    EXPECT_EQ(inputEqBand(b.unit->record(3), 2, 1).gain, 6.0);
     EXPECT_NE(b.unit->record(1).inputGain[0], 30);
+    // Delivered: nothing waits at the next start.
+    b.core->closeSequence();
+    EXPECT_FALSE(QFile::exists(offlineFile));
 }
 
 class CascadeCtl : public CtlTest
 {
+protected:
+    void SetUp() override { prepare({kUnitAddress}, 3); }
 };
 
 TEST_F(CascadeCtl, UnitOptionNamesTheUnitAndAUnitBeyondTheChainIsRefused)
 {
-    ASSERT_TRUE(prepared({kUnitAddress}));
-    auto unit = startVirtualUnit(kUnitAddress, port, 3);
-    ASSERT_TRUE(unit);
-    const QStringList link = linkArguments(dir.path(), kUnitAddress, port);
-    const CtlResult set = runCtl(link + QStringList{"--unit", "3", "set", "input-gain", "2", "-8"});
+    unit->record(3).inputGain[1] = 20;
+    const CtlResult set =
+        runCtl(link() + QStringList{"--unit", "3", "set", "input-gain", "2", "-6"});
     EXPECT_EQ(set.status, 0) << set.err.toStdString();
-    EXPECT_EQ(unit->record(3).inputGain[1], 42);
-    EXPECT_NE(unit->record(1).inputGain[1], 42);
+    EXPECT_TRUE(set.out.contains("(changed)")) << set.out.toStdString();
+    EXPECT_EQ(unit->record(3).inputGain[1], 44);
+    EXPECT_EQ(unitsOf(*unit, 'V'), std::vector<int>{3});
 
     for (const QStringList& words :
          {QStringList{"--unit", "5", "show"}, QStringList{"set", "unit.4.input.1.gain", "-8"}}) {
-        const CtlResult beyond = runCtl(link + words);
+        const CtlResult beyond = runCtl(link() + words);
         EXPECT_EQ(beyond.status, 2) << words.join(' ').toStdString();
         EXPECT_TRUE(beyond.err.contains("reports 3 unit(s)")) << beyond.err.toStdString();
     }
-
-    const CtlResult shown = runCtl(link + QStringList{"--json", "show"});
+    const CtlResult shown = runCtl(link() + QStringList{"--json", "show"});
     ASSERT_EQ(shown.status, 0) << shown.err.toStdString();
     const QJsonArray units = jsonObjectOf(shown.out)["units"].toArray();
     ASSERT_EQ(units.size(), 3);
-    EXPECT_EQ(units[2].toObject()["settings"].toObject()["input.2.gain"].toDouble(), -8.0);
+    EXPECT_EQ(units[2].toObject()["settings"].toObject()["input.2.gain"].toDouble(), -6.0);
 }

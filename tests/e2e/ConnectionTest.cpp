@@ -1,7 +1,8 @@
 // The connection's states end to end against virtual units: what each way out of a state ends,
-// and which frames the program believes.
+// which frames the program believes, and the search for units.
 #include "e2e/LoopbackHarness.h"
 
+#include "link/Discovery.h"
 #include "model/ValueConventions.h"
 #include "protocol/Commands.h"
 #include "protocol/FrameCodec.h"
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstring>
 
 namespace sonaro::testing {
 
@@ -24,16 +24,23 @@ bool loginThenSilence(LoopbackHarness& h, int silenceMs)
     return waitFor([&] { return h.session.connection() == Connection::Relogging; }, 2000);
 }
 
-// A valid frame of the given kind with every hex digit of its fields turned to "F".
+// A valid frame of unit 1 with every other hex digit of its fields turned to "F".
 std::string allOnes(const std::string& frame)
 {
-    std::string_view inner;
-    if (!checkFrame(frame, &inner)) return {};
-    std::string text(inner.substr(0, inner.size() - 4)); // without the checksum
-    for (std::size_t i = 2; i < text.size(); ++i)
+    std::string text = frame.substr(0, frame.size() - 5); // without the checksum
+    for (std::size_t i = 6; i < text.size(); ++i)
         if (std::isxdigit(static_cast<unsigned char>(text[i]))) text[i] = 'F';
-    const std::string checked = "%" + text;
-    return checked + hex4(frameCrc16(checked)) + "#";
+    return text + hex4(frameCrc16(text)) + "#";
+}
+
+std::unique_ptr<VirtualUnit> unitAt(const char* address, quint16 port, int answerDelay = 0)
+{
+    VirtualUnitOptions options;
+    options.address = QHostAddress(QString::fromLatin1(address));
+    options.port = port;
+    options.answerDelay = answerDelay;
+    auto unit = std::make_unique<VirtualUnit>(options);
+    return unit->start() ? std::move(unit) : nullptr;
 }
 
 } // namespace
@@ -49,13 +56,8 @@ TEST(Connection, ConnectToAnotherUnitAfterASilenceStartsAFreshLogin)
     h.link.send('M', 1);
     ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
 
-    VirtualUnitOptions options;
-    options.address = QHostAddress(QStringLiteral("127.0.0.3"));
-    options.port = h.port;
-    options.statusInterval = 10;
-    VirtualUnit other(options);
-    ASSERT_TRUE(other.start());
-
+    const auto other = unitAt("127.0.0.3", h.port);
+    ASSERT_TRUE(other);
     ASSERT_TRUE(h.session.beginConnect());
     EXPECT_EQ(h.session.connection(), Connection::Searching);
     spin(50); // what left before reaches the first unit
@@ -63,13 +65,12 @@ TEST(Connection, ConnectToAnotherUnitAfterASilenceStartsAFreshLogin)
     h.state.deviceAddress = QStringLiteral("127.0.0.3");
     h.session.storeLogin(QStringLiteral("admin"), QStringLiteral("888888"));
     h.session.finishConnect(OpenMode::Open);
-    ASSERT_TRUE(waitFor([&] { return h.state.indicatorOn && other.streaming(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return h.state.indicatorOn && other->streaming(); }, 3000));
     ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
     EXPECT_EQ(h.session.connection(), Connection::Connected);
-    EXPECT_EQ(other.receivedCount('F'), 28);
-    EXPECT_EQ(other.receivedCount('T'), 2);
+    EXPECT_EQ(other->receivedCount('F'), 28);
     for (const char kind : {'V', 'G', 'M'})
-        EXPECT_EQ(other.receivedCount(kind), 0) << "nothing of the first unit: " << kind;
+        EXPECT_EQ(other->receivedCount(kind), 0) << "nothing of the first unit: " << kind;
     EXPECT_EQ(static_cast<int>(h.unit->received().size()), firstUnitFrames)
         << "the first unit hears no more logins";
 }
@@ -83,7 +84,9 @@ TEST(Connection, OfflineAndCancelAfterASilenceEndTheLoginRepeats)
         h.session.finishConnect(mode);
         EXPECT_EQ(h.session.connection(), Connection::Offline);
         const int logins = h.unit->receivedCount('R');
-        spin(1300); // the unit speaks again, and several login intervals pass
+        // The unit speaks again, for longer than several login intervals.
+        const int dropped = h.dispatcher.droppedCount();
+        ASSERT_TRUE(waitFor([&] { return h.dispatcher.droppedCount() > dropped + 50; }, 3000));
         EXPECT_EQ(h.unit->receivedCount('R'), logins);
         EXPECT_FALSE(h.table.record(1).connected);
         EXPECT_FALSE(h.state.indicatorOn);
@@ -106,7 +109,7 @@ TEST(Connection, DisconnectAndANewLoginEndTheRetriesOfTheOldState)
 
     // A new login counts its tries from the start.
     h.session.sendLogin();
-    spin(450);
+    ASSERT_TRUE(waitFor([&] { return h.sentCount('R') == 1 + 2; }, 2000));
     h.session.sendLogin();
     ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 2000));
     EXPECT_EQ(h.sentCount('R'), 1 + 2 + 3);
@@ -133,9 +136,7 @@ TEST(Connection, ADisconnectInASilenceSwitchesTheStreamOffWhenTheUnitIsHeard)
 TEST(Connection, ARepeatedLoginAnswerWhileConnectedQueuesNothing)
 {
     LoopbackHarness h;
-    ASSERT_TRUE(h.startBoth());
-    ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
+    ASSERT_TRUE(h.startLoggedIn());
     // Someone logs in again on the unit's behalf: the unit answers the program.
     h.link.sendText('R', buildR("admin&&", "888888&"));
     ASSERT_TRUE(waitFor([&] { return h.unit->receivedCount('R') == 2; }, 1000));
@@ -146,93 +147,48 @@ TEST(Connection, ARepeatedLoginAnswerWhileConnectedQueuesNothing)
     EXPECT_EQ(h.session.connection(), Connection::Connected);
 }
 
+// Frames from another host, or from the unit's address on another port, are dropped and counted:
+// no login answer, state, account answer, count, levels, switches or link table of theirs counts.
 TEST(Connection, FramesFromAnyoneButTheUnitAreDroppedAndCounted)
 {
     LoopbackHarness h;
-    ASSERT_TRUE(h.startBoth());
-    ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
+    ASSERT_TRUE(h.startLoggedIn());
     const UnitRecord before = h.table.record(1);
-
-    // Another host, and the unit's address from another port.
-    QUdpSocket rogue;
+    QUdpSocket rogue, sameHost;
     ASSERT_TRUE(rogue.bind(QHostAddress(QStringLiteral("127.0.0.3")), 0));
-    QUdpSocket sameHost;
-    ASSERT_TRUE(sameHost.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    ASSERT_TRUE(sameHost.bind(QHostAddress(kUnitAddress), 0));
     UnitRecord loud = h.unit->record();
     loud.inputGain[0] = 3;
-    const std::vector<std::string> forged = {buildReplyR(true, 9),
-                                             buildReplyR(false, 0),
-                                             buildReplyS(loud, 1, LinkTable{}),
-                                             buildReplyY(1, "admin", "x"),
-                                             buildFrame('K', {"01", "00"}),
-                                             buildReplyO(loud, 1),
-                                             buildReplyD(loud, 1),
-                                             buildReplyN(1, LinkTable{})};
+    const std::string forged[] = {buildReplyR(true, 9),     buildReplyR(false, 0),
+                                  buildReplyS(loud, 1, {}), buildReplyY(1, "admin", "x"),
+                                  buildReplyK(1, 0),        buildReplyO(loud, 1),
+                                  buildReplyD(loud, 1),     buildReplyN(1, {})};
     int linkTables = 0;
     QObject::connect(&h.dispatcher, &Dispatcher::linkTableReported, [&] { ++linkTables; });
     const int droppedBefore = h.dispatcher.droppedCount();
-    int sentForged = 0;
-    for (int round = 0; round < 125; ++round) {
-        for (const std::string& frame : forged) {
-            QUdpSocket& from = round % 2 ? rogue : sameHost;
-            from.writeDatagram(frame.data(), static_cast<qint64>(frame.size()),
-                               QHostAddress(QStringLiteral("127.0.0.1")), h.port);
-            ++sentForged;
-        }
-        spin(1);
-    }
-    ASSERT_TRUE(
-        waitFor([&] { return h.dispatcher.droppedCount() - droppedBefore == sentForged; }, 3000));
-    spin(100);
+    for (QUdpSocket* from : {&rogue, &sameHost})
+        for (const std::string& frame : forged)
+            from->writeDatagram(frame.data(), static_cast<qint64>(frame.size()),
+                                QHostAddress(kProgramAddress), h.port);
+    ASSERT_TRUE(waitFor([&] { return h.dispatcher.droppedCount() - droppedBefore == 16; }, 3000));
     const UnitRecord& after = h.table.record(1);
     EXPECT_EQ(after.inputGain[0], before.inputGain[0]);
     EXPECT_EQ(after.unitCount, before.unitCount);
-    EXPECT_TRUE(after.connected);
-    EXPECT_EQ(std::memcmp(after.loginPassword, before.loginPassword, sizeof before.loginPassword),
-              0);
+    EXPECT_EQ(accountField(after.loginPassword), "888888&");
     EXPECT_EQ(linkTables, 0);
     EXPECT_EQ(h.session.connection(), Connection::Connected);
     EXPECT_TRUE(h.delivery.isIdle()) << "nothing queued for a forged frame";
-    EXPECT_EQ(h.unit->receivedCount('F'), 28);
     EXPECT_TRUE(h.ui.messages.empty());
 }
 
-TEST(Connection, AnAccountAnswerNobodyAskedForIsIgnored)
-{
-    LoopbackHarness h;
-    ASSERT_TRUE(h.startBoth());
-    ASSERT_TRUE(h.login());
-    std::string y = buildReplyY(1, "admin", "new");
-    h.unit->sendToClient(y);
-    y[y.size() - 2] = y[y.size() - 2] == '0' ? '1' : '0';
-    h.unit->sendToClient(y);
-    spin(200);
-    EXPECT_TRUE(h.ui.messages.empty());
-    EXPECT_EQ(h.session.connection(), Connection::Connected);
-    EXPECT_EQ(accountField(h.table.record(1).loginPassword), "888888&");
-    EXPECT_EQ(h.dispatcher.droppedCount(), 2);
-}
-
+// Every field of a state and a levels report at its largest: held to its range, and what goes
+// back is in range too (the next fader move sends 60, not 255).
 TEST(Connection, ValuesFromTheUnitAreHeldToTheirRanges)
 {
     LoopbackHarness h;
-    ASSERT_TRUE(h.startBoth());
-    ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.delivery.isIdle(); }, 1000));
+    ASSERT_TRUE(h.startLoggedIn());
     UnitRecord& r = h.table.record(1);
-    const std::string s = allOnes(buildReplyS(h.unit->record(), 1, LinkTable{}));
-    const std::string o = allOnes(buildReplyO(h.unit->record(), 1));
-    ASSERT_FALSE(s.empty());
-    ASSERT_FALSE(o.empty());
-    // The unit number must stay the unit's.
-    auto withUnitOne = [](std::string frame) {
-        frame.replace(3, 2, "01");
-        const std::size_t checked = frame.size() - 5;
-        frame.replace(checked, 4, hex4(frameCrc16(frame.data(), checked)));
-        return frame;
-    };
-    h.unit->sendToClient(withUnitOne(s));
+    h.unit->sendToClient(allOnes(buildReplyS(h.unit->record(), 1, LinkTable{})));
     ASSERT_TRUE(waitFor([&] { return r.holdTime == kHoldTimeMax; }, 1000));
     for (int ch = 0; ch < kInputCount; ++ch) {
         EXPECT_EQ(r.inputGain[ch], kGainMax);
@@ -240,31 +196,88 @@ TEST(Connection, ValuesFromTheUnitAreHeldToTheirRanges)
         EXPECT_LE(r.highPassIndex[ch], 10);
         EXPECT_LE(r.lowPassIndex[ch], 10);
     }
-    EXPECT_EQ(r.outputGain[0], kGainMax);
     EXPECT_EQ(r.threshold, kGainMax);
     EXPECT_EQ(r.maxOpenChannels, kMaxOpenChannelsMax);
     EXPECT_LE(r.limiterEnable[1], 1);
-
     r.threshold = 0;
-    h.unit->sendToClient(withUnitOne(o));
+    h.unit->sendToClient(allOnes(buildReplyO(h.unit->record(), 1)));
     ASSERT_TRUE(waitFor([&] { return r.threshold == kGainMax; }, 1000));
-    EXPECT_EQ(r.inputGain[7], kGainMax);
-
-    // What goes back is in range: the next fader move sends 60, not 255.
+    EXPECT_EQ(r.outputGain[0], kGainMax);
     h.link.send('V', 1);
     ASSERT_TRUE(waitFor([&] { return h.unit->receivedCount('V') == 1; }, 1000));
     EXPECT_EQ(h.unit->record().inputGain[0], kGainMax);
 }
 
-TEST(Connection, ALimiterReleaseOfTenMillisecondsIsKept)
+// One sweep of the loopback /24: a prompt unit, one that answers after its host's window (probed
+// twice, listed once), one a second late (still listed), and a host outside the swept network
+// that offers a unit inside it (dropped).
+TEST(Discovery, FindsEveryLoopbackUnitOnceAndNoStranger)
+{
+    const quint16 port = freeLoopbackPort({"127.0.0.2", "127.0.0.5", "127.0.0.9", "127.0.1.7"});
+    ASSERT_NE(port, 0);
+    UnitTable table;
+    LinkState state(table);
+    state.bindAddress = QHostAddress(kProgramAddress);
+    state.port = port;
+    RecordingOperator ui;
+    auto prompt = unitAt("127.0.0.2", port);
+    auto late = unitAt("127.0.0.5", port, state.timings.probeAnswerWindow + 60);
+    auto later = unitAt("127.0.0.9", port, 900);
+    ASSERT_TRUE(prompt && late && later);
+    QUdpSocket stranger;
+    ASSERT_TRUE(stranger.bind(QHostAddress(QStringLiteral("127.0.1.7")), port));
+
+    Discovery discovery(state, ui);
+    const quint32 lo = QHostAddress(kProgramAddress).toIPv4Address();
+    const quint32 eth = QHostAddress(QStringLiteral("10.99.0.5")).toIPv4Address();
+    discovery.setInterfaces(
+        {{"lo", lo, 0xFF000000u, true, true}, {"eth0", eth, ~0u << 8, true, false}});
+    ASSERT_EQ(discovery.sweepNetworks().size(), 1u) << "bound to loopback: loopback only";
+    ASSERT_TRUE(discovery.start());
+    const std::string offer = buildReplyP(1, "127.0.0.50", port, "x", "y");
+    stranger.writeDatagram(offer.data(), static_cast<qint64>(offer.size()),
+                           QHostAddress(kProgramAddress), port);
+    ASSERT_TRUE(waitFor([&] { return !discovery.isRunning(); }, 5000));
+
+    QStringList addresses;
+    for (const DiscoveredUnit& u : discovery.results())
+        addresses << u.address;
+    addresses.sort();
+    EXPECT_EQ(addresses, (QStringList{"127.0.0.2", "127.0.0.5", "127.0.0.9"}));
+    ASSERT_EQ(discovery.results().size(), 3u);
+    EXPECT_EQ(discovery.results()[0].port, QString::asprintf("%05d", port));
+    EXPECT_EQ(discovery.results()[0].firstName, "admin");
+    EXPECT_EQ(discovery.results()[0].secondName, "user");
+    EXPECT_EQ(late->receivedCount('I'), 2) << "no answer within the window: a second attempt";
+    EXPECT_EQ(prompt->receivedCount('I'), 1) << "an answered host is not probed again";
+    EXPECT_EQ(discovery.droppedCount(), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Search finished.");
+    // Late answers still arrive after the sweep: nothing is left bound to the port.
+    QUdpSocket rebind;
+    EXPECT_TRUE(rebind.bind(state.bindAddress, port));
+}
+
+// The port taken by another program: the search, the login check and the session each say where
+// and why.
+TEST(Discovery, APortInUseIsToldWithAddressPortAndCause)
 {
     LoopbackHarness h;
-    h.unit->record().limiterRelease[0] = 10;
-    h.unit->record().limiterRelease[1] = 20;
-    ASSERT_TRUE(h.startBoth());
-    ASSERT_TRUE(h.login());
-    ASSERT_TRUE(waitFor([&] { return h.table.record(1).limiterRelease[1] == 20; }, 1000));
-    EXPECT_EQ(h.table.record(1).limiterRelease[0], 10);
+    QUdpSocket holder;
+    ASSERT_TRUE(holder.bind(QHostAddress(kProgramAddress), h.port));
+    const QString where = QStringLiteral("Port %1 on 127.0.0.1").arg(h.port);
+    Discovery discovery(h.state, h.ui);
+    EXPECT_FALSE(discovery.start());
+    EXPECT_TRUE(discovery.errorText().startsWith("Winsock error!"));
+    EXPECT_TRUE(discovery.errorText().contains(where)) << discovery.errorText().toStdString();
+    LoginCheck check(h.state);
+    check.checkLogin("admin", "888888");
+    ASSERT_TRUE(waitFor([&] { return !check.errorText().isEmpty(); }, 1000));
+    EXPECT_TRUE(check.errorText().contains(where));
+    EXPECT_FALSE(h.session.start());
+    ASSERT_EQ(h.ui.messages.size(), 1u);
+    EXPECT_TRUE(h.ui.messages[0].text.startsWith("Winsock error!\n"));
+    EXPECT_TRUE(h.ui.messages[0].text.contains(where)) << h.ui.messages[0].text.toStdString();
 }
 
 } // namespace sonaro::testing

@@ -5,19 +5,16 @@
 #include "link/Link.h"
 #include "link/LinkState.h"
 #include "link/Session.h"
-#include "model/OperatorInterface.h"
 #include "model/RecordingOperator.h"
 #include "model/UnitTable.h"
 #include "support/EventLoop.h"
 #include "support/LoopbackPort.h"
 #include "unit/VirtualUnit.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QUdpSocket>
 
-#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace sonaro::testing {
@@ -26,7 +23,7 @@ namespace sonaro::testing {
 // timings shrunk ten times, talking to a virtual unit on 127.0.0.2.
 struct LoopbackHarness
 {
-    explicit LoopbackHarness(int divisor = 10, int unitCount = 1)
+    explicit LoopbackHarness(int divisor = 10)
         : port(freeLoopbackPort()), state(table, LinkTimings{}.scaled(divisor)), link(state),
           dispatcher(state, link, ui), delivery(state, link, ui),
           session(state, link, dispatcher, delivery, ui)
@@ -41,7 +38,6 @@ struct LoopbackHarness
         VirtualUnitOptions options;
         options.address = QHostAddress(QStringLiteral("127.0.0.2"));
         options.port = port;
-        options.unitCount = unitCount;
         options.statusInterval = 10;
         unit = std::make_unique<VirtualUnit>(options);
     }
@@ -54,6 +50,21 @@ struct LoopbackHarness
         session.storeLogin(QStringLiteral("admin"), password);
         session.sendLogin();
         return waitFor([this] { return unit->streaming() && state.indicatorOn; }, 3000);
+    }
+
+    // Both started, logged in, and the login's requests all answered.
+    bool startLoggedIn()
+    {
+        return startBoth() && login() && waitFor([this] { return delivery.isIdle(); }, 2000);
+    }
+
+    // The kind letters of the frames the unit received, in order ("RFF...").
+    std::string unitKinds() const
+    {
+        std::string kinds;
+        for (const QByteArray& frame : unit->received())
+            kinds += frame.size() > 1 ? frame[1] : '?';
+        return kinds;
     }
 
     int sentCount(char kind) const

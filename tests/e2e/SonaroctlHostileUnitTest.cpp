@@ -1,14 +1,18 @@
 // sonaroctl against units that lie, stay silent, send damaged frames or are forged by another
-// host: the exit status is the delivery's verdict on every change, a failure names what was
-// not confirmed, and nothing is sent without bound. A rogue unit on 127.0.0.4 answers as each
-// case scripts it; forgeries come from 127.0.0.5.
+// host: the exit status is the delivery's verdict on every change, a failure names what was not
+// confirmed, and nothing is sent without bound. The unit on 127.0.0.4 never takes the frames of
+// the kinds a case loses and answers them as the case says; forgeries come from 127.0.0.5.
 #include "CtlProcess.h"
 
 #include "link/Delivery.h"
 #include "mixer/StateFile.h"
+#include "protocol/FrameCodec.h"
+#include "unit/UnitFrames.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
+#include <QUdpSocket>
 
 using namespace sonaro;
 using namespace sonaro::testing;
@@ -25,12 +29,25 @@ std::string phantomOffD(UnitRecord record)
     return buildReplyD(record, 1);
 }
 
+struct Hostile
+{
+    VirtualUnit& unit;
+    QUdpSocket& forger;
+    quint16 port;
+    void forge(const std::string& frame)
+    {
+        forger.writeDatagram(frame.data(), static_cast<qint64>(frame.size()),
+                             QHostAddress(kProgramAddress), port);
+    }
+};
+
 struct HostileCase
 {
     const char* name;
-    QStringList words; // after the link options
-    // Scripts the rogue; returns the answers to a frame (none: the sound unit's answer).
-    std::function<std::vector<std::string>(RogueUnit& rogue, const QByteArray& frame)> script;
+    QStringList words;                                 // after the link options
+    QByteArray lost;                                   // kinds the unit never takes
+    int unitCount;                                     // in the login answer
+    void (*answer)(Hostile&, const QByteArray& frame); // besides the unit's own answers
     int status;
     const char* message; // on standard error
     char counted;        // a kind whose frames must stay few
@@ -40,30 +57,33 @@ struct HostileCase
 class SonaroctlHostileUnit : public CtlTest, public ::testing::WithParamInterface<HostileCase>
 {
 protected:
-    void SetUp() override { prepared({kRogue, kForger}); }
+    void SetUp() override { prepare({kRogue, kForger}, GetParam().unitCount); }
 };
 
 TEST_P(SonaroctlHostileUnit, ExitsWithTheDeliverysVerdictAndSendsWithinBounds)
 {
-    if (IsSkipped() || HasFatalFailure()) return;
     const HostileCase& c = GetParam();
-    std::unique_ptr<RogueUnit> rogue;
-    rogue = std::make_unique<RogueUnit>(kRogue, port, [&](const QByteArray& frame) {
-        return c.script ? c.script(*rogue, frame) : std::vector<std::string>{};
+    QUdpSocket forger;
+    ASSERT_TRUE(forger.bind(QHostAddress(kForger), port));
+    Hostile hostile{*unit, forger, port};
+    for (const char kind : c.lost)
+        unit->dropNext(kind, 100000);
+    QObject::connect(unit.get(), &VirtualUnit::frameReceived, &forger, [&](const QByteArray& f) {
+        // After the unit's own answer, which tells it where the program is.
+        if (c.answer) QTimer::singleShot(0, &forger, [&hostile, &c, f] { c.answer(hostile, f); });
     });
-    ASSERT_TRUE(rogue->bound());
-    ASSERT_TRUE(rogue->record.inputPhantom[1] == 1);
+    ASSERT_EQ(unit->record().inputPhantom[1], 1);
     // A preset with inputs 1 and 2 in group 1 (its database id is 2), for the cases that load one.
     GroupFileRecords groups{};
     groups[0] = {2, {1, 2}};
     QFile preset(dir.filePath(QStringLiteral("room.ini")));
     ASSERT_TRUE(preset.open(QIODevice::WriteOnly));
-    preset.write(StateFile::encode(rogue->record, groups));
+    preset.write(StateFile::encode(unit->record(), groups));
     preset.close();
 
     QStringList words = c.words;
     words.replaceInStrings(QStringLiteral("FILE"), preset.fileName());
-    const CtlResult r = runCtl(linkArguments(dir.path(), kRogue, port) << words);
+    const CtlResult r = runCtl(link() << words);
     EXPECT_EQ(r.status, c.status) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QLatin1String(c.message))) << r.err.toStdString();
     if (c.status != 0) {
@@ -71,103 +91,61 @@ TEST_P(SonaroctlHostileUnit, ExitsWithTheDeliverysVerdictAndSendsWithinBounds)
             << r.err.toStdString();
         EXPECT_FALSE(r.out.contains(QLatin1String("(changed)"))) << r.out.toStdString();
     }
-    EXPECT_LE(rogue->count(c.counted), c.most);
+    EXPECT_LE(unit->receivedCount(c.counted), c.most);
     // Only the first unit is ever addressed: "%C,01,..." and the like.
-    for (const QByteArray& frame : rogue->received()) {
-        if (!QByteArray("CFTVMGEB").contains(frame[1])) continue;
-        EXPECT_EQ(frame.mid(3, 2), "01") << frame.data();
-    }
+    for (const QByteArray& frame : unit->received())
+        EXPECT_TRUE(!QByteArray("CFTVMGEB").contains(frame[1]) || frame.mid(3, 2) == "01")
+            << frame.data();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("ip.ini")))) << "ip.ini untouched";
 }
 
 const QStringList kPhantomOff = {"set", "phantom", "2", "off"};
+const char* const kNotConfirmed = "not confirmed by the unit: Input 2 phantom power";
 // An M the unit never confirms goes again up to this often: each try with its own repeats (the
 // answer wait queues it again), and each as two datagrams.
 constexpr int kMostM = (Delivery::kMaxResends + 1) * (Delivery::kRequeues + 1) * 2;
 
+// clang-format off
 const HostileCase kCases[] = {
-    {"SoundUnit", kPhantomOff, {}, 0, "", 'M', 1},
-    {"StaleFirstAnswerThenSilence", kPhantomOff,
-     [](RogueUnit& rogue, const QByteArray& frame) -> std::vector<std::string> {
-         if (frame[1] != 'M') return {};
-         rogue.silentKinds = "RLCFTVMGEBJ"; // from now on nothing, not even the stream
-         rogue.streaming = false;
-         return {buildReplyD(rogue.record, 1)};
-     },
-     1, "not confirmed by the unit: Input 2 phantom power", 'M', kMostM},
-    {"StaleAnswers", kPhantomOff,
-     [](RogueUnit& rogue, const QByteArray& frame) -> std::vector<std::string> {
-         if (frame[1] == 'M') return {buildReplyD(rogue.record, 1)};
-         return {};
-     },
-     1, "not confirmed by the unit: Input 2 phantom power", 'M', kMostM},
-    {"DamagedAnswers", kPhantomOff,
-     [](RogueUnit& rogue, const QByteArray& frame) -> std::vector<std::string> {
-         if (frame[1] == 'M') return {withBadChecksum(phantomOffD(rogue.record))};
-         return {};
-     },
-     1, "Input 2 phantom power", 'M', kMostM},
-    {"TruncatedAnswers", kPhantomOff,
-     [](RogueUnit& rogue, const QByteArray& frame) -> std::vector<std::string> {
-         if (frame[1] == 'M') return {phantomOffD(rogue.record).substr(0, 20) + "#"};
-         return {};
-     },
-     1, "Input 2 phantom power", 'M', kMostM},
-    {"ForgedAnswersFromAnotherHost", kPhantomOff,
-     [](RogueUnit& rogue, const QByteArray& frame) -> std::vector<std::string> {
-         if (frame[1] == 'M' || frame[1] == 'C') {
-             rogue.forge(kForger, phantomOffD(rogue.record));
-             rogue.forge(kForger, buildReplyQ(1, 1));
-             rogue.forge(kForger, buildReplyH(1, 0));
-             if (frame[1] == 'M') return {std::string("%")}; // the unit itself says nothing
-         }
-         return {};
-     },
-     1, "Input 2 phantom power", 'M', kMostM},
-    {"UntakenLinkTable",
-     {"preset", "load", "FILE"},
-     [](RogueUnit&, const QByteArray& frame) -> std::vector<std::string> {
-         if (frame[1] == 'J') return {std::string("%")}; // taken nowhere: S keeps reporting none
-         return {};
-     },
-     1,
-     "not confirmed by the unit: Groups",
-     'J',
-     12},
-    {"UnitCountOf99",
-     {"set", "input-gain", "3", "-20"},
-     [](RogueUnit& rogue, const QByteArray& frame) -> std::vector<std::string> {
-         if (frame[1] == 'R') return {buildReplyR(true, 1), buildFrame('K', {"01", "99"})};
-         if (frame[1] == 'V') rogue.record.inputGain[2] = hexAt(frame, 10);
-         return {};
-     },
-     0,
-     "",
-     'C',
-     12},
-    {"LoginAnswerWithoutUnits",
-     {"login"},
-     [](RogueUnit&, const QByteArray& frame) -> std::vector<std::string> {
-         if (frame[1] == 'R') return {buildFrame('R', {"00", "ZZ"})};
-         return {};
-     },
-     1,
-     "the login answer reports no unit",
-     'C',
-     0},
-    {"ImpossibleAddressAnswer",
-     {"address", "set", "127.0.0.9"},
-     [](RogueUnit&, const QByteArray& frame) -> std::vector<std::string> {
-         if (frame[1] == 'I')
-             return {buildFrame('P', {"01", "999.999.999.999:05000", "admin&&", "user&&&"}),
-                     buildFrame('P', {"01", "abc.def.ghi.jkl:05000", "admin&&", "user&&&"})};
-         return {};
-     },
-     1,
-     "the unit did not answer the change",
-     'I',
-     1},
+    {"SoundUnit", kPhantomOff, "", 1, nullptr, 0, "", 'M', 1},
+    {"StaleFirstAnswerThenSilence", kPhantomOff, "M", 1, [](Hostile& h, const QByteArray& frame) {
+         if (frame[1] != 'M' || h.unit.receivedCount('M') != 1) return;
+         h.unit.sendToClient(buildReplyD(h.unit.record(), 1));
+         h.unit.silence(60000); // from now on nothing, not even the stream
+     }, 1, kNotConfirmed, 'M', kMostM},
+    {"StaleAnswers", kPhantomOff, "M", 1, [](Hostile& h, const QByteArray& frame) {
+         if (frame[1] == 'M') h.unit.sendToClient(buildReplyD(h.unit.record(), 1));
+     }, 1, kNotConfirmed, 'M', kMostM},
+    {"DamagedAndTruncatedAnswers", kPhantomOff, "M", 1, [](Hostile& h, const QByteArray& frame) {
+         if (frame[1] != 'M') return;
+         std::string answer = phantomOffD(h.unit.record());
+         h.unit.sendToClient(answer.substr(0, 20) + "#");
+         answer[answer.size() - 2] ^= 1; // a checksum digit
+         h.unit.sendToClient(answer);
+     }, 1, "Input 2 phantom power", 'M', kMostM},
+    {"ForgedAnswersFromAnotherHost", kPhantomOff, "M", 1, [](Hostile& h, const QByteArray& frame) {
+         if (frame[1] != 'M' && frame[1] != 'C') return;
+         h.forge(phantomOffD(h.unit.record()));
+         h.forge(buildReplyQ(1, 1));
+         h.forge(buildReplyH(1, 0));
+     }, 1, "Input 2 phantom power", 'M', kMostM},
+    // Taken nowhere: the state keeps reporting no group.
+    {"UntakenLinkTable", {"preset", "load", "FILE"}, "J", 1, nullptr, 1,
+     "not confirmed by the unit: Groups", 'J', 12},
+    {"UnitCountOf99", {"set", "input-gain", "3", "-20"}, "", 1,
+     [](Hostile& h, const QByteArray& f) {
+         if (f[1] == 'R') h.unit.sendToClient(buildFrame('K', {"01", "99"}));
+     }, 0, "", 'C', 12},
+    {"LoginAnswerWithoutUnits", {"login"}, "", 0, nullptr, 1, "the login answer reports no unit",
+     'C', 0},
+    {"ImpossibleAddressAnswer", {"address", "set", "127.0.0.9"}, "I", 1,
+     [](Hostile& h, const QByteArray& frame) {
+         if (frame[1] != 'I') return;
+         for (const char* at : {"999.999.999.999:05000", "abc.def.ghi.jkl:05000"})
+             h.unit.sendToClient(buildFrame('P', {"01", at, "admin&&", "user&&&"}));
+     }, 1, "the unit did not answer the change", 'I', 1},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Cases, SonaroctlHostileUnit, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -1,5 +1,10 @@
+// The desktop's actions on the whole core against a virtual unit: the factory restore's and the
+// presets' wire sequences, and the editors' last edits when the unit is left.
+#include "mixer/InputEqEditor.h"
+#include "mixer/LimiterEditor.h"
+#include "mixer/OutputEqEditor.h"
 #include "mixer/SonaroCore.h"
-#include "store/GroupStore.h"
+#include "mixer/StateFile.h"
 #include "support/LoopbackCore.h"
 
 #include <gtest/gtest.h>
@@ -9,126 +14,161 @@ using namespace sonaro::testing;
 
 namespace {
 
-std::string expand(std::initializer_list<std::pair<const char*, int>> parts)
+// The editors start from the factory record, not from a data.ini.
+LoopbackCore editorCore()
 {
-    QStringList list;
-    for (const auto& [kind, count] : parts)
-        for (int i = 0; i < count; ++i)
-            list << QString::fromLatin1(kind);
-    return list.join(QLatin1Char(' ')).toStdString();
+    LoopbackCoreOptions options;
+    options.readStateFile = false;
+    return LoopbackCore(options);
 }
 
 } // namespace
 
+// The one wire sequence of a factory restore; the watchdog stays quiet meanwhile.
 TEST(SurfaceEndToEnd, FactoryRestoreSendsItsSequenceAndKeepsTheLink)
 {
     LoopbackCore b;
-    ASSERT_NE(b.port, 0);
     ASSERT_TRUE(b.start() && b.login());
     UnitRecord& r = b.core->table().current();
     r.inputGain[0] = 12;
     b.unit->clearReceived();
-    const int loginsBefore = b.unit->receivedCount('R');
-
     ASSERT_TRUE(b.core->files().factoryRestore());
     ASSERT_TRUE(b.waitReceived('L', 2));
     ASSERT_TRUE(b.waitIdle());
-    EXPECT_EQ(b.receivedKinds(), expand({{"L00", 1},
-                                         {"M", 1},
-                                         {"G", 1},
-                                         {"V", 1},
-                                         {"J", 1},
-                                         {"E", 14},
-                                         {"B", 2},
-                                         {"C", 1},
-                                         {"L01", 1}}));
-    EXPECT_EQ(b.unit->receivedCount('R'), loginsBefore) << "the watchdog stayed quiet";
+    EXPECT_EQ(b.receivedKinds(), "L00 M G V J E E E E E E E E E E E E E E B B C L01");
     EXPECT_TRUE(r.connected);
     EXPECT_EQ(b.unit->record().inputGain[0], 44);
     EXPECT_EQ(b.unit->record().routing[1], 0xFF);
-    // Without an installed translation the message is the English one.
     EXPECT_EQ(b.op.messages.back().text, "Restore Successfully.");
 }
 
-TEST(SurfaceEndToEnd, PresetSaveAndOpenSendTheWholeRecordInOrder)
+// An administrator's preset opened: the whole record goes out in one sequence and arrives. A user
+// who opens it sends the sequence all the same (the user's own settings need it), but the
+// administrator's settings stay as the unit has them, and the message names them.
+TEST(SurfaceEndToEnd, APresetSendsTheWholeRecordAndAUserKeepsTheAdministratorsSettings)
 {
-    LoopbackCore b;
-    ASSERT_NE(b.port, 0);
-    ASSERT_TRUE(b.start() && b.login());
-    FileActions& files = b.core->files();
-    UnitRecord& r = b.core->table().current();
-    r.inputGain[3] = 20;
-    r.routing[0] = 0x0F;
-    r.limiterThreshold[1] = -10.0;
-    const QString path = b.dir.filePath(QStringLiteral("room.ini"));
-    ASSERT_TRUE(files.savePreset([&] { return path; }));
-    EXPECT_EQ(b.op.messages.back().text, "Save successfully");
-
-    r.inputGain[3] = 55;
-    r.routing[0] = 0xFF;
-    b.unit->clearReceived();
-    ASSERT_TRUE(files.openPreset([&] { return path; }));
-    ASSERT_TRUE(b.waitReceived('L', 2));
-    ASSERT_TRUE(b.waitIdle());
-    EXPECT_EQ(b.op.messages.back().text, "Open successfully");
-    EXPECT_EQ(b.receivedKinds(), expand({{"L00", 1},
-                                         {"V", 1},
-                                         {"M", 1},
-                                         {"J", 1},
-                                         {"G", 1},
-                                         {"E", 14},
-                                         {"B", 2},
-                                         {"L01", 1},
-                                         {"C", 1}}))
-        << "the V and the G are read back";
-    EXPECT_EQ(r.inputGain[3], 20);
-    EXPECT_TRUE(r.connected) << "the session's own fields survive the preset";
-    EXPECT_EQ(r.accountLevel, 1);
-    EXPECT_EQ(b.unit->record().inputGain[3], 20);
-    EXPECT_EQ(b.unit->record().routing[0], 0x0F);
-    EXPECT_DOUBLE_EQ(b.unit->record().limiterThreshold[1], -10.0);
+    using Field = int (*)(const UnitRecord&);
+    const std::pair<const char*, Field> adminFields[] = {
+        {"routing", [](const UnitRecord& u) { return int(u.routing[0]); }},
+        {"maximum open channels", [](const UnitRecord& u) { return int(u.maxOpenChannels); }},
+        {"hold time", [](const UnitRecord& u) { return int(u.holdTime); }},
+        {"automix mode", [](const UnitRecord& u) { return int(u.thresholdMode); }},
+        {"threshold", [](const UnitRecord& u) { return int(u.threshold); }},
+        {"panel lock", [](const UnitRecord& u) { return int(u.panelLock); }},
+        {"device mode", [](const UnitRecord& u) { return int(u.deviceMode); }},
+    };
+    for (const bool admin : {true, false}) {
+        SCOPED_TRACE(admin ? "admin" : "user");
+        LoopbackCore b;
+        ASSERT_TRUE(b.start());
+        ASSERT_TRUE(admin ? b.login() : b.login(QStringLiteral("user"), QStringLiteral("666666")));
+        UnitRecord& r = b.record();
+        const UnitRecord unitBefore = b.unit->record();
+        UnitRecord file = r;
+        file.inputGain[2] = unitBefore.inputGain[2] == 30 ? 31 : 30;
+        file.limiterThreshold[1] = -10.0;
+        file.routing[0] = unitBefore.routing[0] ^ 0x81;
+        file.maxOpenChannels = unitBefore.maxOpenChannels == 2 ? 3 : 2;
+        file.holdTime = unitBefore.holdTime == 10 ? 11 : 10;
+        file.thresholdMode = 1 - unitBefore.thresholdMode;
+        file.threshold = unitBefore.threshold == 20 ? 21 : 20;
+        file.panelLock = 1 - unitBefore.panelLock;
+        file.deviceMode = 1 - unitBefore.deviceMode;
+        const QString path = b.dir.filePath(QStringLiteral("room.ini"));
+        ASSERT_TRUE(StateFile::write(path, file, GroupFileRecords{}, b.op));
+        b.unit->clearReceived();
+        b.op.messages.clear();
+        ASSERT_TRUE(b.core->files().openPreset([&] { return path; }));
+        ASSERT_TRUE(b.waitReceived('L', 2));
+        ASSERT_TRUE(b.waitIdle());
+        // The read-back of the V and the G may follow.
+        EXPECT_EQ(b.receivedKinds().rfind("L00 V M J G E E E E E E E E E E E E E E B B L01", 0), 0u)
+            << b.receivedKinds();
+        EXPECT_EQ(b.unit->record().inputGain[2], file.inputGain[2]);
+        EXPECT_DOUBLE_EQ(b.unit->record().limiterThreshold[1], -10.0);
+        EXPECT_TRUE(r.connected) << "the session's own fields survive the preset";
+        EXPECT_EQ(r.accountLevel, admin ? 1 : 2);
+        ASSERT_EQ(b.op.messages.size(), 1u);
+        const QString text = b.op.messages[0].text;
+        EXPECT_EQ(text == "Open successfully", admin) << text.toStdString();
+        for (const auto& [name, field] : adminFields) {
+            const int expected = field(admin ? file : unitBefore);
+            EXPECT_EQ(field(b.unit->record()), expected) << name;
+            EXPECT_EQ(field(r), expected) << name;
+            EXPECT_EQ(text.contains(QLatin1String(name)), !admin) << name;
+        }
+    }
 }
 
-TEST(SurfaceEndToEnd, PresetNeedsAConnectionBeforeAnyFileIsChosen)
+// The program closes, or the operator disconnects, within the editors' ticks: their last edits
+// reach the unit before the stream goes off.
+TEST(SurfaceEndToEnd, LeavingTheUnitSendsTheEditsTheTicksHadNotSent)
 {
-    LoopbackCore b;
-    ASSERT_TRUE(b.core->start());
-    bool asked = false;
-    EXPECT_FALSE(b.core->files().openPreset([&] {
-        asked = true;
-        return QString();
-    }));
-    EXPECT_FALSE(asked);
-    ASSERT_FALSE(b.op.messages.empty());
-    EXPECT_EQ(b.op.messages.back().text, "Cannot connect.");
-    // Saving needs no connection.
-    const QString path = b.dir.filePath(QStringLiteral("offline.ini"));
-    EXPECT_TRUE(b.core->files().savePreset([&] { return path; }));
-    EXPECT_EQ(QFileInfo(path).size(), 2796);
+    for (const bool closing : {true, false}) {
+        SCOPED_TRACE(closing ? "close" : "disconnect");
+        LoopbackCore b = editorCore();
+        ASSERT_TRUE(b.start() && b.login());
+        InputEqEditor eq(b.core->surface(), b.core->commandPort(), b.op);
+        OutputEqEditor outputEq(b.core->surface(), b.core->commandPort());
+        LimiterEditor limiter(b.core->surface(), b.core->commandPort());
+        for (EditorBase* editor : std::initializer_list<EditorBase*>{&eq, &outputEq, &limiter})
+            QObject::connect(b.core.get(), &SonaroCore::aboutToLeaveUnit, editor,
+                             &EditorBase::flush);
+        eq.start();
+        limiter.start();
+        eq.selectChannel(3);
+        eq.knobChanged(2, 1800.0, -6.5, 2.0);
+        outputEq.selectOutput(1);
+        outputEq.knobChanged(12, 9000.0, 5.5, 1.5);
+        limiter.selectOutput(1);
+        limiter.releaseListSelected(1); // 20 ms
+        b.unit->clearReceived();
+        bool done = false;
+        if (closing)
+            b.core->closeAfterDelivery([&] { done = true; });
+        else
+            b.core->disconnectUnit();
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const auto& got = b.unit->received();
+                return (done || !closing) && b.core->delivery().isIdle() && !got.empty() &&
+                       got.back().mid(1, 4) == QByteArray("L,00");
+            },
+            5000));
+        EXPECT_NE(b.unit->received().front()[1], 'L') << "the edits go first";
+        EXPECT_EQ(b.unit->receivedCount('E'), 1 + 3);
+        EXPECT_EQ(b.unit->receivedCount('B'), 1);
+        EXPECT_EQ(inputEqBand(b.unit->record(), 3, 2).gain, -6.5);
+        EXPECT_EQ(outputEqBand(b.unit->record(), 1, 12).gain, 5.5);
+        EXPECT_EQ(b.unit->record().limiterRelease[1], 20);
+    }
 }
 
-TEST(SurfaceEndToEnd, LinkedFaderReachesTheUnitInOneV)
+// Edits made while the unit is away (the editor closed meanwhile) reach it after the next login.
+TEST(SurfaceEndToEnd, OfflineButtonActionsReachTheUnitAfterTheNextLogin)
 {
-    LoopbackCore b;
-    ASSERT_TRUE(b.start() && b.login());
-    // Inputs 1..3 in GROUP 1 with the gain linked, as the group dialog's OK saves them.
-    groupChannels(*b.core, 1, {1, 2, 3}, {kGainLink});
-    // The group reaches the unit as J with the group dialog's OK.
-    b.core->surface().sendLinkTable();
-    ASSERT_TRUE(b.waitReceived('J', 1));
-    EXPECT_EQ(b.unit->linkTable().group[1], 1);
-    EXPECT_EQ(b.unit->linkTable().flags[1], kVolFlagBit);
-
+    LoopbackCore b = editorCore();
+    ASSERT_TRUE(b.start());
+    b.unit->record().inputEqAt(0, kEqGain, 5) = 6.0;
+    b.unit->record().highPassIndex[5] = 4;
+    ASSERT_TRUE(b.login());
+    ASSERT_EQ(b.record().inputEqAt(0, kEqGain, 5), 6.0);
+    b.core->disconnectUnit();
+    ASSERT_TRUE(waitFor([&] { return !b.record().connected; }, 2000));
+    {
+        InputEqEditor eq(b.core->surface(), b.core->commandPort(), b.op);
+        eq.selectChannel(5);
+        eq.reset();
+        LimiterEditor limiter(b.core->surface(), b.core->commandPort());
+        limiter.selectOutput(0);
+        limiter.ratioListSelected(3);
+    }
     b.unit->clearReceived();
-    b.core->surface().setInputGain(1, -10, Phase::Dragging); // gain 40 on inputs 1..3
-    ASSERT_TRUE(b.waitReceived('V', 1));
+    ASSERT_TRUE(b.login());
+    ASSERT_TRUE(b.waitReceived('B', 1));
     ASSERT_TRUE(b.waitIdle());
-    ASSERT_EQ(b.unit->receivedCount('V'), 1);
-    EXPECT_EQ(b.unit->record().inputGain[0], 40);
-    EXPECT_EQ(b.unit->record().inputGain[1], 40);
-    EXPECT_EQ(b.unit->record().inputGain[2], 40);
-    EXPECT_EQ(b.unit->record().inputGain[3], 44);
-    // The read-back's state report carries the same groups back.
-    EXPECT_EQ(b.unit->receivedCount('C'), 1);
-    EXPECT_EQ(b.core->groupTable().slot(1).memberCount, 3);
+    EXPECT_EQ(b.unit->record().limiterRatio[0], 4.0);
+    EXPECT_EQ(b.unit->record().inputEqAt(0, kEqGain, 5), 0.0);
+    EXPECT_EQ(b.unit->record().highPassIndex[5], 0);
+    b.core->closeSequence();
 }

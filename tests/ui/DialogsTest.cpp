@@ -85,18 +85,21 @@ void answerLogin(LoginDialog* dialog, const QString& password)
     QTimer::singleShot(5000, dialog, &LoginDialog::reject);
 }
 
-// A login dialog whose check talks to a unit on 127.0.0.2 at the port.
+// A login dialog whose check talks to a virtual unit on 127.0.0.2.
 struct LoginBench
 {
-    explicit LoginBench(quint16 port)
-        : state(table), dialog([this] { return std::make_unique<LoginCheck>(state); },
-                               QStringLiteral("admin"), op)
+    LoginBench()
+        : port(freeLoopbackPort()), unit(startUnit("127.0.0.2", port)), state(table),
+          dialog([this] { return std::make_unique<LoginCheck>(state); }, QStringLiteral("admin"),
+                 op)
     {
         state.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
         state.port = port;
         state.deviceAddress = QStringLiteral("127.0.0.2");
         dialog.show();
     }
+    quint16 port;
+    std::unique_ptr<VirtualUnit> unit;
     UnitTable table;
     LinkState state;
     RecordingOperator op;
@@ -110,21 +113,17 @@ struct LoginBench
 TEST(SearchDialog, ListsTheChosenNetworksUnitsAndCannotBeClosedWhileSearching)
 {
     const quint16 port = freeLoopbackPort({"127.0.0.2", "127.0.0.3", "127.0.1.7"});
-    ASSERT_NE(port, 0);
     auto a = startUnit("127.0.0.2", port);
     auto b = startUnit("127.0.0.3", port);
     auto elsewhere = startUnit("127.0.1.7", port);
-    ASSERT_TRUE(a && b && elsewhere);
+    ASSERT_TRUE(port && a && b && elsewhere);
     CoreFixture f(port); // bound to 127.0.0.1
-    const auto address = [](const char* text) {
-        return QHostAddress(QString::fromLatin1(text)).toIPv4Address();
-    };
-
+    const auto ip = [](const char* text) { return QHostAddress(text).toIPv4Address(); };
     SearchDialog dialog(*f.core);
-    dialog.setInterfaces({{"lo", address("127.0.0.1"), 0xFF000000u, true, true},
-                          {"eth0", address("10.99.0.5"), 0xFFFFFF00u, true, false},
-                          {"lo", address("127.0.1.1"), 0xFF000000u, true, true},
-                          {"wlan0", address("10.98.0.5"), 0xFFFF0000u, false, false}});
+    dialog.setInterfaces({{"lo", ip("127.0.0.1"), 0xFF000000u, true, true},
+                          {"eth0", ip("10.99.0.5"), 0xFFFFFF00u, true, false},
+                          {"lo", ip("127.0.1.1"), 0xFF000000u, true, true},
+                          {"wlan0", ip("10.98.0.5"), 0xFFFF0000u, false, false}});
     dialog.show();
     EXPECT_EQ(dialog.networkList()->count(), 2);
     EXPECT_EQ(dialog.networkList()->currentIndex(), 0) << "the bound address's network first";
@@ -145,7 +144,6 @@ TEST(SearchDialog, ListsTheChosenNetworksUnitsAndCannotBeClosedWhileSearching)
 
     ASSERT_TRUE(waitFor([&] { return !dialog.isSearching(); }, 5000));
     EXPECT_TRUE(dialog.progressBar()->isHidden());
-
     QTreeWidget* list = dialog.list();
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(elsewhere->receivedCount('I'), 0) << "the other network is not probed";
@@ -178,9 +176,8 @@ TEST(SearchDialog, ListsTheChosenNetworksUnitsAndCannotBeClosedWhileSearching)
 TEST(SearchDialog, TypedAddressOfflineAndCancel)
 {
     const quint16 port = freeLoopbackPort({"127.0.0.4"});
-    ASSERT_NE(port, 0);
     auto unit = startUnit("127.0.0.4", port);
-    ASSERT_TRUE(unit);
+    ASSERT_TRUE(port && unit);
     CoreFixture f(port);
     {
         // An emptied part: told, no login, the address stays. Then OK takes the typed address,
@@ -226,11 +223,8 @@ TEST(SearchDialog, TypedAddressOfflineAndCancel)
 
 TEST(LoginDialog, LengthChecksAndRefusedLogin)
 {
-    const quint16 port = freeLoopbackPort();
-    ASSERT_NE(port, 0);
-    auto unit = startUnit("127.0.0.2", port);
-    ASSERT_TRUE(unit);
-    LoginBench bench(port);
+    LoginBench bench;
+    ASSERT_TRUE(bench.unit);
     LoginDialog& dialog = bench.dialog;
     RecordingOperator& op = bench.op;
     // Empty, or longer than 6 characters: nothing happens, nothing is sent.
@@ -256,7 +250,7 @@ TEST(LoginDialog, LengthChecksAndRefusedLogin)
     EXPECT_TRUE(dialog.password().isEmpty());
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(dialog.okButton()->isEnabled());
-    EXPECT_EQ(unit->receivedCount('R'), 1) << "one check, none for the refused lengths";
+    EXPECT_EQ(bench.unit->receivedCount('R'), 1) << "one check, none for the refused lengths";
 
     // A six-character password is accepted.
     dialog.passwordEdit()->setText(QStringLiteral("888888"));
@@ -268,23 +262,18 @@ TEST(LoginDialog, LengthChecksAndRefusedLogin)
 
 TEST(LoginDialog, CancelDuringTheCheckFreesTheLinkPort)
 {
-    const quint16 port = freeLoopbackPort();
-    ASSERT_NE(port, 0);
-    auto unit = startUnit("127.0.0.2", port);
-    ASSERT_TRUE(unit);
-    unit->silence(5000);
-    LoginBench bench(port);
-    LoginDialog& dialog = bench.dialog;
-    RecordingOperator& op = bench.op;
-    dialog.passwordEdit()->setText(QStringLiteral("888888"));
-    dialog.okButton()->click();
-    ASSERT_TRUE(dialog.isChecking());
-    dialog.cancelButton()->click();
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    LoginBench bench;
+    ASSERT_TRUE(bench.unit);
+    bench.unit->silence(5000);
+    bench.dialog.passwordEdit()->setText(QStringLiteral("888888"));
+    bench.dialog.okButton()->click();
+    ASSERT_TRUE(bench.dialog.isChecking());
+    bench.dialog.cancelButton()->click();
+    EXPECT_EQ(bench.dialog.result(), QDialog::Rejected);
     QUdpSocket rebind;
-    EXPECT_TRUE(rebind.bind(bench.state.bindAddress, port));
+    EXPECT_TRUE(rebind.bind(bench.state.bindAddress, bench.port));
     QCoreApplication::processEvents();
-    EXPECT_TRUE(op.messages.empty()) << "an abandoned check reports nothing";
+    EXPECT_TRUE(bench.op.messages.empty()) << "an abandoned check reports nothing";
 }
 
 // The group rules are the model's (tests/mixer); the dialog shows them: a refused click does not

@@ -173,14 +173,11 @@ TEST(ValueControl, EnterOnTheShownTextChangesNothing)
         std::initializer_list<int> values;
     } formats[] = {
         {ValueFormat::Threshold, 0, 1000, {0, 1, 785, 999, 1000}},
-        {ValueFormat::Milliseconds, 1, 5000, {1, 10, 5000}},
         {ValueFormat::Ratio, 1, 100, {1, 4, 100}},
-        {ValueFormat::Percent, 0, 100, {0, 1, 100}},
         {ValueFormat::Dbu, 0, 140, {0, 1, 120, 140}},
         {ValueFormat::SamplesMs, 0, 4800, {0, 1, 50, 4799}},
         {ValueFormat::DecibelTenths, -150, 150, {-150, -1, 0, 1, 150}},
         {ValueFormat::Hertz, 20, 20000, {20, 999, 1000, 20000}},
-        {ValueFormat::QTenths, 3, 200, {3, 7, 200}},
         {ValueFormat::GainSliderTenths, 0, 300, {0, 149, 150, 300}},
     };
     for (const auto& f : formats) {
@@ -236,8 +233,6 @@ TEST(ValueControl, FrequencyScaleIsLogarithmic)
     knob.setValue(1000);
     Wheel(&knob, 120);
     EXPECT_EQ(knob.value(), 1059); // 1000 x 1000^(1/120)
-    Wheel(&knob, -120);
-    EXPECT_EQ(knob.value(), 1000);
     knob.setValue(20);
     Wheel(&knob, 120, Qt::ShiftModifier);
     EXPECT_EQ(knob.value(), 21);

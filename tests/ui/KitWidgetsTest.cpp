@@ -321,22 +321,6 @@ TEST(ValueControl, DragMovesOncePerPositionChangeAndReleasesOnce)
     EXPECT_EQ(released.at(0).at(0).toInt(), 0);
 }
 
-TEST(ImageButton, AnIndicatorIgnoresClicksAndKeys)
-{
-    PaintedButton lamp(QStringLiteral("WAITING"));
-    lamp.setCheckable(true);
-    lamp.setIndicator(true);
-    lamp.resize(lamp.sizeHint());
-    QSignalSpy clicked(&lamp, &QAbstractButton::clicked);
-    sendMouse(&lamp, QEvent::MouseButtonPress, QPointF(5, 5));
-    sendMouse(&lamp, QEvent::MouseButtonRelease, QPointF(5, 5));
-    QTest::keyClick(&lamp, Qt::Key_Space);
-    EXPECT_EQ(clicked.count(), 0);
-    EXPECT_FALSE(lamp.isChecked());
-    lamp.setChecked(true); // the owner still sets the state
-    EXPECT_EQ(lamp.look(), PaintedButton::Look::Checked);
-}
-
 class MatrixGridTest : public ::testing::Test
 {
 protected:

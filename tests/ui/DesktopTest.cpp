@@ -378,6 +378,17 @@ TEST(Keyboard, EveryCommandHasAKeyAndWorksOnTheFocusedStrip)
     EXPECT_EQ(b.view().inputEqEditor()->editor().channel(), 1);
     b.view().inputEqEditor()->hide();
 
+    // The limiter command needs an output strip, and opens that output's limiter.
+    EXPECT_FALSE(a.stripLimiter->isEnabled());
+    ASSERT_TRUE(focus(b.view().outputStrip(1)->fader()));
+    int limiterOutput = -1;
+    whenModal<LimiterWindow>([&](LimiterWindow* limiter) {
+        limiterOutput = limiter->editor().output();
+        limiter->reject();
+    });
+    a.stripLimiter->trigger();
+    EXPECT_EQ(limiterOutput, 1);
+
     // The matrix from the keyboard: Ctrl+3, arrows, Space.
     a.matrix->trigger();
     ASSERT_EQ(b.view().currentPage(), MainView::MatrixPage);

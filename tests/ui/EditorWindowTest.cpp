@@ -262,7 +262,9 @@ TEST_F(EditorWindowTest, AHandleDragIsOneStepAndCtrlZUndoesIt)
     EXPECT_EQ(inputEqBand(rec(), 1, 2).gain, dragged);
 }
 
-TEST_F(EditorWindowTest, TheSystemPagesThresholdKnobWorksOnlyInManual)
+// The system page without a unit: the threshold knob works only in Manual, and settles before it
+// stores; an address change is refused.
+TEST_F(EditorWindowTest, TheSystemPageOffline)
 {
     rec().accountLevel = 1; // the system page is the administrator's
     rec().thresholdMode = 0;
@@ -293,6 +295,12 @@ TEST_F(EditorWindowTest, TheSystemPagesThresholdKnobWorksOnlyInManual)
     EXPECT_FALSE(waitFor([&] { return rec().threshold != 14 || op.messages.size() != 1; },
                          SystemPage::kKnobCommitDelayMs * 2));
     EXPECT_EQ(page.thresholdKnob()->value(), 14) << "the knob shows the record again";
+
+    // Without a unit an address change is refused before anything is asked.
+    page.addressEdit()->setAddress(QStringLiteral("127.0.0.9"));
+    page.addressOkButton()->click();
+    EXPECT_EQ(op.messages.back().text, "Please connect software.");
+    EXPECT_TRUE(op.questions.empty());
 }
 
 // The one address case of the windows: what no unit can hold is refused on the spot, a usable

@@ -30,6 +30,7 @@ struct DesktopBenchOptions
 {
     QString dataDirectory; // empty: a new, empty one
     bool withUnit = true;
+    int unitCount = 1; // a chain of units behind the one address
 };
 
 class DesktopBench
@@ -50,6 +51,7 @@ public:
             unitOptions.address = QHostAddress(kUnitAddress);
             unitOptions.port = port;
             unitOptions.statusInterval = 10;
+            unitOptions.unitCount = options.unitCount;
             unit = std::make_unique<VirtualUnit>(unitOptions);
         }
         desktop = std::make_unique<ui::Desktop>(core);
@@ -91,6 +93,8 @@ public:
                waitIdle();
     }
 
+    // Nothing waits for the unit, and the unit has had a moment to read the datagrams that left
+    // last (as LoopbackCore::waitIdle).
     bool waitIdle(int timeoutMs = 5000)
     {
         if (!waitFor([this] { return core().delivery().isIdle(); }, timeoutMs)) return false;

@@ -9,7 +9,6 @@
 #include "support/EventLoop.h"
 #include "support/LoopbackPort.h"
 #include "ui/GroupDialog.h"
-#include "ui/LanguageSwitcher.h"
 #include "ui/LoginDialog.h"
 #include "ui/MessageBoxOperator.h"
 #include "ui/MessageLine.h"
@@ -20,7 +19,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
@@ -87,23 +85,52 @@ void answerLogin(LoginDialog* dialog, const QString& password)
     QTimer::singleShot(5000, dialog, &LoginDialog::reject);
 }
 
+// A login dialog whose check talks to a virtual unit on 127.0.0.2.
+struct LoginBench
+{
+    LoginBench()
+        : port(freeLoopbackPort()), unit(startUnit("127.0.0.2", port)), state(table),
+          dialog([this] { return std::make_unique<LoginCheck>(state); }, QStringLiteral("admin"),
+                 op)
+    {
+        state.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
+        state.port = port;
+        state.deviceAddress = QStringLiteral("127.0.0.2");
+        dialog.show();
+    }
+    quint16 port;
+    std::unique_ptr<VirtualUnit> unit;
+    UnitTable table;
+    LinkState state;
+    RecordingOperator op;
+    LoginDialog dialog;
+};
+
 } // namespace
 
-TEST(SearchDialog, ListsLoopbackUnitsAndCannotBeClosedWhileSearching)
+// The sweep covers the chosen network only (bound to loopback, only loopback networks are
+// offered), and the dialog cannot be closed while it runs.
+TEST(SearchDialog, ListsTheChosenNetworksUnitsAndCannotBeClosedWhileSearching)
 {
-    const quint16 port = freeLoopbackPort({"127.0.0.2", "127.0.0.3"});
-    ASSERT_NE(port, 0);
+    const quint16 port = freeLoopbackPort({"127.0.0.2", "127.0.0.3", "127.0.1.7"});
     auto a = startUnit("127.0.0.2", port);
     auto b = startUnit("127.0.0.3", port);
-    ASSERT_TRUE(a && b);
-    CoreFixture f(port);
-
+    auto elsewhere = startUnit("127.0.1.7", port);
+    ASSERT_TRUE(port && a && b && elsewhere);
+    CoreFixture f(port); // bound to 127.0.0.1
+    const auto ip = [](const char* text) { return QHostAddress(text).toIPv4Address(); };
     SearchDialog dialog(*f.core);
-    EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.2") << "pre-filled with the device address";
+    dialog.setInterfaces({{"lo", ip("127.0.0.1"), 0xFF000000u, true, true},
+                          {"eth0", ip("10.99.0.5"), 0xFFFFFF00u, true, false},
+                          {"lo", ip("127.0.1.1"), 0xFF000000u, true, true},
+                          {"wlan0", ip("10.98.0.5"), 0xFFFF0000u, false, false}});
     dialog.show();
+    EXPECT_EQ(dialog.networkList()->count(), 2);
+    EXPECT_EQ(dialog.networkList()->currentIndex(), 0) << "the bound address's network first";
     dialog.searchButton()->click();
     ASSERT_TRUE(dialog.isSearching());
     EXPECT_TRUE(dialog.progressBar()->isVisible());
+    EXPECT_FALSE(dialog.networkList()->isEnabled());
 
     // Neither Cancel, the close button, Escape, OFFLINE, OK nor OPEN ends the dialog now.
     dialog.reject();
@@ -117,18 +144,11 @@ TEST(SearchDialog, ListsLoopbackUnitsAndCannotBeClosedWhileSearching)
 
     ASSERT_TRUE(waitFor([&] { return !dialog.isSearching(); }, 5000));
     EXPECT_TRUE(dialog.progressBar()->isHidden());
-    ASSERT_EQ(f.op.messages.size(), 1u);
-    EXPECT_EQ(f.op.messages[0].text, "Search finished.");
-    EXPECT_EQ(f.op.messages[0].title, "INFO");
-
     QTreeWidget* list = dialog.list();
     ASSERT_EQ(list->topLevelItemCount(), 2);
-    EXPECT_EQ(list->findItems("127.0.0.2", Qt::MatchExactly).size(), 1);
+    EXPECT_EQ(elsewhere->receivedCount('I'), 0) << "the other network is not probed";
     QTreeWidgetItem* row = list->findItems("127.0.0.3", Qt::MatchExactly).value(0);
     ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->text(SearchDialog::kPortColumn), QString::asprintf("%05d", port));
-    EXPECT_EQ(row->text(SearchDialog::kFirstNameColumn), "admin");
-    EXPECT_EQ(row->text(SearchDialog::kSecondNameColumn), "user");
 
     // OPEN: the row's address becomes the device address and goes to ip.ini, the listed account
     // names go into the record without filler, and the login dialog proposes the first name.
@@ -147,10 +167,7 @@ TEST(SearchDialog, ListsLoopbackUnitsAndCannotBeClosedWhileSearching)
     const UnitRecord& r = f.core->table().current();
     EXPECT_EQ(0, std::memcmp(r.adminName, "admin\0\0", kAccountLength));
     EXPECT_EQ(0, std::memcmp(r.userName, "user\0\0\0", kAccountLength));
-    EXPECT_EQ(accountField(r.loginName), "admin&&");
-    EXPECT_EQ(accountField(r.loginPassword), "888888&");
     EXPECT_EQ(r.accountLevel, 1);
-    EXPECT_EQ(b->receivedCount('R'), 1);
     // Nothing is left on the link port: the link can start again.
     QUdpSocket rebind;
     EXPECT_TRUE(rebind.bind(QHostAddress(QStringLiteral("127.0.0.1")), port));
@@ -159,22 +176,31 @@ TEST(SearchDialog, ListsLoopbackUnitsAndCannotBeClosedWhileSearching)
 TEST(SearchDialog, TypedAddressOfflineAndCancel)
 {
     const quint16 port = freeLoopbackPort({"127.0.0.4"});
-    ASSERT_NE(port, 0);
     auto unit = startUnit("127.0.0.4", port);
-    ASSERT_TRUE(unit);
+    ASSERT_TRUE(port && unit);
     CoreFixture f(port);
-
     {
-        // OK takes the typed address; a cancelled login keeps the search dialog open.
+        // An emptied part: told, no login, the address stays. Then OK takes the typed address,
+        // and a cancelled login keeps the search dialog open.
         SearchDialog dialog(*f.core);
         dialog.show();
-        dialog.addressEdit()->setAddress(QStringLiteral("127.0.0.4"));
+        int logins = 0;
         QString proposed;
         auto cancel =
             QObject::connect(&dialog, &SearchDialog::loginDialogOpened, [&](LoginDialog* login) {
+                ++logins;
                 proposed = login->name();
                 QTimer::singleShot(0, login, &LoginDialog::reject);
             });
+        dialog.addressEdit()->setAddress(QStringLiteral("127.0.0.4"));
+        dialog.addressEdit()->octetEdit(2)->clear();
+        dialog.okButton()->click();
+        EXPECT_EQ(logins, 0);
+        ASSERT_EQ(f.op.messages.size(), 1u);
+        EXPECT_EQ(f.op.messages[0].text, "Type all four parts of the address, each 0 to 255.");
+        EXPECT_EQ(f.core->deviceAddress(), "127.0.0.2");
+
+        dialog.addressEdit()->setAddress(QStringLiteral("127.0.0.4"));
         dialog.okButton()->click();
         EXPECT_EQ(proposed, "admin") << "the record's first account, filler removed";
         EXPECT_TRUE(dialog.isVisible());
@@ -186,136 +212,21 @@ TEST(SearchDialog, TypedAddressOfflineAndCancel)
         dialog.okButton()->click();
         EXPECT_EQ(dialog.openMode(), OpenMode::Open);
     }
-    {
+    for (const bool offline : {true, false}) {
         SearchDialog dialog(*f.core);
         dialog.show();
-        dialog.offlineButton()->click();
-        EXPECT_EQ(dialog.openMode(), OpenMode::Offline);
-        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        (offline ? dialog.offlineButton() : dialog.cancelButton())->click();
+        EXPECT_EQ(dialog.openMode(), offline ? OpenMode::Offline : OpenMode::Cancel);
+        EXPECT_EQ(dialog.result(), offline ? QDialog::Accepted : QDialog::Rejected);
     }
-    {
-        SearchDialog dialog(*f.core);
-        dialog.show();
-        dialog.cancelButton()->click();
-        EXPECT_EQ(dialog.openMode(), OpenMode::Cancel);
-        EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    }
-}
-
-TEST(SearchDialog, SweepsTheChosenInterfaceAndListsNoOtherNetwork)
-{
-    const quint16 port = freeLoopbackPort({"127.0.0.2", "127.0.1.7"});
-    ASSERT_NE(port, 0);
-    auto near = startUnit("127.0.0.2", port);
-    auto chosen = startUnit("127.0.1.7", port);
-    ASSERT_TRUE(near && chosen);
-    CoreFixture f(port); // bound to 127.0.0.1
-    const auto address = [](const char* text) {
-        return QHostAddress(QString::fromLatin1(text)).toIPv4Address();
-    };
-
-    SearchDialog dialog(*f.core);
-    // Bound to loopback, the loopback addresses are the networks to offer: never the others.
-    dialog.setInterfaces({{"lo", address("127.0.0.1"), 0xFF000000u, true, true},
-                          {"eth0", address("10.99.0.5"), 0xFFFFFF00u, true, false},
-                          {"lo", address("127.0.1.1"), 0xFF000000u, true, true},
-                          {"wlan0", address("10.98.0.5"), 0xFFFF0000u, false, false}});
-    dialog.show();
-    QComboBox* networks = dialog.networkList();
-    ASSERT_EQ(networks->count(), 2);
-    EXPECT_EQ(networks->itemText(0), "lo  127.0.0.1/8");
-    EXPECT_EQ(networks->itemText(1), "lo  127.0.1.1/8");
-    EXPECT_EQ(networks->currentIndex(), 0) << "the bound address's network first";
-    EXPECT_EQ(networks->itemData(1, Qt::ToolTipRole).toString(),
-              "Probes the hosts of 127.0.1.0/24.");
-
-    networks->setCurrentIndex(1);
-    dialog.searchButton()->click();
-    ASSERT_TRUE(dialog.isSearching());
-    EXPECT_FALSE(networks->isEnabled()) << "the network stays while the sweep runs";
-    ASSERT_TRUE(waitFor([&] { return !dialog.isSearching(); }, 5000));
-    EXPECT_TRUE(networks->isEnabled());
-    ASSERT_EQ(dialog.list()->topLevelItemCount(), 1);
-    EXPECT_EQ(dialog.list()->topLevelItem(0)->text(SearchDialog::kAddressColumn), "127.0.1.7");
-    EXPECT_EQ(near->receivedCount('I'), 0) << "the other network is not probed";
-    EXPECT_EQ(chosen->receivedCount('I'), 1);
-}
-
-TEST(SearchDialog, APortInUseAndAnUnfinishedAddressAreToldAndDoNothing)
-{
-    const quint16 port = freeLoopbackPort({});
-    ASSERT_NE(port, 0);
-    QUdpSocket holder;
-    ASSERT_TRUE(holder.bind(QHostAddress(QStringLiteral("127.0.0.1")), port));
-    CoreFixture f(port);
-    const QByteArray before = [&] {
-        QFile file(f.core->dataDirectory().addressFilePath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
-
-    SearchDialog dialog(*f.core);
-    dialog.show();
-    dialog.searchButton()->click();
-    EXPECT_FALSE(dialog.isSearching());
-    EXPECT_TRUE(dialog.progressBar()->isHidden());
-    ASSERT_EQ(f.op.messages.size(), 1u);
-    EXPECT_EQ(f.op.messages[0].title, "ERROR");
-    EXPECT_TRUE(f.op.messages[0].text.startsWith("Winsock error!"));
-    EXPECT_TRUE(f.op.messages[0].text.contains(QStringLiteral("Port %1 on 127.0.0.1").arg(port)))
-        << f.op.messages[0].text.toStdString();
-
-    // OK with an emptied part: no login, the address and ip.ini stay.
-    bool loginOpened = false;
-    QObject::connect(&dialog, &SearchDialog::loginDialogOpened, [&](LoginDialog* login) {
-        loginOpened = true;
-        QTimer::singleShot(0, login, &LoginDialog::reject);
-    });
-    dialog.addressEdit()->setAddress(QStringLiteral("127.0.0.9"));
-    dialog.addressEdit()->octetEdit(2)->clear();
-    dialog.okButton()->click();
-    EXPECT_FALSE(loginOpened);
-    ASSERT_EQ(f.op.messages.size(), 2u);
-    EXPECT_EQ(f.op.messages[1].text, "Type all four parts of the address, each 0 to 255.");
-    EXPECT_EQ(f.core->deviceAddress(), "127.0.0.2");
-    QFile file(f.core->dataDirectory().addressFilePath());
-    EXPECT_EQ(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), before);
-}
-
-TEST(IpAddressEdit, ReadsAndWritesFourOctets)
-{
-    IpAddressEdit edit;
-    edit.setAddress(QStringLiteral("192.168.001.010"));
-    EXPECT_EQ(edit.text(), "192.168.1.10");
-    EXPECT_TRUE(edit.isComplete());
-    EXPECT_EQ(edit.address(), QHostAddress(QStringLiteral("192.168.1.10")));
-    edit.setAddress(QStringLiteral("10.300.x"));
-    EXPECT_EQ(edit.text(), "10.0.0.0") << "what setAddress cannot read is 0";
-    // A box the operator emptied is a missing part, not 0.
-    edit.octetEdit(3)->clear();
-    EXPECT_EQ(edit.text(), "10.0.0.");
-    EXPECT_FALSE(edit.isComplete());
-    EXPECT_TRUE(edit.address().isNull());
 }
 
 TEST(LoginDialog, LengthChecksAndRefusedLogin)
 {
-    const quint16 port = freeLoopbackPort();
-    ASSERT_NE(port, 0);
-    auto unit = startUnit("127.0.0.2", port);
-    ASSERT_TRUE(unit);
-    UnitTable table;
-    LinkState state(table);
-    state.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
-    state.port = port;
-    state.deviceAddress = QStringLiteral("127.0.0.2");
-    RecordingOperator op;
-
-    LoginDialog dialog([&] { return std::make_unique<LoginCheck>(state); }, QStringLiteral("admin"),
-                       op);
-    dialog.show();
-    EXPECT_EQ(dialog.name(), "admin");
-    EXPECT_TRUE(dialog.password().isEmpty());
-
+    LoginBench bench;
+    ASSERT_TRUE(bench.unit);
+    LoginDialog& dialog = bench.dialog;
+    RecordingOperator& op = bench.op;
     // Empty, or longer than 6 characters: nothing happens, nothing is sent.
     const std::pair<QString, QString> refusedByLength[] = {
         {"admin", ""}, {"", "888888"}, {"admin", "8888888"}, {"admin12", "888888"}};
@@ -325,8 +236,6 @@ TEST(LoginDialog, LengthChecksAndRefusedLogin)
         dialog.okButton()->click();
         EXPECT_FALSE(dialog.isChecking()) << name.toStdString() << "/" << password.toStdString();
     }
-    spin(50);
-    EXPECT_EQ(unit->receivedCount('R'), 0);
     EXPECT_TRUE(op.messages.empty());
     EXPECT_TRUE(dialog.isVisible());
 
@@ -338,11 +247,10 @@ TEST(LoginDialog, LengthChecksAndRefusedLogin)
     EXPECT_FALSE(dialog.okButton()->isEnabled()) << "no second check while one runs";
     ASSERT_TRUE(waitFor([&] { return !op.messages.empty(); }, 3000));
     EXPECT_EQ(op.messages[0].text, "User Password Error!");
-    EXPECT_EQ(op.messages[0].title, "ERROR");
     EXPECT_TRUE(dialog.password().isEmpty());
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(dialog.okButton()->isEnabled());
-    EXPECT_EQ(unit->receivedCount('R'), 1);
+    EXPECT_EQ(bench.unit->receivedCount('R'), 1) << "one check, none for the refused lengths";
 
     // A six-character password is accepted.
     dialog.passwordEdit()->setText(QStringLiteral("888888"));
@@ -354,32 +262,22 @@ TEST(LoginDialog, LengthChecksAndRefusedLogin)
 
 TEST(LoginDialog, CancelDuringTheCheckFreesTheLinkPort)
 {
-    const quint16 port = freeLoopbackPort();
-    ASSERT_NE(port, 0);
-    auto unit = startUnit("127.0.0.2", port);
-    ASSERT_TRUE(unit);
-    unit->silence(5000);
-    UnitTable table;
-    LinkState state(table);
-    state.bindAddress = QHostAddress(QStringLiteral("127.0.0.1"));
-    state.port = port;
-    state.deviceAddress = QStringLiteral("127.0.0.2");
-    RecordingOperator op;
-
-    LoginDialog dialog([&] { return std::make_unique<LoginCheck>(state); }, QStringLiteral("admin"),
-                       op);
-    dialog.show();
-    dialog.passwordEdit()->setText(QStringLiteral("888888"));
-    dialog.okButton()->click();
-    ASSERT_TRUE(dialog.isChecking());
-    dialog.cancelButton()->click();
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    LoginBench bench;
+    ASSERT_TRUE(bench.unit);
+    bench.unit->silence(5000);
+    bench.dialog.passwordEdit()->setText(QStringLiteral("888888"));
+    bench.dialog.okButton()->click();
+    ASSERT_TRUE(bench.dialog.isChecking());
+    bench.dialog.cancelButton()->click();
+    EXPECT_EQ(bench.dialog.result(), QDialog::Rejected);
     QUdpSocket rebind;
-    EXPECT_TRUE(rebind.bind(state.bindAddress, port));
-    spin(50);
-    EXPECT_TRUE(op.messages.empty()) << "an abandoned check reports nothing";
+    EXPECT_TRUE(rebind.bind(bench.state.bindAddress, bench.port));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(bench.op.messages.empty()) << "an abandoned check reports nothing";
 }
 
+// The group rules are the model's (tests/mixer); the dialog shows them: a refused click does not
+// leave its own toggle behind, the links offered are those of the group's kind, Cancel forgets.
 TEST(GroupDialog, RefusalsAndButtonStatesFollowTheModel)
 {
     QTemporaryDir dir;
@@ -389,48 +287,25 @@ TEST(GroupDialog, RefusalsAndButtonStatesFollowTheModel)
     DeviceRegistry(db).ensureChannelRows(1);
     GroupTable table = GroupStore(db).loadGroupTable();
     GroupEditor model(db, op, table);
-
     {
         GroupDialog dialog(model);
         dialog.show();
-        for (int f = 0; f < kLinkFlagCount; ++f)
-            EXPECT_TRUE(dialog.linkButton(static_cast<LinkFlag>(f))->isHidden());
-
-        // GROUP 2 takes input 1; output 1 is of another kind.
         dialog.groupButton(2)->click();
         dialog.channelButton(1)->click();
         EXPECT_TRUE(dialog.channelButton(1)->isChecked());
         EXPECT_FALSE(dialog.linkButton(kPriorityLink)->isHidden()) << "input group links";
         EXPECT_TRUE(dialog.linkButton(kLimiterLink)->isHidden());
-        dialog.channelButton(9)->click();
+        dialog.channelButton(9)->click(); // output 1: another kind
         ASSERT_EQ(op.messages.size(), 1u);
-        EXPECT_EQ(op.messages[0].text, "Add group error!");
-        EXPECT_EQ(op.messages[0].title, "ERROR");
         EXPECT_FALSE(dialog.channelButton(9)->isChecked()) << "the click's own toggle is undone";
-
-        // Input 1 belongs to GROUP 2: GROUP 1 cannot take it.
-        dialog.groupButton(1)->click();
-        EXPECT_TRUE(dialog.groupButton(1)->isChecked());
-        EXPECT_FALSE(dialog.groupButton(2)->isChecked());
-        dialog.channelButton(1)->click();
-        ASSERT_EQ(op.messages.size(), 2u);
-        EXPECT_EQ(op.messages[1].text, "Already add group!");
-        EXPECT_FALSE(dialog.channelButton(1)->isChecked());
-
-        // Back in GROUP 2: the link flag sticks; OK saves.
-        dialog.groupButton(2)->click();
         dialog.linkButton(kGainLink)->click();
-        EXPECT_TRUE(dialog.linkButton(kGainLink)->isChecked());
         dialog.okButton()->click();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
     {
-        // Cancel throws away what was changed since the last OK.
         GroupDialog dialog(model);
         dialog.show();
-        EXPECT_FALSE(dialog.groupButton(2)->isChecked()) << "opens with no group selected";
         dialog.groupButton(2)->click();
-        EXPECT_TRUE(dialog.channelButton(1)->isChecked());
         EXPECT_TRUE(dialog.linkButton(kGainLink)->isChecked());
         dialog.channelButton(2)->click();
         dialog.close();
@@ -440,51 +315,11 @@ TEST(GroupDialog, RefusalsAndButtonStatesFollowTheModel)
     EXPECT_FALSE(table.slot(2).members[1]);
 }
 
-TEST(MessageBoxOperator, AMessageFromAFrameHandlerDoesNotLetTheNextDatagramIn)
-{
-    MessageBoxOperator op;
-    QWidget window;
-    window.show();
-    op.setParentWidget(&window);
-    // A box left up by a nested loop would block here: close any box after a while, so that such
-    // a fault fails the test instead of hanging it.
-    QTimer rescue;
-    rescue.setSingleShot(true);
-    QObject::connect(&rescue, &QTimer::timeout, [] {
-        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-    });
-    rescue.start(2000);
-
-    int depth = 0;
-    std::vector<std::pair<int, int>> handled; // datagram, handlers running while it was handled
-    const auto handle = [&](int datagram) {
-        ++depth;
-        handled.emplace_back(datagram, depth);
-        if (datagram == 1) {
-            // The second datagram is already waiting in the event queue.
-            QTimer::singleShot(0, &window, [&] {
-                ++depth;
-                handled.emplace_back(2, depth);
-                --depth;
-            });
-            op.showMessage(Severity::Information,
-                           QStringLiteral("Changing IP address successful, restart software."));
-        }
-        --depth;
-    };
-    handle(1);
-    EXPECT_EQ(handled.size(), 1u) << "the message returned before anything else was handled";
-    ASSERT_TRUE(waitFor([&] { return handled.size() == 2; }, 1000));
-    EXPECT_EQ(handled[1], std::make_pair(2, 1)) << "the second datagram came after the first";
-    EXPECT_NE(qobject_cast<ThemedMessageBox*>(QApplication::activeModalWidget()), nullptr)
-        << "the box is still up for the operator";
-    rescue.stop();
-    QApplication::activeModalWidget()->close();
-}
-
 // Where a message goes: results, refusals and failed attempts to the message line of the window
-// in front (a refusal with what was refused); a file or storage failure to a box; a question to
-// a box that waits for the answer.
+// in front (a refusal with what was refused; a dialog with a line of its own is tested through the
+// desktop); a file or storage failure to a box; a question to a box that waits for the answer.
+// A box never runs an event loop of its own: said from a frame handler, it lets no other datagram
+// in before the handler is done.
 TEST(MessageBoxOperator, RoutesEachKindOfMessage)
 {
     MessageBoxOperator op;
@@ -494,6 +329,13 @@ TEST(MessageBoxOperator, RoutesEachKindOfMessage)
     auto* line = new MessageLine(&window);
     window.show();
     op.setParentWidget(&window);
+    // A box left up by a nested loop would block: close it after a while, so that such a fault
+    // fails the test instead of hanging it.
+    QTimer rescue;
+    QObject::connect(&rescue, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    rescue.start(3000);
     struct Case
     {
         EventKind kind;
@@ -512,7 +354,10 @@ TEST(MessageBoxOperator, RoutesEachKindOfMessage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         line->clearMessage();
+        bool nextDatagram = false;
+        QTimer::singleShot(0, &window, [&] { nextDatagram = true; });
         LoggingOperator(op, log, c.kind).showMessage(c.severity, QString::fromLatin1(c.text));
+        EXPECT_FALSE(nextDatagram) << "handled while the message was said";
         ThemedMessageBox* box = qobject_cast<ThemedMessageBox*>(QApplication::activeModalWidget());
         EXPECT_EQ(box != nullptr, c.box);
         EXPECT_EQ(line->text(), c.box ? QString() : QString::fromLatin1(c.text));
@@ -522,6 +367,7 @@ TEST(MessageBoxOperator, RoutesEachKindOfMessage)
             waitFor([] { return QApplication::activeModalWidget() == nullptr; }, 1000);
         }
     }
+    rescue.stop();
 
     // A refusal names what was refused.
     log.noteRefusedAction(QT_TRANSLATE_NOOP("sonaro::EventLog", "the matrix"), "user");
@@ -529,14 +375,7 @@ TEST(MessageBoxOperator, RoutesEachKindOfMessage)
     EXPECT_TRUE(line->text().startsWith("You do not have permission."));
     EXPECT_TRUE(line->text().contains("the matrix")) << line->text().toStdString();
 
-    // A dialog with a line of its own takes the message; a question is a box and waits.
-    QDialog dialog(&window);
-    auto* own = new MessageLine(&dialog);
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.show();
-    ASSERT_TRUE(waitFor([&] { return QApplication::activeModalWidget() == &dialog; }, 1000));
-    op.showMessage(Severity::Information, "Set ok.");
-    EXPECT_EQ(own->text(), "Set ok.");
+    // A question is a box, and waits for the answer.
     QTimer::singleShot(0, [] {
         if (auto* box = qobject_cast<ThemedMessageBox*>(QApplication::activeModalWidget()))
             box->acceptButton()->click();
@@ -571,24 +410,4 @@ TEST(OfflineChoiceBox, ListsTheDifferencesAndAnswersWithoutWaiting)
     activeBox()->rejectButton()->click();
     ASSERT_TRUE(waitFor([&] { return chosen.has_value(); }, 1000));
     EXPECT_EQ(*chosen, OfflineChoice::TakeUnits);
-}
-
-TEST(OfflineChoiceBox, NamesTheSettingsInTheOperatorsLanguage)
-{
-    UnitTable table;
-    LanguageSwitcher switcher(table);
-    ASSERT_TRUE(switcher.load());
-    switcher.setLanguage(Language::Chinese);
-    MessageBoxOperator op;
-    op.chooseOfflineSettings({ChangeId{1, SettingId::InputPhantom, 2},
-                              ChangeId{1, SettingId::Groups, 0},
-                              ChangeId{2, SettingId::Crosspoint, 3}},
-                             [](OfflineChoice) {});
-    ASSERT_TRUE(waitFor([] { return activeBox() != nullptr; }, 1000));
-    const QString text = activeBox()->text();
-    EXPECT_TRUE(text.contains(QString::fromUtf8("输入 3 幻象电源"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QString::fromUtf8("组设置")));
-    EXPECT_TRUE(text.contains(QString::fromUtf8("设备 2：输出 1 路由 输入 4")));
-    activeBox()->rejectButton()->click();
-    switcher.setLanguage(Language::English);
 }

@@ -1,38 +1,47 @@
+// The editor windows and the system page on a core of their own: what the operator does in them
+// reaches the record and the unit, and what the record holds reaches them. The editors' rules are
+// tested in tests/mixer.
+
+#include "dsp/EqCurves.h"
+#include "link/AddressFile.h"
+#include "mixer/UndoHistory.h"
+#include "model/HostAddressRules.h"
 #include "model/RecordingOperator.h"
-#include "ui/GroupTabBar.h"
+#include "support/EventLoop.h"
+#include "support/LoopbackCore.h"
+#include "support/LoopbackPort.h"
 #include "ui/InputEqWindow.h"
-#include "ui/LanguageSwitcher.h"
+#include "ui/IpAddressEdit.h"
 #include "ui/LimiterWindow.h"
 #include "ui/OutputEqWindow.h"
+#include "ui/SystemPage.h"
 #include "ui/kit/Fader.h"
 #include "ui/kit/Knob.h"
 #include "ui/kit/PaintedButton.h"
 #include "ui/kit/ResponseGraph.h"
-#include "ui/kit/Theme.h"
 #include "ui/kit/ValueReadout.h"
 
-#include "dsp/DynamicsModel.h"
-#include "dsp/EqCurves.h"
-#include "store/DeviceRegistry.h"
-#include "ui/KitTestSupport.h"
+#include "KitTestSupport.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QLabel>
+#include <QFile>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QTemporaryDir>
-#include <QWheelEvent>
-
-#include "support/LoopbackPort.h"
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
-#include <vector>
 
 using namespace sonaro;
+using namespace sonaro::testing;
 using namespace sonaro::ui;
 
 namespace {
@@ -46,7 +55,7 @@ protected:
         options.dataDirectory = dir.path();
         options.readStateFile = false;
         options.bindAddress = QStringLiteral("127.0.0.1");
-        options.port = sonaro::testing::freeLoopbackPort();
+        options.port = freeLoopbackPort();
         core = std::make_unique<SonaroCore>(op, options);
         core->start(); // a first start: the channel rows are made
         applyFactoryValues(rec());
@@ -58,112 +67,81 @@ protected:
     std::unique_ptr<SonaroCore> core;
 };
 
-void Show(QWidget& w)
+void show(QWidget& w)
 {
     w.setAttribute(Qt::WA_DontShowOnScreen);
     w.show();
     QCoreApplication::processEvents();
 }
 
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QPointF handlePixel(ResponseGraph* graph, int index)
+{
+    return {graph->xToPixel(graph->handle(index).x()), graph->yToPixel(graph->handle(index).y())};
+}
+
 // Drags handle `index` of a graph to a pixel position, in a few moves.
 void dragHandle(ResponseGraph* graph, int index, QPointF to)
 {
-    const QPointF from(graph->xToPixel(graph->handle(index).x()),
-                       graph->yToPixel(graph->handle(index).y()));
+    const QPointF from = handlePixel(graph, index);
     Press(graph, from);
     for (int step = 1; step <= 4; ++step)
         Move(graph, from + (to - from) * (step / 4.0));
     Release(graph, to);
 }
 
-TEST_F(EditorWindowTest, InputEditorShowsTheChannelAndEditsIt)
-{
-    rec().highPassIndex[2] = 0;
-    rec().lowPassIndex[2] = 4;
-    InputEqWindow dlg(*core, 2, nullptr);
-    Show(dlg);
-    EXPECT_FALSE(dlg.isModal());
-    EXPECT_TRUE(dlg.channelButton(2)->isChecked());
-    EXPECT_FALSE(dlg.channelButton(0)->isChecked());
-    EXPECT_EQ(dlg.highPassSlider()->value(), InputEqEditor::kLastFilterPosition);
-    EXPECT_EQ(dlg.highPassReadout()->text(), "35Hz");
-    EXPECT_EQ(dlg.lowPassReadout()->text(), "12000");
-    EXPECT_TRUE(dlg.lowPassButton()->isChecked());
-    EXPECT_EQ(dlg.channelList()->count(), 8);
-    EXPECT_EQ(dlg.typeSelector(0)->itemText(2), "HighShelf");
+} // namespace
 
-    // A knob turned by the keyboard reaches the record and the gain slider.
+TEST_F(EditorWindowTest, TheInputEditorEditsItsChannel)
+{
+    InputEqWindow dlg(*core, 2, nullptr);
+    show(dlg);
+    EXPECT_FALSE(dlg.isModal());
+
+    // A knob turned by the keyboard reaches the record and the band's gain slider.
     dlg.gainKnob(1)->setFocus();
-    QKeyEvent up(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
-    QApplication::sendEvent(dlg.gainKnob(1), &up);
-    EXPECT_NEAR(rec().inputEqAt(1, kEqGain, 2), dlg.gainKnob(1)->value() / 10.0, 1e-9);
+    QTest::keyClick(dlg.gainKnob(1), Qt::Key_PageUp);
     EXPECT_NE(rec().inputEqAt(1, kEqGain, 2), 0.0);
+    EXPECT_NEAR(rec().inputEqAt(1, kEqGain, 2), dlg.gainKnob(1)->value() / 10.0, 1e-9);
     EXPECT_EQ(dlg.gainSlider(1)->value(),
               InputEqEditor::gainSliderPosition(rec().inputEqAt(1, kEqGain, 2)));
-    EXPECT_TRUE(dlg.editor().dirty());
 
-    // Dragging band 4's point to the far left stores 20 Hz.
-    ResponseGraph* graph = dlg.graph();
-    const QRectF plot = graph->plotRect();
-    dragHandle(graph, 3, QPointF(plot.left() - 30, graph->yToPixel(6.0)));
-    EXPECT_EQ(rec().inputEqAt(3, kEqFrequency, 2), 20.0);
-    EXPECT_NEAR(rec().inputEqAt(3, kEqGain, 2), 6.0, 0.2);
-    EXPECT_EQ(dlg.frequencyKnob(3)->value(), 20);
-    EXPECT_EQ(graph->selectedBand(), 3);
-
-    // Bypass zeroes the gains and locks the band controls; channel buttons switch channels.
+    // Bypass flattens and locks the band controls; off again, the gains are back.
+    const double gain = rec().inputEqAt(1, kEqGain, 2);
     dlg.bypassButton()->click();
     EXPECT_FALSE(dlg.gainKnob(0)->isEnabled());
-    EXPECT_EQ(rec().inputEqAt(3, kEqGain, 2), 0.0);
+    EXPECT_EQ(rec().inputEqAt(1, kEqGain, 2), 0.0);
     dlg.bypassButton()->click();
     EXPECT_TRUE(dlg.gainKnob(0)->isEnabled());
-    EXPECT_NEAR(rec().inputEqAt(3, kEqGain, 2), 6.0, 0.2);
+    EXPECT_EQ(rec().inputEqAt(1, kEqGain, 2), gain);
     dlg.channelButton(5)->click();
     EXPECT_EQ(dlg.editor().channel(), 5);
     EXPECT_EQ(dlg.channelList()->currentRow(), 5);
 }
 
-TEST_F(EditorWindowTest, FilterButtonAtTheOffPositionPicksTheFirstCutOffOfflineToo)
-{
-    rec().connected = 0;
-    rec().lowPassIndex[0] = 0;
-    InputEqWindow dlg(*core, 0, nullptr);
-    Show(dlg);
-    EXPECT_FALSE(dlg.lowPassButton()->isChecked());
-    EXPECT_EQ(dlg.lowPassSlider()->maximum(), InputEqEditor::kLastFilterPosition);
-    dlg.lowPassButton()->click();
-    EXPECT_TRUE(op.messages.empty());
-    EXPECT_TRUE(dlg.lowPassButton()->isChecked());
-    EXPECT_EQ(rec().lowPassIndex[0], 1);
-    EXPECT_EQ(dlg.lowPassReadout()->text(), "20000");
-    EXPECT_TRUE(core->delivery().unconfirmed().contains(ChangeId{1, SettingId::LowPass, 0}))
-        << "kept for the unit";
-}
-
-TEST_F(EditorWindowTest, OpenEditorsShowTheUnitsStateAndNames)
+// A preset, a factory restore or a unit's report replaced the record: open editors show it.
+TEST_F(EditorWindowTest, OpenEditorsShowTheRecordAndTheNames)
 {
     InputEqWindow input(*core, 1, nullptr);
     OutputEqWindow output(*core, 0, nullptr);
     LimiterWindow limiter(*core, 0, nullptr);
-    // A preset or a factory restore replaced the record.
     setInputEqBand(rec(), 1, 2, EqBand{3150.0, -8.0, 2.5, EqBandType::Peak});
-    rec().highPassIndex[1] = 5;
     rec().outputEqAt(0, kEqGain, 6) = 4.5;
     rec().limiterRelease[0] = 20;
     core->renameChannel(ChannelKind::Input, 1, QString(), QStringLiteral("Pulpit"));
-    core->renameChannel(ChannelKind::Output, 0, QString(), QStringLiteral("Hall"));
     emit core->surface().refreshNeeded();
     EXPECT_EQ(input.frequencyKnob(2)->value(), 3150);
     EXPECT_EQ(input.gainKnob(2)->value(), -80);
-    EXPECT_TRUE(input.highPassButton()->isChecked());
     EXPECT_EQ(input.channelList()->item(1)->text(), "Pulpit");
     EXPECT_EQ(input.copySource()->itemText(1), "Pulpit");
     EXPECT_EQ(output.gainKnob(6)->value(), 45);
-    EXPECT_EQ(output.heading()->text(), "Edit Hall");
-    EXPECT_EQ(limiter.releaseReadout()->text(), "20ms");
-    EXPECT_EQ(limiter.releaseList()->currentText(), "20ms");
+    EXPECT_EQ(limiter.releaseList()->currentText(), limiter.releaseReadout()->text());
 
-    // A report of one EQ block or one limiter.
     rec().inputEqAt(2, kEqQ, 1) = 4.0;
     emit core->eqReceived(1, 1);
     EXPECT_EQ(input.qKnob(2)->value(), 40);
@@ -185,169 +163,220 @@ TEST_F(EditorWindowTest, ClosingAnEditorHandsOverItsLastEdit)
         EXPECT_FALSE(delivery.hasWaiting()) << "handed to the link within the tick";
     }
     OutputEqWindow output(*core, 0, nullptr);
-    Show(output);
+    show(output);
     output.editor().knobChanged(3, 500.0, 2.0, 1.0);
     EXPECT_TRUE(delivery.hasWaiting());
     output.close();
     EXPECT_FALSE(delivery.hasWaiting());
 }
 
-TEST_F(EditorWindowTest, LimiterShowsStoredValuesAndDragsTheHandles)
-{
-    rec().limiterRelease[0] = 5000;
-    rec().limiterRatio[0] = 100.0;
-    rec().limiterThreshold[0] = -20.0;
-    LimiterWindow dlg(*core, 0, nullptr);
-    Show(dlg);
-    EXPECT_TRUE(dlg.isModal());
-    EXPECT_EQ(dlg.releaseList()->currentIndex(), 0);
-    EXPECT_EQ(dlg.releaseReadout()->text(), "5000ms");
-    EXPECT_EQ(dlg.ratioList()->currentText(), "INF:1");
-    EXPECT_EQ(dlg.thresholdReadout()->text(), "-20.0dB");
-
-    ResponseGraph* graph = dlg.graph();
-    dragHandle(graph, 0, QPointF(graph->plotRect().right() + 20, graph->yToPixel(-20.0)));
-    EXPECT_EQ(rec().limiterThreshold[0], 20.0);
-    EXPECT_EQ(dlg.thresholdReadout()->text(), "OFF");
-    EXPECT_EQ(graph->handle(0), QPointF(20.0, 20.0));
-
-    dlg.ratioList()->setCurrentIndex(2);
-    emit dlg.ratioList()->activated(2);
-    EXPECT_EQ(rec().limiterRatio[0], 3.0);
-    EXPECT_EQ(dlg.ratioReadout()->text(), "3:1");
-
-    const bool drc = rec().limiterEnable[0] != 0;
-    dlg.drcButton()->click();
-    EXPECT_EQ(rec().limiterEnable[0] != 0, !drc);
-    EXPECT_EQ(dlg.drcButton()->isChecked(), !drc);
-}
-
-} // namespace
-
-// Every control of the editors reads typed text in the units it shows: in range it is taken,
-// beyond the range clamped, and text that is not a value changes nothing.
-TEST_F(EditorWindowTest, TypedEntryInTheShownUnitsThroughEveryEditor)
-{
-    InputEqWindow input(*core, 0, nullptr);
-    Show(input);
-    struct Case
-    {
-        ValueControl* control;
-        QString text;
-        bool accepted;
-        double band1Value; // what the record holds afterwards
-        EqParam field;
-    };
-    const std::vector<Case> cases = {
-        {input.gainKnob(1), "-6", true, -6.0, kEqGain},
-        {input.gainKnob(1), "40", true, 15.0, kEqGain},
-        {input.gainKnob(1), "loud", false, 15.0, kEqGain},
-        {input.gainSlider(1), "0", true, 0.0, kEqGain},
-        {input.gainSlider(1), "-6", true, -6.0, kEqGain},
-        {input.gainSlider(1), "-99", true, -15.0, kEqGain},
-        {input.frequencyKnob(1), "1k", true, 1000.0, kEqFrequency},
-        {input.frequencyKnob(1), "5", true, 20.0, kEqFrequency},
-        {input.frequencyKnob(1), "k", false, 20.0, kEqFrequency},
-        {input.qKnob(1), "0.7", true, 0.7, kEqQ},
-        {input.qKnob(1), "99", true, 20.0, kEqQ},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.control->enterText(c.text), c.accepted) << c.text.toStdString();
-        EXPECT_NEAR(rec().inputEqAt(1, c.field, 0), c.band1Value, 1e-9) << c.text.toStdString();
-    }
-    EXPECT_EQ(input.gainKnob(1)->value(), -150); // the knob follows the slider's last entry
-
-    OutputEqWindow output(*core, 0, nullptr);
-    Show(output);
-    EXPECT_TRUE(output.frequencyKnob(2)->enterText("1.5k"));
-    EXPECT_EQ(rec().outputEqAt(0, kEqFrequency, 2), 1500.0);
-    EXPECT_TRUE(output.gainKnob(2)->enterText("-3"));
-    EXPECT_EQ(rec().outputEqAt(0, kEqGain, 2), -3.0);
-    EXPECT_FALSE(output.qKnob(2)->enterText("wide"));
-    EXPECT_TRUE(output.qKnob(2)->enterText("4"));
-    EXPECT_EQ(rec().outputEqAt(0, kEqQ, 2), 4.0);
-
-    LimiterWindow limiter(*core, 0, nullptr);
-    Show(limiter);
-    EXPECT_TRUE(limiter.thresholdReadout()->enterText("-20"));
-    EXPECT_EQ(rec().limiterThreshold[0], -20.0);
-    EXPECT_TRUE(limiter.ratioReadout()->enterText("4:1"));
-    EXPECT_EQ(rec().limiterRatio[0], 4.0);
-    EXPECT_TRUE(limiter.ratioReadout()->enterText("inf"));
-    EXPECT_EQ(rec().limiterRatio[0], kRatioInfinite);
-    EXPECT_EQ(limiter.ratioReadout()->text(), "INF:1");
-    EXPECT_EQ(limiter.ratioList()->currentText(), "INF:1");
-    EXPECT_TRUE(limiter.releaseReadout()->enterText("20ms"));
-    EXPECT_EQ(rec().limiterRelease[0], 20);
-    EXPECT_TRUE(limiter.releaseReadout()->enterText("1"));
-    EXPECT_EQ(rec().limiterRelease[0], 10); // the shortest release
-    EXPECT_FALSE(limiter.releaseReadout()->enterText("soon"));
-    EXPECT_EQ(rec().limiterRelease[0], 10);
-}
-
-// The wheel over a handle turns the band's Q (finer with Shift) and a double-click resets its
-// gain; both go out the way a knob's change does.
+// The wheel over a handle turns the band's Q (finer with Shift) within its range, and a
+// double-click resets its gain; both go out the way a knob's change does.
 TEST_F(EditorWindowTest, WheelTurnsQAndDoubleClickResetsTheGain)
 {
     rec().connected = 1;
-    CommandPort& delivery = core->commandPort();
     rec().inputEqAt(2, kEqGain, 0) = 6.0;
     rec().inputEqAt(2, kEqQ, 0) = 1.0;
     InputEqWindow dlg(*core, 0, nullptr);
-    Show(dlg);
+    show(dlg);
     ResponseGraph* graph = dlg.graph();
-    const auto at = [&] {
-        return QPointF(graph->xToPixel(graph->handle(2).x()),
-                       graph->yToPixel(graph->handle(2).y()));
-    };
-    const auto turn = [&](int delta, Qt::KeyboardModifiers mods) {
-        QWheelEvent e(at(), graph->mapToGlobal(at()), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      mods, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(graph, &e);
-    };
-    turn(120 * 6, Qt::NoModifier); // six notches: an octave up
+    Wheel(graph, 120 * 6, Qt::NoModifier, handlePixel(graph, 2)); // six notches: an octave up
     EXPECT_NEAR(rec().inputEqAt(2, kEqQ, 0), 2.0, 1e-9);
     EXPECT_EQ(dlg.qKnob(2)->value(), 20);
-    EXPECT_TRUE(delivery.hasWaiting());
-    turn(-120, Qt::ShiftModifier);
+    EXPECT_TRUE(core->commandPort().hasWaiting());
+    Wheel(graph, -120, Qt::ShiftModifier, handlePixel(graph, 2));
     EXPECT_NEAR(rec().inputEqAt(2, kEqQ, 0), 1.9, 1e-9);
     for (int i = 0; i < 40; ++i)
-        turn(120 * 6, Qt::NoModifier);
+        Wheel(graph, 120 * 6, Qt::NoModifier, handlePixel(graph, 2));
     EXPECT_NEAR(rec().inputEqAt(2, kEqQ, 0), kEqMaxQ, 1e-9);
-    for (int i = 0; i < 40; ++i)
-        turn(-120, Qt::ShiftModifier); // fine steps still move at the low end
-    EXPECT_LT(rec().inputEqAt(2, kEqQ, 0), 10.0);
-    EXPECT_NEAR(rec().inputEqAt(2, kEqGain, 0), 6.0, 1e-9);
 
-    sendMouse(graph, QEvent::MouseButtonDblClick, at());
+    sendMouse(graph, QEvent::MouseButtonDblClick, handlePixel(graph, 2));
     EXPECT_EQ(rec().inputEqAt(2, kEqGain, 0), 0.0);
-    EXPECT_EQ(graph->handle(2).y(), 0.0);
     EXPECT_EQ(dlg.gainKnob(2)->value(), 0);
     dlg.close();
-    EXPECT_FALSE(delivery.hasWaiting());
+    EXPECT_FALSE(core->commandPort().hasWaiting());
 }
 
-// A shelf's handle sits on the shelf's own curve at its set frequency, the drag tooltip shows
-// the stored gain, and a vertical drag of the handle stores the gain that puts it there.
+// A shelf's handle sits on the shelf's own curve at its set frequency (half its gain), and a
+// vertical drag of the handle stores the gain that puts it there; a drag sideways keeps the gain.
 TEST_F(EditorWindowTest, AShelfHandleSitsOnItsCurve)
 {
     rec().inputEqType[4][0] = static_cast<std::int32_t>(EqBandType::HighShelf);
     rec().inputEqAt(4, kEqGain, 0) = 12.0;
     rec().inputEqAt(4, kEqFrequency, 0) = 4000.0;
     InputEqWindow dlg(*core, 0, nullptr);
-    Show(dlg);
-    const EqBand band = inputEqBand(rec(), 0, 4);
+    show(dlg);
     ResponseGraph* graph = dlg.graph();
     EXPECT_NEAR(graph->handle(4).x(), 4000.0, 1e-9);
-    EXPECT_NEAR(graph->handle(4).y(), bandResponseAt(band, 4000.0), 0.05);
-    EXPECT_NEAR(graph->handle(4).y(), 6.0, 0.05);
+    EXPECT_NEAR(graph->handle(4).y(), bandResponseAt(inputEqBand(rec(), 0, 4), 4000.0), 0.05);
     EXPECT_TRUE(graph->handleToolTip(4).contains("12.0")) << graph->handleToolTip(4).toStdString();
 
-    // A drag sideways keeps the gain; a drag down to the 3 dB line stores a 6 dB shelf.
     dragHandle(graph, 4, QPointF(graph->xToPixel(2000.0), graph->yToPixel(graph->handle(4).y())));
     EXPECT_NEAR(rec().inputEqAt(4, kEqFrequency, 0), 2000.0, 60.0);
     EXPECT_EQ(rec().inputEqAt(4, kEqGain, 0), 12.0);
     dragHandle(graph, 4, QPointF(graph->xToPixel(graph->handle(4).x()), graph->yToPixel(3.0)));
     EXPECT_NEAR(rec().inputEqAt(4, kEqGain, 0), 6.0, 0.25);
-    EXPECT_NEAR(graph->handle(4).y(), rec().inputEqAt(4, kEqGain, 0) / 2.0, 0.1);
+}
+
+// In the EQ window a handle drag is one step; Ctrl+Z takes it back and the window shows it.
+TEST_F(EditorWindowTest, AHandleDragIsOneStepAndCtrlZUndoesIt)
+{
+    UndoHistory& history = core->undo();
+    history.clear(); // the factory values are where the history starts
+    InputEqWindow dlg(*core, 1, nullptr);
+    show(dlg);
+    const EqBand before = inputEqBand(rec(), 1, 2);
+    ResponseGraph* graph = dlg.graph();
+    dragHandle(graph, 2, QPointF(graph->xToPixel(3000.0), graph->yToPixel(-8.0)));
+    EXPECT_NE(inputEqBand(rec(), 1, 2).gain, before.gain);
+    EXPECT_EQ(history.undoCount(), 1);
+
+    // Ctrl+Z in the editor window undoes; Ctrl+Shift+Z redoes.
+    QShortcut* undo = nullptr;
+    for (QShortcut* shortcut : dlg.findChildren<QShortcut*>())
+        if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_Z)) undo = shortcut;
+    ASSERT_NE(undo, nullptr);
+    emit undo->activated();
+    const EqBand after = inputEqBand(rec(), 1, 2);
+    EXPECT_EQ(after.frequency, before.frequency);
+    EXPECT_EQ(after.gain, before.gain);
+    EXPECT_EQ(dlg.gainKnob(2)->value(), int(std::lround(before.gain * 10)));
+    EXPECT_NEAR(graph->handle(2).x(), before.frequency, 1e-9);
+    EXPECT_TRUE(history.canRedo());
+
+    // BYPASS pressed and taken back: the button goes dark with the gains restored.
+    ASSERT_TRUE(history.redo());
+    const double dragged = inputEqBand(rec(), 1, 2).gain;
+    ASSERT_NE(dragged, 0.0);
+    dlg.bypassButton()->click();
+    ASSERT_TRUE(dlg.bypassButton()->isChecked());
+    EXPECT_EQ(inputEqBand(rec(), 1, 2).gain, 0.0);
+    emit undo->activated();
+    EXPECT_FALSE(dlg.bypassButton()->isChecked());
+    EXPECT_EQ(inputEqBand(rec(), 1, 2).gain, dragged);
+    // Redone, and switched off by hand: the gains are back again.
+    ASSERT_TRUE(history.redo());
+    EXPECT_TRUE(dlg.bypassButton()->isChecked());
+    EXPECT_EQ(inputEqBand(rec(), 1, 2).gain, 0.0);
+    dlg.bypassButton()->click();
+    EXPECT_EQ(inputEqBand(rec(), 1, 2).gain, dragged);
+}
+
+// The system page without a unit: the threshold knob works only in Manual, and settles before it
+// stores; an address change is refused.
+TEST_F(EditorWindowTest, TheSystemPageOffline)
+{
+    rec().accountLevel = 1; // the system page is the administrator's
+    rec().thresholdMode = 0;
+    rec().threshold = 12;
+    SystemPage page(*core);
+    EXPECT_FALSE(page.thresholdKnob()->isEnabled()) << "Auto: the unit sets the threshold";
+    EXPECT_EQ(page.thresholdKnob()->value(), 12);
+
+    page.thresholdModeButton()->click();
+    EXPECT_EQ(rec().thresholdMode, 1);
+    EXPECT_TRUE(page.thresholdKnob()->isEnabled());
+
+    // Two key steps are one setting: one store, one confirmation, once the knob rests.
+    page.thresholdKnob()->setFocus();
+    QTest::keyClick(page.thresholdKnob(), Qt::Key_Up);
+    QTest::keyClick(page.thresholdKnob(), Qt::Key_Up);
+    EXPECT_EQ(rec().threshold, 12) << "not before the turn is over";
+    ASSERT_TRUE(waitFor([&] { return rec().threshold != 12; }, 3000));
+    EXPECT_EQ(rec().threshold, 14);
+    ASSERT_EQ(op.messages.size(), 1u);
+    // No unit: the setting is kept for the next connection, never reported as set.
+    EXPECT_EQ(op.messages[0].text, ControlSurface::savedOfflineText());
+
+    // A turn still pending when the mode goes back to Auto is dropped.
+    QTest::keyClick(page.thresholdKnob(), Qt::Key_Up);
+    page.thresholdModeButton()->click();
+    EXPECT_FALSE(page.thresholdKnob()->isEnabled());
+    EXPECT_FALSE(waitFor([&] { return rec().threshold != 14 || op.messages.size() != 1; },
+                         SystemPage::kKnobCommitDelayMs * 2));
+    EXPECT_EQ(page.thresholdKnob()->value(), 14) << "the knob shows the record again";
+
+    // Without a unit an address change is refused before anything is asked.
+    page.addressEdit()->setAddress(QStringLiteral("127.0.0.9"));
+    page.addressOkButton()->click();
+    EXPECT_EQ(op.messages.back().text, "Please connect software.");
+    EXPECT_TRUE(op.questions.empty());
+}
+
+// The one address case of the windows: what no unit can hold is refused on the spot, a usable
+// address is asked about, and ip.ini changes only once the unit reported its new address.
+TEST(SystemPage, AnUnusableAddressIsRefusedAndAGoodOneMovesTheUnitOnceConfirmed)
+{
+    LoopbackCore b;
+    ASSERT_TRUE(b.start());
+    ASSERT_TRUE(b.login());
+    SystemPage page(*b.core);
+    IpAddressEdit* edit = page.addressEdit();
+    const QString addressFile = b.core->dataDirectory().addressFilePath();
+    const QByteArray fileBefore = fileBytes(addressFile);
+    b.unit->clearReceived();
+
+    const QString unfinished = QStringLiteral("Type all four parts of the address, each 0 to 255.");
+    const std::pair<QString, QString> refused[] = {
+        {"10.1..7", unfinished},
+        {"10.1.2.255", hostAddressProblemText(HostAddressProblem::BroadcastAddress, "10.1.2.255")},
+    };
+    for (const auto& [typed, message] : refused) {
+        SCOPED_TRACE(typed.toStdString());
+        const QStringList parts = typed.split('.');
+        for (int i = 0; i < 4; ++i)
+            edit->octetEdit(i)->setText(parts[i]);
+        b.op.messages.clear();
+        page.addressOkButton()->click();
+        ASSERT_EQ(b.op.messages.size(), 1u);
+        EXPECT_EQ(b.op.messages[0].text, message);
+    }
+    EXPECT_TRUE(b.op.questions.empty());
+
+    // A usable one: the question names both addresses; No sends nothing.
+    edit->setAddress(QStringLiteral("127.0.0.77"));
+    b.op.messages.clear();
+    b.op.answer = false;
+    page.addressOkButton()->click();
+    ASSERT_EQ(b.op.questions.size(), 1u);
+    EXPECT_TRUE(b.op.questions[0].text.contains("from 127.0.0.2 to 127.0.0.77"))
+        << b.op.questions[0].text.toStdString();
+
+    // Yes: I goes out (the refusals and No sent none). The file is read as the unit takes the I,
+    // before it answers.
+    b.op.answer = true;
+    QByteArray fileWhenSent;
+    QObject::connect(b.unit.get(), &VirtualUnit::frameReceived, [&](const QByteArray& frame) {
+        if (frame.startsWith("%I,")) fileWhenSent = fileBytes(addressFile);
+    });
+    page.addressOkButton()->click();
+    ASSERT_TRUE(b.waitReceived('I', 1));
+    EXPECT_EQ(b.unit->receivedCount('I'), 1);
+    EXPECT_EQ(fileWhenSent, fileBefore) << "not before the unit's answer";
+    ASSERT_TRUE(waitFor([&] { return !b.op.messages.empty(); }, 3000));
+    EXPECT_EQ(b.op.messages[0].text, "Changing IP address successful, restart software.");
+    EXPECT_EQ(readAddressFile(addressFile).ip, "127.0.0.77");
+    EXPECT_EQ(edit->text(), "127.0.0.77");
+}
+
+TEST(SystemPage, TheAccountChangeTakesTheAccountFromTheList)
+{
+    LoopbackCore b;
+    ASSERT_TRUE(b.start());
+    ASSERT_TRUE(b.login());
+    SystemPage page(*b.core);
+    b.unit->clearReceived();
+    page.accountList()->setCurrentIndex(1);
+    EXPECT_EQ(page.newUserEdit()->text(), "user");
+    EXPECT_TRUE(page.newUserEdit()->isReadOnly()) << "the unit's account names are not typed";
+    page.newUserEdit()->setText(QStringLiteral("bob"));
+    page.oldPasswordEdit()->setText(QStringLiteral("666666"));
+    page.newPasswordEdit()->setText(QStringLiteral("123456"));
+    page.confirmPasswordEdit()->setText(QStringLiteral("123456"));
+    page.changeUserButton()->click();
+    ASSERT_TRUE(b.waitReceived('X', 1));
+    const auto x = std::find_if(b.unit->received().begin(), b.unit->received().end(),
+                                [](const QByteArray& f) { return f.startsWith("%X,"); });
+    ASSERT_NE(x, b.unit->received().end());
+    EXPECT_TRUE(x->startsWith("%X,01,user&&&,666666&,user&&&,123456&,")) << x->toStdString();
 }

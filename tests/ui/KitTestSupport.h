@@ -2,7 +2,12 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
+
+#include <functional>
+#include <memory>
 
 // Mouse events straight to a widget, with the button state spelled out, so that drags behave the
 // same on every platform plug-in.
@@ -28,4 +33,32 @@ inline void Move(QWidget* w, QPointF pos, Qt::KeyboardModifiers mods = Qt::NoMod
 inline void Release(QWidget* w, QPointF pos)
 {
     sendMouse(w, QEvent::MouseButtonRelease, pos);
+}
+
+// A wheel turn of delta eighths of a degree (120: one notch) over a point of the widget.
+inline void Wheel(QWidget* w, int delta, Qt::KeyboardModifiers mods = Qt::NoModifier,
+                  QPointF at = {10, 10})
+{
+    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+
+// Runs body once the next modal window of type T is in front, polling for at most five seconds,
+// so that the caller can then open the window with a call that blocks until it is closed.
+template <typename T> void whenModal(std::function<void(T*)> body)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [poll, tries, body = std::move(body)] {
+        if (T* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            body(dialog);
+        } else if (++*tries > 500) {
+            poll->deleteLater();
+        }
+    });
+    poll->start();
 }

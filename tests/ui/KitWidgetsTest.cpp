@@ -1,67 +1,324 @@
-#include "ui/kit/LevelMeter.h"
+// The painted controls on their own: what a press, a drag, a key, the wheel or typed text does to
+// them, and what they report to their owners.
+
+#include "ui/kit/Fader.h"
+#include "ui/kit/Knob.h"
 #include "ui/kit/MatrixGrid.h"
 #include "ui/kit/PaintedButton.h"
+#include "ui/kit/ResponseGraph.h"
+#include "ui/kit/ValueFormat.h"
+#include "ui/kit/ValueReadout.h"
+
+#include "dsp/ResponseGrid.h"
 
 #include "KitTestSupport.h"
 
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <optional>
+
 using namespace sonaro::ui;
+using sonaro::ResponseGrid;
 
-TEST(LevelMeter, ClampsHoldsThePeakAndLetsItFall)
+namespace {
+
+struct Entry
 {
-    LevelMeter meter;
-    meter.resize(14, 2 * 2 + 50 * 4 - 1); // 50 segments of 4 px: one per level step
-    meter.setRange(0, 50);
-    ASSERT_EQ(meter.segmentCount(), 50);
-    meter.setPeakHoldTicks(2);
-    meter.setLevel(80);
-    EXPECT_EQ(meter.level(), 50);
-    EXPECT_EQ(meter.litSegments(), 50);
-    meter.setLevel(10);
-    EXPECT_EQ(meter.peakLevel(), 50);
-    EXPECT_EQ(meter.peakSegment(), 49);
-    meter.advance();
-    meter.advance(); // still held
-    EXPECT_EQ(meter.peakLevel(), 50);
-    meter.advance();
-    EXPECT_EQ(meter.peakLevel(), 49);
-    for (int i = 0; i < 100; ++i)
-        meter.advance();
-    EXPECT_EQ(meter.peakLevel(), 10); // falls to the level, never below it
-    meter.setLevel(-3);
-    EXPECT_EQ(meter.level(), 0);
-    EXPECT_EQ(meter.litSegments(), 0);
+    std::optional<ValueFormat> format; // none: a strip's gain fader (whole dB, -50..+10)
+    int minimum, maximum, start;
+    const char* text;
+    int expected;  // kRefused: the text is refused and the value stays
+    char note = 0; // what the note says right after Enter: 'c' clamped, 'r' rounded
+};
+constexpr int kRefused = INT_MIN;
+
+// Every kind of control of the editors and strips, with what an operator types into it.
+const Entry kEntries[] = {
+    // Gain faders: position 0 is +10 dB, 60 is -50 dB.
+    {std::nullopt, 0, 60, 33, "-6", 16},
+    {std::nullopt, 0, 60, 33, "20", 0, 'c'},
+    {std::nullopt, 0, 60, 33, "-6.4", 16, 'r'},
+    {std::nullopt, 0, 60, 33, "", kRefused},
+    {std::nullopt, 0, 60, 33, "-6 ms", kRefused},
+    // EQ gain knobs (0.1 dB), sliders (position 150 - tenths) and the limiter threshold.
+    {ValueFormat::DecibelTenths, -150, 150, 0, "-6", -60},
+    {ValueFormat::DecibelTenths, -150, 150, 0, "-40", -150, 'c'},
+    {ValueFormat::DecibelTenths, -150, 150, 0, "six", kRefused},
+    {ValueFormat::GainSliderTenths, 0, 300, 150, "-6", 210},
+    {ValueFormat::GainSliderTenths, 0, 300, 150, "99", 0, 'c'},
+    {ValueFormat::Threshold, 0, 1000, 800, "-20", 600},
+    {ValueFormat::Threshold, 0, 1000, 800, "-90dB", 0, 'c'},
+    {ValueFormat::Threshold, 0, 1000, 800, "off", 1000},
+    {ValueFormat::Threshold, 0, 1000, 800, "-20 Hz", kRefused},
+    // Frequencies, Q.
+    {ValueFormat::Hertz, 20, 20000, 100, "2.5k", 2500},
+    {ValueFormat::Hertz, 20, 20000, 100, "25 kHz", 20000, 'c'},
+    {ValueFormat::Hertz, 20, 20000, 100, "1k2", kRefused},
+    {ValueFormat::QTenths, 3, 200, 5, "0.75", 8, 'r'},
+    {ValueFormat::QTenths, 3, 200, 5, "0", 3, 'c'},
+    {ValueFormat::QTenths, 3, 200, 5, "q", kRefused},
+    // Limiter times and ratio.
+    {ValueFormat::Milliseconds, 1, 2000, 5, "-10", 1, 'c'},
+    {ValueFormat::Milliseconds, 1, 2000, 10, "1.5s", 1500},
+    {ValueFormat::Milliseconds, 1, 2000, 10, "fast", kRefused},
+    {ValueFormat::Ratio, 1, 100, 2, "4:1", 4},
+    {ValueFormat::Ratio, 1, 100, 2, "inf", 100},
+    {ValueFormat::Ratio, 1, 100, 2, "0.5", 1, 'c'},
+    {ValueFormat::Ratio, 1, 100, 2, "4:3", kRefused},
+    // System page and strip read-outs; a value already set.
+    {ValueFormat::Percent, 0, 100, 50, "25%", 25},
+    {ValueFormat::Dbu, 0, 140, 120, "4dBu", 124},
+    {ValueFormat::SamplesMs, 0, 4800, 48, "2.5", 120},
+    {ValueFormat::Threshold, 0, 1000, 800, "0", 800},
+    {ValueFormat::Plain, 0, 60, 30, "12ms", kRefused},
+};
+
+std::unique_ptr<ValueControl> controlFor(const Entry& e)
+{
+    std::unique_ptr<ValueControl> control;
+    if (e.format) {
+        auto readout = std::make_unique<ValueReadout>();
+        readout->setRange(e.minimum, e.maximum);
+        readout->setFormat(*e.format);
+        readout->resize(90, 24);
+        control = std::move(readout);
+    } else {
+        auto fader = std::make_unique<Fader>();
+        fader->useGainScale();
+        fader->resize(64, 300);
+        control = std::move(fader);
+    }
+    control->setValue(e.start);
+    control->show();
+    return control;
 }
 
-TEST(LevelMeter, RepaintsFromItsTimerOnlyWhileVisible)
+} // namespace
+
+// Typed entry in the units shown, through the visible editor: accepted values land in the
+// control's raw form and are entered once; a value beyond the range is clamped and one between
+// steps rounded, and the note below the read-out says so at once, as it says a value already set.
+// Text that is not a value is refused visibly (red frame, the reason shown without hovering) and
+// changes nothing; typing again takes the refusal back, Escape leaves the value as it was.
+TEST(ValueControl, TypedEntryInTheUnitsShown)
 {
-    LevelMeter meter;
-    meter.resize(14, 120);
-    meter.show();
-    EXPECT_TRUE(meter.isTicking());
-    meter.setLevel(30); // stored only; the tick repaints
-    meter.hide();
-    EXPECT_FALSE(meter.isTicking());
+    for (const Entry& e : kEntries) {
+        SCOPED_TRACE(
+            QString("%1 \"%2\"").arg(e.format ? int(*e.format) : -1).arg(e.text).toStdString());
+        const std::unique_ptr<ValueControl> control = controlFor(e);
+        QSignalSpy changed(control.get(), &ValueControl::valueChanged);
+        QSignalSpy entered(control.get(), &ValueControl::valueEntered);
+        control->beginTypedEntry();
+        QLineEdit* editor = control->typedEntryEditor();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(QString::fromUtf8(e.text));
+        QTest::keyClick(editor, Qt::Key_Return);
+        if (e.expected == kRefused) {
+            EXPECT_EQ(control->value(), e.start);
+            EXPECT_EQ(changed.count() + entered.count(), 0);
+            ASSERT_TRUE(control->isEditing());
+            EXPECT_TRUE(editor->property("refused").toBool());
+            EXPECT_EQ(editor->toolTip(), control->typedEntryError());
+            ASSERT_NE(control->noteLabel(), nullptr);
+            EXPECT_TRUE(control->noteLabel()->isVisible());
+            EXPECT_EQ(control->noteLabel()->text(), control->typedEntryError());
+            QTest::keyClicks(editor, "x");
+            EXPECT_FALSE(editor->property("refused").toBool());
+            QTest::keyClick(editor, Qt::Key_Escape);
+            EXPECT_FALSE(control->isEditing());
+            EXPECT_EQ(control->value(), e.start);
+        } else {
+            EXPECT_FALSE(control->isEditing());
+            EXPECT_EQ(control->value(), e.expected);
+            EXPECT_EQ(entered.count(), 1);
+            const QString note = control->typedEntryNote();
+            EXPECT_EQ(note.contains("outside"), e.note == 'c') << note.toStdString();
+            EXPECT_EQ(note.contains("rounded"), e.note == 'r') << note.toStdString();
+            EXPECT_EQ(note.contains("already"), e.expected == e.start) << note.toStdString();
+            EXPECT_EQ(control->noteLabel() && control->noteLabel()->isVisible(),
+                      e.note != 0 || e.expected == e.start);
+        }
+    }
 }
 
-TEST(ImageButton, AnIndicatorIgnoresClicksAndKeys)
+// Enter on the text the editor opened with never moves the value, also where the text is
+// rounded (1234 Hz shows as "1.23kHz"); every format reads its own text back to the same value.
+TEST(ValueControl, EnterOnTheShownTextChangesNothing)
 {
-    PaintedButton lamp(QStringLiteral("WAITING"));
-    lamp.setCheckable(true);
-    lamp.setIndicator(true);
-    lamp.resize(lamp.sizeHint());
-    QSignalSpy clicked(&lamp, &QAbstractButton::clicked);
-    sendMouse(&lamp, QEvent::MouseButtonPress, QPointF(5, 5));
-    sendMouse(&lamp, QEvent::MouseButtonRelease, QPointF(5, 5));
-    QTest::keyClick(&lamp, Qt::Key_Space);
-    EXPECT_EQ(clicked.count(), 0);
-    EXPECT_FALSE(lamp.isChecked());
-    lamp.setChecked(true); // the owner still sets the state
-    EXPECT_EQ(lamp.look(), PaintedButton::Look::Checked);
+    ValueReadout hertz;
+    hertz.setRange(20, 20000);
+    hertz.setFormat(ValueFormat::Hertz);
+    hertz.setValue(1234);
+    hertz.show();
+    QSignalSpy entered(&hertz, &ValueControl::valueEntered);
+    hertz.beginTypedEntry();
+    ASSERT_EQ(hertz.typedEntryEditor()->text(), "1.23kHz");
+    QTest::keyClick(hertz.typedEntryEditor(), Qt::Key_Return);
+    EXPECT_FALSE(hertz.isEditing());
+    EXPECT_EQ(hertz.value(), 1234);
+    EXPECT_EQ(entered.count(), 0);
+
+    const struct
+    {
+        ValueFormat format;
+        int minimum, maximum;
+        std::initializer_list<int> values;
+    } formats[] = {
+        {ValueFormat::Threshold, 0, 1000, {0, 1, 785, 999, 1000}},
+        {ValueFormat::Ratio, 1, 100, {1, 4, 100}},
+        {ValueFormat::Dbu, 0, 140, {0, 1, 120, 140}},
+        {ValueFormat::SamplesMs, 0, 4800, {0, 1, 50, 4799}},
+        {ValueFormat::DecibelTenths, -150, 150, {-150, -1, 0, 1, 150}},
+        {ValueFormat::Hertz, 20, 20000, {20, 999, 1000, 20000}},
+        {ValueFormat::GainSliderTenths, 0, 300, {0, 149, 150, 300}},
+    };
+    for (const auto& f : formats) {
+        for (int value : f.values) {
+            const QString text = formatValue(f.format, value);
+            int raw = INT_MIN;
+            EXPECT_TRUE(parseFormattedText(f.format, text, f.minimum, f.maximum, raw));
+            EXPECT_EQ(raw, value) << int(f.format) << " " << text.toStdString();
+        }
+    }
+}
+
+// A plain click, or a drag that comes back to where it started, neither changes the value nor
+// reports a release (whose owner would resend): a read-out showing its top is not resent.
+TEST(ValueControl, ClickWithoutChangeReportsNothing)
+{
+    ValueReadout ratio;
+    ratio.setRange(1, 10);
+    ratio.setFormat(ValueFormat::Ratio);
+    ratio.setValue(10);
+    ratio.resize(84, 24);
+    Knob knob;
+    knob.setRange(1, 2000);
+    knob.setFormat(ValueFormat::Milliseconds);
+    knob.setValue(10);
+    knob.resize(60, 80);
+    for (ValueControl* control : std::initializer_list<ValueControl*>{&ratio, &knob}) {
+        const int before = control->value();
+        QSignalSpy changed(control, &ValueControl::valueChanged);
+        QSignalSpy moved(control, &ValueControl::moved);
+        QSignalSpy released(control, &ValueControl::released);
+        const QPointF centre = QRectF(control->rect()).center();
+        Press(control, centre);
+        Release(control, centre);
+        Press(control, centre);
+        Move(control, centre + QPointF(0, 30));
+        Move(control, centre);
+        Release(control, centre);
+        EXPECT_EQ(control->value(), before);
+        EXPECT_EQ(released.count(), 0);
+        EXPECT_EQ(changed.count(), moved.count());
+    }
+}
+
+// Frequencies sit on a logarithmic scale: one drag covers 20 Hz..20 kHz whatever the width in
+// hertz, and a fine wheel step at the bottom still moves by at least 1 Hz.
+TEST(ValueControl, FrequencyScaleIsLogarithmic)
+{
+    Knob knob;
+    knob.setRange(20, 20000);
+    knob.setFormat(ValueFormat::Hertz);
+    knob.resize(60, 80);
+    knob.setValue(1000);
+    Wheel(&knob, 120);
+    EXPECT_EQ(knob.value(), 1059); // 1000 x 1000^(1/120)
+    knob.setValue(20);
+    Wheel(&knob, 120, Qt::ShiftModifier);
+    EXPECT_EQ(knob.value(), 21);
+
+    knob.setValue(20);
+    const QPointF centre = QRectF(knob.rect()).center();
+    Press(&knob, centre);
+    Move(&knob, centre + QPointF(0, -100)); // half the drag span
+    EXPECT_NEAR(knob.value(), 632, 2);
+    Release(&knob, centre);
+}
+
+// Keys, the wheel and clicks on a gain fader, whose "up" is the top, position 0; each row starts
+// where the one before left the fader. A key at the end still reports a release (owners resend).
+// A digit starts typing, and Escape abandons it.
+TEST(ValueControl, KeysWheelAndClicksStepTheFader)
+{
+    Fader fader;
+    fader.useGainScale();
+    fader.resize(64, 300);
+    fader.show();
+    fader.setValue(1);
+    QSignalSpy moved(&fader, &ValueControl::moved);
+    QSignalSpy released(&fader, &ValueControl::released);
+    QSignalSpy entered(&fader, &ValueControl::valueEntered);
+    const auto key = [&](Qt::Key k) { QTest::keyClick(&fader, k); };
+    const QPointF bottom(fader.capRect().center().x(), fader.travelBottom());
+    const std::pair<std::function<void()>, int> steps[] = {
+        {[&] { key(Qt::Key_Up); }, 0},
+        {[&] { key(Qt::Key_Up); }, 0},
+        {[&] { key(Qt::Key_PageDown); }, 10},
+        {[&] { key(Qt::Key_End); }, 60},
+        {[&] { key(Qt::Key_Delete); }, 10}, // the default: 0 dB
+        {[&] { Wheel(&fader, 120); }, 9},
+        {[&] { Wheel(&fader, -120, Qt::ControlModifier); }, 19},
+        {[&] { Wheel(&fader, 60); }, 19}, // half a notch waits for the other half
+        {[&] { Wheel(&fader, 60); }, 18},
+        {[&] { Press(&fader, bottom), Release(&fader, bottom); }, 60}, // a track click jumps
+        {[&] { Press(&fader, fader.capRect().center(), Qt::ControlModifier); }, 10},
+        {[&] { Release(&fader, fader.capRect().center()), key(Qt::Key_5); }, 10},
+        {[&] { QTest::keyClick(fader.typedEntryEditor(), Qt::Key_Escape); }, 10},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        steps[i].first();
+        EXPECT_EQ(fader.value(), steps[i].second) << "step " << i;
+        if (i == 1) {
+            EXPECT_EQ(released.count() - moved.count(), 1) << "released at the top";
+        }
+        if (i == 11) {
+            ASSERT_TRUE(fader.isEditing());
+            EXPECT_EQ(fader.typedEntryEditor()->text(), "5");
+        }
+    }
+    EXPECT_FALSE(fader.isEditing());
+    EXPECT_EQ(entered.count(), 0);
+}
+
+// A drag moves once per position change, stops at the ends, and releases once; a setter clamps
+// too, reports each real change once and is never an operator's move.
+TEST(ValueControl, DragMovesOncePerPositionChangeAndReleasesOnce)
+{
+    Fader fader;
+    fader.useGainScale();
+    fader.resize(64, 300);
+    QSignalSpy changed(&fader, &ValueControl::valueChanged);
+    QSignalSpy moved(&fader, &ValueControl::moved);
+    QSignalSpy released(&fader, &ValueControl::released);
+    EXPECT_TRUE(fader.setValue(500));
+    EXPECT_FALSE(fader.setValue(61));
+    EXPECT_TRUE(fader.setValue(10));
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(moved.count(), 0);
+    const QPointF start = fader.capRect().center();
+    const double pxPerStep = (fader.travelBottom() - fader.travelTop()) / 60.0;
+    Press(&fader, start);
+    EXPECT_EQ(moved.count(), 0); // grabbing the cap does not move it
+    Move(&fader, start + QPointF(0, pxPerStep * 0.2));
+    Move(&fader, start + QPointF(0, pxPerStep * 5));
+    Move(&fader, start + QPointF(0, pxPerStep * 5.1));
+    EXPECT_EQ(fader.value(), 15);
+    EXPECT_EQ(moved.count(), 1);
+    Move(&fader, start + QPointF(0, -pxPerStep * 100));
+    EXPECT_EQ(fader.value(), 0);
+    Release(&fader, start);
+    ASSERT_EQ(released.count(), 1);
+    EXPECT_EQ(released.at(0).at(0).toInt(), 0);
 }
 
 class MatrixGridTest : public ::testing::Test
@@ -75,36 +332,23 @@ protected:
     MatrixGrid grid;
 };
 
-TEST_F(MatrixGridTest, HitTestUsesTheScrollOffsetAndTheGapBelongsLeftAndAbove)
+// Scrolled or not, a click on a drawn cell hits that cell, and nothing left of or above the grid.
+TEST_F(MatrixGridTest, HitTestingAgreesWithDrawing)
 {
-    EXPECT_EQ(grid.hitTest({20, 20}), (MatrixCell{0, 0}));
-    EXPECT_EQ(grid.hitTest({100, 20}), (MatrixCell{0, 0})); // the 1-pixel gap after column 0
-    EXPECT_EQ(grid.hitTest({101, 20}), (MatrixCell{1, 0}));
-    EXPECT_EQ(grid.hitTest({20 + 81 * 8 - 1, 20 + 81}), (MatrixCell{7, 1}));
-    EXPECT_FALSE(grid.hitTest({20 + 81 * 8, 20}));
-    EXPECT_FALSE(grid.hitTest({20, 20 + 81 * 2}));
-
-    // Left of and above the grid is outside, also within one cell of it.
-    EXPECT_FALSE(grid.hitTest({19, 30}));
-    EXPECT_FALSE(grid.hitTest({-40, 30}));
-    EXPECT_FALSE(grid.hitTest({30, -30}));
-
-    // Scrolled by (81, 30): the point over the second column's cell is the third column's cell,
-    // and drawing agrees with hit-testing.
-    grid.setScrollOffset({81, 30});
-    EXPECT_EQ(grid.hitTest({101, 20}), (MatrixCell{2, 0}));
-    EXPECT_EQ(grid.hitTest({20, 20 + 60}), (MatrixCell{1, 1}));
-    EXPECT_EQ(grid.hitTest({10, 20}), (MatrixCell{0, 0})); // scrolled in from the left
-    EXPECT_FALSE(grid.hitTest({-70, 20}));                 // 9 pixels left of the first cell
-    const QRect r = grid.cellRect({3, 1});
-    EXPECT_EQ(grid.hitTest(r.center()), (MatrixCell{3, 1}));
-    EXPECT_EQ(grid.hitTest(r.topLeft()), (MatrixCell{3, 1}));
+    for (const QPoint offset : {QPoint(0, 0), QPoint(81, 30)}) {
+        grid.setScrollOffset(offset);
+        for (const MatrixCell cell : {MatrixCell{0, 0}, MatrixCell{3, 1}, MatrixCell{7, 1}}) {
+            const QRect r = grid.cellRect(cell);
+            EXPECT_EQ(grid.hitTest(r.center()), cell);
+            EXPECT_EQ(grid.hitTest(r.bottomRight()), cell);
+        }
+        EXPECT_FALSE(grid.hitTest({19 - offset.x(), 30}));
+        EXPECT_FALSE(grid.hitTest({30, -30}));
+    }
 }
 
 TEST_F(MatrixGridTest, ClickTogglesTheCellAndRowWordsFollow)
 {
-    EXPECT_EQ(grid.stateIndex({2, 0}), 10); // top row: 8 + n
-    EXPECT_EQ(grid.stateIndex({2, 1}), 2);  // bottom row: n
     grid.setRowBits(0, 0xFF);
     grid.setRowBits(1, 0x05);
     EXPECT_TRUE(grid.isOn({7, 0}));
@@ -124,4 +368,124 @@ TEST_F(MatrixGridTest, ClickTogglesTheCellAndRowWordsFollow)
     EXPECT_EQ(toggled.at(0).at(0).value<MatrixCell>(), (MatrixCell{1, 1}));
     EXPECT_TRUE(toggled.at(0).at(1).toBool());
     EXPECT_FALSE(toggled.at(1).at(1).toBool());
+}
+
+namespace {
+
+class ResponseGraphTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        graph.resize(700, 300);
+        graph.setLogarithmicX(true);
+        graph.setYRange(-15.0, 15.0);
+        graph.setXValues(ResponseGrid);
+    }
+    QPointF at(double x, double y) const { return {graph.xToPixel(x), graph.yToPixel(y)}; }
+    ResponseGraph graph;
+};
+
+} // namespace
+
+// A drag reports each move after the start distance and stops on the edges of the range.
+TEST_F(ResponseGraphTest, DragSendsOneNotificationPerMoveAfterTheStartDistance)
+{
+    graph.setHandles({{100.0, 0.0}, {1000.0, 3.0}, {1000.0, 3.0}, {10000.0, -6.0}});
+    QSignalSpy pressed(&graph, &ResponseGraph::pointPressed);
+    QSignalSpy dragged(&graph, &ResponseGraph::pointDragged);
+    QSignalSpy released(&graph, &ResponseGraph::pointReleased);
+    const QPointF start = at(1000.0, 3.0);
+
+    // Two handles on the same spot: the one drawn last (index 2) is picked.
+    Press(&graph, start);
+    ASSERT_EQ(pressed.count(), 1);
+    EXPECT_EQ(pressed.at(0).at(0).toInt(), 2);
+    Move(&graph, start + QPointF(1, 1)); // within the start distance: nothing moves
+    EXPECT_EQ(dragged.count(), 0);
+    Move(&graph, start + QPointF(0, -30));
+    Move(&graph, start + QPointF(0, -40));
+    Move(&graph, start + QPointF(0, -40)); // a move event to the same place still reports once
+    ASSERT_EQ(dragged.count(), 3);
+    EXPECT_EQ(dragged.at(2).at(0).toInt(), 2);
+    EXPECT_NEAR(graph.handle(2).y(), graph.pixelToY(start.y() - 40), 1e-9);
+    EXPECT_NEAR(graph.handle(2).x(), 1000.0, 1e-6);
+    EXPECT_EQ(graph.handle(1), QPointF(1000.0, 3.0));
+
+    // Far outside the plot the handle stops on the edge of the range.
+    Move(&graph, QPointF(-500, -500));
+    EXPECT_NEAR(graph.handle(2).x(), 19.71, 1e-9);
+    EXPECT_NEAR(graph.handle(2).y(), 15.0, 1e-9);
+    Release(&graph, QPointF(-500, -500));
+    EXPECT_EQ(released.count(), 1);
+    Move(&graph, start); // hovering after the release drags nothing
+    EXPECT_EQ(dragged.count(), 4);
+
+    // Points out of the arrays are ignored rather than written past them.
+    graph.setPointValue(1.0, 241, 1);
+    graph.setPointValue(1.0, -1, 2);
+    graph.setPointValue(1.0, 3, 4);
+    EXPECT_EQ(graph.pointValue(3, 4), 0.0);
+    EXPECT_FALSE(graph.grab().isNull()); // and paints with all of it
+}
+
+// The strips' compact curve is a button: a drag on it does not edit.
+TEST(ResponseGraph, TheCompactFormIsAButton)
+{
+    ResponseGraph small;
+    small.setCompact(true);
+    small.resize(90, 44);
+    small.setLogarithmicX(true);
+    small.setXValues(ResponseGrid);
+    small.setHandles({{1000.0, 0.0}});
+    QSignalSpy clicked(&small, &ResponseGraph::clicked);
+    QSignalSpy dragged(&small, &ResponseGraph::pointDragged);
+    const QPointF c = small.rect().center();
+    Press(&small, c);
+    Move(&small, c + QPointF(10, 0));
+    Release(&small, c + QPointF(10, 0));
+    EXPECT_EQ(clicked.count(), 1);
+    EXPECT_EQ(dragged.count(), 0);
+}
+
+// The wheel and a double-click ask the owner only over a handle; half a notch waits for the rest.
+TEST_F(ResponseGraphTest, WheelAndDoubleClickAskOnlyOverAHandle)
+{
+    graph.setHandles({{100.0, 0.0}, {1000.0, 6.0}});
+    QSignalSpy wheel(&graph, &ResponseGraph::handleWheel);
+    QSignalSpy reset(&graph, &ResponseGraph::handleResetRequested);
+    Wheel(&graph, 120, Qt::NoModifier, at(5000.0, -10.0));
+    sendMouse(&graph, QEvent::MouseButtonDblClick, at(5000.0, -10.0));
+    Wheel(&graph, 60, Qt::NoModifier, at(1000.0, 6.0));
+    EXPECT_EQ(wheel.count(), 0);
+    EXPECT_EQ(reset.count(), 0);
+    Wheel(&graph, 60, Qt::NoModifier, at(1000.0, 6.0));
+    ASSERT_EQ(wheel.count(), 1);
+    EXPECT_EQ(wheel.at(0), (QList<QVariant>{1, 1, false}));
+}
+
+// Arrow keys nudge the selected handle and report it as a short drag: a twelfth of an octave
+// or 0.5 dB, a fifth of that with Shift, never past the ranges; nothing without a selection.
+TEST_F(ResponseGraphTest, ArrowKeysNudgeTheSelectedHandle)
+{
+    graph.setHandles({{100.0, 0.0}, {1000.0, 14.8}});
+    QSignalSpy dragged(&graph, &ResponseGraph::pointDragged);
+    QSignalSpy released(&graph, &ResponseGraph::pointReleased);
+    QTest::keyClick(&graph, Qt::Key_Right);
+    EXPECT_EQ(dragged.count(), 0);
+
+    graph.selectBand(1);
+    QTest::keyClick(&graph, Qt::Key_Right);
+    QTest::keyClick(&graph, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_NEAR(graph.handle(1).x(), 1000.0 * std::pow(2.0, 0.8 / 12.0), 1e-9);
+    QTest::keyClick(&graph, Qt::Key_Down);
+    QTest::keyClick(&graph, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_NEAR(graph.handle(1).y(), 14.4, 1e-9);
+    QTest::keyClick(&graph, Qt::Key_Up);
+    QTest::keyClick(&graph, Qt::Key_Up); // stops at +15 dB ...
+    QTest::keyClick(&graph, Qt::Key_Up); // ... and a nudge that moves nothing is silent
+    EXPECT_DOUBLE_EQ(graph.handle(1).y(), 15.0);
+    EXPECT_EQ(dragged.count(), 6);
+    EXPECT_EQ(released.count(), 6);
+    EXPECT_EQ(graph.handle(0), QPointF(100.0, 0.0));
 }

@@ -1,11 +1,17 @@
-#include "model/SavedFile.h"
-#include "model/UnitTable.h"
-#include "ui/LanguageSwitcher.h"
+// The program's two languages: every text has its Chinese, and both languages reach what the
+// operator sees.
 
+#include "model/SavedFile.h"
+#include "support/LoopbackWindow.h"
+#include "ui/MainView.h"
+#include "ui/MainWindow.h"
+#include "ui/kit/PaintedButton.h"
+
+#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QMenu>
 #include <QSet>
 #include <QXmlStreamReader>
 
@@ -60,26 +66,38 @@ TEST(Translations, EveryTextIsTranslatedOrMarkedAsTheUnitsOwn)
     EXPECT_GT(messages, 300);
 }
 
-TEST(Translations, TheChineseTranslationLoadsAndSwitchesBothWays)
+// Both languages reach what the operator sees: every page button, menu and command changes with
+// the language, and so do the core's messages; switching back gives the same texts again.
+TEST(Translations, BothLanguagesReachTheVisibleLabels)
 {
-    UnitTable table;
-    ui::LanguageSwitcher switcher(table);
-    ASSERT_TRUE(switcher.load()) << "the compiled translation is embedded in the program";
-    switcher.setLanguage(Language::Chinese);
-    // The same word in two windows, two translations; the core's messages from the same file.
-    EXPECT_EQ(QCoreApplication::translate("sonaro::ui::SystemPage", "THRESHOLD"),
-              QString::fromUtf8("门限"));
-    EXPECT_EQ(QCoreApplication::translate("sonaro::ui::LimiterWindow", "THRESHOLD"),
-              QString::fromUtf8("启动门限:"));
-    EXPECT_EQ(saveFailText(QStringLiteral("x")), QString::fromUtf8("保存失败: x"));
-    // A text of several paragraphs: its line breaks must match the source exactly.
-    const char* question =
-        "The database %1 cannot be read: %2.\n\nMove it aside as %3 and start a new, empty "
-        "database? Channel names and groups start afresh; the old file is kept.\n\nNo: Sonaro "
-        "runs on without keeping channel names and groups until it is started again.";
-    EXPECT_TRUE(QCoreApplication::translate("sonaro::Database", question)
-                    .startsWith(QString::fromUtf8("无法读取数据库")));
-    switcher.toggle();
-    EXPECT_EQ(table.language(), Language::English);
-    EXPECT_EQ(QCoreApplication::translate("sonaro::ui::MainWindow", "TOOLS"), "TOOLS");
+    sonaro::testing::LoopbackWindow w({.withUnit = false}); // in Chinese, as the program starts
+    const auto texts = [&] {
+        QCoreApplication::processEvents();
+        QStringList all;
+        for (int i = 0; i < 5; ++i)
+            all << w.view->pageButton(i)->text();
+        for (QMenu* menu : {w.window->mainMenu(), w.window->editMenu(), w.window->toolsMenu(),
+                            w.window->helpMenu()}) {
+            all << menu->title();
+            for (QAction* action : menu->actions())
+                if (!action->isSeparator()) all << action->text();
+        }
+        // A text of several paragraphs: its line breaks must match the source exactly.
+        all << saveFailText(QStringLiteral("x"))
+            << QCoreApplication::translate(
+                   "sonaro::Database",
+                   "The database %1 cannot be read: %2.\n\nMove it aside as %3 and start a new, "
+                   "empty database? Channel names and groups start afresh; the old file is "
+                   "kept.\n\nNo: Sonaro runs on without keeping channel names and groups until it "
+                   "is started again.");
+        return all;
+    };
+    const QStringList chinese = texts();
+    w.language->setLanguage(Language::English);
+    const QStringList english = texts();
+    ASSERT_EQ(chinese.size(), english.size());
+    for (qsizetype i = 0; i < chinese.size(); ++i)
+        EXPECT_NE(chinese[i], english[i]) << english[i].toStdString();
+    w.language->setLanguage(Language::Chinese);
+    EXPECT_EQ(texts(), chinese);
 }

@@ -402,12 +402,18 @@ void Delivery::frameSent(const QByteArray& frame)
     // The frame was built from the record just now, unless it is a resend of the same datagram.
     if (frame != d.lastFrame[s]) {
         d.lastFrame[s] = frame;
+        ++d.content[s];
         const auto& all = tracked();
         const UnitRecord& r = record(unit);
         for (int field : fieldsOf(slot)) {
             const auto f = static_cast<std::size_t>(field);
             d.sentValue[f] = all[f].row->wire(r, all[f].id.index);
         }
+    }
+    if (kind == 'E' || kind == 'B') {
+        auto& flying = d.inFlight[s];
+        flying.push_back({m_state.now(), d.content[s]});
+        if (flying.size() > kMaxInFlight) flying.pop_front();
     }
     if (kind == 'M') {
         d.awaitingSwitches = true;
@@ -430,16 +436,42 @@ void Delivery::answerReceived(char answer, int unit, int index)
         if (waited) d.requeues[1] = 0;
         return;
     }
-    // Q and H carry no values: they confirm what the frame they answer carried.
+    // Q and H carry no values: they confirm what the frame they answer carried. That is the
+    // oldest frame of the slot still without an answer; one older than any answer can be is
+    // taken as lost.
+    const auto s = static_cast<std::size_t>(slot);
+    auto& flying = d.inFlight[s];
+    const qint64 now = m_state.now();
+    const qint64 window = answerWindow(command);
+    while (!flying.empty() && now - flying.front().at > window)
+        flying.pop_front();
+    const bool current = !flying.empty() && flying.front().content == d.content[s];
+    if (!flying.empty()) flying.pop_front();
     const auto& all = tracked();
     const UnitRecord& r = record(unit);
     std::vector<int> confirmed;
     for (const auto& [field, p] : d.pending) {
         const auto f = static_cast<std::size_t>(field);
-        if (all[f].frameSlot != slot || p.offline ||
-            d.lastSent[static_cast<std::size_t>(slot)] == 0)
-            continue;
+        if (all[f].frameSlot != slot || p.offline || d.lastSent[s] == 0) continue;
         if (d.sentValue[f] == all[f].row->wire(r, all[f].id.index)) confirmed.push_back(field);
+    }
+    if (!current && !confirmed.empty()) {
+        // The answer of a frame with older values: what the slot holds now is not confirmed.
+        // Once the answers to such frames are over, it goes again unless its own answer came.
+        if (waited) {
+            QTimer::singleShot(window, this, [this, unit, slot, content = d.content[s]] {
+                UnitDelivery& later = unitDelivery(unit);
+                if (!loggedIn(unit) || later.content[static_cast<std::size_t>(slot)] != content)
+                    return;
+                for (const auto& [field, p] : later.pending)
+                    if (tracked()[static_cast<std::size_t>(field)].frameSlot == slot &&
+                        !p.offline) {
+                        m_link.send(kindOf(slot), unit, indexOf(slot));
+                        return;
+                    }
+            });
+        }
+        return;
     }
     if (!waited && confirmed.empty()) return; // answers nothing outstanding
     d.requeues[static_cast<std::size_t>(slot)] = 0;
@@ -452,6 +484,11 @@ void Delivery::answerReceived(char answer, int unit, int index)
         confirm(unit, field);
     }
     checkIdle();
+}
+
+qint64 Delivery::answerWindow(char command) const
+{
+    return 2LL * answerWaitFor(command).giveUpAt * m_state.timings.answerPoll;
 }
 
 void Delivery::answerGivenUp(char kind, int unit, int index)

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <bitset>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -64,6 +65,9 @@ public:
     static constexpr int kMaxResends = 5;
     static constexpr int kRequeues = 3;
     static constexpr int kMaxAsks = 5;
+    // E or B frames of one slot remembered on their way; more are not sent within an answer's
+    // time.
+    static constexpr std::size_t kMaxInFlight = 16;
     static constexpr int kPauseBeforeGMs = 50; // after the editors' E frames, before their G
 
     Delivery(LinkState& state, Link& link, OperatorInterface& ui, QObject* parent = nullptr);
@@ -196,6 +200,16 @@ private:
         std::array<qint64, kFrameSlots> lastCovered{};
         std::array<qint64, kFrameSlots> lastAsked{}; // C for V, M, G; F or T for a block
         std::array<int, kFrameSlots> requeues{};
+        // E and B on their way, oldest first: when each left and the serial of the content it
+        // carried (content[slot] is the serial of lastFrame). Q and H carry no values and the
+        // unit answers in order, so an answer belongs to the oldest frame still without one.
+        struct InFlight
+        {
+            qint64 at;
+            int content;
+        };
+        std::array<std::deque<InFlight>, kFrameSlots> inFlight;
+        std::array<int, kFrameSlots> content{};
         std::set<int> waiting; // frame slots noted and not yet sent
         std::optional<HeldTable> table;
         qint64 lastTableSent = 0;
@@ -220,6 +234,9 @@ private:
     static char kindOf(int frameSlot);
     static int indexOf(int frameSlot);
     ChangeId idOf(int unit, int field) const;
+
+    // How long after its frame an answer of the unit may still come: twice the answer wait.
+    qint64 answerWindow(char command) const;
 
     UnitRecord& record(int unit) { return m_state.table.record(unit); }
     UnitDelivery& unitDelivery(int unit) { return m_units[static_cast<std::size_t>(unit)]; }

@@ -10,31 +10,26 @@ using Access = ServerHarness;
 
 TEST_F(Access, AllButTheLoginPageAndHealthNeedAValidTokenOrSession)
 {
-    const QByteArray cookie =
-        fetch("POST", "/login", R"({"user": "otto", "password": "secret"})").header("Set-Cookie");
+    const QByteArray cookie = login("otto").header("Set-Cookie");
     // Out of scripts' reach and other sites' requests; not marked Secure without TLS.
     EXPECT_TRUE(cookie.contains("HttpOnly") && cookie.contains("SameSite=Strict"));
     EXPECT_FALSE(cookie.contains("Secure"));
-    const QByteArray session = cookie.left(cookie.indexOf(';'));
-    ASSERT_FALSE(session.isEmpty());
-    struct Credential
-    {
-        const char* name;
-        Headers headers;
-        const char* api; // what the API's greeting says, "required" when not valid
+    const QByteArray session = cookie.split(';').first();
+    ASSERT_TRUE(session.startsWith("sonaro_session="));
+    // A credential, and what the API's greeting says of it ("required" when not valid).
+    const std::pair<Headers, const char*> credentials[] = {
+        {{}, "required"},
+        {{{"Authorization", "Bearer sonaro_guess"}}, "required"},
+        {{{"Cookie", "sonaro_session=forged"}}, "required"},
+        {{{"Authorization", "Bearer " + token.toUtf8()}}, "token"},
+        {{{"Cookie", session}}, "session"},
     };
-    const Credential credentials[] = {
-        {"none", {}, "required"},
-        {"bad token", {{"Authorization", "Bearer sonaro_guess"}}, "required"},
-        {"bad session", {{"Cookie", "sonaro_session=forged"}}, "required"},
-        {"token", {{"Authorization", "Bearer " + token.toUtf8()}}, "token"},
-        {"session", {{"Cookie", session}}, "session"},
-    };
-    for (const Credential& c : credentials) {
-        const bool valid = QByteArray(c.api) != "required";
+    for (const auto& [headers, api] : credentials) {
+        const bool valid = QByteArray(api) != "required";
+        const std::string name = headers.isEmpty() ? "none" : headers[0].second.toStdString();
         const auto expect = [&](const char* path, int status) {
-            SCOPED_TRACE(std::string(c.name) + " on " + path);
-            const Answer a = fetch("GET", path, {}, c.headers);
+            SCOPED_TRACE(name + " on " + path);
+            const Answer a = fetch("GET", path, {}, headers);
             EXPECT_EQ(a.status, status);
             // Every answer keeps the page out of other sites' frames and scripts.
             EXPECT_EQ(a.header("X-Frame-Options"), "DENY");
@@ -52,12 +47,11 @@ TEST_F(Access, AllButTheLoginPageAndHealthNeedAValidTokenOrSession)
         for (const char* path : {"/static/app.js", "/api/state", "/api/catalogue"})
             expect(path, valid ? 200 : 401);
 
-        SCOPED_TRACE(std::string(c.name) + " on the API");
-        WsClient client(port, c.headers);
-        EXPECT_EQ(client.waitForOp("hello").value("authentication"), c.api);
+        SCOPED_TRACE(name + " on the API");
+        WsClient client(port, headers);
+        EXPECT_EQ(client.waitFor("op", "hello").value("authentication"), api);
         if (valid) {
-            ASSERT_TRUE(client.identify());
-            EXPECT_EQ(client.waitForOp("identified").value("role"), "operator");
+            EXPECT_EQ(client.identify().value("role"), "operator");
             EXPECT_EQ(statusCode(client.request("1", "getState")), 100);
         } else {
             client.send({{"op", "identify"}, {"schemaVersion", 1}});
@@ -87,28 +81,26 @@ TEST_F(Access, TheApiAnswersNothingBeforeAnIdentityOfItsVersion)
 TEST_F(Access, FailedLoginsAreSlowedDown)
 {
     for (int i = 0; i < server::LoginLimiter::kFreeFailures; ++i)
-        EXPECT_EQ(fetch("POST", "/login", R"({"user": "ada", "password": "guess"})").status, 401);
-    const Answer blocked = fetch("POST", "/login", R"({"user": "ada", "password": "secret"})");
+        EXPECT_EQ(login("ada", "guess").status, 401);
+    const Answer blocked = login();
     EXPECT_EQ(blocked.status, 429);
     EXPECT_FALSE(blocked.header("Retry-After").isEmpty());
-    EXPECT_EQ(fetch("POST", "/login", R"({"user": "nobody", "password": "x"})").status, 429);
+    EXPECT_EQ(login("nobody", "x").status, 429);
 }
 
 TEST_F(Access, OtherSitesAreTurnedAway)
 {
-    // A page of another site that posts a login, or reaches us under another name.
-    EXPECT_EQ(fetch("POST", "/login", R"({"user": "ada", "password": "secret"})",
-                    {{"Origin", "http://evil.example"}})
-                  .status,
-              403);
-    EXPECT_EQ(fetch("GET", "/health", {}, {{"Host", "evil.example:8080"}}).status, 421);
+    // A page of another site that posts a login, or reaches us under another name or address.
+    EXPECT_EQ(login("ada", "secret", {{"Origin", "http://evil.example"}}).status, 403);
+    for (const char* host : {"evil.example:8080", "192.168.1.20"})
+        EXPECT_EQ(fetch("GET", "/health", {}, {{"Host", host}}).status, 421) << host;
     EXPECT_EQ(fetch("GET", "/login", {}, {{"Host", "localhost:8080"}}).status, 200);
     // The same for the API: another origin, or a WebSocket at another path.
     WsClient foreign(port, {{"Origin", "http://evil.example"}});
     ASSERT_TRUE(foreign.waitClosed());
     EXPECT_EQ(foreign.closeCode(), int(QWebSocketProtocol::CloseCodePolicyViolated));
     WsClient sameSite(port, {{"Origin", QStringLiteral("http://127.0.0.1:%1").arg(port).toUtf8()}});
-    EXPECT_FALSE(sameSite.waitForOp("hello").isEmpty());
+    EXPECT_FALSE(sameSite.waitFor("op", "hello").isEmpty());
     WsClient elsewhere(port, {}, "/elsewhere");
     EXPECT_TRUE(elsewhere.waitClosed());
     EXPECT_TRUE(elsewhere.messages.isEmpty());
@@ -116,8 +108,8 @@ TEST_F(Access, OtherSitesAreTurnedAway)
 
 TEST_F(Access, UsersAddedOrRemovedWhileRunningAreTakenUp)
 {
-    const QByteArray otto = loginCookie("otto");
-    ASSERT_FALSE(otto.isEmpty());
+    const QByteArray otto = login("otto").header("Set-Cookie").split(';').first();
+    ASSERT_TRUE(otto.startsWith("sonaro_session="));
     server::UserStore users(folder.filePath("users.json"));
     QString problem;
     ASSERT_TRUE(users.load(&problem));
@@ -130,18 +122,11 @@ TEST_F(Access, UsersAddedOrRemovedWhileRunningAreTakenUp)
     file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
     file.close();
     // The server looks every 2 s.
-    EXPECT_TRUE(waitFor(
-        [&] {
-            return fetch("GET", "/api/state", {}, {{"Cookie", otto}}).status == 401;
-        },
-        6000));
-    EXPECT_FALSE(loginCookie("nina", "fresh").isEmpty());
-}
-
-TEST_F(Access, AnOversizedRequestIsNotBuffered)
-{
-    EXPECT_NE(fetch("POST", "/login", QByteArray(4 * 1024 * 1024, 'x')).status, 200);
-    EXPECT_EQ(fetch("GET", "/health").status, 200);
+    const auto ottoRefused = [&] {
+        return fetch("GET", "/api/state", {}, {{"Cookie", otto}}).status == 401;
+    };
+    EXPECT_TRUE(waitFor(ottoRefused, 6000));
+    EXPECT_EQ(login("nina", "fresh").status, 200);
 }
 
 TEST_F(Access, MalformedMessagesAreAnsweredWithTheProblemAndTheConnectionKept)
@@ -182,24 +167,21 @@ TEST_F(Access, MalformedMessagesAreAnsweredWithTheProblemAndTheConnectionKept)
     EXPECT_FALSE(client->closed);
 }
 
-TEST_F(Access, AnOversizedMessageClosesOnlyItsSender)
+TEST_F(Access, OversizedAndFloodingClientsAreCutOffAndOthersServed)
 {
+    EXPECT_NE(fetch("POST", "/login", QByteArray(4 * 1024 * 1024, 'x')).status, 200);
+    EXPECT_EQ(fetch("GET", "/health").status, 200);
+
     auto big = connected();
+    auto flood = connected();
     auto other = connected();
     big->socket.sendTextMessage(QString(server::ApiHub::kMaxMessageBytes + 10, QLatin1Char(' ')));
     ASSERT_TRUE(big->waitClosed());
     EXPECT_EQ(big->closeCode(), int(QWebSocketProtocol::CloseCodeTooMuchData));
     // A large message within the bound is read whole.
-    const QString padding(60000, QLatin1Char('p'));
-    EXPECT_EQ(
-        statusCode(other->request("2", "get", {{"key", "input.1.gain"}, {"padding", padding}})),
-        100);
-}
+    const QJsonObject padded{{"key", "input.1.gain"}, {"padding", QString(60000, 'p')}};
+    EXPECT_EQ(statusCode(other->request("2", "get", padded)), 100);
 
-TEST_F(Access, AFloodingClientIsCutOffAndOthersAreServed)
-{
-    auto flood = connected();
-    auto other = connected();
     // Far beyond the budget, in a bounded loop.
     for (int i = 0; i < 3000 && !flood->closed; ++i) {
         flood->send({{"op", "request"}, {"id", "f"}, {"type", "get"}, {"key", "input.1.gain"}});
@@ -212,24 +194,15 @@ TEST_F(Access, AFloodingClientIsCutOffAndOthersAreServed)
     EXPECT_EQ(statusCode(other->request("1", "get", {{"key", "input.1.gain"}})), 100);
 }
 
-namespace {
-class FewClients : public ServerHarness
+TEST_F(Access, ClientsPastTheBoundAreRefused)
 {
-protected:
-    int maxClients() const override { return 3; }
-};
-} // namespace
-
-TEST_F(FewClients, ClientsPastTheBoundAreRefused)
-{
-    std::vector<std::unique_ptr<WsClient>> clients;
-    for (int i = 0; i < 3; ++i)
-        clients.push_back(connected());
+    ASSERT_NO_FATAL_FAILURE(startServer(backend, 3));
+    auto first = connected(), second = connected(), third = connected();
     WsClient late(port);
     ASSERT_TRUE(late.waitClosed());
     EXPECT_EQ(late.closeCode(), 4005);
-    clients.pop_back();
+    third.reset();
     ASSERT_TRUE(waitFor([&] { return remote->hub().clientCount() == 2; }, 3000));
     WsClient next(port);
-    EXPECT_FALSE(next.waitForOp("hello").isEmpty());
+    EXPECT_FALSE(next.waitFor("op", "hello").isEmpty());
 }

@@ -16,61 +16,48 @@ namespace sonaro::testing {
 // unit's side played by the test (front-panel changes, confirmations, levels).
 class FakeBackend : public server::ServerBackend
 {
-    Q_OBJECT
-
 public:
     FakeBackend()
     {
-        applyFactoryValues(m_record);
-        m_record.connected = 1;
+        applyFactoryValues(unit);
+        unit.connected = 1;
     }
 
-    struct Set
-    {
-        ChangeId id;
-        double stored;
-    };
-    QList<Set> sets;
+    QList<std::pair<ChangeId, double>> sets; // every set(): the setting and its stored value
     QStringList recalled;
     // Outcome of every set() while given (Refused, Inapplicable) instead of applying it.
     std::optional<Outcome> forcedOutcome;
     // Confirms every applied change after this many ms; -1: never.
     int confirmAfterMs = -1;
+    UnitRecord unit = zeroRecord();
+    QHash<ChangeId, QString> names;
 
-    UnitRecord& mutableRecord(int) { return m_record; }
     // The unit's side.
     void frontPanel(const ChangeId& id, double stored)
     {
-        SettingCatalogue::row(id.setting).set(m_record, id.index, stored);
+        SettingCatalogue::row(id.setting).set(unit, id.index, stored);
         emit changed({id}, true);
     }
-    void setLevels(int inputLevel, int outputLevel, std::uint32_t openMask)
+    void setLevels(int inputLevel, std::uint32_t openMask)
     {
         for (int i = 0; i < kInputCount; ++i) {
-            m_record.inputLevel[i] = inputLevel;
-            m_record.inputOpen[i] = (openMask >> i) & 1;
+            unit.inputLevel[i] = inputLevel;
+            unit.inputOpen[i] = (openMask >> i) & 1;
         }
-        for (int& level : m_record.outputLevel)
-            level = outputLevel;
         emit levelsChanged();
     }
 
-    const UnitRecord& record(int) const override { return m_record; }
+    const UnitRecord& record(int) const override { return unit; }
     int unitCount() const override { return 1; }
-    QString channelName(const ChangeId& nameId) const override { return m_names.value(nameId); }
-    QJsonObject linkState() const override
-    {
-        return QJsonObject{{"connection", QStringLiteral("connected")},
-                           {"address", QStringLiteral("127.0.0.2")},
-                           {"port", 5100}};
-    }
+    QString channelName(const ChangeId& nameId) const override { return names.value(nameId); }
+    QJsonObject linkState() const override { return QJsonObject{{"connection", "connected"}}; }
     Outcome set(const ChangeId& id, double stored) override
     {
-        sets.append(Set{id, stored});
+        sets.append({id, stored});
         if (forcedOutcome) return *forcedOutcome;
         const SettingRow& row = SettingCatalogue::row(id.setting);
-        if (row.get(m_record, id.index) == stored) return Outcome::Unchanged;
-        row.set(m_record, id.index, stored);
+        if (row.get(unit, id.index) == stored) return Outcome::Unchanged;
+        row.set(unit, id.index, stored);
         emit changed({id}, false);
         if (confirmAfterMs >= 0)
             QTimer::singleShot(confirmAfterMs, this, [this, id] { emit confirmed(id); });
@@ -78,8 +65,8 @@ public:
     }
     Outcome rename(const ChangeId& nameId, const QString& name, QString*) override
     {
-        if (m_names.value(nameId) == name) return Outcome::Unchanged;
-        m_names.insert(nameId, name);
+        if (names.value(nameId) == name) return Outcome::Unchanged;
+        names.insert(nameId, name);
         emit changed({nameId}, false);
         return Outcome::Applied;
     }
@@ -96,10 +83,6 @@ public:
         *problem = file.errorString();
         return false;
     }
-
-private:
-    UnitRecord m_record = zeroRecord();
-    QHash<ChangeId, QString> m_names;
 };
 
 } // namespace sonaro::testing

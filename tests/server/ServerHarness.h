@@ -10,7 +10,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTemporaryDir>
 #include <QWebSocket>
 
@@ -56,44 +55,43 @@ public:
         QJsonObject found;
         sonaro::testing::waitFor(
             [&] {
-                for (qsizetype i = from; i < messages.size(); ++i)
-                    if (match(messages[i])) {
-                        found = messages[i];
-                        return true;
-                    }
-                return false;
+                const auto it = std::find_if(messages.cbegin() + from, messages.cend(), match);
+                if (it != messages.cend()) found = *it;
+                return it != messages.cend();
             },
             timeoutMs);
         return found;
     }
-    QJsonObject waitForOp(const QString& op)
+    // The first message with this value in this field ("op", "type", "id").
+    QJsonObject waitFor(const char* field, const QJsonValue& value, int timeoutMs = 3000,
+                        qsizetype from = 0)
     {
-        return waitFor([&](const QJsonObject& m) { return m.value("op").toString() == op; });
+        return waitFor([&](const QJsonObject& m) { return m.value(field) == value; }, timeoutMs,
+                       from);
     }
-    bool identify(QJsonObject m = {})
+    // The server's answer ("identified"); empty when there was none.
+    QJsonObject identify(QJsonObject m = {})
     {
-        m.insert("op", QStringLiteral("identify"));
-        if (!m.contains("schemaVersion")) m.insert("schemaVersion", 1);
+        m.insert("op", "identify");
+        m.insert("schemaVersion", 1);
         send(m);
-        return !waitForOp(QStringLiteral("identified")).isEmpty();
+        return waitFor("op", "identified");
     }
     QJsonObject request(const QString& id, const QString& type, QJsonObject fields = {},
                         int timeoutMs = 3000)
     {
-        fields.insert("op", QStringLiteral("request"));
+        fields.insert("op", "request");
         fields.insert("id", id);
         fields.insert("type", type);
         const qsizetype from = messages.size();
         send(fields);
-        return waitFor([&](const QJsonObject& m) { return m.value("id") == id; }, timeoutMs, from);
+        return waitFor("id", id, timeoutMs, from);
     }
     // A set whose id is its key; with wait, answered once the unit confirmed or lost it.
     QJsonObject set(const QString& key, const QJsonValue& value, bool wait = false,
                     int timeoutMs = 3000)
     {
-        QJsonObject fields{{"key", key}, {"value", value}};
-        if (wait) fields.insert("wait", true);
-        return request(key, QStringLiteral("set"), fields, timeoutMs);
+        return request(key, "set", {{"key", key}, {"value", value}, {"wait", wait}}, timeoutMs);
     }
     bool waitClosed(int timeoutMs = 3000)
     {
@@ -102,10 +100,7 @@ public:
     // The first "changed" event that gives this setting this value.
     QJsonObject changed(const QString& key, const QJsonValue& value)
     {
-        return waitFor([&](const QJsonObject& m) {
-            return m.value("type") == QLatin1String("changed") &&
-                   m.value("changes").toObject().value(key) == value;
-        });
+        return waitFor([&](const QJsonObject& m) { return m["changes"][key] == value; });
     }
     // How many of the messages received have this value in this field ("op", "type").
     qsizetype count(const char* field, const char* value) const
@@ -121,26 +116,20 @@ public:
     bool closed = false;
 };
 
-inline int statusCode(const QJsonObject& message)
+inline int statusCode(const QJsonObject& m)
 {
-    return message.value("status").toObject().value("code").toInt();
+    return m["status"]["code"].toInt();
 }
-
-inline QString comment(const QJsonObject& message)
+inline QString comment(const QJsonObject& m)
 {
-    return message.value("status").toObject().value("comment").toString();
+    return m["status"]["comment"].toString();
 }
 
 struct Answer
 {
     int status = 0;
-    QList<QNetworkReply::RawHeaderPair> headers;
-    QByteArray header(const QByteArray& name) const
-    {
-        for (const auto& [key, value] : headers)
-            if (key.compare(name, Qt::CaseInsensitive) == 0) return value;
-        return {};
-    }
+    QHash<QByteArray, QByteArray> headers; // by their names in lower case
+    QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }
 };
 
 // A server on 127.0.0.1 (a free port) over a backend, in a folder of its own, with an
@@ -151,8 +140,10 @@ class ServerTest : public ::testing::Test
 protected:
     void TearDown() override { remote.reset(); } // before the backend it serves goes
 
+    // Again with another bound on clients: the server before is closed first.
     void startServer(server::ServerBackend& backend, int maxClients = 100)
     {
+        remote.reset();
         ASSERT_TRUE(folder.isValid());
         server::ServerConfig config;
         config.path = folder.filePath("server.conf");
@@ -181,7 +172,7 @@ protected:
     {
         auto client = std::make_unique<WsClient>(port);
         extra.insert("token", administrator ? adminToken : token);
-        EXPECT_TRUE(client->identify(extra));
+        EXPECT_FALSE(client->identify(extra).isEmpty());
         return client;
     }
 
@@ -198,19 +189,17 @@ protected:
         for (const auto& [name, value] : headers)
             request.setRawHeader(name, value);
         std::unique_ptr<QNetworkReply> reply(manager.sendCustomRequest(request, method, body));
-        Answer answer;
-        if (!waitFor([&] { return reply->isFinished(); }, 5000)) return answer;
-        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        answer.headers = reply->rawHeaderPairs();
+        if (!waitFor([&] { return reply->isFinished(); }, 5000)) return {};
+        Answer answer{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), {}};
+        for (const auto& [name, value] : reply->rawHeaderPairs())
+            answer.headers.insert(name.toLower(), value);
         return answer;
     }
-    // The session cookie ("sonaro_session=...") of a login; empty when refused.
-    QByteArray loginCookie(const char* user = "ada", const char* password = "secret")
+    // A login's answer: its session cookie ("sonaro_session=...; HttpOnly; ...") when taken.
+    Answer login(const char* user = "ada", const char* password = "secret", const Headers& h = {})
     {
-        const QByteArray body =
-            QJsonDocument(QJsonObject{{"user", user}, {"password", password}}).toJson();
-        const QByteArray cookie = fetch("POST", "/login", body).header("Set-Cookie");
-        return cookie.left(cookie.indexOf(';'));
+        const QJsonObject body{{"user", user}, {"password", password}};
+        return fetch("POST", "/login", QJsonDocument(body).toJson(), h);
     }
 
     QTemporaryDir folder;
@@ -223,9 +212,7 @@ protected:
 class ServerHarness : public ServerTest
 {
 protected:
-    void SetUp() override { ASSERT_NO_FATAL_FAILURE(startServer(backend, maxClients())); }
-    virtual int maxClients() const { return 100; }
-
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(startServer(backend)); }
     FakeBackend backend;
 };
 

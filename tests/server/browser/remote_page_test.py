@@ -4,11 +4,11 @@ to an embedded virtual unit), at tablet and at phone size:
 
     remote_page_test.py --server PROGRAM [--screenshots DIR [--all-views]] [--figures]
 
-The login opens the strips; a fader moved by pointer, one by keyboard and a typed read-out reach
-the unit (read from the V frames it logs); a front-panel change appears; nothing stays pending; a
-switch the unit never got is marked; the console shows no errors. --screenshots saves the page in
-both languages instead; --figures also prints its transferred size and first meter update. All on
-127.0.0.0/8, with a fresh profile and none of the browser's background traffic."""
+A fader moved by pointer, one by keyboard and a typed read-out reach the unit (read from the V
+frames it logs); a front-panel change appears and nothing stays pending; a switch the unit never
+got is marked; the console shows no errors. --screenshots saves the page in both languages
+instead; --figures also prints its size and first meter update. All on 127.0.0.0/8, with a fresh
+profile and none of the browser's background traffic."""
 
 import argparse
 import json
@@ -48,35 +48,29 @@ class Server:
             [program, "--demo", "--listen", "127.0.0.1:0", "--demo-unit-log", self.log,
              "--demo-commands"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE, text=True, bufsize=1)
-        self.url, self.start, line = None, 0, "-"
-        while self.url is None and line:
-            line = self.process.stdout.readline()
-            if "listening on " in line:
-                self.url = line.split("listening on ", 1)[1].strip().rstrip("/")
+        self.url = next((line.split("listening on ", 1)[1].strip().rstrip("/") for line in
+                         iter(self.process.stdout.readline, "") if "listening on " in line), None)
         if self.url is None:
             raise RuntimeError("the server did not start: " + self.process.stderr.read())
         # The server's messages are read all along, so that its pipes never fill up.
         for stream in (self.process.stdout, self.process.stderr):
             threading.Thread(target=lambda s=stream: [None for _ in s], daemon=True).start()
 
-    def mark(self):  # frames logged so far are left out of the next look
-        self.start = os.path.getsize(self.log) if os.path.exists(self.log) else 0
+    def v_gain_after(self, action, channel, db, output=False):
+        """After action, a V frame with this input's (or output's) gain (db(), read once action
+        ran, when callable) reaches the unit."""
+        start = os.path.getsize(self.log) if os.path.exists(self.log) else 0
+        action()
+        db = db() if callable(db) else db
 
-    def v_gain_arrives(self, channel, db, output=False):
-        """A V frame with this input's (or output's) gain reached the unit since the mark."""
         def seen():
             with open(self.log, "rb") as f:
-                f.seek(self.start)
-                for line in f.read().decode("utf-8").splitlines(keepends=True):
-                    if not line.endswith("\n"):
-                        break
-                    frame = json.loads(line)["frame"]
-                    if frame[1:2] != "V":
-                        continue
-                    group = frame.strip("%#").split(",")[3 if output else 2]
-                    if int(group[2 * (channel - 1):2 * channel], 16) - GAIN_OFFSET_DB == db:
-                        return True
-            return False
+                f.seek(start)
+                lines = f.read().decode("utf-8").split("\n")[:-1]  # the last one is unfinished
+            frames = [json.loads(line)["frame"] for line in lines]
+            groups = [v.strip("%#").split(",")[3 if output else 2] for v in frames if v[1:2] == "V"]
+            at = slice(2 * channel - 2, 2 * channel)
+            return any(int(g[at], 16) - GAIN_OFFSET_DB == db for g in groups)
         return wait(seen)
 
     def command(self, line):
@@ -128,31 +122,26 @@ def flow(server, driver, run, expect):
     expect(log_in(driver, server.url), "the login opens the strips")
     expect(wait(lambda: meters(driver) > 0), "the meters move")
     fader = lambda key: driver.find_element(By.CSS_SELECTOR, '.fader[data-key="%s"]' % key)
+    value = lambda key: int(fader(key).get_attribute("aria-valuenow"))
 
-    server.mark()
-    f1 = fader("input.1.gain")
-    before = int(f1.get_attribute("aria-valuenow"))
-    ActionChains(driver).click_and_hold(f1.find_element(By.CLASS_NAME, "cap")) \
-        .move_by_offset(0, 40).move_by_offset(0, 40).release().perform()
-    after = int(f1.get_attribute("aria-valuenow"))
-    expect(after < before and server.v_gain_arrives(1, after),
-           "the pointer moves input 1 down (%d -> %d dB) and the unit gets it" % (before, after))
+    before = value("input.1.gain")
+    drag = ActionChains(driver).click_and_hold(fader("input.1.gain").find_element(
+        By.CLASS_NAME, "cap")).move_by_offset(0, 40).move_by_offset(0, 40).release()
+    expect(server.v_gain_after(drag.perform, 1, lambda: value("input.1.gain")) and
+           value("input.1.gain") < before, "the pointer moves input 1 down and the unit gets it")
 
-    server.mark()
-    f2 = fader("input.2.gain")
-    start = int(f2.get_attribute("aria-valuenow"))
-    f2.send_keys(Keys.ARROW_UP, Keys.ARROW_UP, Keys.ARROW_UP)
-    expect(server.v_gain_arrives(2, start + 3), "three arrow keys raise input 2 at the unit")
+    f2, start = fader("input.2.gain"), value("input.2.gain")
+    expect(server.v_gain_after(lambda: f2.send_keys(*[Keys.ARROW_UP] * 3), 2, start + 3),
+           "three arrow keys raise input 2 at the unit")
     expect(f2.get_attribute("aria-valuetext") == "%d dB" % (start + 3),
            "the fader tells its value to assistive technology")
 
     typed = -7 - run
-    server.mark()
     readout = driver.find_element(By.CSS_SELECTOR, '.readout[data-key="output.1.gain"]')
     readout.click()
     readout.send_keys(Keys.CONTROL, "a")
-    readout.send_keys(str(typed), Keys.ENTER)
-    expect(server.v_gain_arrives(1, typed, output=True), "a typed %d reaches output 1" % typed)
+    expect(server.v_gain_after(lambda: readout.send_keys(str(typed), Keys.ENTER), 1, typed, True),
+           "a typed %d reaches output 1" % typed)
 
     panel = -20 - run
     server.command("panel input.3.gain %d" % panel)
@@ -164,10 +153,9 @@ def flow(server, driver, run, expect):
     server.command("drop M 1000")
     phantom = driver.find_element(By.CSS_SELECTOR, '.toggle[data-key="input.4.phantom"]')
     phantom.click()
-    expect(wait(lambda: "failed" in (phantom.get_attribute("class") or ""), 15),
-           "a phantom switch the unit never got is marked on its button")
-    toasts = driver.find_element(By.ID, "toasts").text
-    expect("not confirmed" in toasts.lower(), "and named in a message (%r)" % toasts)
+    expect(wait(lambda: "failed" in (phantom.get_attribute("class") or ""), 15) and
+           "not confirmed" in driver.find_element(By.ID, "toasts").text.lower(),
+           "a phantom switch the unit never got is marked on its button and named in a message")
     server.command("drop M 0")
 
     errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]

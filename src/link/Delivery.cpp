@@ -301,6 +301,14 @@ void Delivery::noteChange(char kind, int unit, int index)
         d.lastSeen[f] = value;
         touched = true;
     }
+    // A block whose report never came is asked for again: the new change needs it.
+    if (touched && slot >= kFirstE && loggedIn(unit)) {
+        const auto b = static_cast<std::size_t>(slot - kFirstE);
+        if (!d.blockRead[b] && d.blockAsks[b] >= kMaxAsks) {
+            d.blockAsks[b] = 0;
+            if (!m_readBackTimer.isActive()) m_readBackTimer.start(m_state.timings.readBackRetry);
+        }
+    }
     m_wasIdle = false;
     if (touched && offline) emit offlineChanged();
 }
@@ -751,9 +759,22 @@ void Delivery::readBack()
             if (left) {
                 askBlocks(unit, false);
                 again(t.readBackRetry);
-            } else if (!d.unansweredTold) {
-                d.unansweredTold = true;
-                emit unitUnanswered(unit);
+            } else {
+                // Changes to a block the unit never reported cannot be built: they are told as
+                // not delivered instead of waiting for good.
+                std::vector<int> stuck;
+                for (const auto& [field, p] : d.pending) {
+                    const int slot = tracked()[static_cast<std::size_t>(field)].frameSlot;
+                    if (slot >= kFirstE && !p.offline &&
+                        !d.blockRead[static_cast<std::size_t>(slot - kFirstE)])
+                        stuck.push_back(field);
+                }
+                for (int field : stuck)
+                    notDelivered(unit, field);
+                if (!d.unansweredTold) {
+                    d.unansweredTold = true;
+                    emit unitUnanswered(unit);
+                }
             }
         }
         if (!hasLive(unit, !d.readSwitches)) continue;

@@ -40,44 +40,31 @@ struct Entry
 };
 constexpr int kRefused = INT_MIN;
 
-// Every kind of control of the editors and strips, with what an operator types into it.
+// Every kind of control of the editors and strips, with what an operator types into it. The
+// parsing is the model's (tests/model); here each format's raw form, and what the control does
+// with an accepted, clamped, rounded, repeated or refused value.
 const Entry kEntries[] = {
     // Gain faders: position 0 is +10 dB, 60 is -50 dB.
     {std::nullopt, 0, 60, 33, "-6", 16},
     {std::nullopt, 0, 60, 33, "20", 0, 'c'},
     {std::nullopt, 0, 60, 33, "-6.4", 16, 'r'},
-    {std::nullopt, 0, 60, 33, "", kRefused},
     {std::nullopt, 0, 60, 33, "-6 ms", kRefused},
     // EQ gain knobs (0.1 dB), sliders (position 150 - tenths) and the limiter threshold.
-    {ValueFormat::DecibelTenths, -150, 150, 0, "-6", -60},
     {ValueFormat::DecibelTenths, -150, 150, 0, "-40", -150, 'c'},
-    {ValueFormat::DecibelTenths, -150, 150, 0, "six", kRefused},
     {ValueFormat::GainSliderTenths, 0, 300, 150, "-6", 210},
-    {ValueFormat::GainSliderTenths, 0, 300, 150, "99", 0, 'c'},
     {ValueFormat::Threshold, 0, 1000, 800, "-20", 600},
-    {ValueFormat::Threshold, 0, 1000, 800, "-90dB", 0, 'c'},
     {ValueFormat::Threshold, 0, 1000, 800, "off", 1000},
-    {ValueFormat::Threshold, 0, 1000, 800, "-20 Hz", kRefused},
-    // Frequencies, Q.
-    {ValueFormat::Hertz, 20, 20000, 100, "2.5k", 2500},
+    {ValueFormat::Threshold, 0, 1000, 800, "0", 800},
+    // Frequencies, Q, limiter times and ratio.
     {ValueFormat::Hertz, 20, 20000, 100, "25 kHz", 20000, 'c'},
-    {ValueFormat::Hertz, 20, 20000, 100, "1k2", kRefused},
     {ValueFormat::QTenths, 3, 200, 5, "0.75", 8, 'r'},
-    {ValueFormat::QTenths, 3, 200, 5, "0", 3, 'c'},
-    {ValueFormat::QTenths, 3, 200, 5, "q", kRefused},
-    // Limiter times and ratio.
-    {ValueFormat::Milliseconds, 1, 2000, 5, "-10", 1, 'c'},
     {ValueFormat::Milliseconds, 1, 2000, 10, "1.5s", 1500},
-    {ValueFormat::Milliseconds, 1, 2000, 10, "fast", kRefused},
-    {ValueFormat::Ratio, 1, 100, 2, "4:1", 4},
     {ValueFormat::Ratio, 1, 100, 2, "inf", 100},
-    {ValueFormat::Ratio, 1, 100, 2, "0.5", 1, 'c'},
     {ValueFormat::Ratio, 1, 100, 2, "4:3", kRefused},
-    // System page and strip read-outs; a value already set.
+    // System page and strip read-outs.
     {ValueFormat::Percent, 0, 100, 50, "25%", 25},
     {ValueFormat::Dbu, 0, 140, 120, "4dBu", 124},
     {ValueFormat::SamplesMs, 0, 4800, 48, "2.5", 120},
-    {ValueFormat::Threshold, 0, 1000, 800, "0", 800},
     {ValueFormat::Plain, 0, 60, 30, "12ms", kRefused},
 };
 
@@ -204,12 +191,16 @@ TEST(ValueControl, ClickWithoutChangeReportsNothing)
     knob.setFormat(ValueFormat::Milliseconds);
     knob.setValue(10);
     knob.resize(60, 80);
-    for (ValueControl* control : std::initializer_list<ValueControl*>{&ratio, &knob}) {
+    Fader fader;
+    fader.useGainScale();
+    fader.resize(64, 300);
+    for (ValueControl* control : std::initializer_list<ValueControl*>{&ratio, &knob, &fader}) {
         const int before = control->value();
         QSignalSpy changed(control, &ValueControl::valueChanged);
         QSignalSpy moved(control, &ValueControl::moved);
         QSignalSpy released(control, &ValueControl::released);
-        const QPointF centre = QRectF(control->rect()).center();
+        const QPointF centre =
+            control == &fader ? fader.capRect().center() : QRectF(control->rect()).center();
         Press(control, centre);
         Release(control, centre);
         Press(control, centre);
@@ -446,22 +437,6 @@ TEST(ResponseGraph, TheCompactFormIsAButton)
     Release(&small, c + QPointF(10, 0));
     EXPECT_EQ(clicked.count(), 1);
     EXPECT_EQ(dragged.count(), 0);
-}
-
-// The wheel and a double-click ask the owner only over a handle; half a notch waits for the rest.
-TEST_F(ResponseGraphTest, WheelAndDoubleClickAskOnlyOverAHandle)
-{
-    graph.setHandles({{100.0, 0.0}, {1000.0, 6.0}});
-    QSignalSpy wheel(&graph, &ResponseGraph::handleWheel);
-    QSignalSpy reset(&graph, &ResponseGraph::handleResetRequested);
-    Wheel(&graph, 120, Qt::NoModifier, at(5000.0, -10.0));
-    sendMouse(&graph, QEvent::MouseButtonDblClick, at(5000.0, -10.0));
-    Wheel(&graph, 60, Qt::NoModifier, at(1000.0, 6.0));
-    EXPECT_EQ(wheel.count(), 0);
-    EXPECT_EQ(reset.count(), 0);
-    Wheel(&graph, 60, Qt::NoModifier, at(1000.0, 6.0));
-    ASSERT_EQ(wheel.count(), 1);
-    EXPECT_EQ(wheel.at(0), (QList<QVariant>{1, 1, false}));
 }
 
 // Arrow keys nudge the selected handle and report it as a short drag: a twelfth of an octave

@@ -42,11 +42,6 @@ std::unique_ptr<VirtualUnit> startUnit(const char* address, quint16 port)
     return unit->start() ? std::move(unit) : nullptr;
 }
 
-ThemedMessageBox* activeBox()
-{
-    return qobject_cast<ThemedMessageBox*>(QApplication::activeModalWidget());
-}
-
 // Fills the login dialog once its event loop runs; gives up (Cancel) after a while so that a
 // failing test cannot hang.
 void answerLogin(LoginDialog* dialog, const QString& password)
@@ -354,8 +349,8 @@ TEST(OfflineChoiceBox, ListsTheDifferencesAndAnswersWithoutWaiting)
         many << ChangeId{1 + i / kInputCount, SettingId::InputGain, i % kInputCount};
     op.chooseOfflineSettings(many, [&](OfflineChoice c) { chosen = c; });
     EXPECT_FALSE(chosen.has_value()) << "the call returns before the operator chose";
-    ASSERT_TRUE(waitFor([] { return activeBox() != nullptr; }, 1000));
-    ThemedMessageBox* box = activeBox();
+    ASSERT_TRUE(waitFor([] { return DesktopBench::box() != nullptr; }, 1000));
+    ThemedMessageBox* box = DesktopBench::box();
     EXPECT_TRUE(box->text().contains("Input 1 gain"));
     EXPECT_TRUE(box->text().contains("Input 8 gain"));
     EXPECT_FALSE(box->text().contains("Unit 2")) << "a short list";
@@ -368,8 +363,8 @@ TEST(OfflineChoiceBox, ListsTheDifferencesAndAnswersWithoutWaiting)
     chosen.reset();
     op.chooseOfflineSettings({ChangeId{1, SettingId::HoldTime, 0}},
                              [&](OfflineChoice c) { chosen = c; });
-    ASSERT_TRUE(waitFor([] { return activeBox() != nullptr; }, 1000));
-    activeBox()->rejectButton()->click();
+    ASSERT_TRUE(waitFor([] { return DesktopBench::box() != nullptr; }, 1000));
+    DesktopBench::box()->rejectButton()->click();
     ASSERT_TRUE(waitFor([&] { return chosen.has_value(); }, 1000));
     EXPECT_EQ(*chosen, OfflineChoice::TakeUnits);
 }

@@ -68,19 +68,36 @@ const Entry kEntries[] = {
     {ValueFormat::Plain, 0, 60, 30, "12ms", kRefused},
 };
 
+// A control on a range and format, at a size where drags and clicks land.
+template <typename Control>
+Control& configure(Control& c, ValueFormat format, int minimum, int maximum, int value,
+                   QSize size = {90, 24})
+{
+    c.setRange(minimum, maximum);
+    c.setFormat(format);
+    c.setValue(value);
+    c.resize(size);
+    return c;
+}
+
+// A strip's gain fader (whole dB, -50..+10).
+Fader& gainFader(Fader& fader)
+{
+    fader.useGainScale();
+    fader.resize(64, 300);
+    return fader;
+}
+
 std::unique_ptr<ValueControl> controlFor(const Entry& e)
 {
     std::unique_ptr<ValueControl> control;
     if (e.format) {
         auto readout = std::make_unique<ValueReadout>();
-        readout->setRange(e.minimum, e.maximum);
-        readout->setFormat(*e.format);
-        readout->resize(90, 24);
+        configure(*readout, *e.format, e.minimum, e.maximum, e.start);
         control = std::move(readout);
     } else {
         auto fader = std::make_unique<Fader>();
-        fader->useGainScale();
-        fader->resize(64, 300);
+        gainFader(*fader);
         control = std::move(fader);
     }
     control->setValue(e.start);
@@ -141,9 +158,7 @@ TEST(ValueControl, TypedEntryInTheUnitsShown)
 TEST(ValueControl, EnterOnTheShownTextChangesNothing)
 {
     ValueReadout hertz;
-    hertz.setRange(20, 20000);
-    hertz.setFormat(ValueFormat::Hertz);
-    hertz.setValue(1234);
+    configure(hertz, ValueFormat::Hertz, 20, 20000, 1234);
     hertz.show();
     QSignalSpy entered(&hertz, &ValueControl::valueEntered);
     hertz.beginTypedEntry();
@@ -182,18 +197,11 @@ TEST(ValueControl, EnterOnTheShownTextChangesNothing)
 TEST(ValueControl, ClickWithoutChangeReportsNothing)
 {
     ValueReadout ratio;
-    ratio.setRange(1, 10);
-    ratio.setFormat(ValueFormat::Ratio);
-    ratio.setValue(10);
-    ratio.resize(84, 24);
     Knob knob;
-    knob.setRange(1, 2000);
-    knob.setFormat(ValueFormat::Milliseconds);
-    knob.setValue(10);
-    knob.resize(60, 80);
     Fader fader;
-    fader.useGainScale();
-    fader.resize(64, 300);
+    configure(ratio, ValueFormat::Ratio, 1, 10, 10);
+    configure(knob, ValueFormat::Milliseconds, 1, 2000, 10, {60, 80});
+    gainFader(fader);
     for (ValueControl* control : std::initializer_list<ValueControl*>{&ratio, &knob, &fader}) {
         const int before = control->value();
         QSignalSpy changed(control, &ValueControl::valueChanged);
@@ -218,10 +226,7 @@ TEST(ValueControl, ClickWithoutChangeReportsNothing)
 TEST(ValueControl, FrequencyScaleIsLogarithmic)
 {
     Knob knob;
-    knob.setRange(20, 20000);
-    knob.setFormat(ValueFormat::Hertz);
-    knob.resize(60, 80);
-    knob.setValue(1000);
+    configure(knob, ValueFormat::Hertz, 20, 20000, 1000, {60, 80});
     Wheel(&knob, 120);
     EXPECT_EQ(knob.value(), 1059); // 1000 x 1000^(1/120)
     knob.setValue(20);
@@ -242,8 +247,7 @@ TEST(ValueControl, FrequencyScaleIsLogarithmic)
 TEST(ValueControl, KeysWheelAndClicksStepTheFader)
 {
     Fader fader;
-    fader.useGainScale();
-    fader.resize(64, 300);
+    gainFader(fader);
     fader.show();
     fader.setValue(1);
     QSignalSpy moved(&fader, &ValueControl::moved);
@@ -286,8 +290,7 @@ TEST(ValueControl, KeysWheelAndClicksStepTheFader)
 TEST(ValueControl, DragMovesOncePerPositionChangeAndReleasesOnce)
 {
     Fader fader;
-    fader.useGainScale();
-    fader.resize(64, 300);
+    gainFader(fader);
     QSignalSpy changed(&fader, &ValueControl::valueChanged);
     QSignalSpy moved(&fader, &ValueControl::moved);
     QSignalSpy released(&fader, &ValueControl::released);
@@ -312,49 +315,38 @@ TEST(ValueControl, DragMovesOncePerPositionChangeAndReleasesOnce)
     EXPECT_EQ(released.at(0).at(0).toInt(), 0);
 }
 
-class MatrixGridTest : public ::testing::Test
+// Scrolled or not, a click on a drawn cell hits that cell, and nothing left of or above the grid;
+// a click toggles that cell alone and reports it.
+TEST(MatrixGrid, AClickTogglesTheCellDrawnThere)
 {
-protected:
-    void SetUp() override
-    {
-        grid.resize(900, 500);
-        grid.setGridOrigin(QPoint(20, 20));
-    }
     MatrixGrid grid;
-};
-
-// Scrolled or not, a click on a drawn cell hits that cell, and nothing left of or above the grid.
-TEST_F(MatrixGridTest, HitTestingAgreesWithDrawing)
-{
-    for (const QPoint offset : {QPoint(0, 0), QPoint(81, 30)}) {
+    grid.resize(900, 500);
+    grid.setGridOrigin(QPoint(20, 20));
+    grid.setRowBits(0, 0xFF);
+    grid.setRowBits(1, 0x05);
+    EXPECT_TRUE(grid.isOn({7, 0}));
+    EXPECT_FALSE(grid.isOn({1, 1}));
+    for (const QPoint offset : {QPoint(81, 30), QPoint(0, 0)}) {
         grid.setScrollOffset(offset);
         for (const MatrixCell cell : {MatrixCell{0, 0}, MatrixCell{3, 1}, MatrixCell{7, 1}}) {
-            const QRect r = grid.cellRect(cell);
-            EXPECT_EQ(grid.hitTest(r.center()), cell);
-            EXPECT_EQ(grid.hitTest(r.bottomRight()), cell);
+            EXPECT_EQ(grid.hitTest(grid.cellRect(cell).center()), cell);
+            EXPECT_EQ(grid.hitTest(grid.cellRect(cell).bottomRight()), cell);
         }
         EXPECT_FALSE(grid.hitTest({19 - offset.x(), 30}));
         EXPECT_FALSE(grid.hitTest({30, -30}));
     }
-}
-
-TEST_F(MatrixGridTest, ClickTogglesTheCellAndRowWordsFollow)
-{
-    grid.setRowBits(0, 0xFF);
-    grid.setRowBits(1, 0x05);
-    EXPECT_TRUE(grid.isOn({7, 0}));
-    EXPECT_TRUE(grid.isOn({2, 1}));
-    EXPECT_FALSE(grid.isOn({1, 1}));
 
     QSignalSpy toggled(&grid, &MatrixGrid::cellToggled);
-    const QPoint bottomSecond = grid.cellRect({1, 1}).center();
-    QTest::mouseClick(&grid, Qt::LeftButton, Qt::NoModifier, bottomSecond);
+    const auto click = [&](QPoint at) {
+        QTest::mouseClick(&grid, Qt::LeftButton, Qt::NoModifier, at);
+    };
+    click(grid.cellRect({1, 1}).center());
     EXPECT_EQ(grid.rowBits(1), 0x07u);
     EXPECT_EQ(grid.rowBits(0), 0xFFu); // the other row is untouched
-    QTest::mouseClick(&grid, Qt::LeftButton, Qt::NoModifier, grid.cellRect({0, 0}).center());
-    QTest::mouseClick(&grid, Qt::LeftButton, Qt::NoModifier, grid.cellRect({0, 0}).center());
-    EXPECT_EQ(grid.rowBits(0), 0xFFu);                                      // twice: back to before
-    QTest::mouseClick(&grid, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5)); // outside
+    click(grid.cellRect({0, 0}).center());
+    click(grid.cellRect({0, 0}).center());
+    EXPECT_EQ(grid.rowBits(0), 0xFFu); // twice: back to before
+    click(QPoint(5, 5));               // outside
     ASSERT_EQ(toggled.count(), 3);
     EXPECT_EQ(toggled.at(0).at(0).value<MatrixCell>(), (MatrixCell{1, 1}));
     EXPECT_TRUE(toggled.at(0).at(1).toBool());

@@ -40,14 +40,6 @@ using namespace sonaro::ui;
 
 namespace {
 
-// The window on a core that has no unit to talk to.
-LoopbackCoreOptions withoutUnit()
-{
-    LoopbackCoreOptions options;
-    options.withUnit = false;
-    return options;
-}
-
 // Logs in with the account and waits for the unit's answer to this login.
 bool loginAs(LoopbackWindow& b, const QString& user, const QString& password)
 {
@@ -124,7 +116,7 @@ void fill(EventLog& log, int count)
 
 TEST(MainView, TheEqPageButtonOpensTheEditorOnTheActiveGroupTab)
 {
-    LoopbackWindow b(withoutUnit());
+    LoopbackWindow b({.withUnit = false});
     // Group 2 holds inputs 4 and 6 with the EQ link.
     groupChannels(*b.core, 2, {4, 6}, {kEqLink});
     GroupTabBar* tabs = b.view->tabBar();

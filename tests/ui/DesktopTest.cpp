@@ -324,18 +324,17 @@ TEST(Accessibility, EveryControlOfEveryWindowHasANameInBothLanguages)
             EXPECT_GE(seen, 10) << what << ": the walk reaches the controls";
             EXPECT_TRUE(faults.isEmpty()) << what << ": " << faults.join("; ").toStdString();
         };
-        b.view().showChannelsPage();
-        check(&b.window(), "channels");
-        b.view().showMatrixPage();
-        check(&b.window(), "matrix");
-        b.view().showSystemPage();
-        check(&b.window(), "system");
-        b.view().showChannelsPage();
+        for (auto [show, what] : {std::pair{&MainView::showMatrixPage, "matrix"},
+                                  {&MainView::showSystemPage, "system"},
+                                  {&MainView::showChannelsPage, "channels"}}) {
+            (b.view().*show)();
+            check(&b.window(), what);
+        }
         b.view().openInputEq(2);
-        check(b.view().inputEqEditor(), "input EQ");
-        b.view().inputEqEditor()->hide();
         b.view().openOutputEq(1);
+        check(b.view().inputEqEditor(), "input EQ");
         check(b.view().outputEqEditor(), "output EQ");
+        b.view().inputEqEditor()->hide();
         b.view().outputEqEditor()->hide();
         whenModal<LimiterWindow>([&](LimiterWindow* limiter) {
             check(limiter, "limiter");

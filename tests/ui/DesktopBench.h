@@ -133,6 +133,13 @@ public:
         return true;
     }
 
+    // The window closed as the operator closes it, and gone.
+    bool close()
+    {
+        window().close();
+        return waitFor([this] { return !window().isVisible(); }, 5000);
+    }
+
     // The message box in front, if any.
     static ui::ThemedMessageBox* box()
     {

@@ -105,8 +105,7 @@ TEST(FirstRun, OfflineWorkIsKeptAndOfferedToTheFirstUnit)
         b.core().renameChannel(ChannelKind::Input, 2, QString(), QStringLiteral("Lectern"));
         panel->offlineButton()->click();
         EXPECT_TRUE(panel->isVisible() && panel->isFolded()) << "the offer stays, folded";
-        b.window().close();
-        ASSERT_TRUE(waitFor([&] { return !b.window().isVisible(); }, 5000));
+        ASSERT_TRUE(b.close());
     }
     {
         DesktopBench b({dir.path(), true});
@@ -115,7 +114,6 @@ TEST(FirstRun, OfflineWorkIsKeptAndOfferedToTheFirstUnit)
         FirstRunPanel* panel = b.view().firstRunPanel();
         EXPECT_TRUE(panel->isVisible()) << "no unit was ever connected";
         EXPECT_FALSE(panel->isFolded());
-        EXPECT_EQ(b.record().inputGain[2], 38);
         EXPECT_EQ(b.view().inputStrip(2)->fader()->text(), "-12dB");
         EXPECT_EQ(b.view().inputStrip(2)->name(), "Lectern");
         EXPECT_EQ(b.record().inputGain[0], 44) << "factory values elsewhere";
@@ -126,8 +124,7 @@ TEST(FirstRun, OfflineWorkIsKeptAndOfferedToTheFirstUnit)
         ASSERT_TRUE(waitFor([&] { return b.unit->record().inputGain[2] == 38; }, 4000));
         EXPECT_FALSE(panel->isVisible());
         EXPECT_EQ(b.view().inputStrip(2)->name(), "Lectern") << "the first login keeps names";
-        b.window().close(); // a clean exit this time
-        ASSERT_TRUE(waitFor([&] { return !b.window().isVisible(); }, 5000));
+        ASSERT_TRUE(b.close()); // a clean exit this time
     }
     DesktopBench again({dir.path(), false});
     ASSERT_TRUE(again.start());
@@ -398,8 +395,7 @@ TEST(UnitPicker, TheChoiceSwitchesEveryPageAndOpenEditorAndIsKept)
         EXPECT_EQ(b.unit->record(2).inputEqAt(1, kEqGain, 4), 4.0);
         EXPECT_EQ(b.unit->record(1).inputEqAt(1, kEqGain, 4), 0.0);
         EXPECT_TRUE(b.view().inputStrip(4)->fader()->enterText("-6"));
-        b.window().close();
-        ASSERT_TRUE(waitFor([&] { return !b.window().isVisible(); }, 5000));
+        ASSERT_TRUE(b.close());
     }
 
     // The next start shows unit 2 again; a chain of one hides the picker.

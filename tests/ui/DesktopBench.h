@@ -35,6 +35,18 @@ inline QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Fills the login dialog once its event loop runs; gives up (Cancel) after a while so that a
+// failing test cannot hang.
+inline void answerLogin(ui::LoginDialog* dialog, const QString& password, const QString& user = {})
+{
+    QTimer::singleShot(0, dialog, [dialog, user, password] {
+        if (!user.isEmpty()) dialog->nameEdit()->setText(user);
+        dialog->passwordEdit()->setText(password);
+        dialog->okButton()->click();
+    });
+    QTimer::singleShot(5000, dialog, &ui::LoginDialog::reject);
+}
+
 // A core as the desktop program has it before it connects: link stopped, bound to 127.0.0.1, the
 // unit expected on 127.0.0.2, files in a directory of its own, no data.ini read.
 struct CoreBench
@@ -110,14 +122,8 @@ public:
                    const QString& password = QStringLiteral("888888"))
     {
         const auto answer = QObject::connect(
-            &view(), &ui::MainView::loginDialogOpened, [user, password](ui::LoginDialog* dialog) {
-                QTimer::singleShot(0, dialog, [dialog, user, password] {
-                    dialog->nameEdit()->setText(user);
-                    dialog->passwordEdit()->setText(password);
-                    dialog->okButton()->click();
-                });
-                QTimer::singleShot(5000, dialog, &ui::LoginDialog::reject);
-            });
+            &view(), &ui::MainView::loginDialogOpened,
+            [user, password](ui::LoginDialog* dialog) { answerLogin(dialog, password, user); });
         view().connectToAddress(kUnitAddress);
         QObject::disconnect(answer);
         return waitFor([this] { return record().connected && unit->streaming(); }, 4000) &&

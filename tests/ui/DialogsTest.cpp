@@ -42,17 +42,6 @@ std::unique_ptr<VirtualUnit> startUnit(const char* address, quint16 port)
     return unit->start() ? std::move(unit) : nullptr;
 }
 
-// Fills the login dialog once its event loop runs; gives up (Cancel) after a while so that a
-// failing test cannot hang.
-void answerLogin(LoginDialog* dialog, const QString& password)
-{
-    QTimer::singleShot(0, dialog, [dialog, password] {
-        dialog->passwordEdit()->setText(password);
-        dialog->okButton()->click();
-    });
-    QTimer::singleShot(5000, dialog, &LoginDialog::reject);
-}
-
 // A login dialog whose check talks to a virtual unit on 127.0.0.2.
 struct LoginBench
 {

@@ -3,12 +3,14 @@
 // The desktop program as an operator starts it (ui::Desktop, as main() builds it): a data
 // directory that is empty at first or that an earlier run left behind, the language it remembers,
 // the window shown, nothing prepared in the record. A virtual unit on loopback counts what
-// arrives. Header-only: only the widget tests include it.
+// arrives. And a bare core for the windows and dialogs tested on their own. Header-only: only the
+// widget tests include it.
 
 #include "support/EventLoop.h"
 #include "support/LoopbackPort.h"
 
 #include "mixer/SonaroCore.h"
+#include "model/RecordingOperator.h"
 #include "ui/Desktop.h"
 #include "ui/LoginDialog.h"
 #include "ui/MainView.h"
@@ -17,6 +19,7 @@
 #include "unit/VirtualUnit.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -25,6 +28,46 @@
 #include <memory>
 
 namespace sonaro::testing {
+
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Fills the login dialog once its event loop runs; gives up (Cancel) after a while so that a
+// failing test cannot hang.
+inline void answerLogin(ui::LoginDialog* dialog, const QString& password, const QString& user = {})
+{
+    QTimer::singleShot(0, dialog, [dialog, user, password] {
+        if (!user.isEmpty()) dialog->nameEdit()->setText(user);
+        dialog->passwordEdit()->setText(password);
+        dialog->okButton()->click();
+    });
+    QTimer::singleShot(5000, dialog, &ui::LoginDialog::reject);
+}
+
+// A core as the desktop program has it before it connects: link stopped, bound to 127.0.0.1, the
+// unit expected on 127.0.0.2, files in a directory of its own, no data.ini read.
+struct CoreBench
+{
+    explicit CoreBench(quint16 port = freeLoopbackPort())
+    {
+        CoreOptions options;
+        options.dataDirectory = dir.path();
+        options.readStateFile = false;
+        options.bindAddress = QStringLiteral("127.0.0.1");
+        options.port = port;
+        options.deviceAddress = QStringLiteral("127.0.0.2");
+        core = std::make_unique<SonaroCore>(op, options);
+        core->table().initialiseAccounts();
+    }
+    UnitRecord& rec() { return core->table().current(); }
+
+    QTemporaryDir dir;
+    RecordingOperator op;
+    std::unique_ptr<SonaroCore> core;
+};
 
 struct DesktopBenchOptions
 {
@@ -79,14 +122,8 @@ public:
                    const QString& password = QStringLiteral("888888"))
     {
         const auto answer = QObject::connect(
-            &view(), &ui::MainView::loginDialogOpened, [user, password](ui::LoginDialog* dialog) {
-                QTimer::singleShot(0, dialog, [dialog, user, password] {
-                    dialog->nameEdit()->setText(user);
-                    dialog->passwordEdit()->setText(password);
-                    dialog->okButton()->click();
-                });
-                QTimer::singleShot(5000, dialog, &ui::LoginDialog::reject);
-            });
+            &view(), &ui::MainView::loginDialogOpened,
+            [user, password](ui::LoginDialog* dialog) { answerLogin(dialog, password, user); });
         view().connectToAddress(kUnitAddress);
         QObject::disconnect(answer);
         return waitFor([this] { return record().connected && unit->streaming(); }, 4000) &&
@@ -100,6 +137,13 @@ public:
         if (!waitFor([this] { return core().delivery().isIdle(); }, timeoutMs)) return false;
         spin(50);
         return true;
+    }
+
+    // The window closed as the operator closes it, and gone.
+    bool close()
+    {
+        window().close();
+        return waitFor([this] { return !window().isVisible(); }, 5000);
     }
 
     // The message box in front, if any.

@@ -1,15 +1,12 @@
+#include "DesktopBench.h"
+
 #include "link/AddressFile.h"
 #include "link/LinkState.h"
 #include "mixer/GroupEditor.h"
 #include "mixer/LoggingOperator.h"
-#include "mixer/SonaroCore.h"
-#include "model/RecordingOperator.h"
 #include "store/DeviceRegistry.h"
 #include "store/GroupStore.h"
-#include "support/EventLoop.h"
-#include "support/LoopbackPort.h"
 #include "ui/GroupDialog.h"
-#include "ui/LoginDialog.h"
 #include "ui/MessageBoxOperator.h"
 #include "ui/MessageLine.h"
 #include "ui/SearchDialog.h"
@@ -19,11 +16,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUdpSocket>
@@ -39,27 +33,6 @@ using namespace sonaro::ui;
 
 namespace {
 
-// A core as the desktop program has it between beginConnect and finishConnect: link stopped,
-// bound to 127.0.0.1, files in a directory of its own.
-struct CoreFixture
-{
-    explicit CoreFixture(quint16 port)
-    {
-        CoreOptions options;
-        options.dataDirectory = dir.path();
-        options.readStateFile = false;
-        options.bindAddress = QStringLiteral("127.0.0.1");
-        options.port = port;
-        options.deviceAddress = QStringLiteral("127.0.0.2");
-        core = std::make_unique<SonaroCore>(op, options);
-        core->table().initialiseAccounts();
-    }
-
-    QTemporaryDir dir;
-    RecordingOperator op;
-    std::unique_ptr<SonaroCore> core;
-};
-
 std::unique_ptr<VirtualUnit> startUnit(const char* address, quint16 port)
 {
     VirtualUnitOptions options;
@@ -67,22 +40,6 @@ std::unique_ptr<VirtualUnit> startUnit(const char* address, quint16 port)
     options.port = port;
     auto unit = std::make_unique<VirtualUnit>(options);
     return unit->start() ? std::move(unit) : nullptr;
-}
-
-ThemedMessageBox* activeBox()
-{
-    return qobject_cast<ThemedMessageBox*>(QApplication::activeModalWidget());
-}
-
-// Fills the login dialog once its event loop runs; gives up (Cancel) after a while so that a
-// failing test cannot hang.
-void answerLogin(LoginDialog* dialog, const QString& password)
-{
-    QTimer::singleShot(0, dialog, [dialog, password] {
-        dialog->passwordEdit()->setText(password);
-        dialog->okButton()->click();
-    });
-    QTimer::singleShot(5000, dialog, &LoginDialog::reject);
 }
 
 // A login dialog whose check talks to a virtual unit on 127.0.0.2.
@@ -117,7 +74,7 @@ TEST(SearchDialog, ListsTheChosenNetworksUnitsAndCannotBeClosedWhileSearching)
     auto b = startUnit("127.0.0.3", port);
     auto elsewhere = startUnit("127.0.1.7", port);
     ASSERT_TRUE(port && a && b && elsewhere);
-    CoreFixture f(port); // bound to 127.0.0.1
+    CoreBench f(port); // bound to 127.0.0.1
     const auto ip = [](const char* text) { return QHostAddress(text).toIPv4Address(); };
     SearchDialog dialog(*f.core);
     dialog.setInterfaces({{"lo", ip("127.0.0.1"), 0xFF000000u, true, true},
@@ -178,28 +135,17 @@ TEST(SearchDialog, TypedAddressOfflineAndCancel)
     const quint16 port = freeLoopbackPort({"127.0.0.4"});
     auto unit = startUnit("127.0.0.4", port);
     ASSERT_TRUE(port && unit);
-    CoreFixture f(port);
+    CoreBench f(port);
     {
-        // An emptied part: told, no login, the address stays. Then OK takes the typed address,
-        // and a cancelled login keeps the search dialog open.
+        // OK takes the typed address, and a cancelled login keeps the search dialog open.
         SearchDialog dialog(*f.core);
         dialog.show();
-        int logins = 0;
         QString proposed;
         auto cancel =
             QObject::connect(&dialog, &SearchDialog::loginDialogOpened, [&](LoginDialog* login) {
-                ++logins;
                 proposed = login->name();
                 QTimer::singleShot(0, login, &LoginDialog::reject);
             });
-        dialog.addressEdit()->setAddress(QStringLiteral("127.0.0.4"));
-        dialog.addressEdit()->octetEdit(2)->clear();
-        dialog.okButton()->click();
-        EXPECT_EQ(logins, 0);
-        ASSERT_EQ(f.op.messages.size(), 1u);
-        EXPECT_EQ(f.op.messages[0].text, "Type all four parts of the address, each 0 to 255.");
-        EXPECT_EQ(f.core->deviceAddress(), "127.0.0.2");
-
         dialog.addressEdit()->setAddress(QStringLiteral("127.0.0.4"));
         dialog.okButton()->click();
         EXPECT_EQ(proposed, "admin") << "the record's first account, filler removed";
@@ -392,8 +338,8 @@ TEST(OfflineChoiceBox, ListsTheDifferencesAndAnswersWithoutWaiting)
         many << ChangeId{1 + i / kInputCount, SettingId::InputGain, i % kInputCount};
     op.chooseOfflineSettings(many, [&](OfflineChoice c) { chosen = c; });
     EXPECT_FALSE(chosen.has_value()) << "the call returns before the operator chose";
-    ASSERT_TRUE(waitFor([] { return activeBox() != nullptr; }, 1000));
-    ThemedMessageBox* box = activeBox();
+    ASSERT_TRUE(waitFor([] { return DesktopBench::box() != nullptr; }, 1000));
+    ThemedMessageBox* box = DesktopBench::box();
     EXPECT_TRUE(box->text().contains("Input 1 gain"));
     EXPECT_TRUE(box->text().contains("Input 8 gain"));
     EXPECT_FALSE(box->text().contains("Unit 2")) << "a short list";
@@ -406,8 +352,8 @@ TEST(OfflineChoiceBox, ListsTheDifferencesAndAnswersWithoutWaiting)
     chosen.reset();
     op.chooseOfflineSettings({ChangeId{1, SettingId::HoldTime, 0}},
                              [&](OfflineChoice c) { chosen = c; });
-    ASSERT_TRUE(waitFor([] { return activeBox() != nullptr; }, 1000));
-    activeBox()->rejectButton()->click();
+    ASSERT_TRUE(waitFor([] { return DesktopBench::box() != nullptr; }, 1000));
+    DesktopBench::box()->rejectButton()->click();
     ASSERT_TRUE(waitFor([&] { return chosen.has_value(); }, 1000));
     EXPECT_EQ(*chosen, OfflineChoice::TakeUnits);
 }

@@ -31,7 +31,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -40,14 +39,6 @@ using namespace sonaro::testing;
 using namespace sonaro::ui;
 
 namespace {
-
-// The window on a core that has no unit to talk to.
-LoopbackCoreOptions withoutUnit()
-{
-    LoopbackCoreOptions options;
-    options.withUnit = false;
-    return options;
-}
 
 // Logs in with the account and waits for the unit's answer to this login.
 bool loginAs(LoopbackWindow& b, const QString& user, const QString& password)
@@ -125,7 +116,7 @@ void fill(EventLog& log, int count)
 
 TEST(MainView, TheEqPageButtonOpensTheEditorOnTheActiveGroupTab)
 {
-    LoopbackWindow b(withoutUnit());
+    LoopbackWindow b({.withUnit = false});
     // Group 2 holds inputs 4 and 6 with the EQ link.
     groupChannels(*b.core, 2, {4, 6}, {kEqLink});
     GroupTabBar* tabs = b.view->tabBar();
@@ -152,31 +143,24 @@ TEST(MainView, AUserLoginLeavesTheAdministratorPagesAtOnce)
     LoopbackWindow b;
     ASSERT_TRUE(b.started());
     MainView& view = *b.view;
-    const std::pair<std::function<void()>, MainView::Page> pages[] = {
-        {[&] { view.showMatrixPage(); }, MainView::MatrixPage},
-        {[&] { view.showSystemPage(); }, MainView::SystemSettingsPage},
-    };
-    for (const auto& [show, page] : pages) {
-        SCOPED_TRACE(page);
-        ASSERT_TRUE(loginAs(b, "admin", "888888"));
-        show();
-        ASSERT_EQ(view.currentPage(), page);
-        // A new login on the same link, as a user: the page goes without the operator asking.
-        ASSERT_TRUE(loginAs(b, "user", "666666"));
-        EXPECT_EQ(view.currentPage(), MainView::ChannelsPage);
-        EXPECT_EQ(view.highlightedButton(), 0);
-        EXPECT_FALSE(view.pageButton(2)->isEnabled());
-        EXPECT_FALSE(view.pageButton(3)->isEnabled());
-    }
+    ASSERT_TRUE(loginAs(b, "admin", "888888"));
+    view.showSystemPage();
+    ASSERT_EQ(view.currentPage(), MainView::SystemSettingsPage);
+    // A new login on the same link, as a user: the page goes without the operator asking.
+    ASSERT_TRUE(loginAs(b, "user", "666666"));
+    EXPECT_EQ(view.currentPage(), MainView::ChannelsPage);
+    EXPECT_EQ(view.highlightedButton(), 0);
+    EXPECT_FALSE(view.pageButton(2)->isEnabled());
+    EXPECT_FALSE(view.pageButton(3)->isEnabled());
 }
 
 TEST(Strips, FaderDragInALinkedGroupMovesTheLinkedFaders)
 {
     StripBench bench;
     bench.groupInputs({0, 1, 2}, kGainLink);
+    // Keyboard on the focused fader: one step up, as the operator's arrow key does. (What goes
+    // to the unit is the surface's rule, tested in tests/mixer.)
     Fader* fader = bench.inputs[1]->fader();
-    fader->resize(60, 300);
-    // Keyboard on the focused fader: one step up, as the operator's arrow key does.
     fader->setFocus();
     QTest::keyClick(fader, Qt::Key_Up);
     for (int ch : {0, 1, 2}) {
@@ -184,9 +168,6 @@ TEST(Strips, FaderDragInALinkedGroupMovesTheLinkedFaders)
         EXPECT_EQ(bench.inputs[ch]->fader()->value(), faderPositionForGain(45)) << ch;
     }
     EXPECT_EQ(bench.inputs[3]->fader()->value(), faderPositionForGain(44));
-    EXPECT_FALSE(bench.port.requests.empty());
-    for (char kind : bench.port.kinds())
-        EXPECT_EQ(kind, 'V');
 }
 
 // Levels and open states are shown only while the unit is connected.
@@ -269,8 +250,8 @@ TEST(Undo, StepsDepthAndRedoCleared)
         b.surface.setOutputGain(0, -50 + (i % 60), Phase::Committed);
         b.history->commit();
     }
-    EXPECT_GE(b.history->undoCount(), 100);
     EXPECT_EQ(b.history->undoCount(), UndoHistory::kDepth);
+    ASSERT_GE(UndoHistory::kDepth, 100);
     for (int i = 0; i < 100; ++i)
         ASSERT_TRUE(b.history->undo());
     const int back = UndoHistory::kDepth + 20 - 1 - 100;

@@ -1,9 +1,9 @@
 #include "link/Link.h"
 #include "link/AddressFile.h"
 #include "link/LinkState.h"
+#include "support/EventLoop.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -11,22 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace sonaro;
+using sonaro::testing::waitFor;
 
 namespace {
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-    }
-    return true;
-}
 
 // A link on 127.0.0.1 whose unit is a plain socket on 127.0.0.2, same port.
 struct LinkFixture

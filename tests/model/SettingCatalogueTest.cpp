@@ -86,7 +86,8 @@ TEST(SettingCatalogue, TextsAreReadInTheShownUnitAndHeldToTheRange)
         {SettingId::LimiterRatio, "4:1", 4, false},
         {SettingId::LimiterRatio, "inf", 100, false},
         {SettingId::LimiterThreshold, "off", 20, false},
-        {SettingId::HoldTime, "520", 10, true}, // the unit's 50 ms steps
+        {SettingId::HoldTime, "520", 10, true}, // the unit's 50 ms steps, the nearest
+        {SettingId::HoldTime, "530", 11, true},
         {SettingId::HighPass, "80", 5, false},
         {SettingId::HighPass, "81", std::nullopt, false},
         {SettingId::HighPass, "off", 0, false},

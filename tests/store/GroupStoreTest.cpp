@@ -89,6 +89,9 @@ TEST_F(GroupStoreTest, ReportedDigitsOneToFiveAreTheGroupsAndOthersNone)
         if (n == 1) expected[8] = true;
         EXPECT_EQ(after.slot(n).members, expected);
     }
+    EXPECT_EQ(column("select * from Device where Data=1 order by SerialID", "SerialID"),
+              QStringList({"1", "2", "3", "4", "5", "9"}))
+        << "channels 6 and 7 are in no group";
     EXPECT_TRUE(after.slot(1).flags[kGainLink]) << "the flags of the group's first channel";
     EXPECT_FALSE(after.slot(2).flags[kGainLink]);
 }

@@ -134,9 +134,12 @@ TEST(Dispatcher, EqBlocksDecodeWithTheirDefaults)
 
     // Band 0 of input 3: frequency 0, Q word 0x4001, gain word 301; band 1: Q word 0x4005.
     std::vector<std::string> groups{"01", "03", "0000", "4001", "012D", "03E8", "4005", "0096"};
-    for (int b = 2; b < 5; ++b)
+    groups.insert(groups.end(), {"0064", "C00A", "0096"}); // band 2: a fourth type, type 3
+    for (int b = 3; b < 5; ++b)
         groups.insert(groups.end(), {"0064", "000A", "0096"});
     f.dispatch(buildFrame('A', groups));
+    EXPECT_EQ(f.record(1).inputEqType[2][3], 0) << "the unit has three types: read as a peak";
+    EXPECT_DOUBLE_EQ(f.record(1).inputEqAt(2, kEqQ, 3), 1.0);
     EXPECT_DOUBLE_EQ(f.record(1).inputEqAt(0, kEqFrequency, 3), 20);
     EXPECT_EQ(f.record(1).inputEqType[0][3], 1);
     EXPECT_DOUBLE_EQ(f.record(1).inputEqAt(0, kEqQ, 3), 0.3);

@@ -44,7 +44,8 @@ struct CtlRun
     rlim_t fileSizeLimit = 0;   // the child's RLIMIT_FSIZE; 0: unlimited
 };
 
-inline void startCtl(QProcess& process, const CtlRun& run)
+// Runs sonaroctl, or program (a shell for a script) with SONAROCTL naming sonaroctl.
+inline void startCtl(QProcess& process, const CtlRun& run, const QString& program = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("SONARO_TIMING_SCALE"), kCtlTimingScale);
@@ -52,6 +53,9 @@ inline void startCtl(QProcess& process, const CtlRun& run)
         env.remove(QString::fromLatin1(key));
     for (const QString& key : run.environment.keys())
         env.insert(key, run.environment.value(key));
+#ifdef SONAROCTL_PATH
+    env.insert(QStringLiteral("SONAROCTL"), QStringLiteral(SONAROCTL_PATH));
+#endif
     process.setProcessEnvironment(env);
     if (!run.standardOutputFile.isEmpty()) process.setStandardOutputFile(run.standardOutputFile);
     if (run.fileSizeLimit > 0) {
@@ -62,7 +66,7 @@ inline void startCtl(QProcess& process, const CtlRun& run)
         });
     }
 #ifdef SONAROCTL_PATH
-    process.start(QStringLiteral(SONAROCTL_PATH), run.arguments);
+    process.start(program.isEmpty() ? QStringLiteral(SONAROCTL_PATH) : program, run.arguments);
 #endif
     if (!run.input.isEmpty()) process.write(run.input);
     process.closeWriteChannel(); // no terminal: never a prompt
@@ -111,16 +115,16 @@ inline QJsonObject jsonObjectOf(const QString& text)
     return QJsonDocument::fromJson(text.toUtf8()).object();
 }
 
-// A virtual unit on loopback for sonaroctl to talk to, streaming every 20 ms; null when it
-// cannot bind.
+// A virtual unit on loopback, streaming every 20 ms; null when it cannot bind.
 inline std::unique_ptr<VirtualUnit> startVirtualUnit(const QString& address, quint16 port,
-                                                     int unitCount = 1)
+                                                     int unitCount = 1, int answerDelay = 0)
 {
     VirtualUnitOptions options;
     options.address = QHostAddress(address);
     options.port = port;
     options.unitCount = unitCount;
     options.statusInterval = 20;
+    options.answerDelay = answerDelay;
     auto unit = std::make_unique<VirtualUnit>(options);
     return unit->start() ? std::move(unit) : nullptr;
 }

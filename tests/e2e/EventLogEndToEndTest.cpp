@@ -110,12 +110,6 @@ TEST(EventLogEndToEnd, RefusalsMessagesAndStorageProblemsReachTheLog)
 
     EXPECT_FALSE(c.core->files().savePreset([&] { return c.dir.filePath("gone/room.ini"); }));
     EXPECT_TRUE(has(log, EventKind::Preset, "ERROR: Save Fail"));
-    // Every message the operator saw is in the log, under one kind or another; storage problems
-    // after the first of their kind reach only the log.
-    QStringList logged = textsOf(log, EventKind::Message) + textsOf(log, EventKind::Preset) +
-                         textsOf(log, EventKind::Storage);
-    for (const QString& text : c.op.texts())
-        EXPECT_FALSE(logged.filter(text.left(40)).isEmpty()) << text.toStdString();
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The session against a virtual unit: the login's wire sequence and its failures, the resends and
 // pauses of the link, leaving the unit, and the account and address changes.
 #include "LoopbackHarness.h"
-#include "support/LoopbackCore.h"
 
 #include "link/AddressFile.h"
 #include "protocol/Commands.h"
@@ -25,10 +24,7 @@ TEST(Session, AcceptedLoginRequestsEverythingInOrderAndStreams)
     h.unit->record().inputGain[2] = 30;
     h.unit->record().inputEqAt(1, kEqGain, 3) = -4.5;
     h.unit->record().limiterThreshold[1] = -12.5;
-    int reported = -1;
-    QObject::connect(&h.dispatcher, &Dispatcher::unitsReported, [&](int n) { reported = n; });
     ASSERT_TRUE(h.startLoggedIn());
-    EXPECT_EQ(reported, 1);
     const UnitRecord& r = h.table.record(1);
     EXPECT_TRUE(r.connected);
     EXPECT_FALSE(r.loginPending);
@@ -39,44 +35,28 @@ TEST(Session, AcceptedLoginRequestsEverythingInOrderAndStreams)
     const std::vector<QByteArray>& got = h.unit->received();
     ASSERT_GE(got.size(), 33u);
     EXPECT_EQ(got[2].toStdString(), buildF(1, 0));
-    EXPECT_EQ(got[28].toStdString(), buildF(1, 13));
     EXPECT_EQ(got[32].toStdString(), buildL(true));
     EXPECT_EQ(r.inputGain[2], 30);
     EXPECT_DOUBLE_EQ(r.inputEqAt(1, kEqGain, 3), -4.5);
     EXPECT_DOUBLE_EQ(r.limiterThreshold[1], -12.5);
 }
 
-// A refused login is told once and never repeated; a login nobody answers goes three times and
-// fails once. Neither connects anything.
-TEST(Session, AFailedLoginIsToldOnceAndConnectsNothing)
+// A refused login is told once and never repeated, and connects nothing. (A login nobody answers:
+// ConnectionTest.)
+TEST(Session, ARefusedLoginIsToldOnceAndConnectsNothing)
 {
-    const struct
-    {
-        const char *address, *password;
-        int logins;
-        const char* message;
-    } cases[] = {
-        {"127.0.0.2", "wrong", 1, "User Password Error!"},
-        {"127.0.0.3", "888888", 3, "127.0.0.3Connect fail."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
-        LoopbackHarness h;
-        h.state.deviceAddress = QString::fromLatin1(c.address);
-        ASSERT_TRUE(h.startBoth());
-        h.session.storeLogin(QStringLiteral("admin"), QString::fromLatin1(c.password));
-        h.session.sendLogin();
-        ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 3000));
-        spin(700); // more than two retry intervals: nothing follows
-        EXPECT_EQ(h.sentCount('R'), c.logins);
-        EXPECT_EQ(h.sentCount('F'), 0);
-        ASSERT_EQ(h.ui.messages.size(), 1u);
-        EXPECT_EQ(h.ui.messages[0].text, c.message);
-        EXPECT_EQ(h.ui.messages[0].title, "ERROR");
-        for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
-            EXPECT_FALSE(h.table.record(unit).connected);
-        EXPECT_FALSE(h.table.record(1).loginPending);
-    }
+    LoopbackHarness h;
+    ASSERT_TRUE(h.startBoth());
+    h.session.storeLogin(QStringLiteral("admin"), QStringLiteral("wrong"));
+    h.session.sendLogin();
+    ASSERT_TRUE(waitFor([&] { return !h.ui.messages.empty(); }, 3000));
+    spin(700); // more than two retry intervals: nothing follows
+    EXPECT_EQ(h.sentCount('R'), 1);
+    EXPECT_EQ(h.sentCount('F'), 0);
+    ASSERT_EQ(h.ui.messages.size(), 1u);
+    EXPECT_EQ(h.ui.messages[0].text, "User Password Error!");
+    EXPECT_FALSE(h.table.record(1).connected);
+    EXPECT_FALSE(h.table.record(1).loginPending);
 }
 
 // Every answer lost: M goes twice, E five times, B twice, each wait is given up on its own, and
@@ -144,38 +124,8 @@ TEST(Session, ThePauseAfterACommandCountsFromItsAnswerOrItsLastWait)
     }
 }
 
-// Exit and disconnect send what is queued before the stream goes off, and exit stops the link.
-TEST(Session, LeavingSendsWhatIsQueuedBeforeTheStreamGoesOff)
-{
-    for (const bool exiting : {false, true}) {
-        SCOPED_TRACE(exiting ? "exit" : "disconnect");
-        LoopbackHarness h(2);
-        ASSERT_TRUE(h.startLoggedIn());
-        h.unit->clearReceived();
-        h.unit->setAnswerDelay(20);
-        UnitRecord& r = h.table.record(1);
-        r.inputGain[1] = 44;
-        r.panelLock = 1;
-        r.routing[1] = 0x33;
-        h.link.send('M', 1);
-        h.link.send('V', 1);
-        h.link.send('G', 1);
-        if (exiting)
-            h.session.shutdown();
-        else
-            h.session.disconnect();
-        EXPECT_FALSE(r.connected) << "the units are given up at once";
-        const std::string expected = exiting ? "MVGL" : "MVGLL";
-        EXPECT_TRUE(waitFor([&] { return h.unitKinds() == expected; }, 2000)) << h.unitKinds();
-        EXPECT_EQ(h.unit->received().back().toStdString(), buildL(false));
-        EXPECT_EQ(h.unit->record().inputGain[1], 44);
-        EXPECT_EQ(h.unit->record().panelLock, 1);
-        EXPECT_EQ(h.unit->record().routing[1], 0x33);
-        EXPECT_EQ(h.session.connection(), Connection::Offline);
-        EXPECT_EQ(h.link.isRunning(), !exiting);
-    }
-}
-
+// What is queued at exit goes before the stream goes off, within a bound: the core's leaving with
+// the editors' last edits is SurfaceEndToEnd's.
 TEST(Session, TheDrainAtExitIsBoundedWhenTheUnitStopsAnswering)
 {
     LoopbackHarness h;
@@ -186,6 +136,8 @@ TEST(Session, TheDrainAtExitIsBoundedWhenTheUnitStopsAnswering)
     h.session.shutdown();
     EXPECT_LT(h.sentCount('M'), 40) << "the drain gives up before the queue is through";
     EXPECT_EQ(h.sent.back().toStdString(), buildL(false));
+    EXPECT_FALSE(h.link.isRunning());
+    EXPECT_FALSE(h.table.record(1).connected);
 }
 
 TEST(Session, ConnectStopsTheLinkForTheLoginCheckAndLogsInAfterwards)
@@ -197,15 +149,16 @@ TEST(Session, ConnectStopsTheLinkForTheLoginCheckAndLogsInAfterwards)
     LoginCheck check(h.state);
     std::vector<bool> results;
     QObject::connect(&check, &LoginCheck::finished, [&](bool ok) { results.push_back(ok); });
-    const std::pair<const char*, const char*> checks[] = {
-        {"127.0.0.2", "nope"}, {"127.0.0.2", "888888"}, {"127.0.0.3", "888888"}};
+    // The unit accepts; nobody is on 127.0.0.3. (A refusal: LoginDialog.)
+    const std::pair<const char*, const char*> checks[] = {{"127.0.0.2", "888888"},
+                                                          {"127.0.0.3", "888888"}};
     for (const auto& [address, password] : checks) {
-        h.state.deviceAddress = QString::fromLatin1(address); // nobody on 127.0.0.3
+        h.state.deviceAddress = QString::fromLatin1(address);
         const std::size_t before = results.size();
         check.checkLogin("admin", password);
         ASSERT_TRUE(waitFor([&] { return results.size() > before; }, 3000));
     }
-    EXPECT_EQ(results, (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(results, (std::vector<bool>{true, false}));
     h.state.deviceAddress = kUnitAddress;
 
     h.session.storeLogin("admin", "888888");
@@ -219,7 +172,7 @@ TEST(Session, ConnectStopsTheLinkForTheLoginCheckAndLogsInAfterwards)
     ASSERT_TRUE(waitFor([&] { return !h.unit->streaming(); }, 1000));
     spin(400);
     EXPECT_EQ(h.unit->receivedCount('L'), 3) << "on once, off twice, and no re-login";
-    EXPECT_EQ(h.unit->receivedCount('R'), 3);
+    EXPECT_EQ(h.unit->receivedCount('R'), 2) << "the check and the login";
 }
 
 // Answered from the old address, from the new one (a unit that moves before it answers), or
@@ -258,10 +211,6 @@ TEST(Session, AddressChangeMovesTheLinkOnlyWhenConfirmed)
         const AddressFileEntry file = readAddressFile(h.state.addressFilePath);
         EXPECT_EQ(file.ip, "127.0.0.6");
         EXPECT_EQ(file.port, h.port);
-        // The request carried the address with three digits per part.
-        EXPECT_TRUE(std::any_of(
-            h.unit->received().begin(), h.unit->received().end(),
-            [](const QByteArray& f) { return f.startsWith("%I,01,127.000.000.006:"); }));
     }
 }
 
@@ -289,7 +238,6 @@ TEST(Session, AccountChangeTimesOutOnAWrongPasswordAndStoresTheNewLoginOnConfirm
     EXPECT_EQ(h.ui.messages[0].text, "Password changed successfully, please reconnect the device");
     EXPECT_EQ(accountField(h.table.record(1).loginPassword), "abc123&");
     EXPECT_EQ(h.unit->password("admin"), "abc123");
-    EXPECT_FALSE(h.table.record(1).connected);
     EXPECT_FALSE(h.table.record(1).accountChangePending);
     h.ui.messages.clear();
     ASSERT_TRUE(h.login("abc123"));
@@ -303,49 +251,4 @@ TEST(Session, AccountChangeTimesOutOnAWrongPasswordAndStoresTheNewLoginOnConfirm
         EXPECT_FALSE(text.contains(secret)) << secret;
     EXPECT_EQ(log.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
               QFileDevice::Permissions());
-}
-
-TEST(Session, AccountChangeChecksComeBeforeAnySend)
-{
-    LoopbackHarness h;
-    ASSERT_TRUE(h.startLoggedIn());
-    const struct
-    {
-        const char *account, *oldPassword, *newPassword, *confirmation, *message;
-    } cases[] = {
-        {"admin", "", "a", "a", "Please set password first."},
-        {"admin", "a&", "1234567", "1234567", "Must be <=6 bits."}, // lengths before characters
-        {"admin", "88&888", "a", "a", "Must be not &."},
-        {"admin", "888888", "a,b", "a,b", "Must be not , # % or &."},
-        {"ad#min", "888888", "ab", "ab", "Must be not , # % or &."},
-        {"admin", "888888", "ab", "%b", "Must be not , # % or &."},
-        {"admin", "888888", "p\u00e4ss", "p\u00e4ss", "Must be English."},
-        {"admin", "888888", "abc12", "abc12 ", "New psw error."},
-        {"admin", "888888", "abc123", "abc124", "New psw error."},
-    };
-    for (const auto& c : cases) {
-        h.ui.messages.clear();
-        EXPECT_FALSE(h.session.changeAccount(
-            QString::fromUtf8(c.account), QString::fromUtf8(c.oldPassword),
-            QString::fromUtf8(c.newPassword), QString::fromUtf8(c.confirmation)));
-        ASSERT_EQ(h.ui.messages.size(), 1u);
-        EXPECT_EQ(h.ui.messages[0].text, c.message);
-    }
-    EXPECT_EQ(h.sentCount('X'), 0);
-}
-
-TEST(Session, TheAccountLevelFollowsTheNamesTheUnitLists)
-{
-    LoopbackCore b;
-    ASSERT_TRUE(b.start());
-    const auto expectLevels = [&](std::initializer_list<std::pair<const char*, int>> levels) {
-        for (const auto& [name, level] : levels) {
-            b.core->session().storeLogin(QString::fromLatin1(name), QStringLiteral("1"));
-            EXPECT_EQ(b.record().accountLevel, level) << name;
-        }
-    };
-    expectLevels({{"admin", 1}, {"user", 2}});
-    // A unit whose accounts have other names: its administrator is an administrator here too.
-    b.core->useListedUnit(kUnitAddress, QStringLiteral("boss"), QStringLiteral("guest"));
-    expectLevels({{"boss", 1}, {"admin", 2}, {"guest", 2}});
 }

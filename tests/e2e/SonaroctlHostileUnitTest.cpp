@@ -1,7 +1,7 @@
-// sonaroctl against units that lie, stay silent, send damaged frames or are forged by another
-// host: the exit status is the delivery's verdict on every change, a failure names what was not
-// confirmed, and nothing is sent without bound. The unit on 127.0.0.4 never takes the frames of
-// the kinds a case loses and answers them as the case says; forgeries come from 127.0.0.5.
+// sonaroctl against units that lie, stay silent or send damaged frames (another host's frames:
+// ConnectionTest): the exit status is the delivery's verdict on every change, a failure names what
+// was not confirmed, and nothing is sent without bound. The unit on 127.0.0.4 never takes the
+// frames of the kinds a case loses and answers them as the case says.
 #include "CtlProcess.h"
 
 #include "link/Delivery.h"
@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
-#include <QUdpSocket>
 
 using namespace sonaro;
 using namespace sonaro::testing;
@@ -20,7 +19,6 @@ using namespace sonaro::testing;
 namespace {
 
 const QString kRogue = QStringLiteral("127.0.0.4");
-const QString kForger = QStringLiteral("127.0.0.5");
 
 // The D of a record whose input 2 has its phantom power off: what `set phantom 2 off` asks for.
 std::string phantomOffD(UnitRecord record)
@@ -29,25 +27,13 @@ std::string phantomOffD(UnitRecord record)
     return buildReplyD(record, 1);
 }
 
-struct Hostile
-{
-    VirtualUnit& unit;
-    QUdpSocket& forger;
-    quint16 port;
-    void forge(const std::string& frame)
-    {
-        forger.writeDatagram(frame.data(), static_cast<qint64>(frame.size()),
-                             QHostAddress(kProgramAddress), port);
-    }
-};
-
 struct HostileCase
 {
     const char* name;
-    QStringList words;                                 // after the link options
-    QByteArray lost;                                   // kinds the unit never takes
-    int unitCount;                                     // in the login answer
-    void (*answer)(Hostile&, const QByteArray& frame); // besides the unit's own answers
+    QStringList words;                                     // after the link options
+    QByteArray lost;                                       // kinds the unit never takes
+    int unitCount;                                         // in the login answer
+    void (*answer)(VirtualUnit&, const QByteArray& frame); // besides the unit's own answers
     int status;
     const char* message; // on standard error
     char counted;        // a kind whose frames must stay few
@@ -57,20 +43,18 @@ struct HostileCase
 class SonaroctlHostileUnit : public CtlTest, public ::testing::WithParamInterface<HostileCase>
 {
 protected:
-    void SetUp() override { prepare({kRogue, kForger}, GetParam().unitCount); }
+    void SetUp() override { prepare({kRogue}, GetParam().unitCount); }
 };
 
 TEST_P(SonaroctlHostileUnit, ExitsWithTheDeliverysVerdictAndSendsWithinBounds)
 {
     const HostileCase& c = GetParam();
-    QUdpSocket forger;
-    ASSERT_TRUE(forger.bind(QHostAddress(kForger), port));
-    Hostile hostile{*unit, forger, port};
     for (const char kind : c.lost)
         unit->dropNext(kind, 100000);
-    QObject::connect(unit.get(), &VirtualUnit::frameReceived, &forger, [&](const QByteArray& f) {
-        // After the unit's own answer, which tells it where the program is.
-        if (c.answer) QTimer::singleShot(0, &forger, [&hostile, &c, f] { c.answer(hostile, f); });
+    VirtualUnit* u = unit.get();
+    QObject::connect(u, &VirtualUnit::frameReceived, u, [u, &c](const QByteArray& f) {
+        // After the unit's own answer.
+        if (c.answer) QTimer::singleShot(0, u, [u, &c, f] { c.answer(*u, f); });
     });
     ASSERT_EQ(unit->record().inputPhantom[1], 1);
     // A preset with inputs 1 and 2 in group 1 (its database id is 2), for the cases that load one.
@@ -108,41 +92,35 @@ constexpr int kMostM = (Delivery::kMaxResends + 1) * (Delivery::kRequeues + 1) *
 // clang-format off
 const HostileCase kCases[] = {
     {"SoundUnit", kPhantomOff, "", 1, nullptr, 0, "", 'M', 1},
-    {"StaleFirstAnswerThenSilence", kPhantomOff, "M", 1, [](Hostile& h, const QByteArray& frame) {
-         if (frame[1] != 'M' || h.unit.receivedCount('M') != 1) return;
-         h.unit.sendToClient(buildReplyD(h.unit.record(), 1));
-         h.unit.silence(60000); // from now on nothing, not even the stream
+    {"StaleFirstAnswerThenSilence", kPhantomOff, "M", 1, [](VirtualUnit& u, const QByteArray& frame) {
+         if (frame[1] != 'M' || u.receivedCount('M') != 1) return;
+         u.sendToClient(buildReplyD(u.record(), 1));
+         u.silence(60000); // from now on nothing, not even the stream
      }, 1, kNotConfirmed, 'M', kMostM},
-    {"StaleAnswers", kPhantomOff, "M", 1, [](Hostile& h, const QByteArray& frame) {
-         if (frame[1] == 'M') h.unit.sendToClient(buildReplyD(h.unit.record(), 1));
+    {"StaleAnswers", kPhantomOff, "M", 1, [](VirtualUnit& u, const QByteArray& frame) {
+         if (frame[1] == 'M') u.sendToClient(buildReplyD(u.record(), 1));
      }, 1, kNotConfirmed, 'M', kMostM},
-    {"DamagedAndTruncatedAnswers", kPhantomOff, "M", 1, [](Hostile& h, const QByteArray& frame) {
+    {"DamagedAndTruncatedAnswers", kPhantomOff, "M", 1, [](VirtualUnit& u, const QByteArray& frame) {
          if (frame[1] != 'M') return;
-         std::string answer = phantomOffD(h.unit.record());
-         h.unit.sendToClient(answer.substr(0, 20) + "#");
+         std::string answer = phantomOffD(u.record());
+         u.sendToClient(answer.substr(0, 20) + "#");
          answer[answer.size() - 2] ^= 1; // a checksum digit
-         h.unit.sendToClient(answer);
-     }, 1, "Input 2 phantom power", 'M', kMostM},
-    {"ForgedAnswersFromAnotherHost", kPhantomOff, "M", 1, [](Hostile& h, const QByteArray& frame) {
-         if (frame[1] != 'M' && frame[1] != 'C') return;
-         h.forge(phantomOffD(h.unit.record()));
-         h.forge(buildReplyQ(1, 1));
-         h.forge(buildReplyH(1, 0));
+         u.sendToClient(answer);
      }, 1, "Input 2 phantom power", 'M', kMostM},
     // Taken nowhere: the state keeps reporting no group.
     {"UntakenLinkTable", {"preset", "load", "FILE"}, "J", 1, nullptr, 1,
      "not confirmed by the unit: Groups", 'J', 12},
     {"UnitCountOf99", {"set", "input-gain", "3", "-20"}, "", 1,
-     [](Hostile& h, const QByteArray& f) {
-         if (f[1] == 'R') h.unit.sendToClient(buildFrame('K', {"01", "99"}));
+     [](VirtualUnit& u, const QByteArray& f) {
+         if (f[1] == 'R') u.sendToClient(buildFrame('K', {"01", "99"}));
      }, 0, "", 'C', 12},
     {"LoginAnswerWithoutUnits", {"login"}, "", 0, nullptr, 1, "the login answer reports no unit",
      'C', 0},
     {"ImpossibleAddressAnswer", {"address", "set", "127.0.0.9"}, "I", 1,
-     [](Hostile& h, const QByteArray& frame) {
+     [](VirtualUnit& u, const QByteArray& frame) {
          if (frame[1] != 'I') return;
          for (const char* at : {"999.999.999.999:05000", "abc.def.ghi.jkl:05000"})
-             h.unit.sendToClient(buildFrame('P', {"01", at, "admin&&", "user&&&"}));
+             u.sendToClient(buildFrame('P', {"01", at, "admin&&", "user&&&"}));
      }, 1, "the unit did not answer the change", 'I', 1},
 };
 // clang-format on

@@ -1,6 +1,8 @@
 #include "link/Link.h"
 #include "link/AddressFile.h"
 #include "link/LinkState.h"
+#include "link/Session.h"
+#include "model/RecordingOperator.h"
 #include "support/EventLoop.h"
 
 #include <QCoreApplication>
@@ -10,6 +12,8 @@
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 using namespace sonaro;
 using sonaro::testing::waitFor;
@@ -168,4 +172,60 @@ TEST(AddressFile, ReadsNormalisesAndDefaults)
         file.setValue("device/host", "99999");
     }
     EXPECT_EQ(readAddressFile(path).port, 5000) << "an unusable port";
+}
+
+// The session over a link that is not started: what it decides before anything is sent.
+struct SessionFixture
+{
+    UnitTable table;
+    LinkState state{table};
+    RecordingOperator ui;
+    Link link{state};
+    Dispatcher dispatcher{state, link, ui};
+    Delivery delivery{state, link, ui};
+    Session session{state, link, dispatcher, delivery, ui};
+};
+
+TEST(Session, AccountChangeInputsAreCheckedBeforeAChangeBegins)
+{
+    SessionFixture f;
+    f.table.record(1).connected = 1;
+    f.state.connection = Connection::Connected;
+    const struct
+    {
+        const char *account, *oldPassword, *newPassword, *confirmation, *message;
+    } cases[] = {
+        {"admin", "", "a", "a", "Please set password first."},
+        {"admin", "a&", "1234567", "1234567", "Must be <=6 bits."}, // lengths before characters
+        {"admin", "88&888", "a", "a", "Must be not &."},
+        {"admin", "888888", "ab", "%b", "Must be not , # % or &."},
+        {"admin", "888888", "p\u00e4ss", "p\u00e4ss", "Must be English."},
+        {"admin", "888888", "abc12", "abc12 ", "New psw error."},
+    };
+    for (const auto& c : cases) {
+        f.ui.messages.clear();
+        EXPECT_FALSE(f.session.changeAccount(
+            QString::fromUtf8(c.account), QString::fromUtf8(c.oldPassword),
+            QString::fromUtf8(c.newPassword), QString::fromUtf8(c.confirmation)));
+        ASSERT_EQ(f.ui.messages.size(), 1u);
+        EXPECT_EQ(f.ui.messages[0].text, c.message);
+    }
+    EXPECT_EQ(f.state.connection, Connection::Connected) << "no change began";
+    EXPECT_FALSE(f.table.record(1).accountChangePending);
+}
+
+// Before a unit lists its accounts, "admin" is the administrator; afterwards the listed name is.
+TEST(Session, TheAccountLevelFollowsTheNamesTheUnitLists)
+{
+    SessionFixture f;
+    UnitRecord& r = f.table.record(1);
+    for (const bool listed : {false, true}) {
+        if (listed) std::memcpy(r.adminName, "boss\0\0\0", kAccountLength);
+        const std::pair<const char*, int> levels[] = {
+            {"admin", listed ? 2 : 1}, {"user", 2}, {"boss", listed ? 1 : 2}};
+        for (const auto& [name, level] : levels) {
+            f.session.storeLogin(QString::fromLatin1(name), QStringLiteral("1"));
+            EXPECT_EQ(r.accountLevel, level) << name << (listed ? " listed" : "");
+        }
+    }
 }

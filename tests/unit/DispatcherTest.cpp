@@ -2,10 +2,13 @@
 // of every layout agree, and the dispatcher's validity rules and preconditions hold.
 #include "link/Dispatcher.h"
 #include "model/RecordingOperator.h"
+#include "model/ValueConventions.h"
 #include "protocol/FrameCodec.h"
 #include "unit/UnitFrames.h"
 
 #include <gtest/gtest.h>
+
+#include <cctype>
 
 using namespace sonaro;
 
@@ -34,6 +37,15 @@ std::string innerOf(const std::string& frame)
 {
     std::string_view inner;
     return checkFrame(frame, &inner) ? std::string(inner) : std::string();
+}
+
+// A valid frame of unit 1 with every other hex digit of its fields turned to "F".
+std::string allOnes(const std::string& frame)
+{
+    std::string text = frame.substr(0, frame.size() - 5); // without the checksum
+    for (std::size_t i = 6; i < text.size(); ++i)
+        if (std::isxdigit(static_cast<unsigned char>(text[i]))) text[i] = 'F';
+    return text + hex4(frameCrc16(text)) + "#";
 }
 
 } // namespace
@@ -177,6 +189,43 @@ TEST(Dispatcher, OutOfRangeUnitsAndOutputsAreIgnored)
         EXPECT_EQ(std::memcmp(&before.record(unit), &f.table.record(unit), sizeof(UnitRecord)), 0)
             << unit;
     EXPECT_TRUE(f.tables.empty());
+}
+
+// A login answer while logged in (somebody logged in again on the unit) asks for nothing.
+TEST(Dispatcher, ARepeatedLoginAnswerQueuesNothing)
+{
+    DispatchFixture f;
+    int logins = 0;
+    QObject::connect(&f.dispatcher, &Dispatcher::loginAccepted, [&] { ++logins; });
+    f.dispatch(buildReplyR(true, 1)); // the login's own answer: the unit is read
+    f.state.connection = Connection::Connected;
+    f.dispatch(buildReplyR(true, 1));
+    EXPECT_EQ(logins, 1) << "the reads are asked for once";
+}
+
+// Every field of a state and a levels report at its largest is held to its range, so that what
+// the program sends back from the record is in range too.
+TEST(Dispatcher, FieldsAtTheirLargestAreHeldToTheirRanges)
+{
+    DispatchFixture f;
+    f.record(1).connected = 1;
+    f.state.connection = Connection::Connected;
+    const UnitRecord source = zeroRecord();
+    const UnitRecord& r = f.record(1);
+    f.dispatch(allOnes(buildReplyS(source, 1, LinkTable{})));
+    EXPECT_EQ(r.holdTime, kHoldTimeMax);
+    for (int ch = 0; ch < kInputCount; ++ch) {
+        EXPECT_EQ(r.inputGain[ch], kGainMax);
+        EXPECT_LE(r.feedback[ch], 1);
+        EXPECT_LE(r.highPassIndex[ch], 10);
+        EXPECT_LE(r.lowPassIndex[ch], 10);
+    }
+    EXPECT_EQ(r.maxOpenChannels, kMaxOpenChannelsMax);
+    EXPECT_LE(r.limiterEnable[1], 1);
+    f.record(1).threshold = 0;
+    f.dispatch(allOnes(buildReplyO(source, 1)));
+    EXPECT_EQ(r.threshold, kGainMax);
+    EXPECT_EQ(r.outputGain[0], kGainMax);
 }
 
 TEST(Dispatcher, DynamicsOutOfRangeTakeTheirDefaults)

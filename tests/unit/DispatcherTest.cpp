@@ -185,6 +185,7 @@ TEST(Dispatcher, OutOfRangeUnitsAndOutputsAreIgnored)
     f.dispatch(buildReplyO(source, 65));
     f.dispatch(buildReplyD(source, 200));
     f.dispatch(buildReplyS(source, 0, LinkTable{}));
+    f.dispatch(buildReplyN(0, LinkTable{})); // no unit's groups
     for (int unit = 1; unit <= UnitTable::kMaxUnits; ++unit)
         EXPECT_EQ(std::memcmp(&before.record(unit), &f.table.record(unit), sizeof(UnitRecord)), 0)
             << unit;

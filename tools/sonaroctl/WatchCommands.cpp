@@ -122,8 +122,11 @@ private:
     {
         const UnitRecord& r = m_s.core().table().record(1);
         int open = 0;
-        for (int ch = 0; ch < kInputCount; ++ch)
-            open |= (r.inputOpen[ch] ? 1 : 0) << ch;
+        int bit = 1;
+        for (const auto channelOpen : r.inputOpen) {
+            if (channelOpen) open |= bit;
+            bit <<= 1;
+        }
         QJsonObject line = levelsJson(r);
         if (open != m_lastOpen) {
             m_lastOpen = open;

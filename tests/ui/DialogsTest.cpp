@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <optional>
 
 using namespace sonaro;
@@ -300,10 +301,11 @@ TEST(MessageBoxOperator, RoutesEachKindOfMessage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         line->clearMessage();
-        bool nextDatagram = false;
-        QTimer::singleShot(0, &window, [&] { nextDatagram = true; });
+        // Shared with the timer, which fires after this pass when the message did not wait.
+        const auto nextDatagram = std::make_shared<bool>(false);
+        QTimer::singleShot(0, &window, [nextDatagram] { *nextDatagram = true; });
         LoggingOperator(op, log, c.kind).showMessage(c.severity, QString::fromLatin1(c.text));
-        EXPECT_FALSE(nextDatagram) << "handled while the message was said";
+        EXPECT_FALSE(*nextDatagram) << "handled while the message was said";
         ThemedMessageBox* box = qobject_cast<ThemedMessageBox*>(QApplication::activeModalWidget());
         EXPECT_EQ(box != nullptr, c.box);
         EXPECT_EQ(line->text(), c.box ? QString() : QString::fromLatin1(c.text));

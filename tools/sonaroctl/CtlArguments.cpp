@@ -342,7 +342,7 @@ QString groupWords(const QStringList& rest, CtlSettings& s)
 }
 
 // One command word: what it is, its help and how its words are read.
-struct CommandSpec
+struct CommandRow
 {
     const char* word;
     Command command; // None: the word's parser chooses
@@ -350,7 +350,7 @@ struct CommandSpec
     QString (*parse)(const QStringList& rest, CtlSettings& settings);
 };
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandRow kCommands[] = {
     {"discover", Command::Discover, kDiscoverHelp, noWords},
     {"login", Command::Login, kLoginHelp, noWords},
     {"show", Command::Show, kShowHelp, noWords},
@@ -366,10 +366,10 @@ constexpr CommandSpec kCommands[] = {
     {"group", Command::None, kGroupHelp, groupWords},
 };
 
-const CommandSpec* commandSpec(const QString& word)
+const CommandRow* commandRow(const QString& word)
 {
-    for (const CommandSpec& spec : kCommands)
-        if (word == QLatin1String(spec.word)) return &spec;
+    for (const CommandRow& row : kCommands)
+        if (word == QLatin1String(row.word)) return &row;
     return nullptr;
 }
 
@@ -424,14 +424,14 @@ QString positiveOption(double& out, const char* name, double high, bool zeroAllo
     return {};
 }
 
-struct OptionSpec
+struct OptionRow
 {
     const char* name;
     QString (*apply)(CtlSettings& settings, const QString& value); // nullptr: a flag
     bool CtlSettings::*flag;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRow kOptions[] = {
     {"--data-dir", dataDirOption, nullptr},
     {"--log", logOption, nullptr},
     {"--bind",
@@ -519,18 +519,18 @@ Scanned scan(const QStringList& arguments, CtlSettings& s)
         }
         const qsizetype eq = arg.startsWith(QLatin1String("--")) ? arg.indexOf('=') : -1;
         const QString name = eq > 0 ? arg.left(eq) : arg;
-        const auto* spec =
+        const auto* row =
             std::find_if(std::begin(kOptions), std::end(kOptions),
-                         [&](const OptionSpec& o) { return name == QLatin1String(o.name); });
-        if (spec == std::end(kOptions)) {
+                         [&](const OptionRow& o) { return name == QLatin1String(o.name); });
+        if (row == std::end(kOptions)) {
             out.error = QStringLiteral("unknown option '%1'").arg(escapeControls(name));
-        } else if (!spec->apply) {
+        } else if (!row->apply) {
             out.error = eq > 0 ? QStringLiteral("%1 takes no value").arg(name) : QString();
-            s.*(spec->flag) = true;
+            s.*(row->flag) = true;
         } else if (eq < 0 && i + 1 >= arguments.size()) {
             out.error = QStringLiteral("%1 needs a value").arg(name);
         } else {
-            out.error = spec->apply(s, eq > 0 ? arg.mid(eq + 1) : arguments[++i]);
+            out.error = row->apply(s, eq > 0 ? arg.mid(eq + 1) : arguments[++i]);
         }
         out.given << name;
     }
@@ -559,9 +559,9 @@ QString toolHelp()
 
 QString commandHelp(const QString& command)
 {
-    const CommandSpec* spec = commandSpec(command);
-    if (!spec) return {};
-    return spec->help ? QString::fromLatin1(spec->help) : settingWords::help();
+    const CommandRow* row = commandRow(command);
+    if (!row) return {};
+    return row->help ? QString::fromLatin1(row->help) : settingWords::help();
 }
 
 QString checkAccountText(const QString& what, const QString& text)
@@ -595,12 +595,12 @@ ParseResult parseArguments(const QStringList& arguments)
         return result;
     }
     if (words.isEmpty()) return usageError(QStringLiteral("no command given"));
-    const CommandSpec* spec = commandSpec(words[0]);
-    if (!spec)
+    const CommandRow* row = commandRow(words[0]);
+    if (!row)
         return usageError(QStringLiteral("unknown command '%1'").arg(escapeControls(words[0])));
-    s.command = spec->command;
-    QString error = spec->parse(words.mid(1), s);
-    if (!error.isEmpty() && spec->parse == noWords) error = words[0] + QLatin1Char(' ') + error;
+    s.command = row->command;
+    QString error = row->parse(words.mid(1), s);
+    if (!error.isEmpty() && row->parse == noWords) error = words[0] + QLatin1Char(' ') + error;
     if (error.isEmpty()) error = misplacedOption(scanned.given, s.command);
     // Refused before anything is sent: the unit would keep only what stands before a delimiter.
     if (error.isEmpty() && s.logsIn())

@@ -238,6 +238,7 @@ void Delivery::loginAccepted(bool relogin)
         d.stateReadTold = false;
         d.unansweredTold = false;
     }
+    ++m_logins;
     m_wasIdle = false;
     // A lost state request is asked again.
     m_readBackTimer.start(m_state.timings.readBackRetry);
@@ -520,6 +521,13 @@ void Delivery::answerGivenUp(char kind, int unit, int index)
         switchesGivenUp(unit);
         return;
     }
+    if (fallingSilent()) {
+        // Nothing at all came from the unit for a while, not even its status stream: it did not
+        // refuse the change, it is going silent. The change is judged as one made during a
+        // silence; should the unit be heard again without a re-login, the frame goes again.
+        holdForSilence(kind, unit, index);
+        return;
+    }
     std::vector<int> lost;
     for (const auto& [field, p] : d.pending)
         if (tracked()[static_cast<std::size_t>(field)].frameSlot == slot && !p.offline)
@@ -527,6 +535,28 @@ void Delivery::answerGivenUp(char kind, int unit, int index)
     for (int field : lost)
         notDelivered(unit, field);
     checkIdle();
+}
+
+bool Delivery::fallingSilent() const
+{
+    // The head of the chain streams for the whole chain; a small share of the silence the
+    // watchdog waits for tells a unit that stopped from frames lost on the way.
+    const LinkTimings& t = m_state.timings;
+    return m_state.now() - m_state.clock(1).lastHeard > t.silenceTimeout / 6;
+}
+
+void Delivery::holdForSilence(char kind, int unit, int index)
+{
+    QTimer::singleShot(
+        m_state.timings.silenceTimeout, this, [this, kind, unit, index, logins = m_logins] {
+            const int slot = frameSlot(kind, kind == 'M' ? 0 : index);
+            if (m_logins != logins || !loggedIn(unit)) return; // the re-login's reports judge it
+            for (const auto& [field, p] : unitDelivery(unit).pending)
+                if (tracked()[static_cast<std::size_t>(field)].frameSlot == slot && !p.offline) {
+                    m_link.send(kind, unit, index);
+                    return;
+                }
+        });
 }
 
 void Delivery::switchesGivenUp(int unit)

@@ -255,6 +255,8 @@ private:
     void resend(int unit, int frameSlot);
     void confirm(int unit, int field);
     void notDelivered(int unit, int field);
+    bool fallingSilent() const;
+    void holdForSilence(char kind, int unit, int index);
     void switchesGivenUp(int unit);
     void checkStateRead(int unit);
     void askOffline(int unit);
@@ -272,6 +274,7 @@ private:
     qint64 m_sequence = 0;
     int m_readBacks = 0;
     int m_resends = 0;
+    int m_logins = 0; // logins and re-logins answered: a frame held for a silence tells them
     bool m_wasIdle = true;
 };
 

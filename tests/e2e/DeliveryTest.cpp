@@ -177,6 +177,8 @@ TEST(Delivery, ChangesDuringAnOutageArriveAndAFrontPanelChangeSurvives)
     ControlSurface& surface = b.core->surface();
     UnitRecord& r = b.record();
     b.unit->silence(1000);
+    // A limiter change made as the unit falls silent: its answers never come.
+    b.core->applySetting({1, SettingId::LimiterAttack, 0}, 66);
     ASSERT_TRUE(waitFor([&] { return !r.connected; }, 2000)) << "the watchdog noticed";
 
     surface.setInputGain(1, -5, Phase::Committed);
@@ -196,6 +198,7 @@ TEST(Delivery, ChangesDuringAnOutageArriveAndAFrontPanelChangeSurvives)
     EXPECT_EQ(b.unit->record().holdTime, 12);
     EXPECT_EQ(b.unit->record().inputPhantom[3], phantom);
     EXPECT_EQ(b.unit->record().limiterAttack[1], 77) << "a B given up in the silence goes again";
+    EXPECT_EQ(b.unit->record().limiterAttack[0], 66) << "so does one given up as it began";
     EXPECT_EQ(b.unit->record().inputGain[6], 31) << "the front panel's change is kept";
     EXPECT_EQ(r.inputGain[6], 31);
     EXPECT_EQ(r.panelLock, 1);
@@ -215,6 +218,21 @@ TEST(Delivery, ChangesDuringAnOutageArriveAndAFrontPanelChangeSurvives)
     for (; i < got.size(); ++i)
         if (got[i][1] == 'F' || got[i][1] == 'T') blocks.insert(got[i]);
     EXPECT_EQ(blocks.size(), 14u + 2u) << after;
+}
+
+TEST(Delivery, AChangeGivenUpWhileTheUnitPausesGoesAgainWhenItIsHeardWithoutARelogin)
+{
+    LoopbackCore b; // the whole silence time-out: the pause ends before the watchdog acts
+    ASSERT_TRUE(b.start() && b.login());
+    DeliveryLog log(b.core->delivery());
+    b.unit->silence(1500);
+    spin(600); // long enough for a silence, not for a refusal
+    b.core->applySetting({1, SettingId::LimiterAttack, 1}, 66);
+    ASSERT_TRUE(b.waitIdle(6000));
+    EXPECT_EQ(b.unit->receivedCount('R'), 1) << "no re-login";
+    EXPECT_EQ(b.unit->record().limiterAttack[1], 66);
+    EXPECT_EQ(log.lost, QList<ChangeId>{});
+    EXPECT_EQ(log.confirmed, (QList<ChangeId>{{1, SettingId::LimiterAttack, 1}}));
 }
 
 TEST(Delivery, ALoginLostAfterASilenceGoesAgainWhileTheUnitIsHeard)

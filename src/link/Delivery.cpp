@@ -528,13 +528,39 @@ void Delivery::answerGivenUp(char kind, int unit, int index)
         holdForSilence(kind, unit, index);
         return;
     }
-    std::vector<int> lost;
-    for (const auto& [field, p] : d.pending)
+    // The unit streams but answered none of the frames: the answers may be what was lost. Its
+    // report of the block decides, as the state report does for M.
+    askWhetherTaken(slot, unit, 1);
+}
+
+std::vector<int> Delivery::waitingFields(int unit, int slot) const
+{
+    std::vector<int> fields;
+    for (const auto& [field, p] : unitDelivery(unit).pending)
         if (tracked()[static_cast<std::size_t>(field)].frameSlot == slot && !p.offline)
-            lost.push_back(field);
-    for (int field : lost)
-        notDelivered(unit, field);
-    checkIdle();
+            fields.push_back(field);
+    return fields;
+}
+
+void Delivery::askWhetherTaken(int slot, int unit, int asks)
+{
+    if (waitingFields(unit, slot).empty()) return;
+    LinkRequest request = blockRequest(unit, slot);
+    if (!m_link.isQueued(request.kind, unit, request.index)) m_link.enqueue(std::move(request));
+    const qint64 covered = unitDelivery(unit).lastCovered[static_cast<std::size_t>(slot)];
+    QTimer::singleShot(
+        m_state.timings.readBackRetry, this, [this, slot, unit, asks, covered, logins = m_logins] {
+            if (m_logins != logins || !loggedIn(unit)) return;
+            // A report came: it confirmed the change or sent it again.
+            if (unitDelivery(unit).lastCovered[static_cast<std::size_t>(slot)] != covered) return;
+            if (asks < kMaxAsks) {
+                askWhetherTaken(slot, unit, asks + 1);
+                return;
+            }
+            for (int field : waitingFields(unit, slot))
+                notDelivered(unit, field);
+            checkIdle();
+        });
 }
 
 bool Delivery::fallingSilent() const
@@ -547,16 +573,13 @@ bool Delivery::fallingSilent() const
 
 void Delivery::holdForSilence(char kind, int unit, int index)
 {
-    QTimer::singleShot(
-        m_state.timings.silenceTimeout, this, [this, kind, unit, index, logins = m_logins] {
-            const int slot = frameSlot(kind, kind == 'M' ? 0 : index);
-            if (m_logins != logins || !loggedIn(unit)) return; // the re-login's reports judge it
-            for (const auto& [field, p] : unitDelivery(unit).pending)
-                if (tracked()[static_cast<std::size_t>(field)].frameSlot == slot && !p.offline) {
-                    m_link.send(kind, unit, index);
-                    return;
-                }
-        });
+    QTimer::singleShot(m_state.timings.silenceTimeout, this,
+                       [this, kind, unit, index, logins = m_logins] {
+                           const int slot = frameSlot(kind, kind == 'M' ? 0 : index);
+                           if (m_logins != logins || !loggedIn(unit))
+                               return; // the re-login's reports judge it
+                           if (!waitingFields(unit, slot).empty()) m_link.send(kind, unit, index);
+                       });
 }
 
 void Delivery::switchesGivenUp(int unit)
@@ -730,25 +753,30 @@ void Delivery::checkStateRead(int unit)
 void Delivery::askBlocks(int unit, bool all)
 {
     UnitDelivery& d = unitDelivery(unit);
-    const LinkTimings& t = m_state.timings;
     for (int block = 0; block < kBlocks; ++block) {
         const auto b = static_cast<std::size_t>(block);
         if (d.blockRead[b] || (!all && d.blockAsks[b] >= kMaxAsks)) continue;
-        const bool eq = block < kFirstB - kFirstE;
-        const int index = eq ? block : block - (kFirstB - kFirstE);
-        if (m_link.isQueued(eq ? 'F' : 'T', unit, index)) continue;
+        LinkRequest request = blockRequest(unit, kFirstE + block);
+        if (m_link.isQueued(request.kind, unit, request.index)) continue;
         ++d.blockAsks[b];
-        LinkRequest request;
-        request.kind = eq ? 'F' : 'T';
-        request.unit = unit;
-        request.index = index;
-        request.frame = eq ? buildF(unit, index) : buildT(unit, index);
-        if (eq)
-            request.delayBefore = t.eqRequestPause;
-        else
-            request.pauseAfter = t.sendPause + t.dynamicsRequestPause;
         m_link.enqueue(std::move(request));
     }
+}
+
+LinkRequest Delivery::blockRequest(int unit, int slot) const
+{
+    const LinkTimings& t = m_state.timings;
+    const bool eq = kindOf(slot) == 'E';
+    LinkRequest request;
+    request.kind = eq ? 'F' : 'T';
+    request.unit = unit;
+    request.index = indexOf(slot);
+    request.frame = eq ? buildF(unit, request.index) : buildT(unit, request.index);
+    if (eq)
+        request.delayBefore = t.eqRequestPause;
+    else
+        request.pauseAfter = t.sendPause + t.dynamicsRequestPause;
+    return request;
 }
 
 void Delivery::readBack()

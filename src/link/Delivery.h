@@ -251,10 +251,16 @@ private:
     void answerGivenUp(char kind, int unit, int index);
     void readBack();
     void askBlocks(int unit, bool all);
+    // The request for the unit's report of the E slot or B output frameSlot.
+    LinkRequest blockRequest(int unit, int frameSlot) const;
     bool judged(const UnitDelivery& d, int frameSlot, int unit, char report) const;
     void resend(int unit, int frameSlot);
     void confirm(int unit, int field);
     void notDelivered(int unit, int field);
+    // The operator's changes of the frame slot that wait for the unit (none prepared offline).
+    std::vector<int> waitingFields(int unit, int frameSlot) const;
+    // The unit's report of the block judges the changes of the slot; asked up to kMaxAsks times.
+    void askWhetherTaken(int frameSlot, int unit, int asks);
     bool fallingSilent() const;
     void holdForSilence(char kind, int unit, int index);
     void switchesGivenUp(int unit);

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# PackageTest.sh SOURCE_DIR VERSION APP_ID
-# Builds the package, checks its control fields and file list, unpacks it into a temporary root
-# and runs what it holds there.
+# PackageTest.sh SOURCE_DIR VERSION APP_ID BUILD_DIR
+# Packages the programs of the build tree the test runs in, checks the package's control fields
+# and file list, unpacks it into a temporary root and runs what it holds there.
 set -euo pipefail
-src=$1 version=$2 appid=$3
+src=$1 version=$2 appid=$3 build=$4
 arch=$(dpkg --print-architecture)
-deb=$src/build/package/sonaro_${version}_${arch}.deb
+deb=$build/package/sonaro_${version}_${arch}.deb
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-"$src/scripts/package.sh"
+"$src/scripts/package.sh" --from "$build"
 [ -f "$deb" ] || { echo "FAIL: $deb was not written" >&2; exit 1; }
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT

@@ -546,21 +546,25 @@ void Delivery::askWhetherTaken(int slot, int unit, int asks)
 {
     if (waitingFields(unit, slot).empty()) return;
     LinkRequest request = blockRequest(unit, slot);
-    if (!m_link.isQueued(request.kind, unit, request.index)) m_link.enqueue(std::move(request));
-    const qint64 covered = unitDelivery(unit).lastCovered[static_cast<std::size_t>(slot)];
-    QTimer::singleShot(
-        m_state.timings.readBackRetry, this, [this, slot, unit, asks, covered, logins = m_logins] {
-            if (m_logins != logins || !loggedIn(unit)) return;
+    // The wait for the report starts when the request leaves: a busy queue is not a silent unit.
+    request.onSent = [self = QPointer<Delivery>(this), slot, unit, asks, logins = m_logins] {
+        if (!self) return;
+        const qint64 covered = self->unitDelivery(unit).lastCovered[static_cast<std::size_t>(slot)];
+        QTimer::singleShot(self->m_state.timings.readBackRetry, self, [=, d = self.data()] {
+            if (d->m_logins != logins || !d->loggedIn(unit)) return;
             // A report came: it confirmed the change or sent it again.
-            if (unitDelivery(unit).lastCovered[static_cast<std::size_t>(slot)] != covered) return;
+            if (d->unitDelivery(unit).lastCovered[static_cast<std::size_t>(slot)] != covered)
+                return;
             if (asks < kMaxAsks) {
-                askWhetherTaken(slot, unit, asks + 1);
+                d->askWhetherTaken(slot, unit, asks + 1);
                 return;
             }
-            for (int field : waitingFields(unit, slot))
-                notDelivered(unit, field);
-            checkIdle();
+            for (int field : d->waitingFields(unit, slot))
+                d->notDelivered(unit, field);
+            d->checkIdle();
         });
+    };
+    m_link.enqueue(std::move(request));
 }
 
 bool Delivery::fallingSilent() const

@@ -40,11 +40,13 @@ std::string innerOf(const std::string& frame)
 }
 
 // A valid frame of unit 1 with every other hex digit of its fields turned to "F".
-std::string allOnes(const std::string& frame)
+// Every digit of the frame's fields replaced by digit ('F': hexadecimal fields at their largest,
+// '9': decimal ones).
+std::string allOnes(const std::string& frame, char digit = 'F')
 {
     std::string text = frame.substr(0, frame.size() - 5); // without the checksum
     for (std::size_t i = 6; i < text.size(); ++i)
-        if (std::isxdigit(static_cast<unsigned char>(text[i]))) text[i] = 'F';
+        if (std::isxdigit(static_cast<unsigned char>(text[i]))) text[i] = digit;
     return text + hex4(frameCrc16(text)) + "#";
 }
 
@@ -217,12 +219,13 @@ TEST(Dispatcher, FieldsAtTheirLargestAreHeldToTheirRanges)
     EXPECT_EQ(r.holdTime, kHoldTimeMax);
     for (int ch = 0; ch < kInputCount; ++ch) {
         EXPECT_EQ(r.inputGain[ch], kGainMax);
-        EXPECT_LE(r.feedback[ch], 1);
         EXPECT_LE(r.highPassIndex[ch], 10);
         EXPECT_LE(r.lowPassIndex[ch], 10);
     }
     EXPECT_EQ(r.maxOpenChannels, kMaxOpenChannelsMax);
-    EXPECT_LE(r.limiterEnable[1], 1);
+    f.dispatch(allOnes(buildReplyS(source, 1, LinkTable{}), '9')); // decimal switches: on
+    EXPECT_EQ(r.limiterEnable[1], 1);
+    EXPECT_EQ(r.feedback[kInputCount - 1], 1);
     f.record(1).threshold = 0;
     f.dispatch(allOnes(buildReplyO(source, 1)));
     EXPECT_EQ(r.threshold, kGainMax);

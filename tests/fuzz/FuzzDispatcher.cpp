@@ -27,9 +27,10 @@ namespace {
 
 constexpr int kMaxDatagrams = 16;
 
-std::string fixChecksum(std::string frame)
+std::string fixChecksum(const std::string& datagram)
 {
-    if (frame.size() < 2 || frame.front() != '%') return frame;
+    if (datagram.size() < 2 || datagram[0] != '%') return datagram;
+    std::string frame = datagram;
     if (frame.back() == '#' && frame.size() >= 6) {
         const std::size_t checked = frame.size() - 5;
         frame.replace(checked, 4, hex4(frameCrc16(frame.data(), checked)));

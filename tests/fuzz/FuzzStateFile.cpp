@@ -7,9 +7,11 @@
 
 #include "mixer/StateFile.h"
 #include "model/OperatorInterface.h"
+#include "model/SettingCatalogue.h"
 #include "model/UnitRecord.h"
 #include "store/Database.h"
 #include "store/DeviceRegistry.h"
+#include "store/GroupStore.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -124,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SONARO_FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         SONARO_FUZZ_CHECK(file.write(bytes) == bytes.size());
     }
-    StateFile::rebuildGroupMemberships(files->db, GroupFileRecords{});
+    GroupStore(files->db).rebuildMemberships(GroupFileRecords{});
     const UnitRecord session = sessionRecord();
 
     UnitRecord startup = session;
@@ -141,9 +143,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SONARO_FUZZ_CHECK(membershipCount() == 0);
     }
 
+    // A preset opens only when it fits and every field is one a unit can hold (its groups are
+    // checked too); a refused one leaves the record as it was.
     UnitRecord preset = session;
-    SONARO_FUZZ_CHECK(StateFile::openPreset(path, preset, files->db, files->op) == fits);
-    if (fits) {
+    const bool opened = StateFile::openPreset(path, preset, files->db, files->op);
+    SONARO_FUZZ_CHECK(!opened || (fits && SettingCatalogue::outOfRange(decoded).isEmpty()));
+    if (opened) {
         checkRanges(preset);
         SONARO_FUZZ_CHECK(preset.connected == 1 && preset.unitNumber == 1);
         SONARO_FUZZ_CHECK(std::memcmp(preset.loginName, session.loginName, kAccountLength) == 0);

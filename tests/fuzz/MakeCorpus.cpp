@@ -75,11 +75,11 @@ int main(int argc, char** argv)
               std::string("\x03", 1) + buildReplyR(true, 1) + "\n" + frames[2].second + "\n" +
                   frames[13].second + "\n" + frames[15].second);
 
-    const QByteArray state = StateFile::encode(r, GroupFileRecords{{{1, {1, 2, 0, 0, 0, 0, 0, 0}},
-                                                                    {2, {3, 0, 0, 0, 0, 0, 0, 0}},
-                                                                    {3, {}},
+    const QByteArray state = StateFile::encode(r, GroupFileRecords{{{2, {1, 2, 0, 0, 0, 0, 0, 0}},
+                                                                    {3, {3, 0, 0, 0, 0, 0, 0, 0}},
                                                                     {4, {}},
-                                                                    {5, {}}}});
+                                                                    {5, {}},
+                                                                    {6, {}}}});
     ok &= Put(root + QStringLiteral("/state_file"), QStringLiteral("factory"), state.toStdString());
     ok &= Put(root + QStringLiteral("/state_file"), QStringLiteral("short"),
               state.left(100).toStdString());

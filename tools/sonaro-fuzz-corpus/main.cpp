@@ -1,4 +1,4 @@
-// Writes the seed corpora of the fuzz targets into the directory given (tests/fuzz/corpus):
+// sonaro-fuzz-corpus DIRECTORY: writes the seed corpora of the fuzz targets (tests/fuzz/corpus):
 // the unit's frames of every kind as the virtual unit lays them out, a factory state file and a
 // few address texts and search patterns.
 #include "mixer/StateFile.h"

@@ -61,7 +61,8 @@ TEST(Connection, LeavingASilenceEndsTheLoginRepeats)
     for (const int way : {int(OpenMode::Offline), int(OpenMode::Cancel), -1}) {
         SCOPED_TRACE(way);
         LoopbackHarness h;
-        ASSERT_TRUE(loginThenSilence(h, 700));
+        // Shorter than two silence time-outs: it is noticed after one.
+        ASSERT_TRUE(loginThenSilence(h, 500));
         int dropsTold = 0;
         QObject::connect(&h.dispatcher, &Dispatcher::frameDropped, [&] { ++dropsTold; });
         if (way < 0) {

@@ -40,6 +40,11 @@ struct HostileCase
     int most;
 };
 
+void PrintTo(const HostileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class SonaroctlHostileUnit : public CtlTest, public ::testing::WithParamInterface<HostileCase>
 {
 protected:
@@ -114,6 +119,8 @@ const HostileCase kCases[] = {
      [](VirtualUnit& u, const QByteArray& f) {
          if (f[1] == 'R') u.sendToClient(buildFrame('K', {"01", "99"}));
      }, 0, "", 'C', 12},
+    {"StateNeverReported", {"login"}, "C", 1, nullptr, 1, "the unit did not report its state", 'C',
+     Delivery::kMaxAsks},
     {"LoginAnswerWithoutUnits", {"login"}, "", 0, nullptr, 1, "the login answer reports no unit",
      'C', 0},
     {"ImpossibleAddressAnswer", {"address", "set", "127.0.0.9"}, "I", 1,

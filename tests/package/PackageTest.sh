@@ -22,7 +22,9 @@ depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
 for dep in libqt6widgets6 libqt6network6 libqt6sql6 libqt6sql6-sqlite libstdc++6 libc6; do
     grep -qxF "$dep" <<<"$depends" || fail "Depends lacks $dep"
 done
-dpkg-deb -I "$deb" | grep -q md5sums || fail "no md5sums in the control archive"
+# Here-strings, not pipes into grep -q: with pipefail, a writer cut off by grep's early exit
+# would fail the check.
+grep -q md5sums <<<"$(dpkg-deb -I "$deb")" || fail "no md5sums in the control archive"
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|')
@@ -45,14 +47,14 @@ for program in sonaroctl sonaro-unit sonaro-server; do
 done
 [ "$(QT_QPA_PLATFORM=offscreen "$bin/sonaro" --version)" = "Sonaro $version" ] ||
     fail "sonaro --version"
-file "$bin/sonaroctl" | grep -q 'not stripped' && fail "sonaroctl is not stripped"
+grep -q 'not stripped' <<<"$(file "$bin/sonaroctl")" && fail "sonaroctl is not stripped"
 
 # The service: its unit names its own user and the sandbox, the maintainer scripts make both.
 unit=$root/usr/lib/systemd/system/sonaro-server.service
 for line in User=sonaro-server ProtectSystem=strict NoNewPrivileges=yes StateDirectory=sonaro-server; do
     grep -qx "$line" "$unit" || fail "sonaro-server.service lacks $line"
 done
-dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx './postinst' || fail "no postinst for the service"
+grep -qx './postinst' <<<"$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)" || fail "no postinst for the service"
 
 # The service's program, run as its unit file runs it (--config with the example the package
 # installs), logs in to a virtual unit on loopback, reports the link on /health, never logs the

@@ -109,6 +109,8 @@ TEST(TransferCurve, DragRules)
     EXPECT_EQ(s.ratio, kRatioInfinite);
     dragEndPoint(s, 25.0); // above the 1:1 line
     EXPECT_EQ(s.ratio, 1.0);
+    dragEndPoint(s, -19.0); // one dB above the knee level: 40 / 1
+    EXPECT_EQ(s.ratio, 40.0);
     dragEndPoint(s, -19.5); // 40 / 0.5 = 80
     EXPECT_EQ(s.ratio, 80.0);
     dragEndPoint(s, std::nan(""));

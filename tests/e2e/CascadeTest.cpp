@@ -110,7 +110,7 @@ TEST(Cascade, OfflineChangesToTwoUnitsOutliveAKillAndAreOfferedPerUnit)
     ASSERT_TRUE(b.restartCore()); // no close sequence: as after kill -9
     b.op.offlineChoice = OfflineChoice::SendMine;
     ASSERT_TRUE(b.login());
-    ASSERT_TRUE(b.waitIdle());
+    ASSERT_TRUE(b.waitIdle(15000)); // three units, each with every block, on a loaded machine
     ASSERT_EQ(b.op.offlineQuestions.size(), 2u);
     EXPECT_EQ(b.op.offlineQuestions[0], QList<ChangeId>{ChangeId(2, SettingId::InputGain, 0)});
     EXPECT_EQ(b.op.offlineQuestions[1].size(), 2);

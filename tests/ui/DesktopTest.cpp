@@ -382,7 +382,11 @@ TEST(UnitPicker, TheChoiceSwitchesEveryPageAndOpenEditorAndIsKept)
         EXPECT_TRUE(b.view().matrix()->isOn({2, 0}));
         EXPECT_FALSE(b.view().inputStrip(4)->meter()->isAvailable()) << "no levels of unit 2";
         EXPECT_FALSE(b.view().outputStrip(0)->meter()->isAvailable());
+        // An open state left in unit 2's record (from a file, say) is not shown as live.
+        b.core().table().record(2).inputOpen[4] = 1;
+        spin(200); // a few meter ticks
         EXPECT_EQ(b.view().inputStrip(4)->meter()->level(), 0);
+        EXPECT_FALSE(b.view().inputStrip(4)->openIndicator()->isChecked());
 
         // The open editor works on unit 2 now.
         ASSERT_TRUE(editor->isVisible());

@@ -139,7 +139,8 @@ TEST_F(CascadeCtl, UnitOptionNamesTheUnitAndAUnitBeyondTheChainIsRefused)
     EXPECT_EQ(unit->record(3).inputGain[1], 44);
     EXPECT_EQ(unitsOf(*unit, 'V'), std::vector<int>{3});
 
-    const CtlResult beyond = runCtl(link() + QStringList{"--unit", "5", "show"});
+    // The first unit beyond the chain.
+    const CtlResult beyond = runCtl(link() + QStringList{"--unit", "4", "show"});
     EXPECT_EQ(beyond.status, 2);
     EXPECT_TRUE(beyond.err.contains("reports 3 unit(s)")) << beyond.err.toStdString();
     const CtlResult shown = runCtl(link() + QStringList{"--json", "show"});

@@ -359,9 +359,9 @@ Outcome ControlSurface::setHoldTime(int ms)
 Outcome ControlSurface::setMaxOpenChannels(int count)
 {
     if (!requireAdministrator(SettingId::MaxOpen)) return Outcome::Refused;
-    if (record().maxOpenChannels == std::clamp(count, 1, kMaxOpenChannelsMax))
-        return Outcome::Unchanged;
-    record().maxOpenChannels = std::clamp(count, 1, kMaxOpenChannelsMax);
+    const int held = std::clamp(count, 1, kMaxOpenChannelsMax);
+    if (record().maxOpenChannels == held) return Outcome::Unchanged;
+    record().maxOpenChannels = held;
     emit systemChanged();
     request('G');
     reportWhenDelivered(Severity::Notice, QStringLiteral("Set OK."),
